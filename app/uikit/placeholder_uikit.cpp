@@ -1,0 +1,1 @@
+int cutoraPlaceholderSymbol() { return 0; }
