@@ -1,0 +1,1 @@
+int cutoraShellPlaceholderSymbol() { return 0; }
