@@ -1,0 +1,119 @@
+#include "KSImageWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <spng.h>
+
+#include <cstdio>
+#include <cstring>
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+KSImageWriter::Result fail(const QString &error) { return {false, error}; }
+
+// QSaveFile writes to a temporary name and renames on commit; its error
+// string covers a full disk and an unwritable folder alike.
+KSImageWriter::Result commit(QSaveFile &file)
+{
+    if (!file.commit())
+        return fail(QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString()));
+    return {true, {}};
+}
+
+int spngWrite(spng_ctx *, void *user, void *data, size_t length)
+{
+    auto *file = static_cast<QSaveFile *>(user);
+    return file->write(static_cast<const char *>(data), qint64(length)) == qint64(length) ? 0 : SPNG_IO_ERROR;
+}
+
+struct SpngDeleter
+{
+    void operator()(spng_ctx *ctx) const { spng_ctx_free(ctx); }
+};
+
+} // namespace
+
+KSImageWriter::Result KSImageWriter::writePng(const QImage &image, const QString &path, int level)
+{
+    if (image.isNull())
+        return fail(QStringLiteral("no picture to write"));
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+
+    std::unique_ptr<spng_ctx, SpngDeleter> ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+    if (!ctx)
+        return fail(QStringLiteral("PNG encoder unavailable"));
+
+    const bool alpha = image.hasAlphaChannel();
+    spng_ihdr ihdr{};
+    ihdr.width = uint32_t(image.width());
+    ihdr.height = uint32_t(image.height());
+    ihdr.bit_depth = 8;
+    ihdr.color_type = alpha ? SPNG_COLOR_TYPE_TRUECOLOR_ALPHA : SPNG_COLOR_TYPE_TRUECOLOR;
+
+    spng_set_png_stream(ctx.get(), spngWrite, &file);
+    spng_set_ihdr(ctx.get(), &ihdr);
+    spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_LEVEL, qBound(0, level, 9));
+    // zlib's default strategy; spng's own default (filtered) is slower here.
+    spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_STRATEGY, 0);
+    // Adaptive filtering over all five filters costs much time for little gain
+    // on photographs; SUB and UP catch most of it.
+    spng_set_option(ctx.get(), SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_SUB | SPNG_FILTER_CHOICE_UP);
+
+    int rc = spng_encode_image(ctx.get(), nullptr, 0, SPNG_FMT_PNG, SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
+    if (rc != 0)
+        return fail(QStringLiteral("PNG encoder: %1").arg(QString::fromUtf8(spng_strerror(rc))));
+
+    // Convert in bands so that a 24-megapixel picture needs no second
+    // full-size copy, while Qt's vectorised conversion still does the work.
+    const QImage::Format rowFormat = alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888;
+    const size_t rowBytes = size_t(image.width()) * (alpha ? 4 : 3);
+    constexpr int band = 128;
+    for (int top = 0; top < image.height(); top += band) {
+        const int rows = std::min(band, image.height() - top);
+        const QImage part = image.format() == rowFormat
+            ? image
+            : image.copy(0, top, image.width(), rows).convertToFormat(rowFormat);
+        const int first = image.format() == rowFormat ? top : 0;
+        for (int y = 0; y < rows; ++y) {
+            rc = spng_encode_row(ctx.get(), part.constScanLine(first + y), rowBytes);
+            if (rc != 0 && rc != SPNG_EOI) {
+                const QString why = file.error() != QFileDevice::NoError ? file.errorString()
+                                                                         : QString::fromUtf8(spng_strerror(rc));
+                file.cancelWriting();
+                return fail(QStringLiteral("cannot write %1: %2").arg(path, why));
+            }
+        }
+    }
+    return commit(file);
+}
+
+KSImageWriter::Result KSImageWriter::writeJpeg(const QImage &image, const QString &path, int quality)
+{
+    return writeWithQt(image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_RGB32) : image, path, "jpg", quality);
+}
+
+KSImageWriter::Result KSImageWriter::writeWithQt(const QImage &image, const QString &path, const char *format, int quality)
+{
+    if (image.isNull())
+        return fail(QStringLiteral("no picture to write"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    QImageWriter writer(&file, format);
+    if (quality >= 0)
+        writer.setQuality(quality);
+    if (!writer.write(image)) {
+        file.cancelWriting();
+        return fail(QStringLiteral("cannot write %1: %2").arg(path, file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString()));
+    }
+    return commit(file);
+}
