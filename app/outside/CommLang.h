@@ -33,7 +33,8 @@ public:
 
     // The language GetAppLang answers in. Until one is set, it is the one
     // stored under "userdefaultAppLanguage" in the application's settings,
-    // or else the system language. An unknown name is mapped by GetLangName.
+    // or else the system language. An unknown name is mapped by GetLangName;
+    // an empty name returns to that default.
     // KSCommonUtils sets it from the registered CommAppInfo's appLang.
     static void setCurrentLanguage(const QString &langName);
     static QString currentLanguage();

@@ -3,8 +3,12 @@
 #include <QString>
 
 // The application's log: information and error lines, each composed by the
-// caller, appended with a time stamp to a rotated file in the cache folder
-// and echoed to standard error. Safe to call from any thread.
+// caller, appended with a time stamp to a file in the cache folder and
+// echoed to standard error. Safe to call from any thread.
+//
+// The file is rotated before a write would take it past maxFileSize():
+// cutora.log becomes cutora.log.1, older copies move up one number, and the
+// oldest beyond keptFiles() is deleted, so the log never grows unbounded.
 class CommLog
 {
 public:
@@ -13,4 +17,9 @@ public:
 
     // Path of the current log file (for the README and support requests).
     static QString logFilePath();
+
+    static qint64 maxFileSize();
+    static int keptFiles();
+    // Limits of the rotation; values below 1 are raised to 1.
+    static void setRotation(qint64 maxFileSize, int keptFiles);
 };

@@ -1,0 +1,153 @@
+#include "CommUpdate.h"
+
+#include "CommLog.h"
+#include "KSCommonUtils.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <QThreadPool>
+#include <QVersionNumber>
+
+namespace {
+
+QMutex updateMutex;
+QUrl configuredFeed;
+CommUpdate::Presenter configuredPresenter;
+CommUpdate::FeedFetcher configuredFetcher;
+
+constexpr qint64 kMaxFeedBytes = 1024 * 1024;
+
+// Local feeds (file URLs) are read here; web feeds need a fetcher.
+void readLocalFeed(const QUrl &url, const CommUpdate::FeedReply &reply)
+{
+    QThreadPool::globalInstance()->start([url, reply] {
+        QFile file(url.toLocalFile());
+        if (!file.open(QIODevice::ReadOnly)) {
+            reply({}, file.errorString());
+            return;
+        }
+        if (file.size() > kMaxFeedBytes) {
+            reply({}, QStringLiteral("the feed is too large"));
+            return;
+        }
+        reply(file.readAll(), {});
+    });
+}
+
+void present(const CommUpdateResult &result, bool userAsked)
+{
+    CommLog::I(QStringLiteral("CommUpdate: running %1, feed %2, state %3 %4")
+                   .arg(result.runningVersion, result.latestVersion)
+                   .arg(int(result.state))
+                   .arg(result.error));
+    if (!userAsked && result.state != CommUpdateResult::State::UpdateAvailable)
+        return;
+    CommUpdate::Presenter presenter;
+    {
+        QMutexLocker lock(&updateMutex);
+        presenter = configuredPresenter;
+    }
+    if (!presenter)
+        return;
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app) {
+        presenter(result, userAsked);
+        return;
+    }
+    QMetaObject::invokeMethod(app, [presenter, result, userAsked] { presenter(result, userAsked); },
+                              Qt::QueuedConnection);
+}
+
+void runCheck(bool userAsked)
+{
+    const QUrl feed = CommUpdate::feedUrl();
+    const QString running = CommUpdate::runningVersion();
+    if (feed.isEmpty()) {
+        CommUpdateResult result;
+        result.runningVersion = running;
+        present(result, userAsked);
+        return;
+    }
+    const CommUpdate::FeedReply reply = [running, userAsked](const QByteArray &body,
+                                                             const QString &error) {
+        CommUpdateResult result;
+        if (error.isEmpty()) {
+            result = CommUpdate::evaluateFeed(body, running);
+        } else {
+            result.state = CommUpdateResult::State::Failed;
+            result.runningVersion = running;
+            result.error = error;
+        }
+        present(result, userAsked);
+    };
+    CommUpdate::FeedFetcher fetcher;
+    {
+        QMutexLocker lock(&updateMutex);
+        fetcher = configuredFetcher;
+    }
+    if (feed.isLocalFile())
+        readLocalFeed(feed, reply);
+    else if (fetcher)
+        fetcher(feed, reply);
+    else
+        reply({}, QStringLiteral("no fetcher for %1").arg(feed.toDisplayString()));
+}
+
+} // namespace
+
+void CommUpdate::checkSilent() { runCheck(false); }
+void CommUpdate::check() { runCheck(true); }
+
+void CommUpdate::setFeedUrl(const QUrl &feedUrl)
+{
+    QMutexLocker lock(&updateMutex);
+    configuredFeed = feedUrl;
+}
+
+QUrl CommUpdate::feedUrl()
+{
+    QMutexLocker lock(&updateMutex);
+    return configuredFeed;
+}
+
+void CommUpdate::setFeedFetcher(FeedFetcher fetcher)
+{
+    QMutexLocker lock(&updateMutex);
+    configuredFetcher = std::move(fetcher);
+}
+
+void CommUpdate::setPresenter(Presenter presenter)
+{
+    QMutexLocker lock(&updateMutex);
+    configuredPresenter = std::move(presenter);
+}
+
+QString CommUpdate::runningVersion()
+{
+    const QString registered = KSCommonUtils::appInfo().appVersion();
+    return registered.isEmpty() ? QStringLiteral(CUTORA_VERSION_STRING) : registered;
+}
+
+CommUpdateResult CommUpdate::evaluateFeed(const QByteArray &feed, const QString &runningVersion)
+{
+    CommUpdateResult result;
+    result.runningVersion = runningVersion;
+    const QJsonObject object = QJsonDocument::fromJson(feed).object();
+    result.latestVersion = object.value(QStringLiteral("version")).toString();
+    result.downloadUrl = QUrl(object.value(QStringLiteral("url")).toString());
+    result.notes = object.value(QStringLiteral("notes")).toString();
+
+    const QVersionNumber latest = QVersionNumber::fromString(result.latestVersion);
+    const QVersionNumber running = QVersionNumber::fromString(runningVersion);
+    if (latest.isNull() || running.isNull()) {
+        result.state = CommUpdateResult::State::Failed;
+        result.error = QStringLiteral("unreadable version");
+    } else {
+        result.state = latest > running ? CommUpdateResult::State::UpdateAvailable
+                                        : CommUpdateResult::State::UpToDate;
+    }
+    return result;
+}
