@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+
+// An error of the HTTP and storage layers: where it comes from, a code within
+// that domain and a text for the log. Plain value, safe to pass between threads.
+struct KSNetError
+{
+    QString domain;
+    int code = 0;
+    QString localizedDescription;
+
+    // Transport failures (no connection, time-out, TLS) carry libcurl's code.
+    static QString transportDomain() { return QStringLiteral("KSTransportErrorDomain"); }
+    // A reply with an HTTP status of 400 or above carries that status.
+    static QString httpDomain() { return QStringLiteral("KSHTTPErrorDomain"); }
+    // Errors the client makes itself (a request it refuses to send, a reply it
+    // cannot use), in the URL domain of the protocol's error codes.
+    static QString urlDomain() { return QStringLiteral("NSURLErrorDomain"); }
+};
+
+Q_DECLARE_METATYPE(KSNetError)
