@@ -1,6 +1,7 @@
 #include "CommUpdate.h"
 
 #include "CommLog.h"
+#include "KSAFNetworking.h"
 #include "KSCommonUtils.h"
 
 #include <QCoreApplication>
@@ -20,7 +21,25 @@ CommUpdate::FeedFetcher configuredFetcher;
 
 constexpr qint64 kMaxFeedBytes = 1024 * 1024;
 
-// Local feeds (file URLs) are read here; web feeds need a fetcher.
+// Web feeds go through the application's HTTP wrapper, unless the shell
+// attached a fetcher of its own.
+void fetchWebFeed(const QUrl &url, const CommUpdate::FeedReply &reply)
+{
+    KSAFNetworking::GETtWithUrl(
+        url.toString(QUrl::FullyEncoded), {}, {},
+        [reply](const std::optional<KSNetError> &error, const QVariant &body) {
+            if (error) {
+                reply({}, error->localizedDescription);
+                return;
+            }
+            // JSON arrives decoded; the comparison reads the text form.
+            if (const auto map = KSAFNetworking::responseToDictionary(body))
+                reply(QJsonDocument(QJsonObject::fromVariantMap(*map)).toJson(), {});
+            else
+                reply(body.toByteArray(), {});
+        });
+}
+
 void readLocalFeed(const QUrl &url, const CommUpdate::FeedReply &reply)
 {
     QThreadPool::globalInstance()->start([url, reply] {
@@ -39,10 +58,10 @@ void readLocalFeed(const QUrl &url, const CommUpdate::FeedReply &reply)
 
 void present(const CommUpdateResult &result, bool userAsked)
 {
-    CommLog::I(QStringLiteral("CommUpdate: running %1, feed %2, state %3 %4")
-                   .arg(result.runningVersion, result.latestVersion)
-                   .arg(int(result.state))
-                   .arg(result.error));
+    static const char *const states[] = {"up to date", "update available", "check failed"};
+    CommLog::I(QStringLiteral("CommUpdate: running %1, latest %2: %3 %4")
+                   .arg(result.runningVersion, result.latestVersion,
+                        QLatin1String(states[int(result.state)]), result.error));
     if (!userAsked && result.state != CommUpdateResult::State::UpdateAvailable)
         return;
     CommUpdate::Presenter presenter;
@@ -88,12 +107,12 @@ void runCheck(bool userAsked)
         QMutexLocker lock(&updateMutex);
         fetcher = configuredFetcher;
     }
-    if (feed.isLocalFile())
-        readLocalFeed(feed, reply);
-    else if (fetcher)
+    if (fetcher)
         fetcher(feed, reply);
+    else if (feed.isLocalFile())
+        readLocalFeed(feed, reply);
     else
-        reply({}, QStringLiteral("no fetcher for %1").arg(feed.toDisplayString()));
+        fetchWebFeed(feed, reply);
 }
 
 } // namespace

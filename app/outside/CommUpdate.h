@@ -19,9 +19,10 @@ struct CommUpdateResult
 
 // Update check against a feed: a JSON object {"version", "url", "notes"} at
 // feedUrl(). Without a feed address, which is the default, there is never an
-// update. A file URL is read directly; a web address goes through the feed
-// fetcher that the application shell attaches, as does the presenter that
-// shows the result (without one, results are only logged).
+// update. A web feed is fetched with KSAFNetworking and a file URL read
+// directly, unless a feed fetcher is attached. The application shell
+// attaches the presenter that shows the result (without one, results are
+// only logged).
 class CommUpdate
 {
 public:

@@ -1,4 +1,5 @@
 #include "CommUpdate.h"
+#include "ScriptedHttpServer.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,7 @@ private slots:
 
     void withoutFeedNothingIsShownSilently();
     void silentCheckShowsOnlyAnUpdate();
+    void webFeedThroughTheHttpWrapper();
 
 private:
     struct Presented
@@ -105,6 +107,29 @@ void TestCommUpdate::silentCheckShowsOnlyAnUpdate()
     QVERIFY(!presented.at(1).userAsked);
     QCOMPARE(presented.at(1).result.state, CommUpdateResult::State::UpdateAvailable);
     QCOMPARE(presented.at(1).result.downloadUrl, QUrl(QStringLiteral("https://example.org/get")));
+}
+
+void TestCommUpdate::webFeedThroughTheHttpWrapper()
+{
+    ScriptedHttpServer server;
+    QVERIFY(server.isListening());
+    server.script("GET", QStringLiteral("/feed.json"),
+                  {ScriptedReply::json(R"({"version":"999.1","url":"https://example.org/get"})")});
+    server.script("GET", QStringLiteral("/missing.json"), {ScriptedReply::json("{}", 404)});
+
+    CommUpdate::setFeedUrl(QUrl(server.baseUrl() + QStringLiteral("/feed.json")));
+    CommUpdate::checkSilent();
+    QTRY_COMPARE(presented.size(), 1);
+    QCOMPARE(presented.at(0).result.state, CommUpdateResult::State::UpdateAvailable);
+    QCOMPARE(presented.at(0).result.latestVersion, QStringLiteral("999.1"));
+
+    // A feed that cannot be fetched is reported when asked, never silently.
+    CommUpdate::setFeedUrl(QUrl(server.baseUrl() + QStringLiteral("/missing.json")));
+    CommUpdate::checkSilent();
+    CommUpdate::check();
+    QTRY_COMPARE(presented.size(), 2);
+    QVERIFY(presented.at(1).userAsked);
+    QCOMPARE(presented.at(1).result.state, CommUpdateResult::State::Failed);
 }
 
 QTEST_GUILESS_MAIN(TestCommUpdate)
