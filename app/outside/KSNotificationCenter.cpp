@@ -1,6 +1,7 @@
 #include "KSNotificationCenter.h"
 
 #include <QThread>
+#include <algorithm>
 
 KSNotificationCenter::KSNotificationCenter(QObject *parent)
     : QObject(parent)
