@@ -1,0 +1,93 @@
+#include "OSSSigner.h"
+
+#include <QMessageAuthenticationCode>
+
+#include <algorithm>
+
+namespace {
+
+QByteArray headerValue(const OSSSigner::Headers &headers, const char *name)
+{
+    for (const auto &[key, value] : headers)
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value.trimmed();
+    return {};
+}
+
+} // namespace
+
+QByteArray OSSSigner::canonicalResource(const QString &bucket, const QString &objectKey)
+{
+    return '/' + bucket.toUtf8() + '/' + objectKey.toUtf8();
+}
+
+QByteArray OSSSigner::stringToSign(const QByteArray &verb, const Headers &headers, const QByteArray &resource)
+{
+    Headers storageHeaders;
+    for (const auto &[key, value] : headers) {
+        const QByteArray name = key.trimmed().toLower();
+        if (name.startsWith("x-oss-"))
+            storageHeaders.append({name, value.trimmed()});
+    }
+    std::stable_sort(storageHeaders.begin(), storageHeaders.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+
+    QByteArray text = verb + '\n' + headerValue(headers, "Content-MD5") + '\n' + headerValue(headers, "Content-Type")
+                      + '\n' + headerValue(headers, "Date") + '\n';
+    for (const auto &[name, value] : storageHeaders)
+        text += name + ':' + value + '\n';
+    return text + resource;
+}
+
+QByteArray OSSSigner::signature(const QByteArray &accessKeySecret, const QByteArray &stringToSign)
+{
+    return QMessageAuthenticationCode::hash(stringToSign, accessKeySecret, QCryptographicHash::Sha1).toBase64();
+}
+
+QByteArray OSSSigner::authorization(const QByteArray &accessKeyId, const QByteArray &accessKeySecret,
+                                    const QByteArray &verb, const Headers &headers, const QByteArray &resource)
+{
+    return "OSS " + accessKeyId + ':' + signature(accessKeySecret, stringToSign(verb, headers, resource));
+}
+
+std::optional<QPair<QByteArray, QByteArray>> OSSSigner::parseAuthorization(const QByteArray &value)
+{
+    if (!value.startsWith("OSS "))
+        return std::nullopt;
+    const QByteArray credential = value.mid(4);
+    const qsizetype colon = credential.lastIndexOf(':');
+    if (colon <= 0 || colon == credential.size() - 1)
+        return std::nullopt;
+    return qMakePair(credential.left(colon), credential.mid(colon + 1));
+}
+
+bool OSSSigner::verify(const QByteArray &authorizationValue, const QByteArray &accessKeySecret, const QByteArray &verb,
+                       const Headers &headers, const QByteArray &resource)
+{
+    const auto parsed = parseAuthorization(authorizationValue);
+    if (!parsed)
+        return false;
+    const QByteArray expected = signature(accessKeySecret, stringToSign(verb, headers, resource));
+    const QByteArray &given = parsed->second;
+    if (given.size() != expected.size())
+        return false;
+    unsigned char difference = 0;
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        difference |= static_cast<unsigned char>(expected.at(i) ^ given.at(i));
+    return difference == 0;
+}
+
+QByteArray OSSSigner::httpDate(const QDateTime &time)
+{
+    static const char *const days[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QDateTime utc = time.toUTC();
+    const QDate date = utc.date();
+    const QTime clock = utc.time();
+    return QByteArray(days[date.dayOfWeek() - 1]) + ", " + QByteArray::number(date.day()).rightJustified(2, '0') + ' '
+           + months[date.month() - 1] + ' ' + QByteArray::number(date.year()) + ' '
+           + QByteArray::number(clock.hour()).rightJustified(2, '0') + ':'
+           + QByteArray::number(clock.minute()).rightJustified(2, '0') + ':'
+           + QByteArray::number(clock.second()).rightJustified(2, '0') + " GMT";
+}

@@ -1,0 +1,255 @@
+#include "OSSClient.h"
+#include "OSSSigner.h"
+
+#include "CallLog.h"
+#include "ScriptedHttpServer.h"
+
+#include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <QTest>
+
+namespace {
+
+struct PutOutcome
+{
+    std::optional<KSNetError> error;
+    OSSPutObjectResult result;
+};
+
+OSSClientConfiguration quickConfiguration(int retries)
+{
+    OSSClientConfiguration configuration;
+    configuration.setMaxRetryCount(retries);
+    configuration.setTimeoutIntervalForRequest(5);
+    configuration.setTimeoutIntervalForResource(10);
+    return configuration;
+}
+
+} // namespace
+
+class TestOSSClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void stringToSignOrdersStorageHeaders();
+    void signatureIsBase64HmacSha1();
+    void verifyRejectsAnyChange_data();
+    void verifyRejectsAnyChange();
+    void httpDateIsRfc1123InGmt();
+    void objectUrlAddressing_data();
+    void objectUrlAddressing();
+
+    void putSendsASignedRequestWithCallback();
+    void putRetriesOnlyServerFaults_data();
+    void putRetriesOnlyServerFaults();
+    void putOfAMissingFileFailsWithoutARequest();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_file;
+    QByteArray m_content;
+};
+
+void TestOSSClient::initTestCase()
+{
+    m_content = QByteArray(300000, 'a');
+    for (qsizetype i = 0; i < m_content.size(); ++i)
+        m_content[i] = char(i * 7);
+    m_file = m_dir.filePath(QStringLiteral("upload.png"));
+    QFile file(m_file);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(m_content);
+}
+
+void TestOSSClient::stringToSignOrdersStorageHeaders()
+{
+    const OSSSigner::Headers headers{
+        {"X-OSS-Security-Token", " tok "}, {"Content-Type", "image/jpeg"}, {"Host", "ignored"},
+        {"x-oss-callback", "Y2I="},       {"Date", "Sun, 06 Nov 1994 08:49:37 GMT"},
+        {"content-md5", "bWQ1"},          {"Authorization", "ignored"},
+    };
+    QCOMPARE(OSSSigner::stringToSign("PUT", headers, OSSSigner::canonicalResource("bucket", "images/a b.jpg")),
+             QByteArray("PUT\nbWQ1\nimage/jpeg\nSun, 06 Nov 1994 08:49:37 GMT\n"
+                        "x-oss-callback:Y2I=\nx-oss-security-token:tok\n/bucket/images/a b.jpg"));
+    // Absent fields stay as empty lines.
+    QCOMPARE(OSSSigner::stringToSign("GET", {}, "/b/k"), QByteArray("GET\n\n\n\n/b/k"));
+}
+
+void TestOSSClient::signatureIsBase64HmacSha1()
+{
+    QCOMPARE(OSSSigner::signature("key", "The quick brown fox jumps over the lazy dog"),
+             QByteArray("3nybhbi3iqa8ino29wqQcBydtNk="));
+    const QByteArray value = OSSSigner::authorization("id", "key", "PUT", {}, "/b/k");
+    QVERIFY(value.startsWith("OSS id:"));
+    QCOMPARE(OSSSigner::parseAuthorization(value)->first, QByteArray("id"));
+}
+
+void TestOSSClient::verifyRejectsAnyChange_data()
+{
+    QTest::addColumn<QByteArray>("secret");
+    QTest::addColumn<QByteArray>("verb");
+    QTest::addColumn<QByteArray>("token");
+    QTest::addColumn<QByteArray>("resource");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("same request") << QByteArray("s3cret") << QByteArray("PUT") << QByteArray("tok") << QByteArray("/b/k.jpg") << true;
+    QTest::newRow("other secret") << QByteArray("secret") << QByteArray("PUT") << QByteArray("tok") << QByteArray("/b/k.jpg") << false;
+    QTest::newRow("other verb") << QByteArray("s3cret") << QByteArray("GET") << QByteArray("tok") << QByteArray("/b/k.jpg") << false;
+    QTest::newRow("other token") << QByteArray("s3cret") << QByteArray("PUT") << QByteArray("tok2") << QByteArray("/b/k.jpg") << false;
+    QTest::newRow("other key") << QByteArray("s3cret") << QByteArray("PUT") << QByteArray("tok") << QByteArray("/b/../k.jpg") << false;
+}
+
+void TestOSSClient::verifyRejectsAnyChange()
+{
+    QFETCH(QByteArray, secret);
+    QFETCH(QByteArray, verb);
+    QFETCH(QByteArray, token);
+    QFETCH(QByteArray, resource);
+    QFETCH(bool, valid);
+
+    const OSSSigner::Headers signedHeaders{{"Date", "d"}, {"x-oss-security-token", "tok"}};
+    const QByteArray value = OSSSigner::authorization("id", "s3cret", "PUT", signedHeaders, "/b/k.jpg");
+    const OSSSigner::Headers received{{"Date", "d"}, {"x-oss-security-token", token}};
+    QCOMPARE(OSSSigner::verify(value, secret, verb, received, resource), valid);
+    QVERIFY(!OSSSigner::verify("Bearer x", "s3cret", "PUT", signedHeaders, "/b/k.jpg"));
+    QVERIFY(!OSSSigner::verify("OSS id:", "s3cret", "PUT", signedHeaders, "/b/k.jpg"));
+}
+
+void TestOSSClient::httpDateIsRfc1123InGmt()
+{
+    const QDateTime time(QDate(1994, 11, 6), QTime(9, 49, 37), QTimeZone(3600));
+    QCOMPARE(OSSSigner::httpDate(time), QByteArray("Sun, 06 Nov 1994 08:49:37 GMT"));
+}
+
+void TestOSSClient::objectUrlAddressing_data()
+{
+    QTest::addColumn<QString>("endpoint");
+    QTest::addColumn<QString>("url");
+
+    QTest::newRow("IPv4 in the path") << "http://127.0.0.1:9000" << "http://127.0.0.1:9000/cut/img/a%20b.jpg";
+    QTest::newRow("scheme added") << "10.1.2.3" << "http://10.1.2.3/cut/img/a%20b.jpg";
+    QTest::newRow("localhost in the path") << "http://localhost:8080" << "http://localhost:8080/cut/img/a%20b.jpg";
+    QTest::newRow("IPv6 in the path") << "http://[::1]:9000" << "http://[::1]:9000/cut/img/a%20b.jpg";
+    QTest::newRow("host name as sub-domain") << "oss.example.com" << "http://cut.oss.example.com/img/a%20b.jpg";
+    QTest::newRow("https kept") << "https://oss.example.com:8443" << "https://cut.oss.example.com:8443/img/a%20b.jpg";
+}
+
+void TestOSSClient::objectUrlAddressing()
+{
+    QFETCH(QString, endpoint);
+    QFETCH(QString, url);
+    QCOMPARE(OSSClient::objectUrl(endpoint, QStringLiteral("cut"), QStringLiteral("img/a b.jpg")), url);
+}
+
+void TestOSSClient::putSendsASignedRequestWithCallback()
+{
+    ScriptedHttpServer server;
+    server.script("PUT", "/cut/.*", {ScriptedReply::json(R"({"status":"1","data":{"resource":{"resource_id":"r-9"}}})")});
+
+    const QVariantMap callback{{"callbackUrl", "http://127.0.0.1/cb"}, {"callbackBody", "filename=${object}"}};
+    OSSPutObjectRequest request;
+    request.setBucketName(QStringLiteral("cut"));
+    request.setObjectKey(QStringLiteral("uploads/0123abcd.jpg"));
+    request.setUploadingFileURL(QUrl::fromLocalFile(m_file));
+    request.setCallbackParam(callback);
+    CallLog<QList<qint64>> bytes;
+    request.setUploadProgress([&bytes](qint64 sent, qint64 total, qint64 expected) { bytes.add({sent, total, expected}); });
+
+    const OSSClient client(server.hostAndPort(), {"id-1", "secret-1", "token-1"}, quickConfiguration(2));
+    CallLog<PutOutcome> outcomes;
+    client.putObject(request, [&outcomes](const std::optional<KSNetError> &error, const OSSPutObjectResult &result) {
+        outcomes.add({error, result});
+    });
+    QTRY_COMPARE(outcomes.count(), 1);
+
+    const PutOutcome outcome = outcomes.last();
+    QVERIFY2(!outcome.error, qPrintable(outcome.error ? outcome.error->localizedDescription : QString()));
+    QCOMPARE(outcome.result.serverReturnJsonString,
+             QStringLiteral(R"({"status":"1","data":{"resource":{"resource_id":"r-9"}}})"));
+
+    const RecordedRequest put = server.requests().value(0);
+    QCOMPARE(put.path, QByteArray("/cut/uploads/0123abcd.jpg"));
+    QCOMPARE(put.body, m_content);
+    QCOMPARE(put.header("Content-MD5"), QCryptographicHash::hash(m_content, QCryptographicHash::Md5).toBase64());
+    QCOMPARE(put.header("x-oss-security-token"), QByteArray("token-1"));
+    QVERIFY(!put.hasHeader("Expect"));
+    QCOMPARE(QJsonDocument::fromJson(QByteArray::fromBase64(put.header("x-oss-callback"))).toVariant().toMap(), callback);
+    QVERIFY(put.header("Authorization").startsWith("OSS id-1:"));
+    QVERIFY(OSSSigner::verify(put.header("Authorization"), "secret-1", "PUT", put.headers, "/cut/uploads/0123abcd.jpg"));
+
+    const auto reports = bytes.entries();
+    QVERIFY(!reports.isEmpty());
+    qint64 summed = 0;
+    for (const auto &report : reports)
+        summed += report.value.at(0);
+    QCOMPARE(summed, m_content.size());
+    QCOMPARE(reports.last().value.at(1), m_content.size());
+    QCOMPARE(reports.last().value.at(2), m_content.size());
+}
+
+void TestOSSClient::putRetriesOnlyServerFaults_data()
+{
+    QTest::addColumn<QList<int>>("statuses");
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<bool>("success");
+
+    QTest::newRow("server errors then success") << QList<int>{500, 503, 200} << 3 << true;
+    QTest::newRow("server errors beyond the retries") << QList<int>{500} << 3 << false;
+    QTest::newRow("refused signature is not retried") << QList<int>{403} << 1 << false;
+    QTest::newRow("failed callback is a failure") << QList<int>{203} << 1 << false;
+}
+
+void TestOSSClient::putRetriesOnlyServerFaults()
+{
+    QFETCH(QList<int>, statuses);
+    QFETCH(int, requests);
+    QFETCH(bool, success);
+
+    ScriptedHttpServer server;
+    QList<ScriptedReply> replies;
+    for (int status : statuses)
+        replies.append(ScriptedReply::json(R"({"status":"1"})", status));
+    server.script("PUT", "/cut/.*", replies);
+
+    OSSPutObjectRequest request;
+    request.setBucketName(QStringLiteral("cut"));
+    request.setObjectKey(QStringLiteral("k.jpg"));
+    request.setUploadingFileURL(QUrl::fromLocalFile(m_file));
+    CallLog<PutOutcome> outcomes;
+    OSSClient(server.hostAndPort(), {"id", "secret", "token"}, quickConfiguration(2))
+        .putObject(request, [&outcomes](const std::optional<KSNetError> &error, const OSSPutObjectResult &result) {
+            outcomes.add({error, result});
+        });
+    QTRY_COMPARE(outcomes.count(), 1);
+    QTest::qWait(50);
+    QCOMPARE(outcomes.count(), 1);
+    QCOMPARE(server.requests().size(), requests);
+    QCOMPARE(!outcomes.last().error, success);
+    if (!success)
+        QCOMPARE(outcomes.last().error->code, statuses.last());
+}
+
+void TestOSSClient::putOfAMissingFileFailsWithoutARequest()
+{
+    ScriptedHttpServer server;
+    OSSPutObjectRequest request;
+    request.setBucketName(QStringLiteral("cut"));
+    request.setObjectKey(QStringLiteral("k.jpg"));
+    request.setUploadingFileURL(QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("gone.png"))));
+    CallLog<PutOutcome> outcomes;
+    OSSClient(server.hostAndPort(), {"id", "secret", "token"}, quickConfiguration(2))
+        .putObject(request, [&outcomes](const std::optional<KSNetError> &error, const OSSPutObjectResult &result) {
+            outcomes.add({error, result});
+        });
+    QTRY_COMPARE(outcomes.count(), 1);
+    QVERIFY(outcomes.last().error);
+    QVERIFY(server.requests().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestOSSClient)
+#include "tst_ossclient.moc"
