@@ -91,10 +91,6 @@ void performRequest(const QByteArray &url, const std::optional<QByteArray> &form
 
     const KSAFNetworking::Timeouts limits = KSAFNetworking::timeouts();
     KSCurlSession::Handle handle = KSCurlSession::newHandle(url, {limits.connectMs, limits.requestMs, 0});
-    if (!handle) {
-        finish(KSCurlSession::transportError(CURLE_FAILED_INIT, nullptr), {});
-        return;
-    }
     KSCurlSession::Headers pairs = headerPairs(headers);
     if (!hasHeader(headers, "Accept"))
         pairs.emplaceBack("Accept", "application/json");
@@ -106,29 +102,26 @@ void performRequest(const QByteArray &url, const std::optional<QByteArray> &form
         return;
     }
 
-    CURL *h = handle.get();
     QByteArray body;
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, list->get());
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, collectBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
-    if (formBody) {
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(formBody->size()));
-        curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, formBody->constData());
+    CURL *h = handle.get();
+    if (h) {
+        curl_easy_setopt(h, CURLOPT_HTTPHEADER, list->get());
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, collectBody);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+        if (formBody) {
+            curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(formBody->size()));
+            curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, formBody->constData());
+        }
     }
 
-    const CURLcode code = curl_easy_perform(h);
-    long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    handle.reset();
-    if (code != CURLE_OK) {
-        finish(KSCurlSession::transportError(code, errorBuffer), {});
+    const KSCurlSession::Outcome outcome = KSCurlSession::perform(std::move(handle));
+    if (outcome.code != CURLE_OK) {
+        finish(KSCurlSession::transportError(outcome), {});
         return;
     }
     const QVariant reply = decodeBody(body);
-    if (status >= 400) {
-        finish(KSCurlSession::httpError(status), reply);
+    if (outcome.status >= 400) {
+        finish(KSCurlSession::httpError(outcome.status), reply);
         return;
     }
     finish(std::nullopt, reply);
@@ -207,34 +200,25 @@ void performDownload(const QByteArray &url, const QString &filePath, const KSAFN
 
     const KSAFNetworking::Timeouts limits = KSAFNetworking::timeouts();
     KSCurlSession::Handle handle = KSCurlSession::newHandle(url, {limits.connectMs, limits.downloadMs, limits.idleSeconds});
-    if (!handle) {
-        fail(KSCurlSession::transportError(CURLE_FAILED_INIT, nullptr));
-        return;
+    if (CURL *h = handle.get()) {
+        // Only a successful reply may become the file.
+        curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeToFile);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &state);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, reportDownload);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, &state);
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     }
-    CURL *h = handle.get();
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
-    // Only a successful reply may become the file.
-    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeToFile);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &state);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, reportDownload);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &state);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
 
-    const CURLcode code = curl_easy_perform(h);
-    long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    handle.reset();
-
-    if (code != CURLE_OK) {
+    const KSCurlSession::Outcome outcome = KSCurlSession::perform(std::move(handle));
+    if (outcome.code != CURLE_OK) {
         file.cancelWriting();
         if (state.writeFailed)
             fail({KSNetError::urlDomain(), -3000, QStringLiteral("cannot write %1: %2").arg(filePath, file.errorString())});
-        else if (code == CURLE_HTTP_RETURNED_ERROR)
-            fail(KSCurlSession::httpError(status));
+        else if (outcome.code == CURLE_HTTP_RETURNED_ERROR)
+            fail(KSCurlSession::httpError(outcome.status));
         else
-            fail(KSCurlSession::transportError(code, errorBuffer));
+            fail(KSCurlSession::transportError(outcome));
         return;
     }
     if (!file.commit()) {

@@ -109,11 +109,23 @@ std::optional<KSCurlSession::HeaderList> KSCurlSession::headerList(const Headers
     return list;
 }
 
-KSNetError KSCurlSession::transportError(int curlCode, const char *errorBuffer)
+KSCurlSession::Outcome KSCurlSession::perform(Handle handle)
 {
-    QString text = errorBuffer && *errorBuffer ? QString::fromUtf8(errorBuffer)
-                                                : QString::fromUtf8(curl_easy_strerror(CURLcode(curlCode)));
-    return {KSNetError::transportDomain(), curlCode, text};
+    if (!handle)
+        return {CURLE_FAILED_INIT, 0, QString::fromUtf8(curl_easy_strerror(CURLE_FAILED_INIT))};
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(handle.get(), CURLOPT_ERRORBUFFER, errorBuffer);
+    Outcome outcome;
+    outcome.code = curl_easy_perform(handle.get());
+    curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &outcome.status);
+    if (outcome.code != CURLE_OK)
+        outcome.errorText = QString::fromUtf8(*errorBuffer ? errorBuffer : curl_easy_strerror(CURLcode(outcome.code)));
+    return outcome;
+}
+
+KSNetError KSCurlSession::transportError(const Outcome &outcome)
+{
+    return {KSNetError::transportDomain(), outcome.code, outcome.errorText};
 }
 
 KSNetError KSCurlSession::httpError(long status)

@@ -50,7 +50,16 @@ public:
     // another header or line into the request (CR, LF, NUL, ':' in a name).
     [[nodiscard]] static std::optional<HeaderList> headerList(const Headers &headers);
 
-    [[nodiscard]] static KSNetError transportError(int curlCode, const char *errorBuffer);
+    struct Outcome
+    {
+        int code = 0;     // CURLcode
+        long status = 0;  // HTTP status of the last reply
+        QString errorText;
+    };
+    // Runs the transfer to its end and frees the handle.
+    static Outcome perform(Handle handle);
+
+    [[nodiscard]] static KSNetError transportError(const Outcome &outcome);
     [[nodiscard]] static KSNetError httpError(long status);
 
     // True for http(s) URLs with a host: the only ones the application sends.

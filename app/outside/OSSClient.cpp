@@ -100,15 +100,13 @@ Attempt putOnce(const QString &url, const OSSSigner::Headers &headers, const QBy
     KSCurlSession::Handle handle = KSCurlSession::newHandle(url.toUtf8(), timeouts);
     std::optional<KSCurlSession::HeaderList> list = KSCurlSession::headerList(headers);
     if (!handle || !list)
-        return {KSCurlSession::transportError(CURLE_FAILED_INIT, nullptr), false, {}};
+        return {KSCurlSession::transportError({CURLE_FAILED_INIT, 0, QStringLiteral("cannot set up the request")}), false, {}};
 
     UploadState state;
     state.body = &body;
     state.progress = &progress;
     QByteArray replyHeaders;
-    char errorBuffer[CURL_ERROR_SIZE] = {};
     CURL *h = handle.get();
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
     // The signed resource must be the path that is sent: no "/../" squashing.
     curl_easy_setopt(h, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
@@ -128,13 +126,10 @@ Attempt putOnce(const QString &url, const OSSSigner::Headers &headers, const QBy
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &state);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
 
-    const CURLcode code = curl_easy_perform(h);
-    long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    handle.reset();
-
-    if (code != CURLE_OK)
-        return {KSCurlSession::transportError(code, errorBuffer), true, {}};
+    const KSCurlSession::Outcome outcome = KSCurlSession::perform(std::move(handle));
+    const long status = outcome.status;
+    if (outcome.code != CURLE_OK)
+        return {KSCurlSession::transportError(outcome), true, {}};
     if (status < 200 || status >= 300 || status == 203) {
         KSNetError error = KSCurlSession::httpError(status);
         error.localizedDescription += QStringLiteral(": ") + QString::fromUtf8(state.reply.left(300));
