@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// The one reader of the user's pictures and of the pictures the application
+// writes for itself: JPEG, PNG, BMP, TIFF and WebP through Qt, HEIC through
+// libheif. The format is taken from the content, never from the file name.
+// Pictures come out upright (the EXIF orientation or the HEIF rotation is
+// applied), with a device pixel ratio of 1, converted to sRGB when they carry
+// another colour profile. Pictures beyond kMaxPixels are refused from their
+// header, before any pixel is decoded. Safe on any thread; never throws.
+class KSImageLoader
+{
+public:
+    static constexpr qint64 kMaxPixels = 200'000'000;
+
+    enum class Failure {
+        None,
+        Missing,     // no such file, or it cannot be opened
+        Empty,       // zero bytes
+        Undecodable, // not a picture we read, or damaged
+        TooLarge,    // more than kMaxPixels, or no memory for the pixels
+    };
+
+    struct Result
+    {
+        QImage image;
+        Failure failure = Failure::None;
+        QString error; // for the log; empty on success
+        [[nodiscard]] bool ok() const { return failure == Failure::None; }
+    };
+
+    struct SizeResult
+    {
+        QSize size; // as the picture is shown: orientation applied
+        Failure failure = Failure::None;
+        QString error;
+        [[nodiscard]] bool ok() const { return failure == Failure::None; }
+    };
+
+    [[nodiscard]] static Result load(const QString &path);
+
+    // The picture reduced to fit `maxSize` with its aspect ratio kept (the
+    // size KSPhotoRenderTools::zipInputImage gives), never enlarged. JPEGs
+    // are decoded at the reduced size directly, which is much faster than a
+    // full decode followed by a reduction.
+    [[nodiscard]] static Result loadReduced(const QString &path, const QSize &maxSize);
+
+    // Only the header: the size the picture would load with.
+    [[nodiscard]] static SizeResult readSize(const QString &path);
+};

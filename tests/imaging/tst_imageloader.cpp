@@ -1,0 +1,345 @@
+#include "KSImageLoader.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <libheif/heif.h>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(KSImageLoader::Failure)
+
+namespace {
+
+// 160 x 80 as stored: the top-left quadrant red, the rest blue, so that every
+// rotation and mirror puts red somewhere else.
+QImage storedPicture()
+{
+    QImage image(160, 80, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QPainter(&image).fillRect(0, 0, 80, 40, Qt::red);
+    return image;
+}
+
+QByteArray encoded(const QImage &image, const char *format, int quality = 95)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    return writer.write(image) ? data : QByteArray();
+}
+
+// A JPEG with an EXIF block whose only entry is the orientation tag, placed
+// right after the JFIF header as cameras do.
+QByteArray jpegWithOrientation(const QImage &image, int orientation)
+{
+    QByteArray jpeg = encoded(image, "jpeg");
+    if (orientation == 0)
+        return jpeg;
+    const QByteArray exif = QByteArray("Exif\0\0", 6)
+        + QByteArray::fromHex("49492a0008000000" // little-endian TIFF header, first IFD at 8
+                              "0100"             // one entry
+                              "12010300" "01000000") // orientation, SHORT, count 1
+        + char(orientation) + QByteArray(3, '\0') // value, padded
+        + QByteArray(4, '\0');                    // no next IFD
+    const int length = int(exif.size()) + 2;
+    const QByteArray app1 = QByteArray::fromHex("ffe1") + char(length >> 8) + char(length & 0xFF) + exif;
+    // Qt writes SOI then the JFIF APP0 segment.
+    Q_ASSERT(jpeg.startsWith(QByteArray::fromHex("ffd8ffe0")));
+    const int app0End = 4 + ((uchar(jpeg[4]) << 8) | uchar(jpeg[5]));
+    return jpeg.insert(app0End, app1);
+}
+
+bool writeHeic(const QImage &source, const QString &path, heif_orientation orientation)
+{
+    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
+    heif_image *raw = nullptr;
+    if (heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &raw).code)
+        return false;
+    const std::unique_ptr<heif_image, decltype(&heif_image_release)> image(raw, heif_image_release);
+    if (heif_image_add_plane(raw, heif_channel_interleaved, rgb.width(), rgb.height(), 8).code)
+        return false;
+    int stride = 0;
+    uint8_t *plane = heif_image_get_plane(raw, heif_channel_interleaved, &stride);
+    for (int y = 0; y < rgb.height(); ++y)
+        memcpy(plane + y * stride, rgb.constScanLine(y), size_t(3 * rgb.width()));
+
+    const std::unique_ptr<heif_context, decltype(&heif_context_free)> context(heif_context_alloc(), heif_context_free);
+    heif_encoder *encoder = nullptr;
+    if (heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &encoder).code)
+        return false;
+    heif_encoder_set_lossy_quality(encoder, 95);
+    heif_encoding_options *options = heif_encoding_options_alloc();
+    options->image_orientation = orientation;
+    const heif_error encodedOk = heif_context_encode_image(context.get(), raw, encoder, options, nullptr);
+    heif_encoding_options_free(options);
+    heif_encoder_release(encoder);
+    return encodedOk.code == heif_error_Ok
+        && heif_context_write_to_file(context.get(), QFile::encodeName(path).constData()).code == heif_error_Ok;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool looksRed(QColor c) { return c.red() > 180 && c.blue() < 90; }
+bool looksBlue(QColor c) { return c.blue() > 180 && c.red() < 90; }
+
+QColor colourAt(const QImage &image, QPointF fraction)
+{
+    return image.pixelColor(int(fraction.x() * image.width()), int(fraction.y() * image.height()));
+}
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= uchar(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void putBigEndian(QByteArray &bytes, int at, quint32 value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        bytes[at + i] = char((value >> (8 * (size - 1 - i))) & 0xFF);
+}
+
+// A real PNG whose header then claims another size (with a valid checksum).
+QByteArray pngClaiming(int width, int height)
+{
+    QByteArray png = encoded(QImage(4, 4, QImage::Format_RGB32), "png");
+    const int ihdr = int(png.indexOf("IHDR"));
+    putBigEndian(png, ihdr + 4, quint32(width), 4);
+    putBigEndian(png, ihdr + 8, quint32(height), 4);
+    putBigEndian(png, ihdr + 17, crc32(png.mid(ihdr, 17)), 4);
+    return png;
+}
+
+QByteArray jpegClaiming(int width, int height)
+{
+    QByteArray jpeg = encoded(QImage(8, 8, QImage::Format_RGB32), "jpeg");
+    const int sof = int(jpeg.indexOf(QByteArray::fromHex("ffc0")));
+    putBigEndian(jpeg, sof + 5, quint32(height), 2);
+    putBigEndian(jpeg, sof + 7, quint32(width), 2);
+    return jpeg;
+}
+
+QByteArray bmpClaiming(int width, int height)
+{
+    QByteArray bmp("BM");
+    const auto little = [&bmp](quint32 value, int size) {
+        for (int i = 0; i < size; ++i)
+            bmp.append(char((value >> (8 * i)) & 0xFF));
+    };
+    little(54, 4); // file size: the headers only
+    little(0, 4);
+    little(54, 4); // pixels would start here
+    little(40, 4);
+    little(quint32(width), 4);
+    little(quint32(height), 4);
+    little(1, 2);
+    little(24, 2);
+    for (int i = 0; i < 6; ++i)
+        little(0, 4);
+    return bmp;
+}
+
+} // namespace
+
+class TestKSImageLoader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void loadsUpright_data();
+    void loadsUpright();
+    void readsEveryFormatByItsContent_data();
+    void readsEveryFormatByItsContent();
+    void loadsBeyondQtsDefaultAllocationLimit();
+    void failsCleanly_data();
+    void failsCleanly();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestKSImageLoader::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+void TestKSImageLoader::loadsUpright_data()
+{
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<int>("orientation"); // EXIF numbering, which HEIF shares
+    QTest::addColumn<bool>("turned");     // shown with width and height swapped
+    QTest::addColumn<QPointF>("red");     // where the red quadrant must show
+
+    QTest::newRow("JPEG without orientation") << "jpeg" << 0 << false << QPointF(0.25, 0.25);
+    QTest::newRow("JPEG upright") << "jpeg" << 1 << false << QPointF(0.25, 0.25);
+    QTest::newRow("JPEG mirrored") << "jpeg" << 2 << false << QPointF(0.75, 0.25);
+    QTest::newRow("JPEG upside down") << "jpeg" << 3 << false << QPointF(0.75, 0.75);
+    QTest::newRow("JPEG to turn clockwise (phone held upright)") << "jpeg" << 6 << true << QPointF(0.75, 0.25);
+    QTest::newRow("JPEG to turn anticlockwise") << "jpeg" << 8 << true << QPointF(0.25, 0.75);
+    QTest::newRow("HEIC upright") << "heic" << 1 << false << QPointF(0.25, 0.25);
+    QTest::newRow("HEIC to turn clockwise") << "heic" << 6 << true << QPointF(0.75, 0.25);
+    QTest::newRow("HEIC upside down") << "heic" << 3 << false << QPointF(0.75, 0.75);
+}
+
+void TestKSImageLoader::loadsUpright()
+{
+    QFETCH(QString, container);
+    QFETCH(int, orientation);
+    QFETCH(bool, turned);
+    QFETCH(QPointF, red);
+
+    // Named .jpg either way: the loader must go by the bytes.
+    const QString path = m_dir.filePath(QStringLiteral("%1-%2.jpg").arg(container).arg(orientation));
+    if (container == QLatin1String("heic"))
+        QVERIFY(writeHeic(storedPicture(), path, heif_orientation(orientation)));
+    else
+        QVERIFY(writeFile(path, jpegWithOrientation(storedPicture(), orientation)));
+
+    const QSize shown = turned ? QSize(80, 160) : QSize(160, 80);
+    const QPointF blue(1.0 - red.x(), 1.0 - red.y());
+
+    const KSImageLoader::Result full = KSImageLoader::load(path);
+    QVERIFY2(full.ok(), qPrintable(full.error));
+    QCOMPARE(full.image.size(), shown);
+    QVERIFY(looksRed(colourAt(full.image, red)));
+    QVERIFY(looksBlue(colourAt(full.image, blue)));
+
+    const KSImageLoader::SizeResult size = KSImageLoader::readSize(path);
+    QVERIFY2(size.ok(), qPrintable(size.error));
+    QCOMPARE(size.size, shown);
+
+    // Reduced decoding scales the stored picture before turning it.
+    const KSImageLoader::Result reduced = KSImageLoader::loadReduced(path, QSize(40, 40));
+    QVERIFY2(reduced.ok(), qPrintable(reduced.error));
+    QCOMPARE(reduced.image.size(), shown / 4);
+    QVERIFY(looksRed(colourAt(reduced.image, red)));
+    QVERIFY(looksBlue(colourAt(reduced.image, blue)));
+}
+
+void TestKSImageLoader::readsEveryFormatByItsContent_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("alpha");
+
+    QTest::newRow("JPEG") << QByteArray("jpeg") << "photo.jpg" << false;
+    QTest::newRow("PNG with transparency") << QByteArray("png") << "photo.png" << true;
+    QTest::newRow("BMP") << QByteArray("bmp") << "photo.bmp" << false;
+    QTest::newRow("TIFF") << QByteArray("tiff") << "photo.tiff" << false;
+    QTest::newRow("WebP with transparency") << QByteArray("webp") << "photo.webp" << true;
+    QTest::newRow("TIFF cut-out under a .png name") << QByteArray("tiff") << "cutout.png" << true;
+    QTest::newRow("JPEG without an extension") << QByteArray("jpeg") << "photo" << false;
+    QTest::newRow("high-density name keeps one pixel per point") << QByteArray("png") << "photo@2x.png" << false;
+}
+
+void TestKSImageLoader::readsEveryFormatByItsContent()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QString, fileName);
+    QFETCH(bool, alpha);
+
+    // With alpha, only the left half is painted.
+    QImage picture(16, 12, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    picture.fill(Qt::transparent);
+    QPainter(&picture).fillRect(0, 0, alpha ? 8 : 16, 12, QColor(30, 160, 90));
+    const QString path = m_dir.filePath(fileName);
+    QVERIFY(writeFile(path, encoded(picture, format.constData(), 100)));
+
+    const KSImageLoader::Result result = KSImageLoader::load(path);
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    QCOMPARE(result.image.size(), QSize(16, 12));
+    QCOMPARE(result.image.devicePixelRatio(), 1.0);
+    const QColor inside = result.image.pixelColor(4, 6);
+    QVERIFY(qAbs(inside.red() - 30) <= 8 && qAbs(inside.green() - 160) <= 8 && qAbs(inside.blue() - 90) <= 8);
+    if (alpha)
+        QCOMPARE(result.image.pixelColor(12, 6).alpha(), 0);
+}
+
+void TestKSImageLoader::loadsBeyondQtsDefaultAllocationLimit()
+{
+    // 8000 x 6000 decodes to 192 MB, above the 128 MB Qt allows by default.
+    QImage big(8000, 6000, QImage::Format_RGB32);
+    big.fill(QColor(12, 34, 56));
+    const QString path = m_dir.filePath(QStringLiteral("big.png"));
+    QVERIFY(writeFile(path, encoded(big, "png", 90)));
+    big = QImage();
+
+    const KSImageLoader::Result result = KSImageLoader::load(path);
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    QCOMPARE(result.image.size(), QSize(8000, 6000));
+    QCOMPARE(result.image.pixel(7999, 5999), qRgb(12, 34, 56));
+}
+
+void TestKSImageLoader::failsCleanly_data()
+{
+    using Failure = KSImageLoader::Failure;
+    QTest::addColumn<QByteArray>("bytes"); // a null array writes no file at all
+    QTest::addColumn<KSImageLoader::Failure>("failure");
+    QTest::addColumn<KSImageLoader::Failure>("sizeFailure"); // of readSize
+
+    QByteArray damagedPng = encoded(storedPicture(), "png");
+    const int idat = int(damagedPng.indexOf("IDAT"));
+    for (int i = idat + 10; i < idat + 40; ++i)
+        damagedPng[i] = char(~damagedPng[i]);
+
+    QTemporaryDir dir;
+    const QString heic = dir.filePath(QStringLiteral("a.heic"));
+    QFile heicFile(heic);
+    QByteArray heicHead;
+    if (writeHeic(storedPicture(), heic, heif_orientation_normal) && heicFile.open(QIODevice::ReadOnly))
+        heicHead = heicFile.read(100);
+
+    QTest::newRow("no such file") << QByteArray() << Failure::Missing << Failure::Missing;
+    QTest::newRow("zero-byte file") << QByteArray("") << Failure::Empty << Failure::Empty;
+    QTest::newRow("text in a picture's name") << QByteArray("not a picture at all\n") << Failure::Undecodable << Failure::Undecodable;
+    QTest::newRow("PNG with damaged pixel data") << damagedPng << Failure::Undecodable << Failure::None;
+    QTest::newRow("HEIC cut off after its first boxes") << heicHead << Failure::Undecodable << Failure::Undecodable;
+    QTest::newRow("PNG header claiming 30000 x 30000") << pngClaiming(30000, 30000) << Failure::TooLarge << Failure::TooLarge;
+    QTest::newRow("JPEG header claiming 30000 x 30000") << jpegClaiming(30000, 30000) << Failure::TooLarge << Failure::TooLarge;
+    // Qt's BMP reader refuses a header whose pixels are not in the file.
+    QTest::newRow("BMP header claiming 30000 x 30000") << bmpClaiming(30000, 30000) << Failure::Undecodable << Failure::Undecodable;
+    QTest::newRow("just over 200 megapixels") << pngClaiming(20001, 10000) << Failure::TooLarge << Failure::TooLarge;
+}
+
+void TestKSImageLoader::failsCleanly()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(KSImageLoader::Failure, failure);
+    QFETCH(KSImageLoader::Failure, sizeFailure);
+
+    const QString path = m_dir.filePath(QStringLiteral("broken.jpg"));
+    QFile::remove(path);
+    if (!bytes.isNull())
+        QVERIFY(writeFile(path, bytes));
+
+    const KSImageLoader::Result full = KSImageLoader::load(path);
+    QCOMPARE(full.failure, failure);
+    QVERIFY(full.image.isNull());
+    QVERIFY(!full.error.isEmpty());
+
+    const KSImageLoader::Result reduced = KSImageLoader::loadReduced(path, QSize(100, 100));
+    QCOMPARE(reduced.failure, failure);
+    QVERIFY(reduced.image.isNull());
+
+    QCOMPARE(KSImageLoader::readSize(path).failure, sizeFailure);
+}
+
+QTEST_GUILESS_MAIN(TestKSImageLoader)
+#include "tst_imageloader.moc"
