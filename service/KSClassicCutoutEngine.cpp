@@ -1,0 +1,299 @@
+#include "KSClassicCutoutEngine.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/ximgproc/edge_filter.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace {
+enum Side { top, bottom, left, right, sideCount };
+
+struct BackgroundColour
+{
+    cv::Vec3f centre;
+    float tolerance = 0; // Lab distance within which a pixel counts as this colour
+};
+
+struct BorderModel
+{
+    std::vector<BackgroundColour> colours;
+    double borderShare = 0; // part of the border these colours cover
+};
+
+float labDistance(const cv::Vec3f &a, const cv::Vec3f &b)
+{
+    const cv::Vec3f d = a - b;
+    return std::sqrt(d.dot(d));
+}
+
+// Clusters the colours of the border band; a cluster is background when it
+// lines at least two sides, or when its colour is close to one that does
+// (a gradient backdrop splits into neighbouring clusters). A subject that
+// touches the frame usually fills one side only, so it stays out.
+BorderModel borderModel(const cv::Mat &lab, int band)
+{
+    const int rows = lab.rows, cols = lab.cols;
+    std::vector<cv::Vec3f> samples;
+    std::vector<int> sides;
+    const int perimeter = 2 * (rows + cols);
+    const int step = std::max(1, perimeter * band / 6000);
+    auto take = [&](int y, int x, Side side) {
+        samples.push_back(lab.at<cv::Vec3f>(y, x));
+        sides.push_back(side);
+    };
+    for (int b = 0; b < band; b += std::max(1, band / 3)) {
+        for (int x = 0; x < cols; x += step) {
+            take(b, x, top);
+            take(rows - 1 - b, x, bottom);
+        }
+        for (int y = 0; y < rows; y += step) {
+            take(y, b, left);
+            take(y, cols - 1 - b, right);
+        }
+    }
+    const int k = std::min<int>(6, int(samples.size()) / 20);
+    BorderModel model;
+    if (k < 1)
+        return model;
+
+    cv::Mat data(int(samples.size()), 3, CV_32F, samples.data());
+    cv::Mat labels, centres;
+    cv::theRNG().state = 0x5eed; // the same picture always gives the same mask
+    cv::kmeans(data, k, labels, cv::TermCriteria(cv::TermCriteria::EPS | cv::TermCriteria::COUNT, 20, 0.5), 2,
+               cv::KMEANS_PP_CENTERS, centres);
+
+    std::vector<double> count(size_t(k), 0.0), squared(size_t(k), 0.0);
+    std::vector<std::array<double, sideCount>> onSide(size_t(k), {0, 0, 0, 0});
+    std::array<double, sideCount> sideTotal{0, 0, 0, 0};
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const int c = labels.at<int>(int(i));
+        const float distance = labDistance(samples[i], centres.at<cv::Vec3f>(c));
+        count[size_t(c)] += 1;
+        squared[size_t(c)] += double(distance) * distance;
+        onSide[size_t(c)][size_t(sides[i])] += 1;
+        sideTotal[size_t(sides[i])] += 1;
+    }
+
+    std::vector<bool> background(size_t(k), false);
+    for (int c = 0; c < k; ++c) {
+        int lined = 0;
+        for (int s = 0; s < sideCount; ++s)
+            lined += onSide[size_t(c)][size_t(s)] >= 0.5 * sideTotal[size_t(s)] ? 1 : 0;
+        background[size_t(c)] = lined >= 2;
+    }
+    if (std::none_of(background.begin(), background.end(), [](bool b) { return b; }))
+        background[size_t(std::max_element(count.begin(), count.end()) - count.begin())] = true;
+
+    auto tolerance = [&](int c) {
+        const float radius = float(std::sqrt(squared[size_t(c)] / std::max(1.0, count[size_t(c)])));
+        return std::clamp(2.5f * radius, 7.0f, 22.0f);
+    };
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (int c = 0; c < k; ++c) {
+            if (background[size_t(c)])
+                continue;
+            for (int b = 0; b < k; ++b) {
+                if (background[size_t(b)]
+                    && labDistance(centres.at<cv::Vec3f>(c), centres.at<cv::Vec3f>(b)) < 1.2f * tolerance(b)) {
+                    background[size_t(c)] = grew = true;
+                    break;
+                }
+            }
+        }
+    }
+
+    for (int c = 0; c < k; ++c) {
+        if (!background[size_t(c)])
+            continue;
+        model.colours.push_back({centres.at<cv::Vec3f>(c), tolerance(c)});
+        model.borderShare += count[size_t(c)] / double(samples.size());
+    }
+    return model;
+}
+
+// How far each pixel is from the nearest background colour, in units of
+// that colour's tolerance: below 1 means background-coloured.
+cv::Mat backgroundDistance(const cv::Mat &lab, const BorderModel &model)
+{
+    cv::Mat distance(lab.size(), CV_32F, cv::Scalar(1e6f));
+    for (int y = 0; y < lab.rows; ++y) {
+        const auto *pixel = lab.ptr<cv::Vec3f>(y);
+        auto *out = distance.ptr<float>(y);
+        for (int x = 0; x < lab.cols; ++x) {
+            for (const BackgroundColour &colour : model.colours)
+                out[x] = std::min(out[x], labDistance(pixel[x], colour.centre) / colour.tolerance);
+        }
+    }
+    return distance;
+}
+
+// Marks the components of a binary mask that touch the frame.
+cv::Mat touchingFrame(const cv::Mat &binary)
+{
+    cv::Mat labels;
+    const int count = cv::connectedComponents(binary, labels, 4, CV_32S);
+    std::vector<uchar> touches(size_t(count), 0);
+    for (int x = 0; x < labels.cols; ++x) {
+        touches[size_t(labels.at<int>(0, x))] = 1;
+        touches[size_t(labels.at<int>(labels.rows - 1, x))] = 1;
+    }
+    for (int y = 0; y < labels.rows; ++y) {
+        touches[size_t(labels.at<int>(y, 0))] = 1;
+        touches[size_t(labels.at<int>(y, labels.cols - 1))] = 1;
+    }
+    touches[0] = 0; // the zero pixels of the input
+    cv::Mat result(binary.size(), CV_8U);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        uchar *out = result.ptr<uchar>(y);
+        for (int x = 0; x < labels.cols; ++x)
+            out[x] = touches[size_t(label[x])] ? 255 : 0;
+    }
+    return result;
+}
+
+// The GrabCut start: background reached from the border is background (for
+// certain away from the subject's outline), enclosed background-coloured
+// areas probably background, everything else probably subject, and, when
+// the backdrop is plain, the inside of large subject areas certainly subject.
+cv::Mat initialMask(const cv::Mat &distance, const BorderModel &model)
+{
+    const cv::Mat backgroundColoured = distance < 1.0f;
+    const cv::Mat outside = touchingFrame(backgroundColoured);
+
+    cv::Mat nearOutline;
+    const int margin = std::max(2, std::min(distance.rows, distance.cols) / 100);
+    cv::dilate(~outside, nearOutline, cv::getStructuringElement(cv::MORPH_ELLIPSE, {2 * margin + 1, 2 * margin + 1}));
+
+    cv::Mat mask(distance.size(), CV_8U, cv::Scalar(cv::GC_PR_FGD));
+    mask.setTo(cv::GC_PR_BGD, backgroundColoured);
+    mask.setTo(cv::GC_BGD, outside & ~nearOutline);
+
+    const bool plainBackdrop = model.borderShare >= 0.6;
+    if (plainBackdrop) {
+        cv::Mat inside;
+        cv::distanceTransform(~outside, inside, cv::DIST_L2, 3);
+        const float deep = float(std::min(distance.rows, distance.cols)) * 0.05f;
+        mask.setTo(cv::GC_FGD, (inside > deep) & ~backgroundColoured);
+    }
+    return mask;
+}
+
+// Keeps the subject's components (the largest and those of comparable size),
+// drops stray blobs, fills small holes and holes GrabCut left although they
+// are not background-coloured.
+cv::Mat cleanSubject(const cv::Mat &subject, const cv::Mat &distance, KSCutoutType type)
+{
+    cv::Mat clean;
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, {3, 3});
+    cv::morphologyEx(subject, clean, cv::MORPH_OPEN, kernel);
+    cv::morphologyEx(clean, clean, cv::MORPH_CLOSE, kernel);
+
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(clean, labels, stats, centroids, 8, CV_32S);
+    if (count <= 1)
+        return clean;
+    int largest = 0;
+    for (int i = 1; i < count; ++i)
+        largest = std::max(largest, stats.at<int>(i, cv::CC_STAT_AREA));
+    const double imageArea = double(subject.total());
+    const double keepShare = type == KSCutoutType::person ? 0.2 : 0.08;
+    std::vector<uchar> keep(size_t(count), 0);
+    for (int i = 1; i < count; ++i) {
+        const int area = stats.at<int>(i, cv::CC_STAT_AREA);
+        keep[size_t(i)] = area == largest || (area >= keepShare * largest && area >= 0.002 * imageArea);
+    }
+
+    cv::Mat result(subject.size(), CV_8U);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        uchar *out = result.ptr<uchar>(y);
+        for (int x = 0; x < labels.cols; ++x)
+            out[x] = keep[size_t(label[x])] ? 255 : 0;
+    }
+
+    const cv::Mat holes = ~result & ~touchingFrame(~result);
+    const int holeCount = cv::connectedComponentsWithStats(holes, labels, stats, centroids, 4, CV_32S);
+    std::vector<double> coloured(size_t(holeCount), 0.0);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        const float *d = distance.ptr<float>(y);
+        for (int x = 0; x < labels.cols; ++x)
+            coloured[size_t(label[x])] += d[x] < 1.0f ? 1.0 : 0.0;
+    }
+    for (int i = 1; i < holeCount; ++i) {
+        const int area = stats.at<int>(i, cv::CC_STAT_AREA);
+        if (area < 0.001 * imageArea || coloured[size_t(i)] < 0.5 * area)
+            result.setTo(255, labels == i);
+    }
+    return result;
+}
+} // namespace
+
+std::string KSClassicCutoutEngine::name() const
+{
+    return "classic-grabcut";
+}
+
+cv::Mat KSClassicCutoutEngine::mask(const cv::Mat &input, KSCutoutType type, std::string *error)
+{
+    if (input.empty() || input.depth() != CV_8U || (input.channels() != 3 && input.channels() != 1)) {
+        if (error)
+            *error = "the engine needs an 8-bit colour picture";
+        return {};
+    }
+    cv::Mat bgr = input;
+    if (input.channels() == 1)
+        cv::cvtColor(input, bgr, cv::COLOR_GRAY2BGR);
+
+    const double scale = std::min(1.0, double(workSide) / std::max(bgr.cols, bgr.rows));
+    cv::Mat small;
+    cv::resize(bgr, small, cv::Size(), scale, scale, cv::INTER_AREA);
+    if (small.cols < 8 || small.rows < 8) {
+        if (error)
+            *error = "the picture is too small to cut out";
+        return {};
+    }
+    cv::Mat lab;
+    small.convertTo(lab, CV_32F, 1.0 / 255.0);
+    cv::cvtColor(lab, lab, cv::COLOR_BGR2Lab);
+
+    const int band = std::max(2, std::min(small.rows, small.cols) / 50);
+    const BorderModel model = borderModel(lab, band);
+    const cv::Mat distance = backgroundDistance(lab, model);
+    cv::Mat gc = initialMask(distance, model);
+
+    const double subjectShare = double(cv::countNonZero(gc & 1)) / double(gc.total());
+    if (subjectShare < 0.002)
+        return cv::Mat(bgr.size(), CV_8U, cv::Scalar(0));
+    if (subjectShare > 0.998)
+        return cv::Mat(bgr.size(), CV_8U, cv::Scalar(255));
+
+    try {
+        cv::Mat backgroundModel, subjectModel;
+        cv::grabCut(small, gc, cv::Rect(), backgroundModel, subjectModel, 4, cv::GC_INIT_WITH_MASK);
+    } catch (const cv::Exception &) {
+        // A model without samples: the initial mask is the best answer there is.
+    }
+    const cv::Mat subject = cleanSubject((gc & 1) * 255, distance, type);
+
+    // Up to the picture's size, then edges that follow the picture's own edges.
+    cv::Mat soft;
+    subject.convertTo(soft, CV_32F, 1.0 / 255.0);
+    cv::GaussianBlur(soft, soft, {3, 3}, 0);
+    cv::Mat alpha;
+    cv::resize(soft, alpha, bgr.size(), 0, 0, cv::INTER_LINEAR);
+    cv::Mat guide;
+    bgr.convertTo(guide, CV_32F, 1.0 / 255.0);
+    const int radius = std::max(2, int(std::lround(1.5 / scale)));
+    cv::Mat refined;
+    cv::ximgproc::guidedFilter(guide, alpha, refined, radius, 1e-3);
+
+    cv::Mat result;
+    refined.convertTo(result, CV_8U, 255.0);
+    return result;
+}

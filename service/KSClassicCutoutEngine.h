@@ -1,0 +1,22 @@
+#pragma once
+
+#include "KSCutoutEngine.h"
+
+// The classical engine, with no learned weights: good on plain backgrounds
+// (studio, product and ID-photo shots).
+// 1. A colour model of the background from the picture's border: the border's
+//    colour clusters that line at least two sides, plus those close to them.
+// 2. GrabCut, started from the mask that model gives (background-coloured
+//    areas reached from the border, the rest probably subject) rather than
+//    from an inset rectangle, so that subjects touching the frame are kept.
+// 3. The subject's components kept, stray blobs dropped, small holes filled.
+// 4. Edges refined with a guided filter at the picture's own size.
+class KSClassicCutoutEngine : public KSCutoutEngine
+{
+public:
+    cv::Mat mask(const cv::Mat &bgr, KSCutoutType type, std::string *error) override;
+    std::string name() const override;
+
+    // Long side of the picture the segmentation works on.
+    static constexpr int workSide = 480;
+};

@@ -1,0 +1,259 @@
+#include "KSLocalService.h"
+
+#include "KSClassicCutoutEngine.h"
+#include "KSObjectStorage.h"
+#include "KSServiceApi.h"
+#include "KSServiceLog.h"
+#include "KSServiceRandom.h"
+#include "KSServiceStore.h"
+#include "KSTaskRunner.h"
+#include "KSTaskWorkerPool.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <httplib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+struct KSLocalService::Private
+{
+    Options options;
+    QString dataDir;
+    QString baseUrl;
+    QString token;
+    QString error;
+    quint16 port = 0;
+
+    KSServiceStore store;
+    std::unique_ptr<KSObjectStorage> objects;
+    std::unique_ptr<KSServiceApi> api;
+    std::unique_ptr<httplib::Server> server;
+    KSTaskWorkerPool pool;
+    std::thread listenThread;
+
+    std::thread purgeThread;
+    std::mutex purgeMutex;
+    std::condition_variable purgeWake;
+    bool stopping = false;
+
+    qint64 nowMs() const
+    {
+        return options.clock ? options.clock().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
+    }
+    QString masksDir() const { return dataDir + QStringLiteral("/masks"); }
+    bool fail(const QString &why)
+    {
+        error = why;
+        KSServiceLog::E(QStringLiteral("the local cut-out service cannot start: %1").arg(why));
+        return false;
+    }
+    QString localTokenOfDataDir();
+};
+
+// The local account keeps its token across starts, so a signed-in client
+// stays signed in; the file is readable by its owner only.
+QString KSLocalService::Private::localTokenOfDataDir()
+{
+    const QString path = dataDir + QStringLiteral("/local-token");
+    QFile existing(path);
+    if (existing.open(QIODevice::ReadOnly)) {
+        const QString stored = QString::fromLatin1(existing.readAll()).trimmed();
+        if (stored.size() >= 32)
+            return stored;
+    }
+    const QString fresh = KSServiceRandomHex(32);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    file.write(fresh.toLatin1());
+    return file.commit() ? fresh : QString();
+}
+
+KSLocalService::KSLocalService()
+    : d(std::make_unique<Private>())
+{
+}
+
+KSLocalService::~KSLocalService()
+{
+    stop();
+}
+
+QString KSLocalService::defaultDataDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/service");
+}
+
+bool KSLocalService::start(const Options &options)
+{
+    stop();
+    d->options = options;
+    d->error.clear();
+    d->dataDir = QDir::cleanPath(options.dataDir.isEmpty() ? defaultDataDir() : options.dataDir);
+    QDir data;
+    if (!data.mkpath(d->dataDir) || !data.mkpath(d->masksDir()) || !data.mkpath(d->dataDir + QStringLiteral("/objects")))
+        return d->fail(QStringLiteral("cannot create the data folder %1").arg(d->dataDir));
+    QFile::setPermissions(d->dataDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    QString error;
+    if (!d->store.open(d->dataDir + QStringLiteral("/service.sqlite"), &error))
+        return d->fail(QStringLiteral("cannot open the database: %1").arg(error));
+    d->token = options.token.isEmpty() ? d->localTokenOfDataDir() : options.token;
+    if (d->token.isEmpty() || !d->store.ensureAccount(options.accountEmail, d->token, d->nowMs())) {
+        d->store.close();
+        return d->fail(QStringLiteral("cannot set up the account %1").arg(options.accountEmail));
+    }
+    d->objects = std::make_unique<KSObjectStorage>(d->dataDir + QStringLiteral("/objects"));
+
+    d->server = std::make_unique<httplib::Server>();
+    d->server->set_payload_max_length(size_t(options.maxUploadBytes));
+    d->server->set_read_timeout(30, 0);
+    const std::string address = options.address.toStdString();
+    const int port = options.port == 0 ? d->server->bind_to_any_port(address)
+                                       : (d->server->bind_to_port(address, options.port) ? options.port : -1);
+    if (port <= 0) {
+        d->server.reset();
+        d->store.close();
+        return d->fail(QStringLiteral("cannot listen on %1 port %2").arg(options.address).arg(options.port));
+    }
+    d->port = quint16(port);
+    const QString host = options.address.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(options.address)
+                                                                     : options.address;
+    const QString hostPort = QStringLiteral("%1:%2").arg(host).arg(port);
+    d->baseUrl = QStringLiteral("http://") + hostPort;
+
+    KSServiceApi::Context api;
+    api.store = &d->store;
+    api.objects = d->objects.get();
+    api.pool = &d->pool;
+    api.masksDir = d->masksDir();
+    api.baseUrl = d->baseUrl;
+    api.storageEndpoint = hostPort;
+    api.bucket = QStringLiteral("cutora-local");
+    api.callbackSecret = KSServiceRandomHex(32).toLatin1();
+    api.credentialLifetimeMs = qint64(options.credentialLifetimeSeconds) * 1000;
+    api.nowMs = [p = d.get()] { return p->nowMs(); };
+    d->api = std::make_unique<KSServiceApi>(api);
+    d->api->install(*d->server);
+
+    const int workers = options.workers >= 0 ? options.workers : std::max(1, QThread::idealThreadCount() / 2);
+    KSTaskRunner::Context runner{&d->store, d->objects.get(), d->masksDir(), options.maxUploadBytes,
+                                 options.maxPixels, api.nowMs};
+    const KSCutoutEngineFactory engines = options.engineFactory
+                                              ? options.engineFactory
+                                              : [] { return std::unique_ptr<KSCutoutEngine>(new KSClassicCutoutEngine); };
+    d->pool.start(workers, [runner, engines]() -> KSTaskWorkerPool::Job {
+        auto taskRunner = std::make_shared<KSTaskRunner>(runner, engines());
+        return [taskRunner](const QString &taskId) { taskRunner->run(taskId); };
+    });
+    const QStringList waiting = d->store.waitingTasksAfterRestart(d->nowMs());
+    for (const QString &taskId : waiting)
+        d->pool.enqueue(taskId);
+
+    d->listenThread = std::thread([server = d->server.get()] { server->listen_after_bind(); });
+    for (int i = 0; i < 5000 && !d->server->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!d->server->is_running()) {
+        stop();
+        return d->fail(QStringLiteral("the server did not start"));
+    }
+
+    d->stopping = false;
+    d->purgeThread = std::thread([this] {
+        std::unique_lock lock(d->purgeMutex);
+        do {
+            lock.unlock();
+            purge();
+            lock.lock();
+        } while (!d->purgeWake.wait_for(lock, std::chrono::seconds(std::max(1, d->options.purgeIntervalSeconds)),
+                                        [this] { return d->stopping; }));
+    });
+
+    KSServiceLog::I(QStringLiteral("local cut-out service at %1, data in %2, %3 worker(s), %4 waiting task(s)")
+                        .arg(d->baseUrl, d->dataDir)
+                        .arg(workers)
+                        .arg(waiting.size()));
+    return true;
+}
+
+void KSLocalService::stop()
+{
+    if (d->purgeThread.joinable()) {
+        {
+            std::lock_guard lock(d->purgeMutex);
+            d->stopping = true;
+        }
+        d->purgeWake.notify_all();
+        d->purgeThread.join();
+    }
+    if (d->server) {
+        d->server->stop();
+        if (d->listenThread.joinable())
+            d->listenThread.join();
+    }
+    d->pool.stop();
+    d->api.reset();
+    d->server.reset();
+    d->objects.reset();
+    d->store.close();
+    d->baseUrl.clear();
+    d->port = 0;
+}
+
+bool KSLocalService::isRunning() const
+{
+    return d->server && d->server->is_running();
+}
+
+QString KSLocalService::baseUrl() const
+{
+    return d->baseUrl;
+}
+
+QString KSLocalService::localToken() const
+{
+    return d->token;
+}
+
+quint16 KSLocalService::port() const
+{
+    return d->port;
+}
+
+QString KSLocalService::dataDir() const
+{
+    return d->dataDir;
+}
+
+QString KSLocalService::errorString() const
+{
+    return d->error;
+}
+
+bool KSLocalService::addAccount(const QString &email, const QString &token)
+{
+    return d->objects && !token.isEmpty() && d->store.ensureAccount(email, token, d->nowMs()).has_value();
+}
+
+int KSLocalService::purge()
+{
+    if (!d->objects)
+        return 0;
+    const qint64 now = d->nowMs();
+    const qint64 cutoff = now - qint64(d->options.purgeAgeSeconds) * 1000;
+    const QDateTime cutoffTime = QDateTime::fromMSecsSinceEpoch(cutoff);
+    const int removed = KSObjectStorage::purgeFilesOlderThan(d->objects->root(), cutoffTime)
+                        + KSObjectStorage::purgeFilesOlderThan(d->masksDir(), cutoffTime);
+    d->store.purgeRecords(cutoff, now);
+    if (removed > 0)
+        KSServiceLog::I(QStringLiteral("purged %1 file(s) older than %2 s").arg(removed).arg(d->options.purgeAgeSeconds));
+    return removed;
+}

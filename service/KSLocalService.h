@@ -1,0 +1,68 @@
+#pragma once
+
+#include "KSCutoutEngine.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// The local cut-out service: the web API, the storage endpoint and a pool of
+// workers running the cut-out engine, speaking the cloud service's protocol
+// on 127.0.0.1. The application starts it in-process; the cutora-service
+// executable runs it on its own. Records live in SQLite and files in the data
+// folder, so waiting tasks survive a restart; files older than a day go.
+class KSLocalService
+{
+public:
+    struct Options
+    {
+        QString address = QStringLiteral("127.0.0.1");
+        quint16 port = 0;          // 0: a free port
+        QString dataDir;           // empty: "service" in the application's data folder
+        QString accountEmail = QStringLiteral("local");
+        QString token;             // empty: the data folder's own local token, made once
+        int workers = -1;          // -1: half the cores, at least one; 0: tasks only wait
+        qint64 maxUploadBytes = 64LL * 1024 * 1024;
+        qint64 maxPixels = 25'000'000;
+        int credentialLifetimeSeconds = 3600;
+        int purgeAgeSeconds = 24 * 3600;
+        int purgeIntervalSeconds = 3600;
+        KSCutoutEngineFactory engineFactory; // empty: the classical engine
+        std::function<QDateTime()> clock;    // empty: the current time (tests move it)
+    };
+
+    KSLocalService();
+    ~KSLocalService();
+    KSLocalService(const KSLocalService &) = delete;
+    KSLocalService &operator=(const KSLocalService &) = delete;
+
+    // Returns once the server answers; false with errorString() set otherwise.
+    [[nodiscard]] bool start(const Options &options);
+    // Finishes the tasks being cut out; waiting tasks stay for the next start.
+    void stop();
+
+    [[nodiscard]] bool isRunning() const;
+    // "http://127.0.0.1:<port>"; the web service's address for the client.
+    [[nodiscard]] QString baseUrl() const;
+    // The bearer token of the local account.
+    [[nodiscard]] QString localToken() const;
+    [[nodiscard]] quint16 port() const;
+    [[nodiscard]] QString dataDir() const;
+    [[nodiscard]] QString errorString() const;
+
+    // Another account that may use the service; false when it cannot be stored.
+    bool addAccount(const QString &email, const QString &token);
+
+    // Removes files and records older than the purge age now (it also runs
+    // on start and every purge interval); returns how many files went.
+    int purge();
+
+    // The data folder used when Options::dataDir is empty.
+    [[nodiscard]] static QString defaultDataDir();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};

@@ -1,0 +1,293 @@
+#include "KSServiceStore.h"
+
+#include "KSServiceLog.h"
+
+#include <QCryptographicHash>
+
+#include <sqlite3.h>
+
+#include <initializer_list>
+#include <variant>
+
+namespace {
+using Value = std::variant<qint64, QString>;
+
+// One prepared statement, finalized when it goes out of scope.
+class Statement
+{
+public:
+    Statement(sqlite3 *db, const char *sql, std::initializer_list<Value> values)
+    {
+        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) {
+            KSServiceLog::E(QStringLiteral("database statement failed: %1").arg(QString::fromUtf8(sqlite3_errmsg(db))));
+            m_stmt = nullptr;
+            return;
+        }
+        int index = 1;
+        for (const Value &value : values) {
+            if (const auto *number = std::get_if<qint64>(&value)) {
+                sqlite3_bind_int64(m_stmt, index, *number);
+            } else {
+                const QByteArray text = std::get<QString>(value).toUtf8();
+                sqlite3_bind_text(m_stmt, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            }
+            ++index;
+        }
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    // True while a row is available.
+    bool next() { return m_stmt && sqlite3_step(m_stmt) == SQLITE_ROW; }
+    // Runs a statement that returns no rows.
+    bool exec() { return m_stmt && sqlite3_step(m_stmt) == SQLITE_DONE; }
+
+    qint64 integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    QString text(int column) const
+    {
+        const auto *chars = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+        return chars ? QString::fromUtf8(chars, sqlite3_column_bytes(m_stmt, column)) : QString();
+    }
+
+private:
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+QString tokenHash(const QString &token)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(token.toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+const char *const schema = R"sql(
+PRAGMA journal_mode=WAL;
+PRAGMA synchronous=NORMAL;
+CREATE TABLE IF NOT EXISTS accounts(
+  id INTEGER PRIMARY KEY, email TEXT UNIQUE NOT NULL, token_hash TEXT UNIQUE NOT NULL,
+  created_at INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS credentials(
+  access_id TEXT PRIMARY KEY, access_secret TEXT NOT NULL, security_token TEXT NOT NULL,
+  account_id INTEGER NOT NULL, bucket TEXT NOT NULL, prefix TEXT NOT NULL,
+  expires_at INTEGER NOT NULL);
+CREATE INDEX IF NOT EXISTS credentials_prefix ON credentials(prefix);
+CREATE TABLE IF NOT EXISTS resources(
+  id TEXT PRIMARY KEY, account_id INTEGER NOT NULL, bucket TEXT NOT NULL,
+  object_key TEXT NOT NULL, size INTEGER NOT NULL, registered INTEGER NOT NULL DEFAULT 0,
+  created_at INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS tasks(
+  id TEXT PRIMARY KEY, account_id INTEGER NOT NULL, resource_id TEXT NOT NULL,
+  type TEXT NOT NULL, status INTEGER NOT NULL, engine TEXT NOT NULL DEFAULT '',
+  error TEXT NOT NULL DEFAULT '', mask_name TEXT NOT NULL DEFAULT '',
+  created_at INTEGER NOT NULL, updated_at INTEGER NOT NULL);
+CREATE INDEX IF NOT EXISTS tasks_status ON tasks(status, created_at);
+)sql";
+
+const char *const credentialColumns =
+    "access_id, access_secret, security_token, account_id, bucket, prefix, expires_at";
+
+KSServiceStore::Credential readCredential(const Statement &row)
+{
+    return {row.text(0), row.text(1), row.text(2), row.integer(3), row.text(4), row.text(5), row.integer(6)};
+}
+} // namespace
+
+KSServiceStore::~KSServiceStore()
+{
+    close();
+}
+
+bool KSServiceStore::open(const QString &path, QString *error)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_db)
+        return true;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr)
+        != SQLITE_OK) {
+        if (error)
+            *error = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return false;
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    char *message = nullptr;
+    if (sqlite3_exec(m_db, schema, nullptr, nullptr, &message) != SQLITE_OK) {
+        if (error)
+            *error = QString::fromUtf8(message);
+        sqlite3_free(message);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void KSServiceStore::close()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_db) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
+}
+
+std::optional<qint64> KSServiceStore::ensureAccount(const QString &email, const QString &token, qint64 now)
+{
+    std::lock_guard lock(m_mutex);
+    const QString hash = tokenHash(token);
+    // A token names exactly one account: take it from any other holder first.
+    Statement(m_db, "DELETE FROM accounts WHERE token_hash = ?1 AND email <> ?2", {hash, email}).exec();
+    Statement(m_db,
+              "INSERT INTO accounts(email, token_hash, created_at) VALUES(?1, ?2, ?3) "
+              "ON CONFLICT(email) DO UPDATE SET token_hash = excluded.token_hash",
+              {email, hash, now})
+        .exec();
+    Statement row(m_db, "SELECT id FROM accounts WHERE email = ?1", {email});
+    if (!row.next())
+        return std::nullopt;
+    return row.integer(0);
+}
+
+std::optional<qint64> KSServiceStore::accountForToken(const QString &token)
+{
+    if (token.isEmpty())
+        return std::nullopt;
+    std::lock_guard lock(m_mutex);
+    Statement row(m_db, "SELECT id FROM accounts WHERE token_hash = ?1", {tokenHash(token)});
+    if (!row.next())
+        return std::nullopt;
+    return row.integer(0);
+}
+
+bool KSServiceStore::addCredential(const Credential &c)
+{
+    std::lock_guard lock(m_mutex);
+    return Statement(m_db,
+                     "INSERT INTO credentials(access_id, access_secret, security_token, account_id, bucket, "
+                     "prefix, expires_at) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)",
+                     {c.accessId, c.accessSecret, c.securityToken, c.accountId, c.bucket, c.prefix, c.expiresAt})
+        .exec();
+}
+
+std::optional<KSServiceStore::Credential> KSServiceStore::credential(const QString &accessId)
+{
+    std::lock_guard lock(m_mutex);
+    Statement row(m_db, QByteArray("SELECT ").append(credentialColumns).append(" FROM credentials WHERE access_id = ?1").constData(),
+                  {accessId});
+    if (!row.next())
+        return std::nullopt;
+    return readCredential(row);
+}
+
+std::optional<KSServiceStore::Credential> KSServiceStore::credentialForObject(const QString &bucket,
+                                                                            const QString &key)
+{
+    std::lock_guard lock(m_mutex);
+    Statement row(m_db,
+                  QByteArray("SELECT ")
+                      .append(credentialColumns)
+                      .append(" FROM credentials WHERE bucket = ?1 AND substr(?2, 1, length(prefix)) = prefix")
+                      .constData(),
+                  {bucket, key});
+    if (!row.next())
+        return std::nullopt;
+    return readCredential(row);
+}
+
+bool KSServiceStore::addResource(const Resource &r)
+{
+    std::lock_guard lock(m_mutex);
+    return Statement(m_db,
+                     "INSERT INTO resources(id, account_id, bucket, object_key, size, registered, created_at) "
+                     "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)",
+                     {r.id, r.accountId, r.bucket, r.objectKey, r.size, qint64(r.registered), r.createdAt})
+        .exec();
+}
+
+std::optional<KSServiceStore::Resource> KSServiceStore::resource(const QString &id)
+{
+    std::lock_guard lock(m_mutex);
+    Statement row(m_db,
+                  "SELECT id, account_id, bucket, object_key, size, registered, created_at FROM resources "
+                  "WHERE id = ?1",
+                  {id});
+    if (!row.next())
+        return std::nullopt;
+    return Resource{row.text(0), row.integer(1), row.text(2), row.text(3), row.integer(4), row.integer(5) != 0,
+                    row.integer(6)};
+}
+
+bool KSServiceStore::markRegistered(const QString &id)
+{
+    std::lock_guard lock(m_mutex);
+    return Statement(m_db, "UPDATE resources SET registered = 1 WHERE id = ?1", {id}).exec();
+}
+
+bool KSServiceStore::addTask(const Task &t)
+{
+    std::lock_guard lock(m_mutex);
+    return Statement(m_db,
+                     "INSERT INTO tasks(id, account_id, resource_id, type, status, engine, error, mask_name, "
+                     "created_at, updated_at) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+                     {t.id, t.accountId, t.resourceId, t.type, qint64(t.status), t.engine, t.error, t.maskName,
+                      t.createdAt, t.updatedAt})
+        .exec();
+}
+
+std::optional<KSServiceStore::Task> KSServiceStore::task(const QString &id)
+{
+    std::lock_guard lock(m_mutex);
+    Statement row(m_db,
+                  "SELECT id, account_id, resource_id, type, status, engine, error, mask_name, created_at, "
+                  "updated_at FROM tasks WHERE id = ?1",
+                  {id});
+    if (!row.next())
+        return std::nullopt;
+    return Task{row.text(0), row.integer(1), row.text(2), row.text(3), int(row.integer(4)),
+                row.text(5), row.text(6), row.text(7), row.integer(8), row.integer(9)};
+}
+
+bool KSServiceStore::claimTask(const QString &id, qint64 now)
+{
+    std::lock_guard lock(m_mutex);
+    if (!Statement(m_db, "UPDATE tasks SET status = 1, updated_at = ?2 WHERE id = ?1 AND status = 0", {id, now})
+             .exec())
+        return false;
+    return sqlite3_changes(m_db) == 1;
+}
+
+bool KSServiceStore::finishTask(const QString &id, int status, const QString &engine, const QString &error,
+                                const QString &maskName, qint64 now)
+{
+    std::lock_guard lock(m_mutex);
+    return Statement(m_db,
+                     "UPDATE tasks SET status = ?2, engine = ?3, error = ?4, mask_name = ?5, updated_at = ?6 "
+                     "WHERE id = ?1",
+                     {id, qint64(status), engine, error, maskName, now})
+        .exec();
+}
+
+QStringList KSServiceStore::waitingTasksAfterRestart(qint64 now)
+{
+    std::lock_guard lock(m_mutex);
+    Statement(m_db, "UPDATE tasks SET status = 0, updated_at = ?1 WHERE status = 1", {now}).exec();
+    QStringList ids;
+    Statement rows(m_db, "SELECT id FROM tasks WHERE status = 0 ORDER BY created_at, rowid", {});
+    while (rows.next())
+        ids << rows.text(0);
+    return ids;
+}
+
+void KSServiceStore::purgeRecords(qint64 cutoff, qint64 now)
+{
+    std::lock_guard lock(m_mutex);
+    Statement(m_db, "DELETE FROM tasks WHERE status IN (2, -1) AND updated_at < ?1", {cutoff}).exec();
+    Statement(m_db,
+              "UPDATE tasks SET status = -1, error = 'the task waited too long and its picture was removed', "
+              "updated_at = ?2 WHERE status = 0 AND created_at < ?1",
+              {cutoff, now})
+        .exec();
+    Statement(m_db, "DELETE FROM resources WHERE created_at < ?1", {cutoff}).exec();
+    Statement(m_db, "DELETE FROM credentials WHERE expires_at < ?1", {cutoff}).exec();
+}

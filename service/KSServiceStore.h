@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <mutex>
+#include <optional>
+
+struct sqlite3;
+
+// The service's records in one SQLite file: accounts (by the hash of their
+// token), short-lived storage credentials, uploaded resources and cut-out
+// tasks. Times are milliseconds since the epoch. Safe to call from any thread.
+class KSServiceStore
+{
+public:
+    struct Credential
+    {
+        QString accessId;
+        QString accessSecret;
+        QString securityToken;
+        qint64 accountId = 0;
+        QString bucket;
+        QString prefix; // every key of this credential starts with it
+        qint64 expiresAt = 0;
+    };
+
+    struct Resource
+    {
+        QString id;
+        qint64 accountId = 0;
+        QString bucket;
+        QString objectKey;
+        qint64 size = 0;
+        bool registered = false;
+        qint64 createdAt = 0;
+    };
+
+    // Task states as the poll reply reports them.
+    enum TaskStatus { waiting = 0, running = 1, done = 2, failed = -1 };
+
+    struct Task
+    {
+        QString id;
+        qint64 accountId = 0;
+        QString resourceId;
+        QString type;
+        int status = waiting;
+        QString engine;
+        QString error;
+        QString maskName;
+        qint64 createdAt = 0;
+        qint64 updatedAt = 0;
+    };
+
+    KSServiceStore() = default;
+    ~KSServiceStore();
+    KSServiceStore(const KSServiceStore &) = delete;
+    KSServiceStore &operator=(const KSServiceStore &) = delete;
+
+    [[nodiscard]] bool open(const QString &path, QString *error);
+    void close();
+
+    // Creates the account or gives it this token; returns its id.
+    std::optional<qint64> ensureAccount(const QString &email, const QString &token, qint64 now);
+    std::optional<qint64> accountForToken(const QString &token);
+
+    bool addCredential(const Credential &credential);
+    std::optional<Credential> credential(const QString &accessId);
+    // The credential whose bucket and key prefix hold this object.
+    std::optional<Credential> credentialForObject(const QString &bucket, const QString &key);
+
+    bool addResource(const Resource &resource);
+    std::optional<Resource> resource(const QString &id);
+    bool markRegistered(const QString &id);
+
+    bool addTask(const Task &task);
+    std::optional<Task> task(const QString &id);
+    // Moves a waiting task to running; false when it is not waiting.
+    bool claimTask(const QString &id, qint64 now);
+    bool finishTask(const QString &id, int status, const QString &engine, const QString &error,
+                    const QString &maskName, qint64 now);
+    // Tasks cut short by a stop wait again; returns every waiting task, oldest first.
+    QStringList waitingTasksAfterRestart(qint64 now);
+
+    // Drops records older than cutoff: finished tasks, resources, expired
+    // credentials; fails tasks that have waited longer than that.
+    void purgeRecords(qint64 cutoff, qint64 now);
+
+private:
+    std::mutex m_mutex;
+    sqlite3 *m_db = nullptr;
+};

@@ -1,0 +1,132 @@
+#include "KSTaskRunner.h"
+
+#include "KSObjectStorage.h"
+#include "KSServiceLog.h"
+#include "KSServiceRandom.h"
+#include "KSServiceStore.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QSaveFile>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+KSTaskRunner::KSTaskRunner(Context context, std::unique_ptr<KSCutoutEngine> engine)
+    : m_context(std::move(context))
+    , m_engine(std::move(engine))
+{
+}
+
+cv::Mat KSTaskRunner::decodePicture(const QString &path, qint64 maxBytes, qint64 maxPixels, QString *error)
+{
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        *error = QStringLiteral("the uploaded picture is gone");
+        return {};
+    }
+    if (info.size() > maxBytes) {
+        *error = QStringLiteral("the uploaded file has %1 bytes, more than the limit of %2").arg(info.size()).arg(maxBytes);
+        return {};
+    }
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (!size.isValid()) {
+        *error = QStringLiteral("the uploaded file is not a picture that can be read (%1)").arg(reader.errorString());
+        return {};
+    }
+    if (qint64(size.width()) * size.height() > maxPixels) {
+        *error = QStringLiteral("the picture has %1 x %2 pixels, more than the limit of %3 pixels")
+                     .arg(size.width())
+                     .arg(size.height())
+                     .arg(maxPixels);
+        return {};
+    }
+    QImage image = reader.read();
+    if (image.isNull()) {
+        *error = QStringLiteral("the picture cannot be decoded (%1)").arg(reader.errorString());
+        return {};
+    }
+    cv::Mat bgr;
+    if (image.hasAlphaChannel()) {
+        image.convertTo(QImage::Format_RGBA8888);
+        const cv::Mat rgba(image.height(), image.width(), CV_8UC4, image.bits(), size_t(image.bytesPerLine()));
+        cv::Mat colour, alpha, weight;
+        cv::cvtColor(rgba, colour, cv::COLOR_RGBA2BGR);
+        cv::extractChannel(rgba, alpha, 3);
+        alpha.convertTo(weight, CV_32F, 1.0 / 255.0);
+        const cv::Mat white(colour.size(), CV_8UC3, cv::Scalar::all(255));
+        const cv::Mat inverse = 1.0 - weight;
+        cv::blendLinear(colour, white, weight, inverse, bgr);
+    } else {
+        image.convertTo(QImage::Format_RGB888);
+        const cv::Mat rgb(image.height(), image.width(), CV_8UC3, image.bits(), size_t(image.bytesPerLine()));
+        cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
+    }
+    return bgr;
+}
+
+void KSTaskRunner::run(const QString &taskId)
+{
+    KSServiceStore &store = *m_context.store;
+    if (!store.claimTask(taskId, m_context.nowMs()))
+        return;
+    QString error;
+    QString maskName;
+    try {
+        maskName = makeMask(taskId, &error);
+    } catch (const std::exception &e) {
+        error = QStringLiteral("the engine stopped: %1").arg(QString::fromUtf8(e.what()));
+    } catch (...) {
+        error = QStringLiteral("the engine stopped");
+    }
+    const QString engine = QString::fromStdString(m_engine->name());
+    if (maskName.isEmpty()) {
+        KSServiceLog::E(QStringLiteral("task %1 failed: %2").arg(taskId, error));
+        store.finishTask(taskId, KSServiceStore::failed, engine, error, {}, m_context.nowMs());
+        return;
+    }
+    KSServiceLog::I(QStringLiteral("task %1 done by %2").arg(taskId, engine));
+    store.finishTask(taskId, KSServiceStore::done, engine, {}, maskName, m_context.nowMs());
+}
+
+QString KSTaskRunner::makeMask(const QString &taskId, QString *error)
+{
+    KSServiceStore &store = *m_context.store;
+    const auto task = store.task(taskId);
+    const auto resource = task ? store.resource(task->resourceId) : std::nullopt;
+    const auto type = task ? KSCutoutTypeFromRawValue(task->type) : std::nullopt;
+    if (!task || !resource || !type) {
+        *error = QStringLiteral("the task's picture is no longer known");
+        return {};
+    }
+    const cv::Mat bgr = decodePicture(m_context.objects->pathFor(resource->bucket, resource->objectKey),
+                                      m_context.maxBytes, m_context.maxPixels, error);
+    if (bgr.empty())
+        return {};
+
+    std::string engineError;
+    const cv::Mat mask = m_engine->mask(bgr, *type, &engineError);
+    if (mask.empty() || mask.type() != CV_8UC1 || mask.size() != bgr.size()) {
+        *error = engineError.empty() ? QStringLiteral("the engine made no mask") : QString::fromStdString(engineError);
+        return {};
+    }
+
+    std::vector<uchar> png;
+    // Level 1: masks compress well anyway, and speed matters more here.
+    if (!cv::imencode(".png", mask, png, {cv::IMWRITE_PNG_COMPRESSION, 1})) {
+        *error = QStringLiteral("the mask cannot be encoded");
+        return {};
+    }
+    const QString name = KSServiceRandomHex(32);
+    QSaveFile file(m_context.masksDir + QLatin1Char('/') + name + QStringLiteral(".png"));
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(reinterpret_cast<const char *>(png.data()), qint64(png.size())) != qint64(png.size())
+        || !file.commit()) {
+        *error = QStringLiteral("the mask cannot be written: %1").arg(file.errorString());
+        return {};
+    }
+    return name;
+}

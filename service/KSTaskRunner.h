@@ -1,0 +1,44 @@
+#pragma once
+
+#include "KSCutoutEngine.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class KSServiceStore;
+class KSObjectStorage;
+
+// Runs one task on a worker thread: reads the uploaded picture within the
+// size limits, asks the engine for a mask and stores it under a random name.
+// Every outcome ends in the task being done or failed; nothing throws out.
+class KSTaskRunner
+{
+public:
+    struct Context
+    {
+        KSServiceStore *store = nullptr;
+        KSObjectStorage *objects = nullptr;
+        QString masksDir;
+        qint64 maxBytes = 0;
+        qint64 maxPixels = 0;
+        std::function<qint64()> nowMs;
+    };
+
+    KSTaskRunner(Context context, std::unique_ptr<KSCutoutEngine> engine);
+
+    void run(const QString &taskId);
+
+    // Reads a picture file by its content into 8-bit BGR, upright, pictures
+    // with transparency flattened onto white. Refuses files above maxBytes and
+    // pictures above maxPixels before decoding them.
+    [[nodiscard]] static cv::Mat decodePicture(const QString &path, qint64 maxBytes, qint64 maxPixels,
+                                               QString *error);
+
+private:
+    [[nodiscard]] QString makeMask(const QString &taskId, QString *error);
+
+    Context m_context;
+    std::unique_ptr<KSCutoutEngine> m_engine;
+};

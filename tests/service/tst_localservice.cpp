@@ -1,0 +1,389 @@
+#include "ServiceTestClient.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QSignalSpy>
+
+using UploadChange = std::function<void(ServiceTestClient::Upload &, qint64 &clockShiftMs)>;
+Q_DECLARE_METATYPE(UploadChange)
+
+// The local service over real HTTP on 127.0.0.1: who may call it, what the
+// storage endpoint accepts, and what becomes of tasks across stops and days.
+class TestLocalService : public QObject
+{
+    Q_OBJECT
+
+private:
+    static quint32 crc32(const QByteArray &bytes)
+    {
+        quint32 crc = 0xffffffffu;
+        for (const char byte : bytes) {
+            crc ^= quint8(byte);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+        }
+        return ~crc;
+    }
+
+    QTemporaryDir m_dir;
+    ServiceTestClient m_client;
+    QString m_token;
+
+    int storedObjectCount() const
+    {
+        int count = 0;
+        QDirIterator it(m_client.service.dataDir() + QStringLiteral("/objects"), QDir::Files | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            ++count;
+        }
+        return count;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY2(m_client.start(m_dir.filePath(QStringLiteral("main"))), qPrintable(m_client.service.errorString()));
+        m_token = m_client.service.localToken();
+        QVERIFY(m_token.size() >= 32);
+        QVERIFY(m_client.service.baseUrl().startsWith(QLatin1String("http://127.0.0.1:")));
+    }
+
+    void cleanupTestCase() { m_client.service.stop(); }
+
+    void everyCallChecksTheToken_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("bearer");
+        QTest::addColumn<bool>("formToken");
+        QTest::addColumn<int>("httpStatus");
+
+        const QString wrong = QStringLiteral("0123456789abcdef0123456789abcdef");
+        QTest::newRow("authentications without a token") << "GET" << "/api/authentications" << QString() << false << 401;
+        QTest::newRow("authentications with a wrong token") << "GET" << "/api/authentications" << wrong << false << 401;
+        QTest::newRow("authentications with an empty bearer") << "GET" << "/api/authentications" << QString("") << false << 401;
+        QTest::newRow("resources without a token") << "POST" << "/api/resources" << QString() << false << 401;
+        QTest::newRow("resources with a wrong token") << "POST" << "/api/resources" << wrong << false << 401;
+        QTest::newRow("resources with the api_token of the local account") << "POST" << "/api/resources" << QString() << true << 404;
+        QTest::newRow("task creation without a token") << "POST" << "/api/tasks/person" << QString() << false << 401;
+        QTest::newRow("task creation with a wrong token") << "POST" << "/api/tasks/object" << wrong << false << 401;
+        QTest::newRow("task poll without a token") << "GET" << "/api/tasks/0123456789abcdef0123456789abcdef" << QString() << false << 401;
+        QTest::newRow("task poll with a wrong token") << "GET" << "/api/tasks/0123456789abcdef0123456789abcdef" << wrong << false << 401;
+    }
+
+    void everyCallChecksTheToken()
+    {
+        QFETCH(QString, method);
+        QFETCH(QString, path);
+        QFETCH(QString, bearer);
+        QFETCH(bool, formToken);
+        QFETCH(int, httpStatus);
+
+        httplib::Params params{{"resource_id", "nothing"}, {"file_id", "nothing"}};
+        if (formToken)
+            params.emplace("api_token", m_token.toStdString());
+        const httplib::Result result = method == QLatin1String("GET") ? m_client.get(path.toStdString(), bearer)
+                                                                       : m_client.post(path.toStdString(), params, bearer);
+        QVERIFY(result);
+        QCOMPARE(result->status, httpStatus);
+        // Failures keep the envelope, with a status other than "1".
+        QCOMPARE(ServiceTestClient::json(result).value(QStringLiteral("status")).toString(), QStringLiteral("0"));
+    }
+
+    void credentialsCarryEveryField()
+    {
+        const httplib::Result result = m_client.get("/api/authentications", m_token);
+        QVERIFY(result);
+        QCOMPARE(result->status, 200);
+        const QJsonObject reply = ServiceTestClient::json(result);
+        QCOMPARE(reply.value(QStringLiteral("status")), QJsonValue(QStringLiteral("1")));
+        const QJsonObject data = reply.value(QStringLiteral("data")).toObject();
+        for (const char *field : {"endpoint", "access_id", "access_secret", "security_token", "bucket"})
+            QVERIFY2(!data.value(QLatin1String(field)).toString().isEmpty(), field);
+        QCOMPARE(QStringLiteral("http://") + data.value(QStringLiteral("endpoint")).toString(), m_client.service.baseUrl());
+        QVERIFY(data.value(QStringLiteral("path")).toObject().value(QStringLiteral("images")).toString().endsWith(QLatin1Char('/')));
+        QVERIFY(data.value(QStringLiteral("callback")).toObject().contains(QStringLiteral("callbackUrl")));
+        // Each request gets its own credentials and key prefix.
+        const QJsonObject again = m_client.credentials(m_token);
+        QVERIFY(again.value(QStringLiteral("access_id")) != data.value(QStringLiteral("access_id")));
+        QVERIFY(again.value(QStringLiteral("path")) != data.value(QStringLiteral("path")));
+    }
+
+    void storageChecksSignatureTokenAndExpiry_data()
+    {
+        using Change = UploadChange;
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<int>("httpStatus");
+        QTest::addColumn<QString>("code");
+
+        QTest::newRow("a correctly signed put") << Change([](auto &, qint64 &) {}) << 200 << QString();
+        QTest::newRow("signed with another secret")
+            << Change([](auto &u, qint64 &) { u.secret = "not the secret"; }) << 403 << "SignatureDoesNotMatch";
+        QTest::newRow("a header changed after signing")
+            << Change([](auto &u, qint64 &) {
+                   u.afterSigning = [](httplib::Headers &h) {
+                       h.erase("Content-Type");
+                       h.emplace("Content-Type", "text/plain");
+                   };
+               })
+            << 403 << "SignatureDoesNotMatch";
+        QTest::newRow("the callback changed after signing")
+            << Change([](auto &u, qint64 &) {
+                   u.afterSigning = [](httplib::Headers &h) {
+                       h.erase("x-oss-callback");
+                       h.emplace("x-oss-callback", "e30=");
+                   };
+               })
+            << 403 << "SignatureDoesNotMatch";
+        QTest::newRow("a wrong security token")
+            << Change([](auto &u, qint64 &) { u.securityToken = "forged"; }) << 403 << "InvalidSecurityToken";
+        QTest::newRow("no Authorization header")
+            << Change([](auto &u, qint64 &) { u.afterSigning = [](httplib::Headers &h) { h.erase("Authorization"); }; })
+            << 403 << "AccessDenied";
+        QTest::newRow("an unknown access id")
+            << Change([](auto &u, qint64 &) {
+                   u.afterSigning = [](httplib::Headers &h) {
+                       h.erase("Authorization");
+                       h.emplace("Authorization", "OSS LOCALNOSUCHID:c2lnbmF0dXJl");
+                   };
+               })
+            << 403 << "InvalidAccessKeyId";
+        QTest::newRow("credentials used after they expired")
+            << Change([](auto &, qint64 &shift) { shift = 3601 * 1000; }) << 403 << "SecurityTokenExpired";
+        QTest::newRow("credentials used just before they expire")
+            << Change([](auto &, qint64 &shift) { shift = 3590 * 1000; }) << 200 << QString();
+        QTest::newRow("a Date twenty minutes old")
+            << Change([](auto &u, qint64 &) {
+                   u.date = ServiceTestClient::rfc1123(QDateTime::currentDateTimeUtc().addSecs(-20 * 60));
+               })
+            << 403 << "RequestTimeTooSkewed";
+        QTest::newRow("no Date") << Change([](auto &u, qint64 &) { u.date = " "; }) << 403 << "RequestTimeTooSkewed";
+        QTest::newRow("a key outside the credentials' prefix")
+            << Change([](auto &u, qint64 &) { u.key = "images/someone-else/picture.jpg"; }) << 403 << "AccessDenied";
+        QTest::newRow("a body that does not match its Content-MD5")
+            << Change([](auto &u, qint64 &) { u.contentMd5 = "1B2M2Y8AsgTpgAmY7PhCfg=="; }) << 400 << "InvalidDigest";
+        QTest::newRow("a callback to another address")
+            << Change([](auto &u, qint64 &) {
+                   u.callbackJson = R"({"callbackUrl":"http://127.0.0.2:9/api/storage/callback","callbackBody":"x"})";
+               })
+            << 400 << "InvalidArgument";
+    }
+
+    void storageChecksSignatureTokenAndExpiry()
+    {
+        using Change = UploadChange;
+        QFETCH(Change, change);
+        QFETCH(int, httpStatus);
+        QFETCH(QString, code);
+
+        const QJsonObject credentials = m_client.credentials(m_token);
+        const int objectsBefore = storedObjectCount();
+        ServiceTestClient::Upload upload;
+        qint64 shift = 0;
+        change(upload, shift);
+        m_client.clockOffsetMs->store(shift);
+        if (upload.date.empty())
+            upload.date = ServiceTestClient::rfc1123(m_client.serviceNow());
+        const httplib::Result result = m_client.put(credentials, "picture bytes", upload);
+        m_client.clockOffsetMs->store(0);
+
+        QVERIFY(result);
+        QCOMPARE(result->status, httpStatus);
+        if (httpStatus == 200) {
+            const QJsonObject reply = ServiceTestClient::json(result);
+            QCOMPARE(reply.value(QStringLiteral("status")), QJsonValue(QStringLiteral("1")));
+            QCOMPARE(reply.value(QStringLiteral("data")).toObject().value(QStringLiteral("resource")).toObject()
+                         .value(QStringLiteral("resource_id")).toString().size(), 32);
+            QCOMPARE(storedObjectCount(), objectsBefore + 1);
+        } else {
+            QVERIFY2(result->body.find("<Code>" + code.toStdString() + "</Code>") != std::string::npos, result->body.c_str());
+            QCOMPARE(storedObjectCount(), objectsBefore);
+        }
+    }
+
+    void keysThatEscapeTheBucketAreRefused_data()
+    {
+        QTest::addColumn<QString>("suffix"); // after "/<bucket>/<prefix>", as sent on the wire
+        QTest::newRow("parent segment") << "../../escaped.jpg";
+        QTest::newRow("encoded parent segment") << "%2e%2e/%2e%2e/%2e%2e/escaped.jpg";
+        QTest::newRow("encoded slashes") << "..%2F..%2F..%2Fescaped.jpg";
+        QTest::newRow("current segment") << "./picture.jpg";
+        QTest::newRow("NUL byte") << "picture.jpg%00.png";
+        QTest::newRow("backslash") << "..%5C..%5Cescaped.jpg";
+        QTest::newRow("empty segment") << "/picture.jpg";
+    }
+
+    void keysThatEscapeTheBucketAreRefused()
+    {
+        QFETCH(QString, suffix);
+        const QJsonObject credentials = m_client.credentials(m_token);
+        const std::string bucket = credentials.value(QStringLiteral("bucket")).toString().toStdString();
+        const std::string key = credentials.value(QStringLiteral("path")).toObject().value(QStringLiteral("images"))
+                                    .toString().toStdString()
+                                + QUrl::fromPercentEncoding(suffix.toLatin1()).toStdString();
+        ServiceTestClient::Upload upload;
+        upload.key = key;
+        upload.encodedPath = "/" + bucket + "/"
+                             + credentials.value(QStringLiteral("path")).toObject().value(QStringLiteral("images"))
+                                   .toString().toStdString()
+                             + suffix.toStdString();
+        const int objectsBefore = storedObjectCount();
+        const httplib::Result result = m_client.put(credentials, "picture bytes", upload);
+        QVERIFY(result);
+        QCOMPARE(result->status, 400);
+        QVERIFY(result->body.find("InvalidObjectName") != std::string::npos);
+        QCOMPARE(storedObjectCount(), objectsBefore);
+        QVERIFY(!QFile::exists(m_client.service.dataDir() + QStringLiteral("/escaped.jpg")));
+        QVERIFY(!QFile::exists(m_client.service.dataDir() + QStringLiteral("/objects/escaped.jpg")));
+    }
+
+    void uploadsAbove64MiBAreRefused()
+    {
+        const QJsonObject credentials = m_client.credentials(m_token);
+        const int objectsBefore = storedObjectCount();
+        const httplib::Result result = m_client.put(credentials, std::string(64 * 1024 * 1024 + 1, 'x'));
+        QVERIFY(result);
+        QCOMPARE(result->status, 413);
+        QCOMPARE(storedObjectCount(), objectsBefore);
+        // The service is still there.
+        QCOMPARE(m_client.get("/api/authentications", m_token)->status, 200);
+    }
+
+    void callbacksMustComeFromTheStorage()
+    {
+        const httplib::Result result = m_client.client()->Post("/api/storage/callback",
+                                                               "bucket=cutora-local&object=images/x/y.jpg",
+                                                               "application/x-www-form-urlencoded");
+        QVERIFY(result);
+        QCOMPARE(result->status, 403);
+    }
+
+    void aPictureBecomesAMask()
+    {
+        const QString taskId = m_client.createTask(m_token, studioPicture(320, 240));
+        QCOMPARE(taskId.size(), 32);
+        const httplib::Result poll = m_client.get("/api/tasks/" + taskId.toStdString(), m_token);
+        QVERIFY(poll);
+        // The envelope's status is text, the task's status a number.
+        QVERIFY(ServiceTestClient::json(poll).value(QStringLiteral("status")).isString());
+        QVERIFY(ServiceTestClient::data(poll).value(QStringLiteral("status")).isDouble());
+
+        const QJsonObject task = m_client.waitForTask(m_token, taskId);
+        QCOMPARE(task.value(QStringLiteral("status")).toInt(), 2);
+        QCOMPARE(task.value(QStringLiteral("engine")).toString(), QStringLiteral("classic-grabcut"));
+        const QUrl maskUrl(task.value(QStringLiteral("mask_file_url")).toString());
+        QVERIFY(maskUrl.isValid());
+        QVERIFY(maskUrl.toString().startsWith(m_client.service.baseUrl()));
+        // The address is the secret: 256 random bits.
+        QVERIFY(QRegularExpression(QStringLiteral("^/api/masks/[0-9a-f]{64}\\.png$")).match(maskUrl.path()).hasMatch());
+
+        // The download needs no token, only the address.
+        const httplib::Result mask = m_client.client()->Get(maskUrl.path().toStdString().c_str());
+        QVERIFY(mask);
+        QCOMPARE(mask->status, 200);
+        const QImage grey = QImage::fromData(QByteArray::fromStdString(mask->body));
+        QCOMPARE(grey.size(), QSize(320, 240));
+        QVERIFY(grey.isGrayscale());
+        QCOMPARE(qGray(grey.pixel(5, 5)), 0);           // backdrop
+        QCOMPARE(qGray(grey.pixel(160, 100)), 255);     // subject
+        QCOMPARE(qGray(grey.pixel(160, 235)), 255);     // subject touching the frame
+
+        // A guessed name is not found.
+        QString guessed = maskUrl.path();
+        guessed[12] = guessed[12] == QLatin1Char('a') ? QLatin1Char('b') : QLatin1Char('a');
+        QCOMPARE(m_client.client()->Get(guessed.toStdString().c_str())->status, 404);
+    }
+
+    void anotherAccountSeesNoTask()
+    {
+        const QString otherToken = QStringLiteral("fedcba9876543210fedcba9876543210");
+        QVERIFY(m_client.service.addAccount(QStringLiteral("other@example.org"), otherToken));
+        const QString taskId = m_client.createTask(m_token, studioPicture(64, 48));
+        QVERIFY(!taskId.isEmpty());
+        QCOMPARE(m_client.get("/api/tasks/" + taskId.toStdString(), otherToken)->status, 404);
+        QCOMPARE(m_client.get("/api/tasks/" + taskId.toStdString(), m_token)->status, 200);
+        m_client.waitForTask(m_token, taskId);
+    }
+
+    void unusablePicturesEndInAFailedTask_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error");
+
+        // A PNG header claiming 30000 x 30000 pixels, with nothing behind it.
+        QByteArray huge = studioPicture(8, 8, "PNG");
+        const char dimensions[8] = {0, 0, 0x75, 0x30, 0, 0, 0x75, 0x30};
+        huge.replace(16, 8, QByteArray(dimensions, 8));
+        const quint32 crc = crc32(huge.mid(12, 17)); // chunk type and data of IHDR
+        for (int i = 0; i < 4; ++i)
+            huge[29 + i] = char(crc >> (24 - 8 * i));
+        QTest::newRow("above the pixel limit") << huge << "more than the limit";
+        QTest::newRow("not a picture") << QByteArray("this is not a picture at all") << "not a picture";
+        QTest::newRow("a truncated picture") << studioPicture(200, 150, "PNG").left(300) << "cannot be decoded";
+    }
+
+    void unusablePicturesEndInAFailedTask()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        const QString taskId = m_client.createTask(m_token, bytes, "object");
+        QVERIFY(!taskId.isEmpty());
+        const QJsonObject task = m_client.waitForTask(m_token, taskId);
+        QCOMPARE(task.value(QStringLiteral("status")).toInt(), -1);
+        QVERIFY2(task.value(QStringLiteral("error")).toString().contains(error),
+                 qPrintable(task.value(QStringLiteral("error")).toString()));
+        QVERIFY(!task.contains(QStringLiteral("mask_file_url")));
+    }
+
+    void aWaitingTaskSurvivesARestart()
+    {
+        QTemporaryDir dir;
+        ServiceTestClient first;
+        // No workers: the task can only wait.
+        QVERIFY(first.start(dir.path(), 0));
+        const QString token = first.service.localToken();
+        const QString taskId = first.createTask(token, studioPicture(160, 120));
+        QVERIFY(!taskId.isEmpty());
+        QCOMPARE(ServiceTestClient::data(first.get("/api/tasks/" + taskId.toStdString(), token))
+                     .value(QStringLiteral("status")).toInt(-9), 0);
+        first.service.stop();
+
+        ServiceTestClient second;
+        QVERIFY(second.start(dir.path(), 1));
+        QCOMPARE(second.service.localToken(), token); // the local account keeps its token
+        const QJsonObject task = second.waitForTask(token, taskId);
+        QCOMPARE(task.value(QStringLiteral("status")).toInt(), 2);
+    }
+
+    void filesOlderThanADayArePurged()
+    {
+        const QString taskId = m_client.createTask(m_token, studioPicture(96, 72));
+        const QJsonObject task = m_client.waitForTask(m_token, taskId);
+        const std::string maskPath = QUrl(task.value(QStringLiteral("mask_file_url")).toString()).path().toStdString();
+        QCOMPARE(m_client.client()->Get(maskPath.c_str())->status, 200);
+
+        // Twenty-three hours later everything is still there.
+        m_client.clockOffsetMs->store(23LL * 3600 * 1000);
+        QCOMPARE(m_client.service.purge(), 0);
+        QCOMPARE(m_client.client()->Get(maskPath.c_str())->status, 200);
+
+        m_client.clockOffsetMs->store(25LL * 3600 * 1000);
+        QVERIFY(m_client.service.purge() >= 2); // at least this upload and its mask
+        m_client.clockOffsetMs->store(0);
+        QCOMPARE(storedObjectCount(), 0);
+        QCOMPARE(QDir(m_client.service.dataDir() + QStringLiteral("/masks")).entryList(QDir::Files).size(), 0);
+        QCOMPARE(m_client.client()->Get(maskPath.c_str())->status, 404);
+        QCOMPARE(m_client.get("/api/tasks/" + taskId.toStdString(), m_token)->status, 404);
+
+        // The service goes on working after a purge.
+        QCOMPARE(m_client.waitForTask(m_token, m_client.createTask(m_token, studioPicture(64, 48)))
+                     .value(QStringLiteral("status")).toInt(), 2);
+    }
+};
+
+QTEST_MAIN(TestLocalService)
+#include "tst_localservice.moc"
