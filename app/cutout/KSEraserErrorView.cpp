@@ -1,0 +1,95 @@
+#include "KSEraserErrorView.h"
+
+#include "ui_KSEraserErrorView.h"
+
+#include "CommLang.h"
+#include "KSColorConst.h"
+#include "KSHoverButton.h"
+#include "KSNibLoadable.h"
+#include "KSTextStyle.h"
+#include "KSViewAttach.h"
+
+#include <utility>
+
+namespace {
+
+void styleButton(KSHoverButton *button, const QString &titleKey, qint64 titleColor, qint64 background,
+                 qint64 hoverBackground)
+{
+    button->setTitle(CommLang::GetAppLang(titleKey));
+    button->setTitleColor(KSRGBHexColor(titleColor));
+    button->setTitleFont(KSTextStyle::systemFont(10));
+    button->setBackgroundColor(KSRGBHexColor(background));
+    button->setBackgroundHoverColor(KSRGBHexColor(hoverBackground));
+    button->setBorderRadius(3.0);
+}
+
+} // namespace
+
+KSEraserErrorView::KSEraserErrorView(QWidget *parent)
+    : KSColorView(parent), m_ui(std::make_unique<Ui::KSEraserErrorView>())
+{
+    m_ui->setupUi(this);
+
+    KSTextStyle::apply(m_ui->titleLabel, KSRGBHexColor(0x666666), 10, QFont::Medium);
+    m_ui->titleLabel->setText(CommLang::GetAppLang(QStringLiteral("SorryEreaserError")));
+
+    styleButton(m_ui->backToHomeBtn, QStringLiteral("BackToHome"), 0x333333, 0xE4E4E4, 0xE5E5E9);
+    styleButton(m_ui->refreshBtn, QStringLiteral("Retry"), 0xFFFFFF, 0x00CC8F, 0x00B17C);
+
+    m_ui->backToHomeBtn->setTarget(this);
+    m_ui->backToHomeBtn->setAction([this](KSHoverButton *sender) { actionForBack(sender); });
+    m_ui->refreshBtn->setTarget(this);
+    m_ui->refreshBtn->setAction([this](KSHoverButton *sender) { actionForRefresh(sender); });
+}
+
+KSEraserErrorView::~KSEraserErrorView() = default;
+
+KSEraserErrorView *KSEraserErrorView::showErrorView(QWidget *host, ActionBackClosure closure)
+{
+    if (!host)
+        return nullptr;
+    auto *view = loadViewFromNib<KSEraserErrorView>();
+    if (!view)
+        return nullptr;
+    KSViewAttach::pinToEdges(view, host);
+    view->actionBackClosure = std::move(closure);
+    return view;
+}
+
+void KSEraserErrorView::actionForBack(QObject *)
+{
+    finish(true);
+}
+
+void KSEraserErrorView::actionForRefresh(QObject *)
+{
+    finish(false);
+}
+
+void KSEraserErrorView::finish(bool backToHome)
+{
+    // A second click can arrive before the deferred deletion; the screen
+    // has already answered.
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (auto closure = std::exchange(actionBackClosure, {}))
+        closure(backToHome);
+    KSViewAttach::removeFromSuperview(this);
+}
+
+QLabel *KSEraserErrorView::titleLabel() const
+{
+    return m_ui->titleLabel;
+}
+
+KSHoverButton *KSEraserErrorView::refreshBtn() const
+{
+    return m_ui->refreshBtn;
+}
+
+KSHoverButton *KSEraserErrorView::backToHomeBtn() const
+{
+    return m_ui->backToHomeBtn;
+}
