@@ -56,6 +56,8 @@ private slots:
     void alphaFollowsMask();
     void colourBytesOfAnOpaquePhotoAreKept_data();
     void colourBytesOfAnOpaquePhotoAreKept();
+    void widePhotosMatchPixelByPixel_data();
+    void widePhotosMatchPixelByPixel();
     void transparentMaskPixels_data();
     void transparentMaskPixels();
     void maskIsStretchedToThePhoto_data();
@@ -174,6 +176,41 @@ void TestKSPhotoRenderTools::colourBytesOfAnOpaquePhotoAreKept()
     QCOMPARE(bytesAt(cutout, 1, 0), (QList<int>{0, 255, 0, 64}));
     QCOMPARE(bytesAt(cutout, 0, 1), (QList<int>{0, 0, 255, 128}));
     QCOMPARE(bytesAt(cutout, 1, 1), (QList<int>{1, 2, 3, 255}));
+}
+
+void TestKSPhotoRenderTools::widePhotosMatchPixelByPixel_data()
+{
+    QTest::addColumn<QSize>("maskSize");
+    QTest::newRow("mask of the photo's size") << QSize(37, 3);
+    QTest::newRow("stretched mask") << QSize(11, 2);
+}
+
+// Rows long enough for the wide fast path of opaque photos, checked against
+// the byte-by-byte path that RGBX8888 photos take.
+void TestKSPhotoRenderTools::widePhotosMatchPixelByPixel()
+{
+    QFETCH(QSize, maskSize);
+    QImage photo(37, 3, QImage::Format_RGB32);
+    QImage mask(maskSize, QImage::Format_Grayscale8);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 37; ++x)
+            photo.setPixel(x, y, qRgb(x * 7, 255 - x * 5, y * 80 + x));
+    for (int y = 0; y < mask.height(); ++y)
+        for (int x = 0; x < mask.width(); ++x)
+            mask.scanLine(y)[x] = uchar((x * 53 + y * 101) & 0xFF);
+
+    const QImage fast = KSPhotoRenderTools::cutoutImage(photo, mask);
+    const QImage reference =
+        KSPhotoRenderTools::cutoutImage(photo.convertToFormat(QImage::Format_RGBX8888), mask);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 37; ++x) {
+            const QRgb p = photo.pixel(x, y);
+            const int alpha = bytesAt(reference, x, y)[3];
+            QCOMPARE(bytesAt(fast, x, y), (QList<int>{qRed(p), qGreen(p), qBlue(p), alpha}));
+            if (maskSize == photo.size())
+                QCOMPARE(alpha, int(mask.constScanLine(y)[x]));
+        }
+    }
 }
 
 void TestKSPhotoRenderTools::transparentMaskPixels_data()
