@@ -1,6 +1,7 @@
 #include "KSImageLoader.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
@@ -168,6 +169,7 @@ private slots:
     void readsEveryFormatByItsContent_data();
     void readsEveryFormatByItsContent();
     void loadsBeyondQtsDefaultAllocationLimit();
+    void displayP3ComesOutInSrgb();
     void failsCleanly_data();
     void failsCleanly();
 
@@ -285,6 +287,23 @@ void TestKSImageLoader::loadsBeyondQtsDefaultAllocationLimit()
     QVERIFY2(result.ok(), qPrintable(result.error));
     QCOMPARE(result.image.size(), QSize(8000, 6000));
     QCOMPARE(result.image.pixel(7999, 5999), qRgb(12, 34, 56));
+}
+
+void TestKSImageLoader::displayP3ComesOutInSrgb()
+{
+    // Phone photos carry Display P3; shown as if sRGB they look dull.
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(QColor(200, 100, 50));
+    picture.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    const QString path = m_dir.filePath(QStringLiteral("p3.png"));
+    QVERIFY(writeFile(path, encoded(picture, "png")));
+
+    const KSImageLoader::Result result = KSImageLoader::load(path);
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    QCOMPARE(result.image.colorSpace(), QColorSpace(QColorSpace::SRgb));
+    const QColor expected = picture.convertedToColorSpace(QColorSpace::SRgb).pixelColor(0, 0);
+    QVERIFY(expected.red() > 200); // the same colour is more saturated in sRGB terms
+    QCOMPARE(result.image.pixelColor(2, 2), expected);
 }
 
 void TestKSImageLoader::failsCleanly_data()
