@@ -1,0 +1,235 @@
+#include "KSEraserManager.h"
+
+#include "CommLog.h"
+#include "KSBookmark.h"
+#include "KSEraserNetwork.h"
+#include "KSFileConst.h"
+#include "KSImageExtension.h"
+#include "KSImageLoader.h"
+#include "KSMainQueue.h"
+#include "KSPhotoRenderTools.h"
+#include "KSTempFile.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QThreadPool>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+const QString kFlowError = QStringLiteral("抠图流程出错：");
+
+// Everything one job needs travels in this record, shared by the closures of
+// its steps; the job ends when the last of them is gone.
+struct Job
+{
+    QString filePath;
+    KSEraserType type = KSEraserType::person;
+    KSEraserManager::Report closure;
+    QImage fullImage;
+    QString uploadPath;
+    std::atomic<bool> ended{false};
+    bool finalDelivered = false; // main thread only
+};
+using JobPtr = std::shared_ptr<Job>;
+
+void deliver(const JobPtr &job, bool success, const std::optional<QString> &path, double progress, bool final)
+{
+    auto hand = [job, success, path, progress, final] {
+        // Reports reach the main queue from several threads; none may follow
+        // the final one.
+        if (job->finalDelivered)
+            return;
+        job->finalDelivered = final;
+        if (job->closure)
+            job->closure(success, path, progress);
+    };
+    if (KSMainQueue::isMainThread())
+        hand();
+    else
+        KSMainQueue::async(std::move(hand));
+}
+
+void progress(const JobPtr &job, double value)
+{
+    if (!job->ended.load())
+        deliver(job, false, std::nullopt, value, false);
+}
+
+void finish(const JobPtr &job, bool success, const std::optional<QString> &path)
+{
+    if (job->ended.exchange(true))
+        return;
+    deliver(job, success, path, success ? 1.0 : -1.0, true);
+}
+
+void fail(const JobPtr &job)
+{
+    finish(job, false, std::nullopt);
+}
+
+void removeUploadFile(const JobPtr &job)
+{
+    if (!job->uploadPath.isEmpty())
+        QFile::remove(job->uploadPath);
+}
+
+QByteArray tiffData(const QImage &image)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "tiff");
+    if (!writer.write(image))
+        return {};
+    return data;
+}
+
+void composite(const JobPtr &job, const QString &maskPath)
+{
+    const KSImageLoader::Result mask = KSImageLoader::load(maskPath);
+    if (!mask.ok()) {
+        CommLog::E(kFlowError + QStringLiteral("无法读取mask图片 ") + mask.error);
+        QFile::remove(maskPath);
+        fail(job);
+        return;
+    }
+    const QImage grayImage = KSImageExtension::resizeWithNewSize(mask.image, QSizeF(job->fullImage.size()));
+    if (grayImage.isNull()) {
+        CommLog::E(kFlowError + QStringLiteral("无法缩放mask图片"));
+        QFile::remove(maskPath);
+        fail(job);
+        return;
+    }
+    CommLog::I(QStringLiteral("抠图成功开始合成图片"));
+    const QByteArray data = KSPhotoRenderTools::originalImage(std::exchange(job->fullImage, QImage()), grayImage);
+    CommLog::I(QStringLiteral("抠图成功开始合成完成"));
+    QFile::remove(maskPath);
+    // An empty cut-out is no success, whatever was written.
+    if (data.isEmpty()) {
+        CommLog::E(kFlowError + QStringLiteral("合成图片失败"));
+        fail(job);
+        return;
+    }
+    const QString resultPath = KSEraserManager::resultPathFor(job->filePath);
+    QSaveFile result(resultPath);
+    if (!result.open(QIODevice::WriteOnly) || result.write(data) != data.size() || !result.commit()) {
+        CommLog::E(kFlowError + QStringLiteral("写入抠图结果失败 ") + resultPath + u' ' + result.errorString());
+        fail(job);
+        return;
+    }
+    CommLog::I(QStringLiteral("写入成功"));
+    finish(job, true, resultPath);
+}
+
+void handleTaskReport(const JobPtr &job, bool success, const std::optional<QString> &maskPath, double value)
+{
+    if (success && maskPath) {
+        composite(job, *maskPath);
+        return;
+    }
+    if (value < 0)
+        fail(job);
+    else
+        progress(job, value);
+}
+
+void handleUploadCompletion(const JobPtr &job, const std::optional<KSNetError> &error,
+                            const std::optional<QVariantMap> &payload)
+{
+    removeUploadFile(job);
+    if (error || !payload) {
+        fail(job);
+        return;
+    }
+    const QVariant resourceId = payload->value(QStringLiteral("resource_id"));
+    if (resourceId.typeId() != QMetaType::QString || resourceId.toString().isEmpty()) {
+        CommLog::E(kFlowError + QStringLiteral("登记资源的回复没有resource_id"));
+        fail(job);
+        return;
+    }
+    CommLog::I(QStringLiteral("开始抠图"));
+    KSEraserNetwork::createTask(resourceId.toString(), job->type,
+                                [job](bool success, const std::optional<QString> &maskPath, double value) {
+                                    handleTaskReport(job, success, maskPath, value);
+                                });
+}
+
+void prepare(const JobPtr &job)
+{
+    KSBookmark *bookmarks = KSBookmark::defaultShareBookmark();
+    const bool access = bookmarks->BookmarkStartAccessingSecurityScopedResourceWithFilePath(job->filePath);
+    KSImageLoader::Result loaded = KSImageLoader::load(job->filePath);
+    if (access)
+        bookmarks->BookmarkStopAccessingSecurityScopedResourceWithFilePath(job->filePath);
+    if (!loaded.ok()) {
+        CommLog::E(kFlowError + QStringLiteral("无法读取图片 ") + job->filePath + u' ' + loaded.error);
+        fail(job);
+        return;
+    }
+    job->fullImage = std::move(loaded.image);
+
+    const QImage reduced = KSPhotoRenderTools::zipInputImage(job->fullImage, QSizeF(KSEraserManager::kMaxUploadSide,
+                                                                                    KSEraserManager::kMaxUploadSide));
+    // A copy that cannot be written fails its upload, which ends the job.
+    job->uploadPath = KSTempFile::reserve(QStringLiteral(".png"));
+    if (!job->uploadPath.isEmpty()) {
+        QFile upload(job->uploadPath);
+        const QByteArray data = tiffData(reduced);
+        if (!data.isEmpty() && upload.open(QIODevice::WriteOnly))
+            upload.write(data);
+    }
+
+    KSEraserNetwork::uploadImage(
+        job->uploadPath,
+        [job](double value) {
+            if (value < 0) {
+                // Authentication failed: the upload's completion never comes.
+                removeUploadFile(job);
+                fail(job);
+                return;
+            }
+            progress(job, value);
+        },
+        [job](const std::optional<KSNetError> &error, const std::optional<QVariantMap> &payload) {
+            handleUploadCompletion(job, error, payload);
+        });
+}
+
+bool isSameFile(const QString &a, const QString &b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (first.exists() && second.exists())
+        return first.canonicalFilePath() == second.canonicalFilePath();
+    return first.absoluteFilePath() == second.absoluteFilePath();
+}
+
+} // namespace
+
+void KSEraserManager::startEraser(const QString &filePath, KSEraserType type, Report closure)
+{
+    auto job = std::make_shared<Job>();
+    job->filePath = filePath;
+    job->type = type;
+    job->closure = std::move(closure);
+    QThreadPool::globalInstance()->start([job] { prepare(job); });
+}
+
+QString KSEraserManager::resultPathFor(const QString &filePath)
+{
+    const QFileInfo info(filePath);
+    QString path = KSTempAppWithFileName(info.fileName());
+    // The cut-out file is deleted when the editor is left: it must never be
+    // the user's own picture, even one picked from the temporary folder.
+    for (int n = 1; isSameFile(path, filePath); ++n) {
+        const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+        path = KSTempAppWithFileName(QStringLiteral("%1(%2)%3").arg(info.completeBaseName()).arg(n).arg(suffix));
+    }
+    return path;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "KSEraserType.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// Runs one cut-out job: from the user's picture and a cut-out type to the
+// picture with the service's mask as its alpha channel, written as TIFF data
+// into the temporary folder under the picture's own file name.
+//
+// The report closure hears (false, none, p) for progress 0..1 and then
+// exactly one final report: (true, cut-out path, 1.0) or (false, none, -1.0).
+// Every report is made on the main queue (the event loop's thread), in
+// order; nothing follows the final one. A job cannot be cancelled; whoever
+// no longer wants its reports ignores them.
+class KSEraserManager
+{
+public:
+    using Report = std::function<void(bool success, const std::optional<QString> &path, double progress)>;
+
+    // Largest size of the copy that is uploaded.
+    static constexpr int kMaxUploadSide = 2000;
+
+    // Returns at once; the job runs on worker threads.
+    static void startEraser(const QString &filePath, KSEraserType type, Report closure);
+
+    // Where the cut-out of the picture at filePath goes: the temporary folder
+    // under the picture's own name, or "name(1).ext" when that would be the
+    // picture itself.
+    [[nodiscard]] static QString resultPathFor(const QString &filePath);
+};

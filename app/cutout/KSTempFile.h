@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// Names of the job's intermediate files in the temporary folder.
+class KSTempFile
+{
+public:
+    // KSTempAppWithFileName(KSCurrentTimeToString() + suffix); when that name
+    // is taken (two files in one second, or a file of the user's), "-2", "-3"…
+    // goes before the suffix. The file is created empty and exclusively, so
+    // no other job gets the same name and nothing that was there is
+    // overwritten. Null when the folder refuses a new file.
+    [[nodiscard]] static QString reserve(const QString &suffix);
+};

@@ -1,0 +1,339 @@
+#include "KSEraserManager.h"
+
+#include "CallLog.h"
+#include "CommLog.h"
+#include "CommPassport.h"
+#include "KSEraserNetwork.h"
+#include "KSFileConst.h"
+#include "LogWatch.h"
+#include "OSSSigner.h"
+#include "ScriptedCutoutService.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImageReader>
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Report
+{
+    bool success = false;
+    std::optional<QString> path;
+    double progress = 0;
+};
+
+bool isFinal(const Report &report)
+{
+    return report.success || report.progress < 0;
+}
+
+QSet<QString> tempFiles()
+{
+    const QStringList names = QDir(KSTempAppPathDirector()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    return {names.cbegin(), names.cend()};
+}
+
+QImage decode(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return QImageReader(&buffer).read();
+}
+
+// Runs a job to its final report and a little beyond, so that a report
+// after the final one would be seen.
+QList<CallLog<Report>::Entry> runJob(const QString &photo, KSEraserType type)
+{
+    CallLog<Report> reports;
+    KSEraserManager::startEraser(photo, type, [&reports](bool success, const std::optional<QString> &path, double progress) {
+        reports.add({success, path, progress});
+    });
+    if (!QTest::qWaitFor([&] { return reports.count() > 0 && isFinal(reports.last()); }, 10000))
+        qWarning("the job gave no final report");
+    QTest::qWait(150);
+    return reports.entries();
+}
+
+} // namespace
+
+class TestKSEraserManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void successKeepsFullSizeAndCleansUp();
+    void requestsCarryTokenParametersAndSignature();
+    void everyFailureEndsInOneReport_data();
+    void everyFailureEndsInOneReport();
+    void resultNeverReplacesThePhoto();
+
+private:
+    QString writePhoto(const QString &name, QSize size);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<ScriptedCutoutService> m_service;
+};
+
+void TestKSEraserManager::initTestCase()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("cutora.protocol.debug=false"));
+    QVERIFY(m_dir.isValid());
+}
+
+void TestKSEraserManager::init()
+{
+    QVERIFY(CommPassport::signIn(QStringLiteral("user-token"), QStringLiteral("Tester"), QString()));
+    m_service = std::make_unique<ScriptedCutoutService>();
+    QVERIFY(m_service->server.isListening());
+    KSEraserNetwork::setDefaultServiceURL(m_service->baseUrl());
+}
+
+QString TestKSEraserManager::writePhoto(const QString &name, QSize size)
+{
+    QImage photo(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            photo.setPixel(x, y, qRgb(x % 256, y % 256, 90));
+    const QString path = m_dir.filePath(name);
+    if (!photo.save(path, "PNG"))
+        return {};
+    return path;
+}
+
+void TestKSEraserManager::successKeepsFullSizeAndCleansUp()
+{
+    const QString photo = writePhoto(QStringLiteral("wide photo.png"), QSize(2400, 1200));
+    const QSet<QString> before = tempFiles();
+
+    const auto entries = runJob(photo, KSEraserType::person);
+    QVERIFY(!entries.isEmpty());
+    const Report last = entries.last().value;
+    QVERIFY(last.success);
+    QCOMPARE(last.progress, 1.0);
+    QCOMPARE(*last.path, KSTempAppWithFileName(QStringLiteral("wide photo.png")));
+
+    // Reports: 0.05 first, then rising upload and download shares, all on
+    // the main thread, the result last and alone.
+    QCOMPARE(entries.first().value.progress, 0.05);
+    double previous = 0;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const Report &report = entries[i].value;
+        QCOMPARE(entries[i].thread, QThread::currentThread());
+        QVERIFY(report.progress >= previous);
+        previous = report.progress;
+        if (i + 1 < entries.size()) {
+            QVERIFY(!report.success && !report.path);
+            QVERIFY((report.progress >= 0.05 && report.progress <= 0.70 + 1e-6)
+                    || (report.progress >= 0.8 && report.progress <= 1.0));
+        }
+    }
+
+    // The upload was the reduced copy; the result keeps the full size with
+    // the mask stretched over it as alpha.
+    const RecordedRequest put = m_service->server.requests("PUT", ScriptedCutoutService::kPutPath).value(0);
+    QCOMPARE(decode(put.body).size(), QSize(2000, 1000));
+    QImageReader reader(*last.path);
+    QCOMPARE(reader.format(), QByteArray("tiff"));
+    const QImage result = reader.read();
+    QCOMPARE(result.size(), QSize(2400, 1200));
+    QCOMPARE(qAlpha(result.pixel(10, 600)), 255);
+    QCOMPARE(qAlpha(result.pixel(2390, 600)), 0);
+    QCOMPARE(qRed(result.pixel(100, 600)), 100);
+
+    // Upload copy and mask are gone; only the result stays.
+    QCOMPARE(tempFiles() - before, QSet<QString>{QStringLiteral("wide photo.png")});
+    QFile::remove(*last.path);
+}
+
+void TestKSEraserManager::requestsCarryTokenParametersAndSignature()
+{
+    const QString photo = writePhoto(QStringLiteral("small.png"), QSize(60, 40));
+    const auto entries = runJob(photo, KSEraserType::object);
+    QVERIFY(entries.last().value.success);
+    QFile::remove(*entries.last().value.path);
+
+    const ScriptedHttpServer &server = m_service->server;
+    const RecordedRequest auth = server.requests("GET", ScriptedCutoutService::kAuthPath).value(0);
+    QCOMPARE(auth.header("Authorization"), QByteArray("Bearer user-token"));
+    QVERIFY(auth.query.isEmpty());
+
+    const QList<RecordedRequest> puts = server.requests("PUT", ScriptedCutoutService::kPutPath);
+    QCOMPARE(puts.size(), 1);
+    const RecordedRequest &put = puts.first();
+    QVERIFY(QRegularExpression(QStringLiteral("^/cutora/uploads/[0-9a-f]{32}\\.jpg$")).match(QString::fromUtf8(put.path)).hasMatch());
+    QCOMPARE(put.header("x-oss-security-token"), ScriptedCutoutService::kSecurityToken);
+    QCOMPARE(QJsonDocument::fromJson(QByteArray::fromBase64(put.header("x-oss-callback"))).toVariant().toMap(),
+             m_service->callback());
+    QVERIFY(put.header("Authorization").startsWith("OSS " + ScriptedCutoutService::kAccessId + ':'));
+    QVERIFY(OSSSigner::verify(put.header("Authorization"), ScriptedCutoutService::kAccessSecret, "PUT", put.headers,
+                              put.path));
+    QCOMPARE(decode(put.body).size(), QSize(60, 40));
+
+    const RecordedRequest resources = server.requests("POST", ScriptedCutoutService::kResourcesPath).value(0);
+    QCOMPARE(resources.params.value("api_token"), QStringLiteral("user-token"));
+    QCOMPARE(resources.params.value("resource_id"), ScriptedCutoutService::kResourceId);
+    QVERIFY(!resources.hasHeader("Authorization"));
+
+    const RecordedRequest task = server.requests("POST", ScriptedCutoutService::kTaskPath).value(0);
+    QCOMPARE(task.path, QByteArray("/api/tasks/object"));
+    QCOMPARE(task.params.value("file_id"), ScriptedCutoutService::kResourceId);
+    QCOMPARE(task.header("Authorization"), QByteArray("Bearer user-token"));
+
+    QCOMPARE(server.requests("GET", ScriptedCutoutService::kPollPath).size(), 1);
+    QCOMPARE(server.requests("GET", ScriptedCutoutService::kMaskPath).size(), 1);
+}
+
+void TestKSEraserManager::everyFailureEndsInOneReport_data()
+{
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QString>("route");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("logLine"); // the error line the cause leaves, if any
+
+    const auto envelope = [](const QVariantMap &data, const QVariant &status = QStringLiteral("1")) {
+        return ScriptedCutoutService::envelope(data, status);
+    };
+    const QString auth = ScriptedCutoutService::kAuthPath;
+    const QString put = ScriptedCutoutService::kPutPath;
+    const QString resources = ScriptedCutoutService::kResourcesPath;
+    const QString task = ScriptedCutoutService::kTaskPath;
+    const QString poll = ScriptedCutoutService::kPollPath;
+    const QString mask = ScriptedCutoutService::kMaskPath;
+    const QString pollFailed = QStringLiteral("抠图流程出错：遍历任务结果失败");
+
+    QTest::newRow("authentication: server error") << QByteArray("GET") << auth << 500 << QByteArray("{}") << QString();
+    QTest::newRow("authentication: reply not a dictionary") << QByteArray("GET") << auth << 200 << QByteArray("[1]") << QString();
+    QTest::newRow("authentication: status 0") << QByteArray("GET") << auth << 200 << envelope({}, "0") << QString();
+    QTest::newRow("authentication: status missing") << QByteArray("GET") << auth << 200 << envelope({}, QVariant())
+                                                    << QStringLiteral("status缺失或不是文本");
+    QTest::newRow("authentication: status a number") << QByteArray("GET") << auth << 200 << envelope({}, 1)
+                                                     << QStringLiteral("status缺失或不是文本");
+    QTest::newRow("credentials: no security token")
+        << QByteArray("GET") << auth << 200
+        << envelope({{"endpoint", "127.0.0.1:1"}, {"access_id", "i"}, {"access_secret", "s"}, {"bucket", "cutora"},
+                     {"path", QVariantMap{{"images", "u/"}}}, {"callback", QVariantMap{{"callbackUrl", "x"}}}})
+        << QStringLiteral("临时凭证缺少字段 security_token");
+    QTest::newRow("credentials: no data") << QByteArray("GET") << auth << 200 << QByteArray(R"({"status":"1"})")
+                                          << QStringLiteral("回复没有data对象");
+    QTest::newRow("storage: refused") << QByteArray("PUT") << put << 403 << QByteArray("<Error/>") << QString();
+    QTest::newRow("callback: status 0") << QByteArray("PUT") << put << 200 << envelope({}, "0") << QString();
+    QTest::newRow("callback: no reply text") << QByteArray("PUT") << put << 200 << QByteArray()
+                                             << QStringLiteral("存储回调的回复不是JSON对象");
+    QTest::newRow("callback: no resource_id") << QByteArray("PUT") << put << 200 << envelope({{"resource", QVariantMap{}}})
+                                              << QStringLiteral("存储回调的回复没有resource_id");
+    QTest::newRow("registration: server error") << QByteArray("POST") << resources << 500 << QByteArray("{}") << QString();
+    QTest::newRow("registration: status 0") << QByteArray("POST") << resources << 200 << envelope({{"resource_id", "r"}}, "0")
+                                            << QString();
+    QTest::newRow("registration: not a dictionary") << QByteArray("POST") << resources << 200 << QByteArray("\"ok\"")
+                                                    << QStringLiteral("登记资源失败 回复不是字典");
+    QTest::newRow("registration: no resource_id") << QByteArray("POST") << resources << 200 << envelope({{"id", "r"}})
+                                                  << QStringLiteral("登记资源的回复没有resource_id");
+    QTest::newRow("task: server error") << QByteArray("POST") << task << 500 << QByteArray("{}") << QString();
+    QTest::newRow("task: not a dictionary") << QByteArray("POST") << task << 200 << QByteArray("[]") << QString();
+    QTest::newRow("task: no data object") << QByteArray("POST") << task << 200 << QByteArray(R"({"status":"1","data":"x"})")
+                                          << QString();
+    QTest::newRow("task: task_id not text") << QByteArray("POST") << task << 200 << envelope({{"task_id", 7}}) << QString();
+    QTest::newRow("task: status 2") << QByteArray("POST") << task << 200 << envelope({{"task_id", "t"}}, "2") << QString();
+    QTest::newRow("task: status missing") << QByteArray("POST") << task << 200 << envelope({{"task_id", "t"}}, QVariant())
+                                          << QStringLiteral("status缺失或不是文本");
+    QTest::newRow("poll: failed task") << QByteArray("GET") << poll << 200 << envelope({{"status", -1}})
+                                       << QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1");
+    QTest::newRow("poll: done without URL") << QByteArray("GET") << poll << 200 << envelope({{"status", 2}})
+                                            << QStringLiteral("抠图流程出错：遍历任务结果失败 没有获取到mask图片的URL");
+    QTest::newRow("poll: URL that is no URL") << QByteArray("GET") << poll << 200
+                                              << envelope({{"status", 2}, {"mask_file_url", "::not a url"}})
+                                              << QStringLiteral("没有获取到mask图片的URL");
+    QTest::newRow("poll: file URL refused") << QByteArray("GET") << poll << 200
+                                            << envelope({{"status", 2}, {"mask_file_url", "file:///etc/passwd"}})
+                                            << QStringLiteral("不是http或https");
+    QTest::newRow("poll: request fails") << QByteArray("GET") << poll << 500 << QByteArray("{}") << pollFailed;
+    QTest::newRow("poll: not a dictionary") << QByteArray("GET") << poll << 200 << QByteArray("[2]") << pollFailed;
+    QTest::newRow("poll: no data") << QByteArray("GET") << poll << 200 << QByteArray(R"({"status":"1"})") << pollFailed;
+    QTest::newRow("poll: status as text") << QByteArray("GET") << poll << 200 << envelope({{"status", "2"}}) << pollFailed;
+    QTest::newRow("download: not found") << QByteArray("GET") << mask << 404 << QByteArray()
+                                         << QStringLiteral("抠图流程出错：mask图片下载失败 ");
+    QTest::newRow("mask: not a picture") << QByteArray("GET") << mask << 200 << QByteArray("not a png")
+                                         << QStringLiteral("无法读取mask图片");
+    // Not a route: the account and the photo themselves.
+    QTest::newRow("no account token") << QByteArray("signout") << QString() << 0 << QByteArray()
+                                      << QStringLiteral("没有登录，缺少账号令牌");
+    QTest::newRow("photo cannot be loaded") << QByteArray("photo") << QString() << 0 << QByteArray()
+                                            << QStringLiteral("无法读取图片");
+}
+
+void TestKSEraserManager::everyFailureEndsInOneReport()
+{
+    QFETCH(QByteArray, method);
+    QFETCH(QString, route);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, logLine);
+
+    QString photo = writePhoto(QStringLiteral("photo.png"), QSize(60, 40));
+    if (method == "signout") {
+        QVERIFY(CommPassport::signOut());
+    } else if (method == "photo") {
+        photo = m_dir.filePath(QStringLiteral("corrupt.jpg"));
+        QFile corrupt(photo);
+        QVERIFY(corrupt.open(QIODevice::WriteOnly));
+        corrupt.write("\xff\xd8\xff\xe0 not really a jpeg");
+    } else {
+        m_service->server.script(method, route, {ScriptedReply::json(body, status)});
+    }
+    const QSet<QString> before = tempFiles();
+    LogWatch log(CommLog::logFilePath());
+
+    const auto entries = runJob(photo, KSEraserType::person);
+    QVERIFY(!entries.isEmpty());
+    int finals = 0;
+    for (const auto &entry : entries) {
+        finals += isFinal(entry.value) ? 1 : 0;
+        QCOMPARE(entry.thread, QThread::currentThread());
+    }
+    QCOMPARE(finals, 1);
+    const Report last = entries.last().value;
+    QVERIFY(!last.success);
+    QVERIFY(!last.path);
+    QCOMPARE(last.progress, -1.0);
+    // The upload copy and any mask are gone whatever failed.
+    QCOMPARE(tempFiles() - before, QSet<QString>());
+    if (!logLine.isEmpty())
+        QVERIFY2(log.newText().contains(logLine), qPrintable(log.newText()));
+}
+
+void TestKSEraserManager::resultNeverReplacesThePhoto()
+{
+    const QString outside = QDir(m_dir.path()).filePath(QStringLiteral("a.jpg"));
+    QCOMPARE(KSEraserManager::resultPathFor(outside), KSTempAppWithFileName(QStringLiteral("a.jpg")));
+
+    // A photo picked from the temporary folder itself.
+    const QString inside = KSTempAppWithFileName(QStringLiteral("picked.png"));
+    QVERIFY(QFile::copy(writePhoto(QStringLiteral("picked.png"), QSize(30, 20)), inside));
+    QFile original(inside);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    original.close();
+    QCOMPARE(KSEraserManager::resultPathFor(inside), KSTempAppWithFileName(QStringLiteral("picked(1).png")));
+
+    const auto entries = runJob(inside, KSEraserType::object);
+    QVERIFY(entries.last().value.success);
+    QCOMPARE(*entries.last().value.path, KSTempAppWithFileName(QStringLiteral("picked(1).png")));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QCOMPARE(original.readAll(), bytes);
+    QFile::remove(inside);
+    QFile::remove(*entries.last().value.path);
+}
+
+QTEST_MAIN(TestKSEraserManager)
+#include "tst_kserasermanager.moc"

@@ -1,0 +1,279 @@
+#include "KSEraserNetwork.h"
+
+#include "CallLog.h"
+#include "CommLog.h"
+#include "CommPassport.h"
+#include "KSFileConst.h"
+#include "KSUserDefaultKit.h"
+#include "LogWatch.h"
+#include "ScriptedCutoutService.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+struct TaskReport
+{
+    bool success = false;
+    std::optional<QString> path;
+    double progress = 0;
+};
+
+KSEraserNetwork::TaskReport recordInto(CallLog<TaskReport> &log)
+{
+    return [&log](bool success, const std::optional<QString> &path, double progress) { log.add({success, path, progress}); };
+}
+
+bool isFinal(const TaskReport &report)
+{
+    return report.success || report.progress < 0;
+}
+
+} // namespace
+
+class TestKSEraserNetwork : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void eraserTypeRawValues();
+    void envelopeStatus_data();
+    void envelopeStatus();
+    void progressArithmetic();
+    void objectKeysAreFreshHex();
+    void debugTextMasksSecrets();
+
+    void serviceAddressPrecedence();
+    void unsafeServiceAddressIsRefused_data();
+    void unsafeServiceAddressIsRefused();
+
+    void taskPathFollowsType_data();
+    void taskPathFollowsType();
+    void pollsArePacedFromSendToSend();
+    void maskDownloadReportsItsShare();
+};
+
+void TestKSEraserNetwork::initTestCase()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("cutora.protocol.debug=false"));
+    QVERIFY(CommPassport::signIn(QStringLiteral("user-token"), QStringLiteral("Tester"), QString()));
+}
+
+void TestKSEraserNetwork::init()
+{
+    KSEraserNetwork::setDefaultServiceURL(QString());
+    KSUserDefaultKit::removeObjectForKey(KSEraserNetwork::kServiceURLKey);
+    qunsetenv(KSEraserNetwork::kServiceURLEnvironment);
+}
+
+void TestKSEraserNetwork::eraserTypeRawValues()
+{
+    QCOMPARE(KSEraserTypeRawValue(KSEraserType::person), QStringLiteral("person"));
+    QCOMPARE(KSEraserTypeRawValue(KSEraserType::object), QStringLiteral("object"));
+    QCOMPARE(KSEraserTypeFromRawValue(QStringLiteral("object")), std::optional(KSEraserType::object));
+    QCOMPARE(KSEraserTypeFromRawValue(QStringLiteral("Person")), std::nullopt);
+    QCOMPARE(KSEraserTypeFromRawValue(QString()), std::nullopt);
+}
+
+void TestKSEraserNetwork::envelopeStatus_data()
+{
+    QTest::addColumn<QVariant>("status");
+    QTest::addColumn<bool>("success");
+
+    QTest::newRow("\"1\"") << QVariant(QStringLiteral("1")) << true;
+    QTest::newRow("leading zeros") << QVariant(QStringLiteral("01")) << true;
+    QTest::newRow("plus sign") << QVariant(QStringLiteral("+1")) << true;
+    QTest::newRow("\"0\"") << QVariant(QStringLiteral("0")) << false;
+    QTest::newRow("\"-1\"") << QVariant(QStringLiteral("-1")) << false;
+    QTest::newRow("trailing letter") << QVariant(QStringLiteral("01x")) << false;
+    QTest::newRow("trailing blank") << QVariant(QStringLiteral("1 ")) << false;
+    QTest::newRow("leading blank") << QVariant(QStringLiteral(" 1")) << false;
+    QTest::newRow("empty") << QVariant(QString()) << false;
+    QTest::newRow("sign only") << QVariant(QStringLiteral("+")) << false;
+    QTest::newRow("11") << QVariant(QStringLiteral("11")) << false;
+    QTest::newRow("number 1 is not text") << QVariant(1) << false;
+    QTest::newRow("true is not text") << QVariant(true) << false;
+    QTest::newRow("missing") << QVariant() << false;
+}
+
+void TestKSEraserNetwork::envelopeStatus()
+{
+    QFETCH(QVariant, status);
+    QFETCH(bool, success);
+    QCOMPARE(KSEraserNetwork::isSuccessStatus(status), success);
+}
+
+void TestKSEraserNetwork::progressArithmetic()
+{
+    // Single precision shows in the last digits: 0.05 + 0.325f.
+    QVERIFY(qAbs(KSEraserNetwork::uploadProgress(50, 100) - 0.375) < 1e-6);
+    QCOMPARE(KSEraserNetwork::uploadProgress(50, 100), 0.05 + double(0.5f * 0.65f));
+    QCOMPARE(KSEraserNetwork::uploadProgress(0, 100), 0.05);
+    QVERIFY(qAbs(KSEraserNetwork::uploadProgress(100, 100) - 0.70) < 1e-6);
+    QVERIFY(qAbs(KSEraserNetwork::downloadProgress(0.5f) - 0.9) < 1e-12);
+    QCOMPARE(KSEraserNetwork::downloadProgress(0.0f), 0.8);
+    QCOMPARE(KSEraserNetwork::downloadProgress(1.0f), 1.0);
+}
+
+void TestKSEraserNetwork::objectKeysAreFreshHex()
+{
+    const QString first = KSEraserNetwork::newObjectKey(QStringLiteral("images/2024/"));
+    const QString second = KSEraserNetwork::newObjectKey(QStringLiteral("images/2024/"));
+    const QRegularExpression shape(QStringLiteral("^images/2024/[0-9a-f]{32}\\.jpg$"));
+    QVERIFY2(shape.match(first).hasMatch(), qPrintable(first));
+    QVERIFY(shape.match(second).hasMatch());
+    QVERIFY(first != second);
+}
+
+void TestKSEraserNetwork::debugTextMasksSecrets()
+{
+    ScriptedCutoutService service;
+    const QString text = KSEraserNetwork::describe(QVariantMap{{"status", "1"}, {"data", service.credentials()}});
+    QVERIFY(!text.contains(QString::fromLatin1(ScriptedCutoutService::kAccessSecret)));
+    QVERIFY(!text.contains(QString::fromLatin1(ScriptedCutoutService::kSecurityToken)));
+    QVERIFY(text.contains(QString::fromLatin1(ScriptedCutoutService::kAccessId)));
+    QVERIFY(text.contains(QStringLiteral("cutora")));
+}
+
+void TestKSEraserNetwork::serviceAddressPrecedence()
+{
+    QCOMPARE(KSEraserNetwork::serviceURL(), QString());
+    KSEraserNetwork::setDefaultServiceURL(QStringLiteral("http://127.0.0.1:1"));
+    QCOMPARE(KSEraserNetwork::serviceURL(), QStringLiteral("http://127.0.0.1:1"));
+    QCOMPARE(KSEraserNetwork::configuredServiceURL(), QString());
+
+    KSUserDefaultKit::saveToUserDefaultsForKey(KSEraserNetwork::kServiceURLKey, QStringLiteral("https://setting.example"));
+    QCOMPARE(KSEraserNetwork::serviceURL(), QStringLiteral("https://setting.example"));
+
+    qputenv(KSEraserNetwork::kServiceURLEnvironment, "https://env.example");
+    QCOMPARE(KSEraserNetwork::serviceURL(), QStringLiteral("https://env.example"));
+    QCOMPARE(KSEraserNetwork::configuredServiceURL(), QStringLiteral("https://env.example"));
+}
+
+void TestKSEraserNetwork::unsafeServiceAddressIsRefused_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::newRow("plain http to another machine") << QStringLiteral("http://cutout.example.com");
+    QTest::newRow("not a web address") << QStringLiteral("ftp://127.0.0.1");
+    QTest::newRow("none") << QString();
+}
+
+void TestKSEraserNetwork::unsafeServiceAddressIsRefused()
+{
+    QFETCH(QString, url);
+    KSEraserNetwork::setDefaultServiceURL(url);
+    LogWatch log(CommLog::logFilePath());
+    CallLog<bool> completions;
+    KSEraserNetwork::getAuthentications([&completions](bool success, const std::optional<QVariantMap> &payload) {
+        completions.add(success || payload);
+    });
+    QTRY_COMPARE(completions.count(), 1);
+    QCOMPARE(completions.last(), false);
+    QVERIFY(log.newText().contains(QStringLiteral("服务地址无效")));
+}
+
+void TestKSEraserNetwork::taskPathFollowsType_data()
+{
+    QTest::addColumn<KSEraserType>("type");
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("person") << KSEraserType::person << QByteArray("/api/tasks/person");
+    QTest::newRow("object") << KSEraserType::object << QByteArray("/api/tasks/object");
+}
+
+void TestKSEraserNetwork::taskPathFollowsType()
+{
+    QFETCH(KSEraserType, type);
+    QFETCH(QByteArray, path);
+
+    ScriptedCutoutService service;
+    KSEraserNetwork::setDefaultServiceURL(service.baseUrl());
+    CallLog<TaskReport> reports;
+    KSEraserNetwork::createTask(QStringLiteral("file 7"), type, recordInto(reports));
+    QTRY_VERIFY(reports.count() > 0 && isFinal(reports.last()));
+
+    const RecordedRequest create = service.server.requests("POST", ScriptedCutoutService::kTaskPath).value(0);
+    QCOMPARE(create.path, path);
+    QCOMPARE(create.params.value("file_id"), QStringLiteral("file 7"));
+    QCOMPARE(create.header("Authorization"), QByteArray("Bearer user-token"));
+    const RecordedRequest poll = service.server.requests("GET", ScriptedCutoutService::kPollPath).value(0);
+    QCOMPARE(poll.header("Authorization"), QByteArray("Bearer user-token"));
+    QVERIFY(poll.params.isEmpty());
+
+    const TaskReport last = reports.last();
+    QVERIFY(last.success);
+    QCOMPARE(last.progress, 1.0);
+    QVERIFY(last.path && last.path->startsWith(KSTempAppPathDirector() + u'/'));
+    QFile mask(*last.path);
+    QVERIFY(mask.open(QIODevice::ReadOnly));
+    QCOMPARE(mask.readAll(), service.maskBytes());
+    mask.remove();
+}
+
+void TestKSEraserNetwork::pollsArePacedFromSendToSend()
+{
+    ScriptedCutoutService service;
+    KSEraserNetwork::setDefaultServiceURL(service.baseUrl());
+    // Answered after 0.3 s, then after 1.5 s, both pending; then failed.
+    ScriptedReply quick = ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 1}}));
+    quick.delayMs = 300;
+    ScriptedReply slow = ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 0}}));
+    slow.delayMs = 1500;
+    const ScriptedReply failed = ScriptedReply::json(ScriptedCutoutService::envelope({{"status", -1}}));
+    service.server.script("GET", ScriptedCutoutService::kPollPath, {quick, slow, failed});
+
+    LogWatch log(CommLog::logFilePath());
+    CallLog<TaskReport> reports;
+    KSEraserNetwork::getTaskResult(ScriptedCutoutService::kTaskId, recordInto(reports));
+    QTRY_COMPARE_WITH_TIMEOUT(reports.count(), 1, 6000);
+    QCOMPARE(reports.last().progress, -1.0);
+    QVERIFY(log.newText().contains(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1")));
+
+    const QList<RecordedRequest> polls = service.server.requests("GET", ScriptedCutoutService::kPollPath);
+    QCOMPARE(polls.size(), 3);
+    // One poll at a time: each goes out after the previous answer.
+    QVERIFY(polls[1].receivedAt >= polls[0].repliedAt);
+    QVERIFY(polls[2].receivedAt >= polls[1].repliedAt);
+    // Answered after 0.3 s: the next poll waits the rest of the second.
+    const double afterQuick = polls[1].receivedAt - polls[0].repliedAt;
+    QVERIFY2(afterQuick > 0.6 && afterQuick < 1.0, qPrintable(QString::number(afterQuick)));
+    QVERIFY(polls[1].receivedAt - polls[0].receivedAt >= 0.95);
+    // Answered after 1.5 s: the next poll goes out at once.
+    const double afterSlow = polls[2].receivedAt - polls[1].repliedAt;
+    QVERIFY2(afterSlow < 0.3, qPrintable(QString::number(afterSlow)));
+}
+
+void TestKSEraserNetwork::maskDownloadReportsItsShare()
+{
+    ScriptedCutoutService service;
+    KSEraserNetwork::setDefaultServiceURL(service.baseUrl());
+    // Half the bytes, a pause, then the rest.
+    ScriptedReply split = ScriptedReply::bytes(QByteArray(4000, 'm'), "image/png");
+    split.splitAt = 2000;
+    split.pauseMs = 150;
+    service.server.script("GET", ScriptedCutoutService::kMaskPath, {split});
+
+    CallLog<TaskReport> reports;
+    KSEraserNetwork::getTaskResult(ScriptedCutoutService::kTaskId, recordInto(reports));
+    QTRY_VERIFY(reports.count() > 0 && isFinal(reports.last()));
+
+    bool sawHalf = false;
+    const auto entries = reports.entries();
+    for (qsizetype i = 0; i + 1 < entries.size(); ++i) {
+        const TaskReport &report = entries[i].value;
+        QVERIFY(!report.success && !report.path);
+        QVERIFY(report.progress >= 0.8 && report.progress <= 1.0);
+        sawHalf = sawHalf || qAbs(report.progress - 0.9) < 1e-9;
+    }
+    QVERIFY2(sawHalf, "half the mask is reported as 0.9");
+    QVERIFY(reports.last().success);
+    QFile::remove(*reports.last().path);
+}
+
+QTEST_GUILESS_MAIN(TestKSEraserNetwork)
+#include "tst_kserasernetwork.moc"
