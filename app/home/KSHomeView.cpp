@@ -1,0 +1,129 @@
+#include "KSHomeView.h"
+
+#include "ui_KSHomeView.h"
+
+#include "CommLang.h"
+#include "KSAppSetting.h"
+#include "KSColorConst.h"
+#include "KSHomeCardLayout.h"
+#include "KSHomeTypeSelectedView.h"
+#include "KSNibLoadable.h"
+#include "KSTextStyle.h"
+
+#include <QPointer>
+#include <QTextStream>
+
+namespace {
+
+struct CardTexts
+{
+    const char *title;
+    const char *callToAction;
+    const char *explanation;
+    const char *imageBaseName;
+};
+
+constexpr CardTexts kPersonCard{"PortraitTitle", "AddImages", "PortraitIntro", "personIcon"};
+constexpr CardTexts kObjectCard{"ObjectTitle", "AddImages", "OthersIntro", "objectIcon"};
+
+void configureCard(KSHomeTypeSelectedView *card, const CardTexts &texts)
+{
+    card->configure(CommLang::GetAppLang(QLatin1String(texts.title)),
+                    CommLang::GetAppLang(QLatin1String(texts.callToAction)),
+                    CommLang::GetAppLang(QLatin1String(texts.explanation)), QLatin1String(texts.imageBaseName));
+}
+
+// Widgets sit on whole pixels. Each card keeps the edge it is anchored by
+// (the person card its left, the object card its right) at the nearest
+// pixel from that side of the view, so the pair stays symmetric when the
+// rule gives half points.
+QRect leftAnchored(const QRectF &rect)
+{
+    return QRect(qRound(rect.left()), qRound(rect.top()), qRound(rect.width()), qRound(rect.height()));
+}
+
+QRect rightAnchored(const QRectF &rect, int viewWidth)
+{
+    const int width = qRound(rect.width());
+    const int right = viewWidth - qRound(viewWidth - rect.right());
+    return QRect(right - width, qRound(rect.top()), width, qRound(rect.height()));
+}
+
+} // namespace
+
+KSHomeView::KSHomeView(QWidget *parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::KSHomeView>())
+{
+    m_ui->setupUi(this);
+
+    if (KSHomeTypeSelectedView *person = personBtn()) {
+        configureCard(person, kPersonCard);
+        person->show();
+    }
+    if (KSHomeTypeSelectedView *object = objectBtn()) {
+        configureCard(object, kObjectCard);
+        object->show();
+    }
+    layoutCards();
+
+    KSTextStyle::apply(m_ui->tipslabel, KSRGBHexColor(0x8E8E8E), 11, QFont::Medium);
+    m_ui->tipslabel->setText(CommLang::GetAppLang(QStringLiteral("PleaseUpdateOS")));
+
+    // The pick's answer holds the home view weakly: a pick that ends after
+    // the view has gone calls nothing.
+    if (m_personBtn)
+        m_personBtn->actionClosure = [this] { pickPhoto(KSEraserType::person); };
+    if (m_objectBtn)
+        m_objectBtn->actionClosure = [this] { pickPhoto(KSEraserType::object); };
+}
+
+KSHomeView::~KSHomeView() = default;
+
+KSHomeTypeSelectedView *KSHomeView::personBtn()
+{
+    return card(m_personBtn, m_personTried);
+}
+
+KSHomeTypeSelectedView *KSHomeView::objectBtn()
+{
+    return card(m_objectBtn, m_objectTried);
+}
+
+KSHomeTypeSelectedView *KSHomeView::card(KSHomeTypeSelectedView *&slot, bool &tried)
+{
+    if (!tried) {
+        tried = true;
+        slot = loadViewFromNib<KSHomeTypeSelectedView>(this);
+    }
+    return slot;
+}
+
+QLabel *KSHomeView::tipslabel() const
+{
+    return m_ui->tipslabel;
+}
+
+void KSHomeView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    QTextStream(stdout) << "rect   " << x() << ", " << y() << ", " << width() << ", " << height() << Qt::endl;
+    layoutCards();
+}
+
+void KSHomeView::layoutCards()
+{
+    const KSHomeCardLayout layout = KSHomeCardLayout::forViewSize(size());
+    if (m_personBtn)
+        m_personBtn->setGeometry(leftAnchored(layout.person));
+    if (m_objectBtn)
+        m_objectBtn->setGeometry(rightAnchored(layout.object, width()));
+}
+
+void KSHomeView::pickPhoto(KSEraserType type)
+{
+    QPointer<KSHomeView> weakSelf(this);
+    KSAppSetting::selectPhoto([weakSelf, type](const QString &path) {
+        if (weakSelf && weakSelf->photoSelectedClosure)
+            weakSelf->photoSelectedClosure(path, type);
+    });
+}

@@ -1,0 +1,239 @@
+#include "CommLang.h"
+#include "KSAppSetting.h"
+#include "KSHoverButton.h"
+#include "KSMenuItem.h"
+#include "KSNibLoadable.h"
+#include "KSSettingView.h"
+#include "KSUserDefaultKit.h"
+#include "KSViewAttach.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+// What a menu hands its action: an item with the row's title and index.
+void choose(KSSettingView *panel, void (KSSettingView::*action)(KSMenuItem *), const QString &title, int tag)
+{
+    std::unique_ptr<KSMenuItem> item(KSMenuItem::NewMenuItem());
+    item->setTitle(title);
+    item->setTag(tag);
+    (panel->*action)(item.get());
+}
+
+int languageIndex(const QString &langName)
+{
+    const QList<CommLangInfo> languages = CommLang::GetAppLangInfos();
+    for (int index = 0; index < languages.size(); ++index) {
+        if (languages.at(index).langName == langName)
+            return index;
+    }
+    return -1;
+}
+
+} // namespace
+
+// Folder, size and format wait for Confirm; a picked language is stored at
+// once and survives Cancel; Confirm after a change of language offers to quit.
+class TestSettingView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void pendingChoicesAreStoredOnlyOnConfirm_data();
+    void pendingChoicesAreStoredOnlyOnConfirm();
+    void confirmWithoutChangesRewritesTheSameAndOffersNothing();
+    void pickedLanguageStaysStoredAfterCancel();
+    void confirmAfterLanguageChangeOffersRelaunch();
+    void pendingFormatSurvivesLanguageChange();
+
+private:
+    QPointer<KSSettingView> openPanel();
+    QMessageBox *alert() const { return m_window->findChild<QMessageBox *>(); }
+
+    std::unique_ptr<QWidget> m_window;
+    QTemporaryDir m_dir;
+};
+
+void TestSettingView::init()
+{
+    for (const QString &key : {KSAppSetting::kOutputDir, KSAppSetting::kOutputSize, KSAppSetting::kOutputFormat})
+        KSUserDefaultKit::removeObjectForKey(key);
+    KSUserDefaultKit::saveToUserDefaultsForKey(KSAppSetting::kFirstLaunch, false);
+    KSAppSetting::setAppLanguage(QStringLiteral("English"));
+    CommLang::setCurrentLanguage(QStringLiteral("English"));
+
+    m_window = std::make_unique<QWidget>();
+    m_window->resize(1080, 512);
+    m_window->show();
+}
+
+void TestSettingView::cleanup()
+{
+    m_window.reset();
+    settle();
+}
+
+QPointer<KSSettingView> TestSettingView::openPanel()
+{
+    KSSettingView *panel = loadViewFromNib<KSSettingView>();
+    KSViewAttach::pinToEdges(panel, m_window.get());
+    return panel;
+}
+
+void TestSettingView::pendingChoicesAreStoredOnlyOnConfirm_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<bool>("stored");
+
+    QTest::newRow("confirm stores folder, size and format") << "confirm" << true;
+    QTest::newRow("cancel stores nothing") << "cancel" << false;
+    QTest::newRow("close stores nothing") << "close" << false;
+}
+
+void TestSettingView::pendingChoicesAreStoredOnlyOnConfirm()
+{
+    QFETCH(QString, ending);
+    QFETCH(bool, stored);
+
+    QPointer<KSSettingView> panel = openPanel();
+    choose(panel, &KSSettingView::resultForSizeWithItem, QStringLiteral("4K"), 1);
+    choose(panel, &KSSettingView::resultForFormatWithItem, QStringLiteral("PNG"), 1);
+
+    panel->actionForOutputDir(panel->outputDirBtn());
+    QFileDialog *chooser = panel->findChild<QFileDialog *>();
+    QVERIFY(chooser);
+    chooser->selectFile(m_dir.path());
+    static_cast<QDialog *>(chooser)->accept();
+    settle();
+    QCOMPARE(panel->pendingOutputDirectory(), m_dir.path());
+    QVERIFY(!KSUserDefaultKit::hasObjectForKey(KSAppSetting::kOutputDir));
+
+    KSHoverButton *button = ending == QLatin1String("confirm") ? panel->confirmBtn()
+                            : ending == QLatin1String("cancel") ? panel->cancelBtn()
+                                                                : panel->closeBtn();
+    QTest::mouseClick(button, Qt::LeftButton);
+    settle();
+
+    QVERIFY(!panel);
+    QVERIFY(!alert());
+    if (stored) {
+        QCOMPARE(KSUserDefaultKit::getFromUserDefaults_Integer(KSAppSetting::kOutputSize), 4000);
+        QCOMPARE(KSUserDefaultKit::getFromUserDefaults_NSString(KSAppSetting::kOutputFormat), QStringLiteral("png"));
+        QCOMPARE(KSAppSetting::outputDirectory(), m_dir.path());
+    } else {
+        QVERIFY(!KSUserDefaultKit::hasObjectForKey(KSAppSetting::kOutputFormat));
+        QVERIFY(!KSUserDefaultKit::hasObjectForKey(KSAppSetting::kOutputDir));
+        QCOMPARE(KSAppSetting::outputSize(), 2000);
+    }
+}
+
+void TestSettingView::confirmWithoutChangesRewritesTheSameAndOffersNothing()
+{
+    KSAppSetting::setOutputSize(QStringLiteral("1080P"));
+    KSAppSetting::setOutputFormat(QStringLiteral("PNG"));
+    KSAppSetting::setOutputDirectory(m_dir.path());
+
+    QPointer<KSSettingView> panel = openPanel();
+    QCOMPARE(panel->outputSizeBtn()->title(), QStringLiteral("1080P"));
+    QCOMPARE(panel->outputFormatBtn()->title(), QStringLiteral("PNG"));
+    panel->actionForConfirm();
+    settle();
+
+    QCOMPARE(KSAppSetting::outputSize(), 1080);
+    QCOMPARE(KSAppSetting::outputFormatTitle(), QStringLiteral("PNG"));
+    QCOMPARE(KSAppSetting::outputDirectory(), m_dir.path());
+    QVERIFY(!alert());
+}
+
+void TestSettingView::pickedLanguageStaysStoredAfterCancel()
+{
+    QPointer<KSSettingView> panel = openPanel();
+    const int chinese = languageIndex(QStringLiteral("ChineseSimplified"));
+    QVERIFY(chinese >= 0);
+
+    choose(panel, &KSSettingView::clickForMenuItemWithItem, QStringLiteral("简体中文"), chinese);
+    // Stored at once, and the panel itself speaks the new language.
+    QCOMPARE(KSAppSetting::appLanguage(), QStringLiteral("ChineseSimplified"));
+    QCOMPARE(panel->titleLbl()->text(), CommLang::textInLanguage(QStringLiteral("Setting"),
+                                                                  QStringLiteral("ChineseSimplified")).value());
+
+    panel->actionForCancel();
+    settle();
+
+    QVERIFY(!panel);
+    QCOMPARE(KSAppSetting::appLanguage(), QStringLiteral("ChineseSimplified"));
+    QVERIFY(!alert());
+}
+
+void TestSettingView::confirmAfterLanguageChangeOffersRelaunch()
+{
+    QPointer<KSSettingView> panel = openPanel();
+    choose(panel, &KSSettingView::clickForMenuItemWithItem, QStringLiteral("简体中文"),
+           languageIndex(QStringLiteral("ChineseSimplified")));
+    QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
+
+    QTest::mouseClick(panel->confirmBtn(), Qt::LeftButton);
+    settle();
+
+    QVERIFY(!panel);
+    QPointer<QMessageBox> offer = alert();
+    QVERIFY(offer);
+    QCOMPARE(offer->informativeText(), CommLang::GetAppLang(QStringLiteral("RelaunchTips")));
+    QCOMPARE(offer->buttons().size(), 2);
+
+    // "Cancel" keeps the application running; the language waits for the
+    // next start.
+    QAbstractButton *cancel = nullptr;
+    for (QAbstractButton *button : offer->buttons()) {
+        if (offer->buttonRole(button) == QMessageBox::RejectRole)
+            cancel = button;
+    }
+    QVERIFY(cancel);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    settle();
+
+    QVERIFY(!offer);
+    QCOMPARE(quitting.count(), 0);
+    QCOMPARE(KSAppSetting::appLanguage(), QStringLiteral("ChineseSimplified"));
+}
+
+void TestSettingView::pendingFormatSurvivesLanguageChange()
+{
+    KSAppSetting::setOutputFormat(QStringLiteral("PNG"));
+    QPointer<KSSettingView> panel = openPanel();
+
+    // JPG is chosen under its English title, then the language changes
+    // before Confirm: the choice must not be lost with the old title.
+    const QString jpgTitle = KSAppSetting::outputFormats().at(0).title;
+    choose(panel, &KSSettingView::resultForFormatWithItem, jpgTitle, 0);
+    choose(panel, &KSSettingView::clickForMenuItemWithItem, QStringLiteral("简体中文"),
+           languageIndex(QStringLiteral("ChineseSimplified")));
+    QVERIFY(panel->outputFormatBtn()->title() != jpgTitle);
+
+    panel->actionForConfirm();
+    settle();
+
+    QCOMPARE(KSUserDefaultKit::getFromUserDefaults_NSString(KSAppSetting::kOutputFormat), QStringLiteral("jpg"));
+    if (QMessageBox *offer = alert())
+        offer->reject();
+}
+
+QTEST_MAIN(TestSettingView)
+#include "tst_setting_view.moc"
