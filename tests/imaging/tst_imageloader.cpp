@@ -247,7 +247,6 @@ void TestKSImageLoader::readsEveryFormatByItsContent_data()
     QTest::newRow("TIFF") << QByteArray("tiff") << "photo.tiff" << false;
     QTest::newRow("WebP with transparency") << QByteArray("webp") << "photo.webp" << true;
     QTest::newRow("TIFF cut-out under a .png name") << QByteArray("tiff") << "cutout.png" << true;
-    QTest::newRow("JPEG without an extension") << QByteArray("jpeg") << "photo" << false;
     QTest::newRow("high-density name keeps one pixel per point") << QByteArray("png") << "photo@2x.png" << false;
 }
 
