@@ -21,6 +21,7 @@ struct BorderModel
 {
     std::vector<BackgroundColour> colours;
     double borderShare = 0; // part of the border these colours cover
+    bool plain = false;     // a few colours line the frame
 };
 
 float labDistance(const cv::Vec3f &a, const cv::Vec3f &b)
@@ -77,15 +78,27 @@ BorderModel borderModel(const cv::Mat &lab, int band)
         sideTotal[size_t(sides[i])] += 1;
     }
 
+    // Plain backdrop: the clusters lining at least two sides. Busy backdrop
+    // (none does): every cluster but those gathered on one side, which is
+    // where a subject leaves the frame.
     std::vector<bool> background(size_t(k), false);
+    bool plain = false;
     for (int c = 0; c < k; ++c) {
         int lined = 0;
         for (int s = 0; s < sideCount; ++s)
             lined += onSide[size_t(c)][size_t(s)] >= 0.5 * sideTotal[size_t(s)] ? 1 : 0;
         background[size_t(c)] = lined >= 2;
+        plain = plain || lined >= 2;
     }
-    if (std::none_of(background.begin(), background.end(), [](bool b) { return b; }))
-        background[size_t(std::max_element(count.begin(), count.end()) - count.begin())] = true;
+    if (!plain) {
+        for (int c = 0; c < k; ++c) {
+            const auto &perSide = onSide[size_t(c)];
+            const size_t main = size_t(std::max_element(perSide.begin(), perSide.end()) - perSide.begin());
+            const bool gathered = perSide[main] >= 0.6 * count[size_t(c)] && perSide[main] >= 0.3 * sideTotal[main];
+            background[size_t(c)] = !gathered;
+        }
+    }
+    model.plain = plain;
 
     auto tolerance = [&](int c) {
         const float radius = float(std::sqrt(squared[size_t(c)] / std::max(1.0, count[size_t(c)])));
@@ -171,10 +184,17 @@ cv::Mat initialMask(const cv::Mat &distance, const BorderModel &model)
 
     cv::Mat mask(distance.size(), CV_8U, cv::Scalar(cv::GC_PR_FGD));
     mask.setTo(cv::GC_PR_BGD, backgroundColoured);
+    if (!model.plain) {
+        // On a busy backdrop colours say little: only the frame's own
+        // background-coloured pixels are certain.
+        cv::Mat frame(distance.size(), CV_8U, cv::Scalar(255));
+        frame(cv::Rect(margin, margin, distance.cols - 2 * margin, distance.rows - 2 * margin)).setTo(0);
+        mask.setTo(cv::GC_BGD, frame & backgroundColoured);
+        return mask;
+    }
     mask.setTo(cv::GC_BGD, outside & ~nearOutline);
 
-    const bool plainBackdrop = model.borderShare >= 0.6;
-    if (plainBackdrop) {
+    if (model.borderShare >= 0.6) {
         cv::Mat inside;
         cv::distanceTransform(~outside, inside, cv::DIST_L2, 3);
         const float deep = float(std::min(distance.rows, distance.cols)) * 0.05f;

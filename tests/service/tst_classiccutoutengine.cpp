@@ -1,0 +1,139 @@
+#include "KSClassicCutoutEngine.h"
+
+#include <QTest>
+
+#include <opencv2/imgproc.hpp>
+
+Q_DECLARE_METATYPE(cv::Size)
+Q_DECLARE_METATYPE(cv::Scalar)
+Q_DECLARE_METATYPE(cv::Mat)
+
+// The classical engine on generated photos whose true subject is known.
+class TestClassicCutoutEngine : public QObject
+{
+    Q_OBJECT
+
+private:
+    struct Photo
+    {
+        cv::Mat bgr;
+        cv::Mat truth; // 255 subject, 0 backdrop
+    };
+
+    // A backdrop with a soft gradient and sensor noise, and a two-tone subject.
+    static Photo photo(cv::Size size, cv::Scalar backdrop, cv::Scalar subject, bool touchesBottom)
+    {
+        Photo p;
+        p.bgr.create(size, CV_8UC3);
+        for (int y = 0; y < size.height; ++y) {
+            const double shade = 1.0 - 0.08 * y / size.height;
+            p.bgr.row(y).setTo(backdrop * shade);
+        }
+        p.truth = cv::Mat::zeros(size, CV_8U);
+        const cv::Point centre(size.width / 2, size.height * 2 / 5);
+        cv::ellipse(p.truth, centre, {size.width / 7, size.height / 5}, 0, 0, 360, 255, cv::FILLED, cv::LINE_8);
+        const int bodyTop = size.height * 11 / 20;
+        cv::rectangle(p.truth, {size.width / 4, bodyTop}, {size.width * 3 / 4, touchesBottom ? size.height : size.height * 9 / 10},
+                      255, cv::FILLED);
+        p.bgr.setTo(subject, p.truth);
+        cv::Mat lower = p.bgr(cv::Rect(0, bodyTop, size.width, size.height - bodyTop));
+        lower.setTo(subject * 0.6, p.truth(cv::Rect(0, bodyTop, size.width, size.height - bodyTop)));
+        cv::Mat noise(size, CV_16SC3);
+        cv::theRNG().state = 7;
+        cv::randn(noise, cv::Scalar::all(0), cv::Scalar::all(3));
+        cv::add(p.bgr, noise, p.bgr, cv::noArray(), CV_8UC3);
+        return p;
+    }
+
+    static double iou(const cv::Mat &mask, const cv::Mat &truth)
+    {
+        const cv::Mat a = mask >= 128, b = truth >= 128;
+        const double intersection = cv::countNonZero(a & b);
+        const double unionArea = cv::countNonZero(a | b);
+        return unionArea > 0 ? intersection / unionArea : 1.0;
+    }
+
+private slots:
+    void separatesASubjectFromAPlainBackdrop_data()
+    {
+        QTest::addColumn<cv::Size>("size");
+        QTest::addColumn<cv::Scalar>("backdrop");
+        QTest::addColumn<cv::Scalar>("subject");
+        QTest::addColumn<bool>("touchesBottom");
+        QTest::addColumn<int>("type");
+
+        QTest::newRow("object on white") << cv::Size(640, 480) << cv::Scalar(245, 245, 245) << cv::Scalar(40, 90, 200) << false << int(KSCutoutType::object);
+        QTest::newRow("person on blue, cut by the bottom edge")
+            << cv::Size(480, 640) << cv::Scalar(200, 140, 60) << cv::Scalar(120, 170, 230) << true << int(KSCutoutType::person);
+        QTest::newRow("dark subject on grey, above the work size")
+            << cv::Size(1600, 1200) << cv::Scalar(128, 128, 128) << cv::Scalar(30, 30, 40) << true << int(KSCutoutType::person);
+        QTest::newRow("light subject on a dark backdrop")
+            << cv::Size(500, 500) << cv::Scalar(30, 30, 30) << cv::Scalar(220, 230, 240) << false << int(KSCutoutType::object);
+    }
+
+    void separatesASubjectFromAPlainBackdrop()
+    {
+        QFETCH(cv::Size, size);
+        QFETCH(cv::Scalar, backdrop);
+        QFETCH(cv::Scalar, subject);
+        QFETCH(bool, touchesBottom);
+        QFETCH(int, type);
+
+        const Photo p = photo(size, backdrop, subject, touchesBottom);
+        KSClassicCutoutEngine engine;
+        std::string error;
+        const cv::Mat mask = engine.mask(p.bgr, KSCutoutType(type), &error);
+        QVERIFY2(!mask.empty(), error.c_str());
+        QCOMPARE(mask.type(), CV_8UC1);
+        QCOMPARE(mask.cols, size.width);
+        QCOMPARE(mask.rows, size.height);
+        const double score = iou(mask, p.truth);
+        QVERIFY2(score >= 0.97, qPrintable(QStringLiteral("IoU %1").arg(score)));
+        QCOMPARE(int(mask.at<uchar>(2, 2)), 0);
+        QCOMPARE(int(mask.at<uchar>(size.height * 2 / 5, size.width / 2)), 255);
+        if (touchesBottom)
+            QCOMPARE(int(mask.at<uchar>(size.height - 1, size.width / 2)), 255);
+    }
+
+    void dropsStrayBlobs()
+    {
+        Photo p = photo({640, 480}, cv::Scalar(240, 240, 240), cv::Scalar(60, 60, 180), false);
+        // Dust on the backdrop, far from the subject.
+        cv::circle(p.bgr, {40, 420}, 3, cv::Scalar(20, 20, 20), cv::FILLED);
+        cv::circle(p.bgr, {600, 60}, 2, cv::Scalar(20, 20, 20), cv::FILLED);
+        KSClassicCutoutEngine engine;
+        const cv::Mat mask = engine.mask(p.bgr, KSCutoutType::object, nullptr);
+        QCOMPARE(int(mask.at<uchar>(420, 40)), 0);
+        QCOMPARE(int(mask.at<uchar>(60, 600)), 0);
+        QVERIFY(iou(mask, p.truth) >= 0.97);
+    }
+
+    void aPlainPictureHasNoSubject()
+    {
+        const cv::Mat plain(300, 400, CV_8UC3, cv::Scalar(200, 210, 220));
+        KSClassicCutoutEngine engine;
+        const cv::Mat mask = engine.mask(plain, KSCutoutType::object, nullptr);
+        QCOMPARE(mask.size(), plain.size());
+        QCOMPARE(cv::countNonZero(mask), 0);
+    }
+
+    void refusesWhatItCannotCut_data()
+    {
+        QTest::addColumn<cv::Mat>("picture");
+        QTest::newRow("empty") << cv::Mat();
+        QTest::newRow("16-bit") << cv::Mat(100, 100, CV_16UC3, cv::Scalar::all(1000));
+        QTest::newRow("4 x 4 pixels") << cv::Mat(4, 4, CV_8UC3, cv::Scalar::all(10));
+    }
+
+    void refusesWhatItCannotCut()
+    {
+        QFETCH(cv::Mat, picture);
+        KSClassicCutoutEngine engine;
+        std::string error;
+        QVERIFY(engine.mask(picture, KSCutoutType::person, &error).empty());
+        QVERIFY(!error.empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestClassicCutoutEngine)
+#include "tst_classiccutoutengine.moc"
