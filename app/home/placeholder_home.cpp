@@ -1,1 +1,0 @@
-int cutoraPlaceholderSymbol() { return 0; }
