@@ -171,6 +171,8 @@ size_t writeToFile(char *data, size_t size, size_t count, void *target)
 int reportDownload(void *target, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t)
 {
     auto *state = static_cast<DownloadState *>(target);
+    if (KSCurlSession::isShuttingDown())
+        return 1;
     if (total <= 0 || !*state->progress)
         return 0;
     const float fraction = float(now) / float(total);
@@ -267,6 +269,11 @@ void KSAFNetworking::downloadFile(const QString &url, const QString &filePath, P
     }
     const QByteArray target = QUrl(url, QUrl::StrictMode).adjusted(QUrl::RemoveFragment).toEncoded();
     KSCurlSession::run([target, filePath, progress = std::move(progress)] { performDownload(target, filePath, progress); });
+}
+
+void KSAFNetworking::globalInit()
+{
+    KSCurlSession::globalInit();
 }
 
 void KSAFNetworking::setTimeouts(const Timeouts &timeouts)

@@ -52,6 +52,10 @@ public:
     // untouched when the download fails).
     static void downloadFile(const QString &url, const QString &filePath, ProgressBlock progress);
 
+    // Initialises libcurl. main() calls it before it starts any thread; the
+    // first request does it too, so a program that forgets loses nothing.
+    static void globalInit();
+
     static void setTimeouts(const Timeouts &timeouts);
     [[nodiscard]] static Timeouts timeouts();
 

@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <curl/curl.h>
 
 #include <cstring>
@@ -14,19 +15,38 @@
 
 namespace {
 
+std::atomic<bool> shuttingDown{false};
+
 // Enough threads that a slow download never holds up a poll; they expire
-// when idle. Destroyed at exit after waiting for the running transfers,
-// which all end within their time-outs.
+// when idle. At exit the running transfers are aborted and waited for, so
+// that no network thread outlives the objects it reports to.
+class NetworkPool
+{
+public:
+    NetworkPool()
+    {
+        m_pool.setMaxThreadCount(8);
+        m_pool.setExpiryTimeout(30000);
+        m_pool.setObjectName(QStringLiteral("KSNetwork"));
+    }
+    ~NetworkPool()
+    {
+        shuttingDown = true;
+        m_pool.waitForDone(5000);
+    }
+    QThreadPool m_pool;
+};
+
 QThreadPool *networkPool()
 {
-    static QThreadPool *pool = [] {
-        auto *p = new QThreadPool;
-        p->setMaxThreadCount(8);
-        p->setExpiryTimeout(30000);
-        p->setObjectName(QStringLiteral("KSNetwork"));
-        return p;
-    }();
-    return pool;
+    static NetworkPool pool;
+    return &pool.m_pool;
+}
+
+// Transfers without a progress report of their own still hear of the exit.
+int abortAtExit(void *, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return KSCurlSession::isShuttingDown() ? 1 : 0;
 }
 
 } // namespace
@@ -42,6 +62,11 @@ void KSCurlSession::globalInit()
         if (code != CURLE_OK)
             CommLog::E(QStringLiteral("curl_global_init failed: %1").arg(QString::fromUtf8(curl_easy_strerror(code))));
     });
+}
+
+bool KSCurlSession::isShuttingDown()
+{
+    return shuttingDown.load();
 }
 
 void KSCurlSession::run(std::function<void()> job)
@@ -82,6 +107,8 @@ KSCurlSession::Handle KSCurlSession::newHandle(const QByteArray &url, const Time
     }
     curl_easy_setopt(h, CURLOPT_USERAGENT, "Cutora/" CUTORA_VERSION_STRING);
     curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, abortAtExit);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     // A proxy from the environment cannot reach a service on this machine.
     if (isLoopbackHost(QUrl(QString::fromUtf8(url)).host()))
         curl_easy_setopt(h, CURLOPT_NOPROXY, "*");

@@ -39,8 +39,12 @@ public:
     static void globalInit();
 
     // Runs a blocking transfer on the network threads, never on the caller's.
-    // Whatever the job throws is logged and swallowed.
+    // Whatever the job throws is logged and swallowed. At exit, running
+    // transfers are aborted (their progress callbacks see isShuttingDown())
+    // and waited for.
     static void run(std::function<void()> job);
+
+    [[nodiscard]] static bool isShuttingDown();
 
     // A handle for the URL with the shared options set; null when libcurl
     // cannot make one.

@@ -60,6 +60,8 @@ size_t collectReply(char *data, size_t size, size_t count, void *target)
 int reportUpload(void *target, curl_off_t, curl_off_t, curl_off_t total, curl_off_t now)
 {
     auto *state = static_cast<UploadState *>(target);
+    if (KSCurlSession::isShuttingDown())
+        return 1;
     if (total > 0 && now != state->lastReported && *state->progress) {
         (*state->progress)(qint64(now - state->lastReported), qint64(now), qint64(total));
         state->lastReported = now;
@@ -227,7 +229,7 @@ void OSSClient::putObject(const OSSPutObjectRequest &request, PutCompletion comp
             // An empty Expect spares the round trip of "100-continue".
             signedHeaders.append({"Expect", QByteArray()});
             attempt = putOnce(url, signedHeaders, body, configuration, request.uploadProgress());
-            if (!attempt.error || !attempt.retryable)
+            if (!attempt.error || !attempt.retryable || KSCurlSession::isShuttingDown())
                 break;
         }
         finish(attempt.error, attempt.result);
