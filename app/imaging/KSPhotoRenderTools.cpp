@@ -2,9 +2,8 @@
 
 #include "CommLog.h"
 #include "KSImageExtension.h"
+#include "KSTiffEncoder.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <QPainter>
 #include <QtEndian>
 
@@ -218,20 +217,6 @@ QImage straightOriginal(QImage original)
     return std::move(original).convertToFormat(target);
 }
 
-QByteArray encodeTiff(const QImage &image)
-{
-    QByteArray data;
-    data.reserve(qsizetype(image.sizeInBytes()) + 64 * 1024);
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "tiff");
-    if (!writer.write(image)) {
-        CommLog::E(QStringLiteral("TIFF encoding of the cut-out failed: %1").arg(writer.errorString()));
-        return {};
-    }
-    return data;
-}
-
 } // namespace
 
 QSizeF KSPhotoRenderTools::zipSize(const QSizeF &size, const QSizeF &maxImageSize)
@@ -303,7 +288,9 @@ QByteArray KSPhotoRenderTools::originalImage(QImage original, const QImage &gray
         const QImage cutout = cutoutImage(std::move(original), grayImage, needManualChangeAlphaValue);
         if (cutout.isNull())
             return {};
-        QByteArray data = encodeTiff(cutout);
+        QByteArray data = KSTiffEncoder::encode(cutout);
+        if (data.isEmpty())
+            CommLog::E(QStringLiteral("The cut-out of %1 x %2 pixels is too large for TIFF data").arg(cutout.width()).arg(cutout.height()));
         CommLog::I(QStringLiteral("free(grayData)"));
         CommLog::I(QStringLiteral("imageData"));
         return data;

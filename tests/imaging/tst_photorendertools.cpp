@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <cstring>
+
 namespace {
 
 QImage uniform(QSize size, QImage::Format format, QColor colour)
@@ -67,6 +69,7 @@ private slots:
     void photoWithItsOwnAlpha();
     void callersPhotoIsLeftAlone();
     void tiffDataHoldsTheStraightCutout();
+    void tallCutoutSpansSeveralStrips();
     void missingPicturesGiveNothing();
 
     void canvasLayoutFollowsThePicture_data();
@@ -329,6 +332,24 @@ void TestKSPhotoRenderTools::tiffDataHoldsTheStraightCutout()
     QCOMPARE(partial[3], 64);
     QCOMPARE(bytesAt(decoded, 1, 0), (QList<int>{10, 250, 90, 255}));
     QCOMPARE(bytesAt(decoded, 2, 0)[3], 0);
+}
+
+void TestKSPhotoRenderTools::tallCutoutSpansSeveralStrips()
+{
+    // 300 x 2000 makes three strips of about 1 MB, the last one short.
+    QImage photo(300, 2000, QImage::Format_RGB32);
+    QImage mask(300, 2000, QImage::Format_Grayscale8);
+    for (int y = 0; y < photo.height(); ++y) {
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, (x + y) & 0xFF));
+        std::memset(mask.scanLine(y), y % 3 ? 255 : 0, size_t(mask.width()));
+    }
+    const QImage decoded = QImage::fromData(KSPhotoRenderTools::originalImage(photo, mask), "tiff")
+                               .convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(decoded.size(), photo.size());
+    for (int y = 0; y < photo.height(); y += 7)
+        for (int x = 0; x < photo.width(); x += 13)
+            QCOMPARE(decoded.pixel(x, y), y % 3 ? photo.pixel(x, y) : qRgba(0, 0, 0, 0));
 }
 
 void TestKSPhotoRenderTools::missingPicturesGiveNothing()
