@@ -13,12 +13,17 @@
 
 namespace {
 
+// Larger than the 10 points of the original design: at 10 pixels on a 1x
+// screen the Chinese message is not legible.
+constexpr int kMessagePoints = 13;
+constexpr int kButtonPoints = 12;
+
 void styleButton(KSHoverButton *button, const QString &titleKey, qint64 titleColor, qint64 background,
                  qint64 hoverBackground)
 {
     button->setTitle(CommLang::GetAppLang(titleKey));
     button->setTitleColor(KSRGBHexColor(titleColor));
-    button->setTitleFont(KSTextStyle::systemFont(10));
+    button->setTitleFont(KSTextStyle::systemFont(kButtonPoints));
     button->setBackgroundColor(KSRGBHexColor(background));
     button->setBackgroundHoverColor(KSRGBHexColor(hoverBackground));
     button->setBorderRadius(3.0);
@@ -31,7 +36,7 @@ KSEraserErrorView::KSEraserErrorView(QWidget *parent)
 {
     m_ui->setupUi(this);
 
-    KSTextStyle::apply(m_ui->titleLabel, KSRGBHexColor(0x666666), 10, QFont::Medium);
+    KSTextStyle::apply(m_ui->titleLabel, KSRGBHexColor(0x666666), kMessagePoints, QFont::Medium);
     m_ui->titleLabel->setText(CommLang::GetAppLang(QStringLiteral("SorryEreaserError")));
 
     styleButton(m_ui->backToHomeBtn, QStringLiteral("BackToHome"), 0x333333, 0xE4E4E4, 0xE5E5E9);

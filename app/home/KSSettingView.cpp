@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QPointer>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 
@@ -84,6 +85,9 @@ void addTableItems(KSMenu *menu, const QStringList &titles, QObject *target, con
 
 void popAt(KSMenu *menu, QWidget *sender)
 {
+    // As wide as the value button it drops from, or wider for long titles.
+    if (sender)
+        menu->setMenuWidth(std::max(sender->width(), menu->width()));
     menu->popMenuToView(sender, QPoint(0, 0), KSMenu::JoinBelow, KSMenu::AlignStart);
 }
 
