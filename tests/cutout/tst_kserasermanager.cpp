@@ -3,6 +3,7 @@
 #include "CallLog.h"
 #include "CommLog.h"
 #include "CommPassport.h"
+#include "KSBookmark.h"
 #include "KSEraserNetwork.h"
 #include "KSFileConst.h"
 #include "LogWatch.h"
@@ -288,6 +289,8 @@ void TestKSEraserManager::everyFailureEndsInOneReport()
         QFile corrupt(photo);
         QVERIFY(corrupt.open(QIODevice::WriteOnly));
         corrupt.write("\xff\xd8\xff\xe0 not really a jpeg");
+        corrupt.close();
+        QVERIFY(KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(photo));
     } else {
         m_service->server.script(method, route, {ScriptedReply::json(body, status)});
     }
@@ -310,6 +313,8 @@ void TestKSEraserManager::everyFailureEndsInOneReport()
     QCOMPARE(tempFiles() - before, QSet<QString>());
     if (!logLine.isEmpty())
         QVERIFY2(log.newText().contains(logLine), qPrintable(log.newText()));
+    // The access opened to read the photo is closed again.
+    QCOMPARE(KSBookmark::defaultShareBookmark()->openAccessCount(photo), 0);
 }
 
 void TestKSEraserManager::resultNeverReplacesThePhoto()
