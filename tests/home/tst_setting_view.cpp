@@ -58,7 +58,6 @@ private slots:
 
     void pendingChoicesAreStoredOnlyOnConfirm_data();
     void pendingChoicesAreStoredOnlyOnConfirm();
-    void confirmWithoutChangesRewritesTheSameAndOffersNothing();
     void pickedLanguageStaysStoredAfterCancel();
     void confirmAfterLanguageChangeOffersRelaunch();
     void pendingFormatSurvivesLanguageChange();
@@ -142,24 +141,6 @@ void TestSettingView::pendingChoicesAreStoredOnlyOnConfirm()
         QVERIFY(!KSUserDefaultKit::hasObjectForKey(KSAppSetting::kOutputDir));
         QCOMPARE(KSAppSetting::outputSize(), 2000);
     }
-}
-
-void TestSettingView::confirmWithoutChangesRewritesTheSameAndOffersNothing()
-{
-    KSAppSetting::setOutputSize(QStringLiteral("1080P"));
-    KSAppSetting::setOutputFormat(QStringLiteral("PNG"));
-    KSAppSetting::setOutputDirectory(m_dir.path());
-
-    QPointer<KSSettingView> panel = openPanel();
-    QCOMPARE(panel->outputSizeBtn()->title(), QStringLiteral("1080P"));
-    QCOMPARE(panel->outputFormatBtn()->title(), QStringLiteral("PNG"));
-    panel->actionForConfirm();
-    settle();
-
-    QCOMPARE(KSAppSetting::outputSize(), 1080);
-    QCOMPARE(KSAppSetting::outputFormatTitle(), QStringLiteral("PNG"));
-    QCOMPARE(KSAppSetting::outputDirectory(), m_dir.path());
-    QVERIFY(!alert());
 }
 
 void TestSettingView::pickedLanguageStaysStoredAfterCancel()
