@@ -2,7 +2,7 @@
 
 #include <QMessageAuthenticationCode>
 
-#include <algorithm>
+#include <map>
 
 namespace {
 
@@ -23,14 +23,18 @@ QByteArray OSSSigner::canonicalResource(const QString &bucket, const QString &ob
 
 QByteArray OSSSigner::stringToSign(const QByteArray &verb, const Headers &headers, const QByteArray &resource)
 {
-    Headers storageHeaders;
+    // Sorted by name; a header sent twice is signed once with its values
+    // joined by ",".
+    std::map<QByteArray, QByteArray> storageHeaders;
     for (const auto &[key, value] : headers) {
         const QByteArray name = key.trimmed().toLower();
-        if (name.startsWith("x-oss-"))
-            storageHeaders.append({name, value.trimmed()});
+        if (!name.startsWith("x-oss-"))
+            continue;
+        QByteArray &joined = storageHeaders[name];
+        if (!joined.isEmpty())
+            joined += ',';
+        joined += value.trimmed();
     }
-    std::stable_sort(storageHeaders.begin(), storageHeaders.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
 
     QByteArray text = verb + '\n' + headerValue(headers, "Content-MD5") + '\n' + headerValue(headers, "Content-Type")
                       + '\n' + headerValue(headers, "Date") + '\n';

@@ -13,7 +13,8 @@
 //
 // The signed text is
 //   VERB \n Content-MD5 \n Content-Type \n Date \n
-//   one "name:value\n" per x-oss- header (names lower-cased, sorted, values trimmed)
+//   one "name:value\n" per x-oss- header (names lower-cased and sorted, values
+//   trimmed, the values of a repeated header joined by ",")
 //   /bucket/key
 // and the request carries "Authorization: OSS <access id>:<Base64 HMAC-SHA1 of that text>".
 class OSSSigner

@@ -71,11 +71,12 @@ void TestOSSClient::stringToSignOrdersStorageHeaders()
     const OSSSigner::Headers headers{
         {"X-OSS-Security-Token", " tok "}, {"Content-Type", "image/jpeg"}, {"Host", "ignored"},
         {"x-oss-callback", "Y2I="},       {"Date", "Sun, 06 Nov 1994 08:49:37 GMT"},
-        {"content-md5", "bWQ1"},          {"Authorization", "ignored"},
+        {"content-md5", "bWQ1"},          {"Authorization", "ignored"},     {"x-oss-meta-a", "1"},
+        {"X-Oss-Meta-A", "2"},
     };
     QCOMPARE(OSSSigner::stringToSign("PUT", headers, OSSSigner::canonicalResource("bucket", "images/a b.jpg")),
              QByteArray("PUT\nbWQ1\nimage/jpeg\nSun, 06 Nov 1994 08:49:37 GMT\n"
-                        "x-oss-callback:Y2I=\nx-oss-security-token:tok\n/bucket/images/a b.jpg"));
+                        "x-oss-callback:Y2I=\nx-oss-meta-a:1,2\nx-oss-security-token:tok\n/bucket/images/a b.jpg"));
     // Absent fields stay as empty lines.
     QCOMPARE(OSSSigner::stringToSign("GET", {}, "/b/k"), QByteArray("GET\n\n\n\n/b/k"));
 }
