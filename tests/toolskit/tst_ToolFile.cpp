@@ -1,4 +1,5 @@
 #include "ToolFile.h"
+#include "ToolString.h"
 
 #include <QDBusConnection>
 #include <QDir>
@@ -17,23 +18,15 @@ class FakeFileManager : public QObject
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
 
 public:
-    QStringList shownItems()
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_shown;
-    }
+    QMutex mutex;
+    QStringList shown;
 
 public slots:
-    void ShowItems(const QStringList &uris, const QString &startupId)
+    void ShowItems(const QStringList &uris, const QString &)
     {
-        Q_UNUSED(startupId);
-        QMutexLocker lock(&m_mutex);
-        m_shown = uris;
+        QMutexLocker lock(&mutex);
+        shown = uris;
     }
-
-private:
-    QMutex m_mutex;
-    QStringList m_shown;
 };
 
 class tst_ToolFile : public QObject
@@ -43,11 +36,9 @@ class tst_ToolFile : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void onlyFilesAreFiles();
-    void nameAndExtension_data();
-    void nameAndExtension();
+    void freeNameSequence_data();
+    void freeNameSequence();
     void moveAndCopyNeverReplace();
-    void removeTakesWholeFolder();
     void revealSelectsTheFile();
 
 private:
@@ -67,15 +58,14 @@ void tst_ToolFile::initTestCase()
         return;
     const QByteArray address = m_bus.readLine().trimmed();
     qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    // Served from its own thread: the call under test blocks the main one.
     QDBusConnection service = QDBusConnection::connectToBus(QString::fromLatin1(address), QStringLiteral("fm"));
     m_fileManager = new FakeFileManager;
     m_fileManager->moveToThread(&m_fileManagerThread);
     m_fileManagerThread.start();
-    if (!service.registerService(QStringLiteral("org.freedesktop.FileManager1"))
-        || !service.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), m_fileManager,
-                                   QDBusConnection::ExportAllSlots)) {
-        qWarning("fake file manager not registered");
-    }
+    QVERIFY(service.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+    QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), m_fileManager,
+                                   QDBusConnection::ExportAllSlots));
 }
 
 void tst_ToolFile::cleanupTestCase()
@@ -89,43 +79,43 @@ void tst_ToolFile::cleanupTestCase()
     }
 }
 
-void tst_ToolFile::onlyFilesAreFiles()
+void tst_ToolFile::freeNameSequence_data()
 {
-    QTemporaryDir dir;
-    QVERIFY(!ToolFile::isFileExistsAtPath(dir.path()));
-    QVERIFY(ToolFile::isFolderExistsAtPath(dir.path()));
-    const QString file = dir.filePath(QStringLiteral("a.png"));
-    QVERIFY(!ToolFile::isFileExistsAtPath(file));
-    QVERIFY(ToolFile::createFileAtPath(file));
-    QVERIFY(ToolFile::isFileExistsAtPath(file));
-    QCOMPARE(ToolFile::fileSizeAtPath(file), qint64(0));
-    QCOMPARE(ToolFile::fileSizeAtPath(dir.filePath(QStringLiteral("none"))), qint64(-1));
-}
-
-void tst_ToolFile::nameAndExtension_data()
-{
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("existing"); // a trailing "/" makes a folder
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("extension");
-    QTest::newRow("plain") << "/p/photo.png" << "photo" << "png";
-    QTest::newRow("two dots") << "/p/a.tar.gz" << "a.tar" << "gz";
-    QTest::newRow("dot in folder only") << "/p.d/README" << "README" << "README";
-    QTest::newRow("hidden") << "/p/.cutout" << ".cutout" << "cutout";
-    QTest::newRow("upper case kept") << "IMG_1.HEIC" << "IMG_1" << "HEIC";
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("free name kept") << QStringList{} << "photo.png" << "photo.png";
+    QTest::newRow("first copy") << QStringList{"photo.png"} << "photo.png" << "photo(1).png";
+    QTest::newRow("second copy") << QStringList{"photo.png", "photo(1).png"} << "photo.png" << "photo(2).png";
+    QTest::newRow("gap is not filled")
+        << QStringList{"photo.png", "photo(1).png", "photo(2).png", "photo(4).png"} << "photo.png" << "photo(3).png";
+    // Every "(n-1)" is replaced, including one the name already had.
+    QTest::newRow("name with (1)") << QStringList{"a(1).png"} << "a(1).png" << "a(1)(1).png";
+    QTest::newRow("name with (1), next") << QStringList{"a(1).png", "a(1)(1).png"} << "a(1).png" << "a(2)(2).png";
+    QTest::newRow("no extension") << QStringList{"README"} << "README" << "README(1)";
+    QTest::newRow("hidden file") << QStringList{".cutout"} << ".cutout" << ".cutout(1)";
+    QTest::newRow("folder in the way") << QStringList{"photo.png/"} << "photo.png" << "photo(1).png";
 }
 
-void tst_ToolFile::nameAndExtension()
+void tst_ToolFile::freeNameSequence()
 {
-    QFETCH(QString, path);
+    QFETCH(QStringList, existing);
     QFETCH(QString, name);
-    QFETCH(QString, extension);
-    QCOMPARE(ToolFile::fileNameAtPath(path), name);
-    QCOMPARE(ToolFile::fileExtensionAtPath(path), extension);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    for (const QString &entry : existing) {
+        if (entry.endsWith(u'/'))
+            QVERIFY(QDir(dir.path()).mkdir(entry.chopped(1)));
+        else
+            QVERIFY(ToolFile::createFileAtPath(dir.filePath(entry)));
+    }
+    QCOMPARE(ToolString::renameFromFilePath(dir.filePath(name), 0), dir.filePath(expected));
 }
 
 void tst_ToolFile::moveAndCopyNeverReplace()
 {
     QTemporaryDir dir;
+    QVERIFY(!ToolFile::isFileExistsAtPath(dir.path())); // a folder is no file
     const QString a = dir.filePath(QStringLiteral("a.txt"));
     const QString b = dir.filePath(QStringLiteral("b.txt"));
     QVERIFY(ToolFile::writeData("first", a, false));
@@ -134,30 +124,16 @@ void tst_ToolFile::moveAndCopyNeverReplace()
     QVERIFY(!ToolFile::moveFileFromPath(a, b, &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(!ToolFile::copyFileFormPath(a, b));
-    QFile kept(b);
-    QVERIFY(kept.open(QIODevice::ReadOnly));
-    QCOMPARE(kept.readAll(), QByteArray("second"));
+    QCOMPARE(ToolFile::fileSizeAtPath(b), qint64(6));
 
-    const QString c = dir.filePath(QStringLiteral("sub/c.txt"));
-    QVERIFY(ToolFile::createFolderAtPath(dir.filePath(QStringLiteral("sub"))));
-    QVERIFY(ToolFile::moveFileFromPath(a, c));
+    // Folders copy whole, but never into an existing one.
+    const QString sub = dir.filePath(QStringLiteral("sub"));
+    QVERIFY(ToolFile::createFolderAtPath(sub));
+    QVERIFY(ToolFile::moveFileFromPath(a, sub + QStringLiteral("/c.txt")));
     QVERIFY(!QFile::exists(a));
-    QVERIFY(ToolFile::copyFileFormPath(dir.filePath(QStringLiteral("sub")), dir.filePath(QStringLiteral("copy"))));
+    QVERIFY(ToolFile::copyFileFormPath(sub, dir.filePath(QStringLiteral("copy"))));
     QVERIFY(ToolFile::isFileExistsAtPath(dir.filePath(QStringLiteral("copy/c.txt"))));
-    QVERIFY(ToolFile::writeData("+", c, true));
-    QCOMPARE(ToolFile::fileSizeAtPath(c), qint64(6));
-}
-
-void tst_ToolFile::removeTakesWholeFolder()
-{
-    QTemporaryDir dir;
-    const QString folder = dir.filePath(QStringLiteral("f"));
-    QVERIFY(ToolFile::createFolderAtPath(folder + QStringLiteral("/g")));
-    QVERIFY(ToolFile::createFileAtPath(folder + QStringLiteral("/g/x")));
-    QCOMPARE(ToolFile::subFileNamesWithFolderPath(folder), QStringList{QStringLiteral("g")});
-    QVERIFY(ToolFile::removeFileAtPath(folder));
-    QVERIFY(!QFileInfo::exists(folder));
-    QVERIFY(!ToolFile::removeFileAtPath(folder));
+    QVERIFY(!ToolFile::copyFileFormPath(sub, dir.filePath(QStringLiteral("copy"))));
 }
 
 void tst_ToolFile::revealSelectsTheFile()
@@ -168,8 +144,9 @@ void tst_ToolFile::revealSelectsTheFile()
     const QString path = dir.filePath(QStringLiteral("my photo(1).png"));
     QVERIFY(ToolFile::createFileAtPath(path));
     QVERIFY(ToolFile::showFileInFinder(path));
-    QTRY_COMPARE(m_fileManager->shownItems(), QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)});
-    QVERIFY(m_fileManager->shownItems().constFirst().contains(QStringLiteral("my%20photo")));
+    QMutexLocker lock(&m_fileManager->mutex);
+    QCOMPARE(m_fileManager->shown, QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)});
+    QVERIFY(m_fileManager->shown.constFirst().contains(QStringLiteral("my%20photo")));
 }
 
 QTEST_GUILESS_MAIN(tst_ToolFile)
