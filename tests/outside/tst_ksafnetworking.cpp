@@ -67,9 +67,6 @@ private slots:
     void slowServerTimesOut();
     void selfSignedCertificateIsRefused();
 
-    void responseToDictionary_data();
-    void responseToDictionary();
-
     void downloadSavesWholeFileWithProgress();
     void failedDownloadLeavesNoFile_data();
     void failedDownloadLeavesNoFile();
@@ -141,7 +138,6 @@ void TestKSAFNetworking::replyShapes_data()
     QTest::newRow("text stays bytes") << 200 << QByteArray("hello") << int(QMetaType::QByteArray) << false;
     QTest::newRow("empty body is no reply") << 200 << QByteArray() << int(QMetaType::UnknownType) << false;
     QTest::newRow("server error keeps its body") << 500 << QByteArray(R"({"a":1})") << int(QMetaType::QVariantMap) << true;
-    QTest::newRow("not found") << 404 << QByteArray() << int(QMetaType::UnknownType) << true;
 }
 
 void TestKSAFNetworking::replyShapes()
@@ -237,31 +233,6 @@ void TestKSAFNetworking::selfSignedCertificateIsRefused()
     QVERIFY(calls.last().error);
     QCOMPARE(calls.last().error->code, 60); // the peer's certificate could not be verified
     QVERIFY(server.requests().isEmpty());
-}
-
-void TestKSAFNetworking::responseToDictionary_data()
-{
-    QTest::addColumn<QVariant>("reply");
-    QTest::addColumn<bool>("isDictionary");
-
-    QTest::newRow("map") << QVariant(QVariantMap{{"a", 1}}) << true;
-    QTest::newRow("JSON object bytes") << QVariant(QByteArray(R"({"a":1})")) << true;
-    QTest::newRow("JSON object text") << QVariant(QStringLiteral(R"({"a":1})")) << true;
-    QTest::newRow("list") << QVariant(QVariantList{1, 2}) << false;
-    QTest::newRow("JSON array bytes") << QVariant(QByteArray("[1]")) << false;
-    QTest::newRow("garbage") << QVariant(QByteArray("<html>")) << false;
-    QTest::newRow("none") << QVariant() << false;
-    QTest::newRow("number") << QVariant(1) << false;
-}
-
-void TestKSAFNetworking::responseToDictionary()
-{
-    QFETCH(QVariant, reply);
-    QFETCH(bool, isDictionary);
-    const std::optional<QVariantMap> dictionary = KSAFNetworking::responseToDictionary(reply);
-    QCOMPARE(dictionary.has_value(), isDictionary);
-    if (isDictionary)
-        QCOMPARE(dictionary->value("a").toInt(), 1);
 }
 
 void TestKSAFNetworking::downloadSavesWholeFileWithProgress()
