@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class KSEditChangeBackgroundCollectionItem;
+}
+
+class KSHoverButton;
+struct KSEditChangeBackgroundItem;
+
+// One cell of the colour grid: a swatch with the colour's name under it.
+class KSEditChangeBackgroundCollectionItem : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit KSEditChangeBackgroundCollectionItem(QWidget *parent = nullptr);
+    ~KSEditChangeBackgroundCollectionItem() override;
+
+    // Called with `index` when the user chooses this cell.
+    std::function<void(int index)> returnClosure;
+
+    void setIndex(int index) { m_index = index; }
+    int index() const { return m_index; }
+
+    // Shows the preset: its title, and the transparent or more-colours
+    // picture or a swatch of its colour.
+    void configure(const KSEditChangeBackgroundItem &item);
+
+    // The selected style: accent border of 2 points instead of grey 1.
+    void setSelected(bool selected);
+    bool isSelected() const;
+
+    // The swatch's action: chooses the cell unless it is already selected.
+    void colorBtnClick();
+
+    KSHoverButton *colorBtn() const;
+
+private:
+    std::unique_ptr<Ui::KSEditChangeBackgroundCollectionItem> m_ui;
+    int m_index = 0;
+};

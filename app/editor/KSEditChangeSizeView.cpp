@@ -1,0 +1,235 @@
+#include "KSEditChangeSizeView.h"
+
+#include "ui_KSEditChangeSizeView.h"
+
+#include "CommLang.h"
+#include "KSAppSetting.h"
+#include "KSColorConst.h"
+#include "KSEditChangeSizeMetrics.h"
+#include "KSEditChangeSizeTabelCellView.h"
+#include "KSEditPanelStyle.h"
+#include "KSHoverButton.h"
+#include "KSNibLoadable.h"
+#include "KSTextStyle.h"
+#include "KSTextField.h"
+
+#include <QDebug>
+#include <QHeaderView>
+#include <QTableWidget>
+#include <optional>
+
+namespace {
+const QString kChineseSimplified = QStringLiteral("ChineseSimplified");
+
+QString lang(const char *key)
+{
+    return CommLang::GetAppLang(QLatin1String(key));
+}
+
+KSEditChangeSizeItem keyedItem(const char *titleKey, const char *tipsKey, qint64 width, qint64 height)
+{
+    return {lang(titleKey), lang(tipsKey), width, height};
+}
+
+QList<KSEditChangeSizeItem> chineseCertificateItems()
+{
+    return {
+        keyedItem("Min1Inch", "Min1InchDes", 259, 377),
+        keyedItem("1Inch", "1InchDes", 295, 413),
+        keyedItem("Max1Inch", "Max1InchDes", 390, 567),
+        keyedItem("Min2Inch", "Min2InchDes", 413, 531),
+        keyedItem("2Inch", "2InchDes", 413, 579),
+    };
+}
+
+QList<KSEditChangeSizeItem> overseaCertificateItems()
+{
+    return {
+        keyedItem("OverseaInch1", "OverseaInchDes1", 600, 600),
+        keyedItem("OverseaInch2", "OverseaInchDes2", 466, 600),
+        keyedItem("OverseaInch3", "OverseaInchDes3", 466, 600),
+    };
+}
+
+// Built on first need and kept for the run.
+const QList<KSEditChangeSizeItem> &certificateItems(const QString &appLanguage)
+{
+    static std::optional<QList<KSEditChangeSizeItem>> chinese;
+    static std::optional<QList<KSEditChangeSizeItem>> oversea;
+    std::optional<QList<KSEditChangeSizeItem>> &list = appLanguage == kChineseSimplified ? chinese : oversea;
+    if (!list)
+        list = appLanguage == kChineseSimplified ? chineseCertificateItems() : overseaCertificateItems();
+    return *list;
+}
+
+// The width a group button asks for: its title plus a little room.
+int titleWidth(KSHoverButton *button)
+{
+    return button->textFiled()->sizeThatFits(QSize(300, 30)).width() + 10;
+}
+} // namespace
+
+KSEditChangeSizeView::KSEditChangeSizeView(QWidget *parent)
+    : KSColorView(parent)
+    , m_ui(std::make_unique<Ui::KSEditChangeSizeView>())
+    , m_dataArray(sizeLists(KSAppSetting::appLanguage()))
+{
+    m_ui->setupUi(this);
+    setColor(KSRGBHexColor(0xF6F7FB));
+
+    for (KSHoverButton *button : groupButtons()) {
+        KSEditPanelStyle::styleTabButton(button);
+        button->setTarget(this);
+        button->setAction([this](KSHoverButton *sender) { actionForList(sender); });
+    }
+    m_ui->regularBtn->setTitle(lang("Regular"));
+    m_ui->certificateBtn->setTitle(lang("Certificate"));
+    m_ui->eBusinessBtn->setTitle(lang("EBusiness"));
+    m_ui->regularBtn->setFixedWidth(titleWidth(m_ui->regularBtn));
+    m_ui->certificateBtn->setFixedWidth(titleWidth(m_ui->certificateBtn));
+    // The last button gives way first when the panel is narrow.
+    m_ui->eBusinessBtn->setMinimumWidth(0);
+    m_ui->eBusinessBtn->setMaximumWidth(titleWidth(m_ui->eBusinessBtn));
+
+    QTableWidget *table = m_ui->tableView;
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->viewport()->setAutoFillBackground(false);
+    table->setAutoFillBackground(false);
+    QPalette palette = table->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    table->setPalette(palette);
+    connect(table, &QTableWidget::cellClicked, this, [this](int row, int) { tableViewSelectionDidChange(row); });
+
+    m_chooseList = 0;
+    m_selectList = 0;
+    m_selectItem = 0;
+    reloadData();
+    for (KSHoverButton *button : groupButtons())
+        button->setSelected(false);
+    m_ui->regularBtn->setSelected(true);
+}
+
+KSEditChangeSizeView::~KSEditChangeSizeView() = default;
+
+QList<KSEditChangeSizeList> KSEditChangeSizeView::sizeLists(const QString &appLanguage)
+{
+    return {
+        {QStringLiteral("Regular"), {{lang("Source"), QString(), 0, 0}}},
+        {QStringLiteral("Certificate"), certificateItems(appLanguage)},
+        {QStringLiteral("EBusiness"),
+         {{QStringLiteral("1000x1000px"), lang("ProductImg"), 1000, 1000},
+          {QStringLiteral("800x800px"), lang("ProductImg"), 800, 800}}},
+    };
+}
+
+QList<KSHoverButton *> KSEditChangeSizeView::groupButtons() const
+{
+    return m_ui->selectionView->findChildren<KSHoverButton *>();
+}
+
+int KSEditChangeSizeView::calculativeWidth()
+{
+    QList<int> widths;
+    const QFont font = KSTextStyle::systemFont(12);
+    for (const QString &text : KSEditChangeSizeMetrics::measuredTexts(m_dataArray))
+        widths.append(KSEditChangeSizeMetrics::textWidth(text, font));
+
+    // The button row must have its final geometry before it is measured.
+    layout()->activate();
+    m_ui->selectionView->layout()->activate();
+    const int eBusinessLeft = m_ui->eBusinessBtn->mapTo(this, QPoint(0, 0)).x();
+    qDebug().noquote() << "eBusinessBtn left =" << eBusinessLeft;
+
+    const int width = KSEditChangeSizeMetrics::calculativeWidth(widths, eBusinessLeft);
+    qDebug().noquote() << "calculativeWidth =" << width;
+    return width;
+}
+
+void KSEditChangeSizeView::actionForList(KSHoverButton *sender)
+{
+    for (KSHoverButton *button : groupButtons())
+        button->setSelected(false);
+    if (!sender)
+        return;
+    sender->setSelected(true);
+    for (int index = 0; index < m_dataArray.size(); ++index) {
+        if (sender->title() == CommLang::GetAppLang(m_dataArray.at(index).title))
+            m_chooseList = index;
+    }
+    reloadData();
+}
+
+int KSEditChangeSizeView::numberOfRowsInTableView() const
+{
+    return int(m_dataArray.at(m_chooseList).items.size());
+}
+
+int KSEditChangeSizeView::heightOfRow(int) const
+{
+    return KSEditChangeSizeMetrics::kRowHeight;
+}
+
+KSEditChangeSizeTabelCellView *KSEditChangeSizeView::viewForRow(int row)
+{
+    const QList<KSEditChangeSizeItem> &items = m_dataArray.at(m_chooseList).items;
+    if (row < 0 || row >= items.size())
+        return nullptr;
+    QTableWidget *table = m_ui->tableView;
+    auto *cell = qobject_cast<KSEditChangeSizeTabelCellView *>(table->cellWidget(row, 0));
+    if (!cell) {
+        cell = loadViewFromNib<KSEditChangeSizeTabelCellView>();
+        if (!cell)
+            return nullptr;
+        table->setCellWidget(row, 0, cell);
+    }
+    cell->configure(items.at(row), m_chooseList == m_selectList && row == m_selectItem);
+    return cell;
+}
+
+void KSEditChangeSizeView::reloadData()
+{
+    QTableWidget *table = m_ui->tableView;
+    const int rows = numberOfRowsInTableView();
+    table->setRowCount(rows);
+    for (int row = 0; row < rows; ++row) {
+        table->setRowHeight(row, heightOfRow(row));
+        viewForRow(row);
+    }
+}
+
+void KSEditChangeSizeView::tableViewSelectionDidChange(int row)
+{
+    if (row < 0 || row >= numberOfRowsInTableView())
+        return;
+    m_selectList = m_chooseList;
+    m_selectItem = row;
+    reloadData();
+    const KSEditChangeSizeItem &item = m_dataArray.at(m_chooseList).items.at(row);
+    if (returnClosure)
+        returnClosure(double(item.width), double(item.height));
+}
+
+QWidget *KSEditChangeSizeView::selectionView() const
+{
+    return m_ui->selectionView;
+}
+
+KSHoverButton *KSEditChangeSizeView::regularBtn() const
+{
+    return m_ui->regularBtn;
+}
+
+KSHoverButton *KSEditChangeSizeView::certificateBtn() const
+{
+    return m_ui->certificateBtn;
+}
+
+KSHoverButton *KSEditChangeSizeView::eBusinessBtn() const
+{
+    return m_ui->eBusinessBtn;
+}
+
+QTableWidget *KSEditChangeSizeView::tableView() const
+{
+    return m_ui->tableView;
+}

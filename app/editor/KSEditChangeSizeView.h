@@ -1,0 +1,73 @@
+#pragma once
+
+#include "KSColorView.h"
+#include "KSEditChangeSizeList.h"
+
+#include <QList>
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class KSEditChangeSizeView;
+}
+
+class KSEditChangeSizeTabelCellView;
+class KSHoverButton;
+class QTableWidget;
+
+// The editor's size panel: regular, certificate-photo and e-business sizes
+// in three groups; the chosen preset is reported in pixels. The editor makes
+// it once and keeps it, so the shown group and the chosen preset survive
+// closing and reopening the panel.
+class KSEditChangeSizeView : public KSColorView
+{
+    Q_OBJECT
+
+public:
+    explicit KSEditChangeSizeView(QWidget *parent = nullptr);
+    ~KSEditChangeSizeView() override;
+
+    // The chosen preset's size in pixels; (0, 0) is the source size.
+    std::function<void(double width, double height)> returnClosure;
+
+    // The three groups for an application language. The certificate group
+    // depends on it: five Chinese sizes for "ChineseSimplified", three
+    // overseas sizes otherwise. Each certificate list is built once per run
+    // with the texts of the language current then.
+    [[nodiscard]] static QList<KSEditChangeSizeList> sizeLists(const QString &appLanguage);
+
+    // The width in points that the panel needs; the editor gives it to
+    // the panel host at each opening.
+    int calculativeWidth();
+
+    // The group buttons' action: shows the presets of the pressed group.
+    void actionForList(KSHoverButton *sender);
+
+    int numberOfRowsInTableView() const;
+    int heightOfRow(int row) const;
+    // The configured cell of a row of the shown group (reused when present).
+    KSEditChangeSizeTabelCellView *viewForRow(int row);
+    // A row of the shown group was chosen: marks it and reports its size.
+    void tableViewSelectionDidChange(int row);
+    void reloadData();
+
+    const QList<KSEditChangeSizeList> &dataArray() const { return m_dataArray; }
+    int chooseList() const { return m_chooseList; }
+    int selectList() const { return m_selectList; }
+    int selectItem() const { return m_selectItem; }
+
+    QWidget *selectionView() const;
+    KSHoverButton *regularBtn() const;
+    KSHoverButton *certificateBtn() const;
+    KSHoverButton *eBusinessBtn() const;
+    QTableWidget *tableView() const;
+
+private:
+    QList<KSHoverButton *> groupButtons() const;
+
+    std::unique_ptr<Ui::KSEditChangeSizeView> m_ui;
+    QList<KSEditChangeSizeList> m_dataArray;
+    int m_chooseList = 0;
+    int m_selectList = 0;
+    int m_selectItem = 0;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "KSColorView.h"
+
+#include <QString>
+#include <memory>
+
+namespace Ui {
+class KSSavePhotoSuccessView;
+}
+
+class KSHoverButton;
+class QLabel;
+
+// The overlay shown over the editor after a save: it dims the editor, swallows
+// every click and drag on it, and either offers to reveal the written file or
+// says that nothing could be saved.
+class KSSavePhotoSuccessView : public KSColorView
+{
+    Q_OBJECT
+
+public:
+    explicit KSSavePhotoSuccessView(QWidget *parent = nullptr);
+    ~KSSavePhotoSuccessView() override;
+
+    // Covers the host and says the picture at filePath was saved. An empty
+    // path means that nothing was written: the overlay then reports the
+    // failure instead of claiming success. nullptr when it cannot be built.
+    static KSSavePhotoSuccessView *showSaveSuccessView(QWidget *host, const QString &filePath);
+    // Covers the host and says the picture could not be saved; `reason`, when
+    // given, is shown under the message (for instance the failing folder).
+    static KSSavePhotoSuccessView *showSaveFailedView(QWidget *host, const QString &reason = QString());
+
+    void setFilePath(const QString &filePath) { m_filePath = filePath; }
+    QString filePath() const { return m_filePath; }
+    // Turns the dialog into its failure form: message, no open-folder button.
+    void setErrorMessage(const QString &reason);
+    bool isErrorMode() const { return m_errorMode; }
+
+    // Removes the overlay, then shows the file selected in the file manager.
+    void actionForOpenFile(KSHoverButton *sender = nullptr);
+    void actionForCancel(KSHoverButton *sender = nullptr);
+    void actionForClose(KSHoverButton *sender = nullptr);
+
+    QWidget *centerView() const;
+    QLabel *tipsLabel() const;
+    QLabel *titleLabel() const;
+    KSHoverButton *cancelBtn() const;
+    KSHoverButton *openFileBtn() const;
+    KSHoverButton *closeBtn() const;
+
+protected:
+    // The dimmed area is modal-looking: nothing below may react to the mouse.
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    static KSSavePhotoSuccessView *attach(QWidget *host);
+    void removeFromSuperview();
+
+    std::unique_ptr<Ui::KSSavePhotoSuccessView> m_ui;
+    QString m_filePath;
+    bool m_errorMode = false;
+};
