@@ -1,0 +1,62 @@
+#pragma once
+
+#include "KSWindowTitleBarView.h"
+
+#include <QString>
+
+class KSHoverButton;
+class QImage;
+class QLabel;
+
+// The main window's title bar: the application's title, the account button
+// (avatar and nickname, or a sign-in prompt), the settings button, the help
+// button with its menu, and the window's own buttons.
+class KSMainTitleBarView : public KSWindowTitleBarView
+{
+    Q_OBJECT
+
+public:
+    // Posted (no object) by the settings button; the main view controller
+    // answers with the settings panel.
+    static inline const QString kNotificationShowSettingView = QStringLiteral("kNotificationShowSettingView");
+
+    // Pass the window it will live in, so that the product record can be
+    // registered together with that window.
+    explicit KSMainTitleBarView(QWidget *window = nullptr);
+    ~KSMainTitleBarView() override;
+
+    QLabel *titleLabel() const { return m_titleLabel; }
+    KSHoverButton *userBtn() const { return m_userBtn; }
+    KSHoverButton *settingBtn() const { return m_settingBtn; }
+    KSHoverButton *helpBtn() const { return m_helpBtn; }
+
+    void actionForUser();
+    void actionForSetting();
+    void actionForHelp();
+    void actionForService();
+    void actionForCourse();
+    void actionForFeedBack();
+    void actionForUpdate();
+    void actionForSupport();
+    void actionForAbout();
+
+    // Puts the signed-in account (or the sign-in prompt) on the user button.
+    void refreshUserButton();
+
+    // Opens a web address of the product record; a missing or malformed
+    // one opens nothing. False when nothing was opened.
+    static bool openAddress(const QString &address);
+
+private:
+    void applyTexts();
+    void fitButton(KSHoverButton *button);
+    void setAvatar(const QImage &image);
+    void loadAvatar(const QString &address);
+
+    QLabel *m_titleLabel = nullptr;
+    KSHoverButton *m_userBtn = nullptr;
+    KSHoverButton *m_settingBtn = nullptr;
+    KSHoverButton *m_helpBtn = nullptr;
+    // Tells an avatar download that a newer refresh has replaced it.
+    quint64 m_refreshCount = 0;
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "KSEraserType.h"
+
+#include <QString>
+#include <QWidget>
+#include <optional>
+
+class KSColorView;
+class KSHomeView;
+
+// The main window's content: it shows one screen at a time and hands file
+// paths and the cut-out type from screen to screen. The home screen lives
+// as long as the controller and is only hidden and shown; the progress,
+// error and settings screens are made anew each time and remove themselves.
+class KSMainViewController : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit KSMainViewController(QWidget *parent = nullptr);
+    ~KSMainViewController() override;
+
+    // Registers the product record and the window with the common
+    // utilities, sets up the account library and checks for updates
+    // silently. Called once the main window exists.
+    void awakeFromNib();
+    // Styles the background panel, adds the home screen and starts
+    // listening for the settings request.
+    void viewDidLoad();
+
+    // The rounded panel behind every screen.
+    KSColorView *backgroundView() const { return m_backgroundView; }
+    // Built on first use; a screen that could not be built stays none.
+    KSHomeView *homeView();
+
+    // The home screen's report: hide it and run the cut-out behind the
+    // progress screen.
+    void photoSelected(const QString &path, KSEraserType type);
+    // The progress screen's report: (true, cut-out) goes on to the result,
+    // anything else back home.
+    void eraseringFinished(bool success, const std::optional<QString> &cutoutPath, const QString &photoPath,
+                           KSEraserType type);
+    // The answer to "kNotificationShowSettingView": a new settings panel on
+    // top of whatever is shown.
+    void showSettingView();
+
+    // Where a finished cut-out goes.
+    void showEditView(const QString &photoPath, const QString &cutoutPath, KSEraserType type);
+
+private:
+    KSColorView *m_backgroundView = nullptr;
+    KSHomeView *m_homeView = nullptr;
+    bool m_homeViewTried = false;
+};

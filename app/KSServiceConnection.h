@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+class KSLocalService;
+
+// Which cut-out service the application talks to, and the account on it.
+// With an address configured (the setting or CUTORA_SERVICE_URL) that
+// service is used and the user signs in with an e-mail and a token. Without
+// one, the built-in local service is started in-process on 127.0.0.1 (off
+// the GUI thread, since it opens its store and engine) and its local account
+// is signed in as soon as it answers.
+class KSServiceConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Mode { Local, Remote };
+    enum class State { Idle, Starting, Ready, Failed };
+    // Completion of a sign-in: an empty error key on success, otherwise the
+    // localization key of the reason.
+    using SignInCompletion = std::function<void(const QString &errorKey)>;
+
+    static KSServiceConnection *defaultConnection();
+    ~KSServiceConnection() override;
+
+    // Decides the mode and, for the built-in service, starts it. Only the
+    // first call does anything.
+    void start();
+    // Stops the built-in service (waiting for a start still under way).
+    void stop();
+
+    Mode mode() const { return m_mode; }
+    State state() const { return m_state; }
+    QString baseUrl() const { return m_baseUrl; }
+    QString errorString() const { return m_error; }
+
+    // Built-in service: signs its local account in. False until it runs.
+    bool signInLocalAccount();
+    // Configured service: checks the e-mail, then the token with the
+    // service's authentication call, and signs in with it. The completion
+    // runs on the GUI thread, once.
+    void signInRemote(const QString &email, const QString &token, SignInCompletion completion);
+    void signOut();
+
+    // Why an e-mail and token cannot be sent, as a localization key; empty
+    // when they can.
+    [[nodiscard]] static QString checkSignInFields(const QString &email, const QString &token);
+
+    // The configured service address, or empty for the built-in service.
+    [[nodiscard]] static QString configuredServiceUrl();
+
+signals:
+    void stateChanged();
+
+private:
+    explicit KSServiceConnection(QObject *parent = nullptr);
+    void finishLocalStart(bool ok, const QString &baseUrl, const QString &token, const QString &error);
+    void setState(State state);
+
+    Mode m_mode = Mode::Local;
+    State m_state = State::Idle;
+    QString m_baseUrl;
+    QString m_localToken;
+    QString m_error;
+    std::unique_ptr<KSLocalService> m_service;
+    std::thread m_startThread;
+};

@@ -1,1 +1,0 @@
-int cutoraShellPlaceholderSymbol() { return 0; }
