@@ -1,6 +1,7 @@
 #include "KSHoverButton.h"
 #include "KSTextField.h"
 
+#include <QPointer>
 #include <QTest>
 
 using Look = KSHoverButton::Look;
@@ -27,6 +28,7 @@ private slots:
     void unsetDownLooksFallBackToHoverThenNormal();
     void actionSkipsAGoneTarget();
     void titleFieldMeasuresItsText();
+    void actionMayDeleteItsButton();
 
 private:
     static void run(QWidget *host, KSHoverButton *button, const Steps &steps);
@@ -196,6 +198,25 @@ void TestKSHoverButton::titleFieldMeasuresItsText()
     QVERIFY(button.textFiled()->sizeThatFits(QSize(40, 100)).width() <= 40);
     button.setTitle(QString());
     QCOMPARE(button.textFiled()->sizeThatFits(QSize(300, 25)), QSize(0, 0));
+}
+
+void TestKSHoverButton::actionMayDeleteItsButton()
+{
+    // A panel's close button typically removes the panel, button and all.
+    QWidget host;
+    host.resize(200, 120);
+    auto *panel = new QWidget(&host);
+    panel->setGeometry(0, 0, 200, 120);
+    auto *close = new KSHoverButton(panel);
+    close->setGeometry(60, 40, 80, 30);
+    close->setAction([panel](KSHoverButton *) { delete panel; });
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+
+    QPointer<QWidget> guard(panel);
+    QTest::mouseMove(close, close->rect().center());
+    QTest::mouseClick(close, Qt::LeftButton, {}, close->rect().center());
+    QVERIFY(guard.isNull());
 }
 
 QTEST_MAIN(TestKSHoverButton)
