@@ -7,6 +7,7 @@
 #include "KSServiceRandom.h"
 #include "KSServiceStore.h"
 #include "KSTaskRunner.h"
+#include "KSTaskSignal.h"
 #include "KSTaskWorkerPool.h"
 
 #include <QDir>
@@ -36,6 +37,7 @@ struct KSLocalService::Private
     std::unique_ptr<KSServiceApi> api;
     std::unique_ptr<httplib::Server> server;
     KSTaskWorkerPool pool;
+    KSTaskSignal taskSignal;
     std::thread listenThread;
 
     std::thread purgeThread;
@@ -112,6 +114,7 @@ bool KSLocalService::start(const Options &options)
         return d->fail(QStringLiteral("cannot set up the account %1").arg(options.accountEmail));
     }
     d->objects = std::make_unique<KSObjectStorage>(d->dataDir + QStringLiteral("/objects"));
+    d->taskSignal.reset();
 
     d->server = std::make_unique<httplib::Server>();
     d->server->set_payload_max_length(size_t(options.maxUploadBytes));
@@ -134,6 +137,8 @@ bool KSLocalService::start(const Options &options)
     api.store = &d->store;
     api.objects = d->objects.get();
     api.pool = &d->pool;
+    api.taskSignal = &d->taskSignal;
+    api.pollHoldMs = std::max(0, options.pollHoldMs);
     api.masksDir = d->masksDir();
     api.baseUrl = d->baseUrl;
     api.storageEndpoint = hostPort;
@@ -145,7 +150,7 @@ bool KSLocalService::start(const Options &options)
     d->api->install(*d->server);
 
     const int workers = options.workers >= 0 ? options.workers : std::max(1, QThread::idealThreadCount() / 2);
-    KSTaskRunner::Context runner{&d->store, d->objects.get(), d->masksDir(), options.maxUploadBytes,
+    KSTaskRunner::Context runner{&d->store, d->objects.get(), &d->taskSignal, d->masksDir(), options.maxUploadBytes,
                                  options.maxPixels, api.nowMs};
     const KSCutoutEngineFactory engines = options.engineFactory
                                               ? options.engineFactory
@@ -194,6 +199,8 @@ void KSLocalService::stop()
         d->purgeWake.notify_all();
         d->purgeThread.join();
     }
+    // Held polls answer now, so that the server can stop.
+    d->taskSignal.shutdown();
     if (d->server) {
         d->server->stop();
         if (d->listenThread.joinable())

@@ -29,6 +29,9 @@ public:
         int credentialLifetimeSeconds = 3600;
         int purgeAgeSeconds = 24 * 3600;
         int purgeIntervalSeconds = 3600;
+        // A poll of an unfinished task may wait this long for it to end, so
+        // that the client hears of a quick task without another poll.
+        int pollHoldMs = 1500;
         KSCutoutEngineFactory engineFactory; // empty: the classical engine
         std::function<QDateTime()> clock;    // empty: the current time (tests move it)
     };

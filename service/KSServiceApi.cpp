@@ -6,6 +6,7 @@
 #include "KSServiceRandom.h"
 #include "KSServiceStore.h"
 #include "KSStorageSignature.h"
+#include "KSTaskSignal.h"
 #include "KSTaskWorkerPool.h"
 
 #include <QCryptographicHash>
@@ -271,10 +272,23 @@ void KSServiceApi::getTask(const httplib::Request &req, httplib::Response &res)
     const auto accountId = account(req, res);
     if (!accountId)
         return;
-    const auto task = m_context.store->task(qs(req.matches[1]));
+    const QString taskId = qs(req.matches[1]);
+    auto task = m_context.store->task(taskId);
     if (!task || task->accountId != *accountId) {
         refuse(res, 404, QStringLiteral("unknown task"));
         return;
+    }
+    const auto ended = [](const KSServiceStore::Task &t) {
+        return t.status == KSServiceStore::done || t.status == KSServiceStore::failed;
+    };
+    if (!ended(*task) && m_context.taskSignal && m_context.pollHoldMs > 0) {
+        m_context.taskSignal->waitFor(
+            [&] {
+                if (auto latest = m_context.store->task(taskId))
+                    task = std::move(latest);
+                return ended(*task);
+            },
+            std::chrono::milliseconds(m_context.pollHoldMs));
     }
     QJsonObject data{{QStringLiteral("task_id"), task->id},
                      {QStringLiteral("status"), task->status},

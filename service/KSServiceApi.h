@@ -15,6 +15,7 @@ struct Response;
 class KSServiceStore;
 class KSObjectStorage;
 class KSTaskWorkerPool;
+class KSTaskSignal;
 
 // The web API and the storage endpoint of the local service, as routes of
 // one HTTP server. Every call but the mask download (whose address is the
@@ -28,6 +29,8 @@ public:
         KSServiceStore *store = nullptr;
         KSObjectStorage *objects = nullptr;
         KSTaskWorkerPool *pool = nullptr;
+        KSTaskSignal *taskSignal = nullptr;
+        qint64 pollHoldMs = 0; // how long a poll may wait for its task to end
         QString masksDir;
         QString baseUrl;         // "http://host:port", where this server is reached
         QString storageEndpoint; // "host:port", what a storage client puts after "http://"

@@ -4,6 +4,7 @@
 #include "KSServiceLog.h"
 #include "KSServiceRandom.h"
 #include "KSServiceStore.h"
+#include "KSTaskSignal.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -86,10 +87,12 @@ void KSTaskRunner::run(const QString &taskId)
     if (maskName.isEmpty()) {
         KSServiceLog::E(QStringLiteral("task %1 failed: %2").arg(taskId, error));
         store.finishTask(taskId, KSServiceStore::failed, engine, error, {}, m_context.nowMs());
-        return;
+    } else {
+        KSServiceLog::I(QStringLiteral("task %1 done by %2").arg(taskId, engine));
+        store.finishTask(taskId, KSServiceStore::done, engine, {}, maskName, m_context.nowMs());
     }
-    KSServiceLog::I(QStringLiteral("task %1 done by %2").arg(taskId, engine));
-    store.finishTask(taskId, KSServiceStore::done, engine, {}, maskName, m_context.nowMs());
+    if (m_context.taskSignal)
+        m_context.taskSignal->notify();
 }
 
 QString KSTaskRunner::makeMask(const QString &taskId, QString *error)

@@ -9,6 +9,7 @@
 
 class KSServiceStore;
 class KSObjectStorage;
+class KSTaskSignal;
 
 // Runs one task on a worker thread: reads the uploaded picture within the
 // size limits, asks the engine for a mask and stores it under a random name.
@@ -20,6 +21,7 @@ public:
     {
         KSServiceStore *store = nullptr;
         KSObjectStorage *objects = nullptr;
+        KSTaskSignal *taskSignal = nullptr; // told when a task ends
         QString masksDir;
         qint64 maxBytes = 0;
         qint64 maxPixels = 0;
