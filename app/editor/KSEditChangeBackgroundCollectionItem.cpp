@@ -6,32 +6,19 @@
 #include "KSEditChangeBackgroundItem.h"
 #include "KSHoverButton.h"
 #include "KSImageNamed.h"
-#include "KSPaintKit.h"
 #include "KSTextStyle.h"
 
-#include <QGuiApplication>
+#include <QEvent>
+#include <QFontMetricsF>
+#include <QLabel>
 #include <QPointer>
-#include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace {
-// The swatch pictures are drawn at this size, the size of the two pictures
-// of the resources, so that every cell looks alike.
-const QSize kSwatchSize(56, 56);
-
-// A colour's swatch with a faint outline, so that white shows on the white cell.
-QPixmap colorSwatch(const QColor &color)
-{
-    const qreal ratio = std::max<qreal>(1.0, qApp ? qApp->devicePixelRatio() : 1.0);
-    QPixmap pixmap(QSize(int(std::ceil(kSwatchSize.width() * ratio)), int(std::ceil(kSwatchSize.height() * ratio))));
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    KSPaintKit::fillRoundedRect(painter, QRectF(QPointF(0, 0), QSizeF(kSwatchSize)), 3.0, color,
-                                KSRGBHexColor(0xE5E5E5), 1.0);
-    return pixmap;
-}
+constexpr int kTitlePoints = 12;
+// Long names ("Transparent") are set smaller rather than cut.
+constexpr int kSmallestTitlePoints = 9;
 
 void setAllImages(KSHoverButton *button, const QPixmap &image)
 {
@@ -46,6 +33,23 @@ void applySelectedStyle(KSHoverButton *button, bool selected)
     button->setBorderLineWith(selected ? 2.0 : 1.0);
     button->setBorderColor(KSRGBHexColor(selected ? 0x00CC8F : 0xD1D1D1));
 }
+
+// The largest title size, down to the smallest, at which every word of the
+// title fits the cell's width.
+QFont fittingTitleFont(const QString &title, int width)
+{
+    const QStringList words = title.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (int points = kTitlePoints; points > kSmallestTitlePoints; --points) {
+        const QFont font = KSTextStyle::systemFont(points);
+        const QFontMetricsF metrics(font);
+        const bool fits = std::all_of(words.cbegin(), words.cend(), [&](const QString &word) {
+            return std::ceil(metrics.horizontalAdvance(word)) <= width;
+        });
+        if (fits)
+            return font;
+    }
+    return KSTextStyle::systemFont(kSmallestTitlePoints);
+}
 } // namespace
 
 KSEditChangeBackgroundCollectionItem::KSEditChangeBackgroundCollectionItem(QWidget *parent)
@@ -56,16 +60,13 @@ KSEditChangeBackgroundCollectionItem::KSEditChangeBackgroundCollectionItem(QWidg
 
     KSHoverButton *swatch = m_ui->colorBtn;
     swatch->setTitle(QString());
-    swatch->setTitleFont(KSTextStyle::systemFont(12));
-    swatch->setTitleColor(KSRGBHexColor(0x333333));
-    swatch->setTitleHoverColor(KSRGBHexColor(0x00CC8F));
-    swatch->setTitleDownColor(KSRGBHexColor(0x00CC8F));
-    swatch->setBackgroundColor(Qt::white);
+    swatch->setTitleFont(KSTextStyle::systemFont(kTitlePoints));
     swatch->setHasBorder(true);
     swatch->setBorderRadius(4.0);
-    swatch->setImagePosition(KSHoverButton::ImagePosition::Above);
-    swatch->setXOffsetBetweenIconTitle(8.0);
     applySelectedStyle(swatch, false);
+    // The title under the swatch follows the swatch's hover look.
+    swatch->installEventFilter(this);
+    KSTextStyle::apply(m_ui->titleLbl, KSRGBHexColor(0x333333), kTitlePoints);
 
     swatch->setTarget(this);
     swatch->setAction([this](KSHoverButton *) { colorBtnClick(); });
@@ -78,22 +79,36 @@ KSHoverButton *KSEditChangeBackgroundCollectionItem::colorBtn() const
     return m_ui->colorBtn;
 }
 
+QLabel *KSEditChangeBackgroundCollectionItem::titleLbl() const
+{
+    return m_ui->titleLbl;
+}
+
 void KSEditChangeBackgroundCollectionItem::configure(const KSEditChangeBackgroundItem &item)
 {
     KSHoverButton *swatch = m_ui->colorBtn;
-    swatch->setTitle(item.title);
+    m_ui->titleLbl->setText(item.title);
+    m_ui->titleLbl->setFont(fittingTitleFont(item.title, width()));
     swatch->setToolTip(item.title);
-    if (item.hex == KSEditChangeBackgroundItem::kTransparentHex)
-        setAllImages(swatch, KSImageNamed(QStringLiteral("gray_white_small"), kSwatchSize));
-    else if (item.hex == KSEditChangeBackgroundItem::kMoreColorsHex)
-        setAllImages(swatch, KSImageNamed(QStringLiteral("color_more"), kSwatchSize));
-    else
-        setAllImages(swatch, colorSwatch(KSRGBHexColor(item.hex)));
+    if (item.hex == KSEditChangeBackgroundItem::kTransparentHex) {
+        setAllImages(swatch, KSImageNamed(QStringLiteral("gray_white_small")));
+        swatch->setBackgroundColor(Qt::white);
+        swatch->setBackgroundDownColor(Qt::white);
+    } else if (item.hex == KSEditChangeBackgroundItem::kMoreColorsHex) {
+        setAllImages(swatch, KSImageNamed(QStringLiteral("color_more")));
+        swatch->setBackgroundColor(Qt::white);
+        swatch->setBackgroundDownColor(Qt::white);
+    } else {
+        setAllImages(swatch, QPixmap());
+        swatch->setBackgroundColor(KSRGBHexColor(item.hex));
+        swatch->setBackgroundDownColor(KSRGBHexColor(item.hex));
+    }
 }
 
 void KSEditChangeBackgroundCollectionItem::setSelected(bool selected)
 {
     applySelectedStyle(m_ui->colorBtn, selected);
+    refreshTitleColor();
 }
 
 bool KSEditChangeBackgroundCollectionItem::isSelected() const
@@ -111,4 +126,36 @@ void KSEditChangeBackgroundCollectionItem::colorBtnClick()
         returnClosure(m_index);
     if (self)
         setSelected(true);
+}
+
+void KSEditChangeBackgroundCollectionItem::refreshTitleColor()
+{
+    const bool accent = m_hovered || isSelected() || m_ui->colorBtn->isDown();
+    QPalette palette = m_ui->titleLbl->palette();
+    palette.setColor(QPalette::WindowText, KSRGBHexColor(accent ? 0x00CC8F : 0x333333));
+    m_ui->titleLbl->setPalette(palette);
+}
+
+bool KSEditChangeBackgroundCollectionItem::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ui->colorBtn) {
+        switch (event->type()) {
+        case QEvent::Enter:
+            m_hovered = true;
+            refreshTitleColor();
+            break;
+        case QEvent::Leave:
+        case QEvent::Hide:
+            m_hovered = false;
+            refreshTitleColor();
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+            refreshTitleColor();
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }

@@ -9,6 +9,7 @@ class KSEditChangeBackgroundCollectionItem;
 }
 
 class KSHoverButton;
+class QLabel;
 struct KSEditChangeBackgroundItem;
 
 // One cell of the colour grid: a swatch with the colour's name under it.
@@ -27,7 +28,7 @@ public:
     int index() const { return m_index; }
 
     // Shows the preset: its title, and the transparent or more-colours
-    // picture or a swatch of its colour.
+    // picture or its colour filling the swatch.
     void configure(const KSEditChangeBackgroundItem &item);
 
     // The selected style: accent border of 2 points instead of grey 1.
@@ -38,8 +39,16 @@ public:
     void colorBtnClick();
 
     KSHoverButton *colorBtn() const;
+    // The swatch's title, under it.
+    QLabel *titleLbl() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void refreshTitleColor();
+
     std::unique_ptr<Ui::KSEditChangeBackgroundCollectionItem> m_ui;
     int m_index = 0;
+    bool m_hovered = false;
 };

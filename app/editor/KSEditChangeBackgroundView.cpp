@@ -9,6 +9,7 @@
 #include "KSEditPanelStyle.h"
 #include "KSHoverButton.h"
 #include "KSNibLoadable.h"
+#include "KSNotificationCenter.h"
 
 #include <QColorDialog>
 #include <QDebug>
@@ -185,6 +186,9 @@ QColorDialog *KSEditChangeBackgroundView::sharedColorPanel()
         panel->setOptions(QColorDialog::ShowAlphaChannel | QColorDialog::NoButtons
                           | QColorDialog::DontUseNativeDialog);
         panel->setModal(false);
+        QObject::connect(panel, &QColorDialog::currentColorChanged, panel, [](const QColor &color) {
+            KSNotificationCenter::defaultCenter()->post(kNotificationColorPanelColorDidChange, color);
+        });
     }
     return panel;
 }
@@ -193,9 +197,13 @@ void KSEditChangeBackgroundView::showColorPanel()
 {
     QColorDialog *panel = sharedColorPanel();
     panel->setWindowTitle(CommLang::GetAppLang(QStringLiteral("Color")));
-    // The connection ends with this panel; a second "More" does not double it.
-    connect(panel, &QColorDialog::currentColorChanged, this,
-            &KSEditChangeBackgroundView::colorPanelDidChange, Qt::UniqueConnection);
+    // The observation ends with this panel; a second "More" does not double it.
+    if (!m_observesColorPanel) {
+        m_observesColorPanel = true;
+        KSNotificationCenter::defaultCenter()->observe(
+            kNotificationColorPanelColorDidChange, this,
+            [this](const QVariant &object) { colorPanelDidChange(object.value<QColor>()); });
+    }
 
     panel->adjustSize();
     QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();

@@ -63,8 +63,12 @@ public:
     QScrollArea *collectionView() const;
 
     // The application's one colour dialog, made on first use; it outlives
-    // the panels and stays open until the user closes it.
+    // the panels and stays open until the user closes it. Each change of its
+    // colour is posted as kNotificationColorPanelColorDidChange with the
+    // colour (a QColor, alpha included) as the object.
     static QColorDialog *sharedColorPanel();
+    static inline const QString kNotificationColorPanelColorDidChange =
+        QStringLiteral("kNotificationColorPanelColorDidChange");
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -81,4 +85,5 @@ private:
     QList<KSEditChangeBackgroundCollectionItem *> m_cells;
     std::optional<KSColor> m_defaultColor;
     int m_selectedIndex = 0;
+    bool m_observesColorPanel = false;
 };

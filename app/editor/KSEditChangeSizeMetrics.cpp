@@ -25,8 +25,11 @@ int KSEditChangeSizeMetrics::textWidth(const QString &text, const QFont &font)
     return int(metrics.boundingRect(bounds, Qt::TextSingleLine | Qt::AlignLeft, text).width());
 }
 
-int KSEditChangeSizeMetrics::calculativeWidth(const QList<int> &textWidths, double eBusinessBtnLeft)
+int KSEditChangeSizeMetrics::calculativeWidth(const QList<int> &textWidths, double eBusinessBtnLeft,
+                                              int buttonRowWidth)
 {
     const int widest = textWidths.isEmpty() ? 308 : *std::max_element(textWidths.begin(), textWidths.end());
-    return std::max(widest + 74, int(eBusinessBtnLeft + 48));
+    // 48 points leave room for a short last title ("电商"); a longer one
+    // ("Online Shop") would be cut off without the row's own need.
+    return std::max({widest + 74, int(eBusinessBtnLeft + 48), buttonRowWidth});
 }

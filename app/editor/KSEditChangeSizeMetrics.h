@@ -18,7 +18,9 @@ public:
     [[nodiscard]] static QStringList measuredTexts(const QList<KSEditChangeSizeList> &lists);
     // The width of the text on one line, truncated to whole points.
     [[nodiscard]] static int textWidth(const QString &text, const QFont &font);
-    // The larger of the widest text + 74 (308 + 74 without any text) and
-    // the e-business button's left edge + 48, in whole points.
-    [[nodiscard]] static int calculativeWidth(const QList<int> &textWidths, double eBusinessBtnLeft);
+    // The largest of the widest text + 74 (308 + 74 without any text), the
+    // e-business button's left edge + 48 and the width the row of group
+    // buttons needs to show every title whole, in whole points.
+    [[nodiscard]] static int calculativeWidth(const QList<int> &textWidths, double eBusinessBtnLeft,
+                                              int buttonRowWidth = 0);
 };

@@ -88,7 +88,7 @@ KSEditChangeSizeView::KSEditChangeSizeView(QWidget *parent)
     m_ui->regularBtn->setFixedWidth(titleWidth(m_ui->regularBtn));
     m_ui->certificateBtn->setFixedWidth(titleWidth(m_ui->certificateBtn));
     // The last button gives way first when the panel is narrow.
-    m_ui->eBusinessBtn->setMinimumWidth(0);
+    m_ui->eBusinessBtn->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_ui->eBusinessBtn->setMaximumWidth(titleWidth(m_ui->eBusinessBtn));
 
     QTableWidget *table = m_ui->tableView;
@@ -140,7 +140,9 @@ int KSEditChangeSizeView::calculativeWidth()
     const int eBusinessLeft = m_ui->eBusinessBtn->mapTo(this, QPoint(0, 0)).x();
     qDebug().noquote() << "eBusinessBtn left =" << eBusinessLeft;
 
-    const int width = KSEditChangeSizeMetrics::calculativeWidth(widths, eBusinessLeft);
+    // What the row asks for: every button at its title's width.
+    const int rowWidth = m_ui->selectionView->sizeHint().width();
+    const int width = KSEditChangeSizeMetrics::calculativeWidth(widths, eBusinessLeft, rowWidth);
     qDebug().noquote() << "calculativeWidth =" << width;
     return width;
 }

@@ -7,6 +7,7 @@
 #include "KSNibLoadable.h"
 
 #include <QColorDialog>
+#include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
@@ -75,7 +76,7 @@ void TestEditChangeBackgroundView::gridHoldsTheElevenChoicesInOrder()
     for (int index = 0; index < expected.size(); ++index) {
         QCOMPARE(m_panel->dataArray().at(index).hex, expected.at(index));
         QVERIFY(m_panel->itemAtIndex(index));
-        QCOMPARE(m_panel->itemAtIndex(index)->colorBtn()->title(), m_panel->dataArray().at(index).title);
+        QCOMPARE(m_panel->itemAtIndex(index)->titleLbl()->text(), m_panel->dataArray().at(index).title);
     }
     QCOMPARE(m_panel->dataArray().first().title, CommLang::GetAppLang(QStringLiteral("TransparentColor")));
     QCOMPARE(m_panel->dataArray().last().title, CommLang::GetAppLang(QStringLiteral("More")));

@@ -244,21 +244,25 @@ void TestEditChangeSizeView::widthRule_data()
 {
     QTest::addColumn<QList<int>>("textWidths");
     QTest::addColumn<double>("eBusinessLeft");
+    QTest::addColumn<int>("buttonRow");
     QTest::addColumn<int>("width");
 
-    QTest::newRow("texts decide: widest + 74") << QList<int>{120, 151, 0} << 150.0 << 225;
-    QTest::newRow("button decides: left + 48") << QList<int>{80, 100} << 200.0 << 248;
-    QTest::newRow("button edge is truncated, not rounded") << QList<int>{10} << 199.9 << 247;
-    QTest::newRow("no texts: 308 + 74") << QList<int>{} << 100.0 << 382;
-    QTest::newRow("no texts, far button") << QList<int>{} << 400.0 << 448;
+    QTest::newRow("texts decide: widest + 74") << QList<int>{120, 151, 0} << 150.0 << 200 << 225;
+    QTest::newRow("button decides: left + 48") << QList<int>{80, 100} << 200.0 << 240 << 248;
+    QTest::newRow("button edge is truncated, not rounded") << QList<int>{10} << 199.9 << 0 << 247;
+    QTest::newRow("no texts: 308 + 74") << QList<int>{} << 100.0 << 0 << 382;
+    QTest::newRow("no texts, far button") << QList<int>{} << 400.0 << 0 << 448;
+    // A long last title needs more than 48 points beside its left edge.
+    QTest::newRow("button row decides") << QList<int>{168} << 166.0 << 277 << 277;
 }
 
 void TestEditChangeSizeView::widthRule()
 {
     QFETCH(QList<int>, textWidths);
     QFETCH(double, eBusinessLeft);
+    QFETCH(int, buttonRow);
     QFETCH(int, width);
-    QCOMPARE(KSEditChangeSizeMetrics::calculativeWidth(textWidths, eBusinessLeft), width);
+    QCOMPARE(KSEditChangeSizeMetrics::calculativeWidth(textWidths, eBusinessLeft, buttonRow), width);
 }
 
 void TestEditChangeSizeView::panelIsWideEnoughForItsTextsAndButtons_data()
