@@ -91,7 +91,8 @@ KSLocalService::~KSLocalService()
 
 QString KSLocalService::defaultDataDir()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/service");
+    // Beside the application's other data, whatever the organisation name.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Cutora/service");
 }
 
 bool KSLocalService::start(const Options &options)

@@ -20,7 +20,7 @@ public:
     {
         QString address = QStringLiteral("127.0.0.1");
         quint16 port = 0;          // 0: a free port
-        QString dataDir;           // empty: "service" in the application's data folder
+        QString dataDir;           // empty: defaultDataDir()
         QString accountEmail = QStringLiteral("local");
         QString token;             // empty: the data folder's own local token, made once
         int workers = -1;          // -1: half the cores, at least one; 0: tasks only wait
@@ -62,7 +62,8 @@ public:
     // on start and every purge interval); returns how many files went.
     int purge();
 
-    // The data folder used when Options::dataDir is empty.
+    // The data folder used when Options::dataDir is empty:
+    // "~/.local/share/Cutora/service" (after XDG_DATA_HOME).
     [[nodiscard]] static QString defaultDataDir();
 
 private:
