@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -155,11 +156,11 @@ public:
         return task.value(QStringLiteral("task_id")).toString();
     }
 
-    // Polls until the task is done or failed (bounded, not timed).
+    // Polls until the task is done or failed, for a minute at most.
     QJsonObject waitForTask(const QString &token, const QString &taskId) const
     {
         QJsonObject reply;
-        for (int i = 0; i < 1500; ++i) {
+        for (QDeadlineTimer deadline(60000); !deadline.hasExpired();) {
             reply = data(get("/api/tasks/" + taskId.toStdString(), token));
             const int status = reply.value(QStringLiteral("status")).toInt(0);
             if (status == 2 || status == -1)
