@@ -144,6 +144,7 @@ void KSMainTitleBarView::fitButton(KSHoverButton *button)
 void KSMainTitleBarView::refreshUserButton()
 {
     ++m_refreshCount;
+    m_avatar = QPixmap();
     styleBarButton(m_userBtn, QStringLiteral("userIcon"));
     m_userBtn->setTitle(CommLang::GetAppLang(QStringLiteral("Login")));
     if (CommPassport::isLogged()) {
@@ -185,9 +186,9 @@ void KSMainTitleBarView::setAvatar(const QImage &image)
     if (image.isNull())
         return;
     const QImage scaled = KSImageExtension::adjuectWithNewSize(image, QSizeF(kAvatarSize, kAvatarSize));
-    const QPixmap avatar = QPixmap::fromImage(squareCircle(scaled));
-    m_userBtn->setImage(avatar);
-    m_userBtn->setHoverImage(avatar);
+    m_avatar = QPixmap::fromImage(squareCircle(scaled));
+    m_userBtn->setImage(m_avatar);
+    m_userBtn->setHoverImage(m_avatar);
 }
 
 void KSMainTitleBarView::actionForUser()

@@ -2,6 +2,7 @@
 
 #include "KSWindowTitleBarView.h"
 
+#include <QPixmap>
 #include <QString>
 
 class KSHoverButton;
@@ -42,6 +43,9 @@ public:
 
     // Puts the signed-in account (or the sign-in prompt) on the user button.
     void refreshUserButton();
+    // The round avatar the user button shows; null while it shows the
+    // default pictures.
+    QPixmap avatar() const { return m_avatar; }
 
     // Opens a web address of the product record; a missing or malformed
     // one opens nothing. False when nothing was opened.
@@ -57,6 +61,7 @@ private:
     KSHoverButton *m_userBtn = nullptr;
     KSHoverButton *m_settingBtn = nullptr;
     KSHoverButton *m_helpBtn = nullptr;
+    QPixmap m_avatar;
     // Tells an avatar download that a newer refresh has replaced it.
     quint64 m_refreshCount = 0;
 };

@@ -101,6 +101,7 @@ void KSMainViewController::photoSelected(const QString &path, KSEraserType type)
 void KSMainViewController::eraseringFinished(bool success, const std::optional<QString> &cutoutPath,
                                              const QString &photoPath, KSEraserType type)
 {
+    emit eraseringDidFinish(success, cutoutPath.value_or(QString()));
     if (success && cutoutPath && !cutoutPath->isEmpty()) {
         showEditView(photoPath, *cutoutPath, type);
         return;

@@ -48,6 +48,11 @@ public:
     // Where a finished cut-out goes.
     void showEditView(const QString &photoPath, const QString &cutoutPath, KSEraserType type);
 
+signals:
+    // The progress screen has ended: with the cut-out, or (false, empty)
+    // when the user went back home from the error screen.
+    void eraseringDidFinish(bool success, const QString &cutoutPath);
+
 private:
     KSColorView *m_backgroundView = nullptr;
     KSHomeView *m_homeView = nullptr;

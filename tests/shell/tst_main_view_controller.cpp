@@ -1,0 +1,281 @@
+#include "CommPassport.h"
+#include "KSCheckerboardView.h"
+#include "KSAppSetting.h"
+#include "KSCutoutPreviewWindow.h"
+#include "KSEraserErrorView.h"
+#include "KSEraseringView.h"
+#include "KSHomeTypeSelectedView.h"
+#include "KSHomeView.h"
+#include "KSHoverButton.h"
+#include "KSMainTitleBarView.h"
+#include "KSMainViewController.h"
+#include "KSNotificationCenter.h"
+#include "KSSettingView.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <thread>
+
+namespace {
+
+// The jobs the progress screen starts, kept so that a test plays their
+// reports as the job manager would, from a thread of its own.
+struct StartedJobs
+{
+    struct Job
+    {
+        QString filePath;
+        KSEraserType type;
+        KSEraseringView::JobReport report;
+    };
+    QList<Job> jobs;
+
+    void report(bool success, const std::optional<QString> &path, double progress)
+    {
+        const KSEraseringView::JobReport report = jobs.last().report;
+        std::thread([report, success, path, progress] { report(success, path, progress); }).join();
+    }
+};
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+template<typename T>
+QList<T *> visibleTopLevels()
+{
+    QList<T *> found;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *typed = qobject_cast<T *>(window); typed && typed->isVisible())
+            found.append(typed);
+    }
+    return found;
+}
+
+} // namespace
+
+// The screen flow of the main window: home -> progress -> error or result ->
+// home, and the settings panel over whatever is shown.
+class TestMainViewController : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void pickedPhotoRunsBehindProgressScreen_data();
+    void pickedPhotoRunsBehindProgressScreen();
+    void backFromErrorScreenShowsHomeOnce();
+    void retryFromErrorScreenRunsSamePhotoAgain();
+    void finishedCutoutOpensPreviewThatOwnsTheFile();
+    void settingsNotificationLaysPanelOnTop_data();
+    void settingsNotificationLaysPanelOnTop();
+    void reportAfterControllerHasGoneIsDropped();
+
+private:
+    void pickWithCard(KSEraserType type);
+
+    QTemporaryDir m_dir;
+    QString m_photo;
+    StartedJobs m_started;
+    std::unique_ptr<KSMainViewController> m_controller;
+};
+
+void TestMainViewController::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_photo = m_dir.filePath(QStringLiteral("dog.jpg"));
+    QImage photo(8, 6, QImage::Format_RGB32);
+    photo.fill(Qt::darkGreen);
+    QVERIFY(photo.save(m_photo));
+    // Signed in, the picker goes straight to its dialog.
+    QVERIFY(CommPassport::signIn(QStringLiteral("token"), QStringLiteral("Ann"), QString()));
+}
+
+void TestMainViewController::init()
+{
+    m_started = {};
+    KSEraseringView::setJobStarter([this](const QString &path, KSEraserType type, KSEraseringView::JobReport report) {
+        m_started.jobs.append({path, type, std::move(report)});
+    });
+    const QString photo = m_photo;
+    KSAppSetting::setPhotoDialogRunner([photo](QFileDialog &) { return QStringList{photo}; });
+    m_controller = std::make_unique<KSMainViewController>();
+    m_controller->resize(1080, 519);
+    m_controller->show();
+    m_controller->viewDidLoad();
+}
+
+void TestMainViewController::cleanup()
+{
+    m_controller.reset();
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->close();
+    settle();
+    KSEraseringView::setJobStarter({});
+    KSAppSetting::setPhotoDialogRunner({});
+}
+
+void TestMainViewController::pickWithCard(KSEraserType type)
+{
+    KSHomeView *home = m_controller->homeView();
+    QVERIFY(home && home->isVisible());
+    KSHomeTypeSelectedView *card = type == KSEraserType::person ? home->personBtn() : home->objectBtn();
+    QTest::mouseClick(card->button(), Qt::LeftButton);
+    QTRY_COMPARE(m_started.jobs.size(), 1);
+}
+
+void TestMainViewController::pickedPhotoRunsBehindProgressScreen_data()
+{
+    QTest::addColumn<KSEraserType>("type");
+    QTest::newRow("person card") << KSEraserType::person;
+    QTest::newRow("object card") << KSEraserType::object;
+}
+
+void TestMainViewController::pickedPhotoRunsBehindProgressScreen()
+{
+    QFETCH(KSEraserType, type);
+    pickWithCard(type);
+
+    QCOMPARE(m_started.jobs.first().filePath, m_photo);
+    QCOMPARE(m_started.jobs.first().type, type);
+    QVERIFY(m_controller->homeView()->isHidden());
+    auto *progress = m_controller->findChild<KSEraseringView *>();
+    QVERIFY(progress && progress->isVisible());
+    QCOMPARE(progress->geometry(), m_controller->rect());
+}
+
+void TestMainViewController::backFromErrorScreenShowsHomeOnce()
+{
+    QSignalSpy finished(m_controller.get(), &KSMainViewController::eraseringDidFinish);
+    pickWithCard(KSEraserType::object);
+
+    m_started.report(false, std::nullopt, 0.05);
+    m_started.report(false, std::nullopt, -1.0);
+    KSEraserErrorView *error = nullptr;
+    QTRY_VERIFY((error = m_controller->findChild<KSEraserErrorView *>()) && error->isVisible());
+    QVERIFY(m_controller->homeView()->isHidden());
+
+    QTest::mouseClick(error->backToHomeBtn(), Qt::LeftButton);
+    settle();
+
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().at(0).toBool(), false);
+    QCOMPARE(finished.first().at(1).toString(), QString());
+    QVERIFY(m_controller->homeView()->isVisible());
+    QVERIFY(!m_controller->findChild<KSEraseringView *>());
+    QVERIFY(!m_controller->findChild<KSEraserErrorView *>());
+}
+
+void TestMainViewController::retryFromErrorScreenRunsSamePhotoAgain()
+{
+    QSignalSpy finished(m_controller.get(), &KSMainViewController::eraseringDidFinish);
+    pickWithCard(KSEraserType::person);
+    m_started.report(false, std::nullopt, -1.0);
+    KSEraserErrorView *error = nullptr;
+    QTRY_VERIFY((error = m_controller->findChild<KSEraserErrorView *>()) != nullptr);
+
+    QTest::mouseClick(error->refreshBtn(), Qt::LeftButton);
+    settle();
+
+    QCOMPARE(m_started.jobs.size(), 2);
+    QCOMPARE(m_started.jobs.last().filePath, m_photo);
+    QCOMPARE(m_started.jobs.last().type, KSEraserType::person);
+    QVERIFY(m_controller->findChild<KSEraseringView *>()->isVisible());
+    QVERIFY(m_controller->homeView()->isHidden());
+    QCOMPARE(finished.size(), 0);
+}
+
+void TestMainViewController::finishedCutoutOpensPreviewThatOwnsTheFile()
+{
+    const QString cutout = m_dir.filePath(QStringLiteral("dog-cut.png"));
+    QImage picture(8, 6, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    QVERIFY(picture.save(cutout));
+    pickWithCard(KSEraserType::object);
+
+    m_started.report(true, cutout, 1.0);
+    QTRY_COMPARE(visibleTopLevels<KSCutoutPreviewWindow>().size(), 1);
+    KSCutoutPreviewWindow *preview = visibleTopLevels<KSCutoutPreviewWindow>().first();
+    QCOMPARE(preview->cutoutPath(), cutout);
+    QVERIFY(m_controller->homeView()->isVisible());
+    QVERIFY(!m_controller->findChild<KSEraseringView *>());
+
+    // The file goes with the window that shows it.
+    QSignalSpy shown(preview, &KSCutoutPreviewWindow::imageShown);
+    QVERIFY(shown.wait());
+    QVERIFY(!preview->canvas()->image().isNull());
+    preview->close();
+    settle();
+    QVERIFY(!QFile::exists(cutout));
+}
+
+void TestMainViewController::settingsNotificationLaysPanelOnTop_data()
+{
+    QTest::addColumn<int>("posts");
+    QTest::addColumn<bool>("fromWorkerThread");
+    QTest::addColumn<bool>("overProgress");
+
+    QTest::newRow("one request over home") << 1 << false << false;
+    QTest::newRow("each request adds a panel") << 2 << false << false;
+    QTest::newRow("posted from another thread") << 1 << true << false;
+    QTest::newRow("over the progress screen") << 1 << false << true;
+}
+
+void TestMainViewController::settingsNotificationLaysPanelOnTop()
+{
+    QFETCH(int, posts);
+    QFETCH(bool, fromWorkerThread);
+    QFETCH(bool, overProgress);
+
+    if (overProgress)
+        pickWithCard(KSEraserType::person);
+    for (int i = 0; i < posts; ++i) {
+        const auto post = [] {
+            KSNotificationCenter::defaultCenter()->post(KSMainTitleBarView::kNotificationShowSettingView);
+        };
+        if (fromWorkerThread)
+            std::thread(post).join();
+        else
+            post();
+    }
+    QTRY_COMPARE(m_controller->findChildren<KSSettingView *>().size(), posts);
+
+    KSSettingView *panel = m_controller->findChildren<KSSettingView *>().last();
+    QVERIFY(panel->isVisible());
+    QCOMPARE(panel->geometry(), m_controller->rect());
+    // On top of the screen that was showing.
+    QCOMPARE(m_controller->childAt(m_controller->rect().center()) == panel
+                 || panel->isAncestorOf(m_controller->childAt(m_controller->rect().center())),
+             true);
+}
+
+void TestMainViewController::reportAfterControllerHasGoneIsDropped()
+{
+    const QString cutout = m_dir.filePath(QStringLiteral("late-cut.png"));
+    QVERIFY(QImage(4, 4, QImage::Format_ARGB32).save(cutout));
+    pickWithCard(KSEraserType::person);
+
+    m_controller.reset();
+    settle();
+    // The job runs on and ends after its screen and the controller have gone.
+    m_started.report(true, cutout, 1.0);
+    settle();
+
+    QVERIFY(visibleTopLevels<KSCutoutPreviewWindow>().isEmpty());
+}
+
+QTEST_MAIN(TestMainViewController)
+#include "tst_main_view_controller.moc"
