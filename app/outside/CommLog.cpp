@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QMutex>
 #include <QStandardPaths>
+#include <atomic>
 #include <cstdio>
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
 QMutex logMutex;
 qint64 maxBytes = 2 * 1024 * 1024;
 int keptCopies = 3;
+std::atomic<bool> echoToStandardError{true};
 
 QString rotatedPath(const QString &path, int number)
 {
@@ -37,7 +39,8 @@ void writeLine(const char *level, const QString &text)
     const QString path = CommLog::logFilePath();
 
     QMutexLocker lock(&logMutex);
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    if (echoToStandardError)
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     QFile file(path);
     if (!file.open(QIODevice::Append | QIODevice::WriteOnly))
         return;
@@ -83,4 +86,9 @@ void CommLog::setRotation(qint64 maxFileSize, int keptFiles)
     QMutexLocker lock(&logMutex);
     maxBytes = std::max<qint64>(1, maxFileSize);
     keptCopies = std::max(1, keptFiles);
+}
+
+void CommLog::setEchoToStandardError(bool echo)
+{
+    echoToStandardError = echo;
 }

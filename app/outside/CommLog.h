@@ -22,4 +22,8 @@ public:
     static int keptFiles();
     // Limits of the rotation; values below 1 are raised to 1.
     static void setRotation(qint64 maxFileSize, int keptFiles);
+
+    // Whether lines are also written to standard error (on by default; the
+    // command line turns it off so that its own messages stay readable).
+    static void setEchoToStandardError(bool echo);
 };

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// Pictures the way cameras and phones store them, made inside the tests.
+namespace PhotoFixtures {
+
+// Encoded bytes of image in a Qt format ("jpeg", "png", ...), empty on failure.
+QByteArray encoded(const QImage &image, const char *format, int quality = 95);
+
+// A JPEG with an EXIF block whose only entry is the orientation tag (1..8),
+// placed right after the JFIF header as cameras do; 0 writes no EXIF block.
+QByteArray jpegWithOrientation(const QImage &image, int orientation);
+
+// A HEIC file through libheif's HEVC encoder, with the given orientation
+// (libheif's heif_orientation values, 1..8) stored as a transform.
+bool writeHeic(const QImage &source, const QString &path, int orientation);
+
+bool writeFile(const QString &path, const QByteArray &bytes);
+
+} // namespace PhotoFixtures
