@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QStackedWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -35,12 +34,12 @@ KSAccountWindow::KSAccountWindow(QWidget *parentWindow)
     : KSDialogWindow(parentWindow)
 {
     setDialogTitle(text("Account"));
-    m_pages = new QStackedWidget;
-    m_pages->setFixedWidth(kPageWidth);
-    m_pages->addWidget(buildSignedInPage());
-    m_pages->addWidget(buildLocalPage());
-    m_pages->addWidget(buildRemotePage());
-    contentLayout()->addWidget(m_pages);
+    m_pages = {buildSignedInPage(), buildLocalPage(), buildRemotePage()};
+    for (QWidget *page : m_pages) {
+        page->setFixedWidth(kPageWidth);
+        page->hide();
+        contentLayout()->addWidget(page);
+    }
 
     KSNotificationCenter::defaultCenter()->observe(CommPassport::kPassportDidUpdateNotification, this,
                                                    [this](const QVariant &) { refresh(); });
@@ -110,7 +109,15 @@ QWidget *KSAccountWindow::buildRemotePage()
 
 KSAccountWindow::Page KSAccountWindow::currentPage() const
 {
-    return Page(m_pages->currentIndex());
+    return m_page;
+}
+
+void KSAccountWindow::showPage(Page page)
+{
+    m_page = page;
+    for (int i = 0; i < m_pages.size(); ++i)
+        m_pages.at(i)->setVisible(i == int(page));
+    adjustSize();
 }
 
 void KSAccountWindow::refresh()
@@ -120,7 +127,7 @@ void KSAccountWindow::refresh()
     if (CommPassport::isLogged()) {
         m_nickNameLabel->setText(CommPassport::userNickName());
         m_serviceLabel->setText(local ? text("LocalServiceNote") : connection->baseUrl());
-        m_pages->setCurrentIndex(int(Page::SignedIn));
+        showPage(Page::SignedIn);
     } else if (local) {
         const KSServiceConnection::State state = connection->state();
         m_localSignInBtn->setEnabled(state == KSServiceConnection::State::Ready);
@@ -128,20 +135,14 @@ void KSAccountWindow::refresh()
                                     : state == KSServiceConnection::State::Ready ? QString()
                                                                                  : text("LocalServiceStarting"));
         m_localStatusLabel->setVisible(!m_localStatusLabel->text().isEmpty());
-        m_pages->setCurrentIndex(int(Page::LocalSignIn));
+        showPage(Page::LocalSignIn);
     } else {
         m_remoteSignInBtn->setEnabled(!m_signingIn);
         m_remoteSignInBtn->setTitle(text(m_signingIn ? "SigningIn" : "SignIn"));
-        m_pages->setCurrentIndex(int(Page::RemoteSignIn));
+        showPage(Page::RemoteSignIn);
+        if (m_emailEdit->text().isEmpty())
+            m_emailEdit->setFocus();
     }
-    // Only the shown page counts for the window's size.
-    for (int i = 0; i < m_pages->count(); ++i) {
-        m_pages->widget(i)->setSizePolicy(QSizePolicy::Preferred, i == m_pages->currentIndex()
-                                                                       ? QSizePolicy::Preferred
-                                                                       : QSizePolicy::Ignored);
-    }
-    m_pages->adjustSize();
-    adjustSize();
 }
 
 void KSAccountWindow::actionForLocalSignIn()

@@ -4,7 +4,6 @@
 
 class KSHoverButton;
 class QLineEdit;
-class QStackedWidget;
 
 // The account window. Signed in, it shows the nickname and a sign-out
 // button. Signed out, it offers the way in that the service allows: one
@@ -38,8 +37,10 @@ private:
     QWidget *buildLocalPage();
     QWidget *buildRemotePage();
     void showError(const QString &key);
+    void showPage(Page page);
 
-    QStackedWidget *m_pages = nullptr;
+    QList<QWidget *> m_pages; // in the order of Page; one is shown
+    Page m_page = Page::SignedIn;
     QLabel *m_nickNameLabel = nullptr;
     QLabel *m_serviceLabel = nullptr;
     QLabel *m_localStatusLabel = nullptr;

@@ -22,7 +22,9 @@
 #include "ToolFile.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -33,6 +35,7 @@
 namespace {
 constexpr int kAvatarSize = 20;
 constexpr int kButtonHeight = 30;
+constexpr int kMaxNickNameWidth = 180;
 
 // The application's accent, made once and shared by the bar's styles.
 const QColor &accentColor()
@@ -82,7 +85,7 @@ KSMainTitleBarView::KSMainTitleBarView(QWidget *window)
     m_helpBtn->setObjectName(QStringLiteral("helpBtn"));
 
     auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(16, 0, reservedRightWidth(), 0);
+    layout->setContentsMargins(14, 0, reservedRightWidth(), 0);
     layout->setSpacing(6);
     layout->addWidget(m_titleLabel);
     layout->addStretch(1);
@@ -98,6 +101,10 @@ KSMainTitleBarView::KSMainTitleBarView(QWidget *window)
     KSTextStyle::apply(m_titleLabel, accentColor(), 14, QFont::DemiBold);
     styleBarButton(m_helpBtn, QStringLiteral("help"));
     styleBarButton(m_settingBtn, QStringLiteral("setting"));
+    // The icon lives among the pictures, which the buttons have loaded by now.
+    auto *appIcon = new QLabel(this);
+    appIcon->setPixmap(QIcon(QStringLiteral(":/app/cutora.svg")).pixmap(20, 20));
+    layout->insertWidget(0, appIcon);
     applyTexts();
     m_userBtn->setTitleFont(KSTextStyle::systemFont(13));
     m_userBtn->setXOffsetBetweenIconTitle(6);
@@ -149,7 +156,14 @@ void KSMainTitleBarView::refreshUserButton()
     m_userBtn->setTitle(CommLang::GetAppLang(QStringLiteral("Login")));
     if (CommPassport::isLogged()) {
         loadAvatar(CommPassport::userAvatarUrl());
-        m_userBtn->setTitle(CommPassport::userNickName());
+        // A long nickname is shortened so that it never pushes the other
+        // buttons; the whole of it is in the tooltip.
+        const QString nickName = CommPassport::userNickName();
+        m_userBtn->setTitle(QFontMetrics(KSTextStyle::systemFont(13))
+                                .elidedText(nickName, Qt::ElideMiddle, kMaxNickNameWidth));
+        m_userBtn->setToolTip(nickName);
+    } else {
+        m_userBtn->setToolTip({});
     }
     fitButton(m_userBtn);
 }
@@ -232,8 +246,14 @@ void KSMainTitleBarView::actionForHelp()
         item->setAction([this, action](KSMenuItem *) { (this->*action)(); });
         menu->addItem(item);
     }
-    menu->adjustSize();
-    menu->popMenuToView(m_helpBtn, QPoint(menu->width() - m_helpBtn->width(), 10), KSMenu::JoinBelow);
+    // The menu's width is fixed here, so that the offset ends it exactly at
+    // the help button's right edge in every language.
+    const QFontMetrics metrics(KSTextStyle::systemFont(14));
+    int menuWidth = 120;
+    for (KSMenuItem *item : menu->items())
+        menuWidth = std::max(menuWidth, metrics.horizontalAdvance(item->title()) + 36);
+    menu->setMenuWidth(menuWidth);
+    menu->popMenuToView(m_helpBtn, QPoint(menuWidth - m_helpBtn->width(), 10), KSMenu::JoinBelow);
 }
 
 bool KSMainTitleBarView::openAddress(const QString &address)

@@ -84,18 +84,23 @@ void TestMainTitleBar::settingsButtonPostsOncePerClick()
 void TestMainTitleBar::userButtonFollowsAccountNotification_data()
 {
     QTest::addColumn<bool>("signIn");
+    QTest::addColumn<QString>("nickName");
     QTest::addColumn<QString>("avatarFile"); // relative to the test folder; empty: no address
     QTest::addColumn<bool>("expectAvatar");
 
-    QTest::newRow("signed out: the sign-in prompt") << false << QString() << false;
-    QTest::newRow("signed in with a picture: round avatar and nickname") << true << "face.png" << true;
-    QTest::newRow("signed in, empty avatar address: nickname only") << true << QString() << false;
-    QTest::newRow("signed in, avatar that cannot load: nickname only") << true << "missing.png" << false;
+    const QString longName = QStringLiteral("Annabelle-Marguerite Featherstonehaugh-Cholmondeley of Example");
+    QTest::newRow("signed out: the sign-in prompt") << false << "" << QString() << false;
+    QTest::newRow("signed in with a picture: round avatar and nickname") << true << "Ann" << "face.png" << true;
+    QTest::newRow("signed in, empty avatar address: nickname only") << true << "Ann" << QString() << false;
+    QTest::newRow("signed in, avatar that cannot load: nickname only") << true << "Ann" << "missing.png" << false;
+    // Shortened so that it cannot push the other buttons off the bar.
+    QTest::newRow("signed in, very long nickname") << true << longName << QString() << false;
 }
 
 void TestMainTitleBar::userButtonFollowsAccountNotification()
 {
     QFETCH(bool, signIn);
+    QFETCH(QString, nickName);
     QFETCH(QString, avatarFile);
     QFETCH(bool, expectAvatar);
 
@@ -109,15 +114,23 @@ void TestMainTitleBar::userButtonFollowsAccountNotification()
     QCOMPARE(bar->userBtn()->title(), CommLang::GetAppLang(QStringLiteral("Login")));
 
     // The account service may post from any thread.
-    std::thread([signIn, avatarUrl] {
+    std::thread([signIn, nickName, avatarUrl] {
         if (signIn)
-            CommPassport::signIn(QStringLiteral("token-1"), QStringLiteral("Ann"), avatarUrl);
+            CommPassport::signIn(QStringLiteral("token-1"), nickName, avatarUrl);
         else
             CommPassport::signOut();
     }).join();
 
-    const QString expectedTitle = signIn ? QStringLiteral("Ann") : CommLang::GetAppLang(QStringLiteral("Login"));
-    QTRY_COMPARE(bar->userBtn()->title(), expectedTitle);
+    if (!signIn) {
+        QTRY_COMPARE(bar->userBtn()->title(), CommLang::GetAppLang(QStringLiteral("Login")));
+    } else if (nickName.size() < 20) {
+        QTRY_COMPARE(bar->userBtn()->title(), nickName);
+    } else {
+        QTRY_COMPARE(bar->userBtn()->toolTip(), nickName);
+        const QString shown = bar->userBtn()->title();
+        QVERIFY(shown.size() < nickName.size());
+        QVERIFY(shown.startsWith(nickName.left(5)) && shown.endsWith(nickName.right(3)));
+    }
     QCOMPARE(!bar->avatar().isNull(), expectAvatar);
     if (expectAvatar) {
         const QImage avatar = bar->avatar().toImage();
