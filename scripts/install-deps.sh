@@ -18,6 +18,7 @@ packages=(
   xvfb xauth x11-apps imagemagick
   fonts-dejavu-core fonts-wqy-microhei
   libicu-dev
+  python3-onnx
 )
 
 missing=()
