@@ -1,0 +1,55 @@
+#include "KSHoverButton.h"
+#include "KSMainWindow.h"
+#include "KSServiceConnection.h"
+#include "KSWindowButtonView.h"
+#include "KSWindowTitleBarView.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+// The main window as the application starts it.
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void opensCentredAndNeverSmallerThanItsContentSize();
+    void closeButtonQuitsTheApplication();
+};
+
+void TestMainWindow::opensCentredAndNeverSmallerThanItsContentSize()
+{
+    KSMainWindow window;
+    window.awakeFromNib();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QCOMPARE(window.size(), KSMainWindow::kContentSize);
+    const QPoint screenCentre = window.screen()->availableGeometry().center();
+    QVERIFY((window.geometry().center() - screenCentre).manhattanLength() <= 2);
+
+    window.resize(800, 400);
+    QCOMPARE(window.size(), KSMainWindow::kContentSize);
+}
+
+void TestMainWindow::closeButtonQuitsTheApplication()
+{
+    KSMainWindow window;
+    window.awakeFromNib();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // Even with another window open (a cut-out preview, say) the
+    // application ends with its main window.
+    QWidget other;
+    other.show();
+
+    KSHoverButton *close = window.titleBar()->windowControlBtn()->closeButton();
+    QTimer::singleShot(0, close, [close] { QTest::mouseClick(close, Qt::LeftButton); });
+    // A window that does not quit ends the loop with another code.
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(3); });
+    QCOMPARE(QApplication::exec(), 0);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"
