@@ -1,0 +1,60 @@
+#pragma once
+
+#include "KSColor.h"
+#include "KSColorConst.h"
+
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <QSizeF>
+
+// The picture a save writes, built from the subject picture and the state a
+// canvas holds, without any widget: both canvases of the editor and the
+// command line render through here, so that they cannot disagree.
+//
+// Output rules. With a size preset B the output is exactly B pixels and
+// shows the largest rectangle of B's proportions centred on the canvas
+// (scaled down, or up when the canvas is smaller than B). Without a preset
+// the whole canvas is fitted into a square of maxSide pixels, never enlarged.
+// The subject is resampled once, straight from its own pixels to the output.
+class KSOutputRender
+{
+public:
+    struct Request
+    {
+        // The subject: the cut-out cropped to its visible bounds as the crop
+        // view writes it, or the whole cut-out placed over the whole canvas.
+        QImage subject;
+        // The canvas in picture pixels (whole pixels count, as the canvas
+        // the picture is drawn on has whole pixels).
+        QSizeF imageSize;
+        // Where the subject lies on the canvas: pixels, origin top-left;
+        // KSEditGeometry::subjectRect() of a canvas's drag view frame.
+        QRectF subjectRect;
+        // The clear colour means a transparent background.
+        KSColor backgroundColor = KSClear_Color();
+        // The size preset in pixels; (0, 0) for none.
+        QSizeF backgroundSize;
+        // Without a preset the output fits a square of this side; 0 keeps
+        // the canvas size.
+        int maxSide = 0;
+        // The subject as the user sees it, mirrored left to right.
+        bool isMirrorImage = false;
+        // For a format without alpha: what would stay transparent (a colour
+        // with alpha below 1) is composited onto white.
+        bool opaque = false;
+    };
+
+    // The canvas region the output shows, in canvas pixels, origin top-left:
+    // the size frame the crop view draws for the preset, or the whole canvas.
+    [[nodiscard]] static QRectF outputRegion(const Request &request);
+
+    // The output's size in pixels; invalid for a canvas under 1 x 1.
+    [[nodiscard]] static QSize outputPixelSize(const Request &request);
+
+    // The output picture: Format_RGB32 on an opaque background (an opaque
+    // colour, or any background when `opaque` is set), else
+    // Format_ARGB32_Premultiplied. Null for a canvas under 1 x 1, an output
+    // too large to allocate, or a null subject.
+    [[nodiscard]] static QImage renderOutputImage(const Request &request);
+};

@@ -1,0 +1,181 @@
+#include "KSOutputSaver.h"
+
+#include "CommLog.h"
+#include "KSAppSetting.h"
+#include "KSBookmark.h"
+#include "KSImageLoader.h"
+#include "KSImageWriter.h"
+#include "KSUserDefaultKit.h"
+#include "ToolString.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFuture>
+#include <QPromise>
+#include <QScopeGuard>
+#include <QThreadPool>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+const QString kJpg = QStringLiteral("jpg");
+const QString kPng = QStringLiteral("png");
+
+KSOutputSaver::Result failed(const QString &error)
+{
+    CommLog::E(QStringLiteral("save failed: ") + error);
+    return {QString(), error};
+}
+
+enum class Placed { Done, NameTaken, Failed };
+
+// Gives the finished file its name only when nothing stands there: a file
+// that appeared under the free name since it was chosen is never replaced.
+Placed placeWithoutReplacing(const QString &from, const QString &to, QString *error)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return Placed::Done;
+    if (errno == EEXIST)
+        return Placed::NameTaken;
+    // File systems without the flag: a hard link fails the same way on a
+    // taken name.
+    if (errno == EINVAL || errno == ENOSYS) {
+        if (::link(source.constData(), target.constData()) == 0) {
+            ::unlink(source.constData());
+            return Placed::Done;
+        }
+        if (errno == EEXIST)
+            return Placed::NameTaken;
+        // No hard links either (FAT, some network folders): check, then rename.
+        if (errno == EPERM || errno == ENOTSUP) {
+            if (QFileInfo::exists(to))
+                return Placed::NameTaken;
+            if (std::rename(source.constData(), target.constData()) == 0)
+                return Placed::Done;
+        }
+    }
+    *error = QStringLiteral("cannot name the file %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(errno)));
+    return Placed::Failed;
+}
+
+} // namespace
+
+QString KSOutputSaver::outputFormat(const KSColor &backgroundColor)
+{
+    if (backgroundColor == KSClear_Color())
+        return kPng;
+    const QString stored = KSUserDefaultKit::getFromUserDefaults_NSString(KSAppSetting::kOutputFormat, kJpg);
+    return stored == kPng ? kPng : kJpg;
+}
+
+KSOutputSaver::Job KSOutputSaver::prepare(const QString &subjectPath, const QString &baseName,
+                                          const KSOutputRender::Request &request)
+{
+    Job job;
+    job.subjectPath = subjectPath;
+    job.folder = KSAppSetting::outputDirectory();
+    job.baseName = baseName;
+    job.format = outputFormat(request.backgroundColor);
+    job.request = request;
+    return job;
+}
+
+KSOutputSaver::Result KSOutputSaver::run(const Job &job)
+{
+    try {
+        if (job.request.imageSize.isEmpty())
+            return failed(QStringLiteral("the cut-out has not been loaded"));
+        KSImageLoader::Result loaded = KSImageLoader::load(job.subjectPath);
+        if (!loaded.ok())
+            return failed(QStringLiteral("cannot read the subject picture %1: %2").arg(job.subjectPath, loaded.error));
+        KSOutputRender::Request request = job.request;
+        request.subject = std::move(loaded.image);
+        request.opaque = job.format != kPng;
+        const QImage picture = KSOutputRender::renderOutputImage(request);
+        if (picture.isNull())
+            return failed(QStringLiteral("cannot render a picture of %1 x %2 pixels")
+                              .arg(KSOutputRender::outputPixelSize(request).width())
+                              .arg(KSOutputRender::outputPixelSize(request).height()));
+        return writeOutputImage(picture, job.folder, job.baseName, job.format);
+    } catch (const std::bad_alloc &) {
+        return failed(QStringLiteral("not enough memory to render the picture"));
+    }
+}
+
+KSOutputSaver::Result KSOutputSaver::saveOutputImage(const QString &subjectPath, const QString &baseName,
+                                                     const KSOutputRender::Request &request)
+{
+    return run(prepare(subjectPath, baseName, request));
+}
+
+void KSOutputSaver::saveOutputImageAsync(const QString &subjectPath, const QString &baseName,
+                                         const KSOutputRender::Request &request, QObject *context,
+                                         std::function<void(const Result &result)> done)
+{
+    const Job job = prepare(subjectPath, baseName, request);
+    auto promise = std::make_shared<QPromise<Result>>();
+    // A continuation bound to the context is dropped when the context dies.
+    promise->future().then(context, [done = std::move(done)](const Result &result) {
+        if (done)
+            done(result);
+    });
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, job] {
+        promise->addResult(run(job));
+        promise->finish();
+    });
+}
+
+KSOutputSaver::Result KSOutputSaver::writeOutputImage(const QImage &picture, const QString &folder,
+                                                      const QString &baseName, const QString &format)
+{
+    if (picture.isNull())
+        return failed(QStringLiteral("there is no picture to save"));
+    if (folder.isEmpty() || baseName.isEmpty())
+        return failed(QStringLiteral("no output folder or file name"));
+    if (format != kJpg && format != kPng)
+        return failed(QStringLiteral("unknown output format \"%1\"").arg(format));
+
+    KSBookmark *bookmark = KSBookmark::defaultShareBookmark();
+    const bool access = bookmark->BookmarkStartAccessingSecurityScopedResourceWithFilePath(folder);
+    const auto closeAccess = qScopeGuard([&] {
+        if (access)
+            bookmark->BookmarkStopAccessingSecurityScopedResourceWithFilePath(folder);
+    });
+
+    const QDir dir(folder);
+    // Hidden while it is written, so that no half-written picture ever shows
+    // under a real name.
+    const QString partial =
+        dir.filePath(QStringLiteral(".%1.%2.part").arg(QUuid::createUuid().toString(QUuid::Id128), format));
+    const KSImageWriter::Result written =
+        format == kPng ? KSImageWriter::writePng(picture, partial) : KSImageWriter::writeJpeg(picture, partial);
+    if (!written.ok)
+        return failed(written.error);
+
+    const QString target = dir.filePath(baseName + QLatin1Char('.') + format);
+    QString error = QStringLiteral("no free file name for %1").arg(target);
+    // Another program may take the free name between the look and the rename.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString freePath = ToolString::renameFromFilePath(target, 0);
+        if (freePath.isEmpty())
+            break;
+        const Placed placed = placeWithoutReplacing(partial, freePath, &error);
+        if (placed == Placed::Done)
+            return {freePath, QString()};
+        if (placed == Placed::Failed)
+            break;
+    }
+    QFile::remove(partial);
+    return failed(error);
+}

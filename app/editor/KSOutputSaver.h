@@ -1,0 +1,63 @@
+#pragma once
+
+#include "KSOutputRender.h"
+
+#include <QImage>
+#include <QString>
+#include <functional>
+
+class QObject;
+
+// Writes the picture of a save into the output folder: under base name +
+// "." + format, made unique with "(1)", "(2)", ... so that no file is ever
+// replaced, inside one open access to the folder's bookmark. The bytes go to
+// a hidden file first and take their free name only once complete, so a full
+// disk or an unwritable folder leaves the folder as it was.
+class KSOutputSaver
+{
+public:
+    struct Result
+    {
+        QString path;  // the written file; empty when nothing was written
+        QString error; // why nothing was written, in English, for the log and the dialog
+        [[nodiscard]] bool ok() const { return !path.isEmpty(); }
+    };
+
+    // Everything one save needs, gathered on the GUI thread (the settings
+    // are read there) so that the rest can run on any thread.
+    struct Job
+    {
+        QString subjectPath; // the subject picture on disk
+        QString folder;      // the output folder
+        QString baseName;    // the output file's name without extension
+        QString format;      // "jpg" or "png"
+        KSOutputRender::Request request; // its subject is loaded from subjectPath
+    };
+
+    // "png" for the clear colour whatever the setting, else the setting under
+    // "kOutputFormat" ("jpg" when absent or not a format we write).
+    [[nodiscard]] static QString outputFormat(const KSColor &backgroundColor);
+
+    // The job of a save into the output folder of the settings, in the format
+    // outputFormat() chooses. GUI thread.
+    [[nodiscard]] static Job prepare(const QString &subjectPath, const QString &baseName,
+                                     const KSOutputRender::Request &request);
+
+    // Loads the subject, renders and writes. Any thread; never throws.
+    [[nodiscard]] static Result run(const Job &job);
+
+    // prepare() and run() in one call, for a save that waits for its file.
+    [[nodiscard]] static Result saveOutputImage(const QString &subjectPath, const QString &baseName,
+                                                const KSOutputRender::Request &request);
+
+    // prepare() here, run() on a worker thread, `done` on the thread of
+    // `context`; dropped when the context is gone by then.
+    static void saveOutputImageAsync(const QString &subjectPath, const QString &baseName,
+                                     const KSOutputRender::Request &request, QObject *context,
+                                     std::function<void(const Result &result)> done);
+
+    // Encodes `picture` as "jpg" or "png" and writes it into `folder` under
+    // the first free name of baseName.format, baseName(1).format, ...
+    [[nodiscard]] static Result writeOutputImage(const QImage &picture, const QString &folder,
+                                                 const QString &baseName, const QString &format);
+};
