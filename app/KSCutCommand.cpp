@@ -1,11 +1,13 @@
 #include "KSCutCommand.h"
 
+#include "CommLang.h"
 #include "CommLog.h"
 #include "CommPassport.h"
+#include "KSEditChangeSizeView.h"
 #include "KSEraserManager.h"
 #include "KSEraserType.h"
 #include "KSImageLoader.h"
-#include "KSImageWriter.h"
+#include "KSOutputRender.h"
 #include "KSServiceConnection.h"
 
 #include <QCoreApplication>
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <cstdio>
@@ -133,16 +136,99 @@ std::optional<QString> runJob(const QString &photo, KSEraserType type)
     return result;
 }
 
+// The largest picture the command makes: the loader's limit, and no side
+// beyond what image tools commonly open.
+constexpr double kMaxSide = 30000;
+
+std::optional<KSColor> backgroundFromText(const QString &text)
+{
+    if (text.compare(QLatin1String("transparent"), Qt::CaseInsensitive) == 0)
+        return KSClear_Color();
+    static const QRegularExpression hex(QStringLiteral("^#?([0-9A-Fa-f]{6})$"));
+    const QRegularExpressionMatch match = hex.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return KSRGBHexColor(match.captured(1).toLongLong(nullptr, 16));
+}
+
+bool isJpegName(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg");
+}
+
 } // namespace
+
+QString KSCutCommand::outputFormat(const Options &options)
+{
+    const bool colour = !(options.background == KSClear_Color());
+    return colour && !options.out.isEmpty() && isJpegName(options.out) ? QStringLiteral("jpg") : QStringLiteral("png");
+}
+
+std::optional<QSizeF> KSCutCommand::sizeFromText(const QString &text)
+{
+    static const QRegularExpression pixels(QStringLiteral("^\\s*(\\d{1,6})\\s*[xX]\\s*(\\d{1,6})\\s*(px)?\\s*$"));
+    const QRegularExpressionMatch match = pixels.match(text);
+    if (match.hasMatch()) {
+        const double w = match.captured(1).toDouble();
+        const double h = match.captured(2).toDouble();
+        // One side without the other describes no picture.
+        if ((w == 0) != (h == 0) || w > kMaxSide || h > kMaxSide || w * h > double(KSImageLoader::kMaxPixels))
+            return std::nullopt;
+        return QSizeF(w, h);
+    }
+    // A preset by the name the size panel shows, or by its text's key; both
+    // certificate lists, whatever the language.
+    const QString localized = CommLang::GetAppLang(text);
+    for (const QString &language : {QStringLiteral("ChineseSimplified"), QStringLiteral("English")}) {
+        for (const KSEditChangeSizeList &list : KSEditChangeSizeView::sizeLists(language)) {
+            for (const KSEditChangeSizeItem &item : list.items) {
+                if (item.title.compare(text, Qt::CaseInsensitive) == 0 || item.title == localized)
+                    return QSizeF(double(item.width), double(item.height));
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+QImage KSCutCommand::renderCutout(const QImage &cutout, const Options &options)
+{
+    // The whole cut-out is the subject, where it lies: the editor's picture
+    // before the user moves anything.
+    KSOutputRender::Request request;
+    request.subject = cutout;
+    request.imageSize = QSizeF(cutout.size());
+    request.subjectRect = QRectF(cutout.rect());
+    request.backgroundColor = options.background;
+    request.backgroundSize = options.size;
+    request.opaque = outputFormat(options) == QLatin1String("jpg");
+    return KSOutputRender::renderOutputImage(request);
+}
+
+KSImageWriter::Result KSCutCommand::exportCutout(const QImage &cutout, const Options &options, const QString &path)
+{
+    const QImage picture = renderCutout(cutout, options);
+    if (picture.isNull())
+        return {false, QStringLiteral("the picture could not be made (out of memory?)")};
+    if (outputFormat(options) == QLatin1String("jpg"))
+        return KSImageWriter::writeJpeg(picture, path);
+    return KSImageWriter::writePng(picture, path);
+}
 
 QString KSCutCommand::usage()
 {
     return QStringLiteral(
         "usage: cutora --cut PHOTO... --type person|object (--out FILE | --out-dir DIR)\n"
-        "  Cuts the subject out of each photo and writes a PNG with a transparent background.\n"
-        "  --out FILE     the PNG for a single photo\n"
-        "  --out-dir DIR  a folder for the PNGs, named after the photos\n"
-        "  --verbose      also print the log on the terminal");
+        "              [--background '#RRGGBB'|transparent] [--size WxH|PRESET]\n"
+        "  Cuts the subject out of each photo and writes it as the editor saves it.\n"
+        "  --out FILE         the picture for a single photo: a JPEG when FILE ends in .jpg\n"
+        "                     and a colour is given, else a PNG\n"
+        "  --out-dir DIR      a folder for the PNGs, named after the photos\n"
+        "  --background BG    a colour such as '#FFFFFF', or transparent (the default)\n"
+        "  --size SIZE        WxH in pixels, or a preset of the editor's size panel\n"
+        "                     (for example 1Inch, 2Inch, 1000x1000px): the photo's middle\n"
+        "                     at that size; without it the photo keeps its own size\n"
+        "  --verbose          also print the log on the terminal");
 }
 
 std::optional<KSCutCommand::Options> KSCutCommand::parse(const QStringList &arguments, QString *error)
@@ -188,6 +274,20 @@ std::optional<KSCutCommand::Options> KSCutCommand::parse(const QStringList &argu
                 *error = QStringLiteral("--out-dir needs a folder");
                 return std::nullopt;
             }
+        } else if (is("--background")) {
+            std::optional<KSColor> colour;
+            if (!valueAfter(i, QStringLiteral("--background"), &value) || !(colour = backgroundFromText(value))) {
+                *error = QStringLiteral("--background needs a colour '#RRGGBB' or transparent");
+                return std::nullopt;
+            }
+            options.background = *colour;
+        } else if (is("--size")) {
+            std::optional<QSizeF> size;
+            if (!valueAfter(i, QStringLiteral("--size"), &value) || !(size = sizeFromText(value))) {
+                *error = QStringLiteral("--size needs WxH in pixels (each side at most 30000) or a size preset");
+                return std::nullopt;
+            }
+            options.size = *size;
         } else if (arg == QLatin1String("--verbose")) {
             options.verbose = true;
         } else if (arg.startsWith(QLatin1String("--"))) {
@@ -205,6 +305,9 @@ std::optional<KSCutCommand::Options> KSCutCommand::parse(const QStringList &argu
         *error = QStringLiteral("give either --out FILE or --out-dir DIR");
     else if (!options.out.isEmpty() && options.photos.size() > 1)
         *error = QStringLiteral("--out takes one photo; use --out-dir for several");
+    // A JPEG cannot be transparent; PNG bytes under a .jpg name would mislead.
+    else if (!options.out.isEmpty() && isJpegName(options.out) && outputFormat(options) != QLatin1String("jpg"))
+        *error = QStringLiteral("a JPEG needs --background with a colour; name the file .png for transparency");
     if (!error->isEmpty())
         return std::nullopt;
     return options;
@@ -283,7 +386,7 @@ int KSCutCommand::run(const QStringList &arguments)
             fail(QStringLiteral("the cut-out could not be read back: ") + result.error);
             continue;
         }
-        const KSImageWriter::Result saved = KSImageWriter::writePng(result.image, out);
+        const KSImageWriter::Result saved = exportCutout(result.image, *options, out);
         if (!saved.ok) {
             fail(saved.error);
             continue;
