@@ -1,0 +1,155 @@
+#include "KSImageDragView.h"
+
+#include "KSColorConst.h"
+#include "KSImageExtension.h"
+#include "KSImageNamed.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+
+constexpr int kMirrorIconSide = 24;
+// The mirror icon is centred on the picture's bottom-left corner, so it
+// reaches this far out of the frame to the left and below.
+constexpr int kIconOverhang = kMirrorIconSide / 2 - int(KSEditGeometry::kDragMargin);
+constexpr int kMirrorDelayMs = 100;
+
+} // namespace
+
+KSImageDragView::KSImageDragView(QWidget *parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_mirrorImageView = new QLabel(this);
+    m_mirrorImageView->setPixmap(KSImageNamed(QStringLiteral("mirroringIcon"), QSize(kMirrorIconSide, kMirrorIconSide)));
+    m_mirrorImageView->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Shown with the handles only: an icon on an unselected subject would
+    // promise a click that does nothing.
+    m_mirrorImageView->hide();
+    setFrame(QRectF());
+}
+
+void KSImageDragView::setFrame(const QRectF &frame)
+{
+    m_frame = frame;
+    setGeometry(KSEditGeometry::roundedEdges(frame).adjusted(-kIconOverhang, 0, 0, kIconOverhang));
+    placeMirrorIcon();
+}
+
+QRect KSImageDragView::displayFrame() const
+{
+    return QRect(kIconOverhang, 0, width() - kIconOverhang, height() - kIconOverhang);
+}
+
+void KSImageDragView::placeMirrorIcon()
+{
+    const QRect frame = displayFrame();
+    const int margin = int(KSEditGeometry::kDragMargin);
+    m_mirrorImageView->setGeometry(frame.left() + margin - kMirrorIconSide / 2,
+                                   frame.bottom() + 1 - margin - kMirrorIconSide / 2, kMirrorIconSide,
+                                   kMirrorIconSide);
+}
+
+void KSImageDragView::setImage(const QImage &image)
+{
+    m_picture.setImage(image);
+    update();
+}
+
+void KSImageDragView::setIsCanDrag(bool canDrag)
+{
+    m_isCanDrag = canDrag;
+    m_mirrorImageView->setVisible(canDrag);
+    update();
+}
+
+MouseDragLocation KSImageDragView::dragLocation(const QPointF &point) const
+{
+    return KSEditGeometry::dragLocation(point, m_frame.size());
+}
+
+void KSImageDragView::beginDragging(const QPointF &point)
+{
+    m_beginPoint = point;
+    m_beginFrame = m_frame;
+    m_pointLocation = dragLocation(point - m_frame.topLeft());
+    if (m_pointLocation == MouseDragLocation::bottomLeft) {
+        // The corner under the mirror icon: a click, never a drag.
+        m_beginPoint.reset();
+        m_beginFrame.reset();
+        m_isMirrorImage = !m_isMirrorImage;
+        QTimer::singleShot(kMirrorDelayMs, this, &KSImageDragView::flipMirrorImage);
+    }
+}
+
+void KSImageDragView::dragging(const QPointF &point)
+{
+    if (!m_beginPoint || !m_beginFrame)
+        return;
+    m_offsetX = point.x() - m_beginPoint->x();
+    m_offsetY = point.y() - m_beginPoint->y();
+    setFrame(KSEditGeometry::draggedFrame(m_pointLocation.value_or(MouseDragLocation::mouseNone), *m_beginFrame,
+                                          QPointF(m_offsetX, m_offsetY), m_frame.size()));
+}
+
+void KSImageDragView::endDragging()
+{
+    m_beginPoint.reset();
+    m_beginFrame.reset();
+}
+
+Qt::CursorShape KSImageDragView::dragCursor() const
+{
+    if (!m_beginPoint)
+        return Qt::ArrowCursor;
+    switch (m_pointLocation.value_or(MouseDragLocation::mouseNone)) {
+    case MouseDragLocation::topMiddle:
+    case MouseDragLocation::bottomMiddle:
+        return Qt::SizeVerCursor;
+    case MouseDragLocation::mouseNone:
+        return Qt::ArrowCursor;
+    default:
+        return Qt::SizeHorCursor;
+    }
+}
+
+void KSImageDragView::flipMirrorImage()
+{
+    setImage(KSImageExtension::flipImage(m_picture.image()));
+}
+
+void KSImageDragView::paintEvent(QPaintEvent *)
+{
+    const QRect frame = displayFrame();
+    if (frame.isEmpty())
+        return;
+    QPainter painter(this);
+    painter.translate(frame.topLeft());
+
+    const int margin = int(KSEditGeometry::kDragMargin);
+    const QRect pictureRect(margin, margin, frame.width() - 2 * margin, frame.height() - 2 * margin);
+    const qreal ratio = devicePixelRatioF();
+    QPixmap pixmap = m_picture.pixmap(QSize(int(std::lround(pictureRect.width() * ratio)),
+                                            int(std::lround(pictureRect.height() * ratio))));
+    if (!pixmap.isNull()) {
+        pixmap.setDevicePixelRatio(ratio);
+        painter.drawPixmap(pictureRect.topLeft(), pixmap);
+    }
+    if (!m_isCanDrag)
+        return;
+
+    m_rectArray = KSEditGeometry::handleRects(frame.size());
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(KSRGBHexColor(0x666666).toQColor(), 0.8);
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(pictureRect));
+    // White squares, outlined with the frame's pen so that they still read
+    // on a white background.
+    painter.setBrush(Qt::white);
+    for (const QRectF &handle : std::as_const(m_rectArray))
+        painter.drawRect(handle.adjusted(0.4, 0.4, -0.4, -0.4));
+}
