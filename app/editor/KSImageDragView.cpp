@@ -1,10 +1,10 @@
 #include "KSImageDragView.h"
 
 #include "KSColorConst.h"
+#include "KSFilppedImageView.h"
 #include "KSImageExtension.h"
 #include "KSImageNamed.h"
 
-#include <QLabel>
 #include <QPainter>
 #include <QTimer>
 #include <cmath>
@@ -22,9 +22,11 @@ constexpr int kMirrorDelayMs = 100;
 KSImageDragView::KSImageDragView(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_mirrorImageView = new QLabel(this);
-    m_mirrorImageView->setPixmap(KSImageNamed(QStringLiteral("mirroringIcon"), QSize(kMirrorIconSide, kMirrorIconSide)));
-    m_mirrorImageView->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Our own image view: a style sheet of the window cannot give it a
+    // background that would box the round icon in.
+    m_mirrorImageView = new KSFilppedImageView(this);
+    m_mirrorImageView->setImage(
+        KSImageNamed(QStringLiteral("mirroringIcon"), QSize(kMirrorIconSide, kMirrorIconSide)).toImage());
     // Shown with the handles only: an icon on an unselected subject would
     // promise a click that does nothing.
     m_mirrorImageView->hide();

@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <optional>
 
-class QLabel;
+class KSFilppedImageView;
 
 // The subject on a canvas: its picture inside a 3-point margin, and while
 // selected a thin frame, eight white handles and the mirror icon at the
@@ -38,13 +38,16 @@ public:
 
     // Toggled by each mirror click; image() is then the mirrored picture.
     bool isMirrorImage() const { return m_isMirrorImage; }
+    // Marks the picture as mirrored or not without flipping it: for a
+    // picture taken over from another drag view together with its state.
+    void setIsMirrorImage(bool mirrored) { m_isMirrorImage = mirrored; }
 
     // Selected: the frame, the handles and the mirror icon are shown, and a
     // press may begin a drag.
     bool isCanDrag() const { return m_isCanDrag; }
     void setIsCanDrag(bool canDrag);
 
-    QLabel *mirrorImageView() const { return m_mirrorImageView; }
+    KSFilppedImageView *mirrorImageView() const { return m_mirrorImageView; }
 
     // The drag under way: where the press was (parent coordinates), the
     // frame then, and the handle it grabbed. None outside a drag.
@@ -93,6 +96,6 @@ private:
     double m_offsetY = 0;
     bool m_isMirrorImage = false;
     bool m_isCanDrag = false;
-    QLabel *m_mirrorImageView = nullptr;
+    KSFilppedImageView *m_mirrorImageView = nullptr;
     QList<QRectF> m_rectArray;
 };

@@ -9,7 +9,6 @@
 #include "KSImageLoader.h"
 
 #include <QFile>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
