@@ -1,5 +1,6 @@
 #include "KSOutputRender.h"
 
+#include "KSEditGeometry.h"
 #include "KSImageExtension.h"
 #include "KSPhotoRenderTools.h"
 
@@ -47,14 +48,8 @@ QRectF KSOutputRender::outputRegion(const Request &request)
     const QSize canvas = canvasPixels(request.imageSize);
     if (canvas.isEmpty())
         return {};
-    if (!hasPreset(request))
-        return {QPointF(0, 0), QSizeF(canvas)};
-    // The largest rectangle of the preset's proportions, centred: the size
-    // frame the crop view shows over the canvas.
-    const QSizeF preset = request.backgroundSize;
-    const double r = std::min(canvas.width() / preset.width(), canvas.height() / preset.height());
-    return {(canvas.width() - r * preset.width()) / 2, (canvas.height() - r * preset.height()) / 2,
-            r * preset.width(), r * preset.height()};
+    // The size frame the crop view shows over the canvas.
+    return KSEditGeometry::maskFrame(QSizeF(canvas), request.backgroundSize);
 }
 
 QSize KSOutputRender::outputPixelSize(const Request &request)
