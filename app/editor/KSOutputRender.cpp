@@ -82,11 +82,12 @@ QImage KSOutputRender::renderOutputImage(const Request &request)
         ? request.subject
         : request.subject.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QRectF placement = target;
-    if (target.width() < picture.width() && target.height() < picture.height()) {
-        // Reduced: scale the subject on its own with area averaging, which
-        // keeps fine detail that a bilinear draw would alias away, and place
-        // it on whole pixels so that the draw is a plain copy. The scaled
-        // copy is smaller than the subject, so memory stays bounded.
+    if (target.width() < picture.width() + 0.5 && target.height() < picture.height() + 0.5) {
+        // Reduced or kept: scale the subject on its own with area averaging,
+        // which keeps fine detail that a bilinear draw would alias away, and
+        // place it on whole pixels so that the draw is a plain copy (at the
+        // subject's own size, its pixels unchanged). The scaled copy is no
+        // larger than the subject, so memory stays bounded.
         const QRectF rounded(QPointF(std::round(target.left()), std::round(target.top())),
                              QPointF(std::round(target.right()), std::round(target.bottom())));
         if (rounded.width() >= 1.0 && rounded.height() >= 1.0) {

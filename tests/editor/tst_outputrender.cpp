@@ -126,6 +126,9 @@ void TestOutputRender::subjectLandsWhereTheUserSeesIt_data()
     QTest::addColumn<QPoint>("whiteAt");
     const QRectF middle(50, 25, 100, 50);
     QTest::newRow("as placed") << middle << false << 0 << QPoint(51, 26) << QPoint(149, 74) << QPoint(49, 50);
+    // Placed on whole pixels, not blurred across a fraction of one.
+    QTest::newRow("about its own size at a fractional place")
+        << QRectF(50.3, 25.4, 100.2, 50.1) << false << 0 << QPoint(50, 25) << QPoint(149, 74) << QPoint(49, 24);
     QTest::newRow("mirrored") << middle << true << 0 << QPoint(149, 74) << QPoint(51, 26) << QPoint(150, 50);
     QTest::newRow("mirrored and reduced") << middle << true << 100 << QPoint(140, 50) << QPoint(60, 50) << QPoint(20, 50);
     QTest::newRow("dragged over the top-left corner: clipped")
