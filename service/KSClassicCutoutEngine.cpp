@@ -1,8 +1,9 @@
 #include "KSClassicCutoutEngine.h"
 
+#include "KSEdgeRefine.h"
+
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
-#include <opencv2/ximgproc/edge_filter.hpp>
 
 #include <algorithm>
 #include <array>
@@ -261,14 +262,9 @@ std::string KSClassicCutoutEngine::name() const
 
 cv::Mat KSClassicCutoutEngine::mask(const cv::Mat &input, KSCutoutType type, std::string *error)
 {
-    if (input.empty() || input.depth() != CV_8U || (input.channels() != 3 && input.channels() != 1)) {
-        if (error)
-            *error = "the engine needs an 8-bit colour picture";
+    const cv::Mat bgr = KSEdgeRefine::colourPicture(input, error);
+    if (bgr.empty())
         return {};
-    }
-    cv::Mat bgr = input;
-    if (input.channels() == 1)
-        cv::cvtColor(input, bgr, cv::COLOR_GRAY2BGR);
 
     const double scale = std::min(1.0, double(workSide) / std::max(bgr.cols, bgr.rows));
     cv::Mat small;
@@ -305,15 +301,5 @@ cv::Mat KSClassicCutoutEngine::mask(const cv::Mat &input, KSCutoutType type, std
     cv::Mat soft;
     subject.convertTo(soft, CV_32F, 1.0 / 255.0);
     cv::GaussianBlur(soft, soft, {3, 3}, 0);
-    cv::Mat alpha;
-    cv::resize(soft, alpha, bgr.size(), 0, 0, cv::INTER_LINEAR);
-    cv::Mat guide;
-    bgr.convertTo(guide, CV_32F, 1.0 / 255.0);
-    const int radius = std::max(2, int(std::lround(1.5 / scale)));
-    cv::Mat refined;
-    cv::ximgproc::guidedFilter(guide, alpha, refined, radius, 1e-3);
-
-    cv::Mat result;
-    refined.convertTo(result, CV_8U, 255.0);
-    return result;
+    return KSEdgeRefine::toPicture(bgr, soft, std::max(2, int(std::lround(1.5 / scale))), 1e-3);
 }

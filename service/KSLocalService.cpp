@@ -1,6 +1,8 @@
 #include "KSLocalService.h"
 
 #include "KSClassicCutoutEngine.h"
+#include "KSLearnedCutoutEngine.h"
+#include "KSLearnedModel.h"
 #include "KSObjectStorage.h"
 #include "KSServiceApi.h"
 #include "KSServiceLog.h"
@@ -12,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
@@ -36,6 +39,7 @@ struct KSLocalService::Private
     std::unique_ptr<KSObjectStorage> objects;
     std::unique_ptr<KSServiceApi> api;
     std::unique_ptr<httplib::Server> server;
+    std::shared_ptr<KSLearnedModel> model; // shared by every worker's engine
     KSTaskWorkerPool pool;
     KSTaskSignal taskSignal;
     std::thread listenThread;
@@ -57,7 +61,31 @@ struct KSLocalService::Private
         return false;
     }
     QString localTokenOfDataDir();
+    KSCutoutEngineFactory engineFactory();
 };
+
+KSCutoutEngineFactory KSLocalService::Private::engineFactory()
+{
+    if (options.engineFactory)
+        return options.engineFactory;
+    const auto classic = [] { return std::unique_ptr<KSCutoutEngine>(new KSClassicCutoutEngine); };
+    QString description = options.modelDescription;
+    if (description.isEmpty())
+        description = qEnvironmentVariable("CUTORA_MODEL");
+    if (description.isEmpty()) {
+        description = defaultModelDescription();
+        if (!QFileInfo::exists(description)) {
+            KSServiceLog::I(QStringLiteral("no learned model at %1 (scripts/install-model.sh puts one there): "
+                                           "the classical engine cuts out")
+                                .arg(description));
+            return classic;
+        }
+    }
+    if (description == QLatin1String("none"))
+        return classic;
+    model = std::make_shared<KSLearnedModel>(description);
+    return [shared = model] { return std::unique_ptr<KSCutoutEngine>(new KSLearnedCutoutEngine(shared)); };
+}
 
 // The local account keeps its token across starts, so a signed-in client
 // stays signed in; the file is readable by its owner only.
@@ -93,6 +121,12 @@ QString KSLocalService::defaultDataDir()
 {
     // Beside the application's other data, whatever the organisation name.
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Cutora/service");
+}
+
+QString KSLocalService::defaultModelDescription()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+           + QStringLiteral("/Cutora/models/isnet.json");
 }
 
 bool KSLocalService::start(const Options &options)
@@ -153,9 +187,7 @@ bool KSLocalService::start(const Options &options)
     const int workers = options.workers >= 0 ? options.workers : std::max(1, QThread::idealThreadCount() / 2);
     KSTaskRunner::Context runner{&d->store, d->objects.get(), &d->taskSignal, d->masksDir(), options.maxUploadBytes,
                                  options.maxPixels, api.nowMs};
-    const KSCutoutEngineFactory engines = options.engineFactory
-                                              ? options.engineFactory
-                                              : [] { return std::unique_ptr<KSCutoutEngine>(new KSClassicCutoutEngine); };
+    const KSCutoutEngineFactory engines = d->engineFactory();
     d->pool.start(workers, [runner, engines]() -> KSTaskWorkerPool::Job {
         auto taskRunner = std::make_shared<KSTaskRunner>(runner, engines());
         return [taskRunner](const QString &taskId) { taskRunner->run(taskId); };
@@ -208,6 +240,7 @@ void KSLocalService::stop()
             d->listenThread.join();
     }
     d->pool.stop();
+    d->model.reset();
     d->api.reset();
     d->server.reset();
     d->objects.reset();

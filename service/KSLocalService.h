@@ -32,7 +32,12 @@ public:
         // A poll of an unfinished task may wait this long for it to end, so
         // that the client hears of a quick task without another poll.
         int pollHoldMs = 1500;
-        KSCutoutEngineFactory engineFactory; // empty: the classical engine
+        // The JSON file describing a learned model. Empty: CUTORA_MODEL when
+        // set, else defaultModelDescription() when it exists, else the
+        // classical engine; "none": the classical engine. The model loads
+        // in the background while the service already answers.
+        QString modelDescription;
+        KSCutoutEngineFactory engineFactory; // set: used instead of the above
         std::function<QDateTime()> clock;    // empty: the current time (tests move it)
     };
 
@@ -65,6 +70,9 @@ public:
     // The data folder used when Options::dataDir is empty:
     // "~/.local/share/Cutora/service" (after XDG_DATA_HOME).
     [[nodiscard]] static QString defaultDataDir();
+    // Where the install script puts the learned model's description:
+    // "~/.local/share/Cutora/models/isnet.json" (after XDG_DATA_HOME).
+    [[nodiscard]] static QString defaultModelDescription();
 
 private:
     struct Private;

@@ -45,7 +45,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption workers(QStringLiteral("workers"),
                                      QStringLiteral("Tasks cut out at once (default: half the cores)."),
                                      QStringLiteral("count"), QStringLiteral("-1"));
-    parser.addOptions({address, port, data, account, token, workers});
+    const QCommandLineOption model(QStringLiteral("model"),
+                                   QStringLiteral("JSON file describing a learned model, or \"none\" for the "
+                                                  "classical engine (default: CUTORA_MODEL, else %1 when it exists).")
+                                       .arg(KSLocalService::defaultModelDescription()),
+                                   QStringLiteral("file"));
+    parser.addOptions({address, port, data, account, token, workers, model});
     parser.process(app);
 
     KSLocalService::Options options;
@@ -61,6 +66,7 @@ int main(int argc, char *argv[])
     options.dataDir = parser.value(data);
     options.accountEmail = parser.value(account);
     options.token = parser.value(token);
+    options.modelDescription = parser.value(model);
     const bool loopback = options.address.startsWith(QLatin1String("127.")) || options.address == QLatin1String("::1");
     if (!loopback)
         KSServiceLog::I(QStringLiteral("listening beyond this machine on %1: put TLS in front of it").arg(options.address));

@@ -1,0 +1,256 @@
+#include "KSLearnedCutoutEngine.h"
+#include "KSLearnedModel.h"
+#include "ServiceTestClient.h"
+#include "TinyOnnxModel.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <opencv2/imgproc.hpp>
+
+Q_DECLARE_METATYPE(cv::Mat)
+
+// The learned engine with tiny models written by the test: a known subject
+// is separated, the description is honoured, and every way a model can be
+// unusable ends in the classical engine with a reason.
+class TestLearnedCutoutEngine : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    // A red subject on a blue backdrop, with sensor noise.
+    struct Photo
+    {
+        cv::Mat bgr, truth;
+    };
+    static Photo photo(cv::Size size = {300, 200})
+    {
+        Photo p;
+        p.bgr = cv::Mat(size, CV_8UC3, cv::Scalar(200, 80, 30));
+        p.truth = cv::Mat::zeros(size, CV_8U);
+        cv::ellipse(p.truth, {size.width / 2, size.height / 2}, {size.width / 5, size.height / 3}, 0, 0, 360, 255, cv::FILLED);
+        p.bgr.setTo(cv::Scalar(30, 40, 210), p.truth);
+        cv::Mat noise(size, CV_16SC3);
+        cv::theRNG().state = 11;
+        cv::randn(noise, cv::Scalar::all(0), cv::Scalar::all(4));
+        cv::add(p.bgr, noise, p.bgr, cv::noArray(), CV_8UC3);
+        return p;
+    }
+
+    static double iou(const cv::Mat &mask, const cv::Mat &truth)
+    {
+        const cv::Mat a = mask >= 128, b = truth >= 128;
+        return double(cv::countNonZero(a & b)) / std::max(1, cv::countNonZero(a | b));
+    }
+
+    static QJsonObject description(const QString &file = QStringLiteral("tiny.onnx"))
+    {
+        return QJsonObject{
+            {QStringLiteral("name"), QStringLiteral("tiny-colour")},
+            {QStringLiteral("file"), file},
+            {QStringLiteral("input"),
+             QJsonObject{{QStringLiteral("name"), QStringLiteral("input")},
+                         {QStringLiteral("width"), 32},
+                         {QStringLiteral("height"), 32},
+                         {QStringLiteral("channels"), QStringLiteral("RGB")},
+                         {QStringLiteral("scale"), 1.0},
+                         {QStringLiteral("mean"), QJsonArray{0, 0, 0}},
+                         {QStringLiteral("std"), QJsonArray{255, 255, 255}}}},
+            {QStringLiteral("output"),
+             QJsonObject{{QStringLiteral("name"), QStringLiteral("output")},
+                         {QStringLiteral("min"), 0.0},
+                         {QStringLiteral("max"), 1.0}}}};
+    }
+
+    // Writes a description (and, unless told otherwise, the tiny model
+    // beside it) into a folder of its own; returns the description's path.
+    QString install(const QString &name, const QJsonObject &json, const QByteArray &model = TinyOnnxModel::colourModel(32, {8, 0, -8}, 0))
+    {
+        const QString folder = m_dir.filePath(name);
+        QDir().mkpath(folder);
+        if (!model.isNull())
+            TinyOnnxModel::write(folder + QStringLiteral("/tiny.onnx"), model);
+        const QString path = folder + QStringLiteral("/model.json");
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return {};
+        file.write(QJsonDocument(json).toJson());
+        return path;
+    }
+
+    static QJsonObject with(QJsonObject json, const QString &section, const QString &key, const QJsonValue &value)
+    {
+        QJsonObject inner = json.value(section).toObject();
+        if (value.isUndefined())
+            inner.remove(key);
+        else
+            inner.insert(key, value);
+        json.insert(section, inner);
+        return json;
+    }
+
+    // A probability map for the clean-up: 0 everywhere, shapes drawn at 1.
+    static cv::Mat probability() { return cv::Mat::zeros(200, 200, CV_32F); }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void separatesAKnownSubject_data()
+    {
+        QTest::addColumn<QString>("channels");
+        QTest::addColumn<bool>("subjectFound");
+        QTest::newRow("RGB as described: the red subject") << QStringLiteral("RGB") << true;
+        // The same weights read in the other order find the blue backdrop.
+        QTest::newRow("BGR: channels swapped, backdrop found instead") << QStringLiteral("BGR") << false;
+    }
+    void separatesAKnownSubject()
+    {
+        QFETCH(QString, channels);
+        QFETCH(bool, subjectFound);
+        auto model = std::make_shared<KSLearnedModel>(
+            install(channels, with(description(), QStringLiteral("input"), QStringLiteral("channels"), channels)));
+        QVERIFY2(model->waitUntilLoaded(), qPrintable(model->errorString()));
+        KSLearnedCutoutEngine engine(model);
+        const Photo p = photo();
+        std::string error;
+        const cv::Mat mask = engine.mask(p.bgr, KSCutoutType::object, &error);
+        QVERIFY2(!mask.empty(), error.c_str());
+        QCOMPARE(mask.type(), CV_8UC1);
+        QCOMPARE(mask.size(), p.bgr.size());
+        QCOMPARE(engine.name(), std::string("tiny-colour"));
+        if (subjectFound)
+            QVERIFY2(iou(mask, p.truth) > 0.9, QByteArray::number(iou(mask, p.truth)).constData());
+        else
+            QVERIFY(iou(mask, p.truth) < 0.1);
+    }
+
+    void unusableModelsFallBackToTheClassicalEngine_data()
+    {
+        QTest::addColumn<QJsonObject>("json");
+        QTest::addColumn<QByteArray>("model");
+        QTest::addColumn<QString>("reason");
+        const QByteArray tiny = TinyOnnxModel::colourModel(32, {8, 0, -8}, 0);
+        QTest::newRow("a field missing from the description")
+            << with(description(), QStringLiteral("output"), QStringLiteral("name"), QJsonValue::Undefined) << tiny
+            << QStringLiteral("\"output.name\" is missing");
+        QTest::newRow("a mean that is no list of three")
+            << with(description(), QStringLiteral("input"), QStringLiteral("mean"), 128) << tiny
+            << QStringLiteral("\"input.mean\" is not a list of three numbers");
+        QTest::newRow("the model file missing") << description() << QByteArray() << QStringLiteral("is missing");
+        QTest::newRow("a model that does not load") << description() << QByteArray(4096, 'x')
+                                                    << QStringLiteral("cannot be loaded");
+        // A truncated download: the first half of a real model.
+        QTest::newRow("a truncated model") << description() << tiny.left(tiny.size() / 2)
+                                           << QStringLiteral("cannot be loaded");
+        QTest::newRow("an output the model does not have")
+            << with(description(), QStringLiteral("output"), QStringLiteral("name"), QStringLiteral("mask")) << tiny
+            << QStringLiteral("has no output \"mask\"");
+    }
+    void unusableModelsFallBackToTheClassicalEngine()
+    {
+        QFETCH(QJsonObject, json);
+        QFETCH(QByteArray, model);
+        QFETCH(QString, reason);
+        auto learned = std::make_shared<KSLearnedModel>(install(QString::fromLatin1(QTest::currentDataTag()), json, model));
+        QVERIFY(!learned->waitUntilLoaded());
+        QVERIFY2(learned->errorString().contains(reason), qPrintable(learned->errorString()));
+
+        KSLearnedCutoutEngine engine(learned);
+        const Photo p = photo();
+        std::string error;
+        const cv::Mat mask = engine.mask(p.bgr, KSCutoutType::object, &error);
+        QCOMPARE(mask.size(), p.bgr.size());
+        QCOMPARE(engine.name(), std::string("classic-grabcut"));
+        QVERIFY(iou(mask, p.truth) > 0.9);
+    }
+
+    void cleanUpKeepsTheSubjectAndDropsBlobs_data()
+    {
+        QTest::addColumn<cv::Mat>("map");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QList<QPoint>>("kept");
+        QTest::addColumn<QList<QPoint>>("dropped");
+
+        cv::Mat ring = probability();
+        cv::circle(ring, {100, 100}, 60, 1.0, 25);
+        cv::circle(ring, {100, 100}, 6, 1.0, cv::FILLED); // a speck inside the hole
+        QTest::newRow("ring kept, speck in its hole dropped")
+            << ring << int(KSCutoutType::object) << QList<QPoint>{{40, 100}, {160, 100}} << QList<QPoint>{{100, 100}};
+
+        cv::Mat parts = probability();
+        cv::rectangle(parts, cv::Rect(20, 20, 80, 80), 1.0, cv::FILLED);
+        cv::rectangle(parts, cv::Rect(130, 130, 40, 40), 1.0, cv::FILLED); // a quarter of the first
+        cv::circle(parts, {170, 30}, 3, 1.0, cv::FILLED);                 // a blob of the backdrop
+        QTest::newRow("object: both parts kept, small blob dropped")
+            << parts << int(KSCutoutType::object) << QList<QPoint>{{60, 60}, {150, 150}} << QList<QPoint>{{170, 30}};
+
+        cv::Mat person = probability();
+        cv::rectangle(person, cv::Rect(60, 80, 80, 120), 1.0, cv::FILLED); // on the bottom edge
+        cv::circle(person, {100, 60}, 25, 1.0, cv::FILLED);               // the head, joined
+        cv::rectangle(person, cv::Rect(150, 10, 25, 25), 1.0, cv::FILLED); // a salient thing behind
+        // An arm held out, joined to the body by a faint wrist only; the
+        // space between arm and body must stay open.
+        cv::rectangle(person, cv::Rect(20, 90, 12, 60), 1.0, cv::FILLED);
+        cv::rectangle(person, cv::Rect(32, 140, 28, 4), 0.3, cv::FILLED);
+        QTest::newRow("person: figure and faintly joined arm kept, detached thing dropped")
+            << person << int(KSCutoutType::person) << QList<QPoint>{{100, 150}, {100, 40}, {25, 100}}
+            << QList<QPoint>{{160, 20}, {45, 110}};
+
+        cv::Mat group = probability();
+        cv::rectangle(group, cv::Rect(20, 80, 60, 120), 1.0, cv::FILLED);
+        cv::rectangle(group, cv::Rect(120, 100, 50, 100), 1.0, cv::FILLED);
+        QTest::newRow("person: a second person of similar size kept")
+            << group << int(KSCutoutType::person) << QList<QPoint>{{50, 150}, {145, 150}} << QList<QPoint>{{100, 50}};
+    }
+    void cleanUpKeepsTheSubjectAndDropsBlobs()
+    {
+        QFETCH(cv::Mat, map);
+        QFETCH(int, type);
+        QFETCH(QList<QPoint>, kept);
+        QFETCH(QList<QPoint>, dropped);
+        cv::Mat result = map.clone();
+        result.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(map, KSCutoutType(type)) == 0);
+        for (const QPoint &p : kept)
+            QVERIFY2(result.at<float>(p.y(), p.x()) == map.at<float>(p.y(), p.x()), qPrintable(QStringLiteral("kept %1,%2").arg(p.x()).arg(p.y())));
+        for (const QPoint &p : dropped)
+            QVERIFY2(result.at<float>(p.y(), p.x()) == 0.0f, qPrintable(QStringLiteral("dropped %1,%2").arg(p.x()).arg(p.y())));
+    }
+
+    void theServiceReportsTheEngineOfEachMask_data()
+    {
+        QTest::addColumn<bool>("usable");
+        QTest::addColumn<QString>("engine");
+        QTest::newRow("a usable model") << true << QStringLiteral("tiny-colour");
+        QTest::newRow("a broken model: the classical engine") << false << QStringLiteral("classic-grabcut");
+    }
+    void theServiceReportsTheEngineOfEachMask()
+    {
+        QFETCH(bool, usable);
+        QFETCH(QString, engine);
+        ServiceTestClient client;
+        KSLocalService::Options options = client.options(m_dir.filePath(QStringLiteral("service-") + engine));
+        options.modelDescription = install(QStringLiteral("service-model-") + engine, description(),
+                                           usable ? TinyOnnxModel::colourModel(32, {8, 0, -8}, 0) : QByteArray("broken"));
+        QVERIFY(client.service.start(options));
+        const QString token = client.service.localToken();
+
+        const Photo p = photo();
+        cv::Mat rgb;
+        cv::cvtColor(p.bgr, rgb, cv::COLOR_BGR2RGB);
+        QByteArray picture;
+        QBuffer buffer(&picture);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(rgb.data, rgb.cols, rgb.rows, int(rgb.step), QImage::Format_RGB888).save(&buffer, "PNG");
+
+        const QJsonObject task = client.waitForTask(token, client.createTask(token, picture, "object"));
+        QCOMPARE(task.value(QStringLiteral("status")).toInt(), 2);
+        QCOMPARE(task.value(QStringLiteral("engine")).toString(), engine);
+        client.service.stop();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLearnedCutoutEngine)
+#include "tst_learnedcutoutengine.moc"
