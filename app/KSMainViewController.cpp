@@ -6,8 +6,8 @@
 #include "KSColorConst.h"
 #include "KSColorView.h"
 #include "KSCommonUtils.h"
-#include "KSCutoutPreviewWindow.h"
 #include "KSDebugPrint.h"
+#include "KSEraserEditView.h"
 #include "KSEraseringView.h"
 #include "KSFeedbackWindow.h"
 #include "KSHomeView.h"
@@ -20,6 +20,8 @@
 #include "KSViewAttach.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QPointer>
 #include <QGridLayout>
 #include <QTimer>
 
@@ -112,12 +114,45 @@ void KSMainViewController::eraseringFinished(bool success, const std::optional<Q
 
 void KSMainViewController::showEditView(const QString &photoPath, const QString &cutoutPath, KSEraserType type)
 {
-    Q_UNUSED(type);
-    // The cut-out opens in a window of its own, which owns the file; the
-    // main window is ready for the next photo at once.
+    QPointer<KSMainViewController> self(this);
+    KSEraserEditView *editor = KSEraserEditView::showEditView(
+        this, photoPath, cutoutPath,
+        [self, type, cutoutPath](KSEditBackType backType, const std::optional<QString> &path) {
+            if (self)
+                self->editViewLeft(backType, path, type, cutoutPath);
+        });
+    if (editor)
+        return;
+    // No editor: the cut-out has nowhere to go, and an empty window would
+    // leave the user stranded.
+    QFile::remove(cutoutPath);
     if (KSHomeView *home = homeView())
         home->show();
-    KSCutoutPreviewWindow::showPreview(photoPath, cutoutPath, window());
+}
+
+void KSMainViewController::editViewLeft(KSEditBackType backType, const std::optional<QString> &path,
+                                        KSEraserType type, const QString &cutoutPath)
+{
+    // Gone before the next job can write a cut-out of the same photo under
+    // the same name.
+    QFile::remove(cutoutPath);
+    switch (backType) {
+    case KSEditBackType::goHome:
+        if (KSHomeView *home = homeView())
+            home->show();
+        break;
+    case KSEditBackType::selelectePhoto:
+        if (path && !path->isEmpty()) {
+            photoSelected(*path, type);
+            break;
+        }
+        // Without a photo there is no job to show: home rather than nothing.
+        if (KSHomeView *home = homeView())
+            home->show();
+        break;
+    case KSEditBackType::save:
+        break;
+    }
 }
 
 void KSMainViewController::showSettingView()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KSEditBackType.h"
 #include "KSEraserType.h"
 
 #include <QString>
@@ -12,7 +13,8 @@ class KSHomeView;
 // The main window's content: it shows one screen at a time and hands file
 // paths and the cut-out type from screen to screen. The home screen lives
 // as long as the controller and is only hidden and shown; the progress,
-// error and settings screens are made anew each time and remove themselves.
+// error, editor and settings screens are made anew each time and remove
+// themselves.
 class KSMainViewController : public QWidget
 {
     Q_OBJECT
@@ -45,8 +47,13 @@ public:
     // top of whatever is shown.
     void showSettingView();
 
-    // Where a finished cut-out goes.
+    // A finished cut-out opens in the editor beside its photograph; the
+    // editor owns the cut-out file from then on.
     void showEditView(const QString &photoPath, const QString &cutoutPath, KSEraserType type);
+    // The editor's report: home, or a new job of the same type for another
+    // photograph. Either way the cut-out file of that editor is deleted.
+    void editViewLeft(KSEditBackType backType, const std::optional<QString> &path, KSEraserType type,
+                      const QString &cutoutPath);
 
 signals:
     // The progress screen has ended: with the cut-out, or (false, empty)

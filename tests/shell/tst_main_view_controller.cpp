@@ -1,7 +1,6 @@
 #include "CommPassport.h"
-#include "KSCheckerboardView.h"
 #include "KSAppSetting.h"
-#include "KSCutoutPreviewWindow.h"
+#include "KSEraserEditView.h"
 #include "KSEraserErrorView.h"
 #include "KSEraseringView.h"
 #include "KSHomeTypeSelectedView.h"
@@ -51,17 +50,6 @@ void settle()
     }
 }
 
-template<typename T>
-QList<T *> visibleTopLevels()
-{
-    QList<T *> found;
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (auto *typed = qobject_cast<T *>(window); typed && typed->isVisible())
-            found.append(typed);
-    }
-    return found;
-}
-
 } // namespace
 
 // The screen flow of the main window: home -> progress -> error or result ->
@@ -79,13 +67,17 @@ private slots:
     void pickedPhotoRunsBehindProgressScreen();
     void backFromErrorScreenShowsHomeOnce();
     void retryFromErrorScreenRunsSamePhotoAgain();
-    void finishedCutoutOpensPreviewThatOwnsTheFile();
+    void finishedCutoutGoesOnWithItsPath();
+    void finishedCutoutOpensEditorBesidePhoto();
+    void leavingEditorDeletesItsCutout_data();
+    void leavingEditorDeletesItsCutout();
     void settingsNotificationLaysPanelOnTop_data();
     void settingsNotificationLaysPanelOnTop();
     void reportAfterControllerHasGoneIsDropped();
 
 private:
     void pickWithCard(KSEraserType type);
+    KSEraserEditView *finishInEditor(KSEraserType type, const QString &cutout);
 
     QTemporaryDir m_dir;
     QString m_photo;
@@ -198,28 +190,92 @@ void TestMainViewController::retryFromErrorScreenRunsSamePhotoAgain()
     QCOMPARE(finished.size(), 0);
 }
 
-void TestMainViewController::finishedCutoutOpensPreviewThatOwnsTheFile()
+void TestMainViewController::finishedCutoutGoesOnWithItsPath()
 {
+    QSignalSpy finished(m_controller.get(), &KSMainViewController::eraseringDidFinish);
     const QString cutout = m_dir.filePath(QStringLiteral("dog-cut.png"));
     QImage picture(8, 6, QImage::Format_ARGB32);
     picture.fill(Qt::transparent);
     QVERIFY(picture.save(cutout));
     pickWithCard(KSEraserType::object);
 
+    m_started.report(false, std::nullopt, 0.7);
     m_started.report(true, cutout, 1.0);
-    QTRY_COMPARE(visibleTopLevels<KSCutoutPreviewWindow>().size(), 1);
-    KSCutoutPreviewWindow *preview = visibleTopLevels<KSCutoutPreviewWindow>().first();
-    QCOMPARE(preview->cutoutPath(), cutout);
-    QVERIFY(m_controller->homeView()->isVisible());
-    QVERIFY(!m_controller->findChild<KSEraseringView *>());
-
-    // The file goes with the window that shows it.
-    QSignalSpy shown(preview, &KSCutoutPreviewWindow::imageShown);
-    QVERIFY(shown.wait());
-    QVERIFY(!preview->canvas()->image().isNull());
-    preview->close();
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().at(0).toBool(), true);
+    QCOMPARE(finished.first().at(1).toString(), cutout);
     settle();
+    QVERIFY(!m_controller->findChild<KSEraseringView *>());
+}
+
+KSEraserEditView *TestMainViewController::finishInEditor(KSEraserType type, const QString &cutout)
+{
+    QImage picture(8, 6, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    picture.setPixelColor(3, 3, Qt::red);
+    if (!picture.save(cutout))
+        return nullptr;
+    pickWithCard(type);
+    m_started.report(true, cutout, 1.0);
+    if (!QTest::qWaitFor([this] { return m_controller->findChild<KSEraserEditView *>() != nullptr; }, 5000))
+        return nullptr;
+    settle();
+    return m_controller->findChild<KSEraserEditView *>();
+}
+
+void TestMainViewController::finishedCutoutOpensEditorBesidePhoto()
+{
+    const QString cutout = m_dir.filePath(QStringLiteral("dog-cut.png"));
+    KSEraserEditView *editor = finishInEditor(KSEraserType::object, cutout);
+    QVERIFY(editor);
+
+    QVERIFY(editor->isVisible());
+    QCOMPARE(editor->geometry(), m_controller->rect());
+    QCOMPARE(editor->originalImagePath(), std::optional<QString>(m_photo));
+    QCOMPARE(editor->eraserImagePath(), std::optional<QString>(cutout));
+    QVERIFY(m_controller->homeView()->isHidden());
+    QVERIFY(QFile::exists(cutout));
+}
+
+void TestMainViewController::leavingEditorDeletesItsCutout_data()
+{
+    QTest::addColumn<KSEraserType>("type");
+    QTest::addColumn<bool>("loadAnother");
+
+    QTest::newRow("back to home") << KSEraserType::person << false;
+    QTest::newRow("another photo of a person runs a person job") << KSEraserType::person << true;
+    QTest::newRow("another photo of an object runs an object job") << KSEraserType::object << true;
+}
+
+void TestMainViewController::leavingEditorDeletesItsCutout()
+{
+    QFETCH(KSEraserType, type);
+    QFETCH(bool, loadAnother);
+
+    const QString cutout = m_dir.filePath(QStringLiteral("cat-cut.png"));
+    KSEraserEditView *editor = finishInEditor(type, cutout);
+    QVERIFY(editor);
+    const QString other = m_dir.filePath(QStringLiteral("cat.png"));
+    QVERIFY(QImage(8, 6, QImage::Format_RGB32).save(other));
+    KSAppSetting::setPhotoDialogRunner([other](QFileDialog &) { return QStringList{other}; });
+
+    QTest::mouseClick(loadAnother ? editor->reorderSelectedPhotoBtn() : editor->goHomeBtn(), Qt::LeftButton);
+    settle();
+
+    // The editor's cut-out goes at once, whichever way it was left.
     QVERIFY(!QFile::exists(cutout));
+    QVERIFY(!m_controller->findChild<KSEraserEditView *>());
+    if (!loadAnother) {
+        QVERIFY(m_controller->homeView()->isVisible());
+        QCOMPARE(m_started.jobs.size(), 1);
+        return;
+    }
+    QVERIFY(m_controller->homeView()->isHidden());
+    QCOMPARE(m_started.jobs.size(), 2);
+    QCOMPARE(m_started.jobs.last().filePath, other);
+    QCOMPARE(m_started.jobs.last().type, type);
+    auto *progress = m_controller->findChild<KSEraseringView *>();
+    QVERIFY(progress && progress->isVisible());
 }
 
 void TestMainViewController::settingsNotificationLaysPanelOnTop_data()
@@ -267,14 +323,17 @@ void TestMainViewController::reportAfterControllerHasGoneIsDropped()
     const QString cutout = m_dir.filePath(QStringLiteral("late-cut.png"));
     QVERIFY(QImage(4, 4, QImage::Format_ARGB32).save(cutout));
     pickWithCard(KSEraserType::person);
+    const QWidgetList windowsBefore = QApplication::topLevelWidgets();
 
     m_controller.reset();
     settle();
     // The job runs on and ends after its screen and the controller have gone.
+    m_started.report(false, std::nullopt, 0.5);
     m_started.report(true, cutout, 1.0);
     settle();
 
-    QVERIFY(visibleTopLevels<KSCutoutPreviewWindow>().isEmpty());
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY(windowsBefore.contains(window) || !window->isVisible());
 }
 
 QTEST_MAIN(TestMainViewController)

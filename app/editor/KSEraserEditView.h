@@ -1,0 +1,155 @@
+#pragma once
+
+#include "KSEditBackType.h"
+#include "KSOutputSaver.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class KSEraserEditView;
+}
+
+class KSColorView;
+class KSEditCanvasView;
+class KSEditChangeBackgroundView;
+class KSEditChangeSizeView;
+class KSEditImageShowView;
+class KSEditResultView;
+class KSEidtCutImageView;
+class KSFlippedView;
+class KSHoverButton;
+class QLabel;
+
+// The editor: the photograph beside its cut-out, the background colour and
+// size panels, the result canvas once a size is chosen, saving, and the two
+// ways out (home, or another photo) reported through backClosure.
+//
+// Modes, shown by the two tool buttons: compare (neither selected), colour
+// panel (changeBgBtn) and size panel (changeSizeBtn). The editor owns the
+// cut-out file and the subject file its crop view writes: going home deletes
+// both a second later; loading another photo leaves the cut-out to the
+// caller and deletes the subject file.
+class KSEraserEditView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using BackClosure = std::function<void(KSEditBackType type, const std::optional<QString> &path)>;
+
+    enum class Mode { compare, colourPanel, sizePanel };
+
+    // Widths of the layout.
+    static constexpr int kCompareViewWidth = 430;
+    static constexpr int kCompareViewHeight = 400;
+    static constexpr int kPanelCropViewWidth = 600;
+    static constexpr int kPanelCropViewHeight = 400;
+    static constexpr int kColourPanelWidth = 360;
+    static constexpr int kMinimumToolColumnWidth = 75;
+
+    explicit KSEraserEditView(QWidget *parent = nullptr);
+    ~KSEraserEditView() override;
+
+    // Covers `host` with a new editor for the photograph and its cut-out;
+    // `closure` hears how the user left it. nullptr when the editor cannot
+    // be built (nothing is shown then).
+    static KSEraserEditView *showEditView(QWidget *host, const QString &originalImagePath,
+                                          const QString &eraserImagePath, BackClosure closure = {});
+
+    BackClosure backClosure;
+
+    // The buttons' actions.
+    void actionForGoHome(KSHoverButton *sender = nullptr);
+    void actionForReorderSelectedBtn(KSHoverButton *sender = nullptr);
+    void actionForSavePhoto(KSHoverButton *sender = nullptr);
+    void actionForChnageBackground(KSHoverButton *sender = nullptr);
+    void actionForChangeSize(KSHoverButton *sender = nullptr);
+
+    Mode mode() const;
+    // A save is being written; the save button waits for it.
+    bool isSaving() const { return m_saving; }
+
+    std::optional<QString> originalImagePath() const { return m_originalImagePath; }
+    std::optional<QString> eraserImagePath() const { return m_eraserImagePath; }
+
+    // Made on first use.
+    KSEditImageShowView *originalImageEditView();
+    KSEidtCutImageView *cutImageEditView();
+    QLabel *wartMarkImageView();
+    // Present only while shown.
+    KSEditResultView *resultView() const;
+    // Loaded the first time the size panel opens, then kept.
+    KSEditChangeSizeView *letSizeSettingView() const { return m_letSizeSettingView; }
+    // The colour panel in the panel host, while it is open.
+    KSEditChangeBackgroundView *changeBackgroundView() const;
+
+    KSColorView *leftView() const;
+    KSColorView *bottomView() const;
+    KSHoverButton *reorderSelectedPhotoBtn() const;
+    KSHoverButton *goHomeBtn() const;
+    KSHoverButton *savePhotoBtn() const;
+    KSHoverButton *changeBgBtn() const;
+    KSHoverButton *changeSizeBtn() const;
+    KSFlippedView *editCenterView() const;
+    QWidget *leftSubSettingView() const;
+    QLabel *originalLabel() const;
+    QLabel *outputLabel() const;
+
+signals:
+    // A save has ended: the written file, or an empty path and the reason.
+    void saveDidFinish(const QString &path, const QString &error);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setupLook();
+    void setPanelHostWidth(int width);
+    void clearPanelHost(QWidget *keep = nullptr);
+    void showInPanelHost(QWidget *panel);
+
+    // The three layouts of the centre area and the steps between them.
+    void applyCompareLayout();
+    void applyPanelLayout();
+    void placeCentreViews();
+    void placeWatermark();
+    void runResultCanvasStep();
+    void handBackCropRect();
+    void releaseResultView();
+    // Whether the subject a canvas shows is mirrored: its drag view counts
+    // only its own mirror clicks, from the picture it was given.
+    static bool isMirrored(KSEditCanvasView *canvas, bool base);
+    void setLabelsVisible(bool visible);
+
+    // A tool button was pressed: opens its panel, or closes it when open.
+    void toggleTool(KSHoverButton *pressed, KSHoverButton *other, void (KSEraserEditView::*open)());
+    void openColourPanel();
+    void openSizePanel();
+    void closePanel();
+    KSEditChangeSizeView *sizePanel();
+
+    void saveFinished(const KSOutputSaver::Result &result);
+    void leave(KSEditBackType type, const std::optional<QString> &path);
+
+    std::unique_ptr<Ui::KSEraserEditView> m_ui;
+    KSEditImageShowView *m_originalImageEditView = nullptr;
+    KSEidtCutImageView *m_cutImageEditView = nullptr;
+    QLabel *m_wartMarkImageView = nullptr;
+    QPointer<KSEditResultView> m_resultView;
+    KSEditChangeSizeView *m_letSizeSettingView = nullptr;
+    bool m_sizePanelTried = false;
+    QPointer<KSEditChangeBackgroundView> m_changeBackgroundView;
+    std::optional<QString> m_originalImagePath;
+    std::optional<QString> m_eraserImagePath;
+    // Which layout the centre area shows; re-applied when it is resized.
+    bool m_panelLayout = false;
+    // The mirror state of the picture each canvas's drag view was given.
+    bool m_cropMirrorBase = false;
+    bool m_canvasMirrorBase = false;
+    bool m_saving = false;
+    bool m_left = false;
+};

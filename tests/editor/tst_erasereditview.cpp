@@ -1,0 +1,493 @@
+#include "CommPassport.h"
+#include "KSAppSetting.h"
+#include "KSColorConst.h"
+#include "KSEditChangeBackgroundView.h"
+#include "KSEditChangeSizeView.h"
+#include "KSEditGeometry.h"
+#include "KSEditImageShowView.h"
+#include "KSEditResultView.h"
+#include "KSEidtCutImageView.h"
+#include "KSEraserEditView.h"
+#include "KSFilppedImageView.h"
+#include "KSFlippedView.h"
+#include "KSHoverButton.h"
+#include "KSImageDragView.h"
+#include "KSSavePhotoSuccessView.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+#include <memory>
+
+namespace {
+
+using Mode = KSEraserEditView::Mode;
+
+struct BackReport
+{
+    KSEditBackType type;
+    std::optional<QString> path;
+};
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// A cut-out whose subject is a rectangle, red on its left half and blue on
+// its right half, so that a mirrored save can be told from a plain one.
+QImage cutoutPicture()
+{
+    QImage picture(240, 160, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    for (int y = 40; y < 120; ++y) {
+        for (int x = 60; x < 180; ++x)
+            picture.setPixelColor(x, y, x < 120 ? QColor(Qt::red) : QColor(Qt::blue));
+    }
+    return picture;
+}
+
+void press(KSHoverButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+} // namespace
+
+// The editor screen: its three modes, how the chosen colour and size reach
+// the canvases, saving through the overlay, and the two ways out with the
+// clean-up of the files it owns.
+class TestEraserEditView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void toolButtonsSwitchModes_data();
+    void toolButtonsSwitchModes();
+    void chosenColourReachesBothCanvases();
+    void chosenSizeShowsResultCanvasInCompareLayout_data();
+    void chosenSizeShowsResultCanvasInCompareLayout();
+    void subjectMovedOnEitherCanvasKeepsItsPlace();
+    void saveReportsThroughOverlay_data();
+    void saveReportsThroughOverlay();
+    void mirroredSubjectIsSavedMirrored();
+    void goingHomeDeletesTempFilesASecondLater_data();
+    void goingHomeDeletesTempFilesASecondLater();
+    void loadingAnotherPhotoReportsItsPath_data();
+    void loadingAnotherPhotoReportsItsPath();
+
+private:
+    void chooseSize(double width, double height);
+    QImage saveAndRead();
+
+    QTemporaryDir m_dir;
+    QString m_photo;
+    QString m_cutout;
+    QString m_outputDir;
+    std::unique_ptr<QWidget> m_host;
+    QPointer<KSEraserEditView> m_editor;
+    QList<BackReport> m_reports;
+};
+
+void TestEraserEditView::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_photo = m_dir.filePath(QStringLiteral("photo.jpg"));
+    QImage photo(240, 160, QImage::Format_RGB32);
+    photo.fill(Qt::darkGreen);
+    QVERIFY(photo.save(m_photo));
+    // The photo picker asks for sign-in first otherwise.
+    QVERIFY(CommPassport::signIn(QStringLiteral("token"), QStringLiteral("Ann"), QString()));
+}
+
+void TestEraserEditView::init()
+{
+    m_cutout = m_dir.filePath(QStringLiteral("beach.png"));
+    QVERIFY(cutoutPicture().save(m_cutout));
+    static int run = 0;
+    m_outputDir = m_dir.filePath(QStringLiteral("out-%1").arg(++run));
+    QVERIFY(QDir().mkpath(m_outputDir));
+    KSAppSetting::setOutputDirectory(m_outputDir);
+
+    m_reports.clear();
+    m_host = std::make_unique<QWidget>();
+    m_host->resize(1056, 500);
+    m_host->show();
+    m_editor = KSEraserEditView::showEditView(m_host.get(), m_photo, m_cutout,
+                                              [this](KSEditBackType type, const std::optional<QString> &path) {
+        m_reports.append({type, path});
+    });
+    QVERIFY(m_editor);
+    settle();
+    QVERIFY(m_editor->cutImageEditView()->imageSize().has_value());
+}
+
+void TestEraserEditView::cleanup()
+{
+    m_host.reset();
+    settle();
+    QThreadPool::globalInstance()->waitForDone();
+    KSAppSetting::setPhotoDialogRunner({});
+}
+
+void TestEraserEditView::chooseSize(double width, double height)
+{
+    press(m_editor->changeSizeBtn());
+    QVERIFY(m_editor->letSizeSettingView());
+    m_editor->letSizeSettingView()->returnClosure(width, height);
+    press(m_editor->changeSizeBtn());
+}
+
+QImage TestEraserEditView::saveAndRead()
+{
+    QSignalSpy finished(m_editor.data(), &KSEraserEditView::saveDidFinish);
+    press(m_editor->savePhotoBtn());
+    if (!finished.wait(10000))
+        return {};
+    return QImage(finished.first().at(0).toString());
+}
+
+void TestEraserEditView::toolButtonsSwitchModes_data()
+{
+    QTest::addColumn<QStringList>("presses");
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<KSChangeType>("changeType");
+    QTest::addColumn<bool>("colourPanelShown");
+    QTest::addColumn<bool>("sizePanelShown");
+
+    QTest::newRow("colour button opens the colour panel")
+        << QStringList{"bg"} << Mode::colourPanel << KSChangeType::background << true << false;
+    QTest::newRow("second press of the colour button returns to compare")
+        << QStringList{"bg", "bg"} << Mode::compare << KSChangeType::none << false << false;
+    QTest::newRow("size button opens the size panel")
+        << QStringList{"size"} << Mode::sizePanel << KSChangeType::size << false << true;
+    QTest::newRow("size panel replaces the colour panel")
+        << QStringList{"bg", "size"} << Mode::sizePanel << KSChangeType::size << false << true;
+    QTest::newRow("colour panel replaces the size panel")
+        << QStringList{"size", "bg"} << Mode::colourPanel << KSChangeType::background << true << false;
+    QTest::newRow("second press of the size button returns to compare")
+        << QStringList{"size", "size"} << Mode::compare << KSChangeType::none << false << false;
+}
+
+void TestEraserEditView::toolButtonsSwitchModes()
+{
+    QFETCH(QStringList, presses);
+    QFETCH(Mode, mode);
+    QFETCH(KSChangeType, changeType);
+    QFETCH(bool, colourPanelShown);
+    QFETCH(bool, sizePanelShown);
+
+    for (const QString &button : presses)
+        press(button == QLatin1String("bg") ? m_editor->changeBgBtn() : m_editor->changeSizeBtn());
+    settle();
+
+    QCOMPARE(m_editor->mode(), mode);
+    QCOMPARE(m_editor->changeBgBtn()->isSelected(), mode == Mode::colourPanel);
+    QCOMPARE(m_editor->changeSizeBtn()->isSelected(), mode == Mode::sizePanel);
+    KSEidtCutImageView *crop = m_editor->cutImageEditView();
+    QCOMPARE(crop->changeType(), changeType);
+    // The subject can be dragged in the size mode only.
+    QCOMPARE(crop->imageDragView()->isCanDrag(), mode == Mode::sizePanel);
+
+    const bool compare = mode == Mode::compare;
+    QCOMPARE(m_editor->originalImageEditView()->isVisible(), compare);
+    QCOMPARE(m_editor->originalLabel()->isVisible(), compare);
+    QCOMPARE(crop->isVisible(), true);
+    QCOMPARE(crop->size(), compare ? QSize(430, 400) : QSize(600, 400));
+
+    const int hostWidth = m_editor->leftSubSettingView()->width();
+    QCOMPARE(m_editor->changeBackgroundView() != nullptr && m_editor->changeBackgroundView()->isVisible(),
+             colourPanelShown);
+    QCOMPARE(m_editor->letSizeSettingView() != nullptr && m_editor->letSizeSettingView()->isVisible(), sizePanelShown);
+    if (colourPanelShown)
+        QCOMPARE(hostWidth, KSEraserEditView::kColourPanelWidth);
+    else if (sizePanelShown)
+        QCOMPARE(hostWidth, m_editor->letSizeSettingView()->calculativeWidth());
+    else
+        QCOMPARE(hostWidth, 0);
+}
+
+void TestEraserEditView::chosenColourReachesBothCanvases()
+{
+    chooseSize(800, 800);
+    QVERIFY(m_editor->resultView());
+
+    press(m_editor->changeBgBtn());
+    KSEditChangeBackgroundView *panel = m_editor->changeBackgroundView();
+    QVERIFY(panel);
+    // No colour yet: the transparent cell is marked.
+    QCOMPARE(panel->selectedIndex(), 0);
+    panel->chooseItemAtIndex(1);
+    QCOMPARE(m_editor->cutImageEditView()->changeBackgroundColor(), KSRGBHexColor(0xFF0000));
+    QVERIFY(m_editor->resultView());
+    QCOMPARE(m_editor->resultView()->changeBackgroundColor(), KSRGBHexColor(0xFF0000));
+
+    // A new panel marks the colour the subject has now.
+    press(m_editor->changeBgBtn());
+    press(m_editor->changeBgBtn());
+    QVERIFY(m_editor->changeBackgroundView() && m_editor->changeBackgroundView() != panel);
+    QCOMPARE(m_editor->changeBackgroundView()->selectedIndex(), 1);
+}
+
+void TestEraserEditView::chosenSizeShowsResultCanvasInCompareLayout_data()
+{
+    QTest::addColumn<QSizeF>("size");
+    QTest::addColumn<bool>("canvas");
+
+    QTest::newRow("a preset size puts the result canvas in the crop view's place") << QSizeF(295, 413) << true;
+    // The regular preset reports the source size.
+    QTest::newRow("the source size keeps the crop view") << QSizeF(0, 0) << false;
+}
+
+void TestEraserEditView::chosenSizeShowsResultCanvasInCompareLayout()
+{
+    QFETCH(QSizeF, size);
+    QFETCH(bool, canvas);
+
+    chooseSize(size.width(), size.height());
+    settle();
+    KSEidtCutImageView *crop = m_editor->cutImageEditView();
+    QCOMPARE(m_editor->mode(), Mode::compare);
+    QCOMPARE(crop->changeBackgroundSize(), size);
+    QCOMPARE(m_editor->resultView() != nullptr, canvas);
+    QCOMPARE(crop->isVisible(), !canvas);
+
+    QLabel *watermark = m_editor->wartMarkImageView();
+    QVERIFY(watermark->isVisible());
+    if (!canvas) {
+        QCOMPARE(watermark->geometry().center(), crop->geometry().center());
+        return;
+    }
+    KSEditResultView *result = m_editor->resultView();
+    QVERIFY(result->isVisible());
+    QCOMPARE(result->geometry(), crop->geometry());
+    // The preset's proportions fitted into the 240 x 160 cut-out.
+    QCOMPARE(result->imageSize().height(), 160.0);
+    QCOMPARE(result->imageSize().width(), 160.0 * 295 / 413);
+    QCOMPARE(watermark->geometry().center(), result->geometry().center());
+    // Above the canvas (children are kept in stacking order).
+    const QObjectList stack = m_editor->editCenterView()->children();
+    QVERIFY(stack.indexOf(watermark) > stack.indexOf(result));
+
+    // Opening the colour panel keeps the canvas, now over the wide crop view.
+    press(m_editor->changeBgBtn());
+    QVERIFY(m_editor->resultView());
+    QCOMPARE(m_editor->resultView()->geometry().size(), QSize(600, 400));
+}
+
+void TestEraserEditView::subjectMovedOnEitherCanvasKeepsItsPlace()
+{
+    KSEidtCutImageView *crop = m_editor->cutImageEditView();
+    const QRectF loaded = crop->eraserCropRect();
+    QCOMPARE(loaded, QRectF(60, 40, 120, 80));
+
+    // Drag the subject 30 points to the right in the size mode.
+    press(m_editor->changeSizeBtn());
+    m_editor->letSizeSettingView()->returnClosure(160, 160);
+    KSImageDragView *subject = crop->imageDragView();
+    const QPoint inside = (subject->frame().center() + crop->imageView()->pos()).toPoint();
+    QTest::mousePress(crop, Qt::LeftButton, {}, inside);
+    QTest::mouseMove(crop, inside + QPoint(15, 0));
+    QTest::mouseMove(crop, inside + QPoint(30, 0));
+    QTest::mouseRelease(crop, Qt::LeftButton, {}, inside + QPoint(30, 0));
+    const double sizeModeScale = crop->imageScale();
+    const QRectF moved = loaded.translated(30 / sizeModeScale, 0);
+
+    // Back to compare: the canvas shows the subject where it was dragged.
+    press(m_editor->changeSizeBtn());
+    KSEditResultView *result = m_editor->resultView();
+    QVERIFY(result);
+    const QPointF fittedOrigin((240 - 160) / 2.0, 0);
+    QVERIFY(qAbs(result->eraserCropRect().x() - (moved.x() - fittedOrigin.x())) < 1e-6);
+    QVERIFY(qAbs(result->eraserCropRect().width() - moved.width()) < 1e-6);
+
+    // Move it on the canvas (a first click selects it), then close and
+    // reopen the colour panel: the move survives the canvas being rebuilt.
+    KSImageDragView *onCanvas = result->imageDragView();
+    const QPoint canvasPoint = (onCanvas->frame().center() + result->imageView()->pos()).toPoint();
+    QTest::mouseClick(result, Qt::LeftButton, {}, canvasPoint);
+    QVERIFY(onCanvas->isCanDrag());
+    QTest::mousePress(result, Qt::LeftButton, {}, canvasPoint);
+    QTest::mouseMove(result, canvasPoint + QPoint(0, 10));
+    QTest::mouseMove(result, canvasPoint + QPoint(0, 20));
+    QTest::mouseRelease(result, Qt::LeftButton, {}, canvasPoint + QPoint(0, 20));
+    const QRectF canvasMoved = KSEditGeometry::subjectRect(onCanvas->frame(), result->imageScale());
+
+    press(m_editor->changeBgBtn());
+    press(m_editor->changeBgBtn());
+    QVERIFY(m_editor->resultView() && m_editor->resultView() != result);
+    QVERIFY(qAbs(m_editor->resultView()->eraserCropRect().y() - canvasMoved.y()) < 1e-6);
+
+    // And opening the size panel hands the place back to the crop view.
+    press(m_editor->changeSizeBtn());
+    QVERIFY(qAbs(crop->eraserCropRect().x() - moved.x()) < 1e-6);
+    QVERIFY(qAbs(crop->eraserCropRect().y() - (canvasMoved.y() + fittedOrigin.y())) < 1e-6);
+}
+
+void TestEraserEditView::saveReportsThroughOverlay_data()
+{
+    QTest::addColumn<bool>("folderWritable");
+    QTest::addColumn<QSizeF>("backgroundSize");
+    QTest::addColumn<QSize>("pictureSize");
+
+    QTest::newRow("no size: the crop view's canvas, as large as the cut-out")
+        << true << QSizeF(0, 0) << QSize(240, 160);
+    QTest::newRow("a size: the result canvas at the preset size") << true << QSizeF(800, 800) << QSize(800, 800);
+    QTest::newRow("an output folder that cannot be made reports the failure")
+        << false << QSizeF(0, 0) << QSize();
+}
+
+void TestEraserEditView::saveReportsThroughOverlay()
+{
+    QFETCH(bool, folderWritable);
+    QFETCH(QSizeF, backgroundSize);
+    QFETCH(QSize, pictureSize);
+
+    if (!folderWritable) {
+        // A folder below a plain file can never be made, even by root.
+        const QString file = m_dir.filePath(QStringLiteral("plain-file"));
+        QFile plain(file);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        KSAppSetting::setOutputDirectory(file + QStringLiteral("/out"));
+    }
+    if (!backgroundSize.isEmpty())
+        chooseSize(backgroundSize.width(), backgroundSize.height());
+
+    QSignalSpy finished(m_editor.data(), &KSEraserEditView::saveDidFinish);
+    press(m_editor->savePhotoBtn());
+    QVERIFY(finished.wait(10000));
+    const QString path = finished.first().at(0).toString();
+    settle();
+
+    // The overlay covers the editor's host; the editor stays either way.
+    QCOMPARE(m_editor->parentWidget(), m_host.get());
+    QCOMPARE(m_editor->mode(), Mode::compare);
+    const QList<KSSavePhotoSuccessView *> overlays = m_host->findChildren<KSSavePhotoSuccessView *>();
+    QCOMPARE(overlays.size(), 1);
+    QVERIFY(overlays.first()->isVisible());
+    QCOMPARE(overlays.first()->isErrorMode(), !folderWritable);
+    if (!folderWritable) {
+        QVERIFY(path.isEmpty());
+        QVERIFY(!finished.first().at(1).toString().isEmpty());
+        return;
+    }
+    // A transparent background is saved as PNG under the cut-out's name.
+    QCOMPARE(path, QDir(m_outputDir).filePath(QStringLiteral("beach.png")));
+    QCOMPARE(overlays.first()->filePath(), path);
+    QCOMPARE(QImage(path).size(), pictureSize);
+}
+
+void TestEraserEditView::mirroredSubjectIsSavedMirrored()
+{
+    // Mirror in the size mode, then see the subject on the result canvas.
+    press(m_editor->changeSizeBtn());
+    m_editor->letSizeSettingView()->returnClosure(240, 160);
+    KSImageDragView *subject = m_editor->cutImageEditView()->imageDragView();
+    subject->beginDragging(subject->frame().topLeft() + QPointF(3, subject->frame().height() - 3));
+    QVERIFY(subject->isMirrorImage());
+    QTest::qWait(200);
+    press(m_editor->changeSizeBtn());
+    QVERIFY(m_editor->resultView());
+
+    const QImage saved = saveAndRead();
+    QVERIFY(!saved.isNull());
+    QCOMPARE(saved.size(), QSize(240, 160));
+    // Blue now on the left of the subject, red on the right.
+    QCOMPARE(saved.pixelColor(80, 80), QColor(Qt::blue));
+    QCOMPARE(saved.pixelColor(160, 80), QColor(Qt::red));
+}
+
+void TestEraserEditView::goingHomeDeletesTempFilesASecondLater_data()
+{
+    QTest::addColumn<bool>("cutoutGoneBefore");
+    QTest::addColumn<bool>("cutoutReplacedAfter");
+
+    QTest::newRow("both files go") << false << false;
+    // The shell deletes the cut-out as soon as it hears goHome.
+    QTest::newRow("a missing cut-out does not stop the subject file") << true << false;
+    // The next cut-out of the same photo is written under the same name.
+    QTest::newRow("a cut-out written anew meanwhile is kept") << false << true;
+}
+
+void TestEraserEditView::goingHomeDeletesTempFilesASecondLater()
+{
+    QFETCH(bool, cutoutGoneBefore);
+    QFETCH(bool, cutoutReplacedAfter);
+
+    const QString subjectFile = m_editor->cutImageEditView()->tempCropImagePath().value_or(QString());
+    QVERIFY(QFile::exists(subjectFile));
+    if (cutoutGoneBefore)
+        QVERIFY(QFile::remove(m_cutout));
+
+    press(m_editor->goHomeBtn());
+    QCOMPARE(m_reports.size(), 1);
+    QCOMPARE(m_reports.first().type, KSEditBackType::goHome);
+    QVERIFY(!m_reports.first().path);
+    settle();
+    QVERIFY(!m_editor);
+
+    // Not at once: a second later.
+    QVERIFY(QFile::exists(subjectFile));
+    QCOMPARE(QFile::exists(m_cutout), !cutoutGoneBefore);
+    if (cutoutReplacedAfter) {
+        QTest::qWait(20);
+        QVERIFY(QFile::remove(m_cutout));
+        QVERIFY(cutoutPicture().save(m_cutout));
+    }
+
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(subjectFile), 5000);
+    QThreadPool::globalInstance()->waitForDone();
+    QCOMPARE(QFile::exists(m_cutout), cutoutReplacedAfter);
+}
+
+void TestEraserEditView::loadingAnotherPhotoReportsItsPath_data()
+{
+    QTest::addColumn<bool>("chosen");
+
+    QTest::newRow("a chosen photo ends the editor") << true;
+    QTest::newRow("a cancelled picker leaves the editor as it was") << false;
+}
+
+void TestEraserEditView::loadingAnotherPhotoReportsItsPath()
+{
+    QFETCH(bool, chosen);
+
+    const QString other = m_dir.filePath(QStringLiteral("other.png"));
+    QVERIFY(QImage(20, 20, QImage::Format_RGB32).save(other));
+    KSAppSetting::setPhotoDialogRunner([chosen, other](QFileDialog &) {
+        return chosen ? QStringList{other} : QStringList();
+    });
+    const QString subjectFile = m_editor->cutImageEditView()->tempCropImagePath().value_or(QString());
+
+    press(m_editor->reorderSelectedPhotoBtn());
+    settle();
+
+    if (!chosen) {
+        QVERIFY(m_reports.isEmpty());
+        QVERIFY(m_editor && m_editor->isVisible());
+        return;
+    }
+    QCOMPARE(m_reports.size(), 1);
+    QCOMPARE(m_reports.first().type, KSEditBackType::selelectePhoto);
+    QCOMPARE(m_reports.first().path, std::optional<QString>(other));
+    QVERIFY(!m_editor);
+    // The cut-out is for the caller to delete; the subject file is no one's.
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(subjectFile), 5000);
+    QVERIFY(QFile::exists(m_cutout));
+}
+
+QTEST_MAIN(TestEraserEditView)
+#include "tst_erasereditview.moc"
