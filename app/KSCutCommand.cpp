@@ -5,6 +5,7 @@
 #include "CommPassport.h"
 #include "KSEditChangeSizeView.h"
 #include "KSEraserManager.h"
+#include "KSEraserNetwork.h"
 #include "KSEraserType.h"
 #include "KSImageLoader.h"
 #include "KSOutputRender.h"
@@ -392,6 +393,10 @@ int KSCutCommand::run(const QStringList &arguments)
             continue;
         }
         written << out;
+        // Which engine made the mask, on standard error so that standard
+        // output stays one written path per photo.
+        if (const QString engine = KSEraserNetwork::lastMaskEngine(); !engine.isEmpty())
+            printErr(QStringLiteral("%1: mask by %2").arg(QFileInfo(photo).fileName(), engine));
         std::printf("%s\n", out.toLocal8Bit().constData());
         std::fflush(stdout);
     }

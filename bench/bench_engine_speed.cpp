@@ -1,45 +1,116 @@
-// Time the cut-out engine takes per photo, at the sizes the application
-// uploads (reduced to at most 2000 x 2000).
-//   bench_engine_speed [--runs N]
+// Time the cut-out engines take per photo at the sizes the application
+// uploads (reduced to at most 2000 x 2000): the classical engine and each
+// learned model, with the model loaded, median of several runs, wall clock
+// and CPU time (on a shared machine the wall clock also counts waiting for
+// the cores). The first task, which includes loading the model, is reported
+// on its own, as is the model's forward pass alone.
+//   bench_engine_speed [--runs N] [--model JSON]... [--threads N]
 #include "KSClassicCutoutEngine.h"
+#include "KSLearnedCutoutEngine.h"
+#include "KSLearnedModel.h"
+#include "KSLocalService.h"
 #include "KSQualitySet.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+
+namespace {
+struct Timing
+{
+    double wall = 0, cpu = 0;
+};
+
+template<typename Work>
+Timing timed(Work &&work)
+{
+    const std::clock_t cpu = std::clock();
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+            double(std::clock() - cpu) / CLOCKS_PER_SEC};
+}
+
+Timing median(std::vector<Timing> runs)
+{
+    std::sort(runs.begin(), runs.end(), [](const Timing &a, const Timing &b) { return a.wall < b.wall; });
+    return runs.empty() ? Timing() : runs[runs.size() / 2];
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
     int runs = 3;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    QStringList models;
+    for (int i = 1; i + 1 < argc; ++i) {
         if (!std::strcmp(argv[i], "--runs"))
-            runs = std::max(1, std::atoi(argv[i + 1]));
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--model"))
+            models << QString::fromLocal8Bit(argv[++i]);
+        else if (!std::strcmp(argv[i], "--threads"))
+            cv::setNumThreads(std::max(1, std::atoi(argv[++i])));
     }
-    KSClassicCutoutEngine engine;
-    std::printf("engine %s, median of %d runs, %d thread(s) available to OpenCV\n\n", engine.name().c_str(), runs,
+    if (models.isEmpty() && QFileInfo::exists(KSLocalService::defaultModelDescription()))
+        models << KSLocalService::defaultModelDescription();
+
+    std::printf("median of %d runs, %d thread(s) for OpenCV; seconds (cpu: all threads together)\n\n", runs,
                 cv::getNumThreads());
-    // CPU seconds too: on a shared machine the wall clock also counts waiting.
-    std::printf("%-12s %-8s %10s %10s %10s\n", "size", "type", "median s", "min s", "cpu s");
-    const cv::Size sizes[] = {{2000, 1500}, {1500, 2000}, {2000, 1333}, {1200, 800}, {800, 600}};
-    int index = 0;
-    for (const cv::Size size : sizes) {
-        for (const char *group : {"plain"}) {
-            const KSQualitySample sample = KSQualitySet::makeSample(index++, group, size, 99);
-            std::vector<double> seconds;
-            const std::clock_t cpuStart = std::clock();
-            for (int run = 0; run < runs; ++run) {
-                const auto start = std::chrono::steady_clock::now();
-                const cv::Mat mask = engine.mask(sample.bgr, sample.type, nullptr);
-                seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-            }
-            const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC / runs;
-            std::sort(seconds.begin(), seconds.end());
-            std::printf("%5dx%-6d %-8s %10.3f %10.3f %10.3f\n", size.width, size.height,
-                        KSCutoutTypeRawValue(sample.type).toStdString().c_str(), seconds[seconds.size() / 2], seconds.front(),
-                        cpu);
+    const cv::Size sizes[] = {{2000, 1500}, {1500, 2000}, {2000, 1333}, {1200, 800}};
+    std::vector<KSQualitySample> photos;
+    for (const cv::Size size : sizes)
+        photos.push_back(KSQualitySet::makeSample(int(photos.size()), "busy", size, 99));
+
+    struct Candidate
+    {
+        std::unique_ptr<KSCutoutEngine> engine;
+        std::shared_ptr<KSLearnedModel> model;
+    };
+    std::vector<Candidate> candidates;
+    candidates.push_back({std::make_unique<KSClassicCutoutEngine>(), nullptr});
+    for (const QString &description : models) {
+        Candidate c;
+        // The first task: loading the model, then one photo.
+        const Timing first = timed([&] {
+            c.model = std::make_shared<KSLearnedModel>(description);
+            c.engine = std::make_unique<KSLearnedCutoutEngine>(c.model);
+            (void)c.engine->mask(photos.front().bgr, photos.front().type, nullptr);
+        });
+        if (c.model->state() != KSLearnedModel::State::ready) {
+            std::fprintf(stderr, "%s\n", qPrintable(c.model->errorString()));
+            return 1;
         }
+        std::printf("%-16s first task with the model load: wall %.2f, cpu %.2f (load alone %.2f)\n",
+                    c.model->name().toStdString().c_str(), first.wall, first.cpu, c.model->loadSeconds());
+        candidates.push_back(std::move(c));
+    }
+
+    std::printf("\n%-16s %-11s %10s %10s %14s %14s\n", "engine", "size", "wall", "cpu", "forward wall", "forward cpu");
+    for (Candidate &c : candidates) {
+        std::vector<Timing> all;
+        for (const KSQualitySample &photo : photos) {
+            std::vector<Timing> whole, forward;
+            for (int run = 0; run < runs; ++run) {
+                whole.push_back(timed([&] { (void)c.engine->mask(photo.bgr, photo.type, nullptr); }));
+                if (c.model)
+                    forward.push_back(timed([&] { (void)c.model->predict(photo.bgr, nullptr); }));
+            }
+            const Timing m = median(whole), f = median(forward);
+            all.push_back(m);
+            std::printf("%-16s %5dx%-5d %10.2f %10.2f", c.engine->name().c_str(), photo.bgr.cols, photo.bgr.rows, m.wall,
+                        m.cpu);
+            if (c.model)
+                std::printf(" %14.2f %14.2f", f.wall, f.cpu);
+            std::printf("\n");
+        }
+        const Timing typical = median(all);
+        std::printf("%-16s median per photo: wall %.2f, cpu %.2f%s\n\n", c.engine->name().c_str(), typical.wall,
+                    typical.cpu,
+                    c.model ? (typical.wall <= 2.5 ? "  (goal <= 2.5 s on 2 cores: met)" : "  (goal <= 2.5 s on 2 cores: NOT met)")
+                            : "");
     }
     return 0;
 }

@@ -169,6 +169,15 @@ QVariant masked(const QVariant &value)
     return value;
 }
 
+QMutex lastEngineMutex;
+QString lastEngine;
+
+void setLastMaskEngine(const QString &engine)
+{
+    QMutexLocker lock(&lastEngineMutex);
+    lastEngine = engine;
+}
+
 void failTask(const KSEraserNetwork::TaskReport &report)
 {
     if (report)
@@ -246,6 +255,7 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent,
             failTask(report);
             return;
         }
+        setLastMaskEngine(textAt(*data, QStringLiteral("engine")).value_or(QString()));
         CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString());
         downloadMask(url, report);
         return;
@@ -259,6 +269,12 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent,
 }
 
 } // namespace
+
+QString KSEraserNetwork::lastMaskEngine()
+{
+    QMutexLocker lock(&lastEngineMutex);
+    return lastEngine;
+}
 
 KSEraserNetwork *KSEraserNetwork::shared()
 {

@@ -95,6 +95,9 @@ public:
     [[nodiscard]] static QString describe(const QVariant &reply);
     // A fresh object key under the prefix.
     [[nodiscard]] static QString newObjectKey(const QString &prefix);
+    // The engine the service named (data.engine) for the last task that
+    // ended with a mask; empty when it named none.
+    [[nodiscard]] static QString lastMaskEngine();
 
     std::shared_ptr<OSSClient> ossClient;
     OSSPutObjectRequest ossPut;
