@@ -23,7 +23,6 @@ private slots:
 
     void updateWindowTellsWhatTheCheckFound_data();
     void updateWindowTellsWhatTheCheckFound();
-    void laterAnswerReplacesOpenUpdateWindow();
     void feedbackIsCheckedThenCopied_data();
     void feedbackIsCheckedThenCopied();
 };
@@ -70,18 +69,6 @@ void TestUpdateFeedbackWindows::updateWindowTellsWhatTheCheckFound()
     for (const QString &mention : mentions)
         QVERIFY2(message.contains(mention), qPrintable(message));
     QVERIFY(window->findChild<KSHoverButton *>(button));
-}
-
-void TestUpdateFeedbackWindows::laterAnswerReplacesOpenUpdateWindow()
-{
-    CommUpdateResult result;
-    result.runningVersion = QStringLiteral("1.2.0");
-    QPointer<KSUpdateWindow> first = KSUpdateWindow::showResult(result);
-    QPointer<KSUpdateWindow> second = KSUpdateWindow::showResult(result);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-    QVERIFY(!first);
-    QVERIFY(second && second->isVisible());
 }
 
 void TestUpdateFeedbackWindows::feedbackIsCheckedThenCopied_data()
