@@ -81,8 +81,7 @@ void styleToolButton(KSHoverButton *button, const QString &title, const char *no
 
 // What a save writes, read from the canvas that shows the subject: its
 // canvas in pixels, the subject's place on it, colour and mirror state.
-KSOutputRender::Request saveRequest(KSEditCanvasView *canvas, const QSizeF &imageSize, const QSizeF &backgroundSize,
-                                    bool mirrored)
+KSOutputRender::Request saveRequest(KSEditCanvasView *canvas, const QSizeF &imageSize, const QSizeF &backgroundSize)
 {
     KSOutputRender::Request request;
     request.imageSize = imageSize;
@@ -90,7 +89,7 @@ KSOutputRender::Request saveRequest(KSEditCanvasView *canvas, const QSizeF &imag
     request.backgroundColor = canvas->changeBackgroundColor();
     request.backgroundSize = backgroundSize;
     request.maxSide = KSAppSetting::outputSize();
-    request.isMirrorImage = mirrored;
+    request.isMirrorImage = canvas->imageDragView()->isMirrorImage();
     return request;
 }
 
@@ -102,6 +101,15 @@ void keepSubjectPlace(KSEditCanvasView *canvas)
 {
     if (canvas->imageScale() > 0)
         canvas->setEraserCropRect(KSEditGeometry::subjectRect(canvas->imageDragView()->frame(), canvas->imageScale()));
+}
+
+// The subject's picture as one canvas shows it, mirror state included.
+void copySubjectPicture(KSEditCanvasView *from, KSEditCanvasView *to)
+{
+    KSImageDragView *source = from->imageDragView();
+    KSImageDragView *target = to->imageDragView();
+    target->setImage(source->image());
+    target->setIsMirrorImage(source->isMirrorImage());
 }
 
 void relayout(KSEditCanvasView *canvas)
@@ -353,8 +361,7 @@ void KSEraserEditView::runResultCanvasStep()
     canvas->setObjectName(QStringLiteral("resultView"));
     canvas->installEventFilter(this);
     canvas->setChangeBackgroundColor(crop->changeBackgroundColor());
-    canvas->imageDragView()->setImage(crop->imageDragView()->image());
-    m_canvasMirrorBase = isMirrored(crop, m_cropMirrorBase);
+    copySubjectPicture(crop, canvas);
     canvas->setEraserCropRect(
         KSEditGeometry::resultCanvasCropRect(crop->imageDragView()->frame(), scale, fitted.topLeft()));
     canvas->setImageSize(fitted.size());
@@ -365,11 +372,6 @@ void KSEraserEditView::runResultCanvasStep()
 
     crop->hide();
     placeWatermark();
-}
-
-bool KSEraserEditView::isMirrored(KSEditCanvasView *canvas, bool base)
-{
-    return base != canvas->imageDragView()->isMirrorImage();
 }
 
 void KSEraserEditView::handBackCropRect()
@@ -383,11 +385,7 @@ void KSEraserEditView::handBackCropRect()
                                                              m_resultView->imageScale(), m_resultView->imageSize(),
                                                              *cutSize));
     // A mirror made on the canvas goes back with the subject.
-    const bool canvasMirrored = isMirrored(m_resultView, m_canvasMirrorBase);
-    if (canvasMirrored != isMirrored(crop, m_cropMirrorBase)) {
-        crop->imageDragView()->setImage(m_resultView->imageDragView()->image());
-        m_cropMirrorBase = canvasMirrored != crop->imageDragView()->isMirrorImage();
-    }
+    copySubjectPicture(m_resultView, crop);
     crop->updateCanvasLayout();
 }
 
@@ -539,10 +537,8 @@ void KSEraserEditView::actionForSavePhoto(KSHoverButton *)
     const QString subjectPath = crop->tempCropImagePath().value_or(QString());
     const QString baseName = QFileInfo(crop->imagePath().value_or(QString())).completeBaseName();
     const KSOutputRender::Request request =
-        m_resultView ? saveRequest(m_resultView, m_resultView->imageSize(), crop->changeBackgroundSize(),
-                                   isMirrored(m_resultView, m_canvasMirrorBase))
-                     : saveRequest(crop, crop->imageSize().value_or(QSizeF()), crop->changeBackgroundSize(),
-                                   isMirrored(crop, m_cropMirrorBase));
+        m_resultView ? saveRequest(m_resultView, m_resultView->imageSize(), crop->changeBackgroundSize())
+                     : saveRequest(crop, crop->imageSize().value_or(QSizeF()), crop->changeBackgroundSize());
 
     // The file is written off the GUI thread; the ways out wait for it, since
     // leaving deletes the subject file it is read from.

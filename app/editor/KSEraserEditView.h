@@ -15,7 +15,6 @@ class KSEraserEditView;
 }
 
 class KSColorView;
-class KSEditCanvasView;
 class KSEditChangeBackgroundView;
 class KSEditChangeSizeView;
 class KSEditImageShowView;
@@ -120,9 +119,6 @@ private:
     void runResultCanvasStep();
     void handBackCropRect();
     void releaseResultView();
-    // Whether the subject a canvas shows is mirrored: its drag view counts
-    // only its own mirror clicks, from the picture it was given.
-    static bool isMirrored(KSEditCanvasView *canvas, bool base);
     void setLabelsVisible(bool visible);
 
     // A tool button was pressed: opens its panel, or closes it when open.
@@ -147,9 +143,6 @@ private:
     std::optional<QString> m_eraserImagePath;
     // Which layout the centre area shows; re-applied when it is resized.
     bool m_panelLayout = false;
-    // The mirror state of the picture each canvas's drag view was given.
-    bool m_cropMirrorBase = false;
-    bool m_canvasMirrorBase = false;
     bool m_saving = false;
     bool m_left = false;
 };

@@ -83,6 +83,7 @@ private slots:
     void subjectMovedOnEitherCanvasKeepsItsPlace();
     void saveReportsThroughOverlay_data();
     void saveReportsThroughOverlay();
+    void mirroredSubjectIsSavedMirrored_data();
     void mirroredSubjectIsSavedMirrored();
     void goingHomeDeletesTempFilesASecondLater_data();
     void goingHomeDeletesTempFilesASecondLater();
@@ -390,17 +391,38 @@ void TestEraserEditView::saveReportsThroughOverlay()
     QCOMPARE(QImage(path).size(), pictureSize);
 }
 
+void TestEraserEditView::mirroredSubjectIsSavedMirrored_data()
+{
+    QTest::addColumn<bool>("onResultCanvas");
+
+    QTest::newRow("mirrored on the crop view, saved from the result canvas") << false;
+    QTest::newRow("mirrored on the result canvas, saved from the crop view") << true;
+}
+
 void TestEraserEditView::mirroredSubjectIsSavedMirrored()
 {
-    // Mirror in the size mode, then see the subject on the result canvas.
+    QFETCH(bool, onResultCanvas);
+
+    const auto mirror = [](KSImageDragView *subject) {
+        subject->beginDragging(subject->frame().topLeft() + QPointF(3, subject->frame().height() - 3));
+        QVERIFY(subject->isMirrorImage());
+        // The picture flips a moment after the click.
+        QTest::qWait(200);
+    };
     press(m_editor->changeSizeBtn());
     m_editor->letSizeSettingView()->returnClosure(240, 160);
-    KSImageDragView *subject = m_editor->cutImageEditView()->imageDragView();
-    subject->beginDragging(subject->frame().topLeft() + QPointF(3, subject->frame().height() - 3));
-    QVERIFY(subject->isMirrorImage());
-    QTest::qWait(200);
+    if (!onResultCanvas)
+        mirror(m_editor->cutImageEditView()->imageDragView());
     press(m_editor->changeSizeBtn());
     QVERIFY(m_editor->resultView());
+    if (onResultCanvas) {
+        mirror(m_editor->resultView()->imageDragView());
+        // Back to the crop view, and to the source size: no result canvas.
+        press(m_editor->changeSizeBtn());
+        m_editor->letSizeSettingView()->returnClosure(0, 0);
+        press(m_editor->changeSizeBtn());
+        QVERIFY(!m_editor->resultView());
+    }
 
     const QImage saved = saveAndRead();
     QVERIFY(!saved.isNull());
