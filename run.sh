@@ -4,6 +4,8 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 cd "$here"
 ./scripts/install-deps.sh
+# Let ccache share compiled objects between clones of the tree.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 [ -x scripts/install-model.sh ] && ./scripts/install-model.sh || true
 
 build=build/release
