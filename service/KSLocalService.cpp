@@ -72,17 +72,20 @@ KSCutoutEngineFactory KSLocalService::Private::engineFactory()
     QString description = options.modelDescription;
     if (description.isEmpty())
         description = qEnvironmentVariable("CUTORA_MODEL");
+    // The installed model is opt-in: on the scored set it loses to the
+    // classical engine on plain backdrops (flat, light subjects larger than
+    // its receptive field come out as outlines), so it runs only when asked.
     if (description.isEmpty()) {
-        description = defaultModelDescription();
-        if (!QFileInfo::exists(description)) {
-            KSServiceLog::I(QStringLiteral("no learned model at %1 (scripts/install-model.sh puts one there): "
-                                           "the classical engine cuts out")
-                                .arg(description));
-            return classic;
-        }
+        if (QFileInfo::exists(defaultModelDescription()))
+            KSServiceLog::I(QStringLiteral("the classical engine cuts out; CUTORA_MODEL=installed uses the learned "
+                                           "model at %1")
+                                .arg(defaultModelDescription()));
+        return classic;
     }
     if (description == QLatin1String("none"))
         return classic;
+    if (description == QLatin1String("installed"))
+        description = defaultModelDescription();
     model = std::make_shared<KSLearnedModel>(description);
     return [shared = model] { return std::unique_ptr<KSCutoutEngine>(new KSLearnedCutoutEngine(shared)); };
 }

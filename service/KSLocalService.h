@@ -33,9 +33,9 @@ public:
         // that the client hears of a quick task without another poll.
         int pollHoldMs = 1500;
         // The JSON file describing a learned model. Empty: CUTORA_MODEL when
-        // set, else defaultModelDescription() when it exists, else the
-        // classical engine; "none": the classical engine. The model loads
-        // in the background while the service already answers.
+        // set, else the classical engine; "none": the classical engine;
+        // "installed": defaultModelDescription(). The model loads in the
+        // background while the service already answers.
         QString modelDescription;
         KSCutoutEngineFactory engineFactory; // set: used instead of the above
         std::function<QDateTime()> clock;    // empty: the current time (tests move it)

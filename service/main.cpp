@@ -46,8 +46,9 @@ int main(int argc, char *argv[])
                                      QStringLiteral("Tasks cut out at once (default: half the cores)."),
                                      QStringLiteral("count"), QStringLiteral("-1"));
     const QCommandLineOption model(QStringLiteral("model"),
-                                   QStringLiteral("JSON file describing a learned model, or \"none\" for the "
-                                                  "classical engine (default: CUTORA_MODEL, else %1 when it exists).")
+                                   QStringLiteral("JSON file describing a learned model, \"installed\" for %1, or "
+                                                  "\"none\" for the classical engine (default: CUTORA_MODEL, else "
+                                                  "the classical engine).")
                                        .arg(KSLocalService::defaultModelDescription()),
                                    QStringLiteral("file"));
     parser.addOptions({address, port, data, account, token, workers, model});

@@ -3,6 +3,9 @@
 #include "ServiceTestClient.h"
 #include "TinyOnnxModel.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTest>
@@ -221,19 +224,37 @@ private slots:
 
     void theServiceReportsTheEngineOfEachMask_data()
     {
+        QTest::addColumn<QString>("choice"); // "file", or what the option says
         QTest::addColumn<bool>("usable");
         QTest::addColumn<QString>("engine");
-        QTest::newRow("a usable model") << true << QStringLiteral("tiny-colour");
-        QTest::newRow("a broken model: the classical engine") << false << QStringLiteral("classic-grabcut");
+        QTest::newRow("a usable model") << QStringLiteral("file") << true << QStringLiteral("tiny-colour");
+        QTest::newRow("a broken model: the classical engine")
+            << QStringLiteral("file") << false << QStringLiteral("classic-grabcut");
+        QTest::newRow("the installed model unasked: the classical engine")
+            << QString() << true << QStringLiteral("classic-grabcut");
+        QTest::newRow("the installed model asked for") << QStringLiteral("installed") << true
+                                                       << QStringLiteral("tiny-colour");
     }
     void theServiceReportsTheEngineOfEachMask()
     {
+        QFETCH(QString, choice);
         QFETCH(bool, usable);
         QFETCH(QString, engine);
+        qunsetenv("CUTORA_MODEL");
+        const QByteArray model = usable ? TinyOnnxModel::colourModel(32, {8, 0, -8}, 0) : QByteArray("broken");
+        // A model at the installed place, where the install script puts it.
+        const QString installed = KSLocalService::defaultModelDescription();
+        QVERIFY(QDir().mkpath(QFileInfo(installed).absolutePath()));
+        QFile::remove(installed);
+        QVERIFY(QFile::copy(install(QStringLiteral("installed-") + QString::number(usable), description(), model),
+                            installed));
+        TinyOnnxModel::write(QFileInfo(installed).absolutePath() + QStringLiteral("/tiny.onnx"), model);
+
         ServiceTestClient client;
-        KSLocalService::Options options = client.options(m_dir.filePath(QStringLiteral("service-") + engine));
-        options.modelDescription = install(QStringLiteral("service-model-") + engine, description(),
-                                           usable ? TinyOnnxModel::colourModel(32, {8, 0, -8}, 0) : QByteArray("broken"));
+        KSLocalService::Options options = client.options(m_dir.filePath(QStringLiteral("service-") + QTest::currentDataTag()));
+        options.modelDescription = choice == QLatin1String("file")
+                                       ? install(QStringLiteral("service-model-") + engine, description(), model)
+                                       : choice;
         QVERIFY(client.service.start(options));
         const QString token = client.service.localToken();
 
