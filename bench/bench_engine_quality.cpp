@@ -2,13 +2,17 @@
 // absolute alpha error, SAD and boundary F per photo, by group and overall,
 // for the classical engine and each learned model, next to the goals.
 //   bench_engine_quality [--artwork DIR] [--per-group N] [--count N] [--seed S]
-//                        [--model JSON]... [--no-classic] [--write DIR]
+//                        [--model JSON]... [--no-classic] [--hybrid-only] [--write DIR]
 // --artwork: the folder scripts/fetch-artwork.sh prints (default: its cache);
 //   without it only the procedural renders are scored.
 // --model: a learned model's description, repeatable (default: the installed one).
+// --hybrid-only: of each model, only the hybrid engine (the model on busy
+//   backdrops, the classical engine on plain ones); per photo it shows the
+//   engine that made the mask.
 // --write: saves each photo, its true alpha and every engine's mask.
 #include "KSArtworkSet.h"
 #include "KSClassicCutoutEngine.h"
+#include "KSHybridCutoutEngine.h"
 #include "KSLearnedCutoutEngine.h"
 #include "KSLearnedModel.h"
 #include "KSLocalService.h"
@@ -93,11 +97,13 @@ int main(int argc, char *argv[])
     QString artwork = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
                       + QStringLiteral("/Cutora/artwork");
     QStringList models;
-    bool classic = true;
+    bool classic = true, hybridOnly = false;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (!std::strcmp(argv[i], "--no-classic"))
             classic = false;
+        else if (!std::strcmp(argv[i], "--hybrid-only"))
+            hybridOnly = true;
         else if (hasValue && !std::strcmp(argv[i], "--count"))
             count = std::max(0, std::atoi(argv[++i]));
         else if (hasValue && !std::strcmp(argv[i], "--per-group"))
@@ -123,7 +129,9 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "%s\n", qPrintable(model->errorString()));
             return 1;
         }
-        engines.push_back({model->name().toStdString(), std::make_unique<KSLearnedCutoutEngine>(model), model});
+        if (!hybridOnly)
+            engines.push_back({model->name().toStdString(), std::make_unique<KSLearnedCutoutEngine>(model), model});
+        engines.push_back({"hybrid", std::make_unique<KSHybridCutoutEngine>(model), model});
     }
 
     std::vector<KSQualitySample> set = KSArtworkSet::make(artwork, perGroup, seed);
@@ -157,7 +165,7 @@ int main(int argc, char *argv[])
             if (isPlain(sample.group))
                 tallies[engine.label]["all plain"].add(s, wall);
             std::printf("%-34.34s %-16.16s %7.3f %7.4f %8.2f %7.3f %7.2f %7.2f%s%s\n", sample.name.c_str(),
-                        engine.label.c_str(), s.iou, s.mae, s.sad, s.boundaryF, wall, cpu, error.empty() ? "" : "  ",
+                        (engine.label == "hybrid" ? "hybrid>" + engine.engine->name() : engine.label).c_str(), s.iou, s.mae, s.sad, s.boundaryF, wall, cpu, error.empty() ? "" : "  ",
                         error.c_str());
             if (!writeDir.empty() && !mask.empty())
                 cv::imwrite(writeDir + "/" + sample.name + "-" + engine.label + ".png", mask);

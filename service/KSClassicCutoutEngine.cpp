@@ -23,6 +23,9 @@ struct BorderModel
     std::vector<BackgroundColour> colours;
     double borderShare = 0; // part of the border these colours cover
     bool plain = false;     // a few colours line the frame
+    // Colours close to one another (one backdrop the clustering split by
+    // noise or a gradient) together line at least two sides.
+    bool plainBackdrop = false;
 };
 
 float labDistance(const cv::Vec3f &a, const cv::Vec3f &b)
@@ -118,6 +121,30 @@ BorderModel borderModel(const cv::Mat &lab, int band)
                 }
             }
         }
+    }
+
+    std::vector<int> group(static_cast<size_t>(k));
+    for (int c = 0; c < k; ++c)
+        group[size_t(c)] = c;
+    for (int c = 0; c < k; ++c) {
+        for (int b = 0; b < c; ++b) {
+            const int from = group[size_t(c)], to = group[size_t(b)];
+            if (from == to
+                || labDistance(centres.at<cv::Vec3f>(c), centres.at<cv::Vec3f>(b))
+                       >= 1.2f * std::min(tolerance(c), tolerance(b)))
+                continue;
+            std::replace(group.begin(), group.end(), from, to);
+        }
+    }
+    for (int g = 0; g < k && !model.plainBackdrop; ++g) {
+        int lined = 0;
+        for (int s = 0; s < sideCount; ++s) {
+            double onThisSide = 0;
+            for (int c = 0; c < k; ++c)
+                onThisSide += group[size_t(c)] == g ? onSide[size_t(c)][size_t(s)] : 0.0;
+            lined += onThisSide >= 0.5 * sideTotal[size_t(s)] ? 1 : 0;
+        }
+        model.plainBackdrop = lined >= 2;
     }
 
     for (int c = 0; c < k; ++c) {
@@ -253,7 +280,37 @@ cv::Mat cleanSubject(const cv::Mat &subject, const cv::Mat &distance, KSCutoutTy
     }
     return result;
 }
+struct WorkPicture
+{
+    double scale = 1;
+    cv::Mat small, lab; // BGR 8-bit and Lab float at the working size; empty when too small
+    int band = 2;       // width of the border band the backdrop is read from
+};
+
+WorkPicture workPicture(const cv::Mat &bgr, int side)
+{
+    WorkPicture work;
+    work.scale = std::min(1.0, double(side) / std::max(bgr.cols, bgr.rows));
+    cv::resize(bgr, work.small, cv::Size(), work.scale, work.scale, cv::INTER_AREA);
+    if (work.small.cols < 8 || work.small.rows < 8) {
+        work.small.release();
+        return work;
+    }
+    work.small.convertTo(work.lab, CV_32F, 1.0 / 255.0);
+    cv::cvtColor(work.lab, work.lab, cv::COLOR_BGR2Lab);
+    work.band = std::max(2, std::min(work.small.rows, work.small.cols) / 50);
+    return work;
+}
 } // namespace
+
+bool KSClassicCutoutEngine::plainBackdrop(const cv::Mat &input)
+{
+    const cv::Mat bgr = KSEdgeRefine::colourPicture(input, nullptr);
+    if (bgr.empty())
+        return true;
+    const WorkPicture work = workPicture(bgr, workSide);
+    return work.small.empty() || borderModel(work.lab, work.band).plainBackdrop;
+}
 
 std::string KSClassicCutoutEngine::name() const
 {
@@ -266,20 +323,15 @@ cv::Mat KSClassicCutoutEngine::mask(const cv::Mat &input, KSCutoutType type, std
     if (bgr.empty())
         return {};
 
-    const double scale = std::min(1.0, double(workSide) / std::max(bgr.cols, bgr.rows));
-    cv::Mat small;
-    cv::resize(bgr, small, cv::Size(), scale, scale, cv::INTER_AREA);
-    if (small.cols < 8 || small.rows < 8) {
+    const WorkPicture work = workPicture(bgr, KSClassicCutoutEngine::workSide);
+    if (work.small.empty()) {
         if (error)
             *error = "the picture is too small to cut out";
         return {};
     }
-    cv::Mat lab;
-    small.convertTo(lab, CV_32F, 1.0 / 255.0);
-    cv::cvtColor(lab, lab, cv::COLOR_BGR2Lab);
-
-    const int band = std::max(2, std::min(small.rows, small.cols) / 50);
-    const BorderModel model = borderModel(lab, band);
+    const double scale = work.scale;
+    const cv::Mat &small = work.small, &lab = work.lab;
+    const BorderModel model = borderModel(lab, work.band);
     const cv::Mat distance = backgroundDistance(lab, model);
     cv::Mat gc = initialMask(distance, model);
 

@@ -17,6 +17,11 @@ public:
     cv::Mat mask(const cv::Mat &bgr, KSCutoutType type, std::string *error) override;
     std::string name() const override;
 
+    // Whether the picture's border is a plain backdrop: a few close colours
+    // line at least two sides (from the border colour model this engine
+    // starts from).
+    [[nodiscard]] static bool plainBackdrop(const cv::Mat &bgr);
+
     // Long side of the picture the segmentation works on.
     static constexpr int workSide = 480;
 };

@@ -1,6 +1,7 @@
 #include "KSLocalService.h"
 
 #include "KSClassicCutoutEngine.h"
+#include "KSHybridCutoutEngine.h"
 #include "KSLearnedCutoutEngine.h"
 #include "KSLearnedModel.h"
 #include "KSObjectStorage.h"
@@ -86,8 +87,9 @@ KSCutoutEngineFactory KSLocalService::Private::engineFactory()
         return classic;
     if (description == QLatin1String("installed"))
         description = defaultModelDescription();
+    // Asked for, the model still cuts out only where the backdrop is busy.
     model = std::make_shared<KSLearnedModel>(description);
-    return [shared = model] { return std::unique_ptr<KSCutoutEngine>(new KSLearnedCutoutEngine(shared)); };
+    return [shared = model] { return std::unique_ptr<KSCutoutEngine>(new KSHybridCutoutEngine(shared)); };
 }
 
 // The local account keeps its token across starts, so a signed-in client

@@ -1,3 +1,4 @@
+#include "KSHybridCutoutEngine.h"
 #include "KSLearnedCutoutEngine.h"
 #include "KSLearnedModel.h"
 #include "ServiceTestClient.h"
@@ -24,15 +25,22 @@ class TestLearnedCutoutEngine : public QObject
 private:
     QTemporaryDir m_dir;
 
-    // A red subject on a blue backdrop, with sensor noise.
+    // A red subject on a blue backdrop, or on a busy one of blocks of many
+    // colours, with sensor noise.
     struct Photo
     {
         cv::Mat bgr, truth;
     };
-    static Photo photo(cv::Size size = {300, 200})
+    static Photo photo(cv::Size size = {300, 200}, bool busy = false)
     {
         Photo p;
         p.bgr = cv::Mat(size, CV_8UC3, cv::Scalar(200, 80, 30));
+        cv::RNG blocks(7);
+        for (int y = 0; busy && y < size.height; y += 16)
+            for (int x = 0; x < size.width; x += 16)
+                cv::rectangle(p.bgr, cv::Rect(x, y, 16, 16),
+                              cv::Scalar(blocks.uniform(0, 256), blocks.uniform(0, 256), blocks.uniform(0, 256)),
+                              cv::FILLED);
         p.truth = cv::Mat::zeros(size, CV_8U);
         cv::ellipse(p.truth, {size.width / 2, size.height / 2}, {size.width / 5, size.height / 3}, 0, 0, 360, 255, cv::FILLED);
         p.bgr.setTo(cv::Scalar(30, 40, 210), p.truth);
@@ -222,6 +230,31 @@ private slots:
             QVERIFY2(result.at<float>(p.y(), p.x()) == 0.0f, qPrintable(QStringLiteral("dropped %1,%2").arg(p.x()).arg(p.y())));
     }
 
+    void theHybridEngineChoosesByBackdrop_data()
+    {
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<QString>("engine");
+        QTest::newRow("plain backdrop: the classical engine") << false << QStringLiteral("classic-grabcut");
+        QTest::newRow("busy backdrop: the learned engine") << true << QStringLiteral("tiny-colour");
+    }
+    void theHybridEngineChoosesByBackdrop()
+    {
+        QFETCH(bool, busy);
+        QFETCH(QString, engine);
+        auto model = std::make_shared<KSLearnedModel>(install(QStringLiteral("hybrid"), description()));
+        QVERIFY2(model->waitUntilLoaded(), qPrintable(model->errorString()));
+        KSHybridCutoutEngine hybrid(model);
+        const Photo p = photo({300, 200}, busy);
+        QCOMPARE(KSClassicCutoutEngine::plainBackdrop(p.bgr), !busy);
+        std::string error;
+        const cv::Mat mask = hybrid.mask(p.bgr, KSCutoutType::object, &error);
+        QVERIFY2(!mask.empty(), error.c_str());
+        QCOMPARE(mask.size(), p.bgr.size());
+        QCOMPARE(QString::fromStdString(hybrid.name()), engine);
+    }
+
+    // Asked for, the model runs through the hybrid engine: the busy photo
+    // is the learned engine's.
     void theServiceReportsTheEngineOfEachMask_data()
     {
         QTest::addColumn<QString>("choice"); // "file", or what the option says
@@ -258,7 +291,7 @@ private slots:
         QVERIFY(client.service.start(options));
         const QString token = client.service.localToken();
 
-        const Photo p = photo();
+        const Photo p = photo({300, 200}, true);
         cv::Mat rgb;
         cv::cvtColor(p.bgr, rgb, cv::COLOR_BGR2RGB);
         QByteArray picture;
