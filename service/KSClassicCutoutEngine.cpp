@@ -24,7 +24,9 @@ struct BorderModel
     double borderShare = 0; // part of the border these colours cover
     bool plain = false;     // a few colours line the frame
     // Colours close to one another (one backdrop the clustering split by
-    // noise or a gradient) together line at least two sides.
+    // noise or a gradient) together line at least three sides: a subject may
+    // leave the frame on one side, while sky or a wall on two sides of a
+    // photograph does not make its backdrop plain.
     bool plainBackdrop = false;
 };
 
@@ -144,7 +146,7 @@ BorderModel borderModel(const cv::Mat &lab, int band)
                 onThisSide += group[size_t(c)] == g ? onSide[size_t(c)][size_t(s)] : 0.0;
             lined += onThisSide >= 0.5 * sideTotal[size_t(s)] ? 1 : 0;
         }
-        model.plainBackdrop = lined >= 2;
+        model.plainBackdrop = lined >= 3;
     }
 
     for (int c = 0; c < k; ++c) {

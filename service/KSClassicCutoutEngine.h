@@ -18,7 +18,7 @@ public:
     std::string name() const override;
 
     // Whether the picture's border is a plain backdrop: a few close colours
-    // line at least two sides (from the border colour model this engine
+    // line at least three sides (from the border colour model this engine
     // starts from).
     [[nodiscard]] static bool plainBackdrop(const cv::Mat &bgr);
 
