@@ -159,14 +159,7 @@ inline KSQualitySample compose(const std::string &name, const std::string &group
     subject.alpha(source).copyTo(sample.alpha(placed));
     subject.colour(source).copyTo(colour(placed));
 
-    cv::Mat a, a3;
-    sample.alpha.convertTo(a, CV_32F, 1.0 / 255.0);
-    cv::merge(std::vector<cv::Mat>(3, a), a3);
-    cv::Mat composite = colour.mul(a3) + backdrop.mul(cv::Scalar::all(1.0) - a3);
-    cv::Mat noise(size, CV_32FC3);
-    rng.fill(noise, cv::RNG::NORMAL, 0.0, 2.0);
-    composite += noise;
-    composite.convertTo(sample.bgr, CV_8UC3);
+    sample.bgr = KSQualitySet::photograph(colour, backdrop, sample.alpha, rng);
     return sample;
 }
 

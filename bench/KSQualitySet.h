@@ -192,6 +192,22 @@ inline cv::Mat subjectColour(cv::RNG &rng, cv::Size size, const cv::Scalar &avoi
     return subject;
 }
 
+// The subject laid over the backdrop by its exact alpha, with a little
+// sensor noise, as an 8-bit BGR photo (both pictures are float BGR).
+inline cv::Mat photograph(const cv::Mat &subject, const cv::Mat &backdrop, const cv::Mat &alpha, cv::RNG &rng)
+{
+    cv::Mat a, a3;
+    alpha.convertTo(a, CV_32F, 1.0 / 255.0);
+    cv::merge(std::vector<cv::Mat>(3, a), a3);
+    cv::Mat composite = subject.mul(a3) + backdrop.mul(cv::Scalar::all(1.0) - a3);
+    cv::Mat noise(alpha.size(), CV_32FC3);
+    rng.fill(noise, cv::RNG::NORMAL, 0.0, 2.0);
+    composite += noise;
+    cv::Mat bgr;
+    composite.convertTo(bgr, CV_8UC3);
+    return bgr;
+}
+
 inline KSQualitySample makeSample(int index, const std::string &group, cv::Size size, std::uint64_t seed)
 {
     cv::RNG rng(seed * 1000003ULL + std::uint64_t(index) * 7919ULL + (group == "busy" ? 17 : 0));
@@ -211,15 +227,7 @@ inline KSQualitySample makeSample(int index, const std::string &group, cv::Size 
         backdropColour = cv::mean(backdrop);
     const cv::Mat subject = subjectColour(rng, size, backdropColour);
 
-    cv::Mat a;
-    sample.alpha.convertTo(a, CV_32F, 1.0 / 255.0);
-    cv::Mat a3;
-    cv::merge(std::vector<cv::Mat>(3, a), a3);
-    cv::Mat composite = subject.mul(a3) + backdrop.mul(cv::Scalar::all(1.0) - a3);
-    cv::Mat noise(size, CV_32FC3);
-    rng.fill(noise, cv::RNG::NORMAL, 0.0, 2.0);
-    composite += noise;
-    composite.convertTo(sample.bgr, CV_8UC3);
+    sample.bgr = photograph(subject, backdrop, sample.alpha, rng);
     return sample;
 }
 
