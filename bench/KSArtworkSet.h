@@ -18,6 +18,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,20 @@ inline QStringList svgsIn(const QString &root, const QStringList &folders)
     }
     files.sort();
     return files;
+}
+
+// One subject, not a scatter of parts: the largest visible component holds
+// nearly all of the visible pixels.
+inline bool oneSubject(const cv::Mat &alpha)
+{
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(alpha > 0, labels, stats, centroids, 8, CV_32S);
+    int largest = 0, total = 0;
+    for (int i = 1; i < count; ++i) {
+        largest = std::max(largest, stats.at<int>(i, cv::CC_STAT_AREA));
+        total += stats.at<int>(i, cv::CC_STAT_AREA);
+    }
+    return total > 0 && largest >= 0.97 * total;
 }
 
 // The artwork's straight-alpha colour (BGR, float) and alpha (8-bit) rendered
@@ -87,15 +102,7 @@ inline std::optional<Rendered> render(const QString &svg, cv::Size box)
     r->alpha = r->alpha(crop).clone();
     r->colour = r->colour(crop).clone();
 
-    cv::Mat labels, stats, centroids;
-    const int count = cv::connectedComponentsWithStats(r->alpha > 0, labels, stats, centroids, 8, CV_32S);
-    int largest = 0, total = 0;
-    for (int i = 1; i < count; ++i) {
-        largest = std::max(largest, stats.at<int>(i, cv::CC_STAT_AREA));
-        total += stats.at<int>(i, cv::CC_STAT_AREA);
-    }
-    // One subject, not a scatter of parts.
-    if (largest < 0.97 * total)
+    if (!oneSubject(r->alpha))
         return std::nullopt;
     // A filled drawing, not line art: most of its outline's inside is inked.
     std::vector<std::vector<cv::Point>> contours;
@@ -228,6 +235,131 @@ inline std::vector<KSQualitySample> make(const QString &root, int perGroup, std:
             }
             const std::string name = g + "-" + (i < 10 ? "0" : "") + std::to_string(i) + "-" + subject.second;
             set.push_back(compose(name, g, type, subject.first, at, backdrop, rng));
+        }
+    }
+    return set;
+}
+
+
+// Photographs of real things with their own alpha (tuxpaint-stamps-default):
+// fruit, animals, tools, vehicles and a few people, cut out by hand. Drawn
+// stamps are left out: their folders say so, and their flat colours show it.
+inline QStringList photoStampsIn(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root + QStringLiteral("/usr/share/tuxpaint/stamps"), {QStringLiteral("*.png")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    static const QStringList drawn = {QStringLiteral("/cartoon"), QStringLiteral("/symbols/"),
+                                      QStringLiteral("/roadsigns/"), QStringLiteral("/flags/"),
+                                      QStringLiteral("/naturalforces/")};
+    while (it.hasNext()) {
+        const QString file = it.next();
+        if (std::none_of(drawn.begin(), drawn.end(), [&](const QString &d) { return file.contains(d); }))
+            files << file;
+    }
+    files.sort();
+    return files;
+}
+
+inline bool isPersonStamp(const QString &file)
+{
+    return file.contains(QStringLiteral("/people/")) || file.contains(QStringLiteral("paratrooper"))
+           || file.contains(QStringLiteral("/sports/"));
+}
+
+// The stamp scaled to fit `box` (at most 2.5 times its size: beyond that it
+// looks like no photograph); nothing unless it is one photographed subject.
+inline std::optional<Rendered> loadPhotoStamp(const QString &file, cv::Size box)
+{
+    const cv::Mat rgba = cv::imread(file.toStdString(), cv::IMREAD_UNCHANGED);
+    if (rgba.empty() || rgba.channels() != 4 || rgba.depth() != CV_8U)
+        return std::nullopt;
+    cv::Mat alpha;
+    cv::extractChannel(rgba, alpha, 3);
+    const cv::Rect crop = cv::boundingRect(alpha > 0);
+    if (std::max(crop.width, crop.height) < 250 || std::min(crop.width, crop.height) < 60)
+        return std::nullopt;
+    const cv::Mat a = alpha(crop), pixels = rgba(crop);
+
+    if (!oneSubject(a))
+        return std::nullopt;
+    // A photograph has many colours; a drawing a few flat ones.
+    std::vector<std::uint32_t> colours;
+    for (int y = 0; y < a.rows; ++y)
+        for (int x = 0; x < a.cols; ++x)
+            if (a.at<uchar>(y, x) == 255) {
+                const cv::Vec4b p = pixels.at<cv::Vec4b>(y, x);
+                colours.push_back(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16);
+            }
+    if (colours.size() < 5000)
+        return std::nullopt;
+    std::sort(colours.begin(), colours.end());
+    const double distinct = double(std::unique(colours.begin(), colours.end()) - colours.begin());
+    if (distinct < 0.15 * double(colours.size()))
+        return std::nullopt;
+
+    const double scale = std::min({2.5, double(box.width) / crop.width, double(box.height) / crop.height});
+    cv::Mat scaled;
+    cv::resize(pixels, scaled, cv::Size(), scale, scale, scale < 1 ? cv::INTER_AREA : cv::INTER_CUBIC);
+    Rendered r;
+    cv::extractChannel(scaled, r.alpha, 3);
+    cv::Mat bgr;
+    cv::cvtColor(scaled, bgr, cv::COLOR_BGRA2BGR);
+    bgr.convertTo(r.colour, CV_32FC3);
+    return r;
+}
+
+// perGroup photos in each of "photo-studio" (a photographed subject on a
+// plain backdrop) and "photo-busy" (on a photograph); empty without the stamps.
+inline std::vector<KSQualitySample> makePhotoSubjects(const QString &root, int perGroup, std::uint64_t seed = 2024)
+{
+    const QStringList stamps = photoStampsIn(root);
+    if (stamps.isEmpty() || photoBackdrop(root, 0, {64, 64}).empty())
+        return {};
+    QStringList people, objects;
+    for (const QString &file : stamps)
+        (isPersonStamp(file) ? people : objects) << file;
+    static const cv::Size sizes[] = {{1200, 900}, {900, 1200}, {1200, 800}, {1000, 1000}, {800, 1200}};
+    cv::RNG rng(seed + 7);
+    int nextPerson = 0, nextObject = int(rng.uniform(0, int(objects.size())));
+    auto pick = [&](bool person, cv::Size box) {
+        const QStringList &list = person && !people.isEmpty() ? people : objects;
+        int &next = person && !people.isEmpty() ? nextPerson : nextObject;
+        for (int tries = 0; tries < list.size(); ++tries) {
+            next = (next + (person ? 1 : 29)) % int(list.size());
+            if (auto r = loadPhotoStamp(list.at(next), box))
+                return std::make_pair(*r, QFileInfo(list.at(next)).completeBaseName().left(18).toStdString());
+        }
+        return std::make_pair(Rendered{}, std::string());
+    };
+
+    std::vector<KSQualitySample> set;
+    for (const char *group : {"photo-studio", "photo-busy"}) {
+        for (int i = 0; i < perGroup; ++i) {
+            const std::string g = group;
+            const cv::Size size = sizes[(i + set.size()) % std::size(sizes)];
+            const bool person = i % 4 == 0;
+            const double fill = rng.uniform(0.5, 0.8);
+            auto subject = pick(person, {int(size.width * fill), int(size.height * fill)});
+            if (subject.second.empty())
+                continue;
+            const cv::Size s = subject.first.alpha.size();
+            const cv::Point at(int(rng.uniform(0.0, 1.0) * (size.width - s.width)),
+                               g == "photo-studio"
+                                   ? size.height - s.height - int(size.height * rng.uniform(0.03, 0.15))
+                                   : int(rng.uniform(0.0, 1.0) * (size.height - s.height)));
+            cv::Mat backdrop;
+            if (g == "photo-studio") {
+                cv::Mat footprint = cv::Mat::zeros(size, CV_8U);
+                subject.first.alpha.copyTo(footprint(cv::Rect(at, s)));
+                cv::Scalar colour;
+                backdrop = KSQualitySet::plainBackdrop(rng, size, footprint, &colour);
+            } else {
+                backdrop = photoBackdrop(root, i + 5, size);
+            }
+            const std::string name = g + "-" + (i < 10 ? "0" : "") + std::to_string(i) + "-" + subject.second;
+            set.push_back(compose(name, g, person ? KSCutoutType::person : KSCutoutType::object, subject.first, at,
+                                  backdrop, rng));
         }
     }
     return set;

@@ -2,13 +2,14 @@
 // absolute alpha error, SAD and boundary F per photo, by group and overall,
 // for the classical engine and each learned model, next to the goals.
 //   bench_engine_quality [--artwork DIR] [--per-group N] [--count N] [--seed S]
-//                        [--model JSON]... [--no-classic] [--hybrid-only] [--write DIR]
+//                        [--model JSON]... [--no-classic] [--hybrid-only] [--only PREFIX] [--write DIR]
 // --artwork: the folder scripts/fetch-artwork.sh prints (default: its cache);
 //   without it only the procedural renders are scored.
 // --model: a learned model's description, repeatable (default: the installed one).
 // --hybrid-only: of each model, only the hybrid engine (the model on busy
 //   backdrops, the classical engine on plain ones); per photo it shows the
 //   engine that made the mask.
+// --only: only the photos whose name starts with the given text (a group).
 // --write: saves each photo, its true alpha and every engine's mask.
 #include "KSArtworkSet.h"
 #include "KSClassicCutoutEngine.h"
@@ -81,7 +82,7 @@ const char *verdict(bool met)
 // Plain backdrops: studio and ID photos, and the plain procedural renders.
 bool isPlain(const std::string &group)
 {
-    return group == "studio" || group == "id-photo" || group == "plain";
+    return group == "studio" || group == "id-photo" || group == "plain" || group == "photo-studio";
 }
 } // namespace
 
@@ -98,6 +99,7 @@ int main(int argc, char *argv[])
                       + QStringLiteral("/Cutora/artwork");
     QStringList models;
     bool classic = true, hybridOnly = false;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (!std::strcmp(argv[i], "--no-classic"))
@@ -114,6 +116,8 @@ int main(int argc, char *argv[])
             writeDir = argv[++i];
         else if (hasValue && !std::strcmp(argv[i], "--artwork"))
             artwork = QString::fromLocal8Bit(argv[++i]);
+        else if (hasValue && !std::strcmp(argv[i], "--only"))
+            only = argv[++i];
         else if (hasValue && !std::strcmp(argv[i], "--model"))
             models << QString::fromLocal8Bit(argv[++i]);
     }
@@ -138,12 +142,18 @@ int main(int argc, char *argv[])
     if (set.empty() && perGroup > 0)
         std::printf("no artwork in %s (scripts/fetch-artwork.sh fetches it): procedural renders only\n",
                     qPrintable(artwork));
+    for (KSQualitySample &sample : KSArtworkSet::makePhotoSubjects(artwork, perGroup, seed))
+        set.push_back(std::move(sample));
     for (KSQualitySample &sample : KSQualitySet::make(count, seed))
         set.push_back(std::move(sample));
 
+    if (!only.empty())
+        set.erase(std::remove_if(set.begin(), set.end(),
+                                 [&](const KSQualitySample &s) { return s.name.rfind(only, 0) != 0; }),
+                  set.end());
     std::printf("%zu photos, seed %llu; boundary F within %.1f %% of the diagonal; times in seconds\n\n", set.size(),
                 (unsigned long long)seed, KSMaskScoring::boundaryTolerance * 100);
-    std::printf("%-34s %-16s %7s %7s %8s %7s %7s %7s\n", "photo", "engine", "IoU", "MAE", "SAD", "BF", "wall", "cpu");
+    std::printf("%-34s %-27s %7s %7s %8s %7s %7s %7s\n", "photo", "engine", "IoU", "MAE", "SAD", "BF", "wall", "cpu");
 
     // engine -> group -> tally; the group "all" holds every photo.
     std::map<std::string, std::map<std::string, Tally>> tallies;
@@ -164,7 +174,7 @@ int main(int argc, char *argv[])
             tallies[engine.label]["all"].add(s, wall);
             if (isPlain(sample.group))
                 tallies[engine.label]["all plain"].add(s, wall);
-            std::printf("%-34.34s %-16.16s %7.3f %7.4f %8.2f %7.3f %7.2f %7.2f%s%s\n", sample.name.c_str(),
+            std::printf("%-34.34s %-27.27s %7.3f %7.4f %8.2f %7.3f %7.2f %7.2f%s%s\n", sample.name.c_str(),
                         (engine.label == "hybrid" ? "hybrid>" + engine.engine->name() : engine.label).c_str(), s.iou, s.mae, s.sad, s.boundaryF, wall, cpu, error.empty() ? "" : "  ",
                         error.c_str());
             if (!writeDir.empty() && !mask.empty())
