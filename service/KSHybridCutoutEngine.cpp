@@ -2,21 +2,117 @@
 
 #include "KSLearnedModel.h"
 
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
 KSHybridCutoutEngine::KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model)
     : m_learned(std::move(model))
 {
 }
 
+cv::Mat KSHybridCutoutEngine::fuse(const cv::Mat &learned, const cv::Mat &classic, KSCutoutType type,
+                                   double outlineShare, bool *classicAdded)
+{
+    if (classicAdded)
+        *classicAdded = false;
+    if (classic.empty() || classic.size() != learned.size() || classic.type() != CV_8U || learned.type() != CV_8U)
+        return learned;
+    const cv::Mat subject = learned >= 128;
+    const double subjectArea = cv::countNonZero(subject);
+    if (subjectArea < 0.002 * double(learned.total())) {
+        if (classicAdded)
+            *classicAdded = cv::countNonZero(classic >= 128) > 0;
+        return classic.clone();
+    }
+
+    // The network's outline may lie a few pixels off the classical one, and
+    // be faint where it took the inside for background.
+    const int radius = std::max(2, int(std::lround(std::hypot(learned.cols, learned.rows) / 500.0)));
+    const cv::Mat disc = cv::getStructuringElement(cv::MORPH_ELLIPSE, {2 * radius + 1, 2 * radius + 1});
+    cv::Mat nearTrace, nearSubject;
+    cv::dilate(learned >= 48, nearTrace, disc);
+    cv::dilate(subject, nearSubject, disc);
+
+    const cv::Mat classicSubject = classic >= 128;
+    cv::Mat inner;
+    cv::erode(classicSubject, inner, cv::Mat(), cv::Point(-1, -1), 1, cv::BORDER_CONSTANT, cv::Scalar(255));
+    const cv::Mat outline = classicSubject & ~inner;
+
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(classicSubject, labels, stats, centroids, 8, CV_32S);
+    std::vector<int> outlineLength(size_t(std::max(count, 1)), 0), outlineNear(outlineLength),
+        missed(outlineLength), overlap(outlineLength);
+    for (int y = 1; y + 1 < labels.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        const uchar *o = outline.ptr<uchar>(y), *t = nearTrace.ptr<uchar>(y), *n = nearSubject.ptr<uchar>(y),
+                    *s = subject.ptr<uchar>(y);
+        for (int x = 1; x + 1 < labels.cols; ++x) {
+            // The frame is no outline: a subject cut by it has none there.
+            outlineLength[size_t(label[x])] += o[x] ? 1 : 0;
+            outlineNear[size_t(label[x])] += o[x] && t[x] ? 1 : 0;
+            missed[size_t(label[x])] += n[x] ? 0 : 1;
+            overlap[size_t(label[x])] += s[x] ? 1 : 0;
+        }
+    }
+    std::vector<uchar> keep(size_t(std::max(count, 1)), 0);
+    bool any = false;
+    for (int i = 1; i < count; ++i) {
+        // A person running off the bottom of the frame whose head alone the
+        // network found (it tends to leave what the frame cuts to the
+        // background).
+        const bool body = type == KSCutoutType::person
+                          && stats.at<int>(i, cv::CC_STAT_TOP) + stats.at<int>(i, cv::CC_STAT_HEIGHT) == labels.rows
+                          && (overlap[size_t(i)] >= 0.1 * stats.at<int>(i, cv::CC_STAT_AREA)
+                              || overlap[size_t(i)] >= 0.5 * subjectArea);
+        keep[size_t(i)] = missed[size_t(i)] > 0
+                          && (body
+                              || (outlineLength[size_t(i)] > 0
+                                  && outlineNear[size_t(i)] >= outlineShare * outlineLength[size_t(i)]));
+        any = any || keep[size_t(i)];
+    }
+    if (!any)
+        return learned;
+
+    cv::Mat added(labels.size(), CV_8U);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        const uchar *n = nearSubject.ptr<uchar>(y);
+        uchar *out = added.ptr<uchar>(y);
+        for (int x = 0; x < labels.cols; ++x)
+            out[x] = keep[size_t(label[x])] && !n[x] ? 255 : 0;
+    }
+    // Where both engines found an edge the network's stands; the parts it
+    // missed come with the classical engine's soft fringe.
+    cv::dilate(added, added, disc);
+    added.setTo(0, subject);
+    cv::Mat result = learned.clone();
+    cv::Mat larger;
+    cv::max(learned, classic, larger);
+    larger.copyTo(result, added);
+    if (classicAdded)
+        *classicAdded = true;
+    return result;
+}
+
 cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &bgr, KSCutoutType type, std::string *error)
 {
-    KSCutoutEngine &engine = KSClassicCutoutEngine::plainBackdrop(bgr)
-                                 ? static_cast<KSCutoutEngine &>(m_classic)
-                                 : static_cast<KSCutoutEngine &>(m_learned);
-    m_last = &engine;
-    return engine.mask(bgr, type, error);
+    cv::Mat learned = m_learned.mask(bgr, type, error);
+    m_last = m_learned.name();
+    if (learned.empty() || m_last == m_classic.name() || !KSClassicCutoutEngine::plainBackdrop(bgr))
+        return learned;
+
+    std::string classicError;
+    const cv::Mat classic = m_classic.mask(bgr, type, &classicError);
+    bool added = false;
+    cv::Mat fused = fuse(learned, classic, type, 0.7, &added);
+    if (added)
+        m_last += "+" + m_classic.name();
+    return fused;
 }
 
 std::string KSHybridCutoutEngine::name() const
 {
-    return (m_last ? m_last : &m_learned)->name();
+    return m_last.empty() ? m_learned.name() : m_last;
 }

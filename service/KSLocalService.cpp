@@ -73,21 +73,21 @@ KSCutoutEngineFactory KSLocalService::Private::engineFactory()
     QString description = options.modelDescription;
     if (description.isEmpty())
         description = qEnvironmentVariable("CUTORA_MODEL");
-    // The installed model is opt-in: on the scored set it loses to the
-    // classical engine on plain backdrops (flat, light subjects larger than
-    // its receptive field come out as outlines), so it runs only when asked.
+    // The installed model cuts out when it is there; without it, or when
+    // told "none" (or "classic"), the classical engine does.
     if (description.isEmpty()) {
-        if (QFileInfo::exists(defaultModelDescription()))
-            KSServiceLog::I(QStringLiteral("the classical engine cuts out; CUTORA_MODEL=installed uses the learned "
-                                           "model at %1")
+        if (!QFileInfo::exists(defaultModelDescription())) {
+            KSServiceLog::I(QStringLiteral("the classical engine cuts out: no learned model at %1 "
+                                           "(scripts/install-model.sh installs one)")
                                 .arg(defaultModelDescription()));
-        return classic;
+            return classic;
+        }
+        description = defaultModelDescription();
     }
-    if (description == QLatin1String("none"))
+    if (description == QLatin1String("none") || description == QLatin1String("classic"))
         return classic;
     if (description == QLatin1String("installed"))
         description = defaultModelDescription();
-    // Asked for, the model still cuts out only where the backdrop is busy.
     model = std::make_shared<KSLearnedModel>(description);
     return [shared = model] { return std::unique_ptr<KSCutoutEngine>(new KSHybridCutoutEngine(shared)); };
 }

@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption model(QStringLiteral("model"),
                                    QStringLiteral("JSON file describing a learned model, \"installed\" for %1, or "
                                                   "\"none\" for the classical engine (default: CUTORA_MODEL, else "
-                                                  "the classical engine).")
+                                                  "the installed model when there is one).")
                                        .arg(KSLocalService::defaultModelDescription()),
                                    QStringLiteral("file"));
     parser.addOptions({address, port, data, account, token, workers, model});
