@@ -96,12 +96,55 @@ cv::Mat KSHybridCutoutEngine::fuse(const cv::Mat &learned, const cv::Mat &classi
     return result;
 }
 
+cv::Mat KSHybridCutoutEngine::dropFrameCutScenery(const cv::Mat &mask, KSCutoutType type)
+{
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(mask >= 128, labels, stats, centroids, 8, CV_32S);
+    if (count <= 2)
+        return mask;
+    std::vector<uchar> cut(size_t(count), 0);
+    int largest = 0, largestInside = 0;
+    for (int i = 1; i < count; ++i) {
+        const int left = stats.at<int>(i, cv::CC_STAT_LEFT), top = stats.at<int>(i, cv::CC_STAT_TOP);
+        const int right = left + stats.at<int>(i, cv::CC_STAT_WIDTH), bottom = top + stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        // A person stands on the bottom edge more often than not.
+        cut[size_t(i)] = left == 0 || top == 0 || right == mask.cols
+                         || (type != KSCutoutType::person && bottom == mask.rows);
+        const int area = stats.at<int>(i, cv::CC_STAT_AREA);
+        largest = std::max(largest, area);
+        if (!cut[size_t(i)])
+            largestInside = std::max(largestInside, area);
+    }
+    if (largestInside == 0 || largestInside < std::max(0.005 * double(mask.total()), 0.1 * largest))
+        return mask;
+
+    cv::Mat scenery(labels.size(), CV_8U), subject(labels.size(), CV_8U);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        uchar *s = scenery.ptr<uchar>(y), *k = subject.ptr<uchar>(y);
+        for (int x = 0; x < labels.cols; ++x) {
+            s[x] = label[x] && cut[size_t(label[x])] ? 255 : 0;
+            k[x] = label[x] && !cut[size_t(label[x])] ? 255 : 0;
+        }
+    }
+    // Their soft fringe goes too, but not the subject's.
+    const int radius = std::max(3, int(std::hypot(mask.cols, mask.rows) / 230.0));
+    const cv::Mat disc = cv::getStructuringElement(cv::MORPH_ELLIPSE, {2 * radius + 1, 2 * radius + 1});
+    cv::dilate(scenery, scenery, disc);
+    cv::dilate(subject, subject, disc);
+    cv::Mat result = mask.clone();
+    result.setTo(0, scenery & ~subject);
+    return result;
+}
+
 cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &bgr, KSCutoutType type, std::string *error)
 {
     cv::Mat learned = m_learned.mask(bgr, type, error);
     m_last = m_learned.name();
-    if (learned.empty() || m_last == m_classic.name() || !KSClassicCutoutEngine::plainBackdrop(bgr))
+    if (learned.empty() || m_last == m_classic.name())
         return learned;
+    if (!KSClassicCutoutEngine::plainBackdrop(bgr))
+        return dropFrameCutScenery(learned, type);
 
     std::string classicError;
     const cv::Mat classic = m_classic.mask(bgr, type, &classicError);

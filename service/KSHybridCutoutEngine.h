@@ -12,7 +12,8 @@ class KSLearnedModel;
 // runs too and its subject parts that overlap the network's subject are
 // added to it: the network keeps its edges and photographed subjects, the
 // backdrop colour model restores the flat, light parts of drawn subjects the
-// network loses. On a busy backdrop the network's mask stands alone.
+// network loses. On a busy backdrop the network's mask stands alone, less
+// the salient scenery the frame cuts (see dropFrameCutScenery).
 class KSHybridCutoutEngine : public KSCutoutEngine
 {
 public:
@@ -36,6 +37,14 @@ public:
     // Both masks 8-bit and of one size.
     static cv::Mat fuse(const cv::Mat &learned, const cv::Mat &classic, KSCutoutType type,
                         double outlineShare = 0.7, bool *classicAdded = nullptr);
+
+    // On a busy backdrop the network also finds the scenery's own salient
+    // things (a flower, a splash of water), which the frame tends to cut.
+    // When a component lies inside the frame, large enough to be the subject
+    // (a tenth of the largest, half a percent of the picture), the
+    // components the frame cuts are dropped with their soft fringe; for a
+    // person the bottom edge does not count.
+    static cv::Mat dropFrameCutScenery(const cv::Mat &mask, KSCutoutType type);
 
 private:
     KSClassicCutoutEngine m_classic;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QRect>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -329,6 +330,43 @@ private slots:
         QCOMPARE(fused.at<uchar>(10, 10), uchar(0));
         if (learnedKind != QLatin1String("nothing"))
             QCOMPARE(fused.at<uchar>(150, 250), uchar(200)); // the network's own value
+    }
+
+    // A busy backdrop's salient things the frame cuts are scenery when a
+    // subject lies inside the frame.
+    void sceneryCutByTheFrameIsDropped_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QRect>("inside");     // empty: none
+        QTest::addColumn<QRect>("atTheFrame");
+        QTest::addColumn<bool>("dropped");
+        const QRect flower(340, 0, 60, 120);  // cut by the top and the right edge
+        const QRect bottom(120, 200, 100, 100); // cut by the bottom edge only
+        QTest::newRow("object: the flower goes, the subject stays")
+            << int(KSCutoutType::object) << QRect(100, 80, 150, 120) << flower << true;
+        QTest::newRow("person: standing on the bottom edge is no cut")
+            << int(KSCutoutType::person) << bottom << flower << true;
+        QTest::newRow("object on the bottom edge: no subject inside, nothing goes")
+            << int(KSCutoutType::object) << QRect() << bottom << false;
+        QTest::newRow("a speck inside is no subject") << int(KSCutoutType::object) << QRect(50, 50, 8, 8) << flower
+                                                      << false;
+    }
+    void sceneryCutByTheFrameIsDropped()
+    {
+        QFETCH(int, type);
+        QFETCH(QRect, inside);
+        QFETCH(QRect, atTheFrame);
+        QFETCH(bool, dropped);
+        auto rect = [](const QRect &r) { return cv::Rect(r.x(), r.y(), r.width(), r.height()); };
+        cv::Mat mask = cv::Mat::zeros(300, 400, CV_8U);
+        if (!inside.isEmpty())
+            mask(rect(inside)).setTo(230);
+        mask(rect(atTheFrame)).setTo(255);
+        const cv::Mat result = KSHybridCutoutEngine::dropFrameCutScenery(mask, KSCutoutType(type));
+        const QPoint frame = atTheFrame.center();
+        QCOMPARE(result.at<uchar>(frame.y(), frame.x()), uchar(dropped ? 0 : 255));
+        if (!inside.isEmpty()) // the subject keeps the network's own values
+            QCOMPARE(result.at<uchar>(inside.center().y(), inside.center().x()), uchar(230));
     }
 
     // The installed model runs unless told otherwise, through the hybrid
