@@ -115,7 +115,10 @@ cv::Mat KSHybridCutoutEngine::dropFrameCutScenery(const cv::Mat &mask, KSCutoutT
         if (!cut[size_t(i)])
             largestInside = std::max(largestInside, area);
     }
-    if (largestInside == 0 || largestInside < std::max(0.005 * double(mask.total()), 0.1 * largest))
+    // Only when the largest thing is inside: a subject the frame cuts (a
+    // close-up, someone at the edge of the picture) is never dropped for a
+    // smaller thing behind it.
+    if (largestInside == 0 || largestInside < largest || largestInside < 0.005 * double(mask.total()))
         return mask;
 
     cv::Mat scenery(labels.size(), CV_8U), subject(labels.size(), CV_8U);

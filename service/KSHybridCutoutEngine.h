@@ -40,10 +40,9 @@ public:
 
     // On a busy backdrop the network also finds the scenery's own salient
     // things (a flower, a splash of water), which the frame tends to cut.
-    // When a component lies inside the frame, large enough to be the subject
-    // (a tenth of the largest, half a percent of the picture), the
-    // components the frame cuts are dropped with their soft fringe; for a
-    // person the bottom edge does not count.
+    // When the largest component lies inside the frame (and holds half a
+    // percent of the picture), the components the frame cuts are dropped
+    // with their soft fringe; for a person the bottom edge does not count.
     static cv::Mat dropFrameCutScenery(const cv::Mat &mask, KSCutoutType type);
 
 private:

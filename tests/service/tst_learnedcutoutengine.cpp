@@ -350,6 +350,9 @@ private slots:
             << int(KSCutoutType::object) << QRect() << bottom << false;
         QTest::newRow("a speck inside is no subject") << int(KSCutoutType::object) << QRect(50, 50, 8, 8) << flower
                                                       << false;
+        // A close-up the frame cuts, a smaller thing behind it.
+        QTest::newRow("the larger thing is cut: nothing goes")
+            << int(KSCutoutType::object) << QRect(100, 100, 40, 40) << flower << false;
     }
     void sceneryCutByTheFrameIsDropped()
     {
