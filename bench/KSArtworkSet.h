@@ -149,6 +149,31 @@ inline cv::Mat idBackdrop(int index, cv::Size size)
     return backdrop;
 }
 
+// Where a subject of size `s` stands in the frame: anywhere, or on a
+// studio's floor, a little above the bottom edge. Left to right, so that
+// the random numbers are drawn in one order on every compiler.
+inline cv::Point placement(cv::RNG &rng, cv::Size frame, cv::Size s, bool onTheFloor)
+{
+    const int x = int(rng.uniform(0.0, 1.0) * (frame.width - s.width));
+    const int y = onTheFloor ? frame.height - s.height - int(frame.height * rng.uniform(0.03, 0.15))
+                             : int(rng.uniform(0.0, 1.0) * (frame.height - s.height));
+    return {x, y};
+}
+
+// A plain studio backdrop whose colour keeps clear of the subject at `at`.
+inline cv::Mat studioBackdrop(cv::RNG &rng, cv::Size size, const cv::Mat &alpha, cv::Point at)
+{
+    cv::Mat footprint = cv::Mat::zeros(size, CV_8U);
+    alpha.copyTo(footprint(cv::Rect(at, alpha.size())));
+    cv::Scalar colour;
+    return KSQualitySet::plainBackdrop(rng, size, footprint, &colour);
+}
+
+inline std::string sampleName(const std::string &group, int index, const std::string &subject)
+{
+    return group + "-" + (index < 10 ? "0" : "") + std::to_string(index) + "-" + subject;
+}
+
 inline KSQualitySample compose(const std::string &name, const std::string &group, KSCutoutType type,
                                const Rendered &subject, cv::Point at, const cv::Mat &backdrop, cv::RNG &rng)
 {
@@ -220,21 +245,11 @@ inline std::vector<KSQualitySample> make(const QString &root, int perGroup, std:
                 subject = pick(type, {int(size.width * fill), int(size.height * fill)});
                 if (subject.second.empty())
                     continue;
-                const cv::Size s = subject.first.alpha.size();
-                at = {int(rng.uniform(0.0, 1.0) * (size.width - s.width)),
-                      g == "studio" ? size.height - s.height - int(size.height * rng.uniform(0.03, 0.15))
-                                    : int(rng.uniform(0.0, 1.0) * (size.height - s.height))};
-                if (g == "studio") {
-                    cv::Scalar colour;
-                    cv::Mat footprint = cv::Mat::zeros(size, CV_8U);
-                    subject.first.alpha.copyTo(footprint(cv::Rect(at, s)));
-                    backdrop = KSQualitySet::plainBackdrop(rng, size, footprint, &colour);
-                } else {
-                    backdrop = photoBackdrop(root, i, size);
-                }
+                at = placement(rng, size, subject.first.alpha.size(), g == "studio");
+                backdrop = g == "studio" ? studioBackdrop(rng, size, subject.first.alpha, at)
+                                         : photoBackdrop(root, i, size);
             }
-            const std::string name = g + "-" + (i < 10 ? "0" : "") + std::to_string(i) + "-" + subject.second;
-            set.push_back(compose(name, g, type, subject.first, at, backdrop, rng));
+            set.push_back(compose(sampleName(g, i, subject.second), g, type, subject.first, at, backdrop, rng));
         }
     }
     return set;
@@ -343,23 +358,13 @@ inline std::vector<KSQualitySample> makePhotoSubjects(const QString &root, int p
             auto subject = pick(person, {int(size.width * fill), int(size.height * fill)});
             if (subject.second.empty())
                 continue;
-            const cv::Size s = subject.first.alpha.size();
-            const cv::Point at(int(rng.uniform(0.0, 1.0) * (size.width - s.width)),
-                               g == "photo-studio"
-                                   ? size.height - s.height - int(size.height * rng.uniform(0.03, 0.15))
-                                   : int(rng.uniform(0.0, 1.0) * (size.height - s.height)));
-            cv::Mat backdrop;
-            if (g == "photo-studio") {
-                cv::Mat footprint = cv::Mat::zeros(size, CV_8U);
-                subject.first.alpha.copyTo(footprint(cv::Rect(at, s)));
-                cv::Scalar colour;
-                backdrop = KSQualitySet::plainBackdrop(rng, size, footprint, &colour);
-            } else {
-                backdrop = photoBackdrop(root, i + 5, size);
-            }
-            const std::string name = g + "-" + (i < 10 ? "0" : "") + std::to_string(i) + "-" + subject.second;
-            set.push_back(compose(name, g, person ? KSCutoutType::person : KSCutoutType::object, subject.first, at,
-                                  backdrop, rng));
+            const bool studio = g == "photo-studio";
+            const cv::Point at = placement(rng, size, subject.first.alpha.size(), studio);
+            const cv::Mat backdrop = studio ? studioBackdrop(rng, size, subject.first.alpha, at)
+                                            : photoBackdrop(root, i + 5, size);
+            set.push_back(compose(sampleName(g, i, subject.second), g,
+                                  person ? KSCutoutType::person : KSCutoutType::object, subject.first, at, backdrop,
+                                  rng));
         }
     }
     return set;
