@@ -23,6 +23,20 @@ namespace KSMaskScoring {
 // 2000 x 1500 photo), stricter than the usual 0.8 %.
 constexpr double boundaryTolerance = 0.004;
 
+inline double mean(const std::vector<double> &v)
+{
+    double sum = 0;
+    for (double x : v)
+        sum += x;
+    return v.empty() ? 0.0 : sum / double(v.size());
+}
+
+inline double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
 inline cv::Mat outline(const cv::Mat &binary)
 {
     cv::Mat eroded;

@@ -10,11 +10,16 @@
 // folder and seed always give the same set.
 
 #include "KSArtworkSet.h"
+#include "KSLearnedModel.h"
+#include "KSLocalService.h"
 
 #include <QDir>
+#include <QStandardPaths>
 
 #include <opencv2/imgcodecs.hpp>
 
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -308,5 +313,62 @@ inline std::vector<KSQualitySample> make(const QString &root, int perGroup, std:
     }
     return set;
 }
+
+// The options the scoring benches share.
+struct Options
+{
+    int perGroup = 16;
+    std::uint64_t seed = 2024;
+    std::string only; // only the photos whose name starts with it
+    QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Cutora");
+    QString artwork = cache + QStringLiteral("/artwork");
+    QString model = KSLocalService::defaultModelDescription();
+
+    // Takes the option at argv[i] and its value (advancing i) when it is
+    // --per-group, --seed, --artwork, --model or --only.
+    bool take(int argc, char *argv[], int &i)
+    {
+        if (i + 1 >= argc)
+            return false;
+        const std::string option = argv[i];
+        const char *value = argv[i + 1];
+        if (option == "--per-group")
+            perGroup = std::max(1, std::atoi(value));
+        else if (option == "--seed")
+            seed = std::strtoull(value, nullptr, 10);
+        else if (option == "--artwork")
+            artwork = QString::fromLocal8Bit(value);
+        else if (option == "--model")
+            model = QString::fromLocal8Bit(value);
+        else if (option == "--only")
+            only = value;
+        else
+            return false;
+        ++i;
+        return true;
+    }
+
+    // The learned model, loaded; null, with the reason printed, when it cannot be.
+    [[nodiscard]] std::shared_ptr<KSLearnedModel> loadModel() const
+    {
+        auto learned = std::make_shared<KSLearnedModel>(model);
+        if (learned->waitUntilLoaded())
+            return learned;
+        std::fprintf(stderr, "%s\n", qPrintable(learned->errorString()));
+        return nullptr;
+    }
+
+    // The set the options choose; empty, with the reason printed, without it.
+    [[nodiscard]] std::vector<KSQualitySample> load() const
+    {
+        std::vector<KSQualitySample> set = make(artwork, perGroup, seed);
+        if (set.empty())
+            std::fprintf(stderr, "no scored set in %s: run scripts/fetch-scored-set.sh\n", qPrintable(artwork));
+        set.erase(std::remove_if(set.begin(), set.end(),
+                                 [&](const KSQualitySample &s) { return s.name.rfind(only, 0) != 0; }),
+                  set.end());
+        return set;
+    }
+};
 
 } // namespace KSScoredSet

@@ -14,14 +14,12 @@
 #include "KSClassicCutoutEngine.h"
 #include "KSHybridCutoutEngine.h"
 #include "KSLearnedModel.h"
-#include "KSLocalService.h"
 #include "KSMaskScore.h"
 #include "KSMatteRefine.h"
 #include "KSScoredSet.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QStandardPaths>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -33,6 +31,8 @@
 #include <memory>
 
 namespace {
+using KSMaskScoring::mean;
+using KSMaskScoring::median;
 // The network alone, as a baseline: one pass, the map stretched to the
 // photo's size, nothing else.
 class RawNetwork : public KSCutoutEngine
@@ -68,19 +68,7 @@ struct Tally
     }
 };
 
-double mean(const std::vector<double> &v)
-{
-    double sum = 0;
-    for (double x : v)
-        sum += x;
-    return v.empty() ? 0.0 : sum / double(v.size());
-}
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
 
 const char *verdict(bool met)
 {
@@ -110,35 +98,20 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    int perGroup = 16;
-    std::uint64_t seed = 2024;
-    std::string writeDir, only;
-    QString artwork = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-                      + QStringLiteral("/Cutora/artwork");
-    QString model = KSLocalService::defaultModelDescription();
+    KSScoredSet::Options options;
+    std::string writeDir;
     bool classic = true;
     for (int i = 1; i < argc; ++i) {
-        const bool hasValue = i + 1 < argc;
+        if (options.take(argc, argv, i))
+            continue;
         if (!std::strcmp(argv[i], "--no-classic"))
             classic = false;
-        else if (hasValue && !std::strcmp(argv[i], "--per-group"))
-            perGroup = std::max(1, std::atoi(argv[++i]));
-        else if (hasValue && !std::strcmp(argv[i], "--seed"))
-            seed = std::strtoull(argv[++i], nullptr, 10);
-        else if (hasValue && !std::strcmp(argv[i], "--write"))
+        else if (i + 1 < argc && !std::strcmp(argv[i], "--write"))
             writeDir = argv[++i];
-        else if (hasValue && !std::strcmp(argv[i], "--artwork"))
-            artwork = QString::fromLocal8Bit(argv[++i]);
-        else if (hasValue && !std::strcmp(argv[i], "--only"))
-            only = argv[++i];
-        else if (hasValue && !std::strcmp(argv[i], "--model"))
-            model = QString::fromLocal8Bit(argv[++i]);
     }
-    auto learned = std::make_shared<KSLearnedModel>(model);
-    if (!learned->waitUntilLoaded()) {
-        std::fprintf(stderr, "%s\n", qPrintable(learned->errorString()));
+    const std::shared_ptr<KSLearnedModel> learned = options.loadModel();
+    if (!learned)
         return 1;
-    }
     struct Engine
     {
         std::string label;
@@ -150,18 +123,12 @@ int main(int argc, char *argv[])
     if (classic)
         engines.push_back({"classic", std::make_unique<KSClassicCutoutEngine>()});
 
-    std::vector<KSQualitySample> set = KSScoredSet::make(artwork, perGroup, seed);
-    if (set.empty()) {
-        std::fprintf(stderr, "no scored set in %s: run scripts/fetch-scored-set.sh\n", qPrintable(artwork));
+    const std::vector<KSQualitySample> set = options.load();
+    if (set.empty())
         return 1;
-    }
-    if (!only.empty())
-        set.erase(std::remove_if(set.begin(), set.end(),
-                                 [&](const KSQualitySample &s) { return s.name.rfind(only, 0) != 0; }),
-                  set.end());
     std::printf("%zu photos, seed %llu; boundary F within %.1f %% of the diagonal; edge colour 0-255 over the "
                 "true edge band on black, white and magenta\n\n",
-                set.size(), (unsigned long long)seed, KSMaskScoring::boundaryTolerance * 100);
+                set.size(), (unsigned long long)options.seed, KSMaskScoring::boundaryTolerance * 100);
     std::printf("%-40s %-10s %7s %7s %8s %7s %7s %7s\n", "photo", "engine", "IoU", "MAE", "SAD", "BF", "wall",
                 "edge");
 
