@@ -358,6 +358,37 @@ struct Options
         return nullptr;
     }
 
+    // The network's maps of a photo and of its mirror image (flipped back),
+    // kept in the cache as 16-bit PNGs so that scoring the rules again
+    // needs no forward pass.
+    [[nodiscard]] std::pair<cv::Mat, cv::Mat> networkMaps(const KSQualitySample &sample, KSLearnedModel &learned) const
+    {
+        const QString folder = cache + QStringLiteral("/maps/") + learned.name() + u'-' + QString::number(seed);
+        QDir().mkpath(folder);
+        auto cached = [&](const QString &suffix, bool mirror) {
+            const QString path = folder + u'/' + QString::fromStdString(sample.name) + suffix;
+            const cv::Mat stored = QFileInfo::exists(path) ? cv::imread(path.toStdString(), cv::IMREAD_UNCHANGED) : cv::Mat();
+            cv::Mat map;
+            if (!stored.empty() && stored.depth() == CV_16U) {
+                stored.convertTo(map, CV_32F, 1.0 / 65535.0);
+                return map;
+            }
+            cv::Mat input = sample.bgr;
+            if (mirror)
+                cv::flip(sample.bgr, input, 1);
+            map = learned.predict(input, nullptr);
+            if (map.empty())
+                return map;
+            if (mirror)
+                cv::flip(map, map, 1);
+            cv::Mat levels;
+            map.convertTo(levels, CV_16U, 65535.0);
+            cv::imwrite(path.toStdString(), levels);
+            return map;
+        };
+        return {cached(QStringLiteral("-map.png"), false), cached(QStringLiteral("-mirrored.png"), true)};
+    }
+
     // The set the options choose; empty, with the reason printed, without it.
     [[nodiscard]] std::vector<KSQualitySample> load() const
     {

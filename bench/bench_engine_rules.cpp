@@ -8,6 +8,7 @@
 #include "KSHybridCutoutEngine.h"
 #include "KSLearnedModel.h"
 #include "KSMaskScore.h"
+#include "KSMatteRefine.h"
 #include "KSScoredSet.h"
 
 #include <QDir>
@@ -23,24 +24,25 @@
 namespace {
 using KSMaskScoring::mean;
 using KSMaskScoring::median;
-// The map kept as a 16-bit PNG.
-cv::Mat cachedMap(const QString &path, const std::function<cv::Mat()> &compute)
+// The classical engine runs once per photo, whatever the variants.
+class OncePerPhoto : public KSCutoutEngine
 {
-    const cv::Mat stored = QFileInfo::exists(path) ? cv::imread(path.toStdString(), cv::IMREAD_UNCHANGED) : cv::Mat();
-    if (!stored.empty() && stored.depth() == CV_16U) {
-        cv::Mat map;
-        stored.convertTo(map, CV_32F, 1.0 / 65535.0);
-        return map;
+public:
+    cv::Mat mask(const cv::Mat &bgr, KSCutoutType type, std::string *error) override
+    {
+        if (bgr.data != m_photo) {
+            m_photo = bgr.data;
+            m_mask = m_engine.mask(bgr, type, error);
+        }
+        return m_mask.clone();
     }
-    const cv::Mat map = compute();
-    if (!map.empty()) {
-        cv::Mat levels;
-        map.convertTo(levels, CV_16U, 65535.0);
-        cv::imwrite(path.toStdString(), levels);
-    }
-    return map;
-}
+    std::string name() const override { return m_engine.name(); }
 
+private:
+    KSClassicCutoutEngine m_engine;
+    const uchar *m_photo = nullptr;
+    cv::Mat m_mask;
+};
 } // namespace
 
 int main(int argc, char *argv[])
@@ -57,41 +59,56 @@ int main(int argc, char *argv[])
     const std::vector<KSQualitySample> set = options.load();
     if (set.empty())
         return 1;
-    const QString maps = options.cache + QStringLiteral("/maps/") + learned->name() + u'-' + QString::number(options.seed);
-    QDir().mkpath(maps);
-
     using Rules = KSHybridCutoutEngine::Rules;
     std::vector<std::pair<std::string, Rules>> variants;
     variants.push_back({"all rules", Rules{}});
     variants.push_back({"one pass", [] { Rules r; r.mirroredPass = false; return r; }()});
+    variants.push_back({"larger of two", [] { Rules r; r.keepTheLarger = true; return r; }()});
     variants.push_back({"no blob drop", [] { Rules r; r.dropBlobs = false; return r; }()});
     variants.push_back({"no scenery drop", [] { Rules r; r.dropScenery = false; return r; }()});
     variants.push_back({"no shadow rule", [] { Rules r; r.shadows = false; return r; }()});
     variants.push_back({"no hole rule", [] { Rules r; r.holes = false; return r; }()});
     variants.push_back({"no classical", [] { Rules r; r.classicOnPlain = false; return r; }()});
-    variants.push_back({"mirrored, no rules", Rules{true, false, false, false, false, false}});
-    variants.push_back({"network alone", Rules{false, false, false, false, false, false}});
+    variants.push_back({"mirrored, no rules", Rules{true, false, false, false, false, false, false}});
+    variants.push_back({"network alone", Rules{false, false, false, false, false, false, false}});
 
-    KSClassicCutoutEngine classic;
+    const std::vector<std::pair<std::string, KSMatteRefine::Steps>> refinements = {
+        {"colours estimated", {false, true}}, {"edges steepened", {true, false}}, {"both", {true, true}}};
+    std::map<std::string, std::vector<double>> edges;
+    std::map<std::string, std::vector<KSMaskScore>> refinedScores;
+    OncePerPhoto classic;
     std::map<std::string, std::map<std::string, std::vector<double>>> iou; // variant -> group -> IoU
     std::map<std::string, std::vector<KSMaskScore>> overall;
     std::vector<std::string> groups;
     for (const KSQualitySample &sample : set) {
         if (std::find(groups.begin(), groups.end(), sample.group) == groups.end())
             groups.push_back(sample.group);
-        const QString stem = maps + u'/' + QString::fromStdString(sample.name);
-        const cv::Mat map = cachedMap(stem + QStringLiteral("-map.png"), [&] { return learned->predict(sample.bgr, nullptr); });
-        const cv::Mat mirrored = cachedMap(stem + QStringLiteral("-mirrored.png"), [&] {
-            cv::Mat flipped, result;
-            cv::flip(sample.bgr, flipped, 1);
-            result = learned->predict(flipped, nullptr);
-            if (!result.empty())
-                cv::flip(result, result, 1);
-            return result;
-        });
+        const auto [map, mirrored] = options.networkMaps(sample, *learned);
         std::printf("%-40.40s", sample.name.c_str());
         for (const auto &[label, rules] : variants) {
             const cv::Mat mask = KSHybridCutoutEngine::fromMaps(sample.bgr, map, mirrored, sample.type, rules, &classic);
+            if (label == variants.front().first) {
+                // The refinement's steps on the default's mask.
+                edges["the photo's colours"].push_back(
+                    KSMaskScoring::edgeColourError(sample.bgr, mask, sample.colour, sample.alpha));
+                // The estimator alone: under the true alpha.
+                cv::Mat bgra, colour;
+                cv::cvtColor(sample.bgr, bgra, cv::COLOR_BGR2BGRA);
+                (void)KSMatteRefine::refine(bgra, sample.alpha, {false, true});
+                cv::cvtColor(bgra, colour, cv::COLOR_BGRA2BGR);
+                edges["true alpha, photo"].push_back(
+                    KSMaskScoring::edgeColourError(sample.bgr, sample.alpha, sample.colour, sample.alpha));
+                edges["true alpha, estimated"].push_back(
+                    KSMaskScoring::edgeColourError(colour, sample.alpha, sample.colour, sample.alpha));
+                for (const auto &[stepsLabel, steps] : refinements) {
+                    cv::Mat bgra, colour;
+                    cv::cvtColor(sample.bgr, bgra, cv::COLOR_BGR2BGRA);
+                    const cv::Mat alpha = KSMatteRefine::refine(bgra, mask, steps);
+                    cv::cvtColor(bgra, colour, cv::COLOR_BGRA2BGR);
+                    edges[stepsLabel].push_back(KSMaskScoring::edgeColourError(colour, alpha, sample.colour, sample.alpha));
+                    refinedScores[stepsLabel].push_back(KSMaskScoring::score(alpha, sample.alpha));
+                }
+            }
             const KSMaskScore s = KSMaskScoring::score(mask, sample.alpha);
             iou[label][sample.group].push_back(s.iou);
             iou[label]["all"].push_back(s.iou);
@@ -126,6 +143,17 @@ int main(int argc, char *argv[])
             f.push_back(s.boundaryF);
         std::printf(" %12.4f", mean(f));
     }
-    std::printf("\n");
+    std::printf("\n\nRefinement of the default's mask: edge colour (0-255) and the refined mask's IoU / MAE / BF\n");
+    for (const char *label : {"true alpha, photo", "true alpha, estimated", "the photo's colours"})
+        std::printf("  %-22s %6.1f\n", label, mean(edges[label]));
+    for (const auto &[label, steps] : refinements) {
+        std::vector<double> i, m, f;
+        for (const KSMaskScore &s : refinedScores[label]) {
+            i.push_back(s.iou);
+            m.push_back(s.mae);
+            f.push_back(s.boundaryF);
+        }
+        std::printf("  %-22s %6.1f   %.4f / %.4f / %.4f\n", label.c_str(), mean(edges[label]), mean(i), mean(m), mean(f));
+    }
     return 0;
 }

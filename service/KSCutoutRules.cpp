@@ -25,6 +25,14 @@ constexpr float shadowTint = 0.035f;
 // long side.
 constexpr double backdropReach = 0.06;
 
+// A shadow's mean absolute Laplacian (grey levels, once the noise is
+// smoothed away) at most.
+constexpr double shadowRoughness = 3.0;
+// A greyscale photo: at most this share of pixels whose channels differ by
+// more than this.
+constexpr int greyChroma = 12;
+constexpr double colouredShareOfGrey = 0.01;
+
 // Backdrop palette: at most this many colours, each matching within its
 // spread times this factor, clamped (Lab units).
 constexpr int paletteSize = 6;
@@ -157,7 +165,45 @@ cv::Mat KSCutoutRules::castShadow(const cv::Mat &bgr, const cv::Mat &map, float 
     // A shadow lies on the backdrop: it joins the backdrop the frame reaches.
     cv::Mat nearOutside;
     cv::dilate(outside, nearOutside, disc(1));
-    return componentsTouching(shadowLike, nearOutside & shadowLike);
+    const cv::Mat joined = componentsTouching(shadowLike, nearOutside & shadowLike);
+
+    // It falls on the floor, below the subject's middle, and is smooth where
+    // grey metal, which also looks like a darkened backdrop, shows
+    // reflections.
+    const cv::Moments subjectMoments = cv::moments(subject, true);
+    if (subjectMoments.m00 <= 0)
+        return joined;
+    const double subjectMiddle = subjectMoments.m01 / subjectMoments.m00;
+    cv::Mat grey, texture;
+    cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
+    cv::GaussianBlur(grey, grey, {5, 5}, 1.5); // sensor noise is no texture
+    cv::Laplacian(grey, texture, CV_16S, 1);
+    texture = cv::abs(texture);
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(joined, labels, stats, centroids, 8, CV_32S);
+    std::vector<double> roughness(size_t(count), 0.0);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        const short *t = texture.ptr<short>(y);
+        for (int x = 0; x < labels.cols; ++x)
+            roughness[size_t(label[x])] += t[x];
+    }
+    std::vector<uchar> keep(size_t(count), 0);
+    for (int i = 1; i < count; ++i)
+        keep[size_t(i)] = centroids.at<double>(i, 1) > subjectMiddle
+                          && roughness[size_t(i)] <= shadowRoughness * stats.at<int>(i, cv::CC_STAT_AREA);
+    return KSEdgeRefine::labelsKept(labels, keep);
+}
+
+bool KSCutoutRules::looksGreyscale(const cv::Mat &bgr)
+{
+    int coloured = 0;
+    for (int y = 0; y < bgr.rows; ++y) {
+        const auto *p = bgr.ptr<cv::Vec3b>(y);
+        for (int x = 0; x < bgr.cols; ++x)
+            coloured += std::max({p[x][0], p[x][1], p[x][2]}) - std::min({p[x][0], p[x][1], p[x][2]}) > greyChroma;
+    }
+    return coloured <= colouredShareOfGrey * double(bgr.total());
 }
 
 cv::Mat KSCutoutRules::backdropColoured(const cv::Mat &bgr, const cv::Mat &map)

@@ -19,8 +19,12 @@ namespace KSCutoutRules {
 // around them evenly darkened (same colour, less light), where the map is
 // below `surest`, and that join the backdrop the frame reaches. When most of
 // the subject looks so (a grey subject on a grey backdrop) there is no
-// shadow to tell. Returns the shadow (8-bit, 255 there).
+// shadow to tell. A shadow also lies below the subject's middle and is
+// smooth. Returns the shadow (8-bit, 255 there).
 [[nodiscard]] cv::Mat castShadow(const cv::Mat &bgr, const cv::Mat &map, float surest);
+
+// Whether the photo is greyscale (nearly no pixel has a colour).
+[[nodiscard]] bool looksGreyscale(const cv::Mat &bgr);
 
 // Holes by their colour: an enclosed hole in the subject whose colours are
 // not those of the backdrop around the subject is part of the subject (the

@@ -162,9 +162,16 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
 {
     if (classicAdded)
         *classicAdded = false;
-    cv::Mat combined = map;
-    if (rules.mirroredPass && !mirrored.empty() && mirrored.size() == map.size())
+    const bool both = rules.mirroredPass && !mirrored.empty() && mirrored.size() == map.size();
+    // A fresh matrix: an expression assigned to a header of `map` would
+    // overwrite the caller's map.
+    cv::Mat combined;
+    if (both && rules.keepTheLarger)
+        combined = cv::max(map, mirrored);
+    else if (both)
         combined = 0.5 * (map + mirrored);
+    else
+        combined = map;
 
     // Back to the photo's proportions at about the network's resolution,
     // where the rules work.
@@ -192,7 +199,9 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     cv::Mat stretched, mask;
     cv::resize(soft, stretched, bgr.size(), 0, 0, cv::INTER_LINEAR);
     stretched.convertTo(mask, CV_8U, 255.0);
-    if (!plain || !classic || !rules.classicOnPlain)
+    // In a greyscale photo the classical engine's colour model of the
+    // backdrop tells too little, and its additions cost more than they give.
+    if (!plain || !classic || !rules.classicOnPlain || KSCutoutRules::looksGreyscale(small))
         return mask;
 
     std::string classicError;

@@ -26,6 +26,7 @@ public:
     struct Rules
     {
         bool mirroredPass = true;
+        bool keepTheLarger = false; // the two maps' larger value instead of their mean
         bool dropBlobs = true;
         bool dropScenery = true;
         bool shadows = true;
