@@ -19,7 +19,7 @@ class KSHybridCutoutEngine : public KSCutoutEngine
 public:
     explicit KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model);
 
-    cv::Mat mask(const cv::Mat &bgr, KSCutoutType type, std::string *error) override;
+    cv::Mat mask(const cv::Mat &bgr, KSEraserType type, std::string *error) override;
     // What made the last mask: the model's name, "<model>+classic-grabcut"
     // when both contributed, or "classic-grabcut" when the model could not
     // run; before any mask, the learned engine's.
@@ -35,7 +35,7 @@ public:
     // it holds half of that subject (the head the network found).
     // When the network found next to nothing, the classical mask stands.
     // Both masks 8-bit and of one size.
-    static cv::Mat fuse(const cv::Mat &learned, const cv::Mat &classic, KSCutoutType type,
+    static cv::Mat fuse(const cv::Mat &learned, const cv::Mat &classic, KSEraserType type,
                         double outlineShare = 0.7, bool *classicAdded = nullptr);
 
     // On a busy backdrop the network also finds the scenery's own salient
@@ -43,7 +43,7 @@ public:
     // When the largest component lies inside the frame (and holds half a
     // percent of the picture), the components the frame cuts are dropped
     // with their soft fringe; for a person the bottom edge does not count.
-    static cv::Mat dropFrameCutScenery(const cv::Mat &mask, KSCutoutType type);
+    static cv::Mat dropFrameCutScenery(const cv::Mat &mask, KSEraserType type);
 
 private:
     KSClassicCutoutEngine m_classic;

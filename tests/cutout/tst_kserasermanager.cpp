@@ -5,9 +5,10 @@
 #include "CommPassport.h"
 #include "KSBookmark.h"
 #include "KSEraserNetwork.h"
+#include "KSServiceAddress.h"
 #include "KSFileConst.h"
 #include "LogWatch.h"
-#include "OSSSigner.h"
+#include "KSStorageSignature.h"
 #include "ScriptedCutoutService.h"
 
 #include <QBuffer>
@@ -96,7 +97,7 @@ void TestKSEraserManager::init()
     QVERIFY(CommPassport::signIn(QStringLiteral("user-token"), QStringLiteral("Tester"), QString()));
     m_service = std::make_unique<ScriptedCutoutService>();
     QVERIFY(m_service->server.isListening());
-    KSEraserNetwork::setDefaultServiceURL(m_service->baseUrl());
+    KSServiceAddress::setDefaultServiceURL(m_service->baseUrl());
 }
 
 QString TestKSEraserManager::writePhoto(const QString &name, QSize size)
@@ -176,7 +177,7 @@ void TestKSEraserManager::requestsCarryTokenParametersAndSignature()
     QCOMPARE(QJsonDocument::fromJson(QByteArray::fromBase64(put.header("x-oss-callback"))).toVariant().toMap(),
              m_service->callback());
     QVERIFY(put.header("Authorization").startsWith("OSS " + ScriptedCutoutService::kAccessId + ':'));
-    QVERIFY(OSSSigner::verify(put.header("Authorization"), ScriptedCutoutService::kAccessSecret, "PUT", put.headers,
+    QVERIFY(KSStorageSignature::verify(put.header("Authorization"), ScriptedCutoutService::kAccessSecret, "PUT", put.headers,
                               put.path));
     QCOMPARE(decode(put.body).size(), QSize(60, 40));
 

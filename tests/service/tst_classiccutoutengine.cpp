@@ -62,13 +62,13 @@ private slots:
         QTest::addColumn<bool>("touchesBottom");
         QTest::addColumn<int>("type");
 
-        QTest::newRow("object on white") << cv::Size(640, 480) << cv::Scalar(245, 245, 245) << cv::Scalar(40, 90, 200) << false << int(KSCutoutType::object);
+        QTest::newRow("object on white") << cv::Size(640, 480) << cv::Scalar(245, 245, 245) << cv::Scalar(40, 90, 200) << false << int(KSEraserType::object);
         QTest::newRow("person on blue, cut by the bottom edge")
-            << cv::Size(480, 640) << cv::Scalar(200, 140, 60) << cv::Scalar(120, 170, 230) << true << int(KSCutoutType::person);
+            << cv::Size(480, 640) << cv::Scalar(200, 140, 60) << cv::Scalar(120, 170, 230) << true << int(KSEraserType::person);
         QTest::newRow("dark subject on grey, above the work size")
-            << cv::Size(1600, 1200) << cv::Scalar(128, 128, 128) << cv::Scalar(30, 30, 40) << true << int(KSCutoutType::person);
+            << cv::Size(1600, 1200) << cv::Scalar(128, 128, 128) << cv::Scalar(30, 30, 40) << true << int(KSEraserType::person);
         QTest::newRow("light subject on a dark backdrop")
-            << cv::Size(500, 500) << cv::Scalar(30, 30, 30) << cv::Scalar(220, 230, 240) << false << int(KSCutoutType::object);
+            << cv::Size(500, 500) << cv::Scalar(30, 30, 30) << cv::Scalar(220, 230, 240) << false << int(KSEraserType::object);
     }
 
     void separatesASubjectFromAPlainBackdrop()
@@ -82,7 +82,7 @@ private slots:
         const Photo p = photo(size, backdrop, subject, touchesBottom);
         KSClassicCutoutEngine engine;
         std::string error;
-        const cv::Mat mask = engine.mask(p.bgr, KSCutoutType(type), &error);
+        const cv::Mat mask = engine.mask(p.bgr, KSEraserType(type), &error);
         QVERIFY2(!mask.empty(), error.c_str());
         QCOMPARE(mask.type(), CV_8UC1);
         QCOMPARE(mask.cols, size.width);
@@ -102,7 +102,7 @@ private slots:
         cv::circle(p.bgr, {40, 420}, 3, cv::Scalar(20, 20, 20), cv::FILLED);
         cv::circle(p.bgr, {600, 60}, 2, cv::Scalar(20, 20, 20), cv::FILLED);
         KSClassicCutoutEngine engine;
-        const cv::Mat mask = engine.mask(p.bgr, KSCutoutType::object, nullptr);
+        const cv::Mat mask = engine.mask(p.bgr, KSEraserType::object, nullptr);
         QCOMPARE(int(mask.at<uchar>(420, 40)), 0);
         QCOMPARE(int(mask.at<uchar>(60, 600)), 0);
         QVERIFY(iou(mask, p.truth) >= 0.97);
@@ -112,7 +112,7 @@ private slots:
     {
         const cv::Mat plain(300, 400, CV_8UC3, cv::Scalar(200, 210, 220));
         KSClassicCutoutEngine engine;
-        const cv::Mat mask = engine.mask(plain, KSCutoutType::object, nullptr);
+        const cv::Mat mask = engine.mask(plain, KSEraserType::object, nullptr);
         QCOMPARE(mask.size(), plain.size());
         QCOMPARE(cv::countNonZero(mask), 0);
     }
@@ -130,7 +130,7 @@ private slots:
         QFETCH(cv::Mat, picture);
         KSClassicCutoutEngine engine;
         std::string error;
-        QVERIFY(engine.mask(picture, KSCutoutType::person, &error).empty());
+        QVERIFY(engine.mask(picture, KSEraserType::person, &error).empty());
         QVERIFY(!error.empty());
     }
 };

@@ -3,6 +3,7 @@
 #include "CommPassport.h"
 #include "KSEraserManager.h"
 #include "KSEraserNetwork.h"
+#include "KSServiceAddress.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,8 +58,8 @@ private slots:
         KSLocalService::Options options;
         options.dataDir = m_dir.filePath(QStringLiteral("service"));
         QVERIFY2(m_service.start(options), qPrintable(m_service.errorString()));
-        KSEraserNetwork::setDefaultServiceURL(m_service.baseUrl());
-        QVERIFY(KSEraserNetwork::configuredServiceURL().isEmpty());
+        KSServiceAddress::setDefaultServiceURL(m_service.baseUrl());
+        QVERIFY(KSServiceAddress::configuredServiceURL().isEmpty());
     }
 
     void init() { QVERIFY(CommPassport::signIn(m_service.localToken(), QStringLiteral("local"), QString())); }
@@ -66,7 +67,7 @@ private slots:
     void cleanupTestCase()
     {
         CommPassport::signOut();
-        KSEraserNetwork::setDefaultServiceURL(QString());
+        KSServiceAddress::setDefaultServiceURL(QString());
         m_service.stop();
     }
 
