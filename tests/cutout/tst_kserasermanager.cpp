@@ -4,11 +4,12 @@
 #include "CommLog.h"
 #include "CommPassport.h"
 #include "KSBookmark.h"
+#include "KSCurlSession.h"
 #include "KSEraserNetwork.h"
-#include "KSServiceAddress.h"
 #include "KSFileConst.h"
-#include "LogWatch.h"
+#include "KSServiceAddress.h"
 #include "KSStorageSignature.h"
+#include "LogWatch.h"
 #include "ScriptedCutoutService.h"
 
 #include <QBuffer>
@@ -20,6 +21,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 namespace {
 
@@ -49,8 +51,8 @@ QImage decode(const QByteArray &bytes)
     return QImageReader(&buffer).read();
 }
 
-// Runs a job to its final report and a little beyond, so that a report
-// after the final one would be seen.
+// Runs a job to its final report and until its threads are idle and what
+// they posted is delivered, so that a report after the final one is seen.
 QList<CallLog<Report>::Entry> runJob(const QString &photo, KSEraserType type)
 {
     CallLog<Report> reports;
@@ -59,7 +61,9 @@ QList<CallLog<Report>::Entry> runJob(const QString &photo, KSEraserType type)
     });
     if (!QTest::qWaitFor([&] { return reports.count() > 0 && isFinal(reports.last()); }, 10000))
         qWarning("the job gave no final report");
-    QTest::qWait(150);
+    if (!KSCurlSession::waitForIdle(10000) || !QThreadPool::globalInstance()->waitForDone(10000))
+        qWarning("the job's threads are still busy");
+    QCoreApplication::sendPostedEvents();
     return reports.entries();
 }
 
