@@ -15,6 +15,7 @@ int AppDelegate::applicationMain(int &argc, char **argv)
     QApplication::setDesktopFileName(QStringLiteral("cutora"));
 
     KSMainWindow window;
+    window.shouldTerminateClosure = [] { return applicationShouldTerminate() == TerminateReply::TerminateNow; };
     // After the window: its pictures have registered the icon resources.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/cutora.svg")));
     window.awakeFromNib();

@@ -174,7 +174,7 @@ inline std::string sampleName(const std::string &group, int index, const std::st
     return group + "-" + (index < 10 ? "0" : "") + std::to_string(index) + "-" + subject;
 }
 
-inline KSQualitySample compose(const std::string &name, const std::string &group, KSCutoutType type,
+inline KSQualitySample compose(const std::string &name, const std::string &group, KSEraserType type,
                                const Rendered &subject, cv::Point at, const cv::Mat &backdrop, cv::RNG &rng)
 {
     const cv::Size size = backdrop.size();
@@ -211,9 +211,9 @@ inline std::vector<KSQualitySample> make(const QString &root, int perGroup, std:
     cv::RNG rng(seed);
     int nextPerson = int(rng.uniform(0, int(people.size()))), nextObject = int(rng.uniform(0, int(objects.size())));
     // tallOnly: a standing figure, whose upper part makes a bust.
-    auto pick = [&](KSCutoutType type, cv::Size box, bool tallOnly = false) {
-        const QStringList &list = type == KSCutoutType::person ? people : objects;
-        int &next = type == KSCutoutType::person ? nextPerson : nextObject;
+    auto pick = [&](KSEraserType type, cv::Size box, bool tallOnly = false) {
+        const QStringList &list = type == KSEraserType::person ? people : objects;
+        int &next = type == KSEraserType::person ? nextPerson : nextObject;
         for (int tries = 0; tries < list.size(); ++tries) {
             // A stride through the sorted list spreads the picks over authors and themes.
             next = (next + 37) % int(list.size());
@@ -229,7 +229,7 @@ inline std::vector<KSQualitySample> make(const QString &root, int perGroup, std:
         for (int i = 0; i < perGroup; ++i) {
             const std::string g = group;
             const cv::Size size = sizes[(i + set.size()) % std::size(sizes)];
-            const KSCutoutType type = g == "id-photo" || i % 2 == 0 ? KSCutoutType::person : KSCutoutType::object;
+            const KSEraserType type = g == "id-photo" || i % 2 == 0 ? KSEraserType::person : KSEraserType::object;
             cv::Mat backdrop;
             cv::Point at;
             std::pair<Rendered, std::string> subject;
@@ -364,7 +364,7 @@ inline std::vector<KSQualitySample> makePhotoSubjects(const QString &root, int p
             const cv::Mat backdrop = studio ? studioBackdrop(rng, size, subject.first.alpha, at)
                                             : photoBackdrop(root, i + 5, size);
             set.push_back(compose(sampleName(g, i, subject.second), g,
-                                  person ? KSCutoutType::person : KSCutoutType::object, subject.first, at, backdrop,
+                                  person ? KSEraserType::person : KSEraserType::object, subject.first, at, backdrop,
                                   rng));
         }
     }

@@ -5,7 +5,7 @@
 // (studio, product and ID-photo shots) and over busy ones. The same seed
 // always gives the same set.
 
-#include "KSCutoutType.h"
+#include "KSEraserType.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -18,7 +18,7 @@ struct KSQualitySample
 {
     std::string name;
     std::string group; // "plain" or "busy"
-    KSCutoutType type = KSCutoutType::object;
+    KSEraserType type = KSEraserType::object;
     cv::Mat bgr;   // the composite
     cv::Mat alpha; // its exact alpha, 8-bit
     cv::Mat colour; // the subject's own colours (8-bit BGR) where alpha > 0
@@ -214,10 +214,10 @@ inline KSQualitySample makeSample(int index, const std::string &group, cv::Size 
     cv::RNG rng(seed * 1000003ULL + std::uint64_t(index) * 7919ULL + (group == "busy" ? 17 : 0));
     KSQualitySample sample;
     sample.group = group;
-    sample.type = index % 2 == 0 ? KSCutoutType::person : KSCutoutType::object;
-    sample.name = group + "-" + (index < 10 ? "0" : "") + std::to_string(index) + "-" + KSCutoutTypeRawValue(sample.type).toStdString();
+    sample.type = index % 2 == 0 ? KSEraserType::person : KSEraserType::object;
+    sample.name = group + "-" + (index < 10 ? "0" : "") + std::to_string(index) + "-" + KSEraserTypeRawValue(sample.type).toStdString();
     sample.alpha = cv::Mat::zeros(size, CV_8U);
-    if (sample.type == KSCutoutType::person)
+    if (sample.type == KSEraserType::person)
         drawPerson(rng, sample.alpha);
     else
         drawObject(rng, sample.alpha);

@@ -209,7 +209,7 @@ inline std::vector<KSQualitySample> make(const QString &root, int perGroup, std:
     {
         Rendered look;
         std::string name;
-        KSCutoutType type = KSCutoutType::object;
+        KSEraserType type = KSEraserType::object;
     };
     // framing: 0 full length, 1 waist up, 2 head and shoulders (both cut by
     // the bottom edge).
@@ -217,13 +217,13 @@ inline std::vector<KSQualitySample> make(const QString &root, int perGroup, std:
         static const double keep[] = {1.0, 0.56, 0.3};
         const QString file = people.at(nextPerson++ % people.size());
         auto r = loadRender(file, keep[framing]);
-        return {r ? *r : Rendered{}, QFileInfo(file).completeBaseName().toStdString(), KSCutoutType::person};
+        return {r ? *r : Rendered{}, QFileInfo(file).completeBaseName().toStdString(), KSEraserType::person};
     };
     auto product = [&]() -> Subject {
         // A stride through the kinds, so that neighbours differ.
         const QString file = products.at((nextProduct++ * 9) % products.size());
         auto r = loadRender(file);
-        return {r ? *r : Rendered{}, QFileInfo(file).completeBaseName().toStdString(), KSCutoutType::object};
+        return {r ? *r : Rendered{}, QFileInfo(file).completeBaseName().toStdString(), KSEraserType::object};
     };
     auto stamp = [&](bool personWanted, cv::Size box) -> Subject {
         const QStringList &list = personWanted && !stampPeople.isEmpty() ? stampPeople : stampThings;
@@ -231,7 +231,7 @@ inline std::vector<KSQualitySample> make(const QString &root, int perGroup, std:
             const QString file = list.at((nextStamp += personWanted ? 1 : 29) % list.size());
             if (auto r = KSArtworkSet::loadPhotoStamp(file, box))
                 return {*r, QFileInfo(file).completeBaseName().left(18).toStdString(),
-                        personWanted ? KSCutoutType::person : KSCutoutType::object};
+                        personWanted ? KSEraserType::person : KSEraserType::object};
         }
         return {};
     };

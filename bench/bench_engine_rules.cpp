@@ -28,7 +28,7 @@ using KSMaskScoring::median;
 class OncePerPhoto : public KSCutoutEngine
 {
 public:
-    cv::Mat mask(const cv::Mat &bgr, KSCutoutType type, std::string *error) override
+    cv::Mat mask(const cv::Mat &bgr, KSEraserType type, std::string *error) override
     {
         if (bgr.data != m_photo) {
             m_photo = bgr.data;

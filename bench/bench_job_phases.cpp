@@ -10,7 +10,7 @@
 #include "KSHybridCutoutEngine.h"
 #include "KSLearnedModel.h"
 #include "KSEraserManager.h"
-#include "KSEraserNetwork.h"
+#include "KSServiceAddress.h"
 #include "KSImageLoader.h"
 #include "KSLocalService.h"
 #include "KSMatteRefine.h"
@@ -107,7 +107,7 @@ int main(int argc, char *argv[])
     }
     cv::Mat mask;
     const std::clock_t cpu = std::clock();
-    const double engineSeconds = timed([&] { mask = engine->mask(bgr, KSCutoutType::person, nullptr); });
+    const double engineSeconds = timed([&] { mask = engine->mask(bgr, KSEraserType::person, nullptr); });
     std::printf("  engine %-20s %7.3f  (cpu %.3f)\n", engine->name().c_str(), engineSeconds,
                 double(std::clock() - cpu) / CLOCKS_PER_SEC);
     const QImage uploadMask(mask.data, mask.cols, mask.rows, int(mask.step), QImage::Format_Grayscale8);
@@ -132,7 +132,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the service did not start: %s\n", qPrintable(service.errorString()));
         return 1;
     }
-    KSEraserNetwork::setDefaultServiceURL(service.baseUrl());
+    KSServiceAddress::setDefaultServiceURL(service.baseUrl());
     CommPassport::signIn(service.localToken(), QStringLiteral("local"), QString());
 
     std::printf("\nWhole jobs (%d)       prepare   upload  task+engine  download+composite+write    total\n", jobs);

@@ -19,6 +19,7 @@ packages=(
   fonts-dejavu-core fonts-wqy-microhei
   libicu-dev
   python3-onnx
+  openssl dbus-daemon
 )
 
 missing=()

@@ -279,7 +279,7 @@ cv::Mat initialMask(const cv::Mat &distance, const BorderModel &model)
 // Keeps the subject's components (the largest and those of comparable size),
 // drops stray blobs, fills small holes and holes GrabCut left although they
 // are not background-coloured.
-cv::Mat cleanSubject(const cv::Mat &subject, const cv::Mat &distance, KSCutoutType type)
+cv::Mat cleanSubject(const cv::Mat &subject, const cv::Mat &distance, KSEraserType type)
 {
     cv::Mat clean;
     const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, {3, 3});
@@ -294,7 +294,7 @@ cv::Mat cleanSubject(const cv::Mat &subject, const cv::Mat &distance, KSCutoutTy
     for (int i = 1; i < count; ++i)
         largest = std::max(largest, stats.at<int>(i, cv::CC_STAT_AREA));
     const double imageArea = double(subject.total());
-    const double keepShare = type == KSCutoutType::person ? 0.2 : 0.08;
+    const double keepShare = type == KSEraserType::person ? 0.2 : 0.08;
     std::vector<uchar> keep(size_t(count), 0);
     for (int i = 1; i < count; ++i) {
         const int area = stats.at<int>(i, cv::CC_STAT_AREA);
@@ -356,7 +356,7 @@ std::string KSClassicCutoutEngine::name() const
     return "classic-grabcut";
 }
 
-cv::Mat KSClassicCutoutEngine::mask(const cv::Mat &input, KSCutoutType type, std::string *error)
+cv::Mat KSClassicCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std::string *error)
 {
     const cv::Mat bgr = KSEdgeRefine::colourPicture(input, error);
     if (bgr.empty())

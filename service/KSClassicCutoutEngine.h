@@ -14,7 +14,7 @@
 class KSClassicCutoutEngine : public KSCutoutEngine
 {
 public:
-    cv::Mat mask(const cv::Mat &bgr, KSCutoutType type, std::string *error) override;
+    cv::Mat mask(const cv::Mat &bgr, KSEraserType type, std::string *error) override;
     std::string name() const override;
 
     // Whether the picture's border is a plain backdrop: a few close colours

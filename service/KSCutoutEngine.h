@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KSCutoutType.h"
+#include "KSEraserType.h"
 
 #include <opencv2/core.hpp>
 
@@ -18,7 +18,7 @@ public:
 
     // bgr: 8-bit, 3 channels. Returns an 8-bit one-channel mask of the same
     // size, or an empty Mat with *error set (error may be null).
-    virtual cv::Mat mask(const cv::Mat &bgr, KSCutoutType type, std::string *error) = 0;
+    virtual cv::Mat mask(const cv::Mat &bgr, KSEraserType type, std::string *error) = 0;
 
     // Short identifier reported with every task the engine finished.
     virtual std::string name() const = 0;

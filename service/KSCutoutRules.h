@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KSCutoutType.h"
+#include "KSEraserType.h"
 
 #include <opencv2/core.hpp>
 

@@ -28,7 +28,7 @@ KSHybridCutoutEngine::KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model
 {
 }
 
-cv::Mat KSHybridCutoutEngine::fuse(const cv::Mat &learned, const cv::Mat &classic, KSCutoutType type,
+cv::Mat KSHybridCutoutEngine::fuse(const cv::Mat &learned, const cv::Mat &classic, KSEraserType type,
                                    double outlineShare, bool *classicAdded)
 {
     if (classicAdded)
@@ -78,7 +78,7 @@ cv::Mat KSHybridCutoutEngine::fuse(const cv::Mat &learned, const cv::Mat &classi
         // A person running off the bottom of the frame whose head alone the
         // network found (it tends to leave what the frame cuts to the
         // background).
-        const bool body = type == KSCutoutType::person
+        const bool body = type == KSEraserType::person
                           && stats.at<int>(i, cv::CC_STAT_TOP) + stats.at<int>(i, cv::CC_STAT_HEIGHT) == labels.rows
                           && (overlap[size_t(i)] >= 0.1 * stats.at<int>(i, cv::CC_STAT_AREA)
                               || overlap[size_t(i)] >= 0.5 * subjectArea);
@@ -112,7 +112,7 @@ cv::Mat KSHybridCutoutEngine::fuse(const cv::Mat &learned, const cv::Mat &classi
     return result;
 }
 
-cv::Mat KSHybridCutoutEngine::dropFrameCutScenery(const cv::Mat &mask, KSCutoutType type)
+cv::Mat KSHybridCutoutEngine::dropFrameCutScenery(const cv::Mat &mask, KSEraserType type)
 {
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(mask >= 128, labels, stats, centroids, 8, CV_32S);
@@ -125,7 +125,7 @@ cv::Mat KSHybridCutoutEngine::dropFrameCutScenery(const cv::Mat &mask, KSCutoutT
         const int right = left + stats.at<int>(i, cv::CC_STAT_WIDTH), bottom = top + stats.at<int>(i, cv::CC_STAT_HEIGHT);
         // A person stands on the bottom edge more often than not.
         cut[size_t(i)] = left == 0 || top == 0 || right == mask.cols
-                         || (type != KSCutoutType::person && bottom == mask.rows);
+                         || (type != KSEraserType::person && bottom == mask.rows);
         const int area = stats.at<int>(i, cv::CC_STAT_AREA);
         largest = std::max(largest, area);
         if (!cut[size_t(i)])
@@ -157,7 +157,7 @@ cv::Mat KSHybridCutoutEngine::dropFrameCutScenery(const cv::Mat &mask, KSCutoutT
 }
 
 cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, const cv::Mat &mirrored,
-                                       KSCutoutType type, const Rules &rules, KSCutoutEngine *classic,
+                                       KSEraserType type, const Rules &rules, KSCutoutEngine *classic,
                                        bool *classicAdded)
 {
     if (classicAdded)
@@ -218,7 +218,7 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     return fuse(mask, classicMask, type, 0.7, classicAdded);
 }
 
-cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &input, KSCutoutType type, std::string *error)
+cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std::string *error)
 {
     const cv::Mat bgr = KSEdgeRefine::colourPicture(input, error);
     if (bgr.empty())

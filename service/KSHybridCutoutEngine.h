@@ -37,13 +37,13 @@ public:
     explicit KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model);
     KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model, Rules rules);
 
-    cv::Mat mask(const cv::Mat &bgr, KSCutoutType type, std::string *error) override;
+    cv::Mat mask(const cv::Mat &bgr, KSEraserType type, std::string *error) override;
 
     // The mask from the network's maps (CV_32F, 0..1, at the model's size;
     // `mirrored` already flipped back, or empty) by the rules; `classic`,
     // when given, runs on plain backdrops. *classicAdded says whether the
     // classical engine added anything.
-    static cv::Mat fromMaps(const cv::Mat &bgr, const cv::Mat &map, const cv::Mat &mirrored, KSCutoutType type,
+    static cv::Mat fromMaps(const cv::Mat &bgr, const cv::Mat &map, const cv::Mat &mirrored, KSEraserType type,
                             const Rules &rules, KSCutoutEngine *classic, bool *classicAdded = nullptr);
     // What made the last mask: the model's name, "<model>+classic-grabcut"
     // when both contributed, or "classic-grabcut" when the model could not
@@ -60,7 +60,7 @@ public:
     // it holds half of that subject (the head the network found).
     // When the network found next to nothing, the classical mask stands.
     // Both masks 8-bit and of one size.
-    static cv::Mat fuse(const cv::Mat &learned, const cv::Mat &classic, KSCutoutType type,
+    static cv::Mat fuse(const cv::Mat &learned, const cv::Mat &classic, KSEraserType type,
                         double outlineShare = 0.7, bool *classicAdded = nullptr);
 
     // On a busy backdrop the network also finds the scenery's own salient
@@ -68,7 +68,7 @@ public:
     // When the largest component lies inside the frame (and holds half a
     // percent of the picture), the components the frame cuts are dropped
     // with their soft fringe; for a person the bottom edge does not count.
-    static cv::Mat dropFrameCutScenery(const cv::Mat &mask, KSCutoutType type);
+    static cv::Mat dropFrameCutScenery(const cv::Mat &mask, KSEraserType type);
 
 private:
     std::shared_ptr<KSLearnedModel> m_model;

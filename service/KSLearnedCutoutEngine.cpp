@@ -30,7 +30,7 @@ std::string KSLearnedCutoutEngine::name() const
                                                                          : m_classic.name();
 }
 
-cv::Mat KSLearnedCutoutEngine::subjectRegion(const cv::Mat &probability, KSCutoutType type)
+cv::Mat KSLearnedCutoutEngine::subjectRegion(const cv::Mat &probability, KSEraserType type)
 {
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(probability >= surely, labels, stats, centroids, 8, CV_32S);
@@ -44,7 +44,7 @@ cv::Mat KSLearnedCutoutEngine::subjectRegion(const cv::Mat &probability, KSCutou
     for (int i = 1; i < count; ++i) {
         const int bottom = stats.at<int>(i, cv::CC_STAT_TOP) + stats.at<int>(i, cv::CC_STAT_HEIGHT);
         const double area = stats.at<int>(i, cv::CC_STAT_AREA);
-        const double score = type == KSCutoutType::person && bottom >= probability.rows - 2 ? 2 * area : area;
+        const double score = type == KSEraserType::person && bottom >= probability.rows - 2 ? 2 * area : area;
         if (score > mainScore) {
             mainScore = score;
             main = i;
@@ -54,7 +54,7 @@ cv::Mat KSLearnedCutoutEngine::subjectRegion(const cv::Mat &probability, KSCutou
     // Another person of a group photo is about as large as the first; the
     // parts of an object (a pair of earrings) may be smaller, but a blob of
     // the backdrop that the model found salient is smaller still.
-    const double share = type == KSCutoutType::person ? 0.25 : 0.08;
+    const double share = type == KSEraserType::person ? 0.25 : 0.08;
     const double minimum = std::max(share * mainArea, 0.0005 * double(probability.total()));
     std::vector<uchar> keep(size_t(count), 0);
     for (int i = 1; i < count; ++i)
@@ -78,7 +78,7 @@ cv::Mat KSLearnedCutoutEngine::subjectRegion(const cv::Mat &probability, KSCutou
     return region;
 }
 
-cv::Mat KSLearnedCutoutEngine::mask(const cv::Mat &input, KSCutoutType type, std::string *error)
+cv::Mat KSLearnedCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std::string *error)
 {
     const cv::Mat bgr = KSEdgeRefine::colourPicture(input, error);
     if (bgr.empty())

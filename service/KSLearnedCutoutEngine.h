@@ -18,7 +18,7 @@ class KSLearnedCutoutEngine : public KSCutoutEngine
 public:
     explicit KSLearnedCutoutEngine(std::shared_ptr<KSLearnedModel> model);
 
-    cv::Mat mask(const cv::Mat &bgr, KSCutoutType type, std::string *error) override;
+    cv::Mat mask(const cv::Mat &bgr, KSEraserType type, std::string *error) override;
     // The engine that made the last mask (the model's name, or the classical
     // engine's after a fallback).
     std::string name() const override;
@@ -29,7 +29,7 @@ public:
     // detached blobs. Soft edges and thin parts joined to a kept region stay,
     // and holes are never touched (the inside of a ring, the space between
     // an arm and the body).
-    [[nodiscard]] static cv::Mat subjectRegion(const cv::Mat &probability, KSCutoutType type);
+    [[nodiscard]] static cv::Mat subjectRegion(const cv::Mat &probability, KSEraserType type);
 
 private:
     std::shared_ptr<KSLearnedModel> m_model;

@@ -6,6 +6,7 @@
 #include "KSLearnedModel.h"
 #include "KSObjectStorage.h"
 #include "KSServiceApi.h"
+#include "KSStorageEndpoint.h"
 #include "KSServiceLog.h"
 #include "KSServiceRandom.h"
 #include "KSServiceStore.h"
@@ -39,6 +40,7 @@ struct KSLocalService::Private
     KSServiceStore store;
     std::unique_ptr<KSObjectStorage> objects;
     std::unique_ptr<KSServiceApi> api;
+    std::unique_ptr<KSStorageEndpoint> storage;
     std::unique_ptr<httplib::Server> server;
     std::shared_ptr<KSLearnedModel> model; // shared by every worker's engine
     KSTaskWorkerPool pool;
@@ -188,6 +190,17 @@ bool KSLocalService::start(const Options &options)
     api.nowMs = [p = d.get()] { return p->nowMs(); };
     d->api = std::make_unique<KSServiceApi>(api);
     d->api->install(*d->server);
+    KSStorageEndpoint::Context storage;
+    storage.store = &d->store;
+    storage.objects = d->objects.get();
+    storage.baseUrl = d->baseUrl;
+    storage.callbackSecret = api.callbackSecret;
+    storage.nowMs = api.nowMs;
+    storage.deliverCallback = [web = d->api.get()](const httplib::Request &req, httplib::Response &res) {
+        web->storageCallback(req, res);
+    };
+    d->storage = std::make_unique<KSStorageEndpoint>(storage);
+    d->storage->install(*d->server);
 
     const int workers = options.workers >= 0 ? options.workers : std::max(1, QThread::idealThreadCount() / 2);
     KSTaskRunner::Context runner{&d->store, d->objects.get(), &d->taskSignal, d->masksDir(), options.maxUploadBytes,
@@ -246,6 +259,7 @@ void KSLocalService::stop()
     }
     d->pool.stop();
     d->model.reset();
+    d->storage.reset();
     d->api.reset();
     d->server.reset();
     d->objects.reset();

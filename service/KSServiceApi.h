@@ -17,10 +17,11 @@ class KSObjectStorage;
 class KSTaskWorkerPool;
 class KSTaskSignal;
 
-// The web API and the storage endpoint of the local service, as routes of
-// one HTTP server. Every call but the mask download (whose address is the
-// secret) proves an account: a bearer token, an "api_token" parameter, or a
-// storage signature made with that account's short-lived credentials.
+// The web API of the local service: credentials, resources, tasks, masks and
+// the storage's callback. Every call but the mask download (whose address is
+// the secret) and the callback (signed by the storage endpoint) proves an
+// account with a bearer token or an "api_token" parameter. The storage
+// endpoint (KSStorageEndpoint) serves the uploads beside it.
 class KSServiceApi
 {
 public:
@@ -40,13 +41,14 @@ public:
         std::function<qint64()> nowMs;
     };
 
-    // How far a storage request's Date may be from the service's clock.
-    static constexpr qint64 allowedClockSkewMs = 15 * 60 * 1000;
-    static constexpr const char *callbackPath = "/api/storage/callback";
-
     explicit KSServiceApi(Context context);
 
     void install(httplib::Server &server);
+
+    // The storage endpoint's report of a finished upload, signed with the
+    // callback secret: records the upload as a resource of the account
+    // whose credentials put it.
+    void storageCallback(const httplib::Request &req, httplib::Response &res);
 
 private:
     void getAuthentications(const httplib::Request &req, httplib::Response &res);
@@ -54,20 +56,9 @@ private:
     void createTask(const httplib::Request &req, httplib::Response &res);
     void getTask(const httplib::Request &req, httplib::Response &res);
     void getMask(const httplib::Request &req, httplib::Response &res);
-    void storageCallback(const httplib::Request &req, httplib::Response &res);
-    void putObject(const httplib::Request &req, httplib::Response &res,
-                   const std::function<bool(std::function<bool(const char *, size_t)>)> &readBody);
 
     // The account the request's token names, or refuses the request.
     [[nodiscard]] std::optional<qint64> account(const httplib::Request &req, httplib::Response &res);
-    // Checks signature, security token, expiry, clock and key scope; on
-    // failure sets the storage error and returns false.
-    [[nodiscard]] bool authorizePut(const httplib::Request &req, httplib::Response &res, const QString &bucket,
-                                    const QString &key);
-    // Calls the callback the upload carries; false with the error set when
-    // the upload must be undone.
-    [[nodiscard]] bool runCallback(const httplib::Request &req, httplib::Response &res, const QString &bucket,
-                                   const QString &key, qint64 size, const QByteArray &etag);
 
     Context m_context;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KSTaskStatus.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -36,16 +38,13 @@ public:
         qint64 createdAt = 0;
     };
 
-    // Task states as the poll reply reports them.
-    enum TaskStatus { waiting = 0, running = 1, done = 2, failed = -1 };
-
     struct Task
     {
         QString id;
         qint64 accountId = 0;
         QString resourceId;
         QString type;
-        int status = waiting;
+        int status = KSTaskStatus::waiting;
         QString engine;
         QString error;
         QString maskName;

@@ -1,5 +1,6 @@
 #include "KSTaskRunner.h"
 
+#include "KSImageLoader.h"
 #include "KSObjectStorage.h"
 #include "KSServiceLog.h"
 #include "KSServiceRandom.h"
@@ -8,7 +9,6 @@
 
 #include <QFileInfo>
 #include <QImage>
-#include <QImageReader>
 #include <QSaveFile>
 
 #include <opencv2/imgcodecs.hpp>
@@ -31,13 +31,20 @@ cv::Mat KSTaskRunner::decodePicture(const QString &path, qint64 maxBytes, qint64
         *error = QStringLiteral("the uploaded file has %1 bytes, more than the limit of %2").arg(info.size()).arg(maxBytes);
         return {};
     }
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (!size.isValid()) {
-        *error = QStringLiteral("the uploaded file is not a picture that can be read (%1)").arg(reader.errorString());
+    // The loader's own texts name the data folder's paths: they go to the
+    // log, the task's error says what is wrong without them.
+    const KSImageLoader::SizeResult header = KSImageLoader::readSize(path);
+    if (header.failure == KSImageLoader::Failure::TooLarge) {
+        KSServiceLog::E(header.error);
+        *error = QStringLiteral("the picture has more than the limit of %1 pixels").arg(maxPixels);
         return {};
     }
+    if (!header.ok()) {
+        KSServiceLog::E(header.error);
+        *error = QStringLiteral("the uploaded file is not a picture that can be read");
+        return {};
+    }
+    const QSize size = header.size;
     if (qint64(size.width()) * size.height() > maxPixels) {
         *error = QStringLiteral("the picture has %1 x %2 pixels, more than the limit of %3 pixels")
                      .arg(size.width())
@@ -45,11 +52,13 @@ cv::Mat KSTaskRunner::decodePicture(const QString &path, qint64 maxBytes, qint64
                      .arg(maxPixels);
         return {};
     }
-    QImage image = reader.read();
-    if (image.isNull()) {
-        *error = QStringLiteral("the picture cannot be decoded (%1)").arg(reader.errorString());
+    KSImageLoader::Result loaded = KSImageLoader::load(path);
+    if (!loaded.ok()) {
+        KSServiceLog::E(loaded.error);
+        *error = QStringLiteral("the picture cannot be decoded");
         return {};
     }
+    QImage &image = loaded.image;
     cv::Mat bgr;
     if (image.hasAlphaChannel()) {
         image.convertTo(QImage::Format_RGBA8888);
@@ -86,10 +95,10 @@ void KSTaskRunner::run(const QString &taskId)
     const QString engine = QString::fromStdString(m_engine->name());
     if (maskName.isEmpty()) {
         KSServiceLog::E(QStringLiteral("task %1 failed: %2").arg(taskId, error));
-        store.finishTask(taskId, KSServiceStore::failed, engine, error, {}, m_context.nowMs());
+        store.finishTask(taskId, KSTaskStatus::failed, engine, error, {}, m_context.nowMs());
     } else {
         KSServiceLog::I(QStringLiteral("task %1 done by %2").arg(taskId, engine));
-        store.finishTask(taskId, KSServiceStore::done, engine, {}, maskName, m_context.nowMs());
+        store.finishTask(taskId, KSTaskStatus::done, engine, {}, maskName, m_context.nowMs());
     }
     if (m_context.taskSignal)
         m_context.taskSignal->notify();
@@ -100,7 +109,7 @@ QString KSTaskRunner::makeMask(const QString &taskId, QString *error)
     KSServiceStore &store = *m_context.store;
     const auto task = store.task(taskId);
     const auto resource = task ? store.resource(task->resourceId) : std::nullopt;
-    const auto type = task ? KSCutoutTypeFromRawValue(task->type) : std::nullopt;
+    const auto type = task ? KSEraserTypeFromRawValue(task->type) : std::nullopt;
     if (!task || !resource || !type) {
         *error = QStringLiteral("the task's picture is no longer known");
         return {};

@@ -32,9 +32,10 @@ public:
 
     void run(const QString &taskId);
 
-    // Reads a picture file by its content into 8-bit BGR, upright, pictures
-    // with transparency flattened onto white. Refuses files above maxBytes and
-    // pictures above maxPixels before decoding them.
+    // Reads a picture file through the application's loader (by its content,
+    // upright, in sRGB) into 8-bit BGR, pictures with transparency flattened
+    // onto white. Refuses files above maxBytes and pictures above maxPixels
+    // before decoding them.
     [[nodiscard]] static cv::Mat decodePicture(const QString &path, qint64 maxBytes, qint64 maxPixels,
                                                QString *error);
 

@@ -7,32 +7,23 @@
 
 #include <QMutex>
 #include <QString>
-#include <QVariant>
 #include <QVariantMap>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-// Client of the cut-out web service: temporary storage credentials, upload
-// of the prepared picture with the service's callback, resource registration,
-// task creation, polling at least 1 s apart, and the mask download into the
-// temporary folder. All operations are asynchronous and report once through
-// the closure given (progress reports aside).
-//
-// The service address: CUTORA_SERVICE_URL when set, else the setting
-// "kServiceURL", else the default set at run time (the built-in service).
-// It must be https, or http to this machine. The account token is
-// CommPassport::apiToken(), read anew for every request.
-//
-// The replies it prints for debugging (secrets and tokens masked) go to the
-// logging category "cutora.protocol".
+// Client of the cut-out web service, under the protocol's names: temporary
+// storage credentials, upload of the prepared picture with the service's
+// callback, resource registration, task creation, polling at least 1 s
+// apart, and the mask download into the temporary folder. All operations
+// are asynchronous and report once through the closure given (progress
+// reports aside). The steps live in KSUploadFlow and KSTaskFlow; the address
+// in KSServiceAddress; the account token is CommPassport::apiToken(), read
+// anew for every request.
 class KSEraserNetwork
 {
 public:
-    static inline const QString kServiceURLKey = QStringLiteral("kServiceURL");
-    static inline const char *const kServiceURLEnvironment = "CUTORA_SERVICE_URL";
-
     // Codes of KSNetError::urlDomain() errors made by this client.
     enum ErrorCode {
         CallbackReplyFailed = 100,   // the storage's callback reply is no success
@@ -75,29 +66,8 @@ public:
     static void createTask(const QString &fileId, KSEraserType type, TaskReport report);
     static void getTaskResult(const QString &taskId, TaskReport report);
 
-    // The address requests go to; empty when none is known.
-    [[nodiscard]] static QString serviceURL();
-    // The address the user configured (environment or setting), without the
-    // run-time default: empty means the built-in service should serve.
-    [[nodiscard]] static QString configuredServiceURL();
-    // The address used when nothing is configured; empty clears it.
-    static void setDefaultServiceURL(const QString &url);
-
-    // Whether an envelope's status means success: a text holding a decimal
-    // integer equal to 1 (sign and leading zeros allowed, nothing else).
-    [[nodiscard]] static bool isSuccessStatus(const QVariant &status);
-    // Overall progress at a share of the upload: 0.05 + 0.65 x sent/expected,
-    // the quotient and the product in single precision.
-    [[nodiscard]] static double uploadProgress(qint64 totalBytesSent, qint64 totalBytesExpected);
-    // Overall progress at a fraction of the mask download: 0.8 + 0.2 x f.
-    [[nodiscard]] static double downloadProgress(float fraction);
-    // A reply as text for the debug output, storage secrets and tokens masked.
-    [[nodiscard]] static QString describe(const QVariant &reply);
-    // A fresh object key under the prefix.
-    [[nodiscard]] static QString newObjectKey(const QString &prefix);
-    // The engine the service named (data.engine) for the last task that
-    // ended with a mask; empty when it named none.
-    [[nodiscard]] static QString lastMaskEngine();
+    // Keeps the storage client and the request of the upload under way.
+    void holdUpload(std::shared_ptr<OSSClient> client, const OSSPutObjectRequest &request);
 
     std::shared_ptr<OSSClient> ossClient;
     OSSPutObjectRequest ossPut;

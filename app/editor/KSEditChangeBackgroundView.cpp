@@ -8,11 +8,11 @@
 #include "KSEditChangeBackgroundCollectionItem.h"
 #include "KSEditPanelStyle.h"
 #include "KSHoverButton.h"
+#include "KSLogCategories.h"
 #include "KSNibLoadable.h"
 #include "KSNotificationCenter.h"
 
 #include <QColorDialog>
-#include <QDebug>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
@@ -219,7 +219,7 @@ void KSEditChangeBackgroundView::showColorPanel()
 
 void KSEditChangeBackgroundView::colorPanelDidChange(const QColor &color)
 {
-    qDebug().noquote() << "RGBA" << "===" << color.name(QColor::HexArgb) << "===" << color.alphaF();
+    qCDebug(lcEditor).noquote() << "RGBA" << "===" << color.name(QColor::HexArgb) << "===" << color.alphaF();
     // The dialog may still be open after another cell was chosen: a change
     // made in it is the user's choice again, so "More" becomes the marked cell.
     const int more = moreColorsIndex();

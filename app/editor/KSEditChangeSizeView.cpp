@@ -9,57 +9,20 @@
 #include "KSEditChangeSizeTabelCellView.h"
 #include "KSEditPanelStyle.h"
 #include "KSHoverButton.h"
+#include "KSLogCategories.h"
 #include "KSNibLoadable.h"
+#include "KSSizePresets.h"
 #include "KSTextStyle.h"
 #include "KSTextField.h"
 
-#include <QDebug>
 #include <QHeaderView>
 #include <QTableWidget>
 #include <optional>
 
 namespace {
-const QString kChineseSimplified = QStringLiteral("ChineseSimplified");
-
 QString lang(const char *key)
 {
     return CommLang::GetAppLang(QLatin1String(key));
-}
-
-KSEditChangeSizeItem keyedItem(const char *titleKey, const char *tipsKey, qint64 width, qint64 height)
-{
-    return {lang(titleKey), lang(tipsKey), width, height};
-}
-
-QList<KSEditChangeSizeItem> chineseCertificateItems()
-{
-    return {
-        keyedItem("Min1Inch", "Min1InchDes", 259, 377),
-        keyedItem("1Inch", "1InchDes", 295, 413),
-        keyedItem("Max1Inch", "Max1InchDes", 390, 567),
-        keyedItem("Min2Inch", "Min2InchDes", 413, 531),
-        keyedItem("2Inch", "2InchDes", 413, 579),
-    };
-}
-
-QList<KSEditChangeSizeItem> overseaCertificateItems()
-{
-    return {
-        keyedItem("OverseaInch1", "OverseaInchDes1", 600, 600),
-        keyedItem("OverseaInch2", "OverseaInchDes2", 466, 600),
-        keyedItem("OverseaInch3", "OverseaInchDes3", 466, 600),
-    };
-}
-
-// Built on first need and kept for the run.
-const QList<KSEditChangeSizeItem> &certificateItems(const QString &appLanguage)
-{
-    static std::optional<QList<KSEditChangeSizeItem>> chinese;
-    static std::optional<QList<KSEditChangeSizeItem>> oversea;
-    std::optional<QList<KSEditChangeSizeItem>> &list = appLanguage == kChineseSimplified ? chinese : oversea;
-    if (!list)
-        list = appLanguage == kChineseSimplified ? chineseCertificateItems() : overseaCertificateItems();
-    return *list;
 }
 
 // The width a group button asks for: its title plus a little room.
@@ -72,7 +35,7 @@ int titleWidth(KSHoverButton *button)
 KSEditChangeSizeView::KSEditChangeSizeView(QWidget *parent)
     : KSColorView(parent)
     , m_ui(std::make_unique<Ui::KSEditChangeSizeView>())
-    , m_dataArray(sizeLists(KSAppSetting::appLanguage()))
+    , m_dataArray(KSSizePresets::sizeLists(KSAppSetting::appLanguage()))
 {
     m_ui->setupUi(this);
     setColor(KSRGBHexColor(0xF6F7FB));
@@ -111,17 +74,6 @@ KSEditChangeSizeView::KSEditChangeSizeView(QWidget *parent)
 
 KSEditChangeSizeView::~KSEditChangeSizeView() = default;
 
-QList<KSEditChangeSizeList> KSEditChangeSizeView::sizeLists(const QString &appLanguage)
-{
-    return {
-        {QStringLiteral("Regular"), {{lang("Source"), QString(), 0, 0}}},
-        {QStringLiteral("Certificate"), certificateItems(appLanguage)},
-        {QStringLiteral("EBusiness"),
-         {{QStringLiteral("1000x1000px"), lang("ProductImg"), 1000, 1000},
-          {QStringLiteral("800x800px"), lang("ProductImg"), 800, 800}}},
-    };
-}
-
 QList<KSHoverButton *> KSEditChangeSizeView::groupButtons() const
 {
     return m_ui->selectionView->findChildren<KSHoverButton *>();
@@ -138,12 +90,12 @@ int KSEditChangeSizeView::calculativeWidth()
     layout()->activate();
     m_ui->selectionView->layout()->activate();
     const int eBusinessLeft = m_ui->eBusinessBtn->mapTo(this, QPoint(0, 0)).x();
-    qDebug().noquote() << "eBusinessBtn left =" << eBusinessLeft;
+    qCDebug(lcEditor).noquote() << "eBusinessBtn left =" << eBusinessLeft;
 
     // What the row asks for: every button at its title's width.
     const int rowWidth = m_ui->selectionView->sizeHint().width();
     const int width = KSEditChangeSizeMetrics::calculativeWidth(widths, eBusinessLeft, rowWidth);
-    qDebug().noquote() << "calculativeWidth =" << width;
+    qCDebug(lcEditor).noquote() << "calculativeWidth =" << width;
     return width;
 }
 

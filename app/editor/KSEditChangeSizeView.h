@@ -15,8 +15,8 @@ class KSEditChangeSizeTabelCellView;
 class KSHoverButton;
 class QTableWidget;
 
-// The editor's size panel: regular, certificate-photo and e-business sizes
-// in three groups; the chosen preset is reported in pixels. The editor makes
+// The editor's size panel: the groups of KSSizePresets (regular,
+// certificate-photo and e-business sizes); the chosen preset is reported in pixels. The editor makes
 // it once and keeps it, so the shown group and the chosen preset survive
 // closing and reopening the panel.
 class KSEditChangeSizeView : public KSColorView
@@ -29,12 +29,6 @@ public:
 
     // The chosen preset's size in pixels; (0, 0) is the source size.
     std::function<void(double width, double height)> returnClosure;
-
-    // The three groups for an application language. The certificate group
-    // depends on it: five Chinese sizes for "ChineseSimplified", three
-    // overseas sizes otherwise. Each certificate list is built once per run
-    // with the texts of the language current then.
-    [[nodiscard]] static QList<KSEditChangeSizeList> sizeLists(const QString &appLanguage);
 
     // The width in points that the panel needs; the editor gives it to
     // the panel host at each opening.

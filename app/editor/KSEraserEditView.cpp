@@ -18,13 +18,13 @@
 #include "KSHoverButton.h"
 #include "KSImageDragView.h"
 #include "KSImageNamed.h"
+#include "KSLogCategories.h"
 #include "KSNibLoadable.h"
 #include "KSSavePhotoSuccessView.h"
 #include "KSTextField.h"
 #include "KSTextStyle.h"
 #include "KSViewAttach.h"
 
-#include <QDebug>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -509,7 +509,7 @@ void KSEraserEditView::openSizePanel()
     panel->returnClosure = [self](double width, double height) {
         if (!self)
             return;
-        qDebug().noquote() << QStringLiteral("showChangeSizeView size = %1 x %2").arg(width).arg(height);
+        qCDebug(lcEditor).noquote() << QStringLiteral("showChangeSizeView size = %1 x %2").arg(width).arg(height);
         KSEidtCutImageView *crop = self->cutImageEditView();
         crop->setChangeBackgroundSize(QSizeF(width, height));
         relayout(crop);

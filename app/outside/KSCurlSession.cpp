@@ -83,6 +83,11 @@ void KSCurlSession::run(std::function<void()> job)
     });
 }
 
+bool KSCurlSession::waitForIdle(int msecs)
+{
+    return networkPool()->waitForDone(msecs);
+}
+
 KSCurlSession::Handle KSCurlSession::newHandle(const QByteArray &url, const Timeouts &timeouts)
 {
     globalInit();

@@ -46,6 +46,10 @@ public:
 
     [[nodiscard]] static bool isShuttingDown();
 
+    // Waits until no transfer runs or is queued; false when msecs passed
+    // first. What a finished transfer reported is then already said.
+    static bool waitForIdle(int msecs);
+
     // A handle for the URL with the shared options set; null when libcurl
     // cannot make one.
     [[nodiscard]] static Handle newHandle(const QByteArray &url, const Timeouts &timeouts);

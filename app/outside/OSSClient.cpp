@@ -1,7 +1,7 @@
 #include "OSSClient.h"
 
 #include "KSCurlSession.h"
-#include "OSSSigner.h"
+#include "KSStorageSignature.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -92,7 +92,7 @@ struct Attempt
     OSSPutObjectResult result;
 };
 
-Attempt putOnce(const QString &url, const OSSSigner::Headers &headers, const QByteArray &body,
+Attempt putOnce(const QString &url, const KSStorageSignature::Headers &headers, const QByteArray &body,
                 const OSSClientConfiguration &configuration, const OSSPutObjectRequest::UploadProgress &progress)
 {
     const auto toMs = [](double s) { return int(qBound(1.0, s * 1000.0, double(INT_MAX))); };
@@ -202,7 +202,7 @@ void OSSClient::putObject(const OSSPutObjectRequest &request, PutCompletion comp
         const QByteArray body = file.readAll();
         file.close();
 
-        OSSSigner::Headers headers{
+        KSStorageSignature::Headers headers{
             {"Content-Type", contentTypeForKey(request.objectKey())},
             {"Content-MD5", QCryptographicHash::hash(body, QCryptographicHash::Md5).toBase64()},
         };
@@ -213,17 +213,17 @@ void OSSClient::putObject(const OSSPutObjectRequest &request, PutCompletion comp
             headers.append({"x-oss-callback", json.toBase64()});
         }
         const QString url = objectUrl(endpoint, request.bucketName(), request.objectKey());
-        const QByteArray resource = OSSSigner::canonicalResource(request.bucketName(), request.objectKey());
+        const QByteArray resource = KSStorageSignature::canonicalResource(request.bucketName(), request.objectKey());
 
         Attempt attempt;
         for (int round = 0; round <= configuration.maxRetryCount(); ++round) {
             if (round > 0)
                 QThread::msleep(ulong(100 * round));
             // Signed anew each time: the Date must be fresh.
-            OSSSigner::Headers signedHeaders = headers;
-            signedHeaders.append({"Date", OSSSigner::httpDate(QDateTime::currentDateTimeUtc())});
+            KSStorageSignature::Headers signedHeaders = headers;
+            signedHeaders.append({"Date", KSStorageSignature::httpDate(QDateTime::currentDateTimeUtc())});
             signedHeaders.append({"Authorization",
-                                  OSSSigner::authorization(credentials.accessKeyId().toUtf8(),
+                                  KSStorageSignature::authorization(credentials.accessKeyId().toUtf8(),
                                                            credentials.secretKeyId().toUtf8(), "PUT", signedHeaders,
                                                            resource)});
             // An empty Expect spares the round trip of "100-continue".

@@ -111,6 +111,15 @@ bool ToolFile::showMultipleFilesInFinder(const QStringList &paths)
     return showItemsInFileManager(paths) || (!paths.isEmpty() && openFolderOf(paths.first()));
 }
 
+bool ToolFile::isSameFileAtPaths(const QString &a, const QString &b)
+{
+    // QFileInfo's equality holds for any two missing files, so compare paths.
+    const QFileInfo fa(a), fb(b);
+    if (fa.exists() && fb.exists())
+        return fa.canonicalFilePath() == fb.canonicalFilePath();
+    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
+}
+
 QString ToolFile::fileExtensionAtPath(const QString &path)
 {
     const QString name = lastComponent(path);

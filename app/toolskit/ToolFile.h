@@ -33,6 +33,9 @@ public:
     // The text after the last "." of the last path component; a name without
     // "." comes back whole.
     static QString fileExtensionAtPath(const QString &path);
+    // Whether two paths name one file: by their targets when both exist,
+    // else by their cleaned absolute paths.
+    static bool isSameFileAtPaths(const QString &a, const QString &b);
     // The last path component without its extension (".bashrc" stays whole).
     static QString fileNameAtPath(const QString &path);
 

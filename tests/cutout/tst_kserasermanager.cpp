@@ -4,10 +4,12 @@
 #include "CommLog.h"
 #include "CommPassport.h"
 #include "KSBookmark.h"
+#include "KSCurlSession.h"
 #include "KSEraserNetwork.h"
 #include "KSFileConst.h"
+#include "KSServiceAddress.h"
+#include "KSStorageSignature.h"
 #include "LogWatch.h"
-#include "OSSSigner.h"
 #include "ScriptedCutoutService.h"
 
 #include <QBuffer>
@@ -19,6 +21,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 namespace {
 
@@ -48,8 +51,8 @@ QImage decode(const QByteArray &bytes)
     return QImageReader(&buffer).read();
 }
 
-// Runs a job to its final report and a little beyond, so that a report
-// after the final one would be seen.
+// Runs a job to its final report and until its threads are idle and what
+// they posted is delivered, so that a report after the final one is seen.
 QList<CallLog<Report>::Entry> runJob(const QString &photo, KSEraserType type)
 {
     CallLog<Report> reports;
@@ -58,7 +61,9 @@ QList<CallLog<Report>::Entry> runJob(const QString &photo, KSEraserType type)
     });
     if (!QTest::qWaitFor([&] { return reports.count() > 0 && isFinal(reports.last()); }, 10000))
         qWarning("the job gave no final report");
-    QTest::qWait(150);
+    if (!KSCurlSession::waitForIdle(10000) || !QThreadPool::globalInstance()->waitForDone(10000))
+        qWarning("the job's threads are still busy");
+    QCoreApplication::sendPostedEvents();
     return reports.entries();
 }
 
@@ -96,7 +101,7 @@ void TestKSEraserManager::init()
     QVERIFY(CommPassport::signIn(QStringLiteral("user-token"), QStringLiteral("Tester"), QString()));
     m_service = std::make_unique<ScriptedCutoutService>();
     QVERIFY(m_service->server.isListening());
-    KSEraserNetwork::setDefaultServiceURL(m_service->baseUrl());
+    KSServiceAddress::setDefaultServiceURL(m_service->baseUrl());
 }
 
 QString TestKSEraserManager::writePhoto(const QString &name, QSize size)
@@ -176,7 +181,7 @@ void TestKSEraserManager::requestsCarryTokenParametersAndSignature()
     QCOMPARE(QJsonDocument::fromJson(QByteArray::fromBase64(put.header("x-oss-callback"))).toVariant().toMap(),
              m_service->callback());
     QVERIFY(put.header("Authorization").startsWith("OSS " + ScriptedCutoutService::kAccessId + ':'));
-    QVERIFY(OSSSigner::verify(put.header("Authorization"), ScriptedCutoutService::kAccessSecret, "PUT", put.headers,
+    QVERIFY(KSStorageSignature::verify(put.header("Authorization"), ScriptedCutoutService::kAccessSecret, "PUT", put.headers,
                               put.path));
     QCOMPARE(decode(put.body).size(), QSize(60, 40));
 

@@ -4,6 +4,9 @@
 #include "CommLog.h"
 #include "CommPassport.h"
 #include "KSFileConst.h"
+#include "KSProtocolDebug.h"
+#include "KSServiceAddress.h"
+#include "KSUploadFlow.h"
 #include "KSUserDefaultKit.h"
 #include "LogWatch.h"
 #include "ScriptedCutoutService.h"
@@ -42,10 +45,6 @@ private slots:
     void initTestCase();
     void init();
 
-    void eraserTypeRawValues();
-    void envelopeStatus_data();
-    void envelopeStatus();
-    void progressArithmetic();
     void objectKeysAreFreshHex();
     void debugTextMasksSecrets();
 
@@ -67,64 +66,15 @@ void TestKSEraserNetwork::initTestCase()
 
 void TestKSEraserNetwork::init()
 {
-    KSEraserNetwork::setDefaultServiceURL(QString());
-    KSUserDefaultKit::removeObjectForKey(KSEraserNetwork::kServiceURLKey);
-    qunsetenv(KSEraserNetwork::kServiceURLEnvironment);
-}
-
-void TestKSEraserNetwork::eraserTypeRawValues()
-{
-    QCOMPARE(KSEraserTypeRawValue(KSEraserType::person), QStringLiteral("person"));
-    QCOMPARE(KSEraserTypeRawValue(KSEraserType::object), QStringLiteral("object"));
-    QCOMPARE(KSEraserTypeFromRawValue(QStringLiteral("object")), std::optional(KSEraserType::object));
-    QCOMPARE(KSEraserTypeFromRawValue(QStringLiteral("Person")), std::nullopt);
-    QCOMPARE(KSEraserTypeFromRawValue(QString()), std::nullopt);
-}
-
-void TestKSEraserNetwork::envelopeStatus_data()
-{
-    QTest::addColumn<QVariant>("status");
-    QTest::addColumn<bool>("success");
-
-    QTest::newRow("\"1\"") << QVariant(QStringLiteral("1")) << true;
-    QTest::newRow("leading zeros") << QVariant(QStringLiteral("01")) << true;
-    QTest::newRow("plus sign") << QVariant(QStringLiteral("+1")) << true;
-    QTest::newRow("\"0\"") << QVariant(QStringLiteral("0")) << false;
-    QTest::newRow("\"-1\"") << QVariant(QStringLiteral("-1")) << false;
-    QTest::newRow("trailing letter") << QVariant(QStringLiteral("01x")) << false;
-    QTest::newRow("trailing blank") << QVariant(QStringLiteral("1 ")) << false;
-    QTest::newRow("leading blank") << QVariant(QStringLiteral(" 1")) << false;
-    QTest::newRow("empty") << QVariant(QString()) << false;
-    QTest::newRow("sign only") << QVariant(QStringLiteral("+")) << false;
-    QTest::newRow("11") << QVariant(QStringLiteral("11")) << false;
-    QTest::newRow("number 1 is not text") << QVariant(1) << false;
-    QTest::newRow("true is not text") << QVariant(true) << false;
-    QTest::newRow("missing") << QVariant() << false;
-}
-
-void TestKSEraserNetwork::envelopeStatus()
-{
-    QFETCH(QVariant, status);
-    QFETCH(bool, success);
-    QCOMPARE(KSEraserNetwork::isSuccessStatus(status), success);
-}
-
-void TestKSEraserNetwork::progressArithmetic()
-{
-    // Single precision shows in the last digits: 0.05 + 0.325f.
-    QVERIFY(qAbs(KSEraserNetwork::uploadProgress(50, 100) - 0.375) < 1e-6);
-    QCOMPARE(KSEraserNetwork::uploadProgress(50, 100), 0.05 + double(0.5f * 0.65f));
-    QCOMPARE(KSEraserNetwork::uploadProgress(0, 100), 0.05);
-    QVERIFY(qAbs(KSEraserNetwork::uploadProgress(100, 100) - 0.70) < 1e-6);
-    QVERIFY(qAbs(KSEraserNetwork::downloadProgress(0.5f) - 0.9) < 1e-12);
-    QCOMPARE(KSEraserNetwork::downloadProgress(0.0f), 0.8);
-    QCOMPARE(KSEraserNetwork::downloadProgress(1.0f), 1.0);
+    KSServiceAddress::setDefaultServiceURL(QString());
+    KSUserDefaultKit::removeObjectForKey(KSServiceAddress::kServiceURLKey);
+    qunsetenv(KSServiceAddress::kServiceURLEnvironment);
 }
 
 void TestKSEraserNetwork::objectKeysAreFreshHex()
 {
-    const QString first = KSEraserNetwork::newObjectKey(QStringLiteral("images/2024/"));
-    const QString second = KSEraserNetwork::newObjectKey(QStringLiteral("images/2024/"));
+    const QString first = KSUploadFlow::newObjectKey(QStringLiteral("images/2024/"));
+    const QString second = KSUploadFlow::newObjectKey(QStringLiteral("images/2024/"));
     const QRegularExpression shape(QStringLiteral("^images/2024/[0-9a-f]{32}\\.jpg$"));
     QVERIFY2(shape.match(first).hasMatch(), qPrintable(first));
     QVERIFY(shape.match(second).hasMatch());
@@ -134,7 +84,7 @@ void TestKSEraserNetwork::objectKeysAreFreshHex()
 void TestKSEraserNetwork::debugTextMasksSecrets()
 {
     ScriptedCutoutService service;
-    const QString text = KSEraserNetwork::describe(QVariantMap{{"status", "1"}, {"data", service.credentials()}});
+    const QString text = KSProtocolDebug::describe(QVariantMap{{"status", "1"}, {"data", service.credentials()}});
     QVERIFY(!text.contains(QString::fromLatin1(ScriptedCutoutService::kAccessSecret)));
     QVERIFY(!text.contains(QString::fromLatin1(ScriptedCutoutService::kSecurityToken)));
     QVERIFY(text.contains(QString::fromLatin1(ScriptedCutoutService::kAccessId)));
@@ -143,17 +93,17 @@ void TestKSEraserNetwork::debugTextMasksSecrets()
 
 void TestKSEraserNetwork::serviceAddressPrecedence()
 {
-    QCOMPARE(KSEraserNetwork::serviceURL(), QString());
-    KSEraserNetwork::setDefaultServiceURL(QStringLiteral("http://127.0.0.1:1"));
-    QCOMPARE(KSEraserNetwork::serviceURL(), QStringLiteral("http://127.0.0.1:1"));
-    QCOMPARE(KSEraserNetwork::configuredServiceURL(), QString());
+    QCOMPARE(KSServiceAddress::serviceURL(), QString());
+    KSServiceAddress::setDefaultServiceURL(QStringLiteral("http://127.0.0.1:1"));
+    QCOMPARE(KSServiceAddress::serviceURL(), QStringLiteral("http://127.0.0.1:1"));
+    QCOMPARE(KSServiceAddress::configuredServiceURL(), QString());
 
-    KSUserDefaultKit::saveToUserDefaultsForKey(KSEraserNetwork::kServiceURLKey, QStringLiteral("https://setting.example"));
-    QCOMPARE(KSEraserNetwork::serviceURL(), QStringLiteral("https://setting.example"));
+    KSUserDefaultKit::saveToUserDefaultsForKey(KSServiceAddress::kServiceURLKey, QStringLiteral("https://setting.example"));
+    QCOMPARE(KSServiceAddress::serviceURL(), QStringLiteral("https://setting.example"));
 
-    qputenv(KSEraserNetwork::kServiceURLEnvironment, "https://env.example");
-    QCOMPARE(KSEraserNetwork::serviceURL(), QStringLiteral("https://env.example"));
-    QCOMPARE(KSEraserNetwork::configuredServiceURL(), QStringLiteral("https://env.example"));
+    qputenv(KSServiceAddress::kServiceURLEnvironment, "https://env.example");
+    QCOMPARE(KSServiceAddress::serviceURL(), QStringLiteral("https://env.example"));
+    QCOMPARE(KSServiceAddress::configuredServiceURL(), QStringLiteral("https://env.example"));
 }
 
 void TestKSEraserNetwork::unsafeServiceAddressIsRefused_data()
@@ -167,7 +117,7 @@ void TestKSEraserNetwork::unsafeServiceAddressIsRefused_data()
 void TestKSEraserNetwork::unsafeServiceAddressIsRefused()
 {
     QFETCH(QString, url);
-    KSEraserNetwork::setDefaultServiceURL(url);
+    KSServiceAddress::setDefaultServiceURL(url);
     LogWatch log(CommLog::logFilePath());
     CallLog<bool> completions;
     KSEraserNetwork::getAuthentications([&completions](bool success, const std::optional<QVariantMap> &payload) {
@@ -192,7 +142,7 @@ void TestKSEraserNetwork::taskPathFollowsType()
     QFETCH(QByteArray, path);
 
     ScriptedCutoutService service;
-    KSEraserNetwork::setDefaultServiceURL(service.baseUrl());
+    KSServiceAddress::setDefaultServiceURL(service.baseUrl());
     CallLog<TaskReport> reports;
     KSEraserNetwork::createTask(QStringLiteral("file 7"), type, recordInto(reports));
     QTRY_VERIFY(reports.count() > 0 && isFinal(reports.last()));
@@ -218,7 +168,7 @@ void TestKSEraserNetwork::taskPathFollowsType()
 void TestKSEraserNetwork::pollsArePacedFromSendToSend()
 {
     ScriptedCutoutService service;
-    KSEraserNetwork::setDefaultServiceURL(service.baseUrl());
+    KSServiceAddress::setDefaultServiceURL(service.baseUrl());
     // Answered after 0.3 s, then after 1.5 s, both pending; then failed.
     ScriptedReply quick = ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 1}}));
     quick.delayMs = 300;
@@ -251,7 +201,7 @@ void TestKSEraserNetwork::pollsArePacedFromSendToSend()
 void TestKSEraserNetwork::maskDownloadReportsItsShare()
 {
     ScriptedCutoutService service;
-    KSEraserNetwork::setDefaultServiceURL(service.baseUrl());
+    KSServiceAddress::setDefaultServiceURL(service.baseUrl());
     // Half the bytes, a pause, then the rest.
     ScriptedReply split = ScriptedReply::bytes(QByteArray(4000, 'm'), "image/png");
     split.splitAt = 2000;

@@ -127,14 +127,12 @@ public:
                                             : QByteArray::fromStdString(upload.callbackJson);
             headers.emplace("x-oss-callback", callback.toBase64().toStdString());
         }
-        KSStorageSignature::HeaderList list;
+        KSStorageSignature::Headers list;
         for (const auto &[name, value] : headers)
             list.append({QByteArray::fromStdString(name), QByteArray::fromStdString(value)});
-        const QByteArray toSign = KSStorageSignature::stringToSign(
-            "PUT", list, QByteArray::fromStdString("/" + bucket + "/" + upload.key));
         const QByteArray authorization = KSStorageSignature::authorization(
-            credentials.value(QStringLiteral("access_id")).toString().toLatin1(),
-            KSStorageSignature::sign(upload.secret, toSign));
+            credentials.value(QStringLiteral("access_id")).toString().toLatin1(), upload.secret, "PUT", list,
+            QByteArray::fromStdString("/" + bucket + "/" + upload.key));
         headers.emplace("Authorization", authorization.toStdString());
         if (upload.afterSigning)
             upload.afterSigning(headers);

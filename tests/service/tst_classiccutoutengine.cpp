@@ -63,18 +63,18 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("greyChannels"); // 0: a colour photo
 
-        QTest::newRow("object on white") << cv::Size(640, 480) << cv::Scalar(245, 245, 245) << cv::Scalar(40, 90, 200) << false << int(KSCutoutType::object) << 0;
+        QTest::newRow("object on white") << cv::Size(640, 480) << cv::Scalar(245, 245, 245) << cv::Scalar(40, 90, 200) << false << int(KSEraserType::object) << 0;
         QTest::newRow("person on blue, cut by the bottom edge")
-            << cv::Size(480, 640) << cv::Scalar(200, 140, 60) << cv::Scalar(120, 170, 230) << true << int(KSCutoutType::person) << 0;
+            << cv::Size(480, 640) << cv::Scalar(200, 140, 60) << cv::Scalar(120, 170, 230) << true << int(KSEraserType::person) << 0;
         QTest::newRow("dark subject on grey, above the work size")
-            << cv::Size(1600, 1200) << cv::Scalar(128, 128, 128) << cv::Scalar(30, 30, 40) << true << int(KSCutoutType::person) << 0;
+            << cv::Size(1600, 1200) << cv::Scalar(128, 128, 128) << cv::Scalar(30, 30, 40) << true << int(KSEraserType::person) << 0;
         QTest::newRow("light subject on a dark backdrop")
-            << cv::Size(500, 500) << cv::Scalar(30, 30, 30) << cv::Scalar(220, 230, 240) << false << int(KSCutoutType::object) << 0;
+            << cv::Size(500, 500) << cv::Scalar(30, 30, 30) << cv::Scalar(220, 230, 240) << false << int(KSEraserType::object) << 0;
         // Greyscale photos: only lightness tells subject from backdrop.
         QTest::newRow("greyscale photo, one channel")
-            << cv::Size(640, 480) << cv::Scalar(200, 200, 200) << cv::Scalar(90, 120, 150) << false << int(KSCutoutType::object) << 1;
+            << cv::Size(640, 480) << cv::Scalar(200, 200, 200) << cv::Scalar(90, 120, 150) << false << int(KSEraserType::object) << 1;
         QTest::newRow("greyscale photo as three equal channels")
-            << cv::Size(480, 640) << cv::Scalar(70, 70, 70) << cv::Scalar(160, 190, 210) << true << int(KSCutoutType::person) << 3;
+            << cv::Size(480, 640) << cv::Scalar(70, 70, 70) << cv::Scalar(160, 190, 210) << true << int(KSEraserType::person) << 3;
     }
 
     void separatesASubjectFromAPlainBackdrop()
@@ -94,7 +94,7 @@ private slots:
         }
         KSClassicCutoutEngine engine;
         std::string error;
-        const cv::Mat mask = engine.mask(p.bgr, KSCutoutType(type), &error);
+        const cv::Mat mask = engine.mask(p.bgr, KSEraserType(type), &error);
         QVERIFY2(!mask.empty(), error.c_str());
         QCOMPARE(mask.type(), CV_8UC1);
         QCOMPARE(mask.cols, size.width);
@@ -114,7 +114,7 @@ private slots:
         cv::circle(p.bgr, {40, 420}, 3, cv::Scalar(20, 20, 20), cv::FILLED);
         cv::circle(p.bgr, {600, 60}, 2, cv::Scalar(20, 20, 20), cv::FILLED);
         KSClassicCutoutEngine engine;
-        const cv::Mat mask = engine.mask(p.bgr, KSCutoutType::object, nullptr);
+        const cv::Mat mask = engine.mask(p.bgr, KSEraserType::object, nullptr);
         QCOMPARE(int(mask.at<uchar>(420, 40)), 0);
         QCOMPARE(int(mask.at<uchar>(60, 600)), 0);
         QVERIFY(iou(mask, p.truth) >= 0.97);
@@ -138,7 +138,7 @@ private slots:
         QFETCH(cv::Mat, picture);
         KSClassicCutoutEngine engine;
         std::string error;
-        QVERIFY(engine.mask(picture, KSCutoutType::person, &error).empty());
+        QVERIFY(engine.mask(picture, KSEraserType::person, &error).empty());
         QVERIFY(!error.empty());
     }
 };

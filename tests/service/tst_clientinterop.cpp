@@ -1,8 +1,10 @@
 #include "KSLocalService.h"
 
 #include "CommPassport.h"
+#include "KSCurlSession.h"
 #include "KSEraserManager.h"
 #include "KSEraserNetwork.h"
+#include "KSServiceAddress.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,8 +59,8 @@ private slots:
         KSLocalService::Options options;
         options.dataDir = m_dir.filePath(QStringLiteral("service"));
         QVERIFY2(m_service.start(options), qPrintable(m_service.errorString()));
-        KSEraserNetwork::setDefaultServiceURL(m_service.baseUrl());
-        QVERIFY(KSEraserNetwork::configuredServiceURL().isEmpty());
+        KSServiceAddress::setDefaultServiceURL(m_service.baseUrl());
+        QVERIFY(KSServiceAddress::configuredServiceURL().isEmpty());
     }
 
     void init() { QVERIFY(CommPassport::signIn(m_service.localToken(), QStringLiteral("local"), QString())); }
@@ -66,7 +68,7 @@ private slots:
     void cleanupTestCase()
     {
         CommPassport::signOut();
-        KSEraserNetwork::setDefaultServiceURL(QString());
+        KSServiceAddress::setDefaultServiceURL(QString());
         m_service.stop();
     }
 
@@ -146,7 +148,9 @@ private slots:
             reports.append({success, mask, progress});
         });
         QVERIFY(QTest::qWaitFor([&] { QMutexLocker lock(&mutex); return !reports.isEmpty(); }, 20000));
-        QTest::qWait(1200); // a report after the failure would arrive by now
+        // A report after the failure would come from a transfer still running.
+        QVERIFY(KSCurlSession::waitForIdle(20000));
+        QCoreApplication::sendPostedEvents();
         QMutexLocker lock(&mutex);
         QCOMPARE(reports.size(), 1);
         QVERIFY(!reports.first().success);
@@ -162,7 +166,8 @@ private slots:
         KSEraserNetwork::uploadImage(photo, [&](double p) { progress.append(p); },
                                      [&](const std::optional<KSNetError> &, const std::optional<QVariantMap> &) { completed = true; });
         QVERIFY(QTest::qWaitFor([&] { return !progress.isEmpty(); }, 20000));
-        QTest::qWait(200);
+        QVERIFY(KSCurlSession::waitForIdle(20000));
+        QCoreApplication::sendPostedEvents();
         QCOMPARE(progress, QList<double>{-1.0});
         QVERIFY(!completed.load());
     }

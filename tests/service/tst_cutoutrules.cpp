@@ -91,7 +91,7 @@ private:
         return double(cv::countNonZero(a & b)) / std::max(1, cv::countNonZero(a | b));
     }
 
-    static cv::Mat defaultMask(const Photo &p, KSCutoutType type)
+    static cv::Mat defaultMask(const Photo &p, KSEraserType type)
     {
         KSClassicCutoutEngine classic;
         return KSHybridCutoutEngine::fromMaps(p.bgr, p.map, cv::Mat(), type, KSHybridCutoutEngine::Rules(), &classic);
@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(shadow.at<uchar>(300, 380), uchar(255));
         QCOMPARE(cv::countNonZero(shadow & p.truth), 0);
 
-        const cv::Mat mask = defaultMask(p, KSCutoutType::object);
+        const cv::Mat mask = defaultMask(p, KSEraserType::object);
         QCOMPARE(mask.size(), p.bgr.size());
         QVERIFY2(mask.at<uchar>(300, 380) < 64, qPrintable(QString::number(mask.at<uchar>(300, 380))));
         QVERIFY2(iou(mask, p.truth) > 0.95, qPrintable(QString::number(iou(mask, p.truth))));
@@ -134,7 +134,7 @@ private slots:
     {
         QFETCH(bool, spotted);
         const Photo p = mug(spotted);
-        const cv::Mat mask = defaultMask(p, KSCutoutType::object);
+        const cv::Mat mask = defaultMask(p, KSEraserType::object);
         QCOMPARE(mask.at<uchar>(185, 300), uchar(0)); // inside the handle
         if (spotted)
             QCOMPARE(mask.at<uchar>(185, 215), uchar(255));
@@ -164,7 +164,7 @@ private slots:
         cv::rectangle(p.map, cv::Rect(325, 150, 12, 40), 0.3, cv::FILLED); // the soft join
         QVERIFY(!KSClassicCutoutEngine::plainBackdrop(p.bgr));
 
-        const cv::Mat mask = defaultMask(p, KSCutoutType::object);
+        const cv::Mat mask = defaultMask(p, KSEraserType::object);
         QCOMPARE(mask.at<uchar>(160, 420), uchar(0));
         QCOMPARE(mask.at<uchar>(190, 220), uchar(255));
         QVERIFY2(iou(mask, p.truth) > 0.95, qPrintable(QString::number(iou(mask, p.truth))));

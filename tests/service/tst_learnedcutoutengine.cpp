@@ -133,7 +133,7 @@ private slots:
         KSLearnedCutoutEngine engine(model);
         const Photo p = photo();
         std::string error;
-        const cv::Mat mask = engine.mask(p.bgr, KSCutoutType::object, &error);
+        const cv::Mat mask = engine.mask(p.bgr, KSEraserType::object, &error);
         QVERIFY2(!mask.empty(), error.c_str());
         QCOMPARE(mask.type(), CV_8UC1);
         QCOMPARE(mask.size(), p.bgr.size());
@@ -178,7 +178,7 @@ private slots:
         KSLearnedCutoutEngine engine(learned);
         const Photo p = photo();
         std::string error;
-        const cv::Mat mask = engine.mask(p.bgr, KSCutoutType::object, &error);
+        const cv::Mat mask = engine.mask(p.bgr, KSEraserType::object, &error);
         QCOMPARE(mask.size(), p.bgr.size());
         QCOMPARE(engine.name(), std::string("classic-grabcut"));
         QVERIFY(iou(mask, p.truth) > 0.9);
@@ -195,14 +195,14 @@ private slots:
         cv::circle(ring, {100, 100}, 60, 1.0, 25);
         cv::circle(ring, {100, 100}, 6, 1.0, cv::FILLED); // a speck inside the hole
         QTest::newRow("ring kept, speck in its hole dropped")
-            << ring << int(KSCutoutType::object) << QList<QPoint>{{40, 100}, {160, 100}} << QList<QPoint>{{100, 100}};
+            << ring << int(KSEraserType::object) << QList<QPoint>{{40, 100}, {160, 100}} << QList<QPoint>{{100, 100}};
 
         cv::Mat parts = probability();
         cv::rectangle(parts, cv::Rect(20, 20, 80, 80), 1.0, cv::FILLED);
         cv::rectangle(parts, cv::Rect(130, 130, 40, 40), 1.0, cv::FILLED); // a quarter of the first
         cv::circle(parts, {170, 30}, 3, 1.0, cv::FILLED);                 // a blob of the backdrop
         QTest::newRow("object: both parts kept, small blob dropped")
-            << parts << int(KSCutoutType::object) << QList<QPoint>{{60, 60}, {150, 150}} << QList<QPoint>{{170, 30}};
+            << parts << int(KSEraserType::object) << QList<QPoint>{{60, 60}, {150, 150}} << QList<QPoint>{{170, 30}};
 
         cv::Mat person = probability();
         cv::rectangle(person, cv::Rect(60, 80, 80, 120), 1.0, cv::FILLED); // on the bottom edge
@@ -213,14 +213,14 @@ private slots:
         cv::rectangle(person, cv::Rect(20, 90, 12, 60), 1.0, cv::FILLED);
         cv::rectangle(person, cv::Rect(32, 140, 28, 4), 0.3, cv::FILLED);
         QTest::newRow("person: figure and faintly joined arm kept, detached thing dropped")
-            << person << int(KSCutoutType::person) << QList<QPoint>{{100, 150}, {100, 40}, {25, 100}}
+            << person << int(KSEraserType::person) << QList<QPoint>{{100, 150}, {100, 40}, {25, 100}}
             << QList<QPoint>{{160, 20}, {45, 110}};
 
         cv::Mat group = probability();
         cv::rectangle(group, cv::Rect(20, 80, 60, 120), 1.0, cv::FILLED);
         cv::rectangle(group, cv::Rect(120, 100, 50, 100), 1.0, cv::FILLED);
         QTest::newRow("person: a second person of similar size kept")
-            << group << int(KSCutoutType::person) << QList<QPoint>{{50, 150}, {145, 150}} << QList<QPoint>{{100, 50}};
+            << group << int(KSEraserType::person) << QList<QPoint>{{50, 150}, {145, 150}} << QList<QPoint>{{100, 50}};
     }
     void cleanUpKeepsTheSubjectAndDropsBlobs()
     {
@@ -229,7 +229,7 @@ private slots:
         QFETCH(QList<QPoint>, kept);
         QFETCH(QList<QPoint>, dropped);
         cv::Mat result = map.clone();
-        result.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(map, KSCutoutType(type)) == 0);
+        result.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(map, KSEraserType(type)) == 0);
         for (const QPoint &p : kept)
             QVERIFY2(result.at<float>(p.y(), p.x()) == map.at<float>(p.y(), p.x()), qPrintable(QStringLiteral("kept %1,%2").arg(p.x()).arg(p.y())));
         for (const QPoint &p : dropped)
@@ -267,7 +267,7 @@ private slots:
         }
         QCOMPARE(KSClassicCutoutEngine::plainBackdrop(p.bgr), !busy);
         std::string error;
-        const cv::Mat mask = hybrid.mask(p.bgr, busy ? KSCutoutType::object : KSCutoutType::person, &error);
+        const cv::Mat mask = hybrid.mask(p.bgr, busy ? KSEraserType::object : KSEraserType::person, &error);
         QVERIFY2(!mask.empty(), error.c_str());
         QCOMPARE(mask.size(), p.bgr.size());
         QCOMPARE(QString::fromStdString(hybrid.name()), engine);
@@ -322,7 +322,7 @@ private slots:
             cv::resize(classic, classic, {200, 150}, 0, 0, cv::INTER_NEAREST);
 
         bool wasAdded = !added;
-        const cv::Mat fused = KSHybridCutoutEngine::fuse(learned, classic, KSCutoutType::object, 0.7, &wasAdded);
+        const cv::Mat fused = KSHybridCutoutEngine::fuse(learned, classic, KSEraserType::object, 0.7, &wasAdded);
         QCOMPARE(fused.size(), size);
         QCOMPARE(wasAdded, added);
         QCOMPARE(fused.at<uchar>(150, 150) >= 128, leftHalf);
@@ -343,16 +343,16 @@ private slots:
         const QRect flower(340, 0, 60, 120);  // cut by the top and the right edge
         const QRect bottom(120, 200, 100, 100); // cut by the bottom edge only
         QTest::newRow("object: the flower goes, the subject stays")
-            << int(KSCutoutType::object) << QRect(100, 80, 150, 120) << flower << true;
+            << int(KSEraserType::object) << QRect(100, 80, 150, 120) << flower << true;
         QTest::newRow("person: standing on the bottom edge is no cut")
-            << int(KSCutoutType::person) << bottom << flower << true;
+            << int(KSEraserType::person) << bottom << flower << true;
         QTest::newRow("object on the bottom edge: no subject inside, nothing goes")
-            << int(KSCutoutType::object) << QRect() << bottom << false;
-        QTest::newRow("a speck inside is no subject") << int(KSCutoutType::object) << QRect(50, 50, 8, 8) << flower
+            << int(KSEraserType::object) << QRect() << bottom << false;
+        QTest::newRow("a speck inside is no subject") << int(KSEraserType::object) << QRect(50, 50, 8, 8) << flower
                                                       << false;
         // A close-up the frame cuts, a smaller thing behind it.
         QTest::newRow("the larger thing is cut: nothing goes")
-            << int(KSCutoutType::object) << QRect(100, 100, 40, 40) << flower << false;
+            << int(KSEraserType::object) << QRect(100, 100, 40, 40) << flower << false;
     }
     void sceneryCutByTheFrameIsDropped()
     {
@@ -365,7 +365,7 @@ private slots:
         if (!inside.isEmpty())
             mask(rect(inside)).setTo(230);
         mask(rect(atTheFrame)).setTo(255);
-        const cv::Mat result = KSHybridCutoutEngine::dropFrameCutScenery(mask, KSCutoutType(type));
+        const cv::Mat result = KSHybridCutoutEngine::dropFrameCutScenery(mask, KSEraserType(type));
         const QPoint frame = atTheFrame.center();
         QCOMPARE(result.at<uchar>(frame.y(), frame.x()), uchar(dropped ? 0 : 255));
         if (!inside.isEmpty()) // the subject keeps the network's own values

@@ -1,0 +1,163 @@
+#include "KSCutCommand.h"
+
+#include "CommLog.h"
+#include "CommPassport.h"
+#include "KSCutExport.h"
+#include "KSCutOptions.h"
+#include "KSCutProgressBar.h"
+#include "KSEraserManager.h"
+#include "KSEraserType.h"
+#include "KSImageLoader.h"
+#include "KSServiceConnection.h"
+#include "KSTaskFlow.h"
+#include "ToolFile.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <cstdio>
+
+namespace {
+
+void printErr(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fprintf(stderr, "%s\n", bytes.constData());
+}
+
+QString failureText(KSImageLoader::Failure failure)
+{
+    switch (failure) {
+    case KSImageLoader::Failure::Missing: return QStringLiteral("cannot open the file");
+    case KSImageLoader::Failure::Empty: return QStringLiteral("the file is empty");
+    case KSImageLoader::Failure::Undecodable: return QStringLiteral("not a picture Cutora can read (JPEG, PNG, BMP, TIFF, WebP, HEIC)");
+    case KSImageLoader::Failure::TooLarge: return QStringLiteral("the picture is too large");
+    case KSImageLoader::Failure::None: break;
+    }
+    return {};
+}
+
+// Waits for the service connection to be ready; false with a message when it
+// cannot be used.
+bool connectService(QString *error)
+{
+    KSServiceConnection *connection = KSServiceConnection::defaultConnection();
+    connection->start();
+    if (connection->state() == KSServiceConnection::State::Starting) {
+        QEventLoop loop;
+        QObject::connect(connection, &KSServiceConnection::stateChanged, &loop, [&] {
+            if (connection->state() != KSServiceConnection::State::Starting)
+                loop.quit();
+        });
+        loop.exec();
+    }
+    if (connection->state() != KSServiceConnection::State::Ready) {
+        *error = QStringLiteral("the cut-out service did not start: ") + connection->errorString();
+        return false;
+    }
+    if (connection->mode() == KSServiceConnection::Mode::Local) {
+        if (!connection->signInLocalAccount()) {
+            *error = QStringLiteral("cannot sign in to the built-in cut-out service");
+            return false;
+        }
+    } else if (!CommPassport::isLogged()) {
+        *error = QStringLiteral("not signed in to %1: sign in once in the application").arg(connection->baseUrl());
+        return false;
+    }
+    return true;
+}
+
+// Runs one job to its end; returns the temporary cut-out path or nothing.
+std::optional<QString> runJob(const QString &photo, KSEraserType type)
+{
+    KSCutProgressBar bar(photo);
+    std::optional<QString> result;
+    QEventLoop loop;
+    KSEraserManager::startEraser(photo, type, [&](bool success, const std::optional<QString> &path, double progress) {
+        if (progress >= 0.0)
+            bar.show(progress);
+        if (success || progress < 0.0) {
+            if (success)
+                result = path;
+            // Queued, so that a report made before exec() still ends the loop.
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        }
+    });
+    loop.exec();
+    bar.finish();
+    return result;
+}
+
+// Cuts one photo out and writes it to out; an empty text, or why not.
+QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &options, const QString &out)
+{
+    if (!QFileInfo(photo).isFile())
+        return QStringLiteral("no such file");
+    if (ToolFile::isSameFileAtPaths(out, photo))
+        return QStringLiteral("the output would replace the photo itself");
+    // A cheap look at the header names the problem precisely, which the
+    // job's own failure report does not.
+    const QString path = QFileInfo(photo).absoluteFilePath();
+    const KSImageLoader::SizeResult probe = KSImageLoader::readSize(path);
+    if (!probe.ok())
+        return failureText(probe.failure);
+    const std::optional<QString> cutout = runJob(path, type);
+    if (!cutout)
+        return QStringLiteral("the cut-out failed (details in %1)").arg(CommLog::logFilePath());
+    const KSImageLoader::Result result = KSImageLoader::load(*cutout);
+    QFile::remove(*cutout);
+    if (!result.ok())
+        return QStringLiteral("the cut-out could not be read back: ") + result.error;
+    const KSImageWriter::Result saved = KSCutExport::exportCutout(result.image, options, out);
+    return saved.ok ? QString() : saved.error;
+}
+
+} // namespace
+
+int KSCutCommand::run(const QStringList &arguments)
+{
+    QString error;
+    const std::optional<KSCutOptions> options = KSCutOptions::parse(arguments, &error);
+    if (!options) {
+        printErr(QStringLiteral("cutora: ") + error);
+        printErr(KSCutOptions::usage());
+        return 2;
+    }
+    // The log file keeps every detail; the terminal shows only progress and
+    // the outcome unless asked for more.
+    if (!options->verbose) {
+        CommLog::setEchoToStandardError(false);
+        QLoggingCategory::setFilterRules(QStringLiteral("cutora.*.debug=false"));
+    }
+    if (!options->outDir.isEmpty() && !QDir().mkpath(options->outDir)) {
+        printErr(QStringLiteral("cutora: cannot create the folder ") + options->outDir);
+        return 1;
+    }
+    if (!connectService(&error)) {
+        printErr(QStringLiteral("cutora: ") + error);
+        return 1;
+    }
+
+    const KSEraserType type = *KSEraserTypeFromRawValue(options->type);
+    QStringList written;
+    int failures = 0;
+    for (const QString &photo : options->photos) {
+        const QString out = options->outputPathFor(photo, written);
+        if (const QString why = cutOne(photo, type, *options, out); !why.isEmpty()) {
+            printErr(QStringLiteral("cutora: %1: %2").arg(photo, why));
+            ++failures;
+            continue;
+        }
+        written << out;
+        // Which engine made the mask, on standard error so that standard
+        // output stays one written path per photo.
+        if (const QString engine = KSTaskFlow::lastMaskEngine(); !engine.isEmpty())
+            printErr(QStringLiteral("%1: mask by %2").arg(QFileInfo(photo).fileName(), engine));
+        std::printf("%s\n", out.toLocal8Bit().constData());
+        std::fflush(stdout);
+    }
+    return failures == 0 ? 0 : 1;
+}

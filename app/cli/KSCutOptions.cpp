@@ -1,0 +1,151 @@
+#include "KSCutOptions.h"
+
+#include "KSEraserType.h"
+#include "KSImageLoader.h"
+#include "KSSizePresets.h"
+#include "ToolFile.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+// The largest picture the command makes: the loader's limit, and no side
+// beyond what image tools commonly open.
+constexpr double kMaxSide = 30000;
+
+std::optional<KSColor> backgroundFromText(const QString &text)
+{
+    if (text.compare(QLatin1String("transparent"), Qt::CaseInsensitive) == 0)
+        return KSClear_Color();
+    static const QRegularExpression hex(QStringLiteral("^#?([0-9A-Fa-f]{6})$"));
+    const QRegularExpressionMatch match = hex.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return KSRGBHexColor(match.captured(1).toLongLong(nullptr, 16));
+}
+
+bool isJpegName(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg");
+}
+
+// The first broken rule of a parsed command, or an empty text.
+QString usageError(const KSCutOptions &options)
+{
+    if (options.photos.isEmpty())
+        return QStringLiteral("no photo given");
+    if (!KSEraserTypeFromRawValue(options.type))
+        return QStringLiteral("--type must be person or object");
+    if (options.out.isEmpty() == options.outDir.isEmpty())
+        return QStringLiteral("give either --out FILE or --out-dir DIR");
+    if (!options.out.isEmpty() && options.photos.size() > 1)
+        return QStringLiteral("--out takes one photo; use --out-dir for several");
+    // A JPEG cannot be transparent; PNG bytes under a .jpg name would mislead.
+    if (!options.out.isEmpty() && isJpegName(options.out) && options.outputFormat() != QLatin1String("jpg"))
+        return QStringLiteral("a JPEG needs --background with a colour; name the file .png for transparency");
+    return {};
+}
+
+} // namespace
+
+std::optional<KSCutOptions> KSCutOptions::parse(const QStringList &arguments, QString *error)
+{
+    QCommandLineParser parser;
+    // Only long options; "-cut" is no option of ours.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption cut(QStringLiteral("cut"), QString(), QStringLiteral("PHOTO"));
+    const QCommandLineOption type(QStringLiteral("type"), QString(), QStringLiteral("TYPE"));
+    const QCommandLineOption out(QStringLiteral("out"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption outDir(QStringLiteral("out-dir"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption background(QStringLiteral("background"), QString(), QStringLiteral("BG"));
+    const QCommandLineOption size(QStringLiteral("size"), QString(), QStringLiteral("SIZE"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"));
+    parser.addOptions({cut, type, out, outDir, background, size, verbose});
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+
+    KSCutOptions options;
+    // Everything that is no option belongs to --cut, so that a shell glob
+    // (--cut *.jpg) works.
+    options.photos = parser.values(cut) + parser.positionalArguments();
+    options.type = parser.value(type);
+    options.out = parser.value(out);
+    options.outDir = parser.value(outDir);
+    options.verbose = parser.isSet(verbose);
+    if (parser.isSet(background)) {
+        const std::optional<KSColor> colour = backgroundFromText(parser.value(background));
+        if (!colour) {
+            *error = QStringLiteral("--background needs a colour '#RRGGBB' or transparent");
+            return std::nullopt;
+        }
+        options.background = *colour;
+    }
+    if (parser.isSet(size)) {
+        const std::optional<QSizeF> pixels = sizeFromText(parser.value(size));
+        if (!pixels) {
+            *error = QStringLiteral("--size needs WxH in pixels (each side at most 30000) or a size preset");
+            return std::nullopt;
+        }
+        options.size = *pixels;
+    }
+    *error = usageError(options);
+    if (!error->isEmpty())
+        return std::nullopt;
+    return options;
+}
+
+std::optional<QSizeF> KSCutOptions::sizeFromText(const QString &text)
+{
+    static const QRegularExpression pixels(QStringLiteral("^\\s*(\\d{1,6})\\s*[xX]\\s*(\\d{1,6})\\s*(px)?\\s*$"));
+    const QRegularExpressionMatch match = pixels.match(text);
+    if (!match.hasMatch())
+        return KSSizePresets::find(text);
+    const double w = match.captured(1).toDouble();
+    const double h = match.captured(2).toDouble();
+    // One side without the other describes no picture.
+    if ((w == 0) != (h == 0) || w > kMaxSide || h > kMaxSide || w * h > double(KSImageLoader::kMaxPixels))
+        return std::nullopt;
+    return QSizeF(w, h);
+}
+
+QString KSCutOptions::usage()
+{
+    return QStringLiteral(
+        "usage: cutora --cut PHOTO... --type person|object (--out FILE | --out-dir DIR)\n"
+        "              [--background '#RRGGBB'|transparent] [--size WxH|PRESET]\n"
+        "  Cuts the subject out of each photo and writes it as the editor saves it.\n"
+        "  --out FILE         the picture for a single photo: a JPEG when FILE ends in .jpg\n"
+        "                     and a colour is given, else a PNG\n"
+        "  --out-dir DIR      a folder for the PNGs, named after the photos\n"
+        "  --background BG    a colour such as '#FFFFFF', or transparent (the default)\n"
+        "  --size SIZE        WxH in pixels, or a preset of the editor's size panel\n"
+        "                     (for example 1Inch, 2Inch, 1000x1000px): the photo's middle\n"
+        "                     at that size; without it the photo keeps its own size\n"
+        "  --verbose          also print the log on the terminal");
+}
+
+QString KSCutOptions::outputFormat() const
+{
+    const bool colour = !(background == KSClear_Color());
+    return colour && !out.isEmpty() && isJpegName(out) ? QStringLiteral("jpg") : QStringLiteral("png");
+}
+
+QString KSCutOptions::outputPathFor(const QString &photo, const QStringList &taken) const
+{
+    if (!out.isEmpty())
+        return QFileInfo(out).absoluteFilePath();
+    const QDir dir(outDir);
+    const QString base = QFileInfo(photo).completeBaseName();
+    QString candidate = dir.absoluteFilePath(base + QStringLiteral(".png"));
+    // Two photos of one name (a.jpg, a.heic), or a PNG photo in the output
+    // folder itself, must not overwrite each other.
+    for (int n = 1; taken.contains(candidate) || ToolFile::isSameFileAtPaths(candidate, photo); ++n)
+        candidate = dir.absoluteFilePath(QStringLiteral("%1(%2).png").arg(base).arg(n));
+    return candidate;
+}

@@ -1,0 +1,35 @@
+#include "KSCutProgressBar.h"
+
+#include <QByteArray>
+#include <QFileInfo>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <unistd.h>
+
+KSCutProgressBar::KSCutProgressBar(const QString &photo)
+    : m_name(QFileInfo(photo).fileName())
+    , m_tty(isatty(STDERR_FILENO))
+{
+}
+
+void KSCutProgressBar::show(double progress)
+{
+    const int percent = qBound(0, int(progress * 100.0), 100);
+    if (m_tty) {
+        constexpr int width = 30;
+        const int filled = percent * width / 100;
+        const QByteArray bar = QByteArray(filled, '#') + QByteArray(width - filled, '-');
+        std::fprintf(stderr, "\r%-32.32s [%s] %3d%%", m_name.toLocal8Bit().constData(), bar.constData(), percent);
+        std::fflush(stderr);
+    } else if (percent / 25 > m_lastQuarter) {
+        m_lastQuarter = percent / 25;
+        std::fprintf(stderr, "%s: %d%%\n", m_name.toLocal8Bit().constData(), percent);
+    }
+}
+
+void KSCutProgressBar::finish()
+{
+    if (m_tty)
+        std::fprintf(stderr, "\n");
+}

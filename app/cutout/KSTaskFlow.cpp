@@ -1,0 +1,182 @@
+#include "KSTaskFlow.h"
+
+#include "CommLog.h"
+#include "KSAFNetworking.h"
+#include "KSCurlSession.h"
+#include "KSLogCategories.h"
+#include "KSMainQueue.h"
+#include "KSProtocolDebug.h"
+#include "KSProtocolPaths.h"
+#include "KSReplyEnvelope.h"
+#include "KSServiceRequest.h"
+#include "KSTaskStatus.h"
+#include "KSTempFile.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMutex>
+#include <QUrl>
+
+#include <memory>
+
+using KSReplyEnvelope::integerAt;
+using KSReplyEnvelope::objectAt;
+using KSReplyEnvelope::textAt;
+using KSServiceRequest::kFlowError;
+
+namespace {
+
+QMutex lastEngineMutex;
+QString lastEngine;
+
+void setLastMaskEngine(const QString &engine)
+{
+    QMutexLocker lock(&lastEngineMutex);
+    lastEngine = engine;
+}
+
+void failTask(const KSEraserNetwork::TaskReport &report)
+{
+    if (report)
+        report(false, std::nullopt, -1.0);
+}
+
+void downloadMask(const QUrl &url, const KSEraserNetwork::TaskReport &report)
+{
+    const QString maskPath = KSTempFile::reserve(QStringLiteral(".png"));
+    if (maskPath.isEmpty()) {
+        CommLog::E(kFlowError + QStringLiteral("mask图片下载失败 无法在临时文件夹中建立文件"));
+        failTask(report);
+        return;
+    }
+    KSAFNetworking::downloadFile(url.toString(QUrl::FullyEncoded), maskPath,
+                                 [maskPath, report](float fraction, bool finished, const std::optional<KSNetError> &error) {
+                                     if (finished) {
+                                         if (report)
+                                             report(true, maskPath, 1.0);
+                                     } else if (error) {
+                                         CommLog::E(kFlowError + QStringLiteral("mask图片下载失败 ")
+                                                    + error->localizedDescription);
+                                         QFile::remove(maskPath);
+                                         failTask(report);
+                                     } else {
+                                         const double progress = KSTaskFlow::downloadProgress(fraction);
+                                         qCDebug(lcProtocol) << "progress " << progress;
+                                         if (report)
+                                             report(false, std::nullopt, progress);
+                                     }
+                                 });
+}
+
+// A finished task: its mask's address must be an absolute web address.
+void downloadFinished(const QVariantMap &data, const KSEraserNetwork::TaskReport &report)
+{
+    const std::optional<QString> text = textAt(data, QStringLiteral("mask_file_url"));
+    const QUrl url(text.value_or(QString()), QUrl::StrictMode);
+    if (!text || text->isEmpty() || !url.isValid() || url.isRelative()) {
+        CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 没有获取到mask图片的URL"));
+        failTask(report);
+        return;
+    }
+    // Only web addresses: a file: or other URL from the service must not
+    // make the client read or fetch anything else.
+    if (!KSCurlSession::isWebUrl(*text)) {
+        CommLog::E(kFlowError + QStringLiteral("mask图片的URL不是http或https，拒绝下载 ") + *text);
+        failTask(report);
+        return;
+    }
+    setLastMaskEngine(textAt(data, QStringLiteral("engine")).value_or(QString()));
+    CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString());
+    downloadMask(url, report);
+}
+
+void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, const std::optional<KSNetError> &error,
+                      const QVariant &reply, const KSEraserNetwork::TaskReport &report)
+{
+    const QString step = QStringLiteral("遍历任务结果失败");
+    if (error) {
+        CommLog::E(kFlowError + step + QStringLiteral(" 请求出错 ") + error->localizedDescription);
+        failTask(report);
+        return;
+    }
+    if (reply.typeId() != QMetaType::QVariantMap) {
+        CommLog::E(kFlowError + step + QStringLiteral(" 回复不是字典"));
+        failTask(report);
+        return;
+    }
+    KSProtocolDebug::print("responseDic ", reply);
+    const QVariantMap data = objectAt(reply.toMap(), QStringLiteral("data")).value_or(QVariantMap());
+    const std::optional<qint64> status = integerAt(data, QStringLiteral("status"));
+    if (!status) {
+        CommLog::E(kFlowError + step + QStringLiteral(" data或data.status缺失或类型不对"));
+        failTask(report);
+        return;
+    }
+    if (*status == KSTaskStatus::failed) {
+        CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1"));
+        failTask(report);
+        return;
+    }
+    if (*status == KSTaskStatus::done) {
+        downloadFinished(data, report);
+        return;
+    }
+    // Still pending: the next poll goes out at least 1 s after this one was sent.
+    const double elapsed = double(sinceSent.elapsed()) / 1000.0;
+    if (elapsed < 1.0)
+        KSMainQueue::after(1.0 - elapsed, [taskId, report] { KSTaskFlow::getTaskResult(taskId, report); });
+    else
+        KSTaskFlow::getTaskResult(taskId, report);
+}
+
+} // namespace
+
+void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report)
+{
+    const auto target = KSServiceRequest::target(QLatin1String(KSProtocolPaths::tasks) + KSEraserTypeRawValue(type),
+                                                 [report] { failTask(report); });
+    if (!target)
+        return;
+    KSAFNetworking::POSTWithUrl(target->url, {{QStringLiteral("file_id"), fileId}}, KSServiceRequest::bearer(target->token),
+                                [report](const std::optional<KSNetError> &error, const QVariant &reply) {
+                                    const std::optional<QVariantMap> dictionary =
+                                        error ? std::nullopt : KSAFNetworking::responseToDictionary(reply);
+                                    const std::optional<QVariantMap> data =
+                                        dictionary ? objectAt(*dictionary, QStringLiteral("data")) : std::nullopt;
+                                    const std::optional<QString> taskId =
+                                        data ? textAt(*data, QStringLiteral("task_id")) : std::nullopt;
+                                    if (!taskId || !KSServiceRequest::envelopeSucceeded(*dictionary, QStringLiteral("创建任务失败"))) {
+                                        failTask(report);
+                                        return;
+                                    }
+                                    KSProtocolDebug::print("responseDict ", reply);
+                                    getTaskResult(*taskId, report);
+                                });
+}
+
+void KSTaskFlow::getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report)
+{
+    // The id goes into the path encoded, so it cannot step to another route.
+    const auto target = KSServiceRequest::target(
+        QLatin1String(KSProtocolPaths::tasks) + QString::fromLatin1(QUrl::toPercentEncoding(taskId)),
+        [report] { failTask(report); });
+    if (!target)
+        return;
+    auto sinceSent = std::make_shared<QElapsedTimer>();
+    sinceSent->start();
+    KSAFNetworking::GETtWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
+                                [taskId, sinceSent, report](const std::optional<KSNetError> &error, const QVariant &reply) {
+                                    handleTaskResult(taskId, *sinceSent, error, reply, report);
+                                });
+}
+
+double KSTaskFlow::downloadProgress(float fraction)
+{
+    return 0.8 + 0.2 * double(fraction);
+}
+
+QString KSTaskFlow::lastMaskEngine()
+{
+    QMutexLocker lock(&lastEngineMutex);
+    return lastEngine;
+}

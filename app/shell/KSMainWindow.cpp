@@ -1,0 +1,41 @@
+#include "KSMainWindow.h"
+
+#include "CommLang.h"
+#include "KSMainTitleBarView.h"
+#include "KSMainViewController.h"
+
+#include <QApplication>
+
+KSMainWindow::KSMainWindow(QWidget *parent)
+    : KSWindow(parent)
+{
+    setObjectName(QStringLiteral("KSMainWindow"));
+    setWindowTitle(CommLang::GetAppLang(QStringLiteral("MacCutora")));
+    // The title bar registers itself with the common utilities together
+    // with this window, so it is made with the window as its parent.
+    m_titleBar = new KSMainTitleBarView(this);
+    setTitleBar(m_titleBar);
+    m_viewController = new KSMainViewController;
+    setContentView(m_viewController);
+    m_viewController->awakeFromNib();
+    m_viewController->viewDidLoad();
+}
+
+KSMainWindow::~KSMainWindow() = default;
+
+void KSMainWindow::awakeFromNib()
+{
+    setMovableByWindowBackground(true);
+    setMinimumSize(kContentSize);
+    resize(kContentSize);
+    centerOnScreen();
+    show();
+    raise();
+    activateWindow();
+}
+
+void KSMainWindow::winButtonActionForClose()
+{
+    if (!shouldTerminateClosure || shouldTerminateClosure())
+        QApplication::quit();
+}

@@ -1,0 +1,254 @@
+#include "KSStorageEndpoint.h"
+
+#include "KSObjectStorage.h"
+#include "KSProtocolPaths.h"
+#include "KSServiceHttp.h"
+#include "KSServiceLog.h"
+#include "KSServiceStore.h"
+#include "KSStorageSignature.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
+
+#include <httplib.h>
+
+using KSServiceHttp::header;
+using KSServiceHttp::text;
+
+namespace {
+
+// Storage errors keep the storage's own XML form.
+void storageError(httplib::Response &res, int httpStatus, const char *code, const QString &message)
+{
+    res.status = httpStatus;
+    const QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Error><Code>%1</Code>"
+                                       "<Message>%2</Message></Error>\n")
+                            .arg(QLatin1String(code), message.toHtmlEscaped());
+    res.set_content(xml.toStdString(), "application/xml");
+}
+
+KSStorageSignature::Headers signedHeaders(const httplib::Request &req)
+{
+    KSStorageSignature::Headers headers;
+    for (const auto &[name, value] : req.headers)
+        headers.append({QByteArray::fromStdString(name), QByteArray::fromStdString(value)});
+    return headers;
+}
+
+QString fromBase64Json(const std::string &bytes, QJsonObject *object)
+{
+    const auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromStdString(bytes),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return QStringLiteral("not Base64");
+    const QJsonDocument document = QJsonDocument::fromJson(*decoded);
+    if (!document.isObject())
+        return QStringLiteral("not a JSON object");
+    *object = document.object();
+    return {};
+}
+
+QString percentEncoded(const QString &value)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(value));
+}
+
+} // namespace
+
+KSStorageEndpoint::KSStorageEndpoint(Context context)
+    : m_context(std::move(context))
+{
+}
+
+void KSStorageEndpoint::install(httplib::Server &server)
+{
+    // Path-style storage address: "/<bucket>/<key>". The body is read by the
+    // handler itself, after the request has proved its credentials.
+    server.Put(R"(/([^/]*)/(.*))", [this](const httplib::Request &req, httplib::Response &res,
+                                          const httplib::ContentReader &reader) {
+        putObject(req, res, [&reader](std::function<bool(const char *, size_t)> receive) {
+            return reader([&receive](const char *data, size_t length) { return receive(data, length); });
+        });
+    });
+}
+
+bool KSStorageEndpoint::authorizePut(const httplib::Request &req, httplib::Response &res, const QString &bucket,
+                                     const QString &key)
+{
+    const QByteArray authorization = QByteArray::fromStdString(req.get_header_value("Authorization"));
+    const auto parsed = KSStorageSignature::parseAuthorization(authorization);
+    if (!parsed) {
+        storageError(res, 403, "AccessDenied", QStringLiteral("The request is not signed."));
+        return false;
+    }
+    const auto credential = m_context.store->credential(QString::fromLatin1(parsed->first));
+    if (!credential) {
+        storageError(res, 403, "InvalidAccessKeyId", QStringLiteral("The access key id does not exist."));
+        return false;
+    }
+    const qint64 now = m_context.nowMs();
+    if (now >= credential->expiresAt) {
+        storageError(res, 403, "SecurityTokenExpired", QStringLiteral("The credentials have expired."));
+        return false;
+    }
+    if (!KSStorageSignature::sameBytes(QByteArray::fromStdString(req.get_header_value("x-oss-security-token")),
+                                       credential->securityToken.toLatin1())) {
+        storageError(res, 403, "InvalidSecurityToken", QStringLiteral("The security token is wrong."));
+        return false;
+    }
+    const QDateTime date = KSStorageSignature::parseHttpDate(header(req, "Date"));
+    if (!date.isValid() || std::abs(date.toMSecsSinceEpoch() - now) > allowedClockSkewMs) {
+        storageError(res, 403, "RequestTimeTooSkewed",
+                     QStringLiteral("The request's Date is missing or too far from the service's time."));
+        return false;
+    }
+    const QByteArray verb = QByteArray::fromStdString(req.method);
+    const KSStorageSignature::Headers headers = signedHeaders(req);
+    const QByteArray resource = KSStorageSignature::canonicalResource(bucket, key);
+    if (!KSStorageSignature::verify(authorization, credential->accessSecret.toLatin1(), verb, headers, resource)) {
+        // The signed text is no secret and tells a client author what differs.
+        const QByteArray toSign = KSStorageSignature::stringToSign(verb, headers, resource);
+        storageError(res, 403, "SignatureDoesNotMatch",
+                     QStringLiteral("The request signature does not match. The text signed was: %1")
+                         .arg(QString::fromUtf8(toSign).replace(QLatin1Char('\n'), QLatin1String("\\n"))));
+        return false;
+    }
+    if (bucket != credential->bucket || !key.startsWith(credential->prefix)) {
+        storageError(res, 403, "AccessDenied", QStringLiteral("The credentials do not cover this key."));
+        return false;
+    }
+    return true;
+}
+
+void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response &res, const BodyReader &readBody)
+{
+    const QString bucket = text(req.matches[1]);
+    const QString key = text(req.matches[2]);
+    // Whatever is refused, the body is read and dropped, so that the client
+    // sees the answer rather than a reset connection.
+    const auto drain = [&readBody] { readBody([](const char *, size_t) { return true; }); };
+    if (m_context.objects->pathFor(bucket, key).isEmpty()) {
+        drain();
+        storageError(res, 400, "InvalidObjectName", QStringLiteral("The bucket or object key is refused."));
+        return;
+    }
+    if (!authorizePut(req, res, bucket, key)) {
+        drain();
+        return;
+    }
+
+    const QString staged = m_context.objects->stagingPath();
+    QFile file(staged);
+    if (!file.open(QIODevice::WriteOnly)) {
+        drain();
+        storageError(res, 500, "InternalError", QStringLiteral("Cannot store the object."));
+        return;
+    }
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    qint64 size = 0;
+    bool written = true;
+    const bool complete = readBody([&](const char *data, size_t length) {
+        md5.addData(QByteArrayView(data, qsizetype(length)));
+        size += qint64(length);
+        written = written && file.write(data, qint64(length)) == qint64(length);
+        return written;
+    });
+    file.close();
+    const auto discard = [&staged] { QFile::remove(staged); };
+    if (!complete || !written) {
+        discard();
+        if (res.status == 413)
+            storageError(res, 413, "EntityTooLarge", QStringLiteral("The object is larger than the service accepts."));
+        else
+            storageError(res, written ? 400 : 500, written ? "IncompleteBody" : "InternalError",
+                         QStringLiteral("The object could not be received."));
+        return;
+    }
+    const QByteArray digest = md5.result();
+    const QByteArray contentMd5 = QByteArray::fromStdString(req.get_header_value("Content-MD5"));
+    if (!contentMd5.isEmpty() && contentMd5 != digest.toBase64()) {
+        discard();
+        storageError(res, 400, "InvalidDigest", QStringLiteral("The Content-MD5 does not match the body."));
+        return;
+    }
+    QString error;
+    if (!m_context.objects->commit(staged, bucket, key, &error)) {
+        discard();
+        KSServiceLog::E(QStringLiteral("storing %1 failed: %2").arg(key, error));
+        storageError(res, 500, "InternalError", QStringLiteral("Cannot store the object."));
+        return;
+    }
+    const QByteArray etag = '"' + digest.toHex().toUpper() + '"';
+    res.set_header("ETag", etag.toStdString());
+    if (!req.has_header("x-oss-callback")) {
+        res.status = 200;
+        return;
+    }
+    if (!runCallback(req, res, bucket, key, size, etag))
+        m_context.objects->remove(bucket, key);
+}
+
+bool KSStorageEndpoint::runCallback(const httplib::Request &req, httplib::Response &res, const QString &bucket,
+                                    const QString &key, qint64 size, const QByteArray &etag)
+{
+    QJsonObject callback;
+    QJsonObject variables;
+    QString problem = fromBase64Json(req.get_header_value("x-oss-callback"), &callback);
+    if (problem.isEmpty() && req.has_header("x-oss-callback-var"))
+        problem = fromBase64Json(req.get_header_value("x-oss-callback-var"), &variables);
+    if (!problem.isEmpty()) {
+        storageError(res, 400, "InvalidArgument", QStringLiteral("The callback parameters are %1.").arg(problem));
+        return false;
+    }
+    // The storage calls back only this service: an upload cannot make it
+    // send requests anywhere else.
+    const QUrl target(callback.value(QStringLiteral("callbackUrl")).toString());
+    const QUrl own(m_context.baseUrl + QLatin1String(KSProtocolPaths::storageCallback));
+    if (target.scheme() != own.scheme() || target.host() != own.host() || target.port(80) != own.port(80)
+        || target.path() != own.path()) {
+        storageError(res, 400, "InvalidArgument", QStringLiteral("The callback address is not this service."));
+        return false;
+    }
+
+    QString body = callback.value(QStringLiteral("callbackBody")).toString();
+    const QString mimeType = header(req, "Content-Type");
+    const std::pair<const char *, QString> values[] = {
+        {"${bucket}", bucket},
+        {"${object}", key},
+        {"${size}", QString::number(size)},
+        {"${etag}", QString::fromLatin1(etag.mid(1, etag.size() - 2))},
+        {"${mimeType}", mimeType.isEmpty() ? QStringLiteral("application/octet-stream") : mimeType},
+    };
+    for (const auto &[name, value] : values)
+        body.replace(QLatin1String(name), percentEncoded(value));
+    for (auto it = variables.begin(); it != variables.end(); ++it) {
+        if (it.key().startsWith(QLatin1String("x:")))
+            body.replace(QStringLiteral("${%1}").arg(it.key()), percentEncoded(it.value().toString()));
+    }
+
+    httplib::Request call;
+    call.method = "POST";
+    call.path = KSProtocolPaths::storageCallback;
+    call.body = body.toStdString();
+    call.set_header("Content-Type",
+                    callback.value(QStringLiteral("callbackBodyType"))
+                        .toString(QStringLiteral("application/x-www-form-urlencoded"))
+                        .toStdString());
+    call.set_header("X-Cutora-Callback-Signature",
+                    KSStorageSignature::signature(m_context.callbackSecret, body.toUtf8()).toStdString());
+    httplib::Response reply;
+    m_context.deliverCallback(call, reply);
+    if (reply.status != 200) {
+        KSServiceLog::E(QStringLiteral("the storage callback for %1 answered %2").arg(key).arg(reply.status));
+        storageError(res, 203, "CallbackFailed",
+                     QStringLiteral("The callback answered %1: %2").arg(reply.status).arg(text(reply.body)));
+        return false;
+    }
+    res.status = 200;
+    res.set_content(reply.body, "application/json");
+    return true;
+}

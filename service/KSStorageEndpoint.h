@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+} // namespace httplib
+
+class KSServiceStore;
+class KSObjectStorage;
+
+// The object-storage endpoint of the local service: signed PUTs of
+// "/<bucket>/<key>" with the short-lived credentials the web API issued,
+// answered in the storage's own XML error form. An upload that carries a
+// callback is reported to the web API through `deliverCallback`, and the
+// callback's reply becomes the upload's reply.
+class KSStorageEndpoint
+{
+public:
+    using Handler = std::function<void(const httplib::Request &, httplib::Response &)>;
+
+    struct Context
+    {
+        KSServiceStore *store = nullptr;
+        KSObjectStorage *objects = nullptr;
+        QString baseUrl;           // "http://host:port", where the web API is reached
+        QByteArray callbackSecret; // signs the callback, so the web API knows it came from here
+        std::function<qint64()> nowMs;
+        Handler deliverCallback;   // the web API's callback route
+    };
+
+    // How far a storage request's Date may be from the service's clock.
+    static constexpr qint64 allowedClockSkewMs = 15 * 60 * 1000;
+
+    explicit KSStorageEndpoint(Context context);
+
+    void install(httplib::Server &server);
+
+private:
+    using BodyReader = std::function<bool(std::function<bool(const char *, size_t)>)>;
+
+    void putObject(const httplib::Request &req, httplib::Response &res, const BodyReader &readBody);
+    // Checks signature, security token, expiry, clock and key scope; on
+    // failure sets the storage error and returns false.
+    [[nodiscard]] bool authorizePut(const httplib::Request &req, httplib::Response &res, const QString &bucket,
+                                    const QString &key);
+    // Calls the callback the upload carries; false with the error set when
+    // the upload must be undone.
+    [[nodiscard]] bool runCallback(const httplib::Request &req, httplib::Response &res, const QString &bucket,
+                                   const QString &key, qint64 size, const QByteArray &etag);
+
+    Context m_context;
+};

@@ -1,0 +1,76 @@
+#include "CommPassport.h"
+#include "KSAccountWindow.h"
+#include "KSEraserNetwork.h"
+#include "KSHoverButton.h"
+#include "KSServiceAddress.h"
+#include "KSServiceConnection.h"
+#include "KSShareLib.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTest>
+
+// Without a configured address the application starts the built-in service
+// in-process and signs its local account in; after a sign-out, one click in
+// the account window signs it in again.
+class TestLocalAccount : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void builtInServiceStartsAndSignsLocalAccountIn();
+    void accountWindowSignsLocalAccountInWithOneClick();
+    void cleanupTestCase();
+};
+
+void TestLocalAccount::builtInServiceStartsAndSignsLocalAccountIn()
+{
+    QVERIFY(KSServiceAddress::configuredServiceURL().isEmpty());
+    CommPassport::signOut();
+    KSServiceConnection *connection = KSServiceConnection::defaultConnection();
+
+    KSShareLib::setup();
+    QCOMPARE(connection->mode(), KSServiceConnection::Mode::Local);
+    // Started off the GUI thread: the window is up before the service is.
+    QCOMPARE(connection->state(), KSServiceConnection::State::Starting);
+    QTRY_COMPARE_WITH_TIMEOUT(connection->state(), KSServiceConnection::State::Ready, 30000);
+    QVERIFY(CommPassport::isLogged());
+    QVERIFY(!CommPassport::userNickName().isEmpty());
+    QCOMPARE(KSServiceAddress::serviceURL(), connection->baseUrl());
+    QVERIFY(connection->baseUrl().startsWith(QLatin1String("http://127.0.0.1:")));
+
+    // The token is one the service itself accepts.
+    bool answered = false, accepted = false;
+    KSEraserNetwork::getAuthentications([&](bool success, const std::optional<QVariantMap> &) {
+        accepted = success;
+        answered = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 10000);
+    QVERIFY(accepted);
+}
+
+void TestLocalAccount::accountWindowSignsLocalAccountInWithOneClick()
+{
+    const QString token = CommPassport::apiToken();
+    QVERIFY(!token.isEmpty());
+    CommPassport::signOut();
+
+    QPointer<KSAccountWindow> window = KSShareLib::showShareLoginOrVipInfoWindow(nullptr);
+    QCOMPARE(window->currentPage(), KSAccountWindow::Page::LocalSignIn);
+    auto *signIn = window->findChild<KSHoverButton *>(QStringLiteral("localSignInBtn"));
+    QVERIFY(signIn->isEnabled());
+    QTest::mouseClick(signIn, Qt::LeftButton);
+
+    QVERIFY(CommPassport::isLogged());
+    QCOMPARE(CommPassport::apiToken(), token);
+    QTRY_VERIFY(!window || !window->isVisible());
+}
+
+void TestLocalAccount::cleanupTestCase()
+{
+    CommPassport::signOut();
+    KSServiceConnection::defaultConnection()->stop();
+}
+
+QTEST_MAIN(TestLocalAccount)
+#include "tst_local_account.moc"

@@ -1,0 +1,148 @@
+#include "KSColorConst.h"
+#include "KSCutExport.h"
+#include "KSCutOptions.h"
+
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kCutora = QStringLiteral("cutora");
+
+QStringList cutArguments(const QStringList &extra)
+{
+    return QStringList{kCutora, QStringLiteral("--cut"), QStringLiteral("a.jpg"), QStringLiteral("--type"),
+                       QStringLiteral("person")}
+           + extra;
+}
+
+// A cut-out as the job leaves it: a 300 x 200 picture, transparent but for
+// a green subject at (100, 50, 100, 100).
+QImage cutout()
+{
+    QImage image(300, 200, QImage::Format_RGBA8888);
+    image.fill(Qt::transparent);
+    for (int y = 50; y < 150; ++y) {
+        for (int x = 100; x < 200; ++x)
+            image.setPixelColor(x, y, QColor(0, 200, 0));
+    }
+    return image;
+}
+
+bool near(const QColor &seen, const QColor &expected, int tolerance)
+{
+    return std::abs(seen.red() - expected.red()) <= tolerance && std::abs(seen.green() - expected.green()) <= tolerance
+           && std::abs(seen.blue() - expected.blue()) <= tolerance && std::abs(seen.alpha() - expected.alpha()) <= tolerance;
+}
+
+} // namespace
+
+// The command line's background and size: read from the arguments, and
+// rendered by the same code as the editor's save.
+class TestCutCommandExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parsesBackgroundAndSize_data();
+    void parsesBackgroundAndSize();
+    void exportsAsTheEditorSaves_data();
+    void exportsAsTheEditorSaves();
+};
+
+void TestCutCommandExport::parsesBackgroundAndSize_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<qint64>("colour"); // -1 for transparent
+    QTest::addColumn<QSizeF>("size");
+    QTest::addColumn<QString>("format");
+
+    const QStringList png{"--out", "a.png"};
+    QTest::newRow("nothing added: transparent at the photo's size") << cutArguments(png) << true << -1LL << QSizeF() << "png";
+    QTest::newRow("a colour with #") << cutArguments(png + QStringList{"--background", "#3A7BD5"}) << true << 0x3A7BD5LL << QSizeF() << "png";
+    QTest::newRow("a colour without #") << cutArguments(png + QStringList{"--background=ffffff"}) << true << 0xFFFFFFLL << QSizeF() << "png";
+    QTest::newRow("a short colour") << cutArguments(png + QStringList{"--background", "#fff"}) << false << 0LL << QSizeF() << "";
+
+    QTest::newRow("any size") << cutArguments(png + QStringList{"--size", "600x800"}) << true << -1LL << QSizeF(600, 800) << "png";
+    QTest::newRow("a certificate preset by name") << cutArguments(png + QStringList{"--size", "1Inch"}) << true << -1LL << QSizeF(295, 413) << "png";
+    QTest::newRow("a preset of the other language's list") << cutArguments(png + QStringList{"--size", "OverseaInch2"}) << true << -1LL << QSizeF(466, 600) << "png";
+    QTest::newRow("the source size") << cutArguments(png + QStringList{"--size", "0x0"}) << true << -1LL << QSizeF(0, 0) << "png";
+    QTest::newRow("a size no picture can have") << cutArguments(png + QStringList{"--size", "40000x10"}) << false << 0LL << QSizeF() << "";
+    QTest::newRow("an unknown preset") << cutArguments(png + QStringList{"--size", "passport"}) << false << 0LL << QSizeF() << "";
+
+    QTest::newRow("JPEG file on a colour") << cutArguments({"--out", "a.JPG", "--background", "#00CC8F"}) << true << 0x00CC8FLL << QSizeF() << "jpg";
+    QTest::newRow("JPEG file without a colour") << cutArguments({"--out", "a.jpg"}) << false << 0LL << QSizeF() << "";
+    QTest::newRow("a folder on a colour gets PNGs") << cutArguments({"--out-dir", "o", "--background", "#000000"}) << true << 0x000000LL << QSizeF() << "png";
+}
+
+void TestCutCommandExport::parsesBackgroundAndSize()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, valid);
+    QFETCH(qint64, colour);
+    QFETCH(QSizeF, size);
+    QFETCH(QString, format);
+    QString error;
+    const auto options = KSCutOptions::parse(arguments, &error);
+    QCOMPARE(options.has_value(), valid);
+    QCOMPARE(error.isEmpty(), valid);
+    if (!options)
+        return;
+    QCOMPARE(options->background, colour < 0 ? KSClear_Color() : KSRGBHexColor(colour));
+    QCOMPARE(options->size, size);
+    QCOMPARE(options->outputFormat(), format);
+}
+
+void TestCutCommandExport::exportsAsTheEditorSaves_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("fileFormat");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("subjectPoint");
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<int>("tolerance");
+
+    // Untouched pixels: the cut-out itself, exactly.
+    QTest::newRow("transparent at the photo's size")
+        << QStringList{} << "cut.png" << QByteArray("png") << QSize(300, 200) << QPoint(150, 100) << QColor(0, 0, 0, 0) << 0;
+    QTest::newRow("JPEG on a colour")
+        << QStringList{"--background", "#FF0000"} << "cut.jpg" << QByteArray("jpeg") << QSize(300, 200) << QPoint(150, 100)
+        << QColor(255, 0, 0) << 6;
+    // The centred square (50, 0, 200, 200) enlarged five times: the subject
+    // lands at (250, 250, 500, 500).
+    QTest::newRow("a preset shows the photo's middle at its size")
+        << QStringList{"--size", "1000x1000px", "--background", "#FFFFFF"} << "cut.png" << QByteArray("png") << QSize(1000, 1000)
+        << QPoint(500, 500) << QColor(255, 255, 255) << 0;
+}
+
+void TestCutCommandExport::exportsAsTheEditorSaves()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, fileFormat);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, subjectPoint);
+    QFETCH(QColor, background);
+    QFETCH(int, tolerance);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(file);
+    QString error;
+    const auto options = KSCutOptions::parse(cutArguments(QStringList{"--out", path} + extra), &error);
+    QVERIFY2(options, qPrintable(error));
+
+    const KSImageWriter::Result written = KSCutExport::exportCutout(cutout(), *options, path);
+    QVERIFY2(written.ok, qPrintable(written.error));
+    QImageReader reader(path);
+    QCOMPARE(reader.format(), fileFormat);
+    const QImage saved = reader.read().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(saved.size(), size);
+    for (const QPoint corner : {QPoint(0, 0), QPoint(size.width() - 1, size.height() - 1)})
+        QVERIFY2(near(saved.pixelColor(corner), background, tolerance), qPrintable(saved.pixelColor(corner).name(QColor::HexArgb)));
+    QVERIFY2(near(saved.pixelColor(subjectPoint), QColor(0, 200, 0), tolerance), qPrintable(saved.pixelColor(subjectPoint).name()));
+}
+
+QTEST_GUILESS_MAIN(TestCutCommandExport)
+#include "tst_cutcommand_export.moc"

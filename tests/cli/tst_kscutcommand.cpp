@@ -1,0 +1,185 @@
+#include "KSCutExport.h"
+#include "KSCutOptions.h"
+#include "PhotoFixtures.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A studio shot: light grey backdrop, a dark subject in the middle third,
+// a small marker square at the subject's top-left so that rotations show.
+QImage studioPhoto(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(QColor(232, 232, 236));
+    QPainter p(&image);
+    p.fillRect(QRect(w / 3, h / 4, w / 3, h / 2), QColor(40, 50, 120));
+    p.fillRect(QRect(w / 3, h / 4, w / 12, h / 12), QColor(200, 40, 40));
+    return image;
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QString errors;
+};
+
+Run runCutora(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(CUTORA_BINARY), arguments);
+    Run run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.errors = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+int alphaAt(const QImage &image, double fx, double fy)
+{
+    return qAlpha(image.pixel(int(fx * (image.width() - 1)), int(fy * (image.height() - 1))));
+}
+
+} // namespace
+
+class TestKSCutCommand : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parsesArguments_data();
+    void parsesArguments();
+    void outputNamesNeverCollide();
+    void cutsOutThroughTheLocalService_data();
+    void cutsOutThroughTheLocalService();
+    void badPhotosFailByNameAndTheRestGoOn();
+};
+
+void TestKSCutCommand::parsesArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("photos");
+
+    const QString c = QStringLiteral("cutora");
+    QTest::newRow("one photo to a file") << QStringList{c, "--cut", "a.jpg", "--type", "person", "--out", "a.png"} << true << 1;
+    QTest::newRow("a glob after --cut") << QStringList{c, "--cut", "a.jpg", "b.jpg", "--type=object", "--out-dir", "o"} << true << 2;
+    QTest::newRow("repeated --cut with =") << QStringList{c, "--cut=a.jpg", "--cut=b.jpg", "--type", "object", "--out-dir=o"} << true << 2;
+    QTest::newRow("no photo") << QStringList{c, "--cut", "--type", "person", "--out", "a.png"} << false << 0;
+    QTest::newRow("unknown type") << QStringList{c, "--cut", "a.jpg", "--type", "dog", "--out", "a.png"} << false << 0;
+    QTest::newRow("no type") << QStringList{c, "--cut", "a.jpg", "--out", "a.png"} << false << 0;
+    QTest::newRow("both outputs") << QStringList{c, "--cut", "a.jpg", "--type", "person", "--out", "a.png", "--out-dir", "o"} << false << 0;
+    QTest::newRow("no output") << QStringList{c, "--cut", "a.jpg", "--type", "person"} << false << 0;
+    QTest::newRow("one file for two photos") << QStringList{c, "--cut", "a.jpg", "b.jpg", "--type", "person", "--out", "a.png"} << false << 0;
+    QTest::newRow("unknown option") << QStringList{c, "--cut", "a.jpg", "--type", "person", "--out", "a.png", "--fast"} << false << 0;
+    QTest::newRow("option without its value") << QStringList{c, "--cut", "a.jpg", "--type", "person", "--out"} << false << 0;
+}
+
+void TestKSCutCommand::parsesArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, valid);
+    QFETCH(int, photos);
+    QString error;
+    const auto options = KSCutOptions::parse(arguments, &error);
+    QCOMPARE(options.has_value(), valid);
+    QCOMPARE(error.isEmpty(), valid);
+    if (options)
+        QCOMPARE(options->photos.size(), photos);
+}
+
+void TestKSCutCommand::outputNamesNeverCollide()
+{
+    QTemporaryDir dir;
+    KSCutOptions options;
+    options.outDir = dir.path();
+    QStringList taken;
+    taken << options.outputPathFor(QStringLiteral("/photos/a.jpg"), taken);
+    taken << options.outputPathFor(QStringLiteral("/elsewhere/a.heic"), taken);
+    QCOMPARE(taken, (QStringList{dir.filePath("a.png"), dir.filePath("a(1).png")}));
+
+    // A PNG photo that lives in the output folder is never written over.
+    const QString own = dir.filePath(QStringLiteral("b.png"));
+    QVERIFY(PhotoFixtures::writeFile(own, "not really a picture"));
+    QCOMPARE(options.outputPathFor(own, {}), dir.filePath("b(1).png"));
+}
+
+void TestKSCutCommand::cutsOutThroughTheLocalService_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QSize>("expectedSize");
+    QTest::newRow("plain JPEG") << "jpeg" << QSize(1500, 1000);
+    // Stored 1500 x 1000 and turned a quarter clockwise by the EXIF tag.
+    QTest::newRow("EXIF-rotated JPEG") << "exif" << QSize(1000, 1500);
+    QTest::newRow("HEIC rotated by its transform") << "heic" << QSize(1000, 1500);
+}
+
+void TestKSCutCommand::cutsOutThroughTheLocalService()
+{
+    QFETCH(QString, kind);
+    QFETCH(QSize, expectedSize);
+    QTemporaryDir dir;
+    const QImage stored = studioPhoto(1500, 1000);
+    QString photo = dir.filePath(QStringLiteral("photo.jpg"));
+    if (kind == QLatin1String("jpeg"))
+        QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::encoded(stored, "jpeg")));
+    else if (kind == QLatin1String("exif"))
+        QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::jpegWithOrientation(stored, 6)));
+    else {
+        photo = dir.filePath(QStringLiteral("photo.heic"));
+        QVERIFY(PhotoFixtures::writeHeic(stored, photo, 6));
+    }
+    const QString out = dir.filePath(QStringLiteral("cut.png"));
+
+    const Run run = runCutora({"--cut", photo, "--type", "object", "--out", out});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+
+    const QImage cut(out);
+    QCOMPARE(cut.size(), expectedSize);
+    QVERIFY(cut.hasAlphaChannel());
+    // Background corners transparent, the subject's middle opaque.
+    for (const QPointF corner : {QPointF(0.02, 0.02), QPointF(0.98, 0.02), QPointF(0.02, 0.98), QPointF(0.98, 0.98)})
+        QCOMPARE(alphaAt(cut, corner.x(), corner.y()), 0);
+    QCOMPARE(alphaAt(cut, 0.5, 0.5), 255);
+
+    // The red marker sits at the subject's top-left as stored, so after a
+    // quarter turn clockwise it is at the subject's top-right.
+    const QPoint marker = kind == QLatin1String("jpeg") ? QPoint(1500 / 3 + 40, 1000 / 4 + 20)
+                                                        : QPoint(1000 - 1000 / 4 - 20, 1500 / 3 + 40);
+    const QColor seen = cut.pixelColor(marker);
+    QVERIFY2(seen.red() > 150 && seen.blue() < 100, qPrintable(seen.name()));
+}
+
+void TestKSCutCommand::badPhotosFailByNameAndTheRestGoOn()
+{
+    QTemporaryDir dir;
+    const QString corrupt = dir.filePath(QStringLiteral("corrupt.jpg"));
+    QVERIFY(PhotoFixtures::writeFile(corrupt, QByteArray::fromHex("ffd8ffe000104a464946") + QByteArray(500, '\x55')));
+    const QString empty = dir.filePath(QStringLiteral("empty.png"));
+    QVERIFY(PhotoFixtures::writeFile(empty, {}));
+    const QString good = dir.filePath(QStringLiteral("good.jpg"));
+    QVERIFY(PhotoFixtures::writeFile(good, PhotoFixtures::encoded(studioPhoto(600, 400), "jpeg")));
+    const QString outDir = dir.filePath(QStringLiteral("out"));
+
+    const Run run = runCutora({"--cut", corrupt, empty, dir.filePath("missing.jpg"), good, "--type", "person",
+                               "--out-dir", outDir});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.errors.contains(corrupt + QStringLiteral(": not a picture")), qPrintable(run.errors));
+    QVERIFY2(run.errors.contains(empty + QStringLiteral(": the file is empty")), qPrintable(run.errors));
+    QVERIFY2(run.errors.contains(QStringLiteral("missing.jpg: no such file")), qPrintable(run.errors));
+    QCOMPARE(QDir(outDir).entryList(QDir::Files), QStringList{QStringLiteral("good.png")});
+
+    // A usage error says so and cuts nothing.
+    QCOMPARE(runCutora({"--cut", good, "--type", "person"}).exitCode, 2);
+}
+
+QTEST_GUILESS_MAIN(TestKSCutCommand)
+#include "tst_kscutcommand.moc"
