@@ -7,11 +7,6 @@
 #include <cmath>
 
 namespace {
-const QString kWidthKey = QStringLiteral("kCustomSizeWidth");
-const QString kHeightKey = QStringLiteral("kCustomSizeHeight");
-const QString kUnitKey = QStringLiteral("kCustomSizeUnit");
-const QString kDpiKey = QStringLiteral("kCustomSizeDpi");
-
 constexpr double kMmPerInch = 25.4;
 
 double millimetresPer(KSCustomSize::Unit unit)

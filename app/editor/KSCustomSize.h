@@ -17,6 +17,12 @@ struct KSCustomSize
     Unit unit = Unit::mm;
     int dpi = 300;
 
+    // Where it is remembered.
+    static inline const QString kWidthKey = QStringLiteral("kCustomSizeWidth");
+    static inline const QString kHeightKey = QStringLiteral("kCustomSizeHeight");
+    static inline const QString kUnitKey = QStringLiteral("kCustomSizeUnit");
+    static inline const QString kDpiKey = QStringLiteral("kCustomSizeDpi");
+
     static constexpr int kMinDpi = 72;
     static constexpr int kMaxDpi = 1200;
     // No side beyond what the renderer and common image tools accept.

@@ -595,6 +595,13 @@ void KSEraserEditView::applyFraming()
     input.photoSize = *photoSize;
     input.subjectBounds = m_subjectBounds;
     input.preset = m_letSizeSettingView->chosenItem();
+    // A size set other than by a row (a restore, a test) frames plainly.
+    const QSizeF background = crop->changeBackgroundSize();
+    if (background != QSizeF(double(input.preset.width), double(input.preset.height))) {
+        input.preset = KSEditChangeSizeItem();
+        input.preset.width = qint64(background.width());
+        input.preset.height = qint64(background.height());
+    }
     input.mode = m_letSizeSettingView->fitMode();
     input.faces = m_faces;
     const KSFraming::Result framed = KSFraming::frame(input);
