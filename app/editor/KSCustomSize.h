@@ -2,6 +2,7 @@
 
 #include "KSEditChangeSizeItem.h"
 
+#include <QSize>
 #include <QString>
 
 #include <optional>
