@@ -76,7 +76,7 @@ int main(int argc, char *argv[])
         {"colours estimated", {false, true}}, {"edges steepened", {true, false}}, {"both", {true, true}}};
     std::map<std::string, std::vector<double>> edges;
     std::map<std::string, std::vector<KSMaskScore>> refinedScores;
-    OncePerPhoto classic;
+    KSClassicCutoutEngine classic;
     std::map<std::string, std::map<std::string, std::vector<double>>> iou; // variant -> group -> IoU
     std::map<std::string, std::vector<KSMaskScore>> overall;
     std::vector<std::string> groups;
