@@ -24,25 +24,6 @@
 namespace {
 using KSMaskScoring::mean;
 using KSMaskScoring::median;
-// The classical engine runs once per photo, whatever the variants.
-class OncePerPhoto : public KSCutoutEngine
-{
-public:
-    cv::Mat mask(const cv::Mat &bgr, KSEraserType type, std::string *error) override
-    {
-        if (bgr.data != m_photo) {
-            m_photo = bgr.data;
-            m_mask = m_engine.mask(bgr, type, error);
-        }
-        return m_mask.clone();
-    }
-    std::string name() const override { return m_engine.name(); }
-
-private:
-    KSClassicCutoutEngine m_engine;
-    const uchar *m_photo = nullptr;
-    cv::Mat m_mask;
-};
 } // namespace
 
 int main(int argc, char *argv[])
