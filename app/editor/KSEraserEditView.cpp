@@ -452,7 +452,7 @@ void KSEraserEditView::openColourPanel()
         return;
     }
     // Marks the preset of the colour the subject already has (transparent
-    // for the clear colour and for a colour no preset has).
+    // for the clear colour, "More" for a colour no preset has).
     panel->setDefaultColor(crop->changeBackgroundColor());
     handBackCropRect();
 

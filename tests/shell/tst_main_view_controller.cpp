@@ -99,8 +99,10 @@ void TestMainViewController::initTestCase()
 void TestMainViewController::init()
 {
     m_started = {};
-    KSEraseringView::setJobStarter([this](const QString &path, KSEraserType type, KSEraseringView::JobReport report) {
+    KSEraseringView::setJobStarter([this](const QString &path, KSEraserType type, KSEraseringView::JobReport report,
+                                          KSEraseringView::JobFailure) {
         m_started.jobs.append({path, type, std::move(report)});
+        return KSEraserManager::JobId(m_started.jobs.size());
     });
     const QString photo = m_photo;
     KSAppSetting::setPhotoDialogRunner([photo](QFileDialog &) { return QStringList{photo}; });
