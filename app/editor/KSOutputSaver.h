@@ -32,6 +32,9 @@ public:
         QString baseName;    // the output file's name without extension
         QString format;      // "jpg" or "png"
         KSOutputRender::Request request; // its subject is loaded from subjectPath
+        // Set by Save As: this very file, replaced when it exists (the user
+        // chose it knowingly); folder and baseName are then not used.
+        QString targetPath;
     };
 
     // "png" for the clear colour whatever the setting, else the setting under
@@ -43,8 +46,21 @@ public:
     [[nodiscard]] static Job prepare(const QString &subjectPath, const QString &baseName,
                                      const KSOutputRender::Request &request);
 
+    // The job of a Save As to `targetPath`: JPEG for a ".jpg" or ".jpeg"
+    // name, else PNG ("png" is added to a name of neither kind). A
+    // transparent background is always PNG. GUI thread.
+    [[nodiscard]] static Job prepareAs(const QString &subjectPath, const QString &targetPath,
+                                       const KSOutputRender::Request &request);
+
+    // Loads the subject and renders the picture of a job; null with the
+    // reason in *error. Any thread; never throws.
+    [[nodiscard]] static QImage render(const Job &job, QString *error);
+
     // Loads the subject, renders and writes. Any thread; never throws.
     [[nodiscard]] static Result run(const Job &job);
+
+    // run() on a worker thread, `done` on the thread of `context`.
+    static void runAsync(const Job &job, QObject *context, std::function<void(const Result &result)> done);
 
     // prepare() and run() in one call, for a save that waits for its file.
     [[nodiscard]] static Result saveOutputImage(const QString &subjectPath, const QString &baseName,
@@ -60,4 +76,7 @@ public:
     // the first free name of baseName.format, baseName(1).format, ...
     [[nodiscard]] static Result writeOutputImage(const QImage &picture, const QString &folder,
                                                  const QString &baseName, const QString &format);
+    // Encodes `picture` and puts it at `path`, replacing what is there only
+    // once the new file is complete.
+    [[nodiscard]] static Result writeOutputImageAs(const QImage &picture, const QString &path, const QString &format);
 };
