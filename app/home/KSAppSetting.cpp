@@ -251,7 +251,9 @@ QString KSAppSetting::photoDirectory()
     const QString last = KSUserDefaultKit::getFromUserDefaults_NSString(kLastPhotoDir);
     if (!last.isEmpty() && QFileInfo(last).isDir())
         return last;
-    return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    // Not every home has a pictures folder; the dialog would open anywhere.
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
 }
 
 void KSAppSetting::selectPhoto(std::function<void(const QString &path)> callback)

@@ -92,7 +92,7 @@ public:
     // Whether the path's extension is one of allowedPhotoExtensions().
     [[nodiscard]] static bool isAllowedPhoto(const QString &path);
     // Where the picker opens: the last pick's folder while it exists, else
-    // the user's pictures folder.
+    // the user's pictures folder, else the home folder.
     [[nodiscard]] static QString photoDirectory();
 
     // Runs `then` at once when someone is signed in; otherwise asks the

@@ -185,6 +185,7 @@ void tst_KSAppSetting::pickerOpensInTheLastFolder()
         return QStringList{answer};
     });
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    QVERIFY(QDir().mkpath(pictures));
     QCOMPARE(KSAppSetting::photoDirectory(), pictures);
 
     QTemporaryDir album;
@@ -194,9 +195,11 @@ void tst_KSAppSetting::pickerOpensInTheLastFolder()
     KSAppSetting::selectPhoto();
     QCOMPARE(directory, QDir(album.path()).absolutePath());
 
-    // A folder gone since: the pictures folder again.
+    // A folder gone since: the pictures folder again, or home without one.
     QVERIFY(album.remove());
     QCOMPARE(KSAppSetting::photoDirectory(), pictures);
+    QVERIFY(QDir(pictures).removeRecursively());
+    QCOMPARE(KSAppSetting::photoDirectory(), QDir::homePath());
 }
 
 void tst_KSAppSetting::pickerHandsOnAndBookmarksThePhoto()
