@@ -9,6 +9,8 @@
 #include "KSTextStyle.h"
 #include "KSViewAttach.h"
 
+#include <QKeyEvent>
+
 #include <utility>
 
 namespace {
@@ -48,6 +50,16 @@ KSEraserErrorView::KSEraserErrorView(QWidget *parent)
     m_ui->backToHomeBtn->setAction([this](KSHoverButton *sender) { actionForBack(sender); });
     m_ui->refreshBtn->setTarget(this);
     m_ui->refreshBtn->setAction([this](KSHoverButton *sender) { actionForRefresh(sender); });
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void KSEraserErrorView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        actionForBack();
+        return;
+    }
+    KSColorView::keyPressEvent(event);
 }
 
 KSEraserErrorView::~KSEraserErrorView() = default;
@@ -63,6 +75,7 @@ KSEraserErrorView *KSEraserErrorView::showErrorView(QWidget *host, ActionBackClo
     KSViewAttach::pinToEdges(view, host);
     view->setFailure(failure);
     view->actionBackClosure = std::move(closure);
+    view->setFocus(Qt::OtherFocusReason);
     return view;
 }
 

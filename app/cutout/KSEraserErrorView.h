@@ -49,6 +49,10 @@ public:
 
     ActionBackClosure actionBackClosure;
 
+protected:
+    // Escape goes back home, as the button does.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void finish(bool backToHome);
 

@@ -11,6 +11,7 @@
 
 namespace {
 QPointer<KSShortcutsWindow> openWindow;
+constexpr int kTextWidth = 340;
 } // namespace
 
 KSShortcutsWindow::KSShortcutsWindow(QWidget *parentWindow)
@@ -25,7 +26,9 @@ KSShortcutsWindow::KSShortcutsWindow(QWidget *parentWindow)
         QLabel *keys = makeTextLabel(shortcut.keys.toString(QKeySequence::NativeText), 13, 0x00CC8F);
         keys->setWordWrap(false);
         grid->addWidget(keys, row, 0);
-        grid->addWidget(makeTextLabel(CommLang::GetAppLang(QLatin1String(shortcut.textKey)), 13, 0x333333), row, 1);
+        QLabel *text = makeTextLabel(CommLang::GetAppLang(QLatin1String(shortcut.textKey)), 13, 0x333333);
+        text->setMinimumWidth(kTextWidth);
+        grid->addWidget(text, row, 1);
         ++row;
     }
     contentLayout()->addLayout(grid);

@@ -336,6 +336,12 @@ void TestEraseringView::errorScreenSaysWhatHappened()
     const bool mentionsConnection = error->titleLabel()->text().contains(QStringLiteral("connect"))
                                     || error->adviceLabel()->text().contains(QStringLiteral("connection"));
     QCOMPARE(mentionsConnection, kind == KSEraserFailure::Kind::serviceUnreachable);
+
+    // Escape goes back home, as the button does.
+    QTest::keyClick(error, Qt::Key_Escape);
+    settle();
+    QCOMPARE(ending.calls, 1);
+    QVERIFY(!ending.success);
 }
 
 void TestEraseringView::cancelEndsTheJobAndGoesHome_data()
