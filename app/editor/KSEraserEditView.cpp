@@ -11,13 +11,17 @@
 #include "KSDropHintView.h"
 #include "KSEditChangeBackgroundView.h"
 #include "KSEditChangeSizeView.h"
+#include "KSEditSizeOptionsView.h"
 #include "KSEditGeometry.h"
 #include "KSEditImageShowView.h"
 #include "KSEditResultView.h"
 #include "KSEditTempCleaner.h"
+#include "KSFilppedImageView.h"
 #include "KSEidtCutImageView.h"
 #include "KSFlippedView.h"
 #include "KSHoverButton.h"
+#include "KSIdGuideView.h"
+#include "KSImageLoader.h"
 #include "KSImageDragView.h"
 #include "KSImageNamed.h"
 #include "KSLogCategories.h"
@@ -34,8 +38,10 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFuture>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPromise>
 #include <QShortcut>
 #include <QThreadPool>
 #include <QTimer>
@@ -195,8 +201,11 @@ KSEraserEditView *KSEraserEditView::showEditView(QWidget *host, const QString &o
     KSEidtCutImageView *crop = view->cutImageEditView();
     crop->setImagePath(eraserImagePath);
     crop->loadCutImage();
+    view->m_subjectBounds = crop->eraserCropRect();
     crop->updateCanvasLayout();
     view->setFocus(Qt::OtherFocusReason);
+    // Ready by the time an ID size is chosen, in most cases.
+    view->startFaceSearch();
     if (closure) {
         view->backClosure = [closure = std::move(closure)](KSEditBackType type, const std::optional<QString> &path) {
             closure(type, path);
@@ -356,6 +365,7 @@ void KSEraserEditView::applyCompareLayout()
     releaseResultView();
     placeCentreViews();
     relayout(crop);
+    updateGuides();
 }
 
 void KSEraserEditView::applyPanelLayout()
@@ -404,6 +414,7 @@ void KSEraserEditView::runResultCanvasStep()
     m_resultView = canvas;
 
     crop->hide();
+    updateGuides();
     placeWatermark();
 }
 
@@ -543,13 +554,120 @@ void KSEraserEditView::openSizePanel()
         if (!self)
             return;
         qCDebug(lcEditor).noquote() << QStringLiteral("showChangeSizeView size = %1 x %2").arg(width).arg(height);
-        KSEidtCutImageView *crop = self->cutImageEditView();
-        crop->setChangeBackgroundSize(QSizeF(width, height));
-        relayout(crop);
+        self->cutImageEditView()->setChangeBackgroundSize(QSizeF(width, height));
+        self->applyFraming();
+    };
+    panel->optionsView()->fitModeClosure = [self](KSFitMode) {
+        if (self)
+            self->applyFraming();
+    };
+    panel->optionsView()->printSheetClosure = [self](KSPrintSheet::Paper paper) {
+        if (self)
+            self->savePrintSheet(paper);
     };
     // The size frame shows from the first moment the panel is open.
     relayout(crop);
+    updateGuides();
     placeWatermark();
+}
+
+bool KSEraserEditView::setFraming(KSFitMode mode, const QString &presetKey)
+{
+    KSEditChangeSizeView *panel = sizePanel();
+    if (!panel)
+        return false;
+    const KSFitMode before = panel->fitMode();
+    panel->setFitMode(mode);
+    if (panel->choosePreset(presetKey))
+        return true;
+    panel->setFitMode(before);
+    return false;
+}
+
+// ---- framing -----------------------------------------------------------------
+
+void KSEraserEditView::startFaceSearch()
+{
+    const QString path = m_eraserImagePath.value_or(QString());
+    auto promise = std::make_shared<QPromise<KSFaceFinder::Result>>();
+    // Dropped when the editor is gone by then.
+    promise->future().then(this, [this](const KSFaceFinder::Result &result) {
+        m_faces = result;
+        if (!result.ok())
+            CommLog::E(QStringLiteral("editor: faces not looked for: ") + result.error);
+        if (m_framingAwaitsFaces && mode() == Mode::sizePanel)
+            applyFraming();
+    });
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, path] {
+        KSFaceFinder::Result result;
+        try {
+            const KSImageLoader::Result loaded = KSImageLoader::load(path);
+            if (loaded.ok())
+                result = KSFaceFinder::find(loaded.image);
+            else
+                result.error = loaded.error;
+        } catch (const std::bad_alloc &) {
+            result.error = QStringLiteral("not enough memory to look for faces");
+        }
+        promise->addResult(result);
+        promise->finish();
+    });
+}
+
+void KSEraserEditView::applyFraming()
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    const std::optional<QSizeF> photoSize = crop->imageSize();
+    if (!m_letSizeSettingView || !photoSize || m_subjectBounds.isEmpty()) {
+        relayout(crop);
+        return;
+    }
+    KSFraming::Input input;
+    input.photoSize = *photoSize;
+    input.subjectBounds = m_subjectBounds;
+    input.preset = m_letSizeSettingView->chosenItem();
+    // A size set other than by a row (a restore, a test) frames plainly.
+    const QSizeF background = crop->changeBackgroundSize();
+    if (background != QSizeF(double(input.preset.width), double(input.preset.height))) {
+        input.preset = KSEditChangeSizeItem();
+        input.preset.width = qint64(background.width());
+        input.preset.height = qint64(background.height());
+    }
+    input.mode = m_letSizeSettingView->fitMode();
+    input.faces = m_faces;
+    const KSFraming::Result framed = KSFraming::frame(input);
+    m_framingAwaitsFaces = KSFraming::placesHead(input.preset, input.mode) && !m_faces;
+    m_framingNotice = framed.notice;
+    m_letSizeSettingView->optionsView()->setNotice(KSFraming::noticeText(framed.notice));
+    crop->setEraserCropRect(framed.subjectRect);
+    crop->updateCanvasLayout();
+    updateGuides();
+}
+
+void KSEraserEditView::updateGuides()
+{
+    const std::optional<KSEditChangeSizeItem> preset =
+        m_letSizeSettingView ? std::optional(m_letSizeSettingView->chosenItem()) : std::nullopt;
+    const QSizeF background = cutImageEditView()->changeBackgroundSize();
+    // The guide belongs to an ID size framed by its rule, and only while
+    // the frame shown is that size's.
+    const bool guided = preset && KSFraming::placesHead(*preset, m_letSizeSettingView->fitMode())
+                        && background == QSizeF(double(preset->width), double(preset->height));
+    const auto place = [&](QPointer<KSIdGuideView> &guide, KSEditCanvasView *canvas, bool shown) {
+        if (!shown) {
+            if (guide)
+                guide->hide();
+            return;
+        }
+        if (!guide)
+            guide = new KSIdGuideView(canvas->imageView());
+        guide->setGuide(*preset->idRule, preset->printSizeMm, background);
+        guide->show();
+    };
+    place(m_cropGuide, cutImageEditView(), guided && mode() == Mode::sizePanel);
+    if (m_resultView)
+        place(m_resultGuide, m_resultView, guided);
 }
 
 void KSEraserEditView::closePanel()
@@ -562,21 +680,61 @@ void KSEraserEditView::closePanel()
 
 // ---- save and the ways out -------------------------------------------------
 
-KSOutputRender::Request KSEraserEditView::currentRequest()
+KSOutputRender::Request KSEraserEditView::currentSaveRequest()
 {
     KSEidtCutImageView *crop = cutImageEditView();
-    return m_resultView ? saveRequest(m_resultView, m_resultView->imageSize(), crop->changeBackgroundSize())
-                        : saveRequest(crop, crop->imageSize().value_or(QSizeF()), crop->changeBackgroundSize());
+    KSOutputRender::Request request =
+        m_resultView ? saveRequest(m_resultView, m_resultView->imageSize(), crop->changeBackgroundSize())
+                     : saveRequest(crop, crop->imageSize().value_or(QSizeF()), crop->changeBackgroundSize());
+    // The chosen preset's printed size, while the frame is that preset's.
+    if (m_letSizeSettingView) {
+        const KSEditChangeSizeItem preset = m_letSizeSettingView->chosenItem();
+        if (preset.hasPrintSize() && request.backgroundSize == QSizeF(double(preset.width), double(preset.height)))
+            request.printSizeMm = preset.printSizeMm;
+    }
+    return request;
+}
+
+void KSEraserEditView::startSaving(const KSOutputRender::Request &request, std::optional<KSPrintSheet::Paper> sheet)
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    const QString subjectPath = crop->tempCropImagePath().value_or(QString());
+    const QString baseName = QFileInfo(crop->imagePath().value_or(QString())).completeBaseName();
+    KSOutputSaver::Job job = KSOutputSaver::prepare(subjectPath, baseName, request);
+    job.sheet = sheet;
+    runSave(job);
+}
+
+void KSEraserEditView::runSave(const KSOutputSaver::Job &job)
+{
+    // The file is written off the GUI thread; the ways out wait for it, since
+    // leaving deletes the subject file it is read from.
+    m_saving = true;
+    for (KSHoverButton *button : {m_ui->savePhotoBtn, m_ui->goHomeBtn, m_ui->reorderSelectedPhotoBtn})
+        button->setEnabled(false);
+    KSOutputSaver::runAsync(job, this, [this](const KSOutputSaver::Result &result) { saveFinished(result); });
+}
+
+void KSEraserEditView::savePrintSheet(KSPrintSheet::Paper paper)
+{
+    if (m_saving)
+        return;
+    const KSOutputRender::Request request = currentSaveRequest();
+    // The button shows only for a printed size; a custom size in pixels has none.
+    if (request.printSizeMm.isEmpty()) {
+        KSSavePhotoSuccessView::showSaveFailedView(parentWidget() ? parentWidget() : this,
+                                                  QStringLiteral("the chosen size has no printed size"));
+        return;
+    }
+    startSaving(request, paper);
 }
 
 void KSEraserEditView::actionForSavePhoto(KSHoverButton *)
 {
     if (m_saving)
         return;
-    KSEidtCutImageView *crop = cutImageEditView();
-    const QString subjectPath = crop->tempCropImagePath().value_or(QString());
-    const QString baseName = QFileInfo(crop->imagePath().value_or(QString())).completeBaseName();
-    startSave(KSOutputSaver::prepare(subjectPath, baseName, currentRequest()));
+    startSaving(currentSaveRequest(), std::nullopt);
+    closeToolAfterSave();
 }
 
 void KSEraserEditView::actionForSaveAs()
@@ -584,7 +742,7 @@ void KSEraserEditView::actionForSaveAs()
     if (m_saving || m_left)
         return;
     KSEidtCutImageView *crop = cutImageEditView();
-    const KSOutputRender::Request request = currentRequest();
+    const KSOutputRender::Request request = currentSaveRequest();
     const bool transparent = request.backgroundColor == KSClear_Color();
     const QString format = KSOutputSaver::outputFormat(request.backgroundColor);
     const QString baseName = QFileInfo(crop->imagePath().value_or(QString())).completeBaseName();
@@ -611,18 +769,12 @@ void KSEraserEditView::actionForSaveAs()
         target = dialog.selectedFiles().constFirst();
     if (target.isEmpty() || m_saving || m_left)
         return;
-    startSave(KSOutputSaver::prepareAs(crop->tempCropImagePath().value_or(QString()), target, request));
+    runSave(KSOutputSaver::prepareAs(crop->tempCropImagePath().value_or(QString()), target, request));
+    closeToolAfterSave();
 }
 
-void KSEraserEditView::startSave(const KSOutputSaver::Job &job)
+void KSEraserEditView::closeToolAfterSave()
 {
-    // The file is written off the GUI thread; the ways out wait for it, since
-    // leaving deletes the subject file it is read from.
-    m_saving = true;
-    for (KSHoverButton *button : {m_ui->savePhotoBtn, m_ui->goHomeBtn, m_ui->reorderSelectedPhotoBtn})
-        button->setEnabled(false);
-    KSOutputSaver::runAsync(job, this, [this](const KSOutputSaver::Result &result) { saveFinished(result); });
-
     // The tool that was open is closed with its panel.
     m_ui->changeBgBtn->setSelected(false);
     m_ui->changeSizeBtn->setSelected(false);
@@ -636,7 +788,7 @@ void KSEraserEditView::copyResult()
     if (m_left)
         return;
     KSOutputSaver::Job job = KSOutputSaver::prepare(cutImageEditView()->tempCropImagePath().value_or(QString()),
-                                                    QString(), currentRequest());
+                                                    QString(), currentSaveRequest());
     // The clipboard keeps transparency whatever the output format setting.
     job.format = QStringLiteral("png");
     QPointer<KSEraserEditView> self(this);

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "KSEditBackType.h"
+#include "KSFaceFinder.h"
+#include "KSFraming.h"
+#include "KSIdGuideView.h"
 #include "KSOutputSaver.h"
 
 #include <QPointer>
@@ -91,6 +94,19 @@ public:
     static void setSaveDialogRunner(SaveDialogRunner runner);
 
     Mode mode() const;
+
+    // Framing: the size panel's fit mode and chosen preset decide where the
+    // subject sits in the size frame (KSFraming). setFraming() chooses both
+    // as the panel's clicks do, for restoring an earlier framing; false for
+    // a preset key no row has (nothing changes then).
+    bool setFraming(KSFitMode mode, const QString &presetKey);
+    // The face finder's answer for the cut-out; none while it runs.
+    const std::optional<KSFaceFinder::Result> &faces() const { return m_faces; }
+    // The last framing's notice (none for a plain or a rule-keeping framing).
+    KSFraming::Notice framingNotice() const { return m_framingNotice; }
+    // The guide over the crop view's size frame; shown for ID sizes framed by
+    // their rule.
+    KSIdGuideView *cropGuideView() const { return m_cropGuide; }
     // A save is being written; the save button waits for it.
     bool isSaving() const { return m_saving; }
 
@@ -153,9 +169,16 @@ private:
     KSEditChangeSizeView *sizePanel();
 
     void setupShortcuts();
-    [[nodiscard]] KSOutputRender::Request currentRequest();
-    void startSave(const KSOutputSaver::Job &job);
+    void runSave(const KSOutputSaver::Job &job);
+    void closeToolAfterSave();
     void saveFinished(const KSOutputSaver::Result &result);
+    void startSaving(const KSOutputRender::Request &request, std::optional<KSPrintSheet::Paper> sheet);
+    KSOutputRender::Request currentSaveRequest();
+    void savePrintSheet(KSPrintSheet::Paper paper);
+
+    void startFaceSearch();
+    void applyFraming();
+    void updateGuides();
     void leave(KSEditBackType type, const std::optional<QString> &path);
 
     std::unique_ptr<Ui::KSEraserEditView> m_ui;
@@ -170,6 +193,14 @@ private:
     std::optional<QString> m_eraserImagePath;
     // Which layout the centre area shows; re-applied when it is resized.
     bool m_panelLayout = false;
+    // The subject's visible bounds in the cut-out, as loaded.
+    QRectF m_subjectBounds;
+    std::optional<KSFaceFinder::Result> m_faces;
+    // An ID size was framed before the faces were known.
+    bool m_framingAwaitsFaces = false;
+    KSFraming::Notice m_framingNotice = KSFraming::Notice::none;
+    QPointer<KSIdGuideView> m_cropGuide;
+    QPointer<KSIdGuideView> m_resultGuide;
     bool m_saving = false;
     bool m_left = false;
     KSDropHintView *m_dropHint = nullptr;

@@ -106,7 +106,7 @@ KSOutputSaver::Job KSOutputSaver::prepareAs(const QString &subjectPath, const QS
     return job;
 }
 
-QImage KSOutputSaver::render(const Job &job, QString *error)
+QImage KSOutputSaver::render(const Job &job, QString *error, QSizeF *dotsPerInch)
 {
     try {
         if (job.request.imageSize.isEmpty()) {
@@ -126,6 +126,8 @@ QImage KSOutputSaver::render(const Job &job, QString *error)
             *error = QStringLiteral("cannot render a picture of %1 x %2 pixels")
                          .arg(KSOutputRender::outputPixelSize(request).width())
                          .arg(KSOutputRender::outputPixelSize(request).height());
+        if (dotsPerInch)
+            *dotsPerInch = KSOutputRender::dotsPerInch(request);
         return picture;
     } catch (const std::bad_alloc &) {
         *error = QStringLiteral("not enough memory to render the picture");
@@ -136,12 +138,27 @@ QImage KSOutputSaver::render(const Job &job, QString *error)
 KSOutputSaver::Result KSOutputSaver::run(const Job &job)
 {
     QString error;
-    const QImage picture = render(job, &error);
+    QSizeF dotsPerInch;
+    const QImage picture = render(job, &error, &dotsPerInch);
     if (picture.isNull())
         return failed(error);
     if (!job.targetPath.isEmpty())
-        return writeOutputImageAs(picture, job.targetPath, job.format);
-    return writeOutputImage(picture, job.folder, job.baseName, job.format);
+        return writeOutputImageAs(picture, job.targetPath, job.format, dotsPerInch);
+    if (!job.sheet)
+        return writeOutputImage(picture, job.folder, job.baseName, job.format, dotsPerInch);
+    try {
+        const QImage sheet = KSPrintSheet::render(picture, job.request.printSizeMm, *job.sheet);
+        if (sheet.isNull())
+            return failed(QStringLiteral("no copy of a %1 x %2 mm photo fits on a %3 sheet")
+                              .arg(job.request.printSizeMm.width())
+                              .arg(job.request.printSizeMm.height())
+                              .arg(KSPrintSheet::paperName(*job.sheet)));
+        return writeOutputImage(sheet, job.folder,
+                                job.baseName + QLatin1Char('-') + KSPrintSheet::paperName(*job.sheet), job.format,
+                                QSizeF(KSPrintSheet::kDpi, KSPrintSheet::kDpi));
+    } catch (const std::bad_alloc &) {
+        return failed(QStringLiteral("not enough memory to render the picture"));
+    }
 }
 
 KSOutputSaver::Result KSOutputSaver::saveOutputImage(const QString &subjectPath, const QString &baseName,
@@ -152,9 +169,12 @@ KSOutputSaver::Result KSOutputSaver::saveOutputImage(const QString &subjectPath,
 
 void KSOutputSaver::saveOutputImageAsync(const QString &subjectPath, const QString &baseName,
                                          const KSOutputRender::Request &request, QObject *context,
-                                         std::function<void(const Result &result)> done)
+                                         std::function<void(const Result &result)> done,
+                                         std::optional<KSPrintSheet::Paper> sheet)
 {
-    runAsync(prepare(subjectPath, baseName, request), context, std::move(done));
+    Job job = prepare(subjectPath, baseName, request);
+    job.sheet = sheet;
+    runAsync(job, context, std::move(done));
 }
 
 void KSOutputSaver::runAsync(const Job &job, QObject *context, std::function<void(const Result &result)> done)
@@ -173,7 +193,7 @@ void KSOutputSaver::runAsync(const Job &job, QObject *context, std::function<voi
 }
 
 KSOutputSaver::Result KSOutputSaver::writeOutputImageAs(const QImage &picture, const QString &path,
-                                                        const QString &format)
+                                                        const QString &format, QSizeF dotsPerInch)
 {
     if (picture.isNull())
         return failed(QStringLiteral("there is no picture to save"));
@@ -190,7 +210,8 @@ KSOutputSaver::Result KSOutputSaver::writeOutputImageAs(const QImage &picture, c
     const QString partial =
         QDir(folder).filePath(QStringLiteral(".%1.%2.part").arg(QUuid::createUuid().toString(QUuid::Id128), format));
     const KSImageWriter::Result written =
-        format == kPng ? KSImageWriter::writePng(picture, partial) : KSImageWriter::writeJpeg(picture, partial);
+        format == kPng ? KSImageWriter::writePng(picture, partial, KSImageWriter::kPngLevel, dotsPerInch)
+                       : KSImageWriter::writeJpeg(picture, partial, KSImageWriter::kJpegQuality, dotsPerInch);
     if (!written.ok)
         return failed(written.error);
     // The old file goes only in the rename that puts the new one in place.
@@ -204,7 +225,8 @@ KSOutputSaver::Result KSOutputSaver::writeOutputImageAs(const QImage &picture, c
 }
 
 KSOutputSaver::Result KSOutputSaver::writeOutputImage(const QImage &picture, const QString &folder,
-                                                      const QString &baseName, const QString &format)
+                                                      const QString &baseName, const QString &format,
+                                                      QSizeF dotsPerInch)
 {
     if (picture.isNull())
         return failed(QStringLiteral("there is no picture to save"));
@@ -226,7 +248,8 @@ KSOutputSaver::Result KSOutputSaver::writeOutputImage(const QImage &picture, con
     const QString partial =
         dir.filePath(QStringLiteral(".%1.%2.part").arg(QUuid::createUuid().toString(QUuid::Id128), format));
     const KSImageWriter::Result written =
-        format == kPng ? KSImageWriter::writePng(picture, partial) : KSImageWriter::writeJpeg(picture, partial);
+        format == kPng ? KSImageWriter::writePng(picture, partial, KSImageWriter::kPngLevel, dotsPerInch)
+                       : KSImageWriter::writeJpeg(picture, partial, KSImageWriter::kJpegQuality, dotsPerInch);
     if (!written.ok)
         return failed(written.error);
 
