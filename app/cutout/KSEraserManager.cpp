@@ -4,9 +4,9 @@
 #include "KSBookmark.h"
 #include "KSEraserNetwork.h"
 #include "KSFileConst.h"
-#include "KSImageExtension.h"
 #include "KSImageLoader.h"
 #include "KSMainQueue.h"
+#include "KSMatteRefine.h"
 #include "KSPhotoRenderTools.h"
 #include "KSTempFile.h"
 
@@ -160,7 +160,10 @@ void composite(const JobPtr &job, const QString &maskPath)
         fail(job, Kind::serviceError);
         return;
     }
-    const QImage grayImage = KSImageExtension::resizeWithNewSize(mask.image, QSizeF(job->fullImage.size()));
+    // The mask refined at the photo's own size, and the subject's own colours
+    // estimated along its edge, so that no rim of the old backdrop shows.
+    QImage photo = std::exchange(job->fullImage, QImage());
+    const QImage grayImage = KSMatteRefine::refine(photo, mask.image);
     if (grayImage.isNull()) {
         CommLog::E(kFlowError + QStringLiteral("无法缩放mask图片"));
         QFile::remove(maskPath);
@@ -168,7 +171,7 @@ void composite(const JobPtr &job, const QString &maskPath)
         return;
     }
     CommLog::I(QStringLiteral("抠图成功开始合成图片"));
-    const QByteArray data = KSPhotoRenderTools::originalImage(std::exchange(job->fullImage, QImage()), grayImage);
+    const QByteArray data = KSPhotoRenderTools::originalImage(std::move(photo), grayImage);
     CommLog::I(QStringLiteral("抠图成功开始合成完成"));
     QFile::remove(maskPath);
     // An empty cut-out is no success, whatever was written.
