@@ -163,6 +163,30 @@ void KSEditChangeSizeView::tableViewSelectionDidChange(int row)
         returnClosure(double(item.width), double(item.height));
 }
 
+void KSEditChangeSizeView::markPresetOfSize(const QSizeF &size)
+{
+    const auto rowOfSize = [&](int list) {
+        const QList<KSEditChangeSizeItem> &items = m_dataArray.at(list).items;
+        for (int row = 0; row < items.size(); ++row)
+            if (QSizeF(double(items.at(row).width), double(items.at(row).height)) == size)
+                return row;
+        return -1;
+    };
+    QList<int> lists{m_selectList};
+    for (int list = 0; list < m_dataArray.size(); ++list)
+        if (list != m_selectList)
+            lists.append(list);
+    for (int list : lists) {
+        const int row = rowOfSize(list);
+        if (row < 0)
+            continue;
+        m_selectList = list;
+        m_selectItem = row;
+        reloadData();
+        return;
+    }
+}
+
 QWidget *KSEditChangeSizeView::selectionView() const
 {
     return m_ui->selectionView;

@@ -4,6 +4,7 @@
 #include "KSEditChangeSizeList.h"
 
 #include <QList>
+#include <QSizeF>
 #include <functional>
 #include <memory>
 
@@ -44,6 +45,9 @@ public:
     // A row of the shown group was chosen: marks it and reports its size.
     void tableViewSelectionDidChange(int row);
     void reloadData();
+    // Marks the first preset of this size, preferring the marked group,
+    // without reporting it: the size came back by an undo or a redo.
+    void markPresetOfSize(const QSizeF &size);
 
     const QList<KSEditChangeSizeList> &dataArray() const { return m_dataArray; }
     int chooseList() const { return m_chooseList; }

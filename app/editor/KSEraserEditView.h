@@ -1,6 +1,8 @@
 #pragma once
 
+#include "KSColor.h"
 #include "KSEditBackType.h"
+#include "KSMaskEdit.h"
 #include "KSOutputSaver.h"
 
 #include <QPointer>
@@ -14,7 +16,10 @@ namespace Ui {
 class KSEraserEditView;
 }
 
+struct KSBrushSettings;
+enum class KSChangeType : int;
 class KSColorView;
+class KSEditCanvasView;
 class KSEditChangeBackgroundView;
 class KSEditChangeSizeView;
 class KSEditImageShowView;
@@ -22,17 +27,25 @@ class KSEditResultView;
 class KSEidtCutImageView;
 class KSFlippedView;
 class KSHoverButton;
+class KSTouchUpPanel;
+class KSUnsavedEditsView;
 class QLabel;
+class QUndoStack;
 
 // The editor: the photograph beside its cut-out, the background colour and
 // size panels, the result canvas once a size is chosen, saving, and the two
 // ways out (home, or another photo) reported through backClosure.
 //
-// Modes, shown by the two tool buttons: compare (neither selected), colour
-// panel (changeBgBtn) and size panel (changeSizeBtn). The editor owns the
-// cut-out file and the subject file its crop view writes: going home deletes
-// both a second later; loading another photo leaves the cut-out to the
-// caller and deletes the subject file.
+// Modes, shown by the three tool buttons: compare (none selected), colour
+// panel (changeBgBtn), size panel (changeSizeBtn) and touch-up
+// (touchUpBtn), where brushes mend the cut-out's mask on the crop view. The
+// editor owns the cut-out file and the subject file its crop view writes:
+// going home deletes both a second later; loading another photo leaves the
+// cut-out to the caller and deletes the subject file.
+//
+// Every edit that changes the result (strokes, moves, resizes, mirror,
+// colour, size) is a command on the editor's undo stack; the stack's clean
+// state is the last save, and leaving with edits not saved asks first.
 class KSEraserEditView : public QWidget
 {
     Q_OBJECT
@@ -40,7 +53,7 @@ class KSEraserEditView : public QWidget
 public:
     using BackClosure = std::function<void(KSEditBackType type, const std::optional<QString> &path)>;
 
-    enum class Mode { compare, colourPanel, sizePanel };
+    enum class Mode { compare, colourPanel, sizePanel, touchUpPanel };
 
     // Widths of the layout.
     static constexpr int kCompareViewWidth = 430;
@@ -67,6 +80,32 @@ public:
     void actionForSavePhoto(KSHoverButton *sender = nullptr);
     void actionForChnageBackground(KSHoverButton *sender = nullptr);
     void actionForChangeSize(KSHoverButton *sender = nullptr);
+    void actionForTouchUp(KSHoverButton *sender = nullptr);
+    void actionForUndo(KSHoverButton *sender = nullptr);
+    void actionForRedo(KSHoverButton *sender = nullptr);
+
+    QUndoStack *undoStack() const { return m_undoStack; }
+    // Edits made since the last save (or since the editor opened).
+    [[nodiscard]] bool hasUnsavedEdits() const;
+    // Runs `leave` at once when nothing is unsaved; otherwise asks whether
+    // to save first, and runs it after a save that worked or when the user
+    // leaves the edits, never when they stay.
+    void askBeforeLeaving(std::function<void()> leave);
+    // The question while it is shown.
+    KSUnsavedEditsView *unsavedEditsView() const;
+
+    // The canvas that shows the result now: the result canvas, else the crop view.
+    KSEditCanvasView *activeCanvas();
+    // The photograph in place of the result while `shown` (before/after).
+    void setShowsOriginal(bool shown);
+
+    // ---- the undo commands' steps: each puts a state on screen, pushes nothing
+    void applyMaskEdit(KSMaskEdit &edit);
+    // The subject's rectangle in cut-out pixels (the crop view's).
+    void applySubjectRect(const QRectF &cropRect);
+    void applyMirror(bool mirrored);
+    void applyBackgroundColor(const KSColor &color);
+    void applyBackgroundSize(const QSizeF &size);
 
     Mode mode() const;
     // A save is being written; the save button waits for it.
@@ -85,6 +124,8 @@ public:
     KSEditChangeSizeView *letSizeSettingView() const { return m_letSizeSettingView; }
     // The colour panel in the panel host, while it is open.
     KSEditChangeBackgroundView *changeBackgroundView() const;
+    // Made the first time the Touch Up tool opens, then kept.
+    KSTouchUpPanel *touchUpPanel() const { return m_touchUpPanel; }
 
     KSColorView *leftView() const;
     KSColorView *bottomView() const;
@@ -93,6 +134,10 @@ public:
     KSHoverButton *savePhotoBtn() const;
     KSHoverButton *changeBgBtn() const;
     KSHoverButton *changeSizeBtn() const;
+    KSHoverButton *touchUpBtn() const;
+    KSHoverButton *undoBtn() const;
+    KSHoverButton *redoBtn() const;
+    KSHoverButton *originalBtn() const;
     KSFlippedView *editCenterView() const;
     QWidget *leftSubSettingView() const;
     QLabel *originalLabel() const;
@@ -104,9 +149,13 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
     void setupLook();
+    void setupActions();
+    void updateUndoButtons();
     void setPanelHostWidth(int width);
     void clearPanelHost(QWidget *keep = nullptr);
     void showInPanelHost(QWidget *panel);
@@ -122,14 +171,32 @@ private:
     void setLabelsVisible(bool visible);
 
     // A tool button was pressed: opens its panel, or closes it when open.
-    void toggleTool(KSHoverButton *pressed, KSHoverButton *other, void (KSEraserEditView::*open)());
+    void toggleTool(KSHoverButton *pressed, void (KSEraserEditView::*open)());
     void openColourPanel();
     void openSizePanel();
+    void openTouchUpPanel();
     void closePanel();
     KSEditChangeSizeView *sizePanel();
+    // The crop view's mode; leaving the touch-up mode shows the edits on
+    // the subject.
+    void setCropChangeType(KSChangeType type);
+
+    // A canvas's signals become commands.
+    void connectCanvas(KSEditCanvasView *canvas);
+    void subjectMovedOn(KSEditCanvasView *canvas, const QRectF &before, const QRectF &after);
+    void pushMaskEdit(KSMaskEdit edit, const KSBrushSettings &settings);
+    // The origin of the result canvas in cut-out pixels.
+    QPointF resultCanvasOrigin();
+    // After the mask changed: the subject's bounds, place and picture.
+    void refreshSubject();
+    void zoomActiveCanvas(double notches);
+    QPointF zoomAnchor(KSEditCanvasView *canvas) const;
+    void stepBrushSize(double factor);
 
     void saveFinished(const KSOutputSaver::Result &result);
     void leave(KSEditBackType type, const std::optional<QString> &path);
+    void goHome();
+    void loadAnotherPhoto();
 
     std::unique_ptr<Ui::KSEraserEditView> m_ui;
     KSEditImageShowView *m_originalImageEditView = nullptr;
@@ -145,4 +212,17 @@ private:
     bool m_panelLayout = false;
     bool m_saving = false;
     bool m_left = false;
+
+    QUndoStack *m_undoStack = nullptr;
+    KSTouchUpPanel *m_touchUpPanel = nullptr;
+    QPointer<KSUnsavedEditsView> m_question;
+    // The stack's index when the save under way was asked for.
+    int m_savingIndex = -1;
+    // Runs once the save under way has worked: the way out that asked for it.
+    std::function<void()> m_afterSave;
+    // The user chose to leave the edits unsaved.
+    bool m_editsDiscarded = false;
+    // The mask changed while the touch-up mode showed it.
+    bool m_maskChanged = false;
+    bool m_showsOriginal = false;
 };

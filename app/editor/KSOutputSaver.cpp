@@ -95,11 +95,18 @@ KSOutputSaver::Result KSOutputSaver::run(const Job &job)
     try {
         if (job.request.imageSize.isEmpty())
             return failed(QStringLiteral("the cut-out has not been loaded"));
-        KSImageLoader::Result loaded = KSImageLoader::load(job.subjectPath);
-        if (!loaded.ok())
-            return failed(QStringLiteral("cannot read the subject picture %1: %2").arg(job.subjectPath, loaded.error));
         KSOutputRender::Request request = job.request;
-        request.subject = std::move(loaded.image);
+        if (job.makeSubject) {
+            request.subject = job.makeSubject();
+            if (request.subject.isNull())
+                return failed(QStringLiteral("cannot make the subject picture"));
+        } else {
+            KSImageLoader::Result loaded = KSImageLoader::load(job.subjectPath);
+            if (!loaded.ok())
+                return failed(
+                    QStringLiteral("cannot read the subject picture %1: %2").arg(job.subjectPath, loaded.error));
+            request.subject = std::move(loaded.image);
+        }
         request.opaque = job.format != kPng;
         const QImage picture = KSOutputRender::renderOutputImage(request);
         if (picture.isNull())
@@ -122,7 +129,11 @@ void KSOutputSaver::saveOutputImageAsync(const QString &subjectPath, const QStri
                                          const KSOutputRender::Request &request, QObject *context,
                                          std::function<void(const Result &result)> done)
 {
-    const Job job = prepare(subjectPath, baseName, request);
+    runAsync(prepare(subjectPath, baseName, request), context, std::move(done));
+}
+
+void KSOutputSaver::runAsync(const Job &job, QObject *context, std::function<void(const Result &result)> done)
+{
     auto promise = std::make_shared<QPromise<Result>>();
     // A continuation bound to the context is dropped when the context dies.
     promise->future().then(context, [done = std::move(done)](const Result &result) {

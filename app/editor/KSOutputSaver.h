@@ -32,6 +32,9 @@ public:
         QString baseName;    // the output file's name without extension
         QString format;      // "jpg" or "png"
         KSOutputRender::Request request; // its subject is loaded from subjectPath
+        // When set, makes the subject instead (on the thread that runs the
+        // job): the subject as the user has edited it.
+        std::function<QImage()> makeSubject;
     };
 
     // "png" for the clear colour whatever the setting, else the setting under
@@ -55,6 +58,8 @@ public:
     static void saveOutputImageAsync(const QString &subjectPath, const QString &baseName,
                                      const KSOutputRender::Request &request, QObject *context,
                                      std::function<void(const Result &result)> done);
+    // run() on a worker thread, `done` as above.
+    static void runAsync(const Job &job, QObject *context, std::function<void(const Result &result)> done);
 
     // Encodes `picture` as "jpg" or "png" and writes it into `folder` under
     // the first free name of baseName.format, baseName(1).format, ...

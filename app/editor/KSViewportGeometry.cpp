@@ -122,6 +122,18 @@ double brushRadius(double diameter, double scale)
     return diameter / 2 / scale;
 }
 
+QRectF remappedSubjectRect(const QRectF &placed, const QRectF &oldBounds, const QRectF &newBounds, bool mirrored)
+{
+    if (oldBounds.isEmpty() || newBounds.isEmpty())
+        return placed;
+    const double kx = placed.width() / oldBounds.width();
+    const double ky = placed.height() / oldBounds.height();
+    // Mirrored, the cut-out's right edge is shown at the rectangle's left.
+    const double leftShift = mirrored ? oldBounds.right() - newBounds.right() : newBounds.left() - oldBounds.left();
+    return QRectF(placed.x() + leftShift * kx, placed.y() + (newBounds.top() - oldBounds.top()) * ky,
+                  newBounds.width() * kx, newBounds.height() * ky);
+}
+
 QSize compareViewSize(const QSize &centre, const QSize &minimum)
 {
     return QSize(std::max(minimum.width(), centre.width() / 2 - 2 * kCompareSideMargin),

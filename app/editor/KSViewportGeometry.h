@@ -71,6 +71,13 @@ inline constexpr double kWheelStepFactor = 1.25;
 // brush covers on the picture exactly what its outline shows on screen.
 [[nodiscard]] double brushRadius(double diameter, double scale);
 
+// The subject's rectangle on a canvas once its bounds in the cut-out
+// changed from `oldBounds` to `newBounds` (a touch-up kept or erased at its
+// edge): every pixel that stays is shown where it was, at the same scale,
+// mirrored pictures included.
+[[nodiscard]] QRectF remappedSubjectRect(const QRectF &placed, const QRectF &oldBounds, const QRectF &newBounds,
+                                         bool mirrored);
+
 // The previews of the compare layout (two side by side, captions above)
 // and the one canvas of a panel layout, for a centre area of `centre`:
 // they grow with the area and never get smaller than `minimum`.

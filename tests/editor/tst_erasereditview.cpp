@@ -13,6 +13,7 @@
 #include "KSHoverButton.h"
 #include "KSImageDragView.h"
 #include "KSSavePhotoSuccessView.h"
+#include "KSViewportGeometry.h"
 
 #include <QDir>
 #include <QFile>
@@ -197,7 +198,10 @@ void TestEraserEditView::toolButtonsSwitchModes()
     const bool compare = mode == Mode::compare;
     QCOMPARE(m_editor->originalImageEditView()->isVisible(), compare);
     QCOMPARE(m_editor->originalLabel()->isVisible(), compare);
-    QCOMPARE(crop->size(), compare ? QSize(430, 400) : QSize(600, 400));
+    // The previews grow with the centre area, from 430 x 400 and 600 x 400.
+    const QSize centre = m_editor->editCenterView()->size();
+    QCOMPARE(crop->size(), compare ? KSViewportGeometry::compareViewSize(centre, QSize(430, 400))
+                                   : KSViewportGeometry::panelViewSize(centre, QSize(600, 400)));
 
     // The panel host holds the open panel only.
     KSEditChangeBackgroundView *colourPanel = m_editor->changeBackgroundView();
