@@ -117,22 +117,29 @@ void KSEidtCutImageView::loadPhotoColours(const QString &photoPath)
     if (!m_picture)
         return;
     const std::weak_ptr<KSMaskedPicture> target = m_picture;
-    auto promise = std::make_shared<QPromise<QImage>>();
-    promise->future().then(this, [this, target](const QImage &colours) {
+    struct Colours
+    {
+        QImage colours;
+        QList<QImage> photoLevels;
+    };
+    auto promise = std::make_shared<QPromise<Colours>>();
+    promise->future().then(this, [this, target](const Colours &merged) {
         const std::shared_ptr<KSMaskedPicture> picture = target.lock();
-        if (!picture || picture != m_picture || colours.isNull())
+        if (!picture || picture != m_picture || merged.colours.isNull())
             return;
-        picture->setColours(colours);
+        picture->setColours(merged.colours, merged.photoLevels);
         pictureChanged(picture->rect());
     });
     promise->start();
     QThreadPool::globalInstance()->start(
         [promise, photoPath, colours = m_picture->colours(), mask = m_picture->mask()] {
-            QImage merged;
+            Colours merged;
             const KSImageLoader::Result photo = KSImageLoader::load(photoPath);
-            if (photo.ok())
-                merged = KSMaskedPicture::withPhotoColours(colours, mask, photo.image);
-            else
+            if (photo.ok()) {
+                merged.colours = KSMaskedPicture::withPhotoColours(colours, mask, photo.image);
+                // Made here, so that the first look at the photo does not wait.
+                merged.photoLevels = KSMaskedPicture::photoLevelsOf(merged.colours);
+            } else
                 CommLog::E(QStringLiteral("editor: cannot read the photo %1 to restore from: %2")
                                .arg(photoPath, photo.error));
             promise->addResult(merged);

@@ -136,5 +136,5 @@ private:
     QSize m_subjectPixelSize;
     double m_subjectImageScale = 0.0;
     KSChangeType m_changeType = KSChangeType::none;
-    QSizeF m_changeBackgroundSize;
+    QSizeF m_changeBackgroundSize{0, 0};
 };

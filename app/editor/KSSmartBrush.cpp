@@ -11,21 +11,21 @@
 namespace {
 
 // The window reaches at least this share of the picture's shorter side
-// beyond the stroke, so that a short stroke still sees the whole object.
-constexpr double kMinimumReach = 0.25;
+// beyond the stroke, so that a short stroke across a torso or a plank
+// still sees the whole of it.
+constexpr double kMinimumReach = 0.5;
 // A guided filter's smoothing on a 0..1 grey guide: small keeps the edge on
 // the photo's own edges.
 constexpr double kGuidedEpsilon = 1e-3;
+// The edge is refined tile by tile at full size.
+constexpr int kRefineTile = 256;
 
-// Straight alpha ignored: the colours are opaque.
-cv::Mat bgrOf(const QImage &colours)
+// The colours as OpenCV sees them, sharing the picture's pixels: Format_RGB32
+// is B, G, R, A in memory.
+cv::Mat bgraOf(const QImage &rgb32)
 {
-    const QImage rgb32 = colours.convertToFormat(QImage::Format_RGB32);
-    const cv::Mat bgra(rgb32.height(), rgb32.width(), CV_8UC4, const_cast<uchar *>(rgb32.constBits()),
-                       size_t(rgb32.bytesPerLine()));
-    cv::Mat bgr;
-    cv::cvtColor(bgra, bgr, cv::COLOR_BGRA2BGR);
-    return bgr;
+    return cv::Mat(rgb32.height(), rgb32.width(), CV_8UC4, const_cast<uchar *>(rgb32.constBits()),
+                   size_t(rgb32.bytesPerLine()));
 }
 
 // The guided filter (He, Sun and Tang) with a grey guide: `input` follows
@@ -45,6 +45,45 @@ cv::Mat guidedFilter(const cv::Mat &guide, const cv::Mat &input, int radius)
     cv::boxFilter(a, a, CV_32F, box);
     cv::boxFilter(b, b, CV_32F, box);
     return a.mul(guide) + b;
+}
+
+// The object enlarged to full size, its edge refined where it has one: only
+// the tiles along the edge are filtered, the inside and the outside are
+// already exact.
+cv::Mat refinedObject(const cv::Mat &object, const cv::Mat &bgra, double scale, int radius)
+{
+    cv::Mat enlarged;
+    cv::resize(object, enlarged, bgra.size(), 0, 0, cv::INTER_LINEAR);
+    cv::Mat dilated, eroded;
+    cv::dilate(object, dilated, cv::Mat());
+    cv::erode(object, eroded, cv::Mat());
+    const cv::Mat edge = dilated != eroded;
+
+    const cv::Rect whole(0, 0, bgra.cols, bgra.rows);
+    cv::Mat refined = enlarged.clone();
+    for (int top = 0; top < bgra.rows; top += kRefineTile) {
+        for (int left = 0; left < bgra.cols; left += kRefineTile) {
+            const cv::Rect tile = cv::Rect(left, top, kRefineTile, kRefineTile) & whole;
+            // The tile's share of the working size, a pixel wider.
+            const cv::Rect workTile = cv::Rect(int(std::floor(tile.x * scale)) - 1, int(std::floor(tile.y * scale)) - 1,
+                                               int(std::ceil(tile.width * scale)) + 3,
+                                               int(std::ceil(tile.height * scale)) + 3)
+                & cv::Rect(0, 0, edge.cols, edge.rows);
+            if (workTile.empty() || cv::countNonZero(edge(workTile)) == 0)
+                continue;
+            const cv::Rect around = cv::Rect(tile.x - radius, tile.y - radius, tile.width + 2 * radius,
+                                             tile.height + 2 * radius)
+                & whole;
+            cv::Mat grey, guide, input;
+            cv::cvtColor(bgra(around), grey, cv::COLOR_BGRA2GRAY);
+            grey.convertTo(guide, CV_32F, 1.0 / 255);
+            enlarged(around).convertTo(input, CV_32F, 1.0 / 255);
+            cv::Mat filtered8;
+            guidedFilter(guide, input, radius).convertTo(filtered8, CV_8U, 255.0);
+            filtered8(cv::Rect(tile.x - around.x, tile.y - around.y, tile.width, tile.height)).copyTo(refined(tile));
+        }
+    }
+    return refined;
 }
 
 // The stroke drawn into a mask of the working size.
@@ -121,12 +160,14 @@ KSSmartBrush::Result KSSmartBrush::run(const Request &request)
         || !(request.radius > 0))
         return failed(window, QStringLiteral("nothing to segment"));
     try {
-        const cv::Mat full = bgrOf(request.colours);
+        const QImage rgb32 = request.colours.convertToFormat(QImage::Format_RGB32);
+        const cv::Mat bgra = bgraOf(rgb32);
         const double scale = std::min(1.0, double(kWorkSide) / std::max(window.width(), window.height()));
         const cv::Size work(std::max(1, int(std::lround(window.width() * scale))),
                             std::max(1, int(std::lround(window.height() * scale))));
-        cv::Mat small;
-        cv::resize(full, small, work, 0, 0, cv::INTER_AREA);
+        cv::Mat smallBgra, small;
+        cv::resize(bgra, smallBgra, work, 0, 0, cv::INTER_AREA);
+        cv::cvtColor(smallBgra, small, cv::COLOR_BGRA2BGR);
 
         // Certain where the stroke went, a guess everywhere else.
         cv::Mat labels(work, CV_8U, cv::Scalar(cv::GC_PR_BGD));
@@ -142,16 +183,7 @@ KSSmartBrush::Result KSSmartBrush::run(const Request &request)
         const cv::Mat object = connectedToStroke(found, strokeMask);
 
         // Full size, its edge following the photo's.
-        cv::Mat enlarged;
-        cv::resize(object, enlarged, full.size(), 0, 0, cv::INTER_LINEAR);
-        cv::Mat grey, guide, input;
-        cv::cvtColor(full, grey, cv::COLOR_BGR2GRAY);
-        grey.convertTo(guide, CV_32F, 1.0 / 255);
-        enlarged.convertTo(input, CV_32F, 1.0 / 255);
-        const int radius = std::max(2, int(std::ceil(2.0 / scale)));
-        cv::Mat refined = guidedFilter(guide, input, radius);
-        cv::Mat refined8;
-        refined.convertTo(refined8, CV_8U, 255.0);
+        const cv::Mat refined8 = refinedObject(object, bgra, scale, std::max(2, int(std::ceil(2.0 / scale))));
 
         Result result;
         result.window = window;

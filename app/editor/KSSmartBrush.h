@@ -22,8 +22,8 @@ class KSSmartBrush
 {
 public:
     // The longest side the segmentation works at.
-    static constexpr int kWorkSide = 480;
-    static constexpr int kIterations = 4;
+    static constexpr int kWorkSide = 360;
+    static constexpr int kIterations = 3;
 
     struct Request
     {

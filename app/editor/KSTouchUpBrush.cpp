@@ -9,6 +9,8 @@
 #include <QPromise>
 #include <QThreadPool>
 
+#include <algorithm>
+
 KSTouchUpBrush::KSTouchUpBrush(QObject *parent) : QObject(parent)
 {
 }
@@ -160,23 +162,34 @@ void KSTouchUpBrush::applySmart(const SmartOutcome &outcome)
     if (!m_picture || result.window.intersected(m_picture->rect()) != result.window)
         return;
 
-    // Applied to the mask as it is now, so that edits made meanwhile stay.
+    // Applied to the mask as it is now, so that edits made meanwhile stay;
+    // only the tiles the object reaches are touched.
     KSMaskEditStore &store = m_picture->store();
     store.beginEdit();
-    store.prepare(result.window);
     const bool keep = outcome.settings.mode == KSMaskBrush::Mode::keep;
-    for (int y = 0; y < result.window.height(); ++y) {
-        const uchar *object = result.object.constScanLine(y);
-        uchar *mask = store.row(result.window.top() + y) + result.window.left();
-        for (int x = 0; x < result.window.width(); ++x) {
-            const int o = object[x];
-            const int m = mask[x];
-            mask[x] = uchar(keep ? (m * 255 + (255 - m) * o + 127) / 255 : (m * (255 - o) + 127) / 255);
+    for (int index : store.tilesIn(result.window)) {
+        const QRect area = store.tileRect(index).intersected(result.window);
+        bool reached = false;
+        for (int y = area.top(); y <= area.bottom() && !reached; ++y) {
+            const uchar *object = result.object.constScanLine(y - result.window.top()) - result.window.left();
+            reached = std::any_of(object + area.left(), object + area.right() + 1, [](uchar o) { return o != 0; });
+        }
+        if (!reached)
+            continue;
+        store.prepare(area);
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            const uchar *object = result.object.constScanLine(y - result.window.top()) - result.window.left();
+            uchar *mask = store.row(y);
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const int o = object[x];
+                const int m = mask[x];
+                mask[x] = uchar(keep ? (m * 255 + (255 - m) * o + 127) / 255 : (m * (255 - o) + 127) / 255);
+            }
         }
     }
     KSMaskEdit edit = store.commitEdit();
     m_picture->maskChanged(edit.rects());
-    changed(result.window);
+    changed(edit.bounds());
     if (!edit.isEmpty() && editClosure)
         editClosure(std::move(edit), outcome.settings);
 }

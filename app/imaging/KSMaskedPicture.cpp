@@ -89,7 +89,7 @@ KSMaskedPicture::KSMaskedPicture(QImage cutout)
     pixels.reinterpretAsFormat(QImage::Format_RGB32);
     m_colours = std::move(pixels);
     m_store = KSMaskEditStore(mask);
-    buildLevels(m_levels, Layer::subject);
+    m_levels = makeLevels(m_colours, &m_store.mask());
 }
 
 QImage KSMaskedPicture::withPhotoColours(QImage colours, const QImage &cutoutMask, const QImage &photo)
@@ -119,19 +119,30 @@ QImage KSMaskedPicture::withPhotoColours(QImage colours, const QImage &cutoutMas
     return colours;
 }
 
-void KSMaskedPicture::setColours(const QImage &colours)
+QList<QImage> KSMaskedPicture::photoLevelsOf(const QImage &colours)
+{
+    return makeLevels(colours, nullptr);
+}
+
+void KSMaskedPicture::setColours(const QImage &colours, const QList<QImage> &photoLevels)
 {
     if (colours.size() != m_colours.size())
         return;
     m_colours = colours.convertToFormat(QImage::Format_RGB32);
-    m_photoLevels.clear();
-    buildLevels(m_levels, Layer::subject);
+    m_photoLevels = photoLevels;
+    // The new colours show only where the cut-out was clear: only where the
+    // mask has been edited can the subject look different.
+    for (int index : std::as_const(m_editedTiles))
+        refreshLevels(m_levels, m_colours, &m_store.mask(), m_store.tileRect(index));
 }
 
 void KSMaskedPicture::maskChanged(const QList<QRect> &rects)
 {
-    for (const QRect &rect : rects)
-        refreshLevels(m_levels, Layer::subject, rect);
+    for (const QRect &rect : rects) {
+        for (int index : m_store.tilesIn(rect))
+            m_editedTiles.insert(index);
+        refreshLevels(m_levels, m_colours, &m_store.mask(), rect);
+    }
 }
 
 QRect KSMaskedPicture::visibleBounds() const
@@ -157,10 +168,10 @@ QImage KSMaskedPicture::composeRegion(const QImage &colours, const QImage &mask,
     return joined(colours, mask, rect, QImage::Format_ARGB32_Premultiplied, premultiplied);
 }
 
-void KSMaskedPicture::buildLevels(QList<QImage> &levels, Layer layer)
+QList<QImage> KSMaskedPicture::makeLevels(const QImage &colours, const QImage *mask)
 {
-    levels.clear();
-    QSize size = m_colours.size();
+    QList<QImage> levels;
+    QSize size = colours.size();
     while (std::max(size.width(), size.height()) > kSmallestLevelSide) {
         size = halved(size);
         QImage level(size, QImage::Format_ARGB32_Premultiplied);
@@ -168,35 +179,35 @@ void KSMaskedPicture::buildLevels(QList<QImage> &levels, Layer layer)
             break;
         levels.append(level);
     }
-    refreshLevels(levels, layer, m_colours.rect());
+    refreshLevels(levels, colours, mask, colours.rect());
+    return levels;
 }
 
-void KSMaskedPicture::refreshLevels(QList<QImage> &levels, Layer layer, const QRect &rect)
+void KSMaskedPicture::refreshLevels(QList<QImage> &levels, const QImage &colours, const QImage *mask,
+                                    const QRect &rect)
 {
-    const QRect changed = rect.intersected(m_colours.rect());
+    const QRect changed = rect.intersected(colours.rect());
     if (changed.isEmpty())
         return;
-    const QImage &mask = m_store.mask();
     for (int index = 0; index < levels.size(); ++index) {
         QImage &level = levels[index];
         const QRect area = reducedRect(changed, index + 1).intersected(level.rect());
         // The level below: the full-size picture for the first copy.
         const bool fromFull = index == 0;
-        const QImage &below = fromFull ? m_colours : levels[index - 1];
+        const bool masked = fromFull && mask;
+        const QImage &below = fromFull ? colours : levels[index - 1];
         const int belowWidth = below.width();
         const int belowHeight = below.height();
         const auto pixelBelow = [&](const QRgb *row, const uchar *alphaRow, int x) {
-            if (!fromFull)
-                return row[x];
-            return layer == Layer::subject ? premultiplied(row[x], alphaRow[x]) : row[x];
+            return masked ? premultiplied(row[x], alphaRow[x]) : row[x];
         };
         for (int y = area.top(); y <= area.bottom(); ++y) {
             const int y0 = 2 * y;
             const int y1 = std::min(y0 + 1, belowHeight - 1);
             const auto *row0 = reinterpret_cast<const QRgb *>(below.constScanLine(y0));
             const auto *row1 = reinterpret_cast<const QRgb *>(below.constScanLine(y1));
-            const uchar *alpha0 = fromFull ? mask.constScanLine(y0) : nullptr;
-            const uchar *alpha1 = fromFull ? mask.constScanLine(y1) : nullptr;
+            const uchar *alpha0 = masked ? mask->constScanLine(y0) : nullptr;
+            const uchar *alpha1 = masked ? mask->constScanLine(y1) : nullptr;
             auto *to = reinterpret_cast<QRgb *>(level.scanLine(y));
             for (int x = area.left(); x <= area.right(); ++x) {
                 const int x0 = 2 * x;
@@ -213,7 +224,7 @@ const QList<QImage> &KSMaskedPicture::levelsFor(Layer layer)
     if (layer == Layer::subject)
         return m_levels;
     if (m_photoLevels.isEmpty() && !m_colours.isNull())
-        buildLevels(m_photoLevels, Layer::photo);
+        m_photoLevels = makeLevels(m_colours, nullptr);
     return m_photoLevels;
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QRect>
 #include <QRectF>
+#include <QSet>
 #include <QSize>
 
 class QPainter;
@@ -43,8 +44,11 @@ public:
     // The photograph's pixels put into `colours` wherever `cutoutMask` is 0;
     // the photo is stretched to the colours' size if it differs. Any thread.
     [[nodiscard]] static QImage withPhotoColours(QImage colours, const QImage &cutoutMask, const QImage &photo);
-    // Replaces the colours (same size), for instance by withPhotoColours().
-    void setColours(const QImage &colours);
+    // The reduced copies of the photo layer for `colours`. Any thread.
+    [[nodiscard]] static QList<QImage> photoLevelsOf(const QImage &colours);
+    // Replaces the colours (same size), for instance by withPhotoColours(),
+    // with their photoLevelsOf() when already made.
+    void setColours(const QImage &colours, const QList<QImage> &photoLevels = {});
 
     // The mask changed inside these rectangles: the reduced copies follow.
     void maskChanged(const QList<QRect> &rects);
@@ -74,12 +78,15 @@ public:
     [[nodiscard]] qsizetype levelBytes() const;
 
 private:
-    void buildLevels(QList<QImage> &levels, Layer layer);
-    void refreshLevels(QList<QImage> &levels, Layer layer, const QRect &rect);
+    // Reduced copies of the subject (with a mask) or of the photo (without).
+    static QList<QImage> makeLevels(const QImage &colours, const QImage *mask);
+    static void refreshLevels(QList<QImage> &levels, const QImage &colours, const QImage *mask, const QRect &rect);
     const QList<QImage> &levelsFor(Layer layer);
 
     QImage m_colours;
     KSMaskEditStore m_store;
     QList<QImage> m_levels;      // subject: 1/2, 1/4, ... of the full size
     QList<QImage> m_photoLevels; // photo: made the first time it is drawn reduced
+    // Where the mask has ever been edited, tile by tile of the store.
+    QSet<int> m_editedTiles;
 };

@@ -12,6 +12,7 @@
 #include "KSHomeView.h"
 #include "KSLogCategories.h"
 #include "KSMainTitleBarView.h"
+#include "KSMainWindow.h"
 #include "KSNibLoadable.h"
 #include "KSNotificationCenter.h"
 #include "KSSettingView.h"
@@ -54,6 +55,25 @@ void KSMainViewController::awakeFromNib()
     KSUpdateWindow::installPresenter();
     KSFeedbackWindow::installPresenter();
     CommUpdate::checkSilent();
+
+    if (auto *mainWindow = qobject_cast<KSMainWindow *>(window())) {
+        QPointer<KSMainViewController> self(this);
+        QPointer<KSMainWindow> weakWindow(mainWindow);
+        mainWindow->shouldTerminateClosure = [self, weakWindow] {
+            return !self || self->shouldTerminate([weakWindow] {
+                if (weakWindow)
+                    weakWindow->winButtonActionForClose();
+            });
+        };
+    }
+}
+
+bool KSMainViewController::shouldTerminate(std::function<void()> quit)
+{
+    if (!m_editView || !m_editView->hasUnsavedEdits())
+        return true;
+    m_editView->askBeforeLeaving(std::move(quit));
+    return false;
 }
 
 void KSMainViewController::viewDidLoad()
@@ -121,6 +141,7 @@ void KSMainViewController::showEditView(const QString &photoPath, const QString 
             if (self)
                 self->editViewLeft(backType, path, type, cutoutPath);
         });
+    m_editView = editor;
     if (editor)
         return;
     // No editor: the cut-out has nowhere to go, and an empty window would
@@ -161,4 +182,9 @@ void KSMainViewController::showSettingView()
     if (!panel)
         return;
     KSViewAttach::pinToEdges(panel, this);
+}
+
+KSEraserEditView *KSMainViewController::editView() const
+{
+    return m_editView;
 }

@@ -3,11 +3,14 @@
 #include "KSEditBackType.h"
 #include "KSEraserType.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 class KSColorView;
+class KSEraserEditView;
 class KSHomeView;
 
 // The main window's content: it shows one screen at a time and hands file
@@ -25,7 +28,8 @@ public:
 
     // Registers the product record and the window with the common
     // utilities, sets up the account library and checks for updates
-    // silently. Called once the main window exists.
+    // silently, and has the main window ask before quitting. Called once the
+    // main window exists.
     void awakeFromNib();
     // Styles the background panel, adds the home screen and starts
     // listening for the settings request.
@@ -54,6 +58,12 @@ public:
     // photograph. Either way the cut-out file of that editor is deleted.
     void editViewLeft(KSEditBackType backType, const std::optional<QString> &path, KSEraserType type,
                       const QString &cutoutPath);
+    // Asked before the application quits: true at once unless the editor
+    // holds unsaved edits; then the editor asks the user, `quit` runs if
+    // they save or leave the edits, and the answer now is false.
+    bool shouldTerminate(std::function<void()> quit);
+    // The editor while it is shown.
+    KSEraserEditView *editView() const;
 
 signals:
     // The progress screen has ended: with the cut-out, or (false, empty)
@@ -64,4 +74,5 @@ private:
     KSColorView *m_backgroundView = nullptr;
     KSHomeView *m_homeView = nullptr;
     bool m_homeViewTried = false;
+    QPointer<KSEraserEditView> m_editView;
 };

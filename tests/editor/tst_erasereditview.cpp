@@ -1,4 +1,5 @@
 #include "CommPassport.h"
+#include "EditTestOutput.h"
 #include "KSAppSetting.h"
 #include "KSColorConst.h"
 #include "KSEditChangeBackgroundView.h"
@@ -119,10 +120,8 @@ void TestEraserEditView::init()
 {
     m_cutout = m_dir.filePath(QStringLiteral("beach.png"));
     QVERIFY(cutoutPicture().save(m_cutout));
-    static int run = 0;
-    m_outputDir = m_dir.filePath(QStringLiteral("out-%1").arg(++run));
-    QVERIFY(QDir().mkpath(m_outputDir));
-    KSAppSetting::setOutputDirectory(m_outputDir);
+    m_outputDir = freshOutputDirectory(m_dir);
+    QVERIFY(!m_outputDir.isEmpty());
 
     m_reports.clear();
     m_host = std::make_unique<QWidget>();

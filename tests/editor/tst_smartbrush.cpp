@@ -109,14 +109,14 @@ void TestSmartBrush::windowGrowsAroundTheStroke_data()
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<QRect>("window");
 
-    // A quarter of the shorter side (150) beyond a short stroke.
-    QTest::newRow("a dab reaches a quarter of the picture around it")
-        << QList<QPointF>{QPointF(450, 300)} << 5.0 << QSize(900, 600) << QRect(300, 150, 300, 300);
+    // Half the shorter side (600) beyond a short stroke.
+    QTest::newRow("a dab reaches half the picture around it")
+        << QList<QPointF>{QPointF(1000, 600)} << 5.0 << QSize(2000, 1200) << QRect(400, 0, 1200, 1200);
     QTest::newRow("a long stroke reaches its own length around it")
-        << QList<QPointF>{QPointF(400, 1000), QPointF(1200, 1000)} << 5.0 << QSize(2000, 2000)
-        << QRect(0, 200, 2000, 1600);
+        << QList<QPointF>{QPointF(1400, 1000), QPointF(2600, 1000)} << 5.0 << QSize(4000, 2000)
+        << QRect(200, 0, 3600, 2000);
     QTest::newRow("clipped at the picture's edges")
-        << QList<QPointF>{QPointF(10, 10)} << 5.0 << QSize(900, 600) << QRect(0, 0, 160, 160);
+        << QList<QPointF>{QPointF(10, 10)} << 5.0 << QSize(900, 600) << QRect(0, 0, 310, 310);
 }
 
 void TestSmartBrush::windowGrowsAroundTheStroke()

@@ -43,6 +43,8 @@ private slots:
     void brushCoversWhatItsOutlineShows();
     void previewsGrowWithTheCentreArea_data();
     void previewsGrowWithTheCentreArea();
+    void subjectKeepsItsPixelsWhereTheyWere_data();
+    void subjectKeepsItsPixelsWhereTheyWere();
 };
 
 void TestViewportGeometry::fitShowsTheWholePicture_data()
@@ -205,6 +207,40 @@ void TestViewportGeometry::previewsGrowWithTheCentreArea()
     QFETCH(QSize, panel);
     QCOMPARE(KSViewportGeometry::compareViewSize(centre, QSize(430, 400)), compare);
     QCOMPARE(KSViewportGeometry::panelViewSize(centre, QSize(600, 400)), panel);
+}
+
+void TestViewportGeometry::subjectKeepsItsPixelsWhereTheyWere_data()
+{
+    QTest::addColumn<QRectF>("placed");
+    QTest::addColumn<QRectF>("oldBounds");
+    QTest::addColumn<QRectF>("newBounds");
+    QTest::addColumn<bool>("mirrored");
+    QTest::addColumn<QRectF>("expected");
+
+    // Not moved: the rectangle is the bounds themselves.
+    QTest::newRow("in place, a hand kept left of the subject")
+        << QRectF(100, 50, 200, 300) << QRectF(100, 50, 200, 300) << QRectF(60, 50, 240, 300) << false
+        << QRectF(60, 50, 240, 300);
+    // Moved and shown at half size: the kept part is half as wide on the canvas.
+    QTest::newRow("moved and halved, a strip erased at the top")
+        << QRectF(400, 400, 100, 150) << QRectF(100, 50, 200, 300) << QRectF(100, 110, 200, 240) << false
+        << QRectF(400, 430, 100, 120);
+    // Mirrored, what was kept at the cut-out's left shows at the right.
+    QTest::newRow("mirrored, a hand kept at the left")
+        << QRectF(100, 50, 200, 300) << QRectF(100, 50, 200, 300) << QRectF(60, 50, 240, 300) << true
+        << QRectF(100, 50, 240, 300);
+    QTest::newRow("no bounds before: left alone") << QRectF(1, 2, 3, 4) << QRectF() << QRectF(0, 0, 5, 5) << false
+                                                  << QRectF(1, 2, 3, 4);
+}
+
+void TestViewportGeometry::subjectKeepsItsPixelsWhereTheyWere()
+{
+    QFETCH(QRectF, placed);
+    QFETCH(QRectF, oldBounds);
+    QFETCH(QRectF, newBounds);
+    QFETCH(bool, mirrored);
+    QFETCH(QRectF, expected);
+    QCOMPARE(KSViewportGeometry::remappedSubjectRect(placed, oldBounds, newBounds, mirrored), expected);
 }
 
 QTEST_APPLESS_MAIN(TestViewportGeometry)
