@@ -15,7 +15,13 @@ int AppDelegate::applicationMain(int &argc, char **argv)
     QApplication::setDesktopFileName(QStringLiteral("cutora"));
 
     KSMainWindow window;
-    window.shouldTerminateClosure = [] { return applicationShouldTerminate() == TerminateReply::TerminateNow; };
+    // The window's own question first: its view controller asks the editor
+    // about unsaved edits.
+    window.shouldTerminateClosure = [windowAsks = std::move(window.shouldTerminateClosure)] {
+        if (windowAsks && !windowAsks())
+            return false;
+        return applicationShouldTerminate() == TerminateReply::TerminateNow;
+    };
     // After the window: its pictures have registered the icon resources.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/cutora.svg")));
     window.awakeFromNib();

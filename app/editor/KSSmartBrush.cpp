@@ -16,7 +16,7 @@ namespace {
 constexpr double kMinimumReach = 0.5;
 // A guided filter's smoothing on a 0..1 grey guide: small keeps the edge on
 // the photo's own edges.
-constexpr double kGuidedEpsilon = 1e-3;
+constexpr double kGuidedEpsilon = 2e-4;
 // The edge is refined tile by tile at full size.
 constexpr int kRefineTile = 256;
 

@@ -108,7 +108,7 @@ QImage KSMaskedPicture::withPhotoColours(QImage colours, const QImage &cutoutMas
         const auto *from = reinterpret_cast<const QRgb *>(fill.constScanLine(y));
         QRgb *to = nullptr;
         for (int x = 0; x < colours.width(); ++x) {
-            if (alpha[x] != 0)
+            if (alpha[x] >= kReliableAlpha)
                 continue;
             // Only rows that take a photo pixel are written (and copied).
             if (!to)

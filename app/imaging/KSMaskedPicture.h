@@ -13,10 +13,11 @@ class QPainter;
 
 // A cut-out taken apart for editing: its colours, opaque, and its mask,
 // which brushes edit (store()). The subject is the colours with the mask as
-// alpha. The colours come from the cut-out where it showed anything, so a
-// refined edge keeps the subject's own colours; where the cut-out was fully
-// transparent they come from the photograph once withPhotoColours() has
-// filled them in, so that restoring a lost part shows the photo's pixels.
+// alpha. The colours come from the cut-out where it showed enough of them,
+// so a refined edge keeps the subject's own colours; where the cut-out was
+// transparent or nearly so they come from the photograph once
+// withPhotoColours() has filled them in, so that restoring a lost part
+// shows the photo's pixels.
 //
 // Drawing goes through reduced copies (each half the size of the one
 // before) kept up to date as the mask changes, so that a view of the whole
@@ -41,8 +42,14 @@ public:
     [[nodiscard]] const QImage &mask() const { return m_store.mask(); }
     [[nodiscard]] KSMaskEditStore &store() { return m_store; }
 
-    // The photograph's pixels put into `colours` wherever `cutoutMask` is 0;
-    // the photo is stretched to the colours' size if it differs. Any thread.
+    // Below this alpha a cut-out's colours are not worth keeping: a picture
+    // decoded premultiplied keeps only alpha levels of each channel, so at
+    // alpha 2 a pixel may come back as any of three colours.
+    static constexpr int kReliableAlpha = 24;
+
+    // The photograph's pixels put into `colours` wherever `cutoutMask` is
+    // below kReliableAlpha; the photo is stretched to the colours' size if
+    // it differs. Any thread.
     [[nodiscard]] static QImage withPhotoColours(QImage colours, const QImage &cutoutMask, const QImage &photo);
     // The reduced copies of the photo layer for `colours`. Any thread.
     [[nodiscard]] static QList<QImage> photoLevelsOf(const QImage &colours);

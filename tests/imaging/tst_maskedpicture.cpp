@@ -16,6 +16,8 @@ QImage cutout()
         for (int x = 0; x < 4; ++x)
             image.setPixel(x, y, qRgba(255, 0, 0, 255));
     image.setPixel(5, 1, qRgba(0, 200, 0, 128));
+    // Nearly clear: its colour, as a premultiplied decode left it, is noise.
+    image.setPixel(6, 4, qRgba(255, 0, 255, 3));
     return image;
 }
 
@@ -86,6 +88,7 @@ void TestMaskedPicture::photoFillsOnlyWhereTheCutoutWasClear()
     QCOMPARE(colours.pixel(7, 0), qRgb(10, 20, 30));
     QCOMPARE(colours.pixel(0, 0), qRgb(255, 0, 0));
     QCOMPARE(colours.pixel(5, 1), qRgb(0, 200, 0));
+    QCOMPARE(colours.pixel(6, 4), qRgb(10, 20, 30));
     picture.setColours(colours);
     QCOMPARE(picture.colours().pixel(7, 5), qRgb(10, 20, 30));
 }
@@ -117,7 +120,7 @@ void TestMaskedPicture::visibleBoundsFollowTheMask_data()
 
     QTest::newRow("keeping a pixel beyond the subject grows the bounds")
         << QPointF(-10, -10) << QPointF(7.5, 5.5) << QRect(0, 0, 8, 6);
-    QTest::newRow("erasing the half-transparent pixel shrinks them")
+    QTest::newRow("erasing the half-transparent pixels shrinks them")
         << QPointF(5.5, 1.5) << QPointF(-10, -10) << QRect(0, 0, 4, 6);
 }
 
