@@ -950,7 +950,8 @@ void KSEraserEditView::refreshSubject()
     const QRect before = crop->subjectBounds();
     const QRect after = picture->visibleBounds();
     const bool mirrored = crop->imageDragView()->isMirrorImage();
-    for (KSEditCanvasView *canvas : {static_cast<KSEditCanvasView *>(crop), static_cast<KSEditCanvasView *>(m_resultView)}) {
+    const QList<KSEditCanvasView *> canvases{crop, m_resultView.data()};
+    for (KSEditCanvasView *canvas : canvases) {
         if (!canvas)
             continue;
         keepSubjectPlace(canvas);

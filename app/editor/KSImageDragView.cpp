@@ -175,7 +175,8 @@ void KSImageDragView::paintEvent(QPaintEvent *event)
     const QRect pictureRect(margin, margin, frame.width() - 2 * margin, frame.height() - 2 * margin);
     const QRectF exposed = QRectF(event->rect()).translated(-frame.topLeft());
     const qreal ratio = devicePixelRatioF();
-    const QSize deviceSize(int(std::lround(pictureRect.width() * ratio)), int(std::lround(pictureRect.height() * ratio)));
+    const QSize deviceSize(int(std::lround(pictureRect.width() * ratio)),
+                           int(std::lround(pictureRect.height() * ratio)));
     if (m_source && !pictureRect.isEmpty()) {
         painter.save();
         QRectF visible = exposed;

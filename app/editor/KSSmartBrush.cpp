@@ -92,7 +92,8 @@ void drawStroke(cv::Mat &labels, const QList<QPointF> &stroke, const QPointF &or
 {
     const double r = std::max(1.5, radius * scale);
     const auto at = [&](const QPointF &p) {
-        return cv::Point(int(std::lround((p.x() - origin.x()) * scale)), int(std::lround((p.y() - origin.y()) * scale)));
+        return cv::Point(int(std::lround((p.x() - origin.x()) * scale)),
+                         int(std::lround((p.y() - origin.y()) * scale)));
     };
     const int thickness = std::max(1, int(std::lround(2 * r)));
     for (qsizetype i = 0; i < stroke.size(); ++i) {

@@ -102,6 +102,12 @@ void drag(QWidget *widget, Qt::MouseButton button, QPoint from, QPoint to, int s
     QTest::mouseRelease(widget, button, {}, to);
 }
 
+// Where a picture pixel shows on the canvas.
+QPoint onScreen(KSEditCanvasView *canvas, QPointF picturePoint)
+{
+    return (canvas->imageViewFrame().topLeft() + picturePoint * canvas->imageScale()).toPoint();
+}
+
 void settle()
 {
     for (int i = 0; i < 3; ++i) {
@@ -283,7 +289,7 @@ void TestTouchUp::smartStrokeRemovesAStrayBlobOnly()
     KSEidtCutImageView *crop = openTouchUp(KSMaskBrush::Mode::erase, 12, true);
     QVERIFY(crop);
     QVERIFY(keptShare(mask(), kBlob, false) > 0.99);
-    const auto view = [crop](QPointF p) { return (crop->imageViewFrame().topLeft() + p * crop->imageScale()).toPoint(); };
+    const auto view = [crop](QPointF p) { return onScreen(crop, p); };
     // A short stroke across the middle of the box.
     drag(crop, Qt::LeftButton, view(QPointF(1150, 487)), view(QPointF(1275, 487)));
     // Shown at once, the result a moment later.
@@ -433,7 +439,7 @@ void TestTouchUp::savedPictureCarriesTheEdits()
 {
     KSEidtCutImageView *crop = openTouchUp(KSMaskBrush::Mode::erase, 60);
     QVERIFY(crop);
-    const auto view = [crop](QPointF p) { return (crop->imageViewFrame().topLeft() + p * crop->imageScale()).toPoint(); };
+    const auto view = [crop](QPointF p) { return onScreen(crop, p); };
     // The box scrubbed away, and a strip of backdrop kept left of the figure.
     for (int y = 375; y <= 600; y += 32)
         drag(crop, Qt::LeftButton, view(QPointF(1050, y)), view(QPointF(1375, y)));

@@ -149,7 +149,8 @@ void TestViewportGeometry::panNeverLosesThePicture()
     const Viewport fit = *KSViewportGeometry::fitted(kView, kPicture);
     const Viewport zoomed = KSViewportGeometry::zoomedAround(fit, scale, QPointF(300, 200), kView, kPicture, 1.0);
     const Viewport moved = KSViewportGeometry::panned(zoomed, delta, kView, kPicture);
-    QVERIFY2(near(moved.origin, origin), qPrintable(QStringLiteral("%1, %2").arg(moved.origin.x()).arg(moved.origin.y())));
+    QVERIFY2(near(moved.origin, origin),
+             qPrintable(QStringLiteral("%1, %2").arg(moved.origin.x()).arg(moved.origin.y())));
 }
 
 void TestViewportGeometry::resizeKeepsTheCentre()
