@@ -111,7 +111,11 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
     QFile::remove(*cutout);
     if (!result.ok())
         return QStringLiteral("the cut-out could not be read back: ") + result.error;
-    const KSImageWriter::Result saved = KSCutExport::exportCutout(result.image, options, out);
+    KSFraming::Notice notice = KSFraming::Notice::none;
+    const KSImageWriter::Result saved = KSCutExport::exportCutout(result.image, options, out, &notice);
+    // A fallback framing still writes the picture; the user hears why.
+    if (saved.ok && notice != KSFraming::Notice::none)
+        printErr(QStringLiteral("%1: %2").arg(QFileInfo(photo).fileName(), KSFraming::noticeText(notice)));
     return saved.ok ? QString() : saved.error;
 }
 

@@ -6,18 +6,22 @@
 #include "CommLog.h"
 #include "KSAppSetting.h"
 #include "KSBackgroundColorCommand.h"
-#include "KSBackgroundSizeCommand.h"
 #include "KSColorConst.h"
 #include "KSColorView.h"
 #include "KSEditChangeBackgroundView.h"
 #include "KSEditChangeSizeView.h"
+#include "KSFramingCommand.h"
+#include "KSEditSizeOptionsView.h"
 #include "KSEditGeometry.h"
 #include "KSEditImageShowView.h"
 #include "KSEditResultView.h"
 #include "KSEditTempCleaner.h"
+#include "KSFilppedImageView.h"
 #include "KSEidtCutImageView.h"
 #include "KSFlippedView.h"
 #include "KSHoverButton.h"
+#include "KSIdGuideView.h"
+#include "KSImageLoader.h"
 #include "KSImageDragView.h"
 #include "KSImageNamed.h"
 #include "KSLogCategories.h"
@@ -40,8 +44,11 @@
 #include <QCursor>
 #include <QEvent>
 #include <QFileInfo>
+#include <QFuture>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPromise>
+#include <QThreadPool>
 #include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -254,6 +261,8 @@ KSEraserEditView *KSEraserEditView::showEditView(QWidget *host, const QString &o
     crop->loadCutImage();
     crop->loadPhotoColours(originalImagePath);
     crop->updateCanvasLayout();
+    // Ready by the time an ID size is chosen, in most cases.
+    view->startFaceSearch();
     if (closure) {
         view->backClosure = [closure = std::move(closure)](KSEditBackType type, const std::optional<QString> &path) {
             closure(type, path);
@@ -435,6 +444,7 @@ void KSEraserEditView::applyCompareLayout()
     releaseResultView();
     placeCentreViews();
     relayout(crop);
+    updateGuides();
 }
 
 void KSEraserEditView::applyPanelLayout()
@@ -487,6 +497,7 @@ void KSEraserEditView::runResultCanvasStep()
     m_resultView = canvas;
 
     crop->hide();
+    updateGuides();
     placeWatermark();
 }
 
@@ -640,13 +651,25 @@ void KSEraserEditView::openSizePanel()
         if (!self)
             return;
         qCDebug(lcEditor).noquote() << QStringLiteral("showChangeSizeView size = %1 x %2").arg(width).arg(height);
-        const QSizeF before = self->cutImageEditView()->changeBackgroundSize();
-        const QSizeF after(width, height);
-        if (after != before)
-            self->m_undoStack->push(new KSBackgroundSizeCommand(self, before, after, lang("EditSize")));
+        const KSFramingCommand::State before = self->framingState();
+        self->cutImageEditView()->setChangeBackgroundSize(QSizeF(width, height));
+        self->applyFraming();
+        self->pushFraming(before, lang("EditSize"));
+    };
+    panel->optionsView()->fitModeClosure = [self](KSFitMode) {
+        if (!self)
+            return;
+        const KSFramingCommand::State before = self->framingState();
+        self->applyFraming();
+        self->pushFraming(before, lang("EditFraming"));
+    };
+    panel->optionsView()->printSheetClosure = [self](KSPrintSheet::Paper paper) {
+        if (self)
+            self->savePrintSheet(paper);
     };
     // The size frame shows from the first moment the panel is open.
     relayout(crop);
+    updateGuides();
     placeWatermark();
 }
 
@@ -689,6 +712,117 @@ void KSEraserEditView::setCropChangeType(KSChangeType type)
         refreshSubject();
 }
 
+bool KSEraserEditView::setFraming(KSFitMode mode, const QString &presetKey)
+{
+    KSEditChangeSizeView *panel = sizePanel();
+    if (!panel)
+        return false;
+    const KSFitMode before = panel->fitMode();
+    panel->setFitMode(mode);
+    if (panel->choosePreset(presetKey))
+        return true;
+    panel->setFitMode(before);
+    return false;
+}
+
+// ---- framing -----------------------------------------------------------------
+
+void KSEraserEditView::startFaceSearch()
+{
+    const QString path = m_eraserImagePath.value_or(QString());
+    auto promise = std::make_shared<QPromise<KSFaceFinder::Result>>();
+    // Dropped when the editor is gone by then.
+    promise->future().then(this, [this](const KSFaceFinder::Result &result) {
+        m_faces = result;
+        if (!result.ok())
+            CommLog::E(QStringLiteral("editor: faces not looked for: ") + result.error);
+        if (m_framingAwaitsFaces && mode() == Mode::sizePanel) {
+            applyFraming();
+            // The size the user chose, framed now with the faces: its undo
+            // step keeps the better place.
+            const int top = m_undoStack->index() - 1;
+            if (top >= 0 && top == m_undoStack->count() - 1) {
+                if (auto *step = dynamic_cast<const KSFramingCommand *>(m_undoStack->command(top)))
+                    const_cast<KSFramingCommand *>(step)->setAfter(framingState());
+            }
+        }
+    });
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, path] {
+        KSFaceFinder::Result result;
+        try {
+            const KSImageLoader::Result loaded = KSImageLoader::load(path);
+            if (loaded.ok())
+                result = KSFaceFinder::find(loaded.image);
+            else
+                result.error = loaded.error;
+        } catch (const std::bad_alloc &) {
+            result.error = QStringLiteral("not enough memory to look for faces");
+        }
+        promise->addResult(result);
+        promise->finish();
+    });
+}
+
+void KSEraserEditView::applyFraming()
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    if (m_letSizeSettingView)
+        m_framedFitMode = m_letSizeSettingView->fitMode();
+    const std::optional<QSizeF> photoSize = crop->imageSize();
+    // The subject's bounds as the touch-ups left them.
+    const QRectF subjectBounds(crop->subjectBounds());
+    if (!m_letSizeSettingView || !photoSize || subjectBounds.isEmpty()) {
+        relayout(crop);
+        return;
+    }
+    KSFraming::Input input;
+    input.photoSize = *photoSize;
+    input.subjectBounds = subjectBounds;
+    input.preset = m_letSizeSettingView->chosenItem();
+    // A size set other than by a row (a restore, a test) frames plainly.
+    const QSizeF background = crop->changeBackgroundSize();
+    if (background != QSizeF(double(input.preset.width), double(input.preset.height))) {
+        input.preset = KSEditChangeSizeItem();
+        input.preset.width = qint64(background.width());
+        input.preset.height = qint64(background.height());
+    }
+    input.mode = m_letSizeSettingView->fitMode();
+    input.faces = m_faces;
+    const KSFraming::Result framed = KSFraming::frame(input);
+    m_framingAwaitsFaces = KSFraming::placesHead(input.preset, input.mode) && !m_faces;
+    m_framingNotice = framed.notice;
+    m_letSizeSettingView->optionsView()->setNotice(KSFraming::noticeText(framed.notice));
+    crop->setEraserCropRect(framed.subjectRect);
+    crop->updateCanvasLayout();
+    updateGuides();
+}
+
+void KSEraserEditView::updateGuides()
+{
+    const std::optional<KSEditChangeSizeItem> preset =
+        m_letSizeSettingView ? std::optional(m_letSizeSettingView->chosenItem()) : std::nullopt;
+    const QSizeF background = cutImageEditView()->changeBackgroundSize();
+    // The guide belongs to an ID size framed by its rule, and only while
+    // the frame shown is that size's.
+    const bool guided = preset && KSFraming::placesHead(*preset, m_letSizeSettingView->fitMode())
+                        && background == QSizeF(double(preset->width), double(preset->height));
+    const auto place = [&](QPointer<KSIdGuideView> &guide, KSEditCanvasView *canvas, bool shown) {
+        if (!shown) {
+            if (guide)
+                guide->hide();
+            return;
+        }
+        if (!guide)
+            guide = new KSIdGuideView(canvas->imageView());
+        guide->setGuide(*preset->idRule, preset->printSizeMm, background);
+        guide->show();
+    };
+    place(m_cropGuide, cutImageEditView(), guided && mode() == Mode::sizePanel);
+    if (m_resultView)
+        place(m_resultGuide, m_resultView, guided);
+}
+
 void KSEraserEditView::closePanel()
 {
     setPanelHostWidth(0);
@@ -699,21 +833,28 @@ void KSEraserEditView::closePanel()
 
 // ---- save and the ways out -------------------------------------------------
 
-void KSEraserEditView::actionForSavePhoto(KSHoverButton *)
+KSOutputRender::Request KSEraserEditView::currentSaveRequest()
 {
-    if (m_saving)
-        return;
     KSEidtCutImageView *crop = cutImageEditView();
-    crop->touchUpBrush()->end();
-    // The subject as the touch-ups left it.
-    if (m_maskChanged)
-        refreshSubject();
-    const QString subjectPath = crop->tempCropImagePath().value_or(QString());
-    const QString baseName = QFileInfo(crop->imagePath().value_or(QString())).completeBaseName();
-    const KSOutputRender::Request request =
+    KSOutputRender::Request request =
         m_resultView ? saveRequest(m_resultView, m_resultView->imageSize(), crop->changeBackgroundSize())
                      : saveRequest(crop, crop->imageSize().value_or(QSizeF()), crop->changeBackgroundSize());
+    // The chosen preset's printed size, while the frame is that preset's.
+    if (m_letSizeSettingView) {
+        const KSEditChangeSizeItem preset = m_letSizeSettingView->chosenItem();
+        if (preset.hasPrintSize() && request.backgroundSize == QSizeF(double(preset.width), double(preset.height)))
+            request.printSizeMm = preset.printSizeMm;
+    }
+    return request;
+}
+
+void KSEraserEditView::startSaving(const KSOutputRender::Request &request, std::optional<KSPrintSheet::Paper> sheet)
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    const QString subjectPath = crop->tempCropImagePath().value_or(QString());
+    const QString baseName = QFileInfo(crop->imagePath().value_or(QString())).completeBaseName();
     KSOutputSaver::Job job = KSOutputSaver::prepare(subjectPath, baseName, request);
+    job.sheet = sheet;
     if (const std::shared_ptr<KSMaskedPicture> picture = crop->maskedPicture()) {
         // Copies share the pixels; an edit made meanwhile does not reach them.
         job.makeSubject = [colours = picture->colours(), mask = picture->mask(), bounds = crop->subjectBounds()] {
@@ -728,6 +869,37 @@ void KSEraserEditView::actionForSavePhoto(KSHoverButton *)
     for (KSHoverButton *button : {m_ui->savePhotoBtn, m_ui->goHomeBtn, m_ui->reorderSelectedPhotoBtn})
         button->setEnabled(false);
     KSOutputSaver::runAsync(job, this, [this](const KSOutputSaver::Result &result) { saveFinished(result); });
+}
+
+void KSEraserEditView::settleTouchUps()
+{
+    cutImageEditView()->touchUpBrush()->end();
+    // The subject's place and bounds as the touch-ups left them.
+    if (m_maskChanged)
+        refreshSubject();
+}
+
+void KSEraserEditView::savePrintSheet(KSPrintSheet::Paper paper)
+{
+    if (m_saving)
+        return;
+    settleTouchUps();
+    const KSOutputRender::Request request = currentSaveRequest();
+    // The button shows only for a printed size; a custom size in pixels has none.
+    if (request.printSizeMm.isEmpty()) {
+        KSSavePhotoSuccessView::showSaveFailedView(parentWidget() ? parentWidget() : this,
+                                                  QStringLiteral("the chosen size has no printed size"));
+        return;
+    }
+    startSaving(request, paper);
+}
+
+void KSEraserEditView::actionForSavePhoto(KSHoverButton *)
+{
+    if (m_saving)
+        return;
+    settleTouchUps();
+    startSaving(currentSaveRequest(), std::nullopt);
 
     // The tool that was open is closed with its panel.
     if (mode() == Mode::touchUpPanel)
@@ -999,19 +1171,54 @@ void KSEraserEditView::applyBackgroundColor(const KSColor &color)
         m_changeBackgroundView->setDefaultColor(color);
 }
 
-void KSEraserEditView::applyBackgroundSize(const QSizeF &size)
+KSFramingCommand::State KSEraserEditView::framingState()
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    KSFramingCommand::State state;
+    state.backgroundSize = crop->changeBackgroundSize();
+    if (m_letSizeSettingView) {
+        const KSEditChangeSizeItem preset = m_letSizeSettingView->chosenItem();
+        if (state.backgroundSize == QSizeF(double(preset.width), double(preset.height)))
+            state.presetKey = preset.key;
+    }
+    // The mode the subject is framed by: a click on the other mode reports
+    // itself after the panel has already switched.
+    state.fitMode = m_framedFitMode;
+    // A drag leaves the rectangle behind the drag view until the next layout.
+    keepSubjectPlace(crop);
+    state.subjectRect = crop->eraserCropRect();
+    state.notice = m_framingNotice;
+    return state;
+}
+
+void KSEraserEditView::pushFraming(const KSFramingCommand::State &before, const QString &text)
+{
+    const KSFramingCommand::State after = framingState();
+    if (after != before)
+        m_undoStack->push(new KSFramingCommand(this, before, after, text));
+}
+
+void KSEraserEditView::applyFramingState(const KSFramingCommand::State &state)
 {
     KSEidtCutImageView *crop = cutImageEditView();
     handBackCropRect();
-    crop->setChangeBackgroundSize(size);
-    if (m_letSizeSettingView)
-        m_letSizeSettingView->markPresetOfSize(size);
+    crop->setChangeBackgroundSize(state.backgroundSize);
+    if (m_letSizeSettingView) {
+        m_letSizeSettingView->setFitMode(state.fitMode);
+        m_framedFitMode = state.fitMode;
+        m_letSizeSettingView->markPreset(state.presetKey);
+        m_letSizeSettingView->optionsView()->setNotice(KSFraming::noticeText(state.notice));
+    }
+    m_framingNotice = state.notice;
+    m_framingAwaitsFaces = false;
+    crop->setEraserCropRect(state.subjectRect);
     releaseResultView();
     crop->show();
-    relayout(crop);
+    crop->updateCanvasLayout();
     // The size panel and the touch-up tool show the crop view itself.
     if (mode() == Mode::compare || mode() == Mode::colourPanel)
         runResultCanvasStep();
+    updateGuides();
     placeWatermark();
 }
 

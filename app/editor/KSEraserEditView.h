@@ -2,6 +2,10 @@
 
 #include "KSColor.h"
 #include "KSEditBackType.h"
+#include "KSFaceFinder.h"
+#include "KSFraming.h"
+#include "KSFramingCommand.h"
+#include "KSIdGuideView.h"
 #include "KSMaskEdit.h"
 #include "KSOutputSaver.h"
 
@@ -105,9 +109,23 @@ public:
     void applySubjectRect(const QRectF &cropRect);
     void applyMirror(bool mirrored);
     void applyBackgroundColor(const KSColor &color);
-    void applyBackgroundSize(const QSizeF &size);
+    // The size, the fit mode and the subject's place in the frame.
+    void applyFramingState(const KSFramingCommand::State &state);
 
     Mode mode() const;
+
+    // Framing: the size panel's fit mode and chosen preset decide where the
+    // subject sits in the size frame (KSFraming). setFraming() chooses both
+    // as the panel's clicks do, for restoring an earlier framing; false for
+    // a preset key no row has (nothing changes then).
+    bool setFraming(KSFitMode mode, const QString &presetKey);
+    // The face finder's answer for the cut-out; none while it runs.
+    const std::optional<KSFaceFinder::Result> &faces() const { return m_faces; }
+    // The last framing's notice (none for a plain or a rule-keeping framing).
+    KSFraming::Notice framingNotice() const { return m_framingNotice; }
+    // The guide over the crop view's size frame; shown for ID sizes framed by
+    // their rule.
+    KSIdGuideView *cropGuideView() const { return m_cropGuide; }
     // A save is being written; the save button waits for it.
     bool isSaving() const { return m_saving; }
 
@@ -185,6 +203,11 @@ private:
     void connectCanvas(KSEditCanvasView *canvas);
     void subjectMovedOn(KSEditCanvasView *canvas, const QRectF &before, const QRectF &after);
     void pushMaskEdit(KSMaskEdit edit, const KSBrushSettings &settings);
+    KSFramingCommand::State framingState();
+    // A framing step from `before` to what is on screen now, if they differ.
+    void pushFraming(const KSFramingCommand::State &before, const QString &text);
+    // A stroke under way ends; the subject takes the mask's edits.
+    void settleTouchUps();
     // The origin of the result canvas in cut-out pixels.
     QPointF resultCanvasOrigin();
     // After the mask changed: the subject's bounds, place and picture.
@@ -194,6 +217,13 @@ private:
     void stepBrushSize(double factor);
 
     void saveFinished(const KSOutputSaver::Result &result);
+    void startSaving(const KSOutputRender::Request &request, std::optional<KSPrintSheet::Paper> sheet);
+    KSOutputRender::Request currentSaveRequest();
+    void savePrintSheet(KSPrintSheet::Paper paper);
+
+    void startFaceSearch();
+    void applyFraming();
+    void updateGuides();
     void leave(KSEditBackType type, const std::optional<QString> &path);
     void goHome();
     void loadAnotherPhoto();
@@ -210,6 +240,13 @@ private:
     std::optional<QString> m_eraserImagePath;
     // Which layout the centre area shows; re-applied when it is resized.
     bool m_panelLayout = false;
+    std::optional<KSFaceFinder::Result> m_faces;
+    // An ID size was framed before the faces were known.
+    bool m_framingAwaitsFaces = false;
+    KSFraming::Notice m_framingNotice = KSFraming::Notice::none;
+    KSFitMode m_framedFitMode = KSFitMode::subject;
+    QPointer<KSIdGuideView> m_cropGuide;
+    QPointer<KSIdGuideView> m_resultGuide;
     bool m_saving = false;
     bool m_left = false;
 

@@ -113,7 +113,18 @@ KSOutputSaver::Result KSOutputSaver::run(const Job &job)
             return failed(QStringLiteral("cannot render a picture of %1 x %2 pixels")
                               .arg(KSOutputRender::outputPixelSize(request).width())
                               .arg(KSOutputRender::outputPixelSize(request).height()));
-        return writeOutputImage(picture, job.folder, job.baseName, job.format);
+        if (!job.sheet)
+            return writeOutputImage(picture, job.folder, job.baseName, job.format,
+                                    KSOutputRender::dotsPerInch(request));
+        const QImage sheet = KSPrintSheet::render(picture, request.printSizeMm, *job.sheet);
+        if (sheet.isNull())
+            return failed(QStringLiteral("no copy of a %1 x %2 mm photo fits on a %3 sheet")
+                              .arg(request.printSizeMm.width())
+                              .arg(request.printSizeMm.height())
+                              .arg(KSPrintSheet::paperName(*job.sheet)));
+        return writeOutputImage(sheet, job.folder,
+                                job.baseName + QLatin1Char('-') + KSPrintSheet::paperName(*job.sheet), job.format,
+                                QSizeF(KSPrintSheet::kDpi, KSPrintSheet::kDpi));
     } catch (const std::bad_alloc &) {
         return failed(QStringLiteral("not enough memory to render the picture"));
     }
@@ -127,9 +138,12 @@ KSOutputSaver::Result KSOutputSaver::saveOutputImage(const QString &subjectPath,
 
 void KSOutputSaver::saveOutputImageAsync(const QString &subjectPath, const QString &baseName,
                                          const KSOutputRender::Request &request, QObject *context,
-                                         std::function<void(const Result &result)> done)
+                                         std::function<void(const Result &result)> done,
+                                         std::optional<KSPrintSheet::Paper> sheet)
 {
-    runAsync(prepare(subjectPath, baseName, request), context, std::move(done));
+    Job job = prepare(subjectPath, baseName, request);
+    job.sheet = sheet;
+    runAsync(job, context, std::move(done));
 }
 
 void KSOutputSaver::runAsync(const Job &job, QObject *context, std::function<void(const Result &result)> done)
@@ -148,7 +162,8 @@ void KSOutputSaver::runAsync(const Job &job, QObject *context, std::function<voi
 }
 
 KSOutputSaver::Result KSOutputSaver::writeOutputImage(const QImage &picture, const QString &folder,
-                                                      const QString &baseName, const QString &format)
+                                                      const QString &baseName, const QString &format,
+                                                      QSizeF dotsPerInch)
 {
     if (picture.isNull())
         return failed(QStringLiteral("there is no picture to save"));
@@ -170,7 +185,8 @@ KSOutputSaver::Result KSOutputSaver::writeOutputImage(const QImage &picture, con
     const QString partial =
         dir.filePath(QStringLiteral(".%1.%2.part").arg(QUuid::createUuid().toString(QUuid::Id128), format));
     const KSImageWriter::Result written =
-        format == kPng ? KSImageWriter::writePng(picture, partial) : KSImageWriter::writeJpeg(picture, partial);
+        format == kPng ? KSImageWriter::writePng(picture, partial, KSImageWriter::kPngLevel, dotsPerInch)
+                       : KSImageWriter::writeJpeg(picture, partial, KSImageWriter::kJpegQuality, dotsPerInch);
     if (!written.ok)
         return failed(written.error);
 

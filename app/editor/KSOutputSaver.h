@@ -1,10 +1,12 @@
 #pragma once
 
 #include "KSOutputRender.h"
+#include "KSPrintSheet.h"
 
 #include <QImage>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QObject;
 
@@ -32,9 +34,12 @@ public:
         QString baseName;    // the output file's name without extension
         QString format;      // "jpg" or "png"
         KSOutputRender::Request request; // its subject is loaded from subjectPath
+        // Copies of the picture on a sheet of this paper instead of the
+        // picture itself, named baseName-PAPER; needs the request's printed size.
+        std::optional<KSPrintSheet::Paper> sheet;
         // When set, makes the subject instead (on the thread that runs the
         // job): the subject as the user has edited it.
-        std::function<QImage()> makeSubject;
+        std::function<QImage()> makeSubject = {};
     };
 
     // "png" for the clear colour whatever the setting, else the setting under
@@ -54,15 +59,19 @@ public:
                                                 const KSOutputRender::Request &request);
 
     // prepare() here, run() on a worker thread, `done` on the thread of
-    // `context`; dropped when the context is gone by then.
+    // `context`; dropped when the context is gone by then. With a paper, the
+    // print sheet is saved instead.
     static void saveOutputImageAsync(const QString &subjectPath, const QString &baseName,
                                      const KSOutputRender::Request &request, QObject *context,
-                                     std::function<void(const Result &result)> done);
+                                     std::function<void(const Result &result)> done,
+                                     std::optional<KSPrintSheet::Paper> sheet = std::nullopt);
     // run() on a worker thread, `done` as above.
     static void runAsync(const Job &job, QObject *context, std::function<void(const Result &result)> done);
 
-    // Encodes `picture` as "jpg" or "png" and writes it into `folder` under
-    // the first free name of baseName.format, baseName(1).format, ...
+    // Encodes `picture` as "jpg" or "png", with the print resolution when
+    // one is given, and writes it into `folder` under the first free name of
+    // baseName.format, baseName(1).format, ...
     [[nodiscard]] static Result writeOutputImage(const QImage &picture, const QString &folder,
-                                                 const QString &baseName, const QString &format);
+                                                 const QString &baseName, const QString &format,
+                                                 QSizeF dotsPerInch = {});
 };

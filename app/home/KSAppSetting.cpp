@@ -54,7 +54,10 @@ QList<KSAppSetting::outputFormat> KSAppSetting::outputFormats()
 
 QList<KSAppSetting::fileSize> KSAppSetting::fileSizes()
 {
-    return {{QStringLiteral("2K"), 2000}, {QStringLiteral("4K"), 4000}, {QStringLiteral("1080P"), 1080}};
+    return {{QStringLiteral("2K"), 2000},
+            {QStringLiteral("4K"), 4000},
+            {QStringLiteral("1080P"), 1080},
+            {CommLang::GetAppLang(QStringLiteral("OriginalSize")), 0}};
 }
 
 QString KSAppSetting::outputDirectory()
@@ -91,7 +94,9 @@ void KSAppSetting::setOutputDirectory(const QString &path)
 int KSAppSetting::outputSize()
 {
     const int stored = KSUserDefaultKit::getFromUserDefaults_Integer(kOutputSize);
-    // No size is zero or negative: those mean unset, as an absent key does.
+    if (stored == kOriginalOutputSize)
+        return 0;
+    // No other size is zero or negative: those mean unset, as an absent key does.
     if (stored <= 0) {
         KSUserDefaultKit::saveToUserDefaultsForKey(kOutputSize, kDefaultOutputSize);
         return kDefaultOutputSize;
@@ -113,7 +118,7 @@ void KSAppSetting::setOutputSize(const QString &title)
 {
     for (const fileSize &row : fileSizes()) {
         if (row.title == title)
-            KSUserDefaultKit::saveToUserDefaultsForKey(kOutputSize, row.value);
+            KSUserDefaultKit::saveToUserDefaultsForKey(kOutputSize, row.value == 0 ? kOriginalOutputSize : row.value);
     }
 }
 

@@ -29,13 +29,14 @@ public:
         QString value;
     };
     // A row of the output size table: the saved picture fits into a square
-    // of value x value pixels.
+    // of value x value pixels; 0 ("Original") keeps the photo's pixels.
     struct fileSize
     {
         QString title;
         int value = 0;
     };
-    // Built afresh on every call: the "jpg" title follows the language.
+    // Built afresh on every call: the "jpg" and "Original" titles follow the
+    // language.
     static QList<outputFormat> outputFormats();
     static QList<fileSize> fileSizes();
 
@@ -46,8 +47,10 @@ public:
     // Bookmarks the folder and stores it; an empty or relative path is ignored.
     static void setOutputDirectory(const QString &path);
 
-    // The stored size; 2000, written to the store, while none is set.
+    // The stored size; 2000, written to the store, while none is set; 0 for
+    // "Original" (stored as kOriginalOutputSize, since 0 reads as unset).
     static int outputSize();
+    static constexpr int kOriginalOutputSize = -1;
     // The title of the size row of outputSize(); "2K" for a size no row has.
     static QString outputSizeTitle();
     // Stores the size of the row with this title; an unknown title stores nothing.

@@ -279,8 +279,10 @@ void TestEraserEditView::subjectMovedOnEitherCanvasKeepsItsPlace()
     const QRectF loaded = crop->eraserCropRect();
     QCOMPARE(loaded, QRectF(60, 40, 120, 80));
 
-    // Drag the subject 30 points to the right in the size mode.
+    // Drag the subject 30 points to the right in the size mode, framed as
+    // the photo is (the subject where it was loaded).
     press(m_editor->changeSizeBtn());
+    m_editor->letSizeSettingView()->setFitMode(KSFitMode::photo);
     m_editor->letSizeSettingView()->returnClosure(160, 160);
     KSImageDragView *subject = crop->imageDragView();
     const QPoint inside = (subject->frame().center() + crop->imageView()->pos()).toPoint();

@@ -5,6 +5,7 @@
 #include "KSColorConst.h"
 #include "KSEditChangeBackgroundView.h"
 #include "KSEditChangeSizeView.h"
+#include "KSEditSizeOptionsView.h"
 #include "KSEditResultView.h"
 #include "KSEidtCutImageView.h"
 #include "KSEraserEditView.h"
@@ -136,6 +137,7 @@ private slots:
     void smartStrokeRemovesAStrayBlobOnly();
     void undoAndRedoRestoreTheMaskByteForByte();
     void undoAndRedoRestoreMovesMirrorColourAndSize();
+    void undoRestoresTheFitMode();
     void leavingWithUnsavedEditsAsksFirst_data();
     void leavingWithUnsavedEditsAsksFirst();
     void savedPictureCarriesTheEdits();
@@ -350,11 +352,13 @@ void TestTouchUp::undoAndRedoRestoreMovesMirrorColourAndSize()
     QVERIFY(sizePanel);
     sizePanel->returnClosure(1000, 1000);
     QCOMPARE(crop->changeBackgroundSize(), QSizeF(1000, 1000));
+    // The size frames the subject anew.
+    const QRectF framed = crop->eraserCropRect();
     KSImageDragView *subject = crop->imageDragView();
     const QPoint inside = (subject->frame().center() + crop->imageView()->pos()).toPoint();
     drag(crop, Qt::LeftButton, inside, inside + QPoint(25, 10));
     const QRectF moved = crop->eraserCropRect();
-    QVERIFY(moved != placed);
+    QVERIFY(moved != framed);
     const QPoint mirrorIcon = (subject->frame().bottomLeft() + QPointF(3, -3) + crop->imageView()->pos()).toPoint();
     QTest::mouseClick(crop, Qt::LeftButton, {}, mirrorIcon);
     QVERIFY(subject->isMirrorImage());
@@ -375,9 +379,10 @@ void TestTouchUp::undoAndRedoRestoreMovesMirrorColourAndSize()
     QVERIFY(!crop->imageDragView()->isMirrorImage());
     QVERIFY(!m_editor->resultView()->imageDragView()->isMirrorImage());
     QTest::mouseClick(m_editor->undoBtn(), Qt::LeftButton);
-    QCOMPARE(crop->eraserCropRect(), placed);
+    QCOMPARE(crop->eraserCropRect(), framed);
     QTest::mouseClick(m_editor->undoBtn(), Qt::LeftButton);
     QCOMPARE(crop->changeBackgroundSize(), QSizeF(0, 0));
+    QCOMPARE(crop->eraserCropRect(), placed);
     // Without a size there is no result canvas.
     QVERIFY(!m_editor->resultView());
 
@@ -389,6 +394,29 @@ void TestTouchUp::undoAndRedoRestoreMovesMirrorColourAndSize()
     QVERIFY(m_editor->resultView()->imageDragView()->isMirrorImage());
     m_editor->actionForChnageBackground();
     QCOMPARE(crop->eraserCropRect(), moved);
+}
+
+void TestTouchUp::undoRestoresTheFitMode()
+{
+    KSEidtCutImageView *crop = m_editor->cutImageEditView();
+    QTest::mouseClick(m_editor->changeSizeBtn(), Qt::LeftButton);
+    KSEditChangeSizeView *sizePanel = m_editor->letSizeSettingView();
+    sizePanel->returnClosure(1000, 1000);
+    const QRectF bySubject = crop->eraserCropRect();
+    QCOMPARE(sizePanel->fitMode(), KSFitMode::subject);
+
+    QTest::mouseClick(sizePanel->optionsView()->fitPhotoBtn(), Qt::LeftButton);
+    QCOMPARE(sizePanel->fitMode(), KSFitMode::photo);
+    const QRectF byPhoto = crop->eraserCropRect();
+    QVERIFY(byPhoto != bySubject);
+    QCOMPARE(m_editor->undoStack()->count(), 2);
+
+    QTest::mouseClick(m_editor->undoBtn(), Qt::LeftButton);
+    QCOMPARE(sizePanel->fitMode(), KSFitMode::subject);
+    QCOMPARE(crop->eraserCropRect(), bySubject);
+    QTest::mouseClick(m_editor->redoBtn(), Qt::LeftButton);
+    QCOMPARE(sizePanel->fitMode(), KSFitMode::photo);
+    QCOMPARE(crop->eraserCropRect(), byPhoto);
 }
 
 void TestTouchUp::leavingWithUnsavedEditsAsksFirst_data()

@@ -21,6 +21,7 @@ private slots:
     void cleanup() { CommPassport::signOut(); }
     void sizeTitles_data();
     void sizeTitles();
+    void originalSizeKeepsThePhotosPixels();
     void formatTitles_data();
     void formatTitles();
     void setByTitleWritesOnlyKnownTitles();
@@ -76,6 +77,18 @@ void tst_KSAppSetting::sizeTitles()
     QCOMPARE(KSAppSetting::outputSize(), size);
     QCOMPARE(KSAppSetting::outputSizeTitle(), title);
     QCOMPARE(stored(KSAppSetting::kOutputSize), QString::number(size)); // an unset size is written
+}
+
+void tst_KSAppSetting::originalSizeKeepsThePhotosPixels()
+{
+    const QString original = CommLang::GetAppLang(QStringLiteral("OriginalSize"));
+    QVERIFY(original != u"OriginalSize");
+    KSAppSetting::setOutputSize(original);
+    // Stored apart from 0, which reads as unset.
+    QCOMPARE(stored(KSAppSetting::kOutputSize), QString::number(KSAppSetting::kOriginalOutputSize));
+    QCOMPARE(KSAppSetting::outputSize(), 0);
+    QCOMPARE(KSAppSetting::outputSizeTitle(), original);
+    QCOMPARE(KSAppSetting::fileSizes().last().title, original);
 }
 
 void tst_KSAppSetting::formatTitles_data()
