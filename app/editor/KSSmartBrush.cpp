@@ -20,12 +20,18 @@ constexpr double kGuidedEpsilon = 2e-4;
 // The edge is refined tile by tile at full size.
 constexpr int kRefineTile = 256;
 
-// The colours as OpenCV sees them, sharing the picture's pixels: Format_RGB32
-// is B, G, R, A in memory.
-cv::Mat bgraOf(const QImage &rgb32)
+// The colours as OpenCV sees them, sharing the picture's pixels: 32-bit
+// pixels are B, G, R, A in memory.
+cv::Mat bgraOf(const QImage &image)
 {
-    return cv::Mat(rgb32.height(), rgb32.width(), CV_8UC4, const_cast<uchar *>(rgb32.constBits()),
-                   size_t(rgb32.bytesPerLine()));
+    return cv::Mat(image.height(), image.width(), CV_8UC4, const_cast<uchar *>(image.constBits()),
+                   size_t(image.bytesPerLine()));
+}
+
+bool isBgra(const QImage &image)
+{
+    return image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+        || image.format() == QImage::Format_ARGB32_Premultiplied;
 }
 
 // The guided filter (He, Sun and Tang) with a grey guide: `input` follows
@@ -157,17 +163,31 @@ QRect KSSmartBrush::windowFor(const QList<QPointF> &stroke, double radius, const
 KSSmartBrush::Result KSSmartBrush::run(const Request &request)
 {
     const QRect window = request.window;
-    if (request.colours.isNull() || request.colours.size() != window.size() || request.stroke.isEmpty()
-        || !(request.radius > 0))
+    if (request.colours.isNull() || window.isEmpty() || !request.colours.rect().contains(window)
+        || request.stroke.isEmpty() || !(request.radius > 0))
         return failed(window, QStringLiteral("nothing to segment"));
     try {
-        const QImage rgb32 = request.colours.convertToFormat(QImage::Format_RGB32);
-        const cv::Mat bgra = bgraOf(rgb32);
+        const QImage colours =
+            isBgra(request.colours) ? request.colours : request.colours.convertToFormat(QImage::Format_RGB32);
+        const cv::Mat bgra = bgraOf(colours)(cv::Rect(window.x(), window.y(), window.width(), window.height()));
         const double scale = std::min(1.0, double(kWorkSide) / std::max(window.width(), window.height()));
         const cv::Size work(std::max(1, int(std::lround(window.width() * scale))),
                             std::max(1, int(std::lround(window.height() * scale))));
+        // From the reduced copy when it has pixels enough: far less to read.
+        cv::Mat source = bgra;
+        const double reducedScale =
+            request.reduced.isNull() ? 0.0 : double(request.reduced.width()) / request.colours.width();
+        if (isBgra(request.reduced) && reducedScale >= scale && reducedScale < 1.0) {
+            const cv::Rect part = cv::Rect(int(std::floor(window.x() * reducedScale)),
+                                           int(std::floor(window.y() * reducedScale)),
+                                           int(std::ceil(window.width() * reducedScale)),
+                                           int(std::ceil(window.height() * reducedScale)))
+                & cv::Rect(0, 0, request.reduced.width(), request.reduced.height());
+            if (!part.empty())
+                source = bgraOf(request.reduced)(part);
+        }
         cv::Mat smallBgra, small;
-        cv::resize(bgra, smallBgra, work, 0, 0, cv::INTER_AREA);
+        cv::resize(source, smallBgra, work, 0, 0, cv::INTER_AREA);
         cv::cvtColor(smallBgra, small, cv::COLOR_BGRA2BGR);
 
         // Certain where the stroke went, a guess everywhere else.

@@ -27,8 +27,11 @@ public:
 
     struct Request
     {
-        QImage colours;         // the picture's colours inside `window`
-        QRect window;           // where the window lies in the picture
+        QImage colours;         // the whole picture's colours (shared, never copied)
+        // Optional: the colours reduced, to reduce the window from quickly
+        // when it is at least as large as the working size.
+        QImage reduced;
+        QRect window;           // the part of the picture worked on
         QList<QPointF> stroke;  // the stroke's points, picture pixels
         double radius = 0;      // the brush's radius, picture pixels
     };

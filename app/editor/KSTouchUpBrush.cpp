@@ -119,7 +119,12 @@ void KSTouchUpBrush::startSmart(const KSPendingStroke &stroke, const KSBrushSett
 {
     KSSmartBrush::Request request;
     request.window = KSSmartBrush::windowFor(stroke.points, stroke.radius, m_picture->size());
-    request.colours = m_picture->colours().copy(request.window);
+    // Shared with the picture, not copied: new colours replace the image
+    // rather than change its pixels.
+    request.colours = m_picture->colours();
+    const double workScale = double(KSSmartBrush::kWorkSide)
+        / std::max({request.window.width(), request.window.height(), KSSmartBrush::kWorkSide});
+    request.reduced = m_picture->reducedColours(workScale);
     request.stroke = stroke.points;
     request.radius = stroke.radius;
 

@@ -283,6 +283,18 @@ void KSMaskedPicture::draw(QPainter &painter, const QRectF &target, const QRectF
     painter.restore();
 }
 
+QImage KSMaskedPicture::reducedColours(double scale)
+{
+    const QList<QImage> &levels = levelsFor(Layer::photo);
+    QImage best;
+    for (const QImage &level : levels) {
+        if (double(level.width()) / m_colours.width() < scale)
+            break;
+        best = level;
+    }
+    return best;
+}
+
 QImage KSMaskedPicture::reducedSubject(const QRect &rect, const QSize &size)
 {
     if (size.isEmpty() || rect.isEmpty())

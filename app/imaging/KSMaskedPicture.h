@@ -77,6 +77,11 @@ public:
     void draw(QPainter &painter, const QRectF &target, const QRectF &source, const QRectF &exposed,
               Layer layer = Layer::subject);
 
+    // The smallest reduced copy of the colours with at least `scale` of
+    // their size (its pixels opaque, premultiplied), shared, not copied;
+    // null when only the full size has that many pixels.
+    [[nodiscard]] QImage reducedColours(double scale);
+
     // The subject inside `rect` reduced to `size`, premultiplied.
     [[nodiscard]] QImage reducedSubject(const QRect &rect, const QSize &size);
 

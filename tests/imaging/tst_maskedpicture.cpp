@@ -57,6 +57,8 @@ private slots:
     void drawingAtFullSizeAndUpClose();
     void reducedCopiesFollowMaskEdits();
     void drawingPaintsOnlyTheExposedPart();
+    void reducedColoursHaveAtLeastTheScaleAsked_data();
+    void reducedColoursHaveAtLeastTheScaleAsked();
     void nullCutoutGivesNullPicture();
 };
 
@@ -188,6 +190,31 @@ void TestMaskedPicture::drawingPaintsOnlyTheExposedPart()
     QCOMPARE(out.pixel(1, 1), qRgba(255, 0, 0, 255));
     QCOMPARE(out.pixel(2, 2), 0u);
     QCOMPARE(out.pixel(0, 3), 0u);
+}
+
+void TestMaskedPicture::reducedColoursHaveAtLeastTheScaleAsked_data()
+{
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<QSize>("size");
+
+    QTest::newRow("exactly a half") << 0.5 << QSize(200, 100);
+    QTest::newRow("a third: the half, a quarter is too small") << 0.3 << QSize(200, 100);
+    QTest::newRow("a tenth: an eighth") << 0.1 << QSize(50, 25);
+    QTest::newRow("more than a half: only the full size has it") << 0.9 << QSize(0, 0);
+}
+
+void TestMaskedPicture::reducedColoursHaveAtLeastTheScaleAsked()
+{
+    QFETCH(double, scale);
+    QFETCH(QSize, size);
+    QImage big(400, 200, QImage::Format_ARGB32);
+    big.fill(qRgba(10, 20, 30, 0));
+    KSMaskedPicture picture(big);
+    const QImage reduced = picture.reducedColours(scale);
+    QCOMPARE(reduced.size(), size);
+    // The colours, opaque, whatever the mask.
+    if (!reduced.isNull())
+        QCOMPARE(reduced.pixel(3, 3), qRgb(10, 20, 30));
 }
 
 void TestMaskedPicture::nullCutoutGivesNullPicture()
