@@ -217,12 +217,12 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     std::printf("  opening the editor: %.0f ms\n", double(timer.nsecsElapsed()) / 1e6);
     KSEidtCutImageView *crop = editor->cutImageEditView();
-    const double baseline = residentMegabytes();
 
     // Timed once the editor's own work on other threads (the photo's colours,
     // the face search) is done, as when a user starts touching up.
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
+    const double baseline = residentMegabytes();
 
     // ---- brush strokes --------------------------------------------------------
     editor->actionForTouchUp();
