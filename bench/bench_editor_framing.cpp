@@ -155,7 +155,7 @@ int main(int argc, char *argv[])
     request.printSizeMm = uk.printSizeMm;
     for (const QString &format : {QStringLiteral("jpg"), QStringLiteral("png")}) {
         KSOutputSaver::Job job{subjectPath, dir.path(), QStringLiteral("sheet"), format, request,
-                               KSPrintSheet::Paper::fourBySix};
+                               KSPrintSheet::Paper::fourBySix, QString()};
         QString error;
         const double seconds = medianSeconds(5, [&] {
             const KSOutputSaver::Result result = KSOutputSaver::run(job);

@@ -20,6 +20,7 @@ packages=(
   libicu-dev
   python3-onnx
   openssl dbus-daemon
+  desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

@@ -70,22 +70,26 @@ bool connectService(QString *error)
     return true;
 }
 
-// Runs one job to its end; returns the temporary cut-out path or nothing.
-std::optional<QString> runJob(const QString &photo, KSEraserType type)
+// Runs one job to its end; returns the temporary cut-out path, or nothing
+// and why not.
+std::optional<QString> runJob(const QString &photo, KSEraserType type, KSEraserFailure *failure)
 {
     KSCutProgressBar bar(photo);
     std::optional<QString> result;
     QEventLoop loop;
-    KSEraserManager::startEraser(photo, type, [&](bool success, const std::optional<QString> &path, double progress) {
-        if (progress >= 0.0)
-            bar.show(progress);
-        if (success || progress < 0.0) {
-            if (success)
-                result = path;
-            // Queued, so that a report made before exec() still ends the loop.
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        }
-    });
+    KSEraserManager::startEraser(
+        photo, type,
+        [&](bool success, const std::optional<QString> &path, double progress) {
+            if (progress >= 0.0)
+                bar.show(progress);
+            if (success || progress < 0.0) {
+                if (success)
+                    result = path;
+                // Queued, so that a report made before exec() still ends the loop.
+                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            }
+        },
+        [failure](const KSEraserFailure &why) { *failure = why; });
     loop.exec();
     bar.finish();
     return result;
@@ -104,9 +108,10 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
     const KSImageLoader::SizeResult probe = KSImageLoader::readSize(path);
     if (!probe.ok())
         return failureText(probe.failure);
-    const std::optional<QString> cutout = runJob(path, type);
+    KSEraserFailure failure;
+    const std::optional<QString> cutout = runJob(path, type, &failure);
     if (!cutout)
-        return QStringLiteral("the cut-out failed (details in %1)").arg(CommLog::logFilePath());
+        return QStringLiteral("%1 (details in %2)").arg(failure.englishText(), CommLog::logFilePath());
     const KSImageLoader::Result result = KSImageLoader::load(*cutout);
     QFile::remove(*cutout);
     if (!result.ok())

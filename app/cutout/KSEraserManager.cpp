@@ -13,39 +13,88 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageWriter>
+#include <QMutex>
 #include <QSaveFile>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
 namespace {
 
 const QString kFlowError = QStringLiteral("抠图流程出错：");
+using Kind = KSEraserFailure::Kind;
 
 // Everything one job needs travels in this record, shared by the closures of
 // its steps; the job ends when the last of them is gone.
 struct Job
 {
+    KSEraserManager::JobId id = 0;
     QString filePath;
     KSEraserType type = KSEraserType::person;
     KSEraserManager::Report closure;
+    KSEraserManager::FailureClosure failed;
     QImage fullImage;
-    QString uploadPath;
     std::atomic<bool> ended{false};
     bool finalDelivered = false; // main thread only
+
+    // Set by several threads; the mutex guards them.
+    QMutex mutex;
+    bool cancelled = false;
+    KSEraserFailure failure;
+    QString uploadPath;
+    QString taskId;
 };
 using JobPtr = std::shared_ptr<Job>;
+
+// The jobs that may still be cancelled, by id.
+QMutex jobsMutex;
+QHash<KSEraserManager::JobId, std::weak_ptr<Job>> runningJobs;
+std::atomic<KSEraserManager::JobId> lastJobId{0};
+
+void forgetJob(const JobPtr &job)
+{
+    QMutexLocker lock(&jobsMutex);
+    runningJobs.remove(job->id);
+}
+
+bool isCancelled(const JobPtr &job)
+{
+    QMutexLocker lock(&job->mutex);
+    return job->cancelled;
+}
+
+// A file the job made: kept for the job, or deleted at once when the job
+// was cancelled meanwhile. False in that case.
+bool keepFile(const JobPtr &job, const QString &path)
+{
+    QMutexLocker lock(&job->mutex);
+    if (!job->cancelled)
+        return true;
+    QFile::remove(path);
+    return false;
+}
 
 void deliver(const JobPtr &job, bool success, const std::optional<QString> &path, double progress, bool final)
 {
     auto hand = [job, success, path, progress, final] {
         // Reports reach the main queue from several threads; none may follow
-        // the final one.
-        if (job->finalDelivered)
+        // the final one, and a cancelled job reports nothing.
+        if (job->finalDelivered || isCancelled(job)) {
+            if (success && path && final)
+                QFile::remove(*path);
             return;
+        }
         job->finalDelivered = final;
+        if (final && !success && job->failed) {
+            QMutexLocker lock(&job->mutex);
+            const KSEraserFailure failure = job->failure;
+            lock.unlock();
+            job->failed(failure);
+        }
         if (job->closure)
             job->closure(success, path, progress);
     };
@@ -65,18 +114,30 @@ void finish(const JobPtr &job, bool success, const std::optional<QString> &path)
 {
     if (job->ended.exchange(true))
         return;
+    forgetJob(job);
     deliver(job, success, path, success ? 1.0 : -1.0, true);
 }
 
-void fail(const JobPtr &job)
+// The first cause a step names is the one the user hears.
+void noteFailure(const JobPtr &job, const KSEraserFailure &failure)
 {
+    QMutexLocker lock(&job->mutex);
+    if (job->failure.kind == Kind::unknown)
+        job->failure = failure;
+}
+
+void fail(const JobPtr &job, Kind kind = Kind::unknown)
+{
+    if (kind != Kind::unknown)
+        noteFailure(job, {kind});
     finish(job, false, std::nullopt);
 }
 
 void removeUploadFile(const JobPtr &job)
 {
+    QMutexLocker lock(&job->mutex);
     if (!job->uploadPath.isEmpty())
-        QFile::remove(job->uploadPath);
+        QFile::remove(std::exchange(job->uploadPath, QString()));
 }
 
 QByteArray tiffData(const QImage &image)
@@ -96,14 +157,14 @@ void composite(const JobPtr &job, const QString &maskPath)
     if (!mask.ok()) {
         CommLog::E(kFlowError + QStringLiteral("无法读取mask图片 ") + mask.error);
         QFile::remove(maskPath);
-        fail(job);
+        fail(job, Kind::serviceError);
         return;
     }
     const QImage grayImage = KSImageExtension::resizeWithNewSize(mask.image, QSizeF(job->fullImage.size()));
     if (grayImage.isNull()) {
         CommLog::E(kFlowError + QStringLiteral("无法缩放mask图片"));
         QFile::remove(maskPath);
-        fail(job);
+        fail(job, Kind::pictureTooLarge);
         return;
     }
     CommLog::I(QStringLiteral("抠图成功开始合成图片"));
@@ -113,16 +174,18 @@ void composite(const JobPtr &job, const QString &maskPath)
     // An empty cut-out is no success, whatever was written.
     if (data.isEmpty()) {
         CommLog::E(kFlowError + QStringLiteral("合成图片失败"));
-        fail(job);
+        fail(job, Kind::pictureTooLarge);
         return;
     }
     const QString resultPath = KSEraserManager::resultPathFor(job->filePath);
     QSaveFile result(resultPath);
     if (!result.open(QIODevice::WriteOnly) || result.write(data) != data.size() || !result.commit()) {
         CommLog::E(kFlowError + QStringLiteral("写入抠图结果失败 ") + resultPath + u' ' + result.errorString());
-        fail(job);
+        fail(job, Kind::cannotWrite);
         return;
     }
+    if (!keepFile(job, resultPath))
+        return;
     CommLog::I(QStringLiteral("写入成功"));
     finish(job, true, resultPath);
 }
@@ -130,7 +193,8 @@ void composite(const JobPtr &job, const QString &maskPath)
 void handleTaskReport(const JobPtr &job, bool success, const std::optional<QString> &maskPath, double value)
 {
     if (success && maskPath) {
-        composite(job, *maskPath);
+        if (keepFile(job, *maskPath))
+            composite(job, *maskPath);
         return;
     }
     if (value < 0)
@@ -139,28 +203,44 @@ void handleTaskReport(const JobPtr &job, bool success, const std::optional<QStri
         progress(job, value);
 }
 
+void taskCreated(const JobPtr &job, const QString &taskId)
+{
+    QMutexLocker lock(&job->mutex);
+    job->taskId = taskId;
+    if (job->cancelled)
+        KSEraserNetwork::cancelTask(taskId);
+}
+
 void handleUploadCompletion(const JobPtr &job, const std::optional<KSNetError> &error,
                             const std::optional<QVariantMap> &payload)
 {
     removeUploadFile(job);
+    if (isCancelled(job))
+        return;
     if (error || !payload) {
-        fail(job);
+        if (error)
+            noteFailure(job, KSEraserFailure::forNetError(*error));
+        fail(job, Kind::serviceError);
         return;
     }
     const QVariant resourceId = payload->value(QStringLiteral("resource_id"));
     if (resourceId.typeId() != QMetaType::QString || resourceId.toString().isEmpty()) {
         CommLog::E(kFlowError + QStringLiteral("登记资源的回复没有resource_id"));
-        fail(job);
+        fail(job, Kind::serviceError);
         return;
     }
     CommLog::I(QStringLiteral("开始抠图"));
-    KSEraserNetwork::createTask(resourceId.toString(), job->type,
-                                [job](bool success, const std::optional<QString> &maskPath, double value) {
-                                    handleTaskReport(job, success, maskPath, value);
-                                });
+    KSEraserNetwork::createTask(
+        resourceId.toString(), job->type,
+        [job](bool success, const std::optional<QString> &maskPath, double value) {
+            handleTaskReport(job, success, maskPath, value);
+        },
+        [job](const KSEraserFailure &failure) { noteFailure(job, failure); },
+        [job](const QString &taskId) { taskCreated(job, taskId); });
 }
 
-void prepare(const JobPtr &job)
+// The photo as the job needs it, or why not.
+bool loadPhoto(const JobPtr &job)
 {
     KSBookmark *bookmarks = KSBookmark::defaultShareBookmark();
     const bool access = bookmarks->BookmarkStartAccessingSecurityScopedResourceWithFilePath(job->filePath);
@@ -169,24 +249,48 @@ void prepare(const JobPtr &job)
         bookmarks->BookmarkStopAccessingSecurityScopedResourceWithFilePath(job->filePath);
     if (!loaded.ok()) {
         CommLog::E(kFlowError + QStringLiteral("无法读取图片 ") + job->filePath + u' ' + loaded.error);
-        fail(job);
-        return;
+        fail(job, KSEraserFailure::forPhoto(job->filePath, loaded.failure).kind);
+        return false;
+    }
+    const QSize size = loaded.image.size();
+    if (std::min(size.width(), size.height()) < KSEraserFailure::kMinPhotoSide) {
+        CommLog::E(kFlowError + QStringLiteral("图片太小 %1 x %2 ").arg(size.width()).arg(size.height()) + job->filePath);
+        fail(job, Kind::pictureTooSmall);
+        return false;
     }
     job->fullImage = std::move(loaded.image);
+    return true;
+}
+
+void prepare(const JobPtr &job)
+{
+    if (isCancelled(job) || !loadPhoto(job))
+        return;
 
     const QImage reduced = KSPhotoRenderTools::zipInputImage(job->fullImage, QSizeF(KSEraserManager::kMaxUploadSide,
                                                                                     KSEraserManager::kMaxUploadSide));
-    // A copy that cannot be written fails its upload, which ends the job.
-    job->uploadPath = KSTempFile::reserve(QStringLiteral(".png"));
-    if (!job->uploadPath.isEmpty()) {
-        QFile upload(job->uploadPath);
-        const QByteArray data = tiffData(reduced);
-        if (!data.isEmpty() && upload.open(QIODevice::WriteOnly))
-            upload.write(data);
+    const QString uploadPath = KSTempFile::reserve(QStringLiteral(".png"));
+    const QByteArray data = tiffData(reduced);
+    QFile upload(uploadPath);
+    if (uploadPath.isEmpty() || data.isEmpty() || !upload.open(QIODevice::WriteOnly)
+        || upload.write(data) != data.size()) {
+        CommLog::E(kFlowError + QStringLiteral("无法写入上传的图片 ") + uploadPath + u' ' + upload.errorString());
+        upload.close();
+        if (!uploadPath.isEmpty())
+            QFile::remove(uploadPath);
+        fail(job, data.isEmpty() ? Kind::pictureTooLarge : Kind::cannotWrite);
+        return;
     }
+    upload.close();
+    {
+        QMutexLocker lock(&job->mutex);
+        job->uploadPath = uploadPath;
+    }
+    if (!keepFile(job, uploadPath))
+        return;
 
     KSEraserNetwork::uploadImage(
-        job->uploadPath,
+        uploadPath,
         [job](double value) {
             if (value < 0) {
                 // Authentication failed: the upload's completion never comes.
@@ -198,7 +302,8 @@ void prepare(const JobPtr &job)
         },
         [job](const std::optional<KSNetError> &error, const std::optional<QVariantMap> &payload) {
             handleUploadCompletion(job, error, payload);
-        });
+        },
+        [job](const KSEraserFailure &failure) { noteFailure(job, failure); });
 }
 
 bool isSameFile(const QString &a, const QString &b)
@@ -212,13 +317,41 @@ bool isSameFile(const QString &a, const QString &b)
 
 } // namespace
 
-void KSEraserManager::startEraser(const QString &filePath, KSEraserType type, Report closure)
+KSEraserManager::JobId KSEraserManager::startEraser(const QString &filePath, KSEraserType type, Report closure,
+                                                    FailureClosure failed)
 {
     auto job = std::make_shared<Job>();
+    job->id = ++lastJobId;
     job->filePath = filePath;
     job->type = type;
     job->closure = std::move(closure);
+    job->failed = std::move(failed);
+    {
+        QMutexLocker lock(&jobsMutex);
+        runningJobs.insert(job->id, job);
+    }
     QThreadPool::globalInstance()->start([job] { prepare(job); });
+    return job->id;
+}
+
+bool KSEraserManager::cancelEraser(JobId id)
+{
+    JobPtr job;
+    {
+        QMutexLocker lock(&jobsMutex);
+        job = runningJobs.take(id).lock();
+    }
+    if (!job || job->ended.exchange(true))
+        return false;
+    QMutexLocker lock(&job->mutex);
+    job->cancelled = true;
+    // Files made from now on are deleted by the step that makes them.
+    if (!job->uploadPath.isEmpty())
+        QFile::remove(std::exchange(job->uploadPath, QString()));
+    if (!job->taskId.isEmpty())
+        KSEraserNetwork::cancelTask(job->taskId);
+    CommLog::I(QStringLiteral("cut-out of %1 cancelled").arg(job->filePath));
+    return true;
 }
 
 QString KSEraserManager::resultPathFor(const QString &filePath)

@@ -15,7 +15,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
+#include <QSet>
 #include <QUrl>
+
+#include <algorithm>
+#include <cmath>
 
 #include <memory>
 
@@ -29,28 +33,61 @@ namespace {
 QMutex lastEngineMutex;
 QString lastEngine;
 
+// Tasks whose job was cancelled: their chain stops at its next step.
+QMutex cancelledMutex;
+QSet<QString> cancelledTasks;
+
+bool isCancelled(const QString &taskId)
+{
+    QMutexLocker lock(&cancelledMutex);
+    return cancelledTasks.contains(taskId);
+}
+
+// The chain of a cancelled task has ended: its id need not be kept.
+void forgetCancelled(const QString &taskId)
+{
+    QMutexLocker lock(&cancelledMutex);
+    cancelledTasks.remove(taskId);
+}
+
+using FailureNote = KSEraserNetwork::FailureNote;
+
 void setLastMaskEngine(const QString &engine)
 {
     QMutexLocker lock(&lastEngineMutex);
     lastEngine = engine;
 }
 
-void failTask(const KSEraserNetwork::TaskReport &report)
+void failTask(const KSEraserNetwork::TaskReport &report, const FailureNote &note, KSEraserFailure::Kind kind)
 {
+    if (note)
+        note({kind});
     if (report)
         report(false, std::nullopt, -1.0);
 }
 
-void downloadMask(const QUrl &url, const KSEraserNetwork::TaskReport &report)
+constexpr auto kServiceError = KSEraserFailure::Kind::serviceError;
+
+void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork::TaskReport &report,
+                  const FailureNote &note)
 {
     const QString maskPath = KSTempFile::reserve(QStringLiteral(".png"));
     if (maskPath.isEmpty()) {
         CommLog::E(kFlowError + QStringLiteral("mask图片下载失败 无法在临时文件夹中建立文件"));
-        failTask(report);
+        failTask(report, note, KSEraserFailure::Kind::cannotWrite);
         return;
     }
     KSAFNetworking::downloadFile(url.toString(QUrl::FullyEncoded), maskPath,
-                                 [maskPath, report](float fraction, bool finished, const std::optional<KSNetError> &error) {
+                                 [taskId, maskPath, report, note](float fraction, bool finished,
+                                                                  const std::optional<KSNetError> &error) {
+                                     // A cancelled job wants no mask: it goes as it arrives.
+                                     if (isCancelled(taskId)) {
+                                         if (finished || error) {
+                                             QFile::remove(maskPath);
+                                             forgetCancelled(taskId);
+                                         }
+                                         return;
+                                     }
                                      if (finished) {
                                          if (report)
                                              report(true, maskPath, 1.0);
@@ -58,7 +95,10 @@ void downloadMask(const QUrl &url, const KSEraserNetwork::TaskReport &report)
                                          CommLog::E(kFlowError + QStringLiteral("mask图片下载失败 ")
                                                     + error->localizedDescription);
                                          QFile::remove(maskPath);
-                                         failTask(report);
+                                         if (note)
+                                             note(KSEraserFailure::forNetError(*error));
+                                         if (report)
+                                             report(false, std::nullopt, -1.0);
                                      } else {
                                          const double progress = KSTaskFlow::downloadProgress(fraction);
                                          qCDebug(lcProtocol) << "progress " << progress;
@@ -69,39 +109,44 @@ void downloadMask(const QUrl &url, const KSEraserNetwork::TaskReport &report)
 }
 
 // A finished task: its mask's address must be an absolute web address.
-void downloadFinished(const QVariantMap &data, const KSEraserNetwork::TaskReport &report)
+void downloadFinished(const QString &taskId, const QVariantMap &data, const KSEraserNetwork::TaskReport &report,
+                      const FailureNote &note)
 {
     const std::optional<QString> text = textAt(data, QStringLiteral("mask_file_url"));
     const QUrl url(text.value_or(QString()), QUrl::StrictMode);
     if (!text || text->isEmpty() || !url.isValid() || url.isRelative()) {
         CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 没有获取到mask图片的URL"));
-        failTask(report);
+        failTask(report, note, kServiceError);
         return;
     }
     // Only web addresses: a file: or other URL from the service must not
     // make the client read or fetch anything else.
     if (!KSCurlSession::isWebUrl(*text)) {
         CommLog::E(kFlowError + QStringLiteral("mask图片的URL不是http或https，拒绝下载 ") + *text);
-        failTask(report);
+        failTask(report, note, kServiceError);
         return;
     }
     setLastMaskEngine(textAt(data, QStringLiteral("engine")).value_or(QString()));
     CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString());
-    downloadMask(url, report);
+    downloadMask(taskId, url, report, note);
 }
 
 void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, const std::optional<KSNetError> &error,
-                      const QVariant &reply, const KSEraserNetwork::TaskReport &report)
+                      const QVariant &reply, const KSEraserNetwork::TaskReport &report, const FailureNote &note)
 {
+    if (isCancelled(taskId)) {
+        forgetCancelled(taskId);
+        return;
+    }
     const QString step = QStringLiteral("遍历任务结果失败");
     if (error) {
         CommLog::E(kFlowError + step + QStringLiteral(" 请求出错 ") + error->localizedDescription);
-        failTask(report);
+        failTask(report, note, KSEraserFailure::forNetError(*error).kind);
         return;
     }
     if (reply.typeId() != QMetaType::QVariantMap) {
         CommLog::E(kFlowError + step + QStringLiteral(" 回复不是字典"));
-        failTask(report);
+        failTask(report, note, kServiceError);
         return;
     }
     KSProtocolDebug::print("responseDic ", reply);
@@ -109,70 +154,119 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, con
     const std::optional<qint64> status = integerAt(data, QStringLiteral("status"));
     if (!status) {
         CommLog::E(kFlowError + step + QStringLiteral(" data或data.status缺失或类型不对"));
-        failTask(report);
+        failTask(report, note, kServiceError);
         return;
     }
     if (*status == KSTaskStatus::failed) {
-        CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1"));
-        failTask(report);
+        CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1 ")
+                   + textAt(data, QStringLiteral("error")).value_or(QString()));
+        failTask(report, note, KSEraserFailure::Kind::engineFailed);
         return;
     }
     if (*status == KSTaskStatus::done) {
-        downloadFinished(data, report);
+        downloadFinished(taskId, data, report, note);
         return;
     }
+    if (const std::optional<double> progress = KSTaskFlow::taskProgress(data.value(QStringLiteral("progress")));
+        progress && report)
+        report(false, std::nullopt, *progress);
     // Still pending: the next poll goes out at least 1 s after this one was sent.
     const double elapsed = double(sinceSent.elapsed()) / 1000.0;
     if (elapsed < 1.0)
-        KSMainQueue::after(1.0 - elapsed, [taskId, report] { KSTaskFlow::getTaskResult(taskId, report); });
+        KSMainQueue::after(1.0 - elapsed, [taskId, report, note] { KSTaskFlow::getTaskResult(taskId, report, note); });
     else
-        KSTaskFlow::getTaskResult(taskId, report);
+        KSTaskFlow::getTaskResult(taskId, report, note);
 }
 
 } // namespace
 
-void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report)
+void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report,
+                            FailureNote note, KSEraserNetwork::TaskCreated created)
 {
     const auto target = KSServiceRequest::target(QLatin1String(KSProtocolPaths::tasks) + KSEraserTypeRawValue(type),
-                                                 [report] { failTask(report); });
+                                                 [report, note, failure = KSServiceRequest::missingTarget()] {
+                                                     failTask(report, note, failure.kind);
+                                                 });
     if (!target)
         return;
     KSAFNetworking::POSTWithUrl(target->url, {{QStringLiteral("file_id"), fileId}}, KSServiceRequest::bearer(target->token),
-                                [report](const std::optional<KSNetError> &error, const QVariant &reply) {
-                                    const std::optional<QVariantMap> dictionary =
-                                        error ? std::nullopt : KSAFNetworking::responseToDictionary(reply);
+                                [report, note, created](const std::optional<KSNetError> &error, const QVariant &reply) {
+                                    if (error) {
+                                        failTask(report, note, KSEraserFailure::forNetError(*error).kind);
+                                        return;
+                                    }
+                                    const std::optional<QVariantMap> dictionary = KSAFNetworking::responseToDictionary(reply);
                                     const std::optional<QVariantMap> data =
                                         dictionary ? objectAt(*dictionary, QStringLiteral("data")) : std::nullopt;
                                     const std::optional<QString> taskId =
                                         data ? textAt(*data, QStringLiteral("task_id")) : std::nullopt;
                                     if (!taskId || !KSServiceRequest::envelopeSucceeded(*dictionary, QStringLiteral("创建任务失败"))) {
-                                        failTask(report);
+                                        failTask(report, note, kServiceError);
                                         return;
                                     }
                                     KSProtocolDebug::print("responseDict ", reply);
-                                    getTaskResult(*taskId, report);
+                                    if (created)
+                                        created(*taskId);
+                                    getTaskResult(*taskId, report, note);
                                 });
 }
 
-void KSTaskFlow::getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report)
+void KSTaskFlow::getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report, FailureNote note)
 {
+    if (isCancelled(taskId)) {
+        forgetCancelled(taskId);
+        return;
+    }
     // The id goes into the path encoded, so it cannot step to another route.
     const auto target = KSServiceRequest::target(
         QLatin1String(KSProtocolPaths::tasks) + QString::fromLatin1(QUrl::toPercentEncoding(taskId)),
-        [report] { failTask(report); });
+        [report, note, failure = KSServiceRequest::missingTarget()] { failTask(report, note, failure.kind); });
     if (!target)
         return;
     auto sinceSent = std::make_shared<QElapsedTimer>();
     sinceSent->start();
     KSAFNetworking::GETtWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
-                                [taskId, sinceSent, report](const std::optional<KSNetError> &error, const QVariant &reply) {
-                                    handleTaskResult(taskId, *sinceSent, error, reply, report);
+                                [taskId, sinceSent, report, note](const std::optional<KSNetError> &error,
+                                                                  const QVariant &reply) {
+                                    handleTaskResult(taskId, *sinceSent, error, reply, report, note);
+                                });
+}
+
+void KSTaskFlow::cancelTask(const QString &taskId)
+{
+    {
+        QMutexLocker lock(&cancelledMutex);
+        cancelledTasks.insert(taskId);
+    }
+    const QString path = QLatin1String(KSProtocolPaths::tasks) + QString::fromLatin1(QUrl::toPercentEncoding(taskId))
+                         + QLatin1String(KSProtocolPaths::taskCancel);
+    const auto target = KSServiceRequest::target(path, [] {});
+    if (!target)
+        return;
+    KSAFNetworking::POSTWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
+                                [taskId](const std::optional<KSNetError> &error, const QVariant &) {
+                                    if (error)
+                                        CommLog::E(QStringLiteral("the service did not drop the cancelled task %1: %2")
+                                                       .arg(taskId, error->localizedDescription));
+                                    else
+                                        CommLog::I(QStringLiteral("the service dropped the cancelled task ") + taskId);
                                 });
 }
 
 double KSTaskFlow::downloadProgress(float fraction)
 {
     return 0.8 + 0.2 * double(fraction);
+}
+
+std::optional<double> KSTaskFlow::taskProgress(const QVariant &progress)
+{
+    if (progress.typeId() != QMetaType::Double && progress.typeId() != QMetaType::Int
+        && progress.typeId() != QMetaType::LongLong)
+        return std::nullopt;
+    const double value = progress.toDouble();
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return 0.70 + 0.10 * std::clamp(value, 0.0, 1.0);
 }
 
 QString KSTaskFlow::lastMaskEngine()

@@ -6,8 +6,10 @@
 #include "CommLog.h"
 #include "KSAppSetting.h"
 #include "KSBackgroundColorCommand.h"
+#include "KSBookmark.h"
 #include "KSColorConst.h"
 #include "KSColorView.h"
+#include "KSDropHintView.h"
 #include "KSEditChangeBackgroundView.h"
 #include "KSEditChangeSizeView.h"
 #include "KSFramingCommand.h"
@@ -29,7 +31,9 @@
 #include "KSMaskedPicture.h"
 #include "KSMirrorCommand.h"
 #include "KSNibLoadable.h"
+#include "KSNotice.h"
 #include "KSSavePhotoSuccessView.h"
+#include "KSShortcutKeys.h"
 #include "KSSubjectPlaceCommand.h"
 #include "KSTextField.h"
 #include "KSTextStyle.h"
@@ -42,13 +46,19 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QClipboard>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFuture>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPromise>
+#include <QShortcut>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -58,6 +68,12 @@ namespace {
 QString lang(const char *key)
 {
     return CommLang::GetAppLang(QLatin1String(key));
+}
+
+KSEraserEditView::SaveDialogRunner &saveDialogRunner()
+{
+    static KSEraserEditView::SaveDialogRunner runner;
+    return runner;
 }
 
 // Room on each side of a text button's title.
@@ -191,6 +207,18 @@ KSEraserEditView::KSEraserEditView(QWidget *parent)
 
     applyCompareLayout();
     wartMarkImageView()->show();
+
+    setupShortcuts();
+    KSDropHintView::Target drops;
+    drops.accepts = [this] { return !m_saving && !m_left; };
+    drops.text = [](const QPoint &) { return lang("DropHintEditor"); };
+    drops.dropped = [this](const QString &path, const QPoint &) {
+        KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(path);
+        openAnotherPhoto(path);
+    };
+    m_dropHint = KSDropHintView::install(this, std::move(drops));
+    // The editor's keys work while the focus is in it.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void KSEraserEditView::setupActions()
@@ -261,6 +289,7 @@ KSEraserEditView *KSEraserEditView::showEditView(QWidget *host, const QString &o
     crop->loadCutImage();
     crop->loadPhotoColours(originalImagePath);
     crop->updateCanvasLayout();
+    view->setFocus(Qt::OtherFocusReason);
     // Ready by the time an ID size is chosen, in most cases.
     view->startFaceSearch();
     if (closure) {
@@ -289,6 +318,9 @@ void KSEraserEditView::setupLook()
     styleToolButton(m_ui->changeBgBtn, lang("ChangeBg"), "changeBgIconNormal", "changeBgIconHover");
     styleToolButton(m_ui->changeSizeBtn, lang("Cut"), "changeSizeIconNormal", "changeSizeIconHove");
     styleToolButton(m_ui->touchUpBtn, lang("TouchUp"), "touchUpIconNormal", "touchUpIconHover");
+    m_ui->savePhotoBtn->setToolTip(KSShortcutKeys::withKeys(lang("Save"), KSShortcutKeys::save()) + QLatin1Char('\n')
+                                   + KSShortcutKeys::withKeys(lang("SaveAs"), KSShortcutKeys::saveAs()));
+    m_ui->reorderSelectedPhotoBtn->setToolTip(KSShortcutKeys::withKeys(lang("LoadImg"), KSShortcutKeys::open()));
 
     for (auto [button, image] : {std::pair{m_ui->undoBtn, "undo"}, std::pair{m_ui->redoBtn, "redo"}}) {
         button->setImage(KSImageNamed(QLatin1String(image) + QStringLiteral("Normal"), QSize(18, 18)));
@@ -589,7 +621,7 @@ void KSEraserEditView::openColourPanel()
         return;
     }
     // Marks the preset of the colour the subject already has (transparent
-    // for the clear colour and for a colour no preset has).
+    // for the clear colour, "More" for a colour no preset has).
     panel->setDefaultColor(crop->changeBackgroundColor());
     handBackCropRect();
 
@@ -855,20 +887,31 @@ void KSEraserEditView::startSaving(const KSOutputRender::Request &request, std::
     const QString baseName = QFileInfo(crop->imagePath().value_or(QString())).completeBaseName();
     KSOutputSaver::Job job = KSOutputSaver::prepare(subjectPath, baseName, request);
     job.sheet = sheet;
-    if (const std::shared_ptr<KSMaskedPicture> picture = crop->maskedPicture()) {
-        // Copies share the pixels; an edit made meanwhile does not reach them.
-        job.makeSubject = [colours = picture->colours(), mask = picture->mask(), bounds = crop->subjectBounds()] {
-            return KSMaskedPicture::subjectImage(colours, mask, bounds);
-        };
-    }
+    runSave(job);
+}
 
+void KSEraserEditView::runSave(const KSOutputSaver::Job &job)
+{
     // The file is written off the GUI thread; the ways out wait for it, since
     // leaving deletes the subject file it is read from.
     m_saving = true;
     m_savingIndex = m_undoStack->index();
     for (KSHoverButton *button : {m_ui->savePhotoBtn, m_ui->goHomeBtn, m_ui->reorderSelectedPhotoBtn})
         button->setEnabled(false);
-    KSOutputSaver::runAsync(job, this, [this](const KSOutputSaver::Result &result) { saveFinished(result); });
+    KSOutputSaver::runAsync(withEditedSubject(job), this,
+                            [this](const KSOutputSaver::Result &result) { saveFinished(result); });
+}
+
+KSOutputSaver::Job KSEraserEditView::withEditedSubject(KSOutputSaver::Job job)
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    if (const std::shared_ptr<KSMaskedPicture> picture = crop->maskedPicture()) {
+        // Copies share the pixels; an edit made meanwhile does not reach them.
+        job.makeSubject = [colours = picture->colours(), mask = picture->mask(), bounds = crop->subjectBounds()] {
+            return KSMaskedPicture::subjectImage(colours, mask, bounds);
+        };
+    }
+    return job;
 }
 
 void KSEraserEditView::settleTouchUps()
@@ -900,7 +943,48 @@ void KSEraserEditView::actionForSavePhoto(KSHoverButton *)
         return;
     settleTouchUps();
     startSaving(currentSaveRequest(), std::nullopt);
+    closeToolAfterSave();
+}
 
+void KSEraserEditView::actionForSaveAs()
+{
+    if (m_saving || m_left)
+        return;
+    settleTouchUps();
+    KSEidtCutImageView *crop = cutImageEditView();
+    const KSOutputRender::Request request = currentSaveRequest();
+    const bool transparent = request.backgroundColor == KSClear_Color();
+    const QString format = KSOutputSaver::outputFormat(request.backgroundColor);
+    const QString baseName = QFileInfo(crop->imagePath().value_or(QString())).completeBaseName();
+
+    QFileDialog dialog(window(), lang("SaveAs"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    QStringList filters{QStringLiteral("PNG (*.png)")};
+    // JPEG has no transparency: it is offered for a coloured background only.
+    if (!transparent)
+        filters << QStringLiteral("JPEG (*.jpg *.jpeg)");
+    if (format == QLatin1String("jpg"))
+        std::swap(filters.first(), filters.last());
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(format);
+    dialog.setDirectory(KSAppSetting::outputDirectory());
+    dialog.selectFile(baseName + QLatin1Char('.') + format);
+    dialog.setWindowModality(Qt::WindowModal);
+
+    QString target;
+    if (saveDialogRunner())
+        target = saveDialogRunner()(dialog);
+    else if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        target = dialog.selectedFiles().constFirst();
+    if (target.isEmpty() || m_saving || m_left)
+        return;
+    runSave(KSOutputSaver::prepareAs(crop->tempCropImagePath().value_or(QString()), target, request));
+    closeToolAfterSave();
+}
+
+void KSEraserEditView::closeToolAfterSave()
+{
     // The tool that was open is closed with its panel.
     if (mode() == Mode::touchUpPanel)
         setCropChangeType(KSChangeType::none);
@@ -909,6 +993,61 @@ void KSEraserEditView::actionForSavePhoto(KSHoverButton *)
     clearPanelHost();
     applyCompareLayout();
     runResultCanvasStep();
+}
+
+void KSEraserEditView::copyResult()
+{
+    if (m_left)
+        return;
+    settleTouchUps();
+    KSOutputSaver::Job job = withEditedSubject(KSOutputSaver::prepare(
+        cutImageEditView()->tempCropImagePath().value_or(QString()), QString(), currentSaveRequest()));
+    // The clipboard keeps transparency whatever the output format setting.
+    job.format = QStringLiteral("png");
+    QPointer<KSEraserEditView> self(this);
+    QThreadPool::globalInstance()->start([self, job] {
+        QString error;
+        const QImage picture = KSOutputSaver::render(job, &error);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, picture, error] {
+            if (picture.isNull()) {
+                CommLog::E(QStringLiteral("editor: the result could not be copied: ") + error);
+                KSNotice::post({lang("Tip"), lang("CopyFailed"), error});
+            } else {
+                QGuiApplication::clipboard()->setImage(picture);
+                CommLog::I(QStringLiteral("editor: the result is on the clipboard"));
+            }
+            if (self)
+                emit self->copyDidFinish(!picture.isNull());
+        }, Qt::QueuedConnection);
+    });
+}
+
+bool KSEraserEditView::closeOpenPanel()
+{
+    if (!m_panelLayout)
+        return false;
+    for (KSHoverButton *button : {m_ui->changeBgBtn, m_ui->changeSizeBtn, m_ui->touchUpBtn})
+        button->setSelected(false);
+    closePanel();
+    return true;
+}
+
+void KSEraserEditView::setupShortcuts()
+{
+    const auto bind = [this](const QKeySequence &keys, const std::function<void()> &action) {
+        auto *shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    bind(KSShortcutKeys::save(), [this] { actionForSavePhoto(); });
+    bind(KSShortcutKeys::saveAs(), [this] { actionForSaveAs(); });
+    bind(KSShortcutKeys::copy(), [this] { copyResult(); });
+    bind(KSShortcutKeys::close(), [this] { closeOpenPanel(); });
+}
+
+void KSEraserEditView::setSaveDialogRunner(SaveDialogRunner runner)
+{
+    saveDialogRunner() = std::move(runner);
 }
 
 void KSEraserEditView::saveFinished(const KSOutputSaver::Result &result)
@@ -971,24 +1110,9 @@ void KSEraserEditView::actionForReorderSelectedBtn(KSHoverButton *)
     if (m_left || m_saving)
         return;
     QPointer<KSEraserEditView> self(this);
-    askBeforeLeaving([self] {
-        if (self)
-            self->loadAnotherPhoto();
-    });
-}
-
-void KSEraserEditView::loadAnotherPhoto()
-{
-    if (m_left || m_saving)
-        return;
-    QPointer<KSEraserEditView> self(this);
     KSAppSetting::selectPhoto([self](const QString &path) {
-        if (!self || self->m_left || self->m_saving)
-            return;
-        const QString subjectFile = self->cutImageEditView()->tempCropImagePath().value_or(QString());
-        self->leave(KSEditBackType::selelectePhoto, path);
-        // The cut-out is the caller's to delete; the subject file is no one's.
-        KSEditTempCleaner::removeFilesLater({subjectFile});
+        if (self)
+            self->openAnotherPhoto(path);
     });
 }
 
@@ -1263,6 +1387,21 @@ void KSEraserEditView::keyReleaseEvent(QKeyEvent *event)
         return;
     }
     QWidget::keyReleaseEvent(event);
+}
+
+void KSEraserEditView::openAnotherPhoto(const QString &path)
+{
+    if (m_left || m_saving || path.isEmpty())
+        return;
+    QPointer<KSEraserEditView> self(this);
+    askBeforeLeaving([self, path] {
+        if (!self || self->m_left || self->m_saving)
+            return;
+        const QString subjectFile = self->cutImageEditView()->tempCropImagePath().value_or(QString());
+        self->leave(KSEditBackType::selelectePhoto, path);
+        // The cut-out is the caller's to delete; the subject file is no one's.
+        KSEditTempCleaner::removeFilesLater({subjectFile});
+    });
 }
 
 // ---- elements of the interface file ------------------------------------------

@@ -23,6 +23,7 @@ class KSEraserEditView;
 struct KSBrushSettings;
 enum class KSChangeType : int;
 class KSColorView;
+class KSDropHintView;
 class KSEditCanvasView;
 class KSEditChangeBackgroundView;
 class KSEditChangeSizeView;
@@ -33,12 +34,18 @@ class KSFlippedView;
 class KSHoverButton;
 class KSTouchUpPanel;
 class KSUnsavedEditsView;
+class QFileDialog;
 class QLabel;
 class QUndoStack;
 
 // The editor: the photograph beside its cut-out, the background colour and
 // size panels, the result canvas once a size is chosen, saving, and the two
 // ways out (home, or another photo) reported through backClosure.
+//
+// Keys while the editor has the focus: Ctrl+S saves, Ctrl+Shift+S saves
+// under a name and folder the user chooses, Ctrl+C copies the result with
+// its transparency, Escape closes the open panel. A photo file dropped on
+// the editor opens instead, as "Open Another Photo" does.
 //
 // Modes, shown by the three tool buttons: compare (none selected), colour
 // panel (changeBgBtn), size panel (changeSizeBtn) and touch-up
@@ -112,6 +119,23 @@ public:
     // The size, the fit mode and the subject's place in the frame.
     void applyFramingState(const KSFramingCommand::State &state);
 
+    // Save As: asks for a name and a folder, then writes exactly there.
+    void actionForSaveAs();
+    // Puts the picture a save would write on the clipboard, transparency kept.
+    void copyResult();
+    // Escape: closes the open tool panel; false when none was open.
+    bool closeOpenPanel();
+    // Leaves for a new cut-out of the photo at `path`, as a pick through
+    // "Open Another Photo" does, asking first when edits are unsaved;
+    // ignored while a save runs.
+    void openAnotherPhoto(const QString &path);
+
+    // Runs the Save As dialog in place of its modal loop and returns the
+    // chosen path (empty for cancel), so a test can answer it; an empty
+    // runner restores the real dialog.
+    using SaveDialogRunner = std::function<QString(QFileDialog &dialog)>;
+    static void setSaveDialogRunner(SaveDialogRunner runner);
+
     Mode mode() const;
 
     // Framing: the size panel's fit mode and chosen preset decide where the
@@ -164,6 +188,8 @@ public:
 signals:
     // A save has ended: the written file, or an empty path and the reason.
     void saveDidFinish(const QString &path, const QString &error);
+    // A copy has ended: the picture is on the clipboard, or why not.
+    void copyDidFinish(bool copied);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -208,6 +234,8 @@ private:
     void pushFraming(const KSFramingCommand::State &before, const QString &text);
     // A stroke under way ends; the subject takes the mask's edits.
     void settleTouchUps();
+    // The job renders the subject as edited, from memory.
+    KSOutputSaver::Job withEditedSubject(KSOutputSaver::Job job);
     // The origin of the result canvas in cut-out pixels.
     QPointF resultCanvasOrigin();
     // After the mask changed: the subject's bounds, place and picture.
@@ -216,6 +244,9 @@ private:
     QPointF zoomAnchor(KSEditCanvasView *canvas) const;
     void stepBrushSize(double factor);
 
+    void setupShortcuts();
+    void runSave(const KSOutputSaver::Job &job);
+    void closeToolAfterSave();
     void saveFinished(const KSOutputSaver::Result &result);
     void startSaving(const KSOutputRender::Request &request, std::optional<KSPrintSheet::Paper> sheet);
     KSOutputRender::Request currentSaveRequest();
@@ -226,7 +257,6 @@ private:
     void updateGuides();
     void leave(KSEditBackType type, const std::optional<QString> &path);
     void goHome();
-    void loadAnotherPhoto();
 
     std::unique_ptr<Ui::KSEraserEditView> m_ui;
     KSEditImageShowView *m_originalImageEditView = nullptr;
@@ -249,6 +279,7 @@ private:
     QPointer<KSIdGuideView> m_resultGuide;
     bool m_saving = false;
     bool m_left = false;
+    KSDropHintView *m_dropHint = nullptr;
 
     QUndoStack *m_undoStack = nullptr;
     KSTouchUpPanel *m_touchUpPanel = nullptr;

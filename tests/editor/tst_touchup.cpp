@@ -17,7 +17,9 @@
 #include "KSTouchUpPanel.h"
 #include "KSUnsavedEditsView.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
@@ -422,18 +424,24 @@ void TestTouchUp::undoRestoresTheFitMode()
 void TestTouchUp::leavingWithUnsavedEditsAsksFirst_data()
 {
     QTest::addColumn<bool>("edited");
+    QTest::addColumn<bool>("anotherPhoto"); // else Back to Home
     QTest::addColumn<KSUnsavedEditsView::Answer>("answer");
     QTest::addColumn<bool>("left");
 
-    QTest::newRow("nothing edited: leaves at once") << false << KSUnsavedEditsView::Answer::cancel << true;
-    QTest::newRow("cancel stays in the editor") << true << KSUnsavedEditsView::Answer::cancel << false;
-    QTest::newRow("don't save leaves") << true << KSUnsavedEditsView::Answer::discard << true;
-    QTest::newRow("save writes the picture, then leaves") << true << KSUnsavedEditsView::Answer::save << true;
+    using Answer = KSUnsavedEditsView::Answer;
+    QTest::newRow("nothing edited: leaves at once") << false << false << Answer::cancel << true;
+    QTest::newRow("cancel stays in the editor") << true << false << Answer::cancel << false;
+    QTest::newRow("don't save leaves") << true << false << Answer::discard << true;
+    QTest::newRow("save writes the picture, then leaves") << true << false << Answer::save << true;
+    // A photo dropped on the editor, or picked through Open Another Photo.
+    QTest::newRow("another photo: cancel stays") << true << true << Answer::cancel << false;
+    QTest::newRow("another photo: don't save opens it") << true << true << Answer::discard << true;
 }
 
 void TestTouchUp::leavingWithUnsavedEditsAsksFirst()
 {
     QFETCH(bool, edited);
+    QFETCH(bool, anotherPhoto);
     QFETCH(KSUnsavedEditsView::Answer, answer);
     QFETCH(bool, left);
 
@@ -442,7 +450,10 @@ void TestTouchUp::leavingWithUnsavedEditsAsksFirst()
         m_editor->changeBackgroundView()->chooseItemAtIndex(3);
     }
     QVERIFY(m_editor->hasUnsavedEdits() == edited);
-    QTest::mouseClick(m_editor->goHomeBtn(), Qt::LeftButton);
+    if (anotherPhoto)
+        m_editor->openAnotherPhoto(m_photo);
+    else
+        QTest::mouseClick(m_editor->goHomeBtn(), Qt::LeftButton);
     if (edited) {
         QTRY_VERIFY(m_host->findChild<KSUnsavedEditsView *>());
         KSUnsavedEditsView *question = m_host->findChild<KSUnsavedEditsView *>();
@@ -454,6 +465,8 @@ void TestTouchUp::leavingWithUnsavedEditsAsksFirst()
         QTest::mouseClick(button, Qt::LeftButton);
     }
     QTRY_COMPARE_WITH_TIMEOUT(m_reports.size(), left ? 1 : 0, 10000);
+    if (left)
+        QCOMPARE(m_reports.first(), anotherPhoto ? KSEditBackType::selelectePhoto : KSEditBackType::goHome);
     settle();
     QCOMPARE(bool(m_editor), !left);
     QVERIFY(!m_host->findChild<KSUnsavedEditsView *>());
@@ -489,6 +502,16 @@ void TestTouchUp::savedPictureCarriesTheEdits()
     QCOMPARE(saved.pixelColor(1212, 487).alpha(), 0);
     // Kept from the photo: its own backdrop colour.
     QCOMPARE(saved.pixelColor(125, 500), kBackdrop);
+
+    // What Ctrl+C copies carries them too.
+    QSignalSpy copied(m_editor.data(), &KSEraserEditView::copyDidFinish);
+    m_editor->copyResult();
+    QVERIFY(copied.wait(10000));
+    QVERIFY(copied.first().at(0).toBool());
+    const QImage onClipboard = QGuiApplication::clipboard()->image();
+    QCOMPARE(onClipboard.size(), kPicture);
+    QCOMPARE(onClipboard.pixelColor(1212, 487).alpha(), 0);
+    QCOMPARE(onClipboard.pixelColor(125, 500).alpha(), 255);
 }
 
 void TestTouchUp::watermarkStaysOutOfTheWay()
@@ -534,6 +557,12 @@ void TestTouchUp::keysChangeTheBrushAndShowTheOriginal()
     QVERIFY(crop->showsOriginal());
     QTest::mouseRelease(m_editor->originalBtn(), Qt::LeftButton);
     QVERIFY(!crop->showsOriginal());
+
+    // Escape closes the tool, as it closes any panel.
+    QTest::keyClick(m_editor, Qt::Key_Escape);
+    QCOMPARE(m_editor->mode(), KSEraserEditView::Mode::compare);
+    QVERIFY(!m_editor->touchUpBtn()->isSelected());
+    QCOMPARE(crop->changeType(), KSChangeType::none);
 }
 
 QTEST_MAIN(TestTouchUp)
