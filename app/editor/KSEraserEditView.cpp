@@ -231,33 +231,31 @@ void KSEraserEditView::setupActions()
         addAction(action);
         return action;
     };
-    add({QKeySequence(Qt::CTRL | Qt::Key_Z)}, [this] { actionForUndo(); });
-    add({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
-        [this] { actionForRedo(); });
-    add({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
-        [this] { zoomActiveCanvas(1); });
-    add({QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [this] { zoomActiveCanvas(-1); });
-    add({QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { activeCanvas()->fitToView(); });
-    add({QKeySequence(Qt::CTRL | Qt::Key_1)}, [this] {
+    add({KSShortcutKeys::undo()}, [this] { actionForUndo(); });
+    add({KSShortcutKeys::redo(), KSShortcutKeys::redoToo()}, [this] { actionForRedo(); });
+    add({KSShortcutKeys::zoomIn(), KSShortcutKeys::zoomInToo()}, [this] { zoomActiveCanvas(1); });
+    add({KSShortcutKeys::zoomOut()}, [this] { zoomActiveCanvas(-1); });
+    add({KSShortcutKeys::zoomToFit()}, [this] { activeCanvas()->fitToView(); });
+    add({KSShortcutKeys::zoomToActualSize()}, [this] {
         KSEditCanvasView *canvas = activeCanvas();
         canvas->showActualSize(zoomAnchor(canvas));
     });
-    add({QKeySequence(Qt::Key_BracketLeft)}, [this] { stepBrushSize(1 / KSBrushSettings::kSizeStep); });
-    add({QKeySequence(Qt::Key_BracketRight)}, [this] { stepBrushSize(KSBrushSettings::kSizeStep); });
+    add({KSShortcutKeys::smallerBrush()}, [this] { stepBrushSize(1 / KSBrushSettings::kSizeStep); });
+    add({KSShortcutKeys::largerBrush()}, [this] { stepBrushSize(KSBrushSettings::kSizeStep); });
 }
 
 void KSEraserEditView::updateUndoButtons()
 {
     m_ui->undoBtn->setEnabled(m_undoStack->canUndo());
     m_ui->redoBtn->setEnabled(m_undoStack->canRedo());
-    const auto tip = [](const char *key, const QString &what, const char *keys) {
+    const auto tip = [](const char *key, const QString &what, const QKeySequence &keys) {
         QString text = lang(key);
         if (!what.isEmpty())
             text += QStringLiteral(": ") + what;
-        return text + QStringLiteral(" (%1)").arg(QLatin1String(keys));
+        return KSShortcutKeys::withKeys(text, keys);
     };
-    m_ui->undoBtn->setToolTip(tip("Undo", m_undoStack->undoText(), "Ctrl+Z"));
-    m_ui->redoBtn->setToolTip(tip("Redo", m_undoStack->redoText(), "Ctrl+Shift+Z"));
+    m_ui->undoBtn->setToolTip(tip("Undo", m_undoStack->undoText(), KSShortcutKeys::undo()));
+    m_ui->redoBtn->setToolTip(tip("Redo", m_undoStack->redoText(), KSShortcutKeys::redo()));
 }
 
 KSEraserEditView::~KSEraserEditView()
@@ -1369,7 +1367,7 @@ void KSEraserEditView::stepBrushSize(double factor)
 
 void KSEraserEditView::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_O && event->modifiers() == Qt::NoModifier) {
+    if (QKeySequence(event->keyCombination()) == KSShortcutKeys::showOriginal()) {
         if (!event->isAutoRepeat())
             setShowsOriginal(true);
         event->accept();
@@ -1380,7 +1378,7 @@ void KSEraserEditView::keyPressEvent(QKeyEvent *event)
 
 void KSEraserEditView::keyReleaseEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_O) {
+    if (event->key() == KSShortcutKeys::showOriginal()[0].key()) {
         if (!event->isAutoRepeat())
             setShowsOriginal(false);
         event->accept();
