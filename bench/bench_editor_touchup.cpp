@@ -269,22 +269,42 @@ int main(int argc, char **argv)
     panel->setSettings(settings);
 
     // ---- undo history ---------------------------------------------------------------
-    const double beforeHistory = residentMegabytes();
-    for (int i = 0; i < kHistoryStrokes; ++i) {
-        settings.mode = i % 2 ? KSMaskBrush::Mode::keep : KSMaskBrush::Mode::erase;
-        panel->setSettings(settings);
-        // Long strokes across the picture at different heights.
-        const QPointF from = onCanvas(crop, QPointF(300 + 60 * i, 300 + 70 * i));
-        stroke(crop, from, QPointF(3, 1), 60);
+    const auto historyBytes = [&] {
+        qsizetype bytes = 0;
+        for (int i = 0; i < editor->undoStack()->count(); ++i)
+            if (const auto *step = dynamic_cast<const KSMaskEditCommand *>(editor->undoStack()->command(i)))
+                bytes += step->byteSize();
+        return double(bytes) / (1024.0 * 1024.0);
+    };
+    // Ordinary strokes, then sweeping ones: a large brush across the whole
+    // picture, each one touching most of its tiles' rows.
+    struct History
+    {
+        const char *what;
+        double diameter;
+        QPointF step;
+        int moves;
+    };
+    const History histories[] = {
+        {"undo history of 50 strokes (40 pt, a fifth of the picture)", 40, QPointF(3, 1), 60},
+        {"undo history of 50 more (120 pt, across the picture)", 120, QPointF(9, 2), 100},
+    };
+    for (const History &history : histories) {
+        const double beforeHistory = residentMegabytes();
+        const double keptBefore = historyBytes();
+        settings.diameter = history.diameter;
+        for (int i = 0; i < kHistoryStrokes; ++i) {
+            settings.mode = i % 2 ? KSMaskBrush::Mode::keep : KSMaskBrush::Mode::erase;
+            panel->setSettings(settings);
+            const QPointF from = onCanvas(crop, QPointF(100 + 20 * i, 300 + 70 * i));
+            stroke(crop, from, history.step, history.moves);
+        }
+        printFigure(history.what, historyBytes() - keptBefore, "MB", 150);
+        std::printf("  %-58s %9.2f MB (resident %.0f MB before, editor alone %.0f MB)\n",
+                    "  resident memory it added", residentMegabytes() - beforeHistory, beforeHistory, baseline);
     }
-    qsizetype historyBytes = 0;
-    for (int i = 0; i < editor->undoStack()->count(); ++i)
-        if (const auto *step = dynamic_cast<const KSMaskEditCommand *>(editor->undoStack()->command(i)))
-            historyBytes += step->byteSize();
-    const double afterHistory = residentMegabytes();
-    printFigure("undo history of 50 strokes, as kept", double(historyBytes) / (1024.0 * 1024.0), "MB", 150);
-    std::printf("  %-58s %9.2f MB (resident %.0f MB before the strokes, editor alone %.0f MB)\n",
-                "  resident memory it added", afterHistory - beforeHistory, beforeHistory, baseline);
+    settings.diameter = 40;
+    panel->setSettings(settings);
 
     const auto timeStep = [&](const char *what, const std::function<void()> &step) {
         timer.start();
