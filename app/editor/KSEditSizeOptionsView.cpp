@@ -24,7 +24,15 @@ constexpr int kSpacing = 8;
 
 QString paperTitle(KSPrintSheet::Paper paper)
 {
-    return paper == KSPrintSheet::Paper::fourBySix ? QStringLiteral("4 × 6 in") : KSPrintSheet::paperName(paper);
+    switch (paper) {
+    case KSPrintSheet::Paper::fourBySix:
+        return lang("Paper4x6");
+    case KSPrintSheet::Paper::a6:
+        return lang("PaperA6");
+    case KSPrintSheet::Paper::a4:
+        return lang("PaperA4");
+    }
+    return KSPrintSheet::paperName(paper);
 }
 } // namespace
 

@@ -651,9 +651,10 @@ KSEditChangeSizeView *KSEraserEditView::sizePanel()
     if (!m_sizePanelTried) {
         m_sizePanelTried = true;
         m_letSizeSettingView = loadViewFromNib<KSEditChangeSizeView>(m_ui->leftSubSettingView);
-        if (m_letSizeSettingView)
+        if (m_letSizeSettingView) {
             m_letSizeSettingView->hide();
-        else
+            m_letSizeSettingView->setFitMode(KSFraming::storedFitMode());
+        } else
             CommLog::E(QStringLiteral("editor: the size panel cannot be built"));
     }
     return m_letSizeSettingView;
@@ -686,7 +687,8 @@ void KSEraserEditView::openSizePanel()
         self->applyFraming();
         self->pushFraming(before, lang("EditSize"));
     };
-    panel->optionsView()->fitModeClosure = [self](KSFitMode) {
+    panel->optionsView()->fitModeClosure = [self](KSFitMode mode) {
+        KSFraming::storeFitMode(mode);
         if (!self)
             return;
         const KSFramingCommand::State before = self->framingState();

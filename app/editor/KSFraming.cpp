@@ -3,6 +3,7 @@
 #include "CommLang.h"
 #include "KSEditGeometry.h"
 #include "KSFramingGeometry.h"
+#include "KSUserDefaultKit.h"
 
 namespace KSFraming {
 
@@ -87,6 +88,20 @@ std::optional<KSFitMode> fitModeFromName(const QString &name)
             return mode;
     }
     return std::nullopt;
+}
+
+namespace {
+const QString kFitModeKey = QStringLiteral("kSizeFitMode");
+}
+
+KSFitMode storedFitMode()
+{
+    return fitModeFromName(KSUserDefaultKit::getFromUserDefaults_NSString(kFitModeKey)).value_or(KSFitMode::subject);
+}
+
+void storeFitMode(KSFitMode mode)
+{
+    KSUserDefaultKit::saveToUserDefaultsForKey(kFitModeKey, fitModeName(mode));
 }
 
 } // namespace KSFraming

@@ -64,4 +64,8 @@ struct Result
 [[nodiscard]] QString fitModeName(KSFitMode mode);
 [[nodiscard]] std::optional<KSFitMode> fitModeFromName(const QString &name);
 
+// The editor's fit mode as the user last chose it (Fit subject when never).
+[[nodiscard]] KSFitMode storedFitMode();
+void storeFitMode(KSFitMode mode);
+
 } // namespace KSFraming

@@ -87,6 +87,7 @@ void TestEditorFraming::initTestCase()
     KSAppSetting::setAppLanguage(QStringLiteral("English"));
     CommLang::setCurrentLanguage(QStringLiteral("English"));
     KSAppSetting::setOutputDirectory(m_dir.filePath(QStringLiteral("out")));
+    KSFraming::storeFitMode(KSFitMode::subject);
 }
 
 void TestEditorFraming::cleanup()
@@ -135,6 +136,14 @@ void TestEditorFraming::shopSizeKeepsTheWholeSubject()
     press(panel->optionsView()->fitPhotoBtn());
     QVERIFY(qAbs(shownSubject(crop).x() - 100) < 1.0);
     QVERIFY(qAbs(shownSubject(crop).height() - 800) < 1.0);
+
+    // The next photo's size panel opens in the mode chosen last.
+    QVERIFY(openEditor(cutout));
+    panel = openSizePanel();
+    QVERIFY(panel->optionsView()->fitPhotoBtn()->isSelected());
+    QCOMPARE(panel->fitMode(), KSFitMode::photo);
+    press(panel->optionsView()->fitSubjectBtn());
+    QCOMPARE(KSFraming::storedFitMode(), KSFitMode::subject);
 }
 
 void TestEditorFraming::idSizeFramesTheHeadWithItsGuide()
