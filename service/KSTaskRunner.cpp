@@ -1,5 +1,6 @@
 #include "KSTaskRunner.h"
 
+#include "KSDataFolder.h"
 #include "KSImageLoader.h"
 #include "KSObjectStorage.h"
 #include "KSServiceLog.h"
@@ -45,6 +46,13 @@ cv::Mat KSTaskRunner::decodePicture(const QString &path, qint64 maxBytes, qint64
         return {};
     }
     const QSize size = header.size;
+    if (size.width() < kMinSide || size.height() < kMinSide) {
+        *error = QStringLiteral("the picture has %1 x %2 pixels, too small to cut out (at least %3 x %3)")
+                     .arg(size.width())
+                     .arg(size.height())
+                     .arg(kMinSide);
+        return {};
+    }
     if (qint64(size.width()) * size.height() > maxPixels) {
         *error = QStringLiteral("the picture has %1 x %2 pixels, more than the limit of %3 pixels")
                      .arg(size.width())
@@ -134,7 +142,7 @@ QString KSTaskRunner::makeMask(const QString &taskId, QString *error)
     }
     const QString name = KSServiceRandomHex(32);
     QSaveFile file(m_context.masksDir + QLatin1Char('/') + name + QStringLiteral(".png"));
-    if (!file.open(QIODevice::WriteOnly)
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(KSDataFolder::kFileMode)
         || file.write(reinterpret_cast<const char *>(png.data()), qint64(png.size())) != qint64(png.size())
         || !file.commit()) {
         *error = QStringLiteral("the mask cannot be written: %1").arg(file.errorString());
