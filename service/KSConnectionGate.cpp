@@ -320,11 +320,17 @@ void KSConnectionGate::afterRequest(Connection &c, bool keep)
 void KSConnectionGate::stop()
 {
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
         if (m_stopping && !m_watcher.joinable())
             return;
         m_stopping = true;
-        // Requests being served end at their next read or write.
+        // Requests being served may finish their replies for a moment; then
+        // they end at their next read or write.
+        const auto served = [this] {
+            return std::any_of(m_connections.begin(), m_connections.end(),
+                               [](const auto &c) { return c->state == Connection::State::Served; });
+        };
+        m_readyChanged.wait_for(lock, m_limits.stopGrace, [&] { return !served(); });
         for (const auto &c : m_connections) {
             if (c->state == Connection::State::Served)
                 shutdown(c->socket, SHUT_RDWR);

@@ -43,6 +43,8 @@ public:
         // After the last reply, the client's remaining bytes are read and
         // dropped this long, so that it sees the reply rather than a reset.
         std::chrono::milliseconds linger{1000};
+        // On stop, requests being served have this long to finish.
+        std::chrono::milliseconds stopGrace{2000};
     };
 
     // Serves one request; `last` asks the server to close after it. Returns

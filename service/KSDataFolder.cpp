@@ -19,6 +19,7 @@ namespace {
 const QString kLockName = QStringLiteral("service.lock");
 const QString kAddressName = QStringLiteral("service-address");
 const QString kDatabaseName = QStringLiteral("service.sqlite");
+const QString kTokenName = QStringLiteral("local-token");
 const QString kOwnFolderName = QStringLiteral("cutora-service");
 const QString kStagingPath = QStringLiteral("objects/.staging");
 
@@ -158,19 +159,23 @@ bool KSDataFolder::publishAddress(const QString &address)
     return file.commit();
 }
 
+QString KSDataFolder::storedLocalToken(const QString &path)
+{
+    QFile stored(path + QLatin1Char('/') + kTokenName);
+    if (!stored.open(QIODevice::ReadOnly))
+        return {};
+    const QString token = QString::fromLatin1(stored.read(256)).trimmed();
+    return token.size() >= 32 ? token : QString();
+}
+
 // The local account keeps its token across starts, so a signed-in client
 // stays signed in.
 QString KSDataFolder::localToken()
 {
-    const QString path = m_path + QStringLiteral("/local-token");
-    QFile existing(path);
-    if (existing.open(QIODevice::ReadOnly)) {
-        const QString stored = QString::fromLatin1(existing.read(256)).trimmed();
-        if (stored.size() >= 32)
-            return stored;
-    }
+    if (const QString stored = storedLocalToken(m_path); !stored.isEmpty())
+        return stored;
     const QString fresh = KSServiceRandomHex(32);
-    QSaveFile file(path);
+    QSaveFile file(m_path + QLatin1Char('/') + kTokenName);
     if (!file.open(QIODevice::WriteOnly))
         return {};
     file.setPermissions(kFileMode);

@@ -29,6 +29,9 @@ public:
     // or empty when none runs there.
     [[nodiscard]] static QString runningServiceAddress(const QString &path);
 
+    // The local account's token kept in the folder at `path`, or empty.
+    [[nodiscard]] static QString storedLocalToken(const QString &path);
+
     // Makes every missing folder of path, each 0700; true when path is a folder.
     static bool makePrivateFolders(const QString &path);
 
@@ -52,7 +55,8 @@ public:
     // exists; false when it cannot.
     [[nodiscard]] bool makePrivateFile(const QString &path) const;
     bool publishAddress(const QString &address);
-    // The local account's token, made once and kept in "local-token".
+    // The local account's token, made once and kept in "local-token"; for
+    // the owner.
     [[nodiscard]] QString localToken();
 
 private:

@@ -201,15 +201,6 @@ void prepare(const JobPtr &job)
         });
 }
 
-bool isSameFile(const QString &a, const QString &b)
-{
-    const QFileInfo first(a);
-    const QFileInfo second(b);
-    if (first.exists() && second.exists())
-        return first.canonicalFilePath() == second.canonicalFilePath();
-    return first.absoluteFilePath() == second.absoluteFilePath();
-}
-
 } // namespace
 
 void KSEraserManager::startEraser(const QString &filePath, KSEraserType type, Report closure)
@@ -224,12 +215,8 @@ void KSEraserManager::startEraser(const QString &filePath, KSEraserType type, Re
 QString KSEraserManager::resultPathFor(const QString &filePath)
 {
     const QFileInfo info(filePath);
-    QString path = KSTempAppWithFileName(info.fileName());
-    // The cut-out file is deleted when the editor is left: it must never be
-    // the user's own picture, even one picked from the temporary folder.
-    for (int n = 1; isSameFile(path, filePath); ++n) {
-        const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
-        path = KSTempAppWithFileName(QStringLiteral("%1(%2)%3").arg(info.completeBaseName()).arg(n).arg(suffix));
-    }
-    return path;
+    const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+    return KSTempFile::reserveFirstFree([&](int n) {
+        return n == 1 ? info.fileName() : QStringLiteral("%1(%2)%3").arg(info.completeBaseName()).arg(n - 1).arg(suffix);
+    });
 }

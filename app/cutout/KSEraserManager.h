@@ -27,8 +27,11 @@ public:
     // Returns at once; the job runs on worker threads.
     static void startEraser(const QString &filePath, KSEraserType type, Report closure);
 
-    // Where the cut-out of the picture at filePath goes: the temporary folder
-    // under the picture's own name, or "name(1).ext" when that would be the
-    // picture itself.
+    // Reserves where the cut-out of the picture at filePath goes: the
+    // temporary folder under the picture's own name, or "name(1).ext",
+    // "name(2).ext"… when that name is taken (by another job's cut-out, of
+    // this program or another, or by the picture itself). The file is
+    // created empty and exclusively, so that no other job gets the name.
+    // Empty when the folder refuses a new file.
     [[nodiscard]] static QString resultPathFor(const QString &filePath);
 };

@@ -29,6 +29,11 @@ namespace {
 QMutex lastEngineMutex;
 QString lastEngine;
 
+// A poll or download that finds no service is tried again this many times,
+// a second apart: the program that ran the built-in service may have ended,
+// and this one's own service takes its place on the same address.
+constexpr int kReconnectAttempts = 15;
+
 void setLastMaskEngine(const QString &engine)
 {
     QMutexLocker lock(&lastEngineMutex);
@@ -41,7 +46,9 @@ void failTask(const KSEraserNetwork::TaskReport &report)
         report(false, std::nullopt, -1.0);
 }
 
-void downloadMask(const QUrl &url, const KSEraserNetwork::TaskReport &report)
+void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, int refusedBefore);
+
+void downloadMask(const QUrl &url, const KSEraserNetwork::TaskReport &report, int refusedBefore = 0)
 {
     const QString maskPath = KSTempFile::reserve(QStringLiteral(".png"));
     if (maskPath.isEmpty()) {
@@ -50,10 +57,17 @@ void downloadMask(const QUrl &url, const KSEraserNetwork::TaskReport &report)
         return;
     }
     KSAFNetworking::downloadFile(url.toString(QUrl::FullyEncoded), maskPath,
-                                 [maskPath, report](float fraction, bool finished, const std::optional<KSNetError> &error) {
+                                 [url, maskPath, report, refusedBefore](float fraction, bool finished,
+                                                                        const std::optional<KSNetError> &error) {
                                      if (finished) {
                                          if (report)
                                              report(true, maskPath, 1.0);
+                                     } else if (error && error->couldNotConnect() && refusedBefore < kReconnectAttempts) {
+                                         QFile::remove(maskPath);
+                                         CommLog::I(QStringLiteral("mask图片下载连接不上服务，1秒后重试"));
+                                         KSMainQueue::after(1.0, [url, report, refusedBefore] {
+                                             downloadMask(url, report, refusedBefore + 1);
+                                         });
                                      } else if (error) {
                                          CommLog::E(kFlowError + QStringLiteral("mask图片下载失败 ")
                                                     + error->localizedDescription);
@@ -90,10 +104,16 @@ void downloadFinished(const QVariantMap &data, const KSEraserNetwork::TaskReport
     downloadMask(url, report);
 }
 
-void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, const std::optional<KSNetError> &error,
-                      const QVariant &reply, const KSEraserNetwork::TaskReport &report)
+void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int refusedBefore,
+                      const std::optional<KSNetError> &error, const QVariant &reply,
+                      const KSEraserNetwork::TaskReport &report)
 {
     const QString step = QStringLiteral("遍历任务结果失败");
+    if (error && error->couldNotConnect() && refusedBefore < kReconnectAttempts) {
+        CommLog::I(QStringLiteral("遍历任务结果连接不上服务，1秒后重试"));
+        KSMainQueue::after(1.0, [taskId, report, refusedBefore] { poll(taskId, report, refusedBefore + 1); });
+        return;
+    }
     if (error) {
         CommLog::E(kFlowError + step + QStringLiteral(" 请求出错 ") + error->localizedDescription);
         failTask(report);
@@ -129,6 +149,23 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, con
         KSTaskFlow::getTaskResult(taskId, report);
 }
 
+void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, int refusedBefore)
+{
+    // The id goes into the path encoded, so it cannot step to another route.
+    const auto target = KSServiceRequest::target(
+        QLatin1String(KSProtocolPaths::tasks) + QString::fromLatin1(QUrl::toPercentEncoding(taskId)),
+        [report] { failTask(report); });
+    if (!target)
+        return;
+    auto sinceSent = std::make_shared<QElapsedTimer>();
+    sinceSent->start();
+    KSAFNetworking::GETtWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
+                                [taskId, sinceSent, refusedBefore, report](const std::optional<KSNetError> &error,
+                                                                           const QVariant &reply) {
+                                    handleTaskResult(taskId, *sinceSent, refusedBefore, error, reply, report);
+                                });
+}
+
 } // namespace
 
 void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report)
@@ -156,18 +193,7 @@ void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNe
 
 void KSTaskFlow::getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report)
 {
-    // The id goes into the path encoded, so it cannot step to another route.
-    const auto target = KSServiceRequest::target(
-        QLatin1String(KSProtocolPaths::tasks) + QString::fromLatin1(QUrl::toPercentEncoding(taskId)),
-        [report] { failTask(report); });
-    if (!target)
-        return;
-    auto sinceSent = std::make_shared<QElapsedTimer>();
-    sinceSent->start();
-    KSAFNetworking::GETtWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
-                                [taskId, sinceSent, report](const std::optional<KSNetError> &error, const QVariant &reply) {
-                                    handleTaskResult(taskId, *sinceSent, error, reply, report);
-                                });
+    poll(taskId, report, 0);
 }
 
 double KSTaskFlow::downloadProgress(float fraction)

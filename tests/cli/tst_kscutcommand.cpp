@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -61,6 +62,7 @@ private slots:
     void cutsOutThroughTheLocalService_data();
     void cutsOutThroughTheLocalService();
     void badPhotosFailByNameAndTheRestGoOn();
+    void twoCommandsAtOnceRunEachTaskOnce();
 };
 
 void TestKSCutCommand::parsesArguments_data()
@@ -179,6 +181,50 @@ void TestKSCutCommand::badPhotosFailByNameAndTheRestGoOn()
 
     // A usage error says so and cuts nothing.
     QCOMPARE(runCutora({"--cut", good, "--type", "person"}).exitCode, 2);
+}
+
+void TestKSCutCommand::twoCommandsAtOnceRunEachTaskOnce()
+{
+    // Two runs over photos of the same names, at once, on the same data
+    // folder: one service runs every task, each task once, and each run
+    // gets the cut-outs of its own photos.
+    QTemporaryDir dir;
+    const QSize sizes[2] = {QSize(600, 400), QSize(400, 600)};
+    const qint64 logSizeBefore =
+        QFileInfo(QDir(qEnvironmentVariable("XDG_CACHE_HOME")).filePath(QStringLiteral("Cutora/cutora.log"))).size();
+    QList<QProcess *> runs;
+    QStringList outDirs;
+    for (int run = 0; run < 2; ++run) {
+        QStringList photos;
+        for (const char *name : {"a.jpg", "b.jpg"}) {
+            const QString photo = dir.filePath(QStringLiteral("in%1/%2").arg(run).arg(QLatin1String(name)));
+            QVERIFY(QDir().mkpath(QFileInfo(photo).path()));
+            QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::encoded(studioPhoto(sizes[run].width(), sizes[run].height()), "jpeg")));
+            photos << photo;
+        }
+        outDirs << dir.filePath(QStringLiteral("out%1").arg(run));
+        auto *process = new QProcess(this);
+        process->start(QStringLiteral(CUTORA_BINARY),
+                       QStringList{"--cut"} + photos + QStringList{"--type", "object", "--out-dir", outDirs.last()});
+        runs << process;
+    }
+    for (int run = 0; run < 2; ++run) {
+        QVERIFY(runs[run]->waitForFinished(120000));
+        QVERIFY2(runs[run]->exitCode() == 0, runs[run]->readAllStandardError().constData());
+        for (const char *name : {"a.png", "b.png"})
+            QCOMPARE(QImage(QDir(outDirs[run]).filePath(QLatin1String(name))).size(), sizes[run]);
+    }
+    QFile log(QDir(qEnvironmentVariable("XDG_CACHE_HOME")).filePath(QStringLiteral("Cutora/cutora.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    log.seek(logSizeBefore);
+    const QString written = QString::fromUtf8(log.readAll());
+    QStringList done;
+    static const QRegularExpression taskDone(QStringLiteral("task ([0-9a-f]{32}) done by"));
+    for (auto match = taskDone.globalMatch(written); match.hasNext();)
+        done << match.next().captured(1);
+    QCOMPARE(done.size(), 4);
+    done.removeDuplicates();
+    QCOMPARE(done.size(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestKSCutCommand)

@@ -82,6 +82,7 @@ private slots:
     void everyFailureEndsInOneReport_data();
     void everyFailureEndsInOneReport();
     void resultNeverReplacesThePhoto();
+    void photosOfOneNameCutOutAtOnceKeepTheirOwnResults();
 
 private:
     QString writePhoto(const QString &name, QSize size);
@@ -325,7 +326,12 @@ void TestKSEraserManager::everyFailureEndsInOneReport()
 void TestKSEraserManager::resultNeverReplacesThePhoto()
 {
     const QString outside = QDir(m_dir.path()).filePath(QStringLiteral("a.jpg"));
-    QCOMPARE(KSEraserManager::resultPathFor(outside), KSTempAppWithFileName(QStringLiteral("a.jpg")));
+    const QString reserved = KSEraserManager::resultPathFor(outside);
+    QCOMPARE(reserved, KSTempAppWithFileName(QStringLiteral("a.jpg")));
+    // The name is the job's from now on: the next job gets another.
+    QCOMPARE(KSEraserManager::resultPathFor(outside), KSTempAppWithFileName(QStringLiteral("a(1).jpg")));
+    QFile::remove(reserved);
+    QFile::remove(KSTempAppWithFileName(QStringLiteral("a(1).jpg")));
 
     // A photo picked from the temporary folder itself.
     const QString inside = KSTempAppWithFileName(QStringLiteral("picked.png"));
@@ -334,7 +340,6 @@ void TestKSEraserManager::resultNeverReplacesThePhoto()
     QVERIFY(original.open(QIODevice::ReadOnly));
     const QByteArray bytes = original.readAll();
     original.close();
-    QCOMPARE(KSEraserManager::resultPathFor(inside), KSTempAppWithFileName(QStringLiteral("picked(1).png")));
 
     const auto entries = runJob(inside, KSEraserType::object);
     QVERIFY(entries.last().value.success);
@@ -343,6 +348,32 @@ void TestKSEraserManager::resultNeverReplacesThePhoto()
     QCOMPARE(original.readAll(), bytes);
     QFile::remove(inside);
     QFile::remove(*entries.last().value.path);
+}
+
+void TestKSEraserManager::photosOfOneNameCutOutAtOnceKeepTheirOwnResults()
+{
+    QDir(m_dir.path()).mkpath(QStringLiteral("first"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("second"));
+    const QString first = writePhoto(QStringLiteral("first/same.png"), QSize(40, 30));
+    const QString second = writePhoto(QStringLiteral("second/same.png"), QSize(50, 20));
+    CallLog<Report> firstReports;
+    CallLog<Report> secondReports;
+    KSEraserManager::startEraser(first, KSEraserType::object, [&](bool success, const std::optional<QString> &path, double progress) {
+        firstReports.add({success, path, progress});
+    });
+    KSEraserManager::startEraser(second, KSEraserType::object, [&](bool success, const std::optional<QString> &path, double progress) {
+        secondReports.add({success, path, progress});
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(firstReports.count() > 0 && isFinal(firstReports.last()) && secondReports.count() > 0
+                                 && isFinal(secondReports.last()),
+                             20000);
+    QVERIFY(firstReports.last().success && secondReports.last().success);
+    QVERIFY(*firstReports.last().path != *secondReports.last().path);
+    // Each cut-out is of its own photo.
+    QCOMPARE(QImageReader(*firstReports.last().path).size(), QSize(40, 30));
+    QCOMPARE(QImageReader(*secondReports.last().path).size(), QSize(50, 20));
+    QFile::remove(*firstReports.last().path);
+    QFile::remove(*secondReports.last().path);
 }
 
 QTEST_MAIN(TestKSEraserManager)
