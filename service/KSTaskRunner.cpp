@@ -3,6 +3,7 @@
 #include "KSDataFolder.h"
 #include "KSImageLoader.h"
 #include "KSObjectStorage.h"
+#include "KSPictureLimits.h"
 #include "KSServiceLog.h"
 #include "KSServiceRandom.h"
 #include "KSServiceStore.h"
@@ -46,11 +47,11 @@ cv::Mat KSTaskRunner::decodePicture(const QString &path, qint64 maxBytes, qint64
         return {};
     }
     const QSize size = header.size;
-    if (size.width() < kMinSide || size.height() < kMinSide) {
+    if (size.width() < KSPictureLimits::kMinSide || size.height() < KSPictureLimits::kMinSide) {
         *error = QStringLiteral("the picture has %1 x %2 pixels, too small to cut out (at least %3 x %3)")
                      .arg(size.width())
                      .arg(size.height())
-                     .arg(kMinSide);
+                     .arg(KSPictureLimits::kMinSide);
         return {};
     }
     if (qint64(size.width()) * size.height() > maxPixels) {

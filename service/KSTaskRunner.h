@@ -28,10 +28,6 @@ public:
         std::function<qint64()> nowMs;
     };
 
-    // Narrower pictures hold too little to tell a subject from its
-    // backdrop: the engines' colour models and filters need a few pixels.
-    static constexpr int kMinSide = 8;
-
     KSTaskRunner(Context context, std::unique_ptr<KSCutoutEngine> engine);
 
     void run(const QString &taskId);
@@ -39,8 +35,7 @@ public:
     // Reads a picture file through the application's loader (by its content,
     // upright, in sRGB) into 8-bit BGR, pictures with transparency flattened
     // onto white. Refuses files above maxBytes, pictures above maxPixels
-    // and pictures narrower or lower than kMinSide
-    // before decoding them.
+    // and pictures below KSPictureLimits::kMinSide before decoding them.
     [[nodiscard]] static cv::Mat decodePicture(const QString &path, qint64 maxBytes, qint64 maxPixels,
                                                QString *error);
 

@@ -8,6 +8,7 @@
 #include "KSEraserManager.h"
 #include "KSEraserType.h"
 #include "KSImageLoader.h"
+#include "KSPictureLimits.h"
 #include "KSServiceConnection.h"
 #include "KSTaskFlow.h"
 #include "ToolFile.h"
@@ -34,6 +35,7 @@ QString failureText(KSImageLoader::Failure failure)
     case KSImageLoader::Failure::Missing: return QStringLiteral("cannot open the file");
     case KSImageLoader::Failure::Empty: return QStringLiteral("the file is empty");
     case KSImageLoader::Failure::Undecodable: return QStringLiteral("not a picture Cutora can read (JPEG, PNG, BMP, TIFF, WebP, HEIC)");
+    case KSImageLoader::Failure::Damaged: return QStringLiteral("the picture is damaged or incomplete");
     case KSImageLoader::Failure::TooLarge: return QStringLiteral("the picture is too large");
     case KSImageLoader::Failure::None: break;
     }
@@ -104,6 +106,11 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
     const KSImageLoader::SizeResult probe = KSImageLoader::readSize(path);
     if (!probe.ok())
         return failureText(probe.failure);
+    if (!KSEraserManager::isLargeEnough(probe.size))
+        return QStringLiteral("the photo is too small to cut out: %1 x %2 pixels (at least %3 on each side)")
+            .arg(probe.size.width())
+            .arg(probe.size.height())
+            .arg(KSPictureLimits::kMinSide);
     const std::optional<QString> cutout = runJob(path, type);
     if (!cutout)
         return QStringLiteral("the cut-out failed (details in %1)").arg(CommLog::logFilePath());

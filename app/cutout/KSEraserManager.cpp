@@ -7,6 +7,7 @@
 #include "KSImageExtension.h"
 #include "KSImageLoader.h"
 #include "KSMainQueue.h"
+#include "KSPictureLimits.h"
 #include "KSPhotoRenderTools.h"
 #include "KSTempFile.h"
 
@@ -173,6 +174,11 @@ void prepare(const JobPtr &job)
         return;
     }
     job->fullImage = std::move(loaded.image);
+    if (!KSEraserManager::isLargeEnough(job->fullImage.size())) {
+        CommLog::E(kFlowError + QStringLiteral("图片太小，无法抠图 %1 x %2").arg(job->fullImage.width()).arg(job->fullImage.height()));
+        fail(job);
+        return;
+    }
 
     const QImage reduced = KSPhotoRenderTools::zipInputImage(job->fullImage, QSizeF(KSEraserManager::kMaxUploadSide,
                                                                                     KSEraserManager::kMaxUploadSide));
@@ -210,6 +216,13 @@ void KSEraserManager::startEraser(const QString &filePath, KSEraserType type, Re
     job->type = type;
     job->closure = std::move(closure);
     QThreadPool::globalInstance()->start([job] { prepare(job); });
+}
+
+bool KSEraserManager::isLargeEnough(const QSize &photoSize)
+{
+    const QSize upload = KSImageExtension::pixelSize(
+        KSPhotoRenderTools::zipSize(QSizeF(photoSize), QSizeF(kMaxUploadSide, kMaxUploadSide)));
+    return upload.width() >= KSPictureLimits::kMinSide && upload.height() >= KSPictureLimits::kMinSide;
 }
 
 QString KSEraserManager::resultPathFor(const QString &filePath)

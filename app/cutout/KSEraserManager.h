@@ -2,6 +2,7 @@
 
 #include "KSEraserType.h"
 
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -23,6 +24,10 @@ public:
 
     // Largest size of the copy that is uploaded.
     static constexpr int kMaxUploadSide = 2000;
+
+    // Whether a photo of this size makes an upload copy the service can cut
+    // out (KSPictureLimits::kMinSide on both sides); smaller ones fail.
+    [[nodiscard]] static bool isLargeEnough(const QSize &photoSize);
 
     // Returns at once; the job runs on worker threads.
     static void startEraser(const QString &filePath, KSEraserType type, Report closure);

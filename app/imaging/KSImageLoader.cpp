@@ -1,7 +1,9 @@
 #include "KSImageLoader.h"
 
+#include "KSDecoderWarnings.h"
 #include "KSImageExtension.h"
 #include "KSPhotoRenderTools.h"
+#include "KSPictureCompleteness.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -53,6 +55,11 @@ QString tooLargeText(const QString &path, const QSize &size)
         .arg(size.width())
         .arg(size.height())
         .arg(KSImageLoader::kMaxPixels / 1'000'000);
+}
+
+QString damagedText(const QString &path, const QString &why)
+{
+    return QStringLiteral("%1 is damaged or incomplete: %2").arg(path, why);
 }
 
 QString outOfMemoryText(const QString &path)
@@ -149,8 +156,13 @@ HeifPrimary openHeif(const QString &path)
         error = heif_context_get_primary_image_handle(primary.context.get(), &handle);
     primary.handle.reset(handle);
     if (error.code != heif_error_Ok || !handle) {
-        primary.failure = Failure::Undecodable;
-        primary.error = heifErrorText(path, error);
+        // The file says it is HEIF: unless it uses what libheif cannot
+        // read, its boxes are cut off or broken.
+        const bool unsupported = error.code == heif_error_Unsupported_filetype
+                                 || error.code == heif_error_Unsupported_feature;
+        primary.failure = unsupported ? Failure::Undecodable : Failure::Damaged;
+        primary.error = unsupported ? heifErrorText(path, error)
+                                    : damagedText(path, QString::fromUtf8(error.message ? error.message : ""));
         return primary;
     }
     primary.size = QSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
@@ -205,7 +217,7 @@ Result loadHeif(const QString &path)
         heif_decode_image(handle, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr);
     const HeifImage pixels(decoded, heif_image_release);
     if (error.code != heif_error_Ok || !pixels)
-        return failed<Result>(Failure::Undecodable, heifErrorText(path, error));
+        return failed<Result>(Failure::Damaged, damagedText(path, QString::fromUtf8(error.message ? error.message : "")));
 
     int stride = 0;
     const uint8_t *plane = heif_image_get_plane_readonly(pixels.get(), heif_channel_interleaved, &stride);
@@ -265,7 +277,8 @@ QtReader openWithQt(const QString &path)
     // Intermediate files hold TIFF under a ".png" name: trust the bytes only.
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
-    if (!reader.canRead() || !isOneOfOurFormats(reader.format().toLower())) {
+    const QByteArray format = reader.canRead() ? reader.format().toLower() : QByteArray();
+    if (!isOneOfOurFormats(format)) {
         open.failure = Failure::Undecodable;
         open.error = QStringLiteral("%1 is not a picture we can read (%2)").arg(path, reader.errorString());
         return open;
@@ -275,6 +288,15 @@ QtReader openWithQt(const QString &path)
     if (open.rawSize.isValid() && exceedsLimit(open.rawSize)) {
         open.failure = Failure::TooLarge;
         open.error = tooLargeText(path, open.shownSize());
+        return open;
+    }
+    QFile bytes(path);
+    const QString missing = bytes.open(QIODevice::ReadOnly)
+                                ? KSPictureCompleteness::missingData(bytes, format)
+                                : QString();
+    if (!missing.isEmpty()) {
+        open.failure = Failure::Damaged;
+        open.error = damagedText(path, missing);
     }
     return open;
 }
@@ -282,9 +304,12 @@ QtReader openWithQt(const QString &path)
 Result readWithQt(QtReader &open, const QString &path)
 {
     QImage image;
+    const KSDecoderWarnings warnings;
+    // Its header was read: a picture that then cannot be decoded is damaged.
     if (!open.reader->read(&image))
-        return failed<Result>(Failure::Undecodable,
-                              QStringLiteral("cannot decode %1: %2").arg(path, open.reader->errorString()));
+        return failed<Result>(Failure::Damaged, damagedText(path, open.reader->errorString()));
+    if (!warnings.damage().isEmpty())
+        return failed<Result>(Failure::Damaged, damagedText(path, warnings.damage()));
     return finished(std::move(image), path);
 }
 

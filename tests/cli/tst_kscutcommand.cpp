@@ -168,15 +168,24 @@ void TestKSCutCommand::badPhotosFailByNameAndTheRestGoOn()
     const QString empty = dir.filePath(QStringLiteral("empty.png"));
     QVERIFY(PhotoFixtures::writeFile(empty, {}));
     const QString good = dir.filePath(QStringLiteral("good.jpg"));
-    QVERIFY(PhotoFixtures::writeFile(good, PhotoFixtures::encoded(studioPhoto(600, 400), "jpeg")));
+    const QByteArray goodBytes = PhotoFixtures::encoded(studioPhoto(600, 400), "jpeg");
+    QVERIFY(PhotoFixtures::writeFile(good, goodBytes));
+    // The first 30 % of a JPEG: its decoder would fill the rest with grey.
+    const QString cutOff = dir.filePath(QStringLiteral("cut-off.jpg"));
+    QVERIFY(PhotoFixtures::writeFile(cutOff, goodBytes.left(goodBytes.size() * 3 / 10)));
+    const QString tiny = dir.filePath(QStringLiteral("tiny.png"));
+    QVERIFY(PhotoFixtures::writeFile(tiny, PhotoFixtures::encoded(studioPhoto(1, 1), "png")));
     const QString outDir = dir.filePath(QStringLiteral("out"));
 
-    const Run run = runCutora({"--cut", corrupt, empty, dir.filePath("missing.jpg"), good, "--type", "person",
-                               "--out-dir", outDir});
+    const Run run = runCutora({"--cut", corrupt, empty, dir.filePath("missing.jpg"), cutOff, tiny, good, "--type",
+                               "person", "--out-dir", outDir});
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.errors.contains(corrupt + QStringLiteral(": not a picture")), qPrintable(run.errors));
+    QVERIFY2(run.errors.contains(corrupt + QStringLiteral(": the picture is damaged or incomplete")), qPrintable(run.errors));
     QVERIFY2(run.errors.contains(empty + QStringLiteral(": the file is empty")), qPrintable(run.errors));
     QVERIFY2(run.errors.contains(QStringLiteral("missing.jpg: no such file")), qPrintable(run.errors));
+    QVERIFY2(run.errors.contains(cutOff + QStringLiteral(": the picture is damaged or incomplete")), qPrintable(run.errors));
+    QVERIFY2(run.errors.contains(tiny + QStringLiteral(": the photo is too small to cut out: 1 x 1 pixels")),
+             qPrintable(run.errors));
     QCOMPARE(QDir(outDir).entryList(QDir::Files), QStringList{QStringLiteral("good.png")});
 
     // A usage error says so and cuts nothing.

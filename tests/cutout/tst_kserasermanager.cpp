@@ -10,6 +10,7 @@
 #include "KSServiceAddress.h"
 #include "KSStorageSignature.h"
 #include "LogWatch.h"
+#include "PhotoFixtures.h"
 #include "ScriptedCutoutService.h"
 
 #include <QBuffer>
@@ -277,6 +278,10 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
                                       << QStringLiteral("没有登录，缺少账号令牌");
     QTest::newRow("photo cannot be loaded") << QByteArray("photo") << QString() << 0 << QByteArray()
                                             << QStringLiteral("无法读取图片");
+    QTest::newRow("photo cut off") << QByteArray("cut-off") << QString() << 0 << QByteArray()
+                                   << QStringLiteral("damaged or incomplete");
+    QTest::newRow("photo too small") << QByteArray("tiny") << QString() << 0 << QByteArray()
+                                     << QStringLiteral("图片太小");
 }
 
 void TestKSEraserManager::everyFailureEndsInOneReport()
@@ -297,6 +302,15 @@ void TestKSEraserManager::everyFailureEndsInOneReport()
         corrupt.write("\xff\xd8\xff\xe0 not really a jpeg");
         corrupt.close();
         QVERIFY(KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(photo));
+    } else if (method == "cut-off") {
+        // The first 30 % of a JPEG, which its decoder would fill with grey.
+        QImage picture(600, 400, QImage::Format_RGB32);
+        picture.fill(QColor(90, 120, 200));
+        const QByteArray bytes = PhotoFixtures::encoded(picture, "jpeg");
+        photo = m_dir.filePath(QStringLiteral("cut-off.jpg"));
+        QVERIFY(PhotoFixtures::writeFile(photo, bytes.left(bytes.size() * 3 / 10)));
+    } else if (method == "tiny") {
+        photo = writePhoto(QStringLiteral("tiny.png"), QSize(1, 1));
     } else {
         m_service->server.script(method, route, {ScriptedReply::json(body, status)});
     }

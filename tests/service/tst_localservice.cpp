@@ -426,6 +426,7 @@ private slots:
         QTest::newRow("above the pixel limit") << huge << "more than the limit";
         QTest::newRow("not a picture") << QByteArray("this is not a picture at all") << "not a picture";
         QTest::newRow("a truncated picture") << studioPicture(200, 150, "PNG").left(300) << "cannot be decoded";
+        QTest::newRow("a picture of one pixel") << studioPicture(1, 1, "PNG") << "too small to cut out";
     }
 
     void unusablePicturesEndInAFailedTask()
