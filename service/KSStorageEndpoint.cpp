@@ -7,6 +7,7 @@
 #include "KSServiceLog.h"
 #include "KSServiceStore.h"
 #include "KSStorageSignature.h"
+#include "KSWriteFailure.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -173,22 +174,25 @@ void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response
         return written;
     });
     written = file.flush() && written;
-    file.close();
     const auto discard = [&staged] { QFile::remove(staged); };
     if (!complete || !written || tooLarge) {
+        // Asked while the staged part still takes its room.
+        const QString writeFailure = written ? QString() : KSWriteFailure::describe(staged, file.errorString());
+        file.close();
         discard();
         if (tooLarge || res.status == 413) {
             storageError(res, 413, "EntityTooLarge", QStringLiteral("The object is larger than the service accepts."));
             // The rest of the body is not read: the connection ends after the reply.
             res.set_header("Connection", "close");
         } else if (!written) {
-            KSServiceLog::E(QStringLiteral("storing an upload failed: %1").arg(file.errorString()));
+            KSServiceLog::E(QStringLiteral("storing an upload failed: %1").arg(writeFailure));
             storageError(res, 500, "InternalError", QStringLiteral("The object could not be stored."));
         } else {
             storageError(res, 400, "IncompleteBody", QStringLiteral("The object could not be received."));
         }
         return;
     }
+    file.close();
     const QByteArray digest = md5.result();
     const QByteArray contentMd5 = QByteArray::fromStdString(req.get_header_value("Content-MD5"));
     if (!contentMd5.isEmpty() && contentMd5 != digest.toBase64()) {

@@ -8,6 +8,7 @@
 #include "KSServiceRandom.h"
 #include "KSServiceStore.h"
 #include "KSTaskSignal.h"
+#include "KSWriteFailure.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -146,7 +147,8 @@ QString KSTaskRunner::makeMask(const QString &taskId, QString *error)
     if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(KSDataFolder::kFileMode)
         || file.write(reinterpret_cast<const char *>(png.data()), qint64(png.size())) != qint64(png.size())
         || !file.commit()) {
-        *error = QStringLiteral("the mask cannot be written: %1").arg(file.errorString());
+        *error = QStringLiteral("the mask cannot be written: %1")
+                     .arg(KSWriteFailure::describe(m_context.masksDir, file.errorString(), qint64(png.size())));
         return {};
     }
     return name;

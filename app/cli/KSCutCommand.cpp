@@ -8,7 +8,9 @@
 #include "KSEraserManager.h"
 #include "KSEraserType.h"
 #include "KSImageLoader.h"
+#include "KSFileConst.h"
 #include "KSPictureLimits.h"
+#include "KSWriteFailure.h"
 #include "KSServiceConnection.h"
 #include "KSTaskFlow.h"
 #include "ToolFile.h"
@@ -111,6 +113,13 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
             .arg(probe.size.width())
             .arg(probe.size.height())
             .arg(KSPictureLimits::kMinSide);
+    // The job's files go to the temporary folder: a full disk there is
+    // named, rather than found out half way.
+    const qint64 room = KSEraserManager::temporaryBytesFor(probe.size);
+    if (KSWriteFailure::isDiskFull(KSTempAppPathDirector(), room))
+        return QStringLiteral("the disk holding %1 is full: the cut-out needs about %2 MB there")
+            .arg(KSTempAppPathDirector())
+            .arg((room + 999'999) / 1'000'000);
     const std::optional<QString> cutout = runJob(path, type);
     if (!cutout)
         return QStringLiteral("the cut-out failed (details in %1)").arg(CommLog::logFilePath());

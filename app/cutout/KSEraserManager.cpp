@@ -10,6 +10,7 @@
 #include "KSPictureLimits.h"
 #include "KSPhotoRenderTools.h"
 #include "KSTempFile.h"
+#include "KSWriteFailure.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -119,8 +120,13 @@ void composite(const JobPtr &job, const QString &maskPath)
     }
     const QString resultPath = KSEraserManager::resultPathFor(job->filePath);
     QSaveFile result(resultPath);
-    if (!result.open(QIODevice::WriteOnly) || result.write(data) != data.size() || !result.commit()) {
-        CommLog::E(kFlowError + QStringLiteral("写入抠图结果失败 ") + resultPath + u' ' + result.errorString());
+    if (!result.open(QIODevice::WriteOnly) || result.write(data) != data.size() || !result.flush()
+        || !result.commit()) {
+        CommLog::E(kFlowError + QStringLiteral("写入抠图结果失败 ")
+                   + KSWriteFailure::describe(resultPath.isEmpty() ? KSTempAppPathDirector() : resultPath,
+                                              result.errorString(), data.size()));
+        result.cancelWriting();
+        QFile::remove(resultPath);
         fail(job);
         return;
     }
@@ -182,13 +188,25 @@ void prepare(const JobPtr &job)
 
     const QImage reduced = KSPhotoRenderTools::zipInputImage(job->fullImage, QSizeF(KSEraserManager::kMaxUploadSide,
                                                                                     KSEraserManager::kMaxUploadSide));
-    // A copy that cannot be written fails its upload, which ends the job.
+    // Every byte of the copy is checked: a copy cut short by a full disk
+    // would be uploaded and fail on the service as an unreadable picture.
     job->uploadPath = KSTempFile::reserve(QStringLiteral(".png"));
-    if (!job->uploadPath.isEmpty()) {
+    const QByteArray data = tiffData(reduced);
+    QString problem;
+    if (job->uploadPath.isEmpty()) {
+        problem = KSWriteFailure::describe(KSTempAppPathDirector(), QStringLiteral("no new file can be made there"));
+    } else if (data.isEmpty()) {
+        problem = QStringLiteral("无法编码上传的图片");
+    } else {
         QFile upload(job->uploadPath);
-        const QByteArray data = tiffData(reduced);
-        if (!data.isEmpty() && upload.open(QIODevice::WriteOnly))
-            upload.write(data);
+        if (!upload.open(QIODevice::WriteOnly) || upload.write(data) != data.size() || !upload.flush())
+            problem = KSWriteFailure::describe(job->uploadPath, upload.errorString(), data.size());
+    }
+    if (!problem.isEmpty()) {
+        CommLog::E(kFlowError + QStringLiteral("无法写入上传的图片 ") + problem);
+        removeUploadFile(job);
+        fail(job);
+        return;
     }
 
     KSEraserNetwork::uploadImage(
@@ -223,6 +241,12 @@ bool KSEraserManager::isLargeEnough(const QSize &photoSize)
     const QSize upload = KSImageExtension::pixelSize(
         KSPhotoRenderTools::zipSize(QSizeF(photoSize), QSizeF(kMaxUploadSide, kMaxUploadSide)));
     return upload.width() >= KSPictureLimits::kMinSide && upload.height() >= KSPictureLimits::kMinSide;
+}
+
+qint64 KSEraserManager::temporaryBytesFor(const QSize &photoSize)
+{
+    const qint64 uploadAndMask = 2 * 4 * qint64(kMaxUploadSide) * kMaxUploadSide;
+    return uploadAndMask + 4 * qint64(photoSize.width()) * photoSize.height();
 }
 
 QString KSEraserManager::resultPathFor(const QString &filePath)

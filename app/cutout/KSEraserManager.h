@@ -29,6 +29,10 @@ public:
     // out (KSPictureLimits::kMinSide on both sides); smaller ones fail.
     [[nodiscard]] static bool isLargeEnough(const QSize &photoSize);
 
+    // About the room a job's files take in the temporary folder at once:
+    // the upload copy, the mask and the cut-out (TIFF, 4 bytes a pixel).
+    [[nodiscard]] static qint64 temporaryBytesFor(const QSize &photoSize);
+
     // Returns at once; the job runs on worker threads.
     static void startEraser(const QString &filePath, KSEraserType type, Report closure);
 

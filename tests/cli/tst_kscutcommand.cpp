@@ -30,10 +30,23 @@ struct Run
     QString errors;
 };
 
-Run runCutora(const QStringList &arguments)
+// Runs cutora; with fullFolder set, that folder is a file system of its own
+// with room for 8 KiB, which cutora alone sees (a mount in namespaces of its
+// own, which any user may make).
+Run runCutora(const QStringList &arguments, const QString &fullFolder = {},
+              const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
-    process.start(QStringLiteral(CUTORA_BINARY), arguments);
+    process.setProcessEnvironment(environment);
+    if (fullFolder.isEmpty()) {
+        process.start(QStringLiteral(CUTORA_BINARY), arguments);
+    } else {
+        process.start(QStringLiteral("unshare"),
+                      QStringList{"--user", "--map-root-user", "--mount", "sh", "-c",
+                                  R"(mount -t tmpfs -o size=8k tmpfs "$0" && exec "$@")", fullFolder,
+                                  QStringLiteral(CUTORA_BINARY)}
+                          + arguments);
+    }
     Run run;
     if (!process.waitForFinished(120000)) {
         process.kill();
@@ -63,6 +76,8 @@ private slots:
     void cutsOutThroughTheLocalService();
     void badPhotosFailByNameAndTheRestGoOn();
     void twoCommandsAtOnceRunEachTaskOnce();
+    void aFullDiskIsNamed_data();
+    void aFullDiskIsNamed();
 };
 
 void TestKSCutCommand::parsesArguments_data()
@@ -234,6 +249,37 @@ void TestKSCutCommand::twoCommandsAtOnceRunEachTaskOnce()
     QCOMPARE(done.size(), 4);
     done.removeDuplicates();
     QCOMPARE(done.size(), 4);
+}
+
+void TestKSCutCommand::aFullDiskIsNamed_data()
+{
+    QTest::addColumn<QString>("full"); // "out" or "cache"
+    QTest::addColumn<QString>("named"); // the folder the message names, below the full one
+
+    QTest::newRow("the output folder") << "out" << "";
+    // The job's files would be cut short there.
+    QTest::newRow("the cache folder") << "cache" << "/Cutora/temp";
+}
+
+void TestKSCutCommand::aFullDiskIsNamed()
+{
+    QFETCH(QString, full);
+    QFETCH(QString, named);
+    QTemporaryDir dir;
+    const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
+    QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::encoded(studioPhoto(1500, 1000), "jpeg")));
+    const QString fullFolder = dir.filePath(full);
+    QVERIFY(QDir().mkpath(fullFolder));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (full == QLatin1String("cache"))
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), fullFolder);
+    const QString out = dir.filePath(QStringLiteral("out/cut.png"));
+
+    const Run run = runCutora({"--cut", photo, "--type", "object", "--out", out}, fullFolder, environment);
+    QCOMPARE(run.exitCode, 1);
+    const QString message = QStringLiteral("the disk holding %1 is full").arg(fullFolder + named);
+    QVERIFY2(run.errors.contains(message), qPrintable(run.errors));
+    QVERIFY(!QFile::exists(out));
 }
 
 QTEST_GUILESS_MAIN(TestKSCutCommand)
