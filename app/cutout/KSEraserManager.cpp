@@ -10,6 +10,7 @@
 #include "KSPictureLimits.h"
 #include "KSPhotoRenderTools.h"
 #include "KSTempFile.h"
+#include "KSTiffEncoder.h"
 #include "KSWriteFailure.h"
 
 #include <QBuffer>
@@ -25,6 +26,11 @@
 namespace {
 
 const QString kFlowError = QStringLiteral("抠图流程出错：");
+// A photo above this is read again for the compositing rather than held
+// while the service cuts it out: the built-in service's engine needs its
+// own few hundred megabytes meanwhile, and a second decode costs less than
+// holding both on a photo near the pixel limit.
+constexpr qint64 kMaxHeldPhotoPixels = 50'000'000;
 
 // Everything one job needs travels in this record, shared by the closures of
 // its steps; the job ends when the last of them is gone.
@@ -33,7 +39,8 @@ struct Job
     QString filePath;
     KSEraserType type = KSEraserType::person;
     KSEraserManager::Report closure;
-    QImage fullImage;
+    QImage fullImage; // null while the service works when the photo is read again
+    QSize fullSize;
     QString uploadPath;
     std::atomic<bool> ended{false};
     bool finalDelivered = false; // main thread only
@@ -92,39 +99,40 @@ QByteArray tiffData(const QImage &image)
     return data;
 }
 
+bool readPhoto(const JobPtr &job);
+
 void composite(const JobPtr &job, const QString &maskPath)
 {
     const KSImageLoader::Result mask = KSImageLoader::load(maskPath);
+    QFile::remove(maskPath);
     if (!mask.ok()) {
         CommLog::E(kFlowError + QStringLiteral("无法读取mask图片 ") + mask.error);
-        QFile::remove(maskPath);
         fail(job);
         return;
     }
-    const QImage grayImage = KSImageExtension::resizeWithNewSize(mask.image, QSizeF(job->fullImage.size()));
-    if (grayImage.isNull()) {
-        CommLog::E(kFlowError + QStringLiteral("无法缩放mask图片"));
-        QFile::remove(maskPath);
+    if (job->fullImage.isNull() && (!readPhoto(job) || job->fullImage.size() != job->fullSize)) {
+        CommLog::E(kFlowError + QStringLiteral("图片在抠图期间已改变或无法再读取 ") + job->filePath);
         fail(job);
         return;
     }
+    // A photo near the pixel limit is held once only: the mask goes in at
+    // its own size (the compositing stretches it row by row), the photo's
+    // pixels become the cut-out's, and the cut-out streams into its file.
     CommLog::I(QStringLiteral("抠图成功开始合成图片"));
-    const QByteArray data = KSPhotoRenderTools::originalImage(std::exchange(job->fullImage, QImage()), grayImage);
+    const QImage cutout = KSPhotoRenderTools::cutoutImage(std::exchange(job->fullImage, QImage()), mask.image);
     CommLog::I(QStringLiteral("抠图成功开始合成完成"));
-    QFile::remove(maskPath);
-    // An empty cut-out is no success, whatever was written.
-    if (data.isEmpty()) {
+    if (cutout.isNull()) {
         CommLog::E(kFlowError + QStringLiteral("合成图片失败"));
         fail(job);
         return;
     }
     const QString resultPath = KSEraserManager::resultPathFor(job->filePath);
     QSaveFile result(resultPath);
-    if (!result.open(QIODevice::WriteOnly) || result.write(data) != data.size() || !result.flush()
+    if (!result.open(QIODevice::WriteOnly) || !KSTiffEncoder::write(cutout, result) || !result.flush()
         || !result.commit()) {
         CommLog::E(kFlowError + QStringLiteral("写入抠图结果失败 ")
                    + KSWriteFailure::describe(resultPath.isEmpty() ? KSTempAppPathDirector() : resultPath,
-                                              result.errorString(), data.size()));
+                                              result.errorString(), cutout.sizeInBytes()));
         result.cancelWriting();
         QFile::remove(resultPath);
         fail(job);
@@ -167,7 +175,9 @@ void handleUploadCompletion(const JobPtr &job, const std::optional<KSNetError> &
                                 });
 }
 
-void prepare(const JobPtr &job)
+// The user's photo at full size, read under its bookmark's access; false
+// (logged) when it cannot be read.
+bool readPhoto(const JobPtr &job)
 {
     KSBookmark *bookmarks = KSBookmark::defaultShareBookmark();
     const bool access = bookmarks->BookmarkStartAccessingSecurityScopedResourceWithFilePath(job->filePath);
@@ -176,10 +186,19 @@ void prepare(const JobPtr &job)
         bookmarks->BookmarkStopAccessingSecurityScopedResourceWithFilePath(job->filePath);
     if (!loaded.ok()) {
         CommLog::E(kFlowError + QStringLiteral("无法读取图片 ") + job->filePath + u' ' + loaded.error);
+        return false;
+    }
+    job->fullImage = std::move(loaded.image);
+    return true;
+}
+
+void prepare(const JobPtr &job)
+{
+    if (!readPhoto(job)) {
         fail(job);
         return;
     }
-    job->fullImage = std::move(loaded.image);
+    job->fullSize = job->fullImage.size();
     if (!KSEraserManager::isLargeEnough(job->fullImage.size())) {
         CommLog::E(kFlowError + QStringLiteral("图片太小，无法抠图 %1 x %2").arg(job->fullImage.width()).arg(job->fullImage.height()));
         fail(job);
@@ -188,6 +207,8 @@ void prepare(const JobPtr &job)
 
     const QImage reduced = KSPhotoRenderTools::zipInputImage(job->fullImage, QSizeF(KSEraserManager::kMaxUploadSide,
                                                                                     KSEraserManager::kMaxUploadSide));
+    if (qint64(job->fullSize.width()) * job->fullSize.height() > kMaxHeldPhotoPixels)
+        job->fullImage = QImage();
     // Every byte of the copy is checked: a copy cut short by a full disk
     // would be uploaded and fail on the service as an unreadable picture.
     job->uploadPath = KSTempFile::reserve(QStringLiteral(".png"));

@@ -84,6 +84,8 @@ private slots:
     void everyFailureEndsInOneReport();
     void resultNeverReplacesThePhoto();
     void photosOfOneNameCutOutAtOnceKeepTheirOwnResults();
+    void aHugePhotoIsReadAgainForItsCutout_data();
+    void aHugePhotoIsReadAgainForItsCutout();
 
 private:
     QString writePhoto(const QString &name, QSize size);
@@ -362,6 +364,43 @@ void TestKSEraserManager::resultNeverReplacesThePhoto()
     QCOMPARE(original.readAll(), bytes);
     QFile::remove(inside);
     QFile::remove(*entries.last().value.path);
+}
+
+void TestKSEraserManager::aHugePhotoIsReadAgainForItsCutout_data()
+{
+    QTest::addColumn<bool>("changedMeanwhile");
+    QTest::newRow("the photo as it was") << false;
+    QTest::newRow("the photo replaced while the service worked") << true;
+}
+
+void TestKSEraserManager::aHugePhotoIsReadAgainForItsCutout()
+{
+    QFETCH(bool, changedMeanwhile);
+    // Above 50 megapixels the job lets the photo go while the service works.
+    QImage huge(7200, 7000, QImage::Format_RGB32);
+    huge.fill(QColor(90, 120, 200));
+    const QString photo = m_dir.filePath(QStringLiteral("huge.jpg"));
+    QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::encoded(huge, "jpeg", 50)));
+    huge = QImage();
+    const QByteArray smaller = PhotoFixtures::encoded(QImage(300, 200, QImage::Format_RGB32), "jpeg");
+    m_service->server.script("GET", ScriptedCutoutService::kPollPath, [&](const RecordedRequest &) {
+        if (changedMeanwhile)
+            PhotoFixtures::writeFile(photo, smaller);
+        return ScriptedReply::json(ScriptedCutoutService::envelope(
+            {{"status", 2}, {"mask_file_url", m_service->maskUrl()}}));
+    });
+    LogWatch log(CommLog::logFilePath());
+
+    const auto entries = runJob(photo, KSEraserType::object);
+    const Report last = entries.last().value;
+    QCOMPARE(last.success, !changedMeanwhile);
+    if (changedMeanwhile) {
+        QVERIFY2(log.newText().contains(QStringLiteral("图片在抠图期间已改变")), qPrintable(log.newText()));
+        return;
+    }
+    QImageReader cutout(*last.path);
+    QCOMPARE(cutout.size(), QSize(7200, 7000));
+    QFile::remove(*last.path);
 }
 
 void TestKSEraserManager::photosOfOneNameCutOutAtOnceKeepTheirOwnResults()
