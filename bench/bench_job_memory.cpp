@@ -6,6 +6,7 @@
 // that the figure is the job's: reading the photo, the upload, the service
 // and its engine, the mask and the cut-out written into the temporary folder.
 #include "CommPassport.h"
+#include "KSBenchService.h"
 #include "KSEraserManager.h"
 #include "KSImageWriter.h"
 #include "KSLocalService.h"
@@ -101,15 +102,8 @@ int main(int argc, char *argv[])
                 QFileInfo(photo).size() / 1e6);
 
     KSLocalService service;
-    KSLocalService::Options options;
-    options.dataDir = home.filePath(QStringLiteral("service"));
-    options.modelDescription = model;
-    if (!service.start(options)) {
-        std::fprintf(stderr, "the service did not start: %s\n", qPrintable(service.errorString()));
+    if (!startBenchService(service, home.filePath(QStringLiteral("service")), model))
         return 1;
-    }
-    KSServiceAddress::setDefaultServiceURL(service.baseUrl());
-    CommPassport::signIn(service.localToken(), QStringLiteral("local"), QString());
 
     const qint64 before = statusKilobytes("VmRSS");
     if (!resetPeak())
