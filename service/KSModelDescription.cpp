@@ -87,8 +87,14 @@ std::optional<KSModelDescription> KSModelDescription::load(const QString &jsonPa
         *error = QStringLiteral("the model description %1 cannot be read: %2").arg(jsonPath, file.errorString());
         return std::nullopt;
     }
+    return fromJson(file.readAll(), jsonPath, error);
+}
+
+std::optional<KSModelDescription> KSModelDescription::fromJson(const QByteArray &json, const QString &jsonPath,
+                                                               QString *error)
+{
     QJsonParseError parse;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parse);
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parse);
     if (!document.isObject()) {
         *error = QStringLiteral("the model description %1 is no JSON object (%2)").arg(jsonPath, parse.errorString());
         return std::nullopt;

@@ -9,7 +9,7 @@
 #include "KSProtocolPaths.h"
 #include "KSReplyEnvelope.h"
 #include "KSServiceRequest.h"
-#include "KSTaskStatus.h"
+#include "KSTaskReply.h"
 #include "KSTempFile.h"
 
 #include <QElapsedTimer>
@@ -19,7 +19,6 @@
 
 #include <memory>
 
-using KSReplyEnvelope::integerAt;
 using KSReplyEnvelope::objectAt;
 using KSReplyEnvelope::textAt;
 using KSServiceRequest::kFlowError;
@@ -82,24 +81,18 @@ void downloadMask(const QUrl &url, const KSEraserNetwork::TaskReport &report, in
                                  });
 }
 
-// A finished task: its mask's address must be an absolute web address.
-void downloadFinished(const QVariantMap &data, const KSEraserNetwork::TaskReport &report)
+// A finished task: its mask's address must be a web address.
+void downloadFinished(const KSTaskReply &task, const KSEraserNetwork::TaskReport &report)
 {
-    const std::optional<QString> text = textAt(data, QStringLiteral("mask_file_url"));
-    const QUrl url(text.value_or(QString()), QUrl::StrictMode);
-    if (!text || text->isEmpty() || !url.isValid() || url.isRelative()) {
-        CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 没有获取到mask图片的URL"));
-        failTask(report);
-        return;
-    }
     // Only web addresses: a file: or other URL from the service must not
     // make the client read or fetch anything else.
-    if (!KSCurlSession::isWebUrl(*text)) {
-        CommLog::E(kFlowError + QStringLiteral("mask图片的URL不是http或https，拒绝下载 ") + *text);
+    if (!KSCurlSession::isWebUrl(task.maskUrl)) {
+        CommLog::E(kFlowError + QStringLiteral("mask图片的URL不是http或https，拒绝下载 ") + task.maskUrl);
         failTask(report);
         return;
     }
-    setLastMaskEngine(textAt(data, QStringLiteral("engine")).value_or(QString()));
+    setLastMaskEngine(task.engine);
+    const QUrl url(task.maskUrl, QUrl::StrictMode);
     CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString());
     downloadMask(url, report);
 }
@@ -119,26 +112,27 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int
         failTask(report);
         return;
     }
-    if (reply.typeId() != QMetaType::QVariantMap) {
+    const KSTaskReply task = KSTaskReply::read(reply);
+    if (task.fault == KSTaskReply::Fault::NotADictionary) {
         CommLog::E(kFlowError + step + QStringLiteral(" 回复不是字典"));
         failTask(report);
         return;
     }
     KSProtocolDebug::print("responseDic ", reply);
-    const QVariantMap data = objectAt(reply.toMap(), QStringLiteral("data")).value_or(QVariantMap());
-    const std::optional<qint64> status = integerAt(data, QStringLiteral("status"));
-    if (!status) {
-        CommLog::E(kFlowError + step + QStringLiteral(" data或data.status缺失或类型不对"));
+    if (task.fault != KSTaskReply::Fault::None) {
+        CommLog::E(kFlowError + step
+                   + (task.fault == KSTaskReply::Fault::NoStatus ? QStringLiteral(" data或data.status缺失或类型不对")
+                                                                  : QStringLiteral(" 没有获取到mask图片的URL")));
         failTask(report);
         return;
     }
-    if (*status == KSTaskStatus::failed) {
+    if (task.state == KSTaskReply::State::Failed) {
         CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1"));
         failTask(report);
         return;
     }
-    if (*status == KSTaskStatus::done) {
-        downloadFinished(data, report);
+    if (task.state == KSTaskReply::State::Done) {
+        downloadFinished(task, report);
         return;
     }
     // Still pending: the next poll goes out at least 1 s after this one was sent.
