@@ -20,6 +20,7 @@ packages=(
   libicu-dev
   python3-onnx
   openssl dbus-daemon
+  clang libclang-rt-14-dev
 )
 
 missing=()

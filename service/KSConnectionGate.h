@@ -32,7 +32,7 @@ public:
         KSConnectionStream::Limits body;
         // Open connections of one client and of all; past them the client's
         // (or anyone's) connection that has waited longest for its head goes.
-        int maxConnectionsPerClient = 64;
+        int maxConnectionsPerClient = 128;
         int maxConnections = 512;
         // Requests served at once: of one client, and of all (the workers).
         // Twice the one below the other, so another client always finds a

@@ -1,5 +1,6 @@
 #include "KSGuardedServer.h"
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -45,6 +46,14 @@ KSGuardedServer::KSGuardedServer(KSConnectionGate::Limits limits)
 }
 
 KSGuardedServer::~KSGuardedServer() = default;
+
+int KSGuardedServer::bindTo(const std::string &host, int port)
+{
+    const int bound = port == 0 ? bind_to_any_port(host) : (bind_to_port(host, port) ? port : -1);
+    if (bound > 0)
+        ::listen(svr_sock_, SOMAXCONN);
+    return bound;
+}
 
 bool KSGuardedServer::serve(httplib::Stream &stream, bool last)
 {

@@ -21,6 +21,13 @@ public:
     explicit KSGuardedServer(KSConnectionGate::Limits limits);
     ~KSGuardedServer() override;
 
+    // Binds as bind_to_port() does (port 0: any free one); the port, or -1.
+    // The kernel may then queue many connections for accept: cpp-httplib
+    // asks for five, and a client opening connections in a burst would have
+    // the kernel drop the handshakes of others, which retry only a second
+    // or more later.
+    int bindTo(const std::string &host, int port);
+
     // Serves one request read from stream and writes its reply there;
     // whether the connection may carry another. The gate's workers call
     // it, and so can anything that has the bytes of a request.

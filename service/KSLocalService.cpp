@@ -164,8 +164,7 @@ bool KSLocalService::start(const Options &options)
     d->server = std::make_unique<KSGuardedServer>(limits);
     d->server->set_payload_max_length(size_t(options.maxUploadBytes));
     const std::string address = options.address.toStdString();
-    const int port = options.port == 0 ? d->server->bind_to_any_port(address)
-                                       : (d->server->bind_to_port(address, options.port) ? options.port : -1);
+    const int port = d->server->bindTo(address, options.port);
     if (port <= 0) {
         stop();
         return d->fail(QStringLiteral("cannot listen on %1 port %2").arg(options.address).arg(options.port),

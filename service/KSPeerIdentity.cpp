@@ -64,16 +64,11 @@ std::optional<uid_t> ownerOfPeerSocket(const sockaddr_storage &peer, const socka
     if (sendto(query, &message, sizeof(message), 0, reinterpret_cast<const sockaddr *>(&kernel), sizeof(kernel))
         == ssize_t(sizeof(message))) {
         const ssize_t received = recv(query, reply, sizeof(reply), 0);
-        int length = received > 0 ? int(received) : 0;
-        for (auto *header = reinterpret_cast<nlmsghdr *>(reply); NLMSG_OK(header, length);
-             header = NLMSG_NEXT(header, length)) {
-            if (header->nlmsg_type != SOCK_DIAG_BY_FAMILY
-                || header->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-                break;
-            const auto *found = static_cast<const inet_diag_msg *>(NLMSG_DATA(header));
-            owner = found->idiag_uid;
-            break;
-        }
+        // The answer is one message: the socket found, or an error.
+        auto *header = reinterpret_cast<nlmsghdr *>(reply);
+        if (received >= ssize_t(NLMSG_LENGTH(sizeof(inet_diag_msg))) && header->nlmsg_type == SOCK_DIAG_BY_FAMILY
+            && header->nlmsg_len >= NLMSG_LENGTH(sizeof(inet_diag_msg)) && header->nlmsg_len <= size_t(received))
+            owner = static_cast<const inet_diag_msg *>(NLMSG_DATA(header))->idiag_uid;
     }
     close(query);
     return owner;

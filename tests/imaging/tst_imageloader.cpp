@@ -317,17 +317,6 @@ QImage texturedPicture()
     return image;
 }
 
-QByteArray progressiveJpeg(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setProgressiveScanWrite(true);
-    writer.write(image);
-    return bytes;
-}
-
 QByteArray cutAt(const QByteArray &bytes, double fraction)
 {
     return bytes.left(qsizetype(double(bytes.size()) * fraction));
@@ -355,7 +344,7 @@ void TestKSImageLoader::cutOffAndCorruptPicturesAreRefused_data()
     QTest::newRow("JPEG cut off at 30 %") << cutAt(jpeg, 0.3) << Failure::Damaged << Failure::Damaged;
     QTest::newRow("JPEG cut off at 90 %") << cutAt(jpeg, 0.9) << Failure::Damaged << Failure::Damaged;
     QTest::newRow("JPEG cut off just before its end marker") << jpeg.chopped(2) << Failure::Damaged << Failure::Damaged;
-    QTest::newRow("progressive JPEG cut off at 60 %") << cutAt(progressiveJpeg(picture), 0.6) << Failure::Damaged << Failure::Damaged;
+    QTest::newRow("progressive JPEG cut off at 60 %") << cutAt(PhotoFixtures::progressiveJpeg(picture), 0.6) << Failure::Damaged << Failure::Damaged;
     // Whole to the eye of a structure check; the decoder reports the damage.
     QTest::newRow("JPEG with an end marker inside its scan") << endInScan << Failure::Damaged << Failure::None;
     QTest::newRow("BMP cut off at 90 %") << cutAt(encoded(picture, "bmp"), 0.9) << Failure::Damaged << Failure::Damaged;
