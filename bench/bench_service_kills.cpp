@@ -23,10 +23,6 @@
 
 #include <httplib.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -44,7 +40,7 @@ struct Service
 {
     QString program;
     QString dataDir;
-    quint16 port = 0;
+    quint16 port = 0; // 0 until the first start picks one
     std::string token;
     std::unique_ptr<QProcess> process;
 
@@ -62,7 +58,10 @@ struct Service
             printed += process->readAllStandardOutput();
         }
         token = printed.mid(printed.indexOf("token ") + 6).trimmed().toStdString();
-        return !token.empty();
+        // Started again, it keeps the port it was given first.
+        const QUrl url(QString::fromUtf8(printed.mid(printed.indexOf("url ") + 4).split('\n').value(0).trimmed()));
+        port = quint16(url.port());
+        return !token.empty() && port != 0;
     }
     void kill()
     {
@@ -187,19 +186,6 @@ private:
     std::string m_token;
 };
 
-quint16 freePort()
-{
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof(address));
-    getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
-    close(probe);
-    return ntohs(address.sin_port);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -216,7 +202,6 @@ int main(int argc, char *argv[])
     }
     QTemporaryDir home;
     service.dataDir = home.filePath(QStringLiteral("service"));
-    service.port = freePort();
     if (!service.start()) {
         std::fprintf(stderr, "%s did not start\n", qPrintable(service.program));
         return 1;

@@ -43,15 +43,20 @@ QString KSDataFolder::resolve(const QString &requested)
     return path + QLatin1Char('/') + kOwnFolderName;
 }
 
-QString KSDataFolder::runningServiceAddress(const QString &path)
+bool KSDataFolder::isInUse(const QString &path)
 {
     const int fd = openLockFile(path + QLatin1Char('/') + kLockName, O_RDONLY);
     if (fd < 0)
-        return {};
+        return false;
     // A shared lock is refused only while a service holds the folder.
     const bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     close(fd);
-    if (!held)
+    return held;
+}
+
+QString KSDataFolder::runningServiceAddress(const QString &path)
+{
+    if (!isInUse(path))
         return {};
     QFile address(path + QLatin1Char('/') + kAddressName);
     if (!address.open(QIODevice::ReadOnly))

@@ -25,6 +25,8 @@ public:
     // sub-folder "cutora-service" there.
     [[nodiscard]] static QString resolve(const QString &requested);
 
+    // Whether a service owns the folder at `path` (resolved) now.
+    [[nodiscard]] static bool isInUse(const QString &path);
     // The address of the service that owns the folder at `path` (resolved),
     // or empty when none runs there.
     [[nodiscard]] static QString runningServiceAddress(const QString &path);

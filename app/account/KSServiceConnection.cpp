@@ -42,7 +42,7 @@ bool acceptsToken(const QString &address, const QString &token)
                                     const auto map = error ? std::nullopt : KSAFNetworking::responseToDictionary(reply);
                                     answer->set_value(map && KSReplyEnvelope::isSuccessStatus(map->value(QStringLiteral("status"))));
                                 });
-    return answered.wait_for(std::chrono::seconds(35)) == std::future_status::ready && answered.get();
+    return answered.wait_for(std::chrono::seconds(10)) == std::future_status::ready && answered.get();
 }
 
 // How often a program that uses or waits for another's service looks
@@ -124,35 +124,40 @@ void KSServiceConnection::runLocal(const QPointer<KSServiceConnection> &self)
         }, Qt::QueuedConnection);
     };
     KSLocalService::Options options;
-    QString usedAddress; // the other program's service this one uses
-    bool toldWaiting = false;
-    while (pause(0)) {
-        if (m_service->start(options)) {
-            report(true, m_service->baseUrl(), m_service->localToken(), QString());
-            return;
+    const QString folder = KSDataFolder::resolve(KSLocalService::defaultDataDir());
+    QString usedAddress;    // the other program's service this one uses
+    QString checkedAddress; // the other program's service last asked
+    for (;;) {
+        // While another program holds the folder, a start would only fail.
+        if (!KSDataFolder::isInUse(folder)) {
+            if (m_service->start(options)) {
+                report(true, m_service->baseUrl(), m_service->localToken(), QString());
+                return;
+            }
+            const KSLocalService::Failure failure = m_service->failure();
+            if (failure == KSLocalService::Failure::CannotListen && options.port != 0) {
+                options.port = 0; // the port taken over is gone: any other will do
+                continue;
+            }
+            if (failure != KSLocalService::Failure::DataFolderInUse) {
+                report(false, QString(), QString(), m_service->errorString());
+                return;
+            }
         }
-        const KSLocalService::Failure failure = m_service->failure();
-        if (failure == KSLocalService::Failure::CannotListen && options.port != 0) {
-            options.port = 0; // the port taken over is gone: any other will do
-            continue;
-        }
-        if (failure != KSLocalService::Failure::DataFolderInUse) {
-            report(false, QString(), QString(), m_service->errorString());
-            return;
-        }
-        if (usedAddress.isEmpty()) {
-            const QString address = KSDataFolder::runningServiceAddress(m_service->dataDir());
-            const QString token = KSDataFolder::storedLocalToken(m_service->dataDir());
-            if (!address.isEmpty() && !token.isEmpty() && acceptsToken(address, token)) {
+        const QString address = KSDataFolder::runningServiceAddress(folder);
+        if (usedAddress.isEmpty() && !address.isEmpty() && address != checkedAddress) {
+            checkedAddress = address;
+            const QString token = KSDataFolder::storedLocalToken(folder);
+            if (!token.isEmpty() && acceptsToken(address, token)) {
                 usedAddress = address;
                 // Taking over on the same port keeps that address valid.
                 options.port = quint16(std::max(0, QUrl(address).port(0)));
                 CommLog::I(QStringLiteral("using the cut-out service of another program at ") + address);
                 report(true, address, token, QString());
-            } else if (!toldWaiting) {
-                toldWaiting = true;
-                CommLog::I(QStringLiteral("waiting for the cut-out service of another program to end: ")
-                           + m_service->errorString());
+            } else {
+                CommLog::I(QStringLiteral("waiting for the cut-out service of another program at %1 to end: it does "
+                                          "not take this data folder's token")
+                               .arg(address));
                 QMetaObject::invokeMethod(QCoreApplication::instance(), [self] {
                     if (self)
                         emit self->waitingForAnotherService();

@@ -49,6 +49,9 @@ QString failureText(KSImageLoader::Failure failure)
 bool connectService(QString *error)
 {
     KSServiceConnection *connection = KSServiceConnection::defaultConnection();
+    QObject::connect(connection, &KSServiceConnection::waitingForAnotherService, connection, [] {
+        printErr(QStringLiteral("cutora: waiting for the cut-out service of another program, which holds the data folder"));
+    });
     connection->start();
     if (connection->state() == KSServiceConnection::State::Starting) {
         QEventLoop loop;

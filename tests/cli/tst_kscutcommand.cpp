@@ -1,5 +1,6 @@
 #include "KSCutExport.h"
 #include "KSCutOptions.h"
+#include "KSLocalService.h"
 #include "PhotoFixtures.h"
 
 #include <QDir>
@@ -76,6 +77,7 @@ private slots:
     void cutsOutThroughTheLocalService();
     void badPhotosFailByNameAndTheRestGoOn();
     void twoCommandsAtOnceRunEachTaskOnce();
+    void aServiceThatTakesAnotherTokenIsWaitedFor();
     void aFullDiskIsNamed_data();
     void aFullDiskIsNamed();
 };
@@ -249,6 +251,34 @@ void TestKSCutCommand::twoCommandsAtOnceRunEachTaskOnce()
     QCOMPARE(done.size(), 4);
     done.removeDuplicates();
     QCOMPARE(done.size(), 4);
+}
+
+void TestKSCutCommand::aServiceThatTakesAnotherTokenIsWaitedFor()
+{
+    // A service of its own holds the data folder this command would use,
+    // with an account whose token the command does not have.
+    KSLocalService other;
+    KSLocalService::Options options;
+    options.accountEmail = QStringLiteral("someone@example.org");
+    options.token = QStringLiteral("0123456789abcdef0123456789abcdef-other");
+    options.modelDescription = QStringLiteral("none");
+    QVERIFY2(other.start(options), qPrintable(other.errorString()));
+
+    QTemporaryDir dir;
+    const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
+    QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::encoded(studioPhoto(600, 400), "jpeg")));
+    const QString out = dir.filePath(QStringLiteral("cut.png"));
+    QProcess command;
+    command.start(QStringLiteral(CUTORA_BINARY), {"--cut", photo, "--type", "object", "--out", out});
+    QByteArray errors;
+    QTRY_VERIFY_WITH_TIMEOUT((errors += command.readAllStandardError()).contains("waiting for the cut-out service"), 20000);
+    QVERIFY(!QFile::exists(out));
+
+    // Once it ends, the command's own service takes the folder over.
+    other.stop();
+    QVERIFY(command.waitForFinished(60000));
+    QVERIFY2(command.exitCode() == 0, (errors + command.readAllStandardError()).constData());
+    QCOMPARE(QImage(out).size(), QSize(600, 400));
 }
 
 void TestKSCutCommand::aFullDiskIsNamed_data()
