@@ -96,7 +96,7 @@ int main(int argc, char *argv[])
         {"transparent PNG", KSClear_Color(), QStringLiteral("png")},
     };
     for (const Case &c : cases) {
-        KSOutputSaver::Job job{subjectPath, dir.path(), QStringLiteral("saved"), c.format, request};
+        KSOutputSaver::Job job{subjectPath, dir.path(), QStringLiteral("saved"), c.format, request, std::nullopt, QString()};
         job.request.backgroundColor = c.colour;
         std::vector<double> totals, cpus, loads, renders;
         QSize size;

@@ -9,6 +9,8 @@ inline constexpr char authentications[] = "/api/authentications";
 inline constexpr char resources[] = "/api/resources";
 // POST + the cut-out type's raw value creates a task; GET + a task id polls it.
 inline constexpr char tasks[] = "/api/tasks/";
+// POST: tasks + a task id + this drops a waiting or running task.
+inline constexpr char taskCancel[] = "/cancel";
 // GET + a mask's secret name downloads the mask.
 inline constexpr char masks[] = "/api/masks/";
 // POST: the storage's callback after an upload, made by the storage alone.

@@ -25,6 +25,8 @@ KSTaskReply KSTaskReply::read(const QVariant &reply)
                  : *status == KSTaskStatus::failed ? State::Failed
                                                    : State::Unfinished;
     task.engine = textAt(data, QStringLiteral("engine")).value_or(QString());
+    task.error = textAt(data, QStringLiteral("error")).value_or(QString());
+    task.progress = data.value(QStringLiteral("progress"));
     if (task.state != State::Done)
         return task;
     const std::optional<QString> text = textAt(data, QStringLiteral("mask_file_url"));

@@ -23,8 +23,10 @@ struct KSTaskReply
 
     Fault fault = Fault::None;
     State state = State::Unfinished;
-    QString maskUrl; // when done: an absolute URL
-    QString engine;  // the engine the service names, or empty
+    QString maskUrl;   // when done: an absolute URL
+    QString engine;    // the engine the service names, or empty
+    QString error;     // when failed: what the service says, or empty
+    QVariant progress; // data.progress as sent, for the client to judge
 
     [[nodiscard]] static KSTaskReply read(const QVariant &reply);
 };

@@ -11,7 +11,7 @@ packages=(
   libgl-dev
   libcurl4-openssl-dev ca-certificates
   libheif-dev libheif-examples
-  libopencv-dev libopencv-contrib-dev
+  libopencv-dev libopencv-contrib-dev opencv-data
   libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
   libsqlite3-dev
   libspng-dev
@@ -20,6 +20,7 @@ packages=(
   libicu-dev
   python3-onnx
   openssl dbus-daemon
+  desktop-file-utils appstream dpkg-dev file
   clang libclang-rt-14-dev
 )
 

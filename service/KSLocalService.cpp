@@ -12,6 +12,7 @@
 #include "KSServiceLog.h"
 #include "KSServiceRandom.h"
 #include "KSServiceStore.h"
+#include "KSTaskProgress.h"
 #include "KSTaskRunner.h"
 #include "KSTaskSignal.h"
 #include "KSTaskWorkerPool.h"
@@ -48,6 +49,7 @@ struct KSLocalService::Private
     std::shared_ptr<KSLearnedModel> model; // shared by every worker's engine
     KSTaskWorkerPool pool;
     KSTaskSignal taskSignal;
+    KSTaskProgress taskProgress;
     std::thread listenThread;
 
     std::thread purgeThread;
@@ -181,6 +183,7 @@ bool KSLocalService::start(const Options &options)
     api.objects = d->objects.get();
     api.pool = &d->pool;
     api.taskSignal = &d->taskSignal;
+    api.progress = &d->taskProgress;
     api.pollHoldMs = std::max(0, options.pollHoldMs);
     api.masksDir = d->masksDir();
     api.baseUrl = d->baseUrl;
@@ -207,6 +210,7 @@ bool KSLocalService::start(const Options &options)
     const int workers = options.workers >= 0 ? options.workers : std::max(1, QThread::idealThreadCount() / 2);
     KSTaskRunner::Context runner{&d->store, d->objects.get(), &d->taskSignal, d->masksDir(), options.maxUploadBytes,
                                  options.maxPixels, api.nowMs};
+    runner.progress = &d->taskProgress;
     const KSCutoutEngineFactory engines = d->engineFactory();
     d->pool.start(workers, [runner, engines]() -> KSTaskWorkerPool::Job {
         auto taskRunner = std::make_shared<KSTaskRunner>(runner, engines());

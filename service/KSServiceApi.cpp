@@ -9,6 +9,7 @@
 #include "KSServiceStore.h"
 #include "KSStorageEndpoint.h"
 #include "KSStorageSignature.h"
+#include "KSTaskProgress.h"
 #include "KSTaskSignal.h"
 #include "KSTaskWorkerPool.h"
 
@@ -91,6 +92,7 @@ void KSServiceApi::install(httplib::Server &server)
     server.Post(KSProtocolPaths::resources, bind(&KSServiceApi::postResources));
     server.Post(withSegment(KSProtocolPaths::tasks), bind(&KSServiceApi::createTask));
     server.Get(withSegment(KSProtocolPaths::tasks), bind(&KSServiceApi::getTask));
+    server.Post(withSegment(KSProtocolPaths::tasks) + KSProtocolPaths::taskCancel, bind(&KSServiceApi::cancelTask));
     server.Get(withSegment(KSProtocolPaths::masks), bind(&KSServiceApi::getMask));
     server.Post(KSProtocolPaths::storageCallback, bind(&KSServiceApi::storageCallback));
 
@@ -249,7 +251,37 @@ void KSServiceApi::getTask(const httplib::Request &req, httplib::Response &res)
                     m_context.baseUrl + QLatin1String(KSProtocolPaths::masks) + task->maskName + QStringLiteral(".png"));
     if (task->status == KSTaskStatus::failed)
         data.insert(QStringLiteral("error"), task->error);
+    // How far the task has come, 0..1, while it waits or runs, and once done.
+    if (task->status == KSTaskStatus::waiting)
+        data.insert(QStringLiteral("progress"), 0.0);
+    else if (task->status == KSTaskStatus::running)
+        data.insert(QStringLiteral("progress"),
+                    m_context.progress ? m_context.progress->progress(taskId, m_context.nowMs()).value_or(0.0) : 0.0);
+    else if (task->status == KSTaskStatus::done)
+        data.insert(QStringLiteral("progress"), 1.0);
     succeed(res, data);
+}
+
+void KSServiceApi::cancelTask(const httplib::Request &req, httplib::Response &res)
+{
+    const auto accountId = account(req, res);
+    if (!accountId)
+        return;
+    const QString taskId = text(req.matches[1]);
+    const auto task = m_context.store->task(taskId);
+    if (!task || task->accountId != *accountId) {
+        refuse(res, 404, QStringLiteral("unknown task"));
+        return;
+    }
+    // A waiting task is never claimed now; a running one finishes into
+    // nothing, its mask dropped by the runner. An ended task stays as it is.
+    if (m_context.store->cancelTask(taskId, m_context.nowMs())) {
+        KSServiceLog::I(QStringLiteral("task %1 cancelled").arg(taskId));
+        if (m_context.taskSignal)
+            m_context.taskSignal->notify();
+    }
+    const auto now = m_context.store->task(taskId);
+    succeed(res, {{QStringLiteral("task_id"), taskId}, {QStringLiteral("status"), now ? now->status : task->status}});
 }
 
 void KSServiceApi::getMask(const httplib::Request &req, httplib::Response &res)

@@ -15,6 +15,7 @@ struct Response;
 class KSServiceStore;
 class KSObjectStorage;
 class KSTaskWorkerPool;
+class KSTaskProgress;
 class KSTaskSignal;
 
 // The web API of the local service: credentials, resources, tasks, masks and
@@ -31,6 +32,7 @@ public:
         KSObjectStorage *objects = nullptr;
         KSTaskWorkerPool *pool = nullptr;
         KSTaskSignal *taskSignal = nullptr;
+        KSTaskProgress *progress = nullptr; // where running tasks stand; may be none
         qint64 pollHoldMs = 0; // how long a poll may wait for its task to end
         QString masksDir;
         QString baseUrl;         // "http://host:port", where this server is reached
@@ -55,6 +57,7 @@ private:
     void postResources(const httplib::Request &req, httplib::Response &res);
     void createTask(const httplib::Request &req, httplib::Response &res);
     void getTask(const httplib::Request &req, httplib::Response &res);
+    void cancelTask(const httplib::Request &req, httplib::Response &res);
     void getMask(const httplib::Request &req, httplib::Response &res);
 
     // The account the request's token names, or refuses the request.

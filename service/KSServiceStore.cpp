@@ -257,11 +257,25 @@ bool KSServiceStore::finishTask(const QString &id, int status, const QString &en
                                 const QString &maskName, qint64 now)
 {
     std::lock_guard lock(m_mutex);
-    return Statement(m_db,
-                     "UPDATE tasks SET status = ?2, engine = ?3, error = ?4, mask_name = ?5, updated_at = ?6 "
-                     "WHERE id = ?1",
-                     {id, qint64(status), engine, error, maskName, now})
-        .exec();
+    if (!Statement(m_db,
+                   "UPDATE tasks SET status = ?2, engine = ?3, error = ?4, mask_name = ?5, updated_at = ?6 "
+                   "WHERE id = ?1 AND status = 1",
+                   {id, qint64(status), engine, error, maskName, now})
+             .exec())
+        return false;
+    return sqlite3_changes(m_db) == 1;
+}
+
+bool KSServiceStore::cancelTask(const QString &id, qint64 now)
+{
+    std::lock_guard lock(m_mutex);
+    if (!Statement(m_db,
+                   "UPDATE tasks SET status = -1, error = 'cancelled by the client', updated_at = ?2 "
+                   "WHERE id = ?1 AND status IN (0, 1)",
+                   {id, now})
+             .exec())
+        return false;
+    return sqlite3_changes(m_db) == 1;
 }
 
 QStringList KSServiceStore::waitingTasksAfterRestart(qint64 now)

@@ -77,8 +77,11 @@ public:
     std::optional<Task> task(const QString &id);
     // Moves a waiting task to running; false when it is not waiting.
     bool claimTask(const QString &id, qint64 now);
+    // Ends a running task; false when it is not running (it was cancelled).
     bool finishTask(const QString &id, int status, const QString &engine, const QString &error,
                     const QString &maskName, qint64 now);
+    // Fails a waiting or running task as cancelled; false when it had ended.
+    bool cancelTask(const QString &id, qint64 now);
     // Tasks cut short by a stop wait again; returns every waiting task, oldest first.
     QStringList waitingTasksAfterRestart(qint64 now);
 

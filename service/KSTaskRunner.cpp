@@ -7,9 +7,11 @@
 #include "KSServiceLog.h"
 #include "KSServiceRandom.h"
 #include "KSServiceStore.h"
+#include "KSTaskProgress.h"
 #include "KSTaskSignal.h"
 #include "KSWriteFailure.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
@@ -93,6 +95,8 @@ void KSTaskRunner::run(const QString &taskId)
     KSServiceStore &store = *m_context.store;
     if (!store.claimTask(taskId, m_context.nowMs()))
         return;
+    if (m_context.progress)
+        m_context.progress->claimed(taskId, m_context.nowMs());
     QString error;
     QString maskName;
     try {
@@ -104,12 +108,17 @@ void KSTaskRunner::run(const QString &taskId)
     }
     const QString engine = QString::fromStdString(m_engine->name());
     if (maskName.isEmpty()) {
-        KSServiceLog::E(QStringLiteral("task %1 failed: %2").arg(taskId, error));
-        store.finishTask(taskId, KSTaskStatus::failed, engine, error, {}, m_context.nowMs());
-    } else {
+        if (store.finishTask(taskId, KSTaskStatus::failed, engine, error, {}, m_context.nowMs()))
+            KSServiceLog::E(QStringLiteral("task %1 failed: %2").arg(taskId, error));
+    } else if (store.finishTask(taskId, KSTaskStatus::done, engine, {}, maskName, m_context.nowMs())) {
         KSServiceLog::I(QStringLiteral("task %1 done by %2").arg(taskId, engine));
-        store.finishTask(taskId, KSTaskStatus::done, engine, {}, maskName, m_context.nowMs());
+    } else {
+        // Cancelled while the engine ran: nobody will fetch this mask.
+        QFile::remove(m_context.masksDir + QLatin1Char('/') + maskName + QStringLiteral(".png"));
+        KSServiceLog::I(QStringLiteral("task %1 was cancelled; its mask is dropped").arg(taskId));
     }
+    if (m_context.progress)
+        m_context.progress->ended(taskId);
     if (m_context.taskSignal)
         m_context.taskSignal->notify();
 }
@@ -130,7 +139,11 @@ QString KSTaskRunner::makeMask(const QString &taskId, QString *error)
         return {};
 
     std::string engineError;
+    if (m_context.progress)
+        m_context.progress->engineStarted(taskId, m_context.nowMs());
     const cv::Mat mask = m_engine->mask(bgr, *type, &engineError);
+    if (m_context.progress)
+        m_context.progress->engineFinished(taskId, m_context.nowMs());
     if (mask.empty() || mask.type() != CV_8UC1 || mask.size() != bgr.size()) {
         *error = engineError.empty() ? QStringLiteral("the engine made no mask") : QString::fromStdString(engineError);
         return {};

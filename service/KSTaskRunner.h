@@ -9,11 +9,13 @@
 
 class KSServiceStore;
 class KSObjectStorage;
+class KSTaskProgress;
 class KSTaskSignal;
 
 // Runs one task on a worker thread: reads the uploaded picture within the
 // size limits, asks the engine for a mask and stores it under a random name.
 // Every outcome ends in the task being done or failed; nothing throws out.
+// A task cancelled while it ran keeps its cancelled state and its mask goes.
 class KSTaskRunner
 {
 public:
@@ -26,6 +28,7 @@ public:
         qint64 maxBytes = 0;
         qint64 maxPixels = 0;
         std::function<qint64()> nowMs;
+        KSTaskProgress *progress = nullptr; // told where a task stands; may be none
     };
 
     KSTaskRunner(Context context, std::unique_ptr<KSCutoutEngine> engine);

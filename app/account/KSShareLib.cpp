@@ -1,19 +1,35 @@
 #include "KSShareLib.h"
 
 #include "KSAccountWindow.h"
+#include "CommPassport.h"
 #include "KSAppSetting.h"
 #include "KSServiceConnection.h"
 
+#include <QApplication>
 #include <QPointer>
+
+#include <functional>
+#include <utility>
 
 namespace {
 QPointer<KSAccountWindow> accountWindow;
+// What the user was doing when the sign-in was asked for; only the latest
+// request goes on, and only when the account window closes signed in.
+std::function<void()> pendingAfterSignIn;
 } // namespace
 
 void KSShareLib::setup()
 {
     // The photo picker asks for an account through us.
-    KSAppSetting::setSignInRequestHandler([] { showShareLoginOrVipInfoWindow(nullptr); });
+    KSAppSetting::setSignInRequestHandler([](std::function<void()> signedIn) {
+        pendingAfterSignIn = std::move(signedIn);
+        KSAccountWindow *window = showShareLoginOrVipInfoWindow(nullptr);
+        QObject::connect(window, &QObject::destroyed, qApp, [] {
+            std::function<void()> next = std::exchange(pendingAfterSignIn, {});
+            if (next && CommPassport::isLogged())
+                next();
+        }, Qt::UniqueConnection);
+    });
     KSServiceConnection::defaultConnection()->start();
 }
 

@@ -9,7 +9,6 @@
 #include "KSEraserType.h"
 #include "KSImageLoader.h"
 #include "KSFileConst.h"
-#include "KSPictureLimits.h"
 #include "KSWriteFailure.h"
 #include "KSServiceConnection.h"
 #include "KSTaskFlow.h"
@@ -77,22 +76,26 @@ bool connectService(QString *error)
     return true;
 }
 
-// Runs one job to its end; returns the temporary cut-out path or nothing.
-std::optional<QString> runJob(const QString &photo, KSEraserType type)
+// Runs one job to its end; returns the temporary cut-out path, or nothing
+// and why not.
+std::optional<QString> runJob(const QString &photo, KSEraserType type, KSEraserFailure *failure)
 {
     KSCutProgressBar bar(photo);
     std::optional<QString> result;
     QEventLoop loop;
-    KSEraserManager::startEraser(photo, type, [&](bool success, const std::optional<QString> &path, double progress) {
-        if (progress >= 0.0)
-            bar.show(progress);
-        if (success || progress < 0.0) {
-            if (success)
-                result = path;
-            // Queued, so that a report made before exec() still ends the loop.
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        }
-    });
+    KSEraserManager::startEraser(
+        photo, type,
+        [&](bool success, const std::optional<QString> &path, double progress) {
+            if (progress >= 0.0)
+                bar.show(progress);
+            if (success || progress < 0.0) {
+                if (success)
+                    result = path;
+                // Queued, so that a report made before exec() still ends the loop.
+                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            }
+        },
+        [failure](const KSEraserFailure &why) { *failure = why; });
     loop.exec();
     bar.finish();
     return result;
@@ -111,11 +114,6 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
     const KSImageLoader::SizeResult probe = KSImageLoader::readSize(path);
     if (!probe.ok())
         return failureText(probe.failure);
-    if (!KSEraserManager::isLargeEnough(probe.size))
-        return QStringLiteral("the photo is too small to cut out: %1 x %2 pixels (at least %3 on each side)")
-            .arg(probe.size.width())
-            .arg(probe.size.height())
-            .arg(KSPictureLimits::kMinSide);
     // The job's files go to the temporary folder: a full disk there is
     // named, rather than found out half way.
     const qint64 room = KSEraserManager::temporaryBytesFor(probe.size);
@@ -123,14 +121,19 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
         return QStringLiteral("the disk holding %1 is full: the cut-out needs about %2 MB there")
             .arg(KSTempAppPathDirector())
             .arg((room + 999'999) / 1'000'000);
-    const std::optional<QString> cutout = runJob(path, type);
+    KSEraserFailure failure;
+    const std::optional<QString> cutout = runJob(path, type, &failure);
     if (!cutout)
-        return QStringLiteral("the cut-out failed (details in %1)").arg(CommLog::logFilePath());
+        return QStringLiteral("%1 (details in %2)").arg(failure.englishText(), CommLog::logFilePath());
     const KSImageLoader::Result result = KSImageLoader::load(*cutout);
     QFile::remove(*cutout);
     if (!result.ok())
         return QStringLiteral("the cut-out could not be read back: ") + result.error;
-    const KSImageWriter::Result saved = KSCutExport::exportCutout(result.image, options, out);
+    KSFraming::Notice notice = KSFraming::Notice::none;
+    const KSImageWriter::Result saved = KSCutExport::exportCutout(result.image, options, out, &notice);
+    // A fallback framing still writes the picture; the user hears why.
+    if (saved.ok && notice != KSFraming::Notice::none)
+        printErr(QStringLiteral("%1: %2").arg(QFileInfo(photo).fileName(), KSFraming::noticeText(notice)));
     return saved.ok ? QString() : saved.error;
 }
 

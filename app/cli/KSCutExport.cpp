@@ -1,8 +1,11 @@
 #include "KSCutExport.h"
 
-#include "KSOutputRender.h"
+#include "KSCutImageAlpha.h"
+#include "KSFramingGeometry.h"
+#include "KSPrintSheet.h"
 
-QImage KSCutExport::renderCutout(const QImage &cutout, const KSCutOptions &options)
+KSOutputRender::Request KSCutExport::renderRequest(const QImage &cutout, const KSCutOptions &options,
+                                                   KSFraming::Notice *notice)
 {
     // The whole cut-out is the subject, where it lies: the editor's picture
     // before the user moves anything.
@@ -13,15 +16,47 @@ QImage KSCutExport::renderCutout(const QImage &cutout, const KSCutOptions &optio
     request.backgroundColor = options.background;
     request.backgroundSize = options.size;
     request.opaque = options.outputFormat() == QLatin1String("jpg");
-    return KSOutputRender::renderOutputImage(request);
+    if (options.preset.hasPrintSize())
+        request.printSizeMm = options.preset.printSizeMm;
+    if (!options.sizeGiven)
+        return request;
+
+    KSFraming::Input input;
+    input.photoSize = QSizeF(cutout.size());
+    input.subjectBounds = KSCutImageAlpha::getProperImage(cutout);
+    input.preset = options.preset;
+    input.mode = options.fit;
+    input.margin = options.margin;
+    if (KSFraming::placesHead(options.preset, options.fit))
+        input.faces = KSFaceFinder::find(cutout);
+    const KSFraming::Result framed = KSFraming::frame(input);
+    // The cut-out moves and scales with its subject.
+    request.subjectRect = KSFramingGeometry::mapBetweenFrames(QRectF(cutout.rect()), framed.frame, framed.canvasFrame);
+    if (notice)
+        *notice = framed.notice;
+    return request;
 }
 
-KSImageWriter::Result KSCutExport::exportCutout(const QImage &cutout, const KSCutOptions &options, const QString &path)
+QImage KSCutExport::renderCutout(const QImage &cutout, const KSCutOptions &options, KSFraming::Notice *notice)
 {
-    const QImage picture = renderCutout(cutout, options);
+    return KSOutputRender::renderOutputImage(renderRequest(cutout, options, notice));
+}
+
+KSImageWriter::Result KSCutExport::exportCutout(const QImage &cutout, const KSCutOptions &options, const QString &path,
+                                                KSFraming::Notice *notice)
+{
+    const KSOutputRender::Request request = renderRequest(cutout, options, notice);
+    QImage picture = KSOutputRender::renderOutputImage(request);
     if (picture.isNull())
         return {false, QStringLiteral("the picture could not be made (out of memory?)")};
+    QSizeF dotsPerInch = KSOutputRender::dotsPerInch(request);
+    if (options.sheet) {
+        picture = KSPrintSheet::render(picture, request.printSizeMm, *options.sheet);
+        if (picture.isNull())
+            return {false, QStringLiteral("no copy of the photo fits on a %1 sheet").arg(KSPrintSheet::paperName(*options.sheet))};
+        dotsPerInch = QSizeF(KSPrintSheet::kDpi, KSPrintSheet::kDpi);
+    }
     if (options.outputFormat() == QLatin1String("jpg"))
-        return KSImageWriter::writeJpeg(picture, path);
-    return KSImageWriter::writePng(picture, path);
+        return KSImageWriter::writeJpeg(picture, path, KSImageWriter::kJpegQuality, dotsPerInch);
+    return KSImageWriter::writePng(picture, path, KSImageWriter::kPngLevel, dotsPerInch);
 }

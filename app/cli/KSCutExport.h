@@ -1,20 +1,29 @@
 #pragma once
 
 #include "KSCutOptions.h"
+#include "KSFraming.h"
 #include "KSImageWriter.h"
+#include "KSOutputRender.h"
 
 #include <QImage>
 
 // The command line's picture of a cut-out: the editor's save of the whole
-// cut-out with the chosen background and size, through the same rendering.
+// cut-out with the chosen background and size, framed by the same rule and
+// rendered by the same code.
 namespace KSCutExport {
 
-// The picture at full resolution.
-[[nodiscard]] QImage renderCutout(const QImage &cutout, const KSCutOptions &options);
+// What the editor's save would render for the cut-out; `notice` (when given)
+// hears why an ID size fell back to a plain fit.
+[[nodiscard]] KSOutputRender::Request renderRequest(const QImage &cutout, const KSCutOptions &options,
+                                                    KSFraming::Notice *notice = nullptr);
 
-// renderCutout() encoded in the options' output format and written
-// atomically to path.
+// The picture at full resolution.
+[[nodiscard]] QImage renderCutout(const QImage &cutout, const KSCutOptions &options,
+                                  KSFraming::Notice *notice = nullptr);
+
+// renderCutout() (or its print sheet) encoded in the options' output format
+// with its print resolution, and written atomically to path.
 [[nodiscard]] KSImageWriter::Result exportCutout(const QImage &cutout, const KSCutOptions &options,
-                                                 const QString &path);
+                                                 const QString &path, KSFraming::Notice *notice = nullptr);
 
 } // namespace KSCutExport

@@ -1,6 +1,7 @@
 #include "KSCutOptions.h"
 
 #include "KSEraserType.h"
+#include "KSFramingGeometry.h"
 #include "KSImageLoader.h"
 #include "KSSizePresets.h"
 #include "ToolFile.h"
@@ -47,6 +48,9 @@ QString usageError(const KSCutOptions &options)
     // A JPEG cannot be transparent; PNG bytes under a .jpg name would mislead.
     if (!options.out.isEmpty() && isJpegName(options.out) && options.outputFormat() != QLatin1String("jpg"))
         return QStringLiteral("a JPEG needs --background with a colour; name the file .png for transparency");
+    if (options.sheet && !options.preset.hasPrintSize())
+        return QStringLiteral("--sheet needs --size with a printed size (an ID size such as OverseaInch1, or Custom "
+                              "in mm or in)");
     return {};
 }
 
@@ -63,8 +67,11 @@ std::optional<KSCutOptions> KSCutOptions::parse(const QStringList &arguments, QS
     const QCommandLineOption outDir(QStringLiteral("out-dir"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption background(QStringLiteral("background"), QString(), QStringLiteral("BG"));
     const QCommandLineOption size(QStringLiteral("size"), QString(), QStringLiteral("SIZE"));
+    const QCommandLineOption fit(QStringLiteral("fit"), QString(), QStringLiteral("FIT"));
+    const QCommandLineOption margin(QStringLiteral("margin"), QString(), QStringLiteral("PERCENT"));
+    const QCommandLineOption sheet(QStringLiteral("sheet"), QString(), QStringLiteral("PAPER"));
     const QCommandLineOption verbose(QStringLiteral("verbose"));
-    parser.addOptions({cut, type, out, outDir, background, size, verbose});
+    parser.addOptions({cut, type, out, outDir, background, size, fit, margin, sheet, verbose});
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return std::nullopt;
@@ -87,12 +94,38 @@ std::optional<KSCutOptions> KSCutOptions::parse(const QStringList &arguments, QS
         options.background = *colour;
     }
     if (parser.isSet(size)) {
-        const std::optional<QSizeF> pixels = sizeFromText(parser.value(size));
-        if (!pixels) {
+        const std::optional<KSEditChangeSizeItem> preset = presetFromText(parser.value(size));
+        if (!preset) {
             *error = QStringLiteral("--size needs WxH in pixels (each side 1 to 30000) or a size preset");
             return std::nullopt;
         }
-        options.size = *pixels;
+        options.preset = *preset;
+        options.size = QSizeF(double(preset->width), double(preset->height));
+        options.sizeGiven = true;
+    }
+    if (parser.isSet(fit)) {
+        const std::optional<KSFitMode> mode = KSFraming::fitModeFromName(parser.value(fit));
+        if (!mode) {
+            *error = QStringLiteral("--fit needs subject or photo");
+            return std::nullopt;
+        }
+        options.fit = *mode;
+    }
+    if (parser.isSet(margin)) {
+        bool number = false;
+        const double percent = parser.value(margin).trimmed().remove(QLatin1Char('%')).toDouble(&number);
+        if (!number || !(percent >= 0) || percent > KSFramingGeometry::kMaxMargin * 100) {
+            *error = QStringLiteral("--margin needs a percentage from 0 to %1").arg(KSFramingGeometry::kMaxMargin * 100);
+            return std::nullopt;
+        }
+        options.margin = percent / 100;
+    }
+    if (parser.isSet(sheet)) {
+        options.sheet = KSPrintSheet::paperFromName(parser.value(sheet));
+        if (!options.sheet) {
+            *error = QStringLiteral("--sheet needs 4x6, A6 or A4");
+            return std::nullopt;
+        }
     }
     *error = usageError(options);
     if (!error->isEmpty())
@@ -102,17 +135,28 @@ std::optional<KSCutOptions> KSCutOptions::parse(const QStringList &arguments, QS
 
 std::optional<QSizeF> KSCutOptions::sizeFromText(const QString &text)
 {
+    const std::optional<KSEditChangeSizeItem> preset = presetFromText(text);
+    if (!preset)
+        return std::nullopt;
+    return QSizeF(double(preset->width), double(preset->height));
+}
+
+std::optional<KSEditChangeSizeItem> KSCutOptions::presetFromText(const QString &text)
+{
     static const QRegularExpression pixels(QStringLiteral("^\\s*(\\d{1,6})\\s*[xX]\\s*(\\d{1,6})\\s*(px)?\\s*$"));
     const QRegularExpressionMatch match = pixels.match(text);
     if (!match.hasMatch())
-        return KSSizePresets::find(text);
+        return KSSizePresets::findItem(text);
     const double w = match.captured(1).toDouble();
     const double h = match.captured(2).toDouble();
     // A side of no pixels describes no picture (without --size the photo
     // keeps its own size).
     if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide || w * h > double(KSImageLoader::kMaxPixels))
         return std::nullopt;
-    return QSizeF(w, h);
+    KSEditChangeSizeItem preset;
+    preset.width = qint64(w);
+    preset.height = qint64(h);
+    return preset;
 }
 
 QString KSCutOptions::usage()
@@ -120,14 +164,22 @@ QString KSCutOptions::usage()
     return QStringLiteral(
         "usage: cutora --cut PHOTO... --type person|object (--out FILE | --out-dir DIR)\n"
         "              [--background '#RRGGBB'|transparent] [--size WxH|PRESET]\n"
+        "              [--fit subject|photo] [--margin PERCENT] [--sheet 4x6|A6|A4]\n"
         "  Cuts the subject out of each photo and writes it as the editor saves it.\n"
         "  --out FILE         the picture for a single photo: a JPEG when FILE ends in .jpg\n"
         "                     and a colour is given, else a PNG\n"
         "  --out-dir DIR      a folder for the PNGs, named after the photos\n"
         "  --background BG    a colour such as '#FFFFFF', or transparent (the default)\n"
         "  --size SIZE        WxH in pixels, or a preset of the editor's size panel\n"
-        "                     (for example 1Inch, 2Inch, 1000x1000px): the photo's middle\n"
-        "                     at that size; without it the photo keeps its own size\n"
+        "                     (for example 1Inch, OverseaInch1, 1000x1000px, Custom);\n"
+        "                     without it the photo keeps its own size\n"
+        "  --fit FIT          subject (the default): the size framed round the subject\n"
+        "                     with a margin, and for ID sizes round the face by the\n"
+        "                     size's rule; photo: the photo's middle at that size\n"
+        "  --margin PERCENT   the margin round the subject, in percent of the frame's\n"
+        "                     shorter side (default 5)\n"
+        "  --sheet PAPER      copies of an ID or printed size on a 4x6, A6 or A4 sheet\n"
+        "                     at 300 dpi with cut lines, instead of one picture\n"
         "  --verbose          also print the log on the terminal");
 }
 

@@ -2,6 +2,9 @@
 
 #include "KSColor.h"
 #include "KSColorConst.h"
+#include "KSEditChangeSizeItem.h"
+#include "KSFraming.h"
+#include "KSPrintSheet.h"
 
 #include <QSizeF>
 #include <QString>
@@ -10,7 +13,8 @@
 #include <optional>
 
 // The options of `cutora --cut PHOTO... --type person|object (--out FILE |
-// --out-dir DIR) [--background '#RRGGBB'|transparent] [--size WxH|PRESET]`.
+// --out-dir DIR) [--background '#RRGGBB'|transparent] [--size WxH|PRESET]
+// [--fit subject|photo] [--margin PERCENT] [--sheet 4x6|A6|A4]`.
 struct KSCutOptions
 {
     QStringList photos;
@@ -20,6 +24,11 @@ struct KSCutOptions
     bool verbose = false;
     KSColor background = KSClear_Color(); // the clear colour: transparent
     QSizeF size;                          // a size preset in pixels; (0, 0) keeps the photo's size
+    bool sizeGiven = false;               // --size was given: the framing applies
+    KSEditChangeSizeItem preset;          // the preset --size named (its printed size and ID rule), or WxH
+    KSFitMode fit = KSFitMode::subject;
+    double margin = KSFraming::kDefaultMargin; // share of the frame's shorter side
+    std::optional<KSPrintSheet::Paper> sheet;  // copies on a sheet instead of one picture
 
     // Reads the arguments (the program's name first); on a usage error
     // returns nothing and sets error.
@@ -29,6 +38,9 @@ struct KSCutOptions
     // from the name of a preset of the editor's size panel, in either
     // certificate list; nothing for anything else.
     [[nodiscard]] static std::optional<QSizeF> sizeFromText(const QString &text);
+    // The preset of a size text: the panel's preset by name, or a plain size
+    // in pixels without a printed size.
+    [[nodiscard]] static std::optional<KSEditChangeSizeItem> presetFromText(const QString &text);
 
     static QString usage();
 

@@ -9,13 +9,16 @@
 #include "KSTextStyle.h"
 #include "KSViewAttach.h"
 
+#include <QKeyEvent>
+
 #include <utility>
 
 namespace {
 
 // Larger than the 10 points of the original design: at 10 pixels on a 1x
 // screen the Chinese message is not legible.
-constexpr int kMessagePoints = 13;
+constexpr int kMessagePoints = 14;
+constexpr int kAdvicePoints = 12;
 constexpr int kButtonPoints = 12;
 
 void styleButton(KSHoverButton *button, const QString &titleKey, qint64 titleColor, qint64 background,
@@ -36,8 +39,9 @@ KSEraserErrorView::KSEraserErrorView(QWidget *parent)
 {
     m_ui->setupUi(this);
 
-    KSTextStyle::apply(m_ui->titleLabel, KSRGBHexColor(0x666666), kMessagePoints, QFont::Medium);
-    m_ui->titleLabel->setText(CommLang::GetAppLang(QStringLiteral("SorryEreaserError")));
+    KSTextStyle::apply(m_ui->titleLabel, KSRGBHexColor(0x333333), kMessagePoints, QFont::Medium);
+    KSTextStyle::apply(m_ui->adviceLabel, KSRGBHexColor(0x666666), kAdvicePoints);
+    setFailure({});
 
     styleButton(m_ui->backToHomeBtn, QStringLiteral("BackToHome"), 0x333333, 0xE4E4E4, 0xE5E5E9);
     styleButton(m_ui->refreshBtn, QStringLiteral("Retry"), 0xFFFFFF, 0x00CC8F, 0x00B17C);
@@ -46,11 +50,22 @@ KSEraserErrorView::KSEraserErrorView(QWidget *parent)
     m_ui->backToHomeBtn->setAction([this](KSHoverButton *sender) { actionForBack(sender); });
     m_ui->refreshBtn->setTarget(this);
     m_ui->refreshBtn->setAction([this](KSHoverButton *sender) { actionForRefresh(sender); });
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void KSEraserErrorView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        actionForBack();
+        return;
+    }
+    KSColorView::keyPressEvent(event);
 }
 
 KSEraserErrorView::~KSEraserErrorView() = default;
 
-KSEraserErrorView *KSEraserErrorView::showErrorView(QWidget *host, ActionBackClosure closure)
+KSEraserErrorView *KSEraserErrorView::showErrorView(QWidget *host, ActionBackClosure closure,
+                                                   const KSEraserFailure &failure)
 {
     if (!host)
         return nullptr;
@@ -58,8 +73,17 @@ KSEraserErrorView *KSEraserErrorView::showErrorView(QWidget *host, ActionBackClo
     if (!view)
         return nullptr;
     KSViewAttach::pinToEdges(view, host);
+    view->setFailure(failure);
     view->actionBackClosure = std::move(closure);
+    view->setFocus(Qt::OtherFocusReason);
     return view;
+}
+
+void KSEraserErrorView::setFailure(const KSEraserFailure &failure)
+{
+    m_ui->titleLabel->setText(CommLang::GetAppLang(failure.messageKey()));
+    m_ui->adviceLabel->setText(CommLang::GetAppLang(failure.adviceKey()));
+    m_ui->refreshBtn->setVisible(failure.canRetry());
 }
 
 void KSEraserErrorView::actionForBack(QObject *)
@@ -87,6 +111,11 @@ void KSEraserErrorView::finish(bool backToHome)
 QLabel *KSEraserErrorView::titleLabel() const
 {
     return m_ui->titleLabel;
+}
+
+QLabel *KSEraserErrorView::adviceLabel() const
+{
+    return m_ui->adviceLabel;
 }
 
 KSHoverButton *KSEraserErrorView::refreshBtn() const

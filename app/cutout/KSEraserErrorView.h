@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KSColorView.h"
+#include "KSEraserFailure.h"
 
 #include <functional>
 #include <memory>
@@ -12,8 +13,9 @@ class KSEraserErrorView;
 class KSHoverButton;
 class QLabel;
 
-// The screen shown when a cut-out job fails: one fixed message (the cause is
-// in the log only) and the choice to retry the same job or go back home.
+// The screen shown when a cut-out job fails: what happened and what the user
+// can do about it, and the choice to retry the same job (where a retry can
+// end otherwise) or go back home.
 class KSEraserErrorView : public KSColorView
 {
     Q_OBJECT
@@ -25,9 +27,15 @@ public:
     explicit KSEraserErrorView(QWidget *parent = nullptr);
     ~KSEraserErrorView() override;
 
-    // Covers `host` with a new error screen whose buttons report through
-    // `closure`. Returns the screen, or nullptr when it could not be built.
-    static KSEraserErrorView *showErrorView(QWidget *host, ActionBackClosure closure);
+    // Covers `host` with a new error screen for the failure whose buttons
+    // report through `closure`. Returns the screen, or nullptr when it could
+    // not be built.
+    static KSEraserErrorView *showErrorView(QWidget *host, ActionBackClosure closure,
+                                            const KSEraserFailure &failure = {});
+
+    // Shows the failure's message and advice; hides Retry where retrying
+    // cannot help.
+    void setFailure(const KSEraserFailure &failure);
 
     // Each reports through actionBackClosure and then takes the screen
     // away; only the first choice counts.
@@ -35,10 +43,15 @@ public:
     void actionForRefresh(QObject *sender = nullptr);
 
     QLabel *titleLabel() const;
+    QLabel *adviceLabel() const;
     KSHoverButton *refreshBtn() const;
     KSHoverButton *backToHomeBtn() const;
 
     ActionBackClosure actionBackClosure;
+
+protected:
+    // Escape goes back home, as the button does.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void finish(bool backToHome);

@@ -4,10 +4,8 @@
 #include "KSBookmark.h"
 #include "KSEraserNetwork.h"
 #include "KSFileConst.h"
-#include "KSImageExtension.h"
 #include "KSImageLoader.h"
 #include "KSMainQueue.h"
-#include "KSPictureLimits.h"
 #include "KSPhotoRenderTools.h"
 #include "KSTempFile.h"
 #include "KSTiffEncoder.h"
@@ -16,16 +14,20 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageWriter>
+#include <QMutex>
 #include <QSaveFile>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
 namespace {
 
 const QString kFlowError = QStringLiteral("抠图流程出错：");
+using Kind = KSEraserFailure::Kind;
 // A photo above this is read again for the compositing rather than held
 // while the service cuts it out: the built-in service's engine needs its
 // own few hundred megabytes meanwhile, and a second decode costs less than
@@ -36,25 +38,70 @@ constexpr qint64 kMaxHeldPhotoPixels = 50'000'000;
 // its steps; the job ends when the last of them is gone.
 struct Job
 {
+    KSEraserManager::JobId id = 0;
     QString filePath;
     KSEraserType type = KSEraserType::person;
     KSEraserManager::Report closure;
+    KSEraserManager::FailureClosure failed;
     QImage fullImage; // null while the service works when the photo is read again
     QSize fullSize;
-    QString uploadPath;
     std::atomic<bool> ended{false};
     bool finalDelivered = false; // main thread only
+
+    // Set by several threads; the mutex guards them.
+    QMutex mutex;
+    bool cancelled = false;
+    KSEraserFailure failure;
+    QString uploadPath;
+    QString taskId;
 };
 using JobPtr = std::shared_ptr<Job>;
+
+// The jobs that may still be cancelled, by id.
+QMutex jobsMutex;
+QHash<KSEraserManager::JobId, std::weak_ptr<Job>> runningJobs;
+std::atomic<KSEraserManager::JobId> lastJobId{0};
+
+void forgetJob(const JobPtr &job)
+{
+    QMutexLocker lock(&jobsMutex);
+    runningJobs.remove(job->id);
+}
+
+bool isCancelled(const JobPtr &job)
+{
+    QMutexLocker lock(&job->mutex);
+    return job->cancelled;
+}
+
+// A file the job made: kept for the job, or deleted at once when the job
+// was cancelled meanwhile. False in that case.
+bool keepFile(const JobPtr &job, const QString &path)
+{
+    QMutexLocker lock(&job->mutex);
+    if (!job->cancelled)
+        return true;
+    QFile::remove(path);
+    return false;
+}
 
 void deliver(const JobPtr &job, bool success, const std::optional<QString> &path, double progress, bool final)
 {
     auto hand = [job, success, path, progress, final] {
         // Reports reach the main queue from several threads; none may follow
-        // the final one.
-        if (job->finalDelivered)
+        // the final one, and a cancelled job reports nothing.
+        if (job->finalDelivered || isCancelled(job)) {
+            if (success && path && final)
+                QFile::remove(*path);
             return;
+        }
         job->finalDelivered = final;
+        if (final && !success && job->failed) {
+            QMutexLocker lock(&job->mutex);
+            const KSEraserFailure failure = job->failure;
+            lock.unlock();
+            job->failed(failure);
+        }
         if (job->closure)
             job->closure(success, path, progress);
     };
@@ -74,18 +121,30 @@ void finish(const JobPtr &job, bool success, const std::optional<QString> &path)
 {
     if (job->ended.exchange(true))
         return;
+    forgetJob(job);
     deliver(job, success, path, success ? 1.0 : -1.0, true);
 }
 
-void fail(const JobPtr &job)
+// The first cause a step names is the one the user hears.
+void noteFailure(const JobPtr &job, const KSEraserFailure &failure)
 {
+    QMutexLocker lock(&job->mutex);
+    if (job->failure.kind == Kind::unknown)
+        job->failure = failure;
+}
+
+void fail(const JobPtr &job, Kind kind = Kind::unknown)
+{
+    if (kind != Kind::unknown)
+        noteFailure(job, {kind});
     finish(job, false, std::nullopt);
 }
 
 void removeUploadFile(const JobPtr &job)
 {
+    QMutexLocker lock(&job->mutex);
     if (!job->uploadPath.isEmpty())
-        QFile::remove(job->uploadPath);
+        QFile::remove(std::exchange(job->uploadPath, QString()));
 }
 
 QByteArray tiffData(const QImage &image)
@@ -99,7 +158,7 @@ QByteArray tiffData(const QImage &image)
     return data;
 }
 
-bool readPhoto(const JobPtr &job);
+bool loadPhoto(const JobPtr &job);
 
 void composite(const JobPtr &job, const QString &maskPath)
 {
@@ -107,13 +166,17 @@ void composite(const JobPtr &job, const QString &maskPath)
     QFile::remove(maskPath);
     if (!mask.ok()) {
         CommLog::E(kFlowError + QStringLiteral("无法读取mask图片 ") + mask.error);
-        fail(job);
+        fail(job, Kind::serviceError);
         return;
     }
-    if (job->fullImage.isNull() && (!readPhoto(job) || job->fullImage.size() != job->fullSize)) {
-        CommLog::E(kFlowError + QStringLiteral("图片在抠图期间已改变或无法再读取 ") + job->filePath);
-        fail(job);
-        return;
+    if (job->fullImage.isNull()) {
+        if (!loadPhoto(job))
+            return;
+        if (job->fullImage.size() != job->fullSize) {
+            CommLog::E(kFlowError + QStringLiteral("图片在抠图期间已改变 ") + job->filePath);
+            fail(job);
+            return;
+        }
     }
     // A photo near the pixel limit is held once only: the mask goes in at
     // its own size (the compositing stretches it row by row), the photo's
@@ -123,7 +186,7 @@ void composite(const JobPtr &job, const QString &maskPath)
     CommLog::I(QStringLiteral("抠图成功开始合成完成"));
     if (cutout.isNull()) {
         CommLog::E(kFlowError + QStringLiteral("合成图片失败"));
-        fail(job);
+        fail(job, Kind::pictureTooLarge);
         return;
     }
     const QString resultPath = KSEraserManager::resultPathFor(job->filePath);
@@ -135,9 +198,11 @@ void composite(const JobPtr &job, const QString &maskPath)
                                               result.errorString(), cutout.sizeInBytes()));
         result.cancelWriting();
         QFile::remove(resultPath);
-        fail(job);
+        fail(job, Kind::cannotWrite);
         return;
     }
+    if (!keepFile(job, resultPath))
+        return;
     CommLog::I(QStringLiteral("写入成功"));
     finish(job, true, resultPath);
 }
@@ -145,7 +210,8 @@ void composite(const JobPtr &job, const QString &maskPath)
 void handleTaskReport(const JobPtr &job, bool success, const std::optional<QString> &maskPath, double value)
 {
     if (success && maskPath) {
-        composite(job, *maskPath);
+        if (keepFile(job, *maskPath))
+            composite(job, *maskPath);
         return;
     }
     if (value < 0)
@@ -154,30 +220,44 @@ void handleTaskReport(const JobPtr &job, bool success, const std::optional<QStri
         progress(job, value);
 }
 
+void taskCreated(const JobPtr &job, const QString &taskId)
+{
+    QMutexLocker lock(&job->mutex);
+    job->taskId = taskId;
+    if (job->cancelled)
+        KSEraserNetwork::cancelTask(taskId);
+}
+
 void handleUploadCompletion(const JobPtr &job, const std::optional<KSNetError> &error,
                             const std::optional<QVariantMap> &payload)
 {
     removeUploadFile(job);
+    if (isCancelled(job))
+        return;
     if (error || !payload) {
-        fail(job);
+        if (error)
+            noteFailure(job, KSEraserFailure::forNetError(*error));
+        fail(job, Kind::serviceError);
         return;
     }
     const QVariant resourceId = payload->value(QStringLiteral("resource_id"));
     if (resourceId.typeId() != QMetaType::QString || resourceId.toString().isEmpty()) {
         CommLog::E(kFlowError + QStringLiteral("登记资源的回复没有resource_id"));
-        fail(job);
+        fail(job, Kind::serviceError);
         return;
     }
     CommLog::I(QStringLiteral("开始抠图"));
-    KSEraserNetwork::createTask(resourceId.toString(), job->type,
-                                [job](bool success, const std::optional<QString> &maskPath, double value) {
-                                    handleTaskReport(job, success, maskPath, value);
-                                });
+    KSEraserNetwork::createTask(
+        resourceId.toString(), job->type,
+        [job](bool success, const std::optional<QString> &maskPath, double value) {
+            handleTaskReport(job, success, maskPath, value);
+        },
+        [job](const KSEraserFailure &failure) { noteFailure(job, failure); },
+        [job](const QString &taskId) { taskCreated(job, taskId); });
 }
 
-// The user's photo at full size, read under its bookmark's access; false
-// (logged) when it cannot be read.
-bool readPhoto(const JobPtr &job)
+// The photo as the job needs it, or why not.
+bool loadPhoto(const JobPtr &job)
 {
     KSBookmark *bookmarks = KSBookmark::defaultShareBookmark();
     const bool access = bookmarks->BookmarkStartAccessingSecurityScopedResourceWithFilePath(job->filePath);
@@ -186,6 +266,13 @@ bool readPhoto(const JobPtr &job)
         bookmarks->BookmarkStopAccessingSecurityScopedResourceWithFilePath(job->filePath);
     if (!loaded.ok()) {
         CommLog::E(kFlowError + QStringLiteral("无法读取图片 ") + job->filePath + u' ' + loaded.error);
+        fail(job, KSEraserFailure::forPhoto(job->filePath, loaded.failure).kind);
+        return false;
+    }
+    const QSize size = loaded.image.size();
+    if (std::min(size.width(), size.height()) < KSEraserFailure::kMinPhotoSide) {
+        CommLog::E(kFlowError + QStringLiteral("图片太小 %1 x %2 ").arg(size.width()).arg(size.height()) + job->filePath);
+        fail(job, Kind::pictureTooSmall);
         return false;
     }
     job->fullImage = std::move(loaded.image);
@@ -194,44 +281,40 @@ bool readPhoto(const JobPtr &job)
 
 void prepare(const JobPtr &job)
 {
-    if (!readPhoto(job)) {
-        fail(job);
+    if (isCancelled(job) || !loadPhoto(job))
         return;
-    }
-    job->fullSize = job->fullImage.size();
-    if (!KSEraserManager::isLargeEnough(job->fullImage.size())) {
-        CommLog::E(kFlowError + QStringLiteral("图片太小，无法抠图 %1 x %2").arg(job->fullImage.width()).arg(job->fullImage.height()));
-        fail(job);
-        return;
-    }
 
+    job->fullSize = job->fullImage.size();
     const QImage reduced = KSPhotoRenderTools::zipInputImage(job->fullImage, QSizeF(KSEraserManager::kMaxUploadSide,
                                                                                     KSEraserManager::kMaxUploadSide));
     if (qint64(job->fullSize.width()) * job->fullSize.height() > kMaxHeldPhotoPixels)
         job->fullImage = QImage();
     // Every byte of the copy is checked: a copy cut short by a full disk
     // would be uploaded and fail on the service as an unreadable picture.
-    job->uploadPath = KSTempFile::reserve(QStringLiteral(".png"));
+    const QString uploadPath = KSTempFile::reserve(QStringLiteral(".png"));
     const QByteArray data = tiffData(reduced);
-    QString problem;
-    if (job->uploadPath.isEmpty()) {
-        problem = KSWriteFailure::describe(KSTempAppPathDirector(), QStringLiteral("no new file can be made there"));
-    } else if (data.isEmpty()) {
-        problem = QStringLiteral("无法编码上传的图片");
-    } else {
-        QFile upload(job->uploadPath);
-        if (!upload.open(QIODevice::WriteOnly) || upload.write(data) != data.size() || !upload.flush())
-            problem = KSWriteFailure::describe(job->uploadPath, upload.errorString(), data.size());
-    }
-    if (!problem.isEmpty()) {
-        CommLog::E(kFlowError + QStringLiteral("无法写入上传的图片 ") + problem);
-        removeUploadFile(job);
-        fail(job);
+    QFile upload(uploadPath);
+    if (uploadPath.isEmpty() || data.isEmpty() || !upload.open(QIODevice::WriteOnly)
+        || upload.write(data) != data.size() || !upload.flush()) {
+        CommLog::E(kFlowError + QStringLiteral("无法写入上传的图片 ")
+                   + KSWriteFailure::describe(uploadPath.isEmpty() ? KSTempAppPathDirector() : uploadPath,
+                                              upload.errorString(), data.size()));
+        upload.close();
+        if (!uploadPath.isEmpty())
+            QFile::remove(uploadPath);
+        fail(job, data.isEmpty() ? Kind::pictureTooLarge : Kind::cannotWrite);
         return;
     }
+    upload.close();
+    {
+        QMutexLocker lock(&job->mutex);
+        job->uploadPath = uploadPath;
+    }
+    if (!keepFile(job, uploadPath))
+        return;
 
     KSEraserNetwork::uploadImage(
-        job->uploadPath,
+        uploadPath,
         [job](double value) {
             if (value < 0) {
                 // Authentication failed: the upload's completion never comes.
@@ -243,25 +326,47 @@ void prepare(const JobPtr &job)
         },
         [job](const std::optional<KSNetError> &error, const std::optional<QVariantMap> &payload) {
             handleUploadCompletion(job, error, payload);
-        });
+        },
+        [job](const KSEraserFailure &failure) { noteFailure(job, failure); });
 }
 
 } // namespace
 
-void KSEraserManager::startEraser(const QString &filePath, KSEraserType type, Report closure)
+KSEraserManager::JobId KSEraserManager::startEraser(const QString &filePath, KSEraserType type, Report closure,
+                                                    FailureClosure failed)
 {
     auto job = std::make_shared<Job>();
+    job->id = ++lastJobId;
     job->filePath = filePath;
     job->type = type;
     job->closure = std::move(closure);
+    job->failed = std::move(failed);
+    {
+        QMutexLocker lock(&jobsMutex);
+        runningJobs.insert(job->id, job);
+    }
     QThreadPool::globalInstance()->start([job] { prepare(job); });
+    return job->id;
 }
 
-bool KSEraserManager::isLargeEnough(const QSize &photoSize)
+bool KSEraserManager::cancelEraser(JobId id)
 {
-    const QSize upload = KSImageExtension::pixelSize(
-        KSPhotoRenderTools::zipSize(QSizeF(photoSize), QSizeF(kMaxUploadSide, kMaxUploadSide)));
-    return upload.width() >= KSPictureLimits::kMinSide && upload.height() >= KSPictureLimits::kMinSide;
+    JobPtr job;
+    {
+        QMutexLocker lock(&jobsMutex);
+        job = runningJobs.take(id).lock();
+    }
+    if (!job || job->ended.exchange(true))
+        return false;
+    QMutexLocker lock(&job->mutex);
+    job->cancelled = true;
+    // Files made from now on are deleted by the step that makes them.
+    if (!job->uploadPath.isEmpty())
+        QFile::remove(std::exchange(job->uploadPath, QString()));
+    if (!job->taskId.isEmpty())
+        KSEraserNetwork::cancelTask(job->taskId);
+    CommLog::I(QStringLiteral("cut-out of %1 cancelled").arg(job->filePath));
+    return true;
 }
 
 qint64 KSEraserManager::temporaryBytesFor(const QSize &photoSize)

@@ -14,9 +14,10 @@ void KSEraserNetwork::getAuthentications(AuthCompletion completion)
     KSUploadFlow::getAuthentications(std::move(completion));
 }
 
-void KSEraserNetwork::uploadImage(const QString &path, ProgressClosure progress, UploadCompletion completion)
+void KSEraserNetwork::uploadImage(const QString &path, ProgressClosure progress, UploadCompletion completion,
+                                  FailureNote note)
 {
-    KSUploadFlow::uploadImage(path, std::move(progress), std::move(completion));
+    KSUploadFlow::uploadImage(path, std::move(progress), std::move(completion), std::move(note));
 }
 
 void KSEraserNetwork::putImage(const QString &path, const QVariantMap &payload, ByteProgress byteProgress,
@@ -30,14 +31,20 @@ void KSEraserNetwork::postResources(const QString &resourceId, RegistrationCompl
     KSUploadFlow::postResources(resourceId, std::move(completion));
 }
 
-void KSEraserNetwork::createTask(const QString &fileId, KSEraserType type, TaskReport report)
+void KSEraserNetwork::createTask(const QString &fileId, KSEraserType type, TaskReport report, FailureNote note,
+                                 TaskCreated created)
 {
-    KSTaskFlow::createTask(fileId, type, std::move(report));
+    KSTaskFlow::createTask(fileId, type, std::move(report), std::move(note), std::move(created));
 }
 
-void KSEraserNetwork::getTaskResult(const QString &taskId, TaskReport report)
+void KSEraserNetwork::getTaskResult(const QString &taskId, TaskReport report, FailureNote note)
 {
-    KSTaskFlow::getTaskResult(taskId, std::move(report));
+    KSTaskFlow::getTaskResult(taskId, std::move(report), std::move(note));
+}
+
+void KSEraserNetwork::cancelTask(const QString &taskId)
+{
+    KSTaskFlow::cancelTask(taskId);
 }
 
 void KSEraserNetwork::holdUpload(std::shared_ptr<OSSClient> client, const OSSPutObjectRequest &request)

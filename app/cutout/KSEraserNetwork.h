@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KSEraserFailure.h"
 #include "KSEraserType.h"
 #include "KSNetError.h"
 #include "OSSClient.h"
@@ -39,6 +40,10 @@ public:
     using RegistrationCompletion = std::function<void(bool success, const std::optional<QVariantMap> &payload)>;
     // (false, none, p) progress, (false, none, -1.0) failure, (true, mask path, 1.0) result.
     using TaskReport = std::function<void(bool success, const std::optional<QString> &maskPath, double progress)>;
+    // Why a step failed, told just before its failure report, on that thread.
+    using FailureNote = std::function<void(const KSEraserFailure &failure)>;
+    // The service's id of a task just created, before its first poll.
+    using TaskCreated = std::function<void(const QString &taskId)>;
 
     // The one instance; it holds the storage client of the last upload.
     static KSEraserNetwork *shared();
@@ -49,8 +54,9 @@ public:
     // Authenticates and uploads the file: progress 0.05, then 0.05..0.70 on
     // the main queue while the bytes go out. The completion gets (none,
     // registration payload) or (error, none). When authentication fails only
-    // the progress closure is called, with -1.0.
-    static void uploadImage(const QString &path, ProgressClosure progress, UploadCompletion completion);
+    // the progress closure is called, with -1.0, after `note` heard why.
+    static void uploadImage(const QString &path, ProgressClosure progress, UploadCompletion completion,
+                            FailureNote note = {});
 
     // Puts the file into storage with the payload's credentials and callback
     // (key: path.images + 32 lower-case hex digits + ".jpg"), then registers
@@ -62,9 +68,16 @@ public:
     static void postResources(const QString &resourceId, RegistrationCompletion completion);
 
     // POST "/api/tasks/<type>" with file_id, then polls and downloads: task
-    // reports end with the result or one failure.
-    static void createTask(const QString &fileId, KSEraserType type, TaskReport report);
-    static void getTaskResult(const QString &taskId, TaskReport report);
+    // reports end with the result or one failure, `note` hearing why first.
+    // While the task waits or runs, a poll's data.progress (0..1, when the
+    // service sends it) is reported as 0.70 + 0.10 x progress.
+    static void createTask(const QString &fileId, KSEraserType type, TaskReport report, FailureNote note = {},
+                           TaskCreated created = {});
+    static void getTaskResult(const QString &taskId, TaskReport report, FailureNote note = {});
+    // Stops polling the task, drops any mask still on its way, and asks the
+    // service to drop the task (POST "/api/tasks/<id>/cancel"; its answer is
+    // only logged). Nothing more is reported for it.
+    static void cancelTask(const QString &taskId);
 
     // Keeps the storage client and the request of the upload under way.
     void holdUpload(std::shared_ptr<OSSClient> client, const OSSPutObjectRequest &request);

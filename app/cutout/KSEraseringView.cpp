@@ -6,12 +6,14 @@
 #include "CommLog.h"
 #include "KSColorConst.h"
 #include "KSEraserErrorView.h"
+#include "KSHoverButton.h"
 #include "KSNibLoadable.h"
 #include "KSTextStyle.h"
 #include "KSViewAttach.h"
 #include "KSViewSlider.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QPointer>
 #include <algorithm>
 #include <cmath>
@@ -23,6 +25,29 @@ KSEraseringView::JobStarter &jobStarter()
 {
     static KSEraseringView::JobStarter starter = KSEraserManager::startEraser;
     return starter;
+}
+
+KSEraseringView::JobCanceller &jobCanceller()
+{
+    static KSEraseringView::JobCanceller canceller = KSEraserManager::cancelEraser;
+    return canceller;
+}
+
+// Reports reach the screen from any thread; `handle` runs on the GUI thread
+// only while the screen exists.
+template<typename Handle>
+void onGuiThread(const QPointer<KSEraseringView> &screen, Handle handle)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app)
+        return;
+    QMetaObject::invokeMethod(
+        app,
+        [screen, handle = std::move(handle)] {
+            if (screen)
+                handle(screen.data());
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace
@@ -44,6 +69,20 @@ KSEraseringView::KSEraseringView(QWidget *parent)
     bar->setProgress(0.0);
     bar->setLineWith(10.0);
     bar->setRadius(5.0);
+
+    KSHoverButton *cancel = m_ui->cancelBtn;
+    cancel->setTitle(CommLang::GetAppLang(QStringLiteral("Cancel")));
+    cancel->setTitleColor(KSRGBHexColor(0x333333));
+    cancel->setTitleFont(KSTextStyle::systemFont(12));
+    cancel->setBackgroundColor(KSRGBHexColor(0xE4E4E4));
+    cancel->setBackgroundHoverColor(KSRGBHexColor(0xD4D4D4));
+    cancel->setBorderRadius(3.0);
+    cancel->setCursor(Qt::PointingHandCursor);
+    cancel->setToolTip(CommLang::GetAppLang(QStringLiteral("CancelTip")));
+    cancel->setTarget(this);
+    cancel->setAction([this](KSHoverButton *sender) { actionForCancel(sender); });
+    // Escape reaches the screen without a click on it first.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 KSEraseringView::~KSEraseringView() = default;
@@ -63,13 +102,15 @@ KSEraseringView *KSEraseringView::showEraseringView(QWidget *host, const QString
     view->returnClosure = std::move(closure);
     view->m_filePath = filePath;
     view->m_type = type;
+    view->setFocus(Qt::OtherFocusReason);
     view->startJob();
     return view;
 }
 
-void KSEraseringView::setJobStarter(JobStarter starter)
+void KSEraseringView::setJobStarter(JobStarter starter, JobCanceller canceller)
 {
     jobStarter() = starter ? std::move(starter) : JobStarter(KSEraserManager::startEraser);
+    jobCanceller() = canceller ? std::move(canceller) : JobCanceller(KSEraserManager::cancelEraser);
 }
 
 QString KSEraseringView::progressText(double progress)
@@ -99,26 +140,51 @@ QLabel *KSEraseringView::subTitleLabel() const
     return m_ui->subTitleLabel;
 }
 
+KSHoverButton *KSEraseringView::cancelBtn() const
+{
+    return m_ui->cancelBtn;
+}
+
 void KSEraseringView::startJob()
 {
     const quint64 job = ++m_job;
     m_jobRunning = true;
+    m_failure = {};
     // The job holds the screen weakly and touches it only on the GUI thread:
     // a screen that has gone by then is simply not told.
     QPointer<KSEraseringView> weakSelf(this);
     JobReport report = [weakSelf, job](bool success, const std::optional<QString> &path, double progress) {
-        QCoreApplication *app = QCoreApplication::instance();
-        if (!app)
-            return;
-        QMetaObject::invokeMethod(
-            app,
-            [weakSelf, job, success, path, progress] {
-                if (weakSelf)
-                    weakSelf->handleReport(job, success, path, progress);
-            },
-            Qt::QueuedConnection);
+        onGuiThread(weakSelf, [job, success, path, progress](KSEraseringView *screen) {
+            screen->handleReport(job, success, path, progress);
+        });
     };
-    jobStarter()(m_filePath, m_type, std::move(report));
+    JobFailure failed = [weakSelf, job](const KSEraserFailure &failure) {
+        onGuiThread(weakSelf, [job, failure](KSEraseringView *screen) {
+            if (job == screen->m_job)
+                screen->m_failure = failure;
+        });
+    };
+    m_jobId = jobStarter()(m_filePath, m_type, std::move(report), std::move(failed));
+}
+
+void KSEraseringView::actionForCancel(QObject *)
+{
+    if (m_finished || !m_jobRunning)
+        return;
+    m_jobRunning = false;
+    if (m_jobId != 0)
+        jobCanceller()(std::exchange(m_jobId, 0));
+    CommLog::I(QStringLiteral("cut-out cancelled by the user: ") + m_filePath);
+    finish(false, std::nullopt);
+}
+
+void KSEraseringView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        actionForCancel();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void KSEraseringView::handleReport(quint64 job, bool success, const std::optional<QString> &path, double progress)
@@ -143,7 +209,7 @@ void KSEraseringView::handleReport(quint64 job, bool success, const std::optiona
         const auto shown = KSEraserErrorView::showErrorView(host, [weakSelf](bool backToHome) {
             if (weakSelf)
                 weakSelf->handleErrorChoice(backToHome);
-        });
+        }, m_failure);
         if (!shown)
             handleErrorChoice(true);
     }

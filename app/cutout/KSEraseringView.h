@@ -13,6 +13,7 @@ namespace Ui {
 class KSEraseringView;
 }
 
+class KSHoverButton;
 class KSViewSlider;
 class QLabel;
 
@@ -31,7 +32,11 @@ public:
     // A job's report: (false, none, p) progress 0..1, (false, none, -1.0)
     // failure, (true, path, 1.0) the result. The screen takes it on any thread.
     using JobReport = KSEraserManager::Report;
-    using JobStarter = std::function<void(const QString &filePath, KSEraserType type, JobReport report)>;
+    // Why the job failed, just before its failure report; any thread.
+    using JobFailure = KSEraserManager::FailureClosure;
+    using JobStarter = std::function<KSEraserManager::JobId(const QString &filePath, KSEraserType type,
+                                                            JobReport report, JobFailure failed)>;
+    using JobCanceller = std::function<bool(KSEraserManager::JobId job)>;
 
     explicit KSEraseringView(QWidget *parent = nullptr);
     ~KSEraseringView() override;
@@ -43,19 +48,27 @@ public:
     static KSEraseringView *showEraseringView(QWidget *host, const QString &filePath, KSEraserType type,
                                               ReturnClosure closure);
 
-    // Replaces how jobs are started, so a test can play reports without a
-    // network; an empty starter restores the real job manager.
-    static void setJobStarter(JobStarter starter);
+    // Replaces how jobs are started and cancelled, so a test can play
+    // reports without a network; empty ones restore the real job manager.
+    static void setJobStarter(JobStarter starter, JobCanceller canceller = {});
 
     // The percentage shown for a report: 100 x progress truncated toward
     // zero, then "%" (0.375 -> "37%", -1.0 -> "-100%").
     [[nodiscard]] static QString progressText(double progress);
 
+    // The Cancel button and Escape: ends the running job (its files go and
+    // the service drops its task) and reports (false, none), as back home.
+    void actionForCancel(QObject *sender = nullptr);
+
     KSViewSlider *progressView() const;
     QLabel *progressLabel() const;
     QLabel *subTitleLabel() const;
+    KSHoverButton *cancelBtn() const;
 
     ReturnClosure returnClosure;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void startJob();
@@ -70,6 +83,8 @@ private:
     // of a job can arrive after its failure, even after a retry: only the
     // running job is listened to, and only until its final report.
     quint64 m_job = 0;
+    KSEraserManager::JobId m_jobId = 0;
+    KSEraserFailure m_failure;
     bool m_jobRunning = false;
     bool m_finished = false;
 };

@@ -26,6 +26,13 @@ QVariantMap bearer(const QString &token)
     return {{QStringLiteral("Authorization"), QStringLiteral("Bearer ") + token}};
 }
 
+KSEraserFailure missingTarget()
+{
+    if (CommPassport::apiToken().isEmpty())
+        return {KSEraserFailure::Kind::signedOut};
+    return {KSEraserFailure::Kind::serviceUnreachable};
+}
+
 bool envelopeSucceeded(const QVariantMap &reply, const QString &step)
 {
     const QVariant status = reply.value(QStringLiteral("status"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KSEraserFailure.h"
+
 #include <QString>
 #include <QVariantMap>
 
@@ -24,6 +26,9 @@ struct Target
 [[nodiscard]] std::optional<Target> target(const QString &path, std::function<void()> failure);
 
 [[nodiscard]] QVariantMap bearer(const QString &token);
+
+// Why target() found nothing to send to: no account, or no service.
+[[nodiscard]] KSEraserFailure missingTarget();
 
 // Whether the reply's envelope says success. A status that is missing or not
 // text is a fault of the service that the log shows under the step's name;

@@ -15,7 +15,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
+#include <QSet>
 #include <QUrl>
+
+#include <algorithm>
+#include <cmath>
 
 #include <memory>
 
@@ -33,45 +37,80 @@ QString lastEngine;
 // and this one's own service takes its place on the same address.
 constexpr int kReconnectAttempts = 15;
 
+// Tasks whose job was cancelled: their chain stops at its next step.
+QMutex cancelledMutex;
+QSet<QString> cancelledTasks;
+
+bool isCancelled(const QString &taskId)
+{
+    QMutexLocker lock(&cancelledMutex);
+    return cancelledTasks.contains(taskId);
+}
+
+// The chain of a cancelled task has ended: its id need not be kept.
+void forgetCancelled(const QString &taskId)
+{
+    QMutexLocker lock(&cancelledMutex);
+    cancelledTasks.remove(taskId);
+}
+
+using FailureNote = KSEraserNetwork::FailureNote;
+
 void setLastMaskEngine(const QString &engine)
 {
     QMutexLocker lock(&lastEngineMutex);
     lastEngine = engine;
 }
 
-void failTask(const KSEraserNetwork::TaskReport &report)
+void failTask(const KSEraserNetwork::TaskReport &report, const FailureNote &note, KSEraserFailure::Kind kind)
 {
+    if (note)
+        note({kind});
     if (report)
         report(false, std::nullopt, -1.0);
 }
 
-void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, int refusedBefore);
+constexpr auto kServiceError = KSEraserFailure::Kind::serviceError;
 
-void downloadMask(const QUrl &url, const KSEraserNetwork::TaskReport &report, int refusedBefore = 0)
+void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, const FailureNote &note, int refusedBefore);
+
+void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork::TaskReport &report,
+                  const FailureNote &note, int refusedBefore = 0)
 {
     const QString maskPath = KSTempFile::reserve(QStringLiteral(".png"));
     if (maskPath.isEmpty()) {
         CommLog::E(kFlowError + QStringLiteral("mask图片下载失败 无法在临时文件夹中建立文件"));
-        failTask(report);
+        failTask(report, note, KSEraserFailure::Kind::cannotWrite);
         return;
     }
     KSAFNetworking::downloadFile(url.toString(QUrl::FullyEncoded), maskPath,
-                                 [url, maskPath, report, refusedBefore](float fraction, bool finished,
-                                                                        const std::optional<KSNetError> &error) {
+                                 [taskId, url, maskPath, report, note, refusedBefore](
+                                     float fraction, bool finished, const std::optional<KSNetError> &error) {
+                                     // A cancelled job wants no mask: it goes as it arrives.
+                                     if (isCancelled(taskId)) {
+                                         if (finished || error) {
+                                             QFile::remove(maskPath);
+                                             forgetCancelled(taskId);
+                                         }
+                                         return;
+                                     }
                                      if (finished) {
                                          if (report)
                                              report(true, maskPath, 1.0);
                                      } else if (error && error->couldNotConnect() && refusedBefore < kReconnectAttempts) {
                                          QFile::remove(maskPath);
                                          CommLog::I(QStringLiteral("mask图片下载连接不上服务，1秒后重试"));
-                                         KSMainQueue::after(1.0, [url, report, refusedBefore] {
-                                             downloadMask(url, report, refusedBefore + 1);
+                                         KSMainQueue::after(1.0, [taskId, url, report, note, refusedBefore] {
+                                             downloadMask(taskId, url, report, note, refusedBefore + 1);
                                          });
                                      } else if (error) {
                                          CommLog::E(kFlowError + QStringLiteral("mask图片下载失败 ")
                                                     + error->localizedDescription);
                                          QFile::remove(maskPath);
-                                         failTask(report);
+                                         if (note)
+                                             note(KSEraserFailure::forNetError(*error));
+                                         if (report)
+                                             report(false, std::nullopt, -1.0);
                                      } else {
                                          const double progress = KSTaskFlow::downloadProgress(fraction);
                                          qCDebug(lcProtocol) << "progress " << progress;
@@ -82,40 +121,45 @@ void downloadMask(const QUrl &url, const KSEraserNetwork::TaskReport &report, in
 }
 
 // A finished task: its mask's address must be a web address.
-void downloadFinished(const KSTaskReply &task, const KSEraserNetwork::TaskReport &report)
+void downloadFinished(const QString &taskId, const KSTaskReply &task, const KSEraserNetwork::TaskReport &report,
+                      const FailureNote &note)
 {
     // Only web addresses: a file: or other URL from the service must not
     // make the client read or fetch anything else.
     if (!KSCurlSession::isWebUrl(task.maskUrl)) {
         CommLog::E(kFlowError + QStringLiteral("mask图片的URL不是http或https，拒绝下载 ") + task.maskUrl);
-        failTask(report);
+        failTask(report, note, kServiceError);
         return;
     }
     setLastMaskEngine(task.engine);
     const QUrl url(task.maskUrl, QUrl::StrictMode);
     CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString());
-    downloadMask(url, report);
+    downloadMask(taskId, url, report, note);
 }
 
 void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int refusedBefore,
                       const std::optional<KSNetError> &error, const QVariant &reply,
-                      const KSEraserNetwork::TaskReport &report)
+                      const KSEraserNetwork::TaskReport &report, const FailureNote &note)
 {
+    if (isCancelled(taskId)) {
+        forgetCancelled(taskId);
+        return;
+    }
     const QString step = QStringLiteral("遍历任务结果失败");
     if (error && error->couldNotConnect() && refusedBefore < kReconnectAttempts) {
         CommLog::I(QStringLiteral("遍历任务结果连接不上服务，1秒后重试"));
-        KSMainQueue::after(1.0, [taskId, report, refusedBefore] { poll(taskId, report, refusedBefore + 1); });
+        KSMainQueue::after(1.0, [taskId, report, note, refusedBefore] { poll(taskId, report, note, refusedBefore + 1); });
         return;
     }
     if (error) {
         CommLog::E(kFlowError + step + QStringLiteral(" 请求出错 ") + error->localizedDescription);
-        failTask(report);
+        failTask(report, note, KSEraserFailure::forNetError(*error).kind);
         return;
     }
     const KSTaskReply task = KSTaskReply::read(reply);
     if (task.fault == KSTaskReply::Fault::NotADictionary) {
         CommLog::E(kFlowError + step + QStringLiteral(" 回复不是字典"));
-        failTask(report);
+        failTask(report, note, kServiceError);
         return;
     }
     KSProtocolDebug::print("responseDic ", reply);
@@ -123,76 +167,122 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int
         CommLog::E(kFlowError + step
                    + (task.fault == KSTaskReply::Fault::NoStatus ? QStringLiteral(" data或data.status缺失或类型不对")
                                                                   : QStringLiteral(" 没有获取到mask图片的URL")));
-        failTask(report);
+        failTask(report, note, kServiceError);
         return;
     }
     if (task.state == KSTaskReply::State::Failed) {
-        CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1"));
-        failTask(report);
+        CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1 ") + task.error);
+        failTask(report, note, KSEraserFailure::Kind::engineFailed);
         return;
     }
     if (task.state == KSTaskReply::State::Done) {
-        downloadFinished(task, report);
+        downloadFinished(taskId, task, report, note);
         return;
     }
+    if (const std::optional<double> progress = KSTaskFlow::taskProgress(task.progress); progress && report)
+        report(false, std::nullopt, *progress);
     // Still pending: the next poll goes out at least 1 s after this one was sent.
     const double elapsed = double(sinceSent.elapsed()) / 1000.0;
     if (elapsed < 1.0)
-        KSMainQueue::after(1.0 - elapsed, [taskId, report] { KSTaskFlow::getTaskResult(taskId, report); });
+        KSMainQueue::after(1.0 - elapsed, [taskId, report, note] { KSTaskFlow::getTaskResult(taskId, report, note); });
     else
-        KSTaskFlow::getTaskResult(taskId, report);
+        KSTaskFlow::getTaskResult(taskId, report, note);
 }
 
-void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, int refusedBefore)
+void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, const FailureNote &note, int refusedBefore)
 {
+    if (isCancelled(taskId)) {
+        forgetCancelled(taskId);
+        return;
+    }
     // The id goes into the path encoded, so it cannot step to another route.
     const auto target = KSServiceRequest::target(
         QLatin1String(KSProtocolPaths::tasks) + QString::fromLatin1(QUrl::toPercentEncoding(taskId)),
-        [report] { failTask(report); });
+        [report, note, failure = KSServiceRequest::missingTarget()] { failTask(report, note, failure.kind); });
     if (!target)
         return;
     auto sinceSent = std::make_shared<QElapsedTimer>();
     sinceSent->start();
     KSAFNetworking::GETtWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
-                                [taskId, sinceSent, refusedBefore, report](const std::optional<KSNetError> &error,
-                                                                           const QVariant &reply) {
-                                    handleTaskResult(taskId, *sinceSent, refusedBefore, error, reply, report);
+                                [taskId, sinceSent, refusedBefore, report, note](const std::optional<KSNetError> &error,
+                                                                                 const QVariant &reply) {
+                                    handleTaskResult(taskId, *sinceSent, refusedBefore, error, reply, report, note);
                                 });
 }
 
 } // namespace
 
-void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report)
+void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report,
+                            FailureNote note, KSEraserNetwork::TaskCreated created)
 {
     const auto target = KSServiceRequest::target(QLatin1String(KSProtocolPaths::tasks) + KSEraserTypeRawValue(type),
-                                                 [report] { failTask(report); });
+                                                 [report, note, failure = KSServiceRequest::missingTarget()] {
+                                                     failTask(report, note, failure.kind);
+                                                 });
     if (!target)
         return;
     KSAFNetworking::POSTWithUrl(target->url, {{QStringLiteral("file_id"), fileId}}, KSServiceRequest::bearer(target->token),
-                                [report](const std::optional<KSNetError> &error, const QVariant &reply) {
-                                    const std::optional<QVariantMap> dictionary =
-                                        error ? std::nullopt : KSAFNetworking::responseToDictionary(reply);
+                                [report, note, created](const std::optional<KSNetError> &error, const QVariant &reply) {
+                                    if (error) {
+                                        failTask(report, note, KSEraserFailure::forNetError(*error).kind);
+                                        return;
+                                    }
+                                    const std::optional<QVariantMap> dictionary = KSAFNetworking::responseToDictionary(reply);
                                     const std::optional<QVariantMap> data =
                                         dictionary ? objectAt(*dictionary, QStringLiteral("data")) : std::nullopt;
                                     const std::optional<QString> taskId =
                                         data ? textAt(*data, QStringLiteral("task_id")) : std::nullopt;
                                     if (!taskId || !KSServiceRequest::envelopeSucceeded(*dictionary, QStringLiteral("创建任务失败"))) {
-                                        failTask(report);
+                                        failTask(report, note, kServiceError);
                                         return;
                                     }
                                     KSProtocolDebug::print("responseDict ", reply);
-                                    getTaskResult(*taskId, report);
+                                    if (created)
+                                        created(*taskId);
+                                    getTaskResult(*taskId, report, note);
                                 });
 }
 
-void KSTaskFlow::getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report)
+void KSTaskFlow::getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report, FailureNote note)
 {
-    poll(taskId, report, 0);
+    poll(taskId, report, note, 0);
+}
+
+void KSTaskFlow::cancelTask(const QString &taskId)
+{
+    {
+        QMutexLocker lock(&cancelledMutex);
+        cancelledTasks.insert(taskId);
+    }
+    const QString path = QLatin1String(KSProtocolPaths::tasks) + QString::fromLatin1(QUrl::toPercentEncoding(taskId))
+                         + QLatin1String(KSProtocolPaths::taskCancel);
+    const auto target = KSServiceRequest::target(path, [] {});
+    if (!target)
+        return;
+    KSAFNetworking::POSTWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
+                                [taskId](const std::optional<KSNetError> &error, const QVariant &) {
+                                    if (error)
+                                        CommLog::E(QStringLiteral("the service did not drop the cancelled task %1: %2")
+                                                       .arg(taskId, error->localizedDescription));
+                                    else
+                                        CommLog::I(QStringLiteral("the service dropped the cancelled task ") + taskId);
+                                });
 }
 
 double KSTaskFlow::downloadProgress(float fraction)
 {
     return 0.8 + 0.2 * double(fraction);
+}
+
+std::optional<double> KSTaskFlow::taskProgress(const QVariant &progress)
+{
+    if (progress.typeId() != QMetaType::Double && progress.typeId() != QMetaType::Int
+        && progress.typeId() != QMetaType::LongLong)
+        return std::nullopt;
+    const double value = progress.toDouble();
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return 0.70 + 0.10 * std::clamp(value, 0.0, 1.0);
 }
 
 QString KSTaskFlow::lastMaskEngine()

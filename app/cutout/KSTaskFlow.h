@@ -7,11 +7,16 @@
 // KSEraserNetwork offers these steps under their protocol names.
 namespace KSTaskFlow {
 
-void createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report);
-void getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report);
+void createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report,
+                KSEraserNetwork::FailureNote note = {}, KSEraserNetwork::TaskCreated created = {});
+void getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report, KSEraserNetwork::FailureNote note = {});
+void cancelTask(const QString &taskId);
 
 // Overall progress at a fraction of the mask download: 0.8 + 0.2 x f.
 [[nodiscard]] double downloadProgress(float fraction);
+// Overall progress at the task's own progress p (data.progress): 0.70 +
+// 0.10 x p, p held to 0..1; none for a value that is no number.
+[[nodiscard]] std::optional<double> taskProgress(const QVariant &progress);
 // The engine the service named (data.engine) for the last task that ended
 // with a mask; empty when it named none.
 [[nodiscard]] QString lastMaskEngine();

@@ -97,27 +97,40 @@ void registerUploaded(const OSSPutObjectResult &result, const KSEraserNetwork::U
 
 } // namespace
 
-void KSUploadFlow::getAuthentications(KSEraserNetwork::AuthCompletion completion)
+void KSUploadFlow::getAuthentications(KSEraserNetwork::AuthCompletion completion, KSEraserNetwork::FailureNote note)
 {
     const std::function<void()> fail = failureOf(completion);
-    const auto target = KSServiceRequest::target(QLatin1String(KSProtocolPaths::authentications), fail);
+    const auto failWith = [fail, note](const KSEraserFailure &failure) {
+        if (note)
+            note(failure);
+        fail();
+    };
+    const auto target = KSServiceRequest::target(QLatin1String(KSProtocolPaths::authentications),
+                                                 [failWith, failure = KSServiceRequest::missingTarget()] {
+                                                     failWith(failure);
+                                                 });
     if (!target)
         return;
     KSAFNetworking::GETtWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
-                                [completion, fail](const std::optional<KSNetError> &error, const QVariant &reply) {
-                                    if (error || reply.typeId() != QMetaType::QVariantMap) {
-                                        fail();
+                                [completion, failWith](const std::optional<KSNetError> &error, const QVariant &reply) {
+                                    const KSEraserFailure answered{KSEraserFailure::Kind::serviceError};
+                                    if (error) {
+                                        failWith(KSEraserFailure::forNetError(*error));
+                                        return;
+                                    }
+                                    if (reply.typeId() != QMetaType::QVariantMap) {
+                                        failWith(answered);
                                         return;
                                     }
                                     const QVariantMap dictionary = reply.toMap();
                                     if (!KSServiceRequest::envelopeSucceeded(dictionary, QStringLiteral("获取临时凭证失败"))) {
-                                        fail();
+                                        failWith(answered);
                                         return;
                                     }
                                     const std::optional<QVariantMap> data = objectAt(dictionary, QStringLiteral("data"));
                                     if (!data) {
                                         CommLog::E(kFlowError + QStringLiteral("获取临时凭证失败 回复没有data对象"));
-                                        fail();
+                                        failWith(answered);
                                         return;
                                     }
                                     if (completion)
@@ -127,7 +140,7 @@ void KSUploadFlow::getAuthentications(KSEraserNetwork::AuthCompletion completion
 }
 
 void KSUploadFlow::uploadImage(const QString &path, KSEraserNetwork::ProgressClosure progress,
-                               KSEraserNetwork::UploadCompletion completion)
+                               KSEraserNetwork::UploadCompletion completion, KSEraserNetwork::FailureNote note)
 {
     getAuthentications([path, progress, completion](bool success, const std::optional<QVariantMap> &payload) {
         if (!success || !payload) {
@@ -146,7 +159,7 @@ void KSUploadFlow::uploadImage(const QString &path, KSEraserNetwork::ProgressClo
             };
         }
         putImage(path, *payload, bytes, completion);
-    });
+    }, std::move(note));
 }
 
 void KSUploadFlow::putImage(const QString &path, const QVariantMap &payload, KSEraserNetwork::ByteProgress byteProgress,

@@ -7,9 +7,9 @@
 // names. KSEraserNetwork offers these steps under their protocol names.
 namespace KSUploadFlow {
 
-void getAuthentications(KSEraserNetwork::AuthCompletion completion);
+void getAuthentications(KSEraserNetwork::AuthCompletion completion, KSEraserNetwork::FailureNote note = {});
 void uploadImage(const QString &path, KSEraserNetwork::ProgressClosure progress,
-                 KSEraserNetwork::UploadCompletion completion);
+                 KSEraserNetwork::UploadCompletion completion, KSEraserNetwork::FailureNote note = {});
 void putImage(const QString &path, const QVariantMap &payload, KSEraserNetwork::ByteProgress byteProgress,
               KSEraserNetwork::UploadCompletion completion);
 void postResources(const QString &resourceId, KSEraserNetwork::RegistrationCompletion completion);

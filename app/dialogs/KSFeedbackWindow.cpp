@@ -3,10 +3,12 @@
 #include "CommLang.h"
 #include "CommLog.h"
 #include "KSHoverButton.h"
+#include "KSNotice.h"
 #include "KSStringExtension.h"
 #include "ToolFile.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -85,8 +87,15 @@ bool KSFeedbackWindow::actionForSend()
     }
     QGuiApplication::clipboard()->setText(composeReport(message, email, m_context.diagnostics));
     const QUrl support(m_context.appInfo.urlSupport());
-    if (support.isValid() && !support.isEmpty())
-        ToolFile::openFileAtURL(support);
+    if (support.isValid() && !support.isEmpty()) {
+        // The report waits on the clipboard; without a browser the user
+        // still needs the page's address.
+        ToolFile::openFileAtURL(support, QCoreApplication::instance(), [address = support.toString()](bool opened) {
+            if (!opened)
+                KSNotice::post({CommLang::GetAppLang(QStringLiteral("LinkNotOpenedTitle")),
+                                CommLang::GetAppLang(QStringLiteral("LinkNotOpened")), address});
+        });
+    }
     CommLog::I(QStringLiteral("feedback report copied to the clipboard"));
     close();
     return true;

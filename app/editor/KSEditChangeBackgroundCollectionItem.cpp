@@ -90,6 +90,7 @@ void KSEditChangeBackgroundCollectionItem::configure(const KSEditChangeBackgroun
     m_ui->titleLbl->setText(item.title);
     m_ui->titleLbl->setFont(fittingTitleFont(item.title, width()));
     swatch->setToolTip(item.title);
+    m_choosableWhenSelected = item.hex == KSEditChangeBackgroundItem::kMoreColorsHex;
     if (item.hex == KSEditChangeBackgroundItem::kTransparentHex) {
         setAllImages(swatch, KSImageNamed(QStringLiteral("gray_white_small")));
         swatch->setBackgroundColor(Qt::white);
@@ -118,7 +119,7 @@ bool KSEditChangeBackgroundCollectionItem::isSelected() const
 
 void KSEditChangeBackgroundCollectionItem::colorBtnClick()
 {
-    if (isSelected())
+    if (isSelected() && !m_choosableWhenSelected)
         return;
     // The closure may rebuild the grid; only restyle a cell that survived.
     QPointer<KSEditChangeBackgroundCollectionItem> self(this);

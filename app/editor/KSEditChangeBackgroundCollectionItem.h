@@ -35,7 +35,8 @@ public:
     void setSelected(bool selected);
     bool isSelected() const;
 
-    // The swatch's action: chooses the cell unless it is already selected.
+    // The swatch's action: chooses the cell unless it is already selected;
+    // "More" is chosen again even then, since it opens the colour dialog.
     void colorBtnClick();
 
     KSHoverButton *colorBtn() const;
@@ -51,4 +52,5 @@ private:
     std::unique_ptr<Ui::KSEditChangeBackgroundCollectionItem> m_ui;
     int m_index = 0;
     bool m_hovered = false;
+    bool m_choosableWhenSelected = false;
 };

@@ -14,13 +14,18 @@
 
 #include <QColorDialog>
 #include <QEvent>
+#include <QHideEvent>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
 
+#include <algorithm>
+
 namespace {
 const KSCollectionFlowLayout::Metrics kGridMetrics{QSize(64, 100), 10, 14};
+// Room between the colour dialog and the window it stands beside.
+constexpr int kDialogGap = 8;
 
 struct Preset
 {
@@ -35,7 +40,8 @@ constexpr Preset kPresets[] = {
     {"WhiteColor", 0xFFFFFF},
     {"LightGrayColor", 0xE1DFE5},
     {"DeepRedColor", 0xC90002},
-    {"SkyBlueColor", 0x438FD8},
+    // A light sky blue: the earlier 0x438FD8 could not be told from "Blue".
+    {"SkyBlueColor", 0x87CEEB},
     {"CyanColor", 0x00BFF2},
     {"CobaltBlueColor", 0x014B73},
     {"LightGreenColor", 0x328FB2},
@@ -111,12 +117,27 @@ int KSEditChangeBackgroundView::preselectedIndex(const std::optional<KSColor> &c
         if (kPresets[index].hex >= 0 && KSRGBHexColor(kPresets[index].hex).toQColor().rgba() == wanted)
             return index;
     }
-    return 0;
+    // A colour of the dialog: marking transparent here would show a choice
+    // that is not applied, and make the transparent cell refuse a press.
+    return moreColorsIndex();
+}
+
+QPoint KSEditChangeBackgroundView::colorDialogPosition(const QRect &screen, const QRect &window, const QSize &dialog)
+{
+    const int top = std::clamp(window.top(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - dialog.height()));
+    const int right = window.right() + 1 + kDialogGap;
+    if (right + dialog.width() <= screen.right() + 1)
+        return {right, top};
+    const int left = window.left() - kDialogGap - dialog.width();
+    if (left >= screen.left())
+        return {left, top};
+    return {screen.left(), top};
 }
 
 void KSEditChangeBackgroundView::setDefaultColor(const std::optional<KSColor> &color)
 {
     m_defaultColor = color;
+    m_appliedColor = color;
     setSelectedIndex(preselectedIndex(color));
 }
 
@@ -165,15 +186,19 @@ void KSEditChangeBackgroundView::chooseItemAtIndex(int n)
         return;
     moveSelection(n);
     const qint64 hex = m_dataArray.at(n).hex;
-    if (hex >= 0) {
-        if (returnClosure)
-            returnClosure(KSRGBHexColor(hex));
-    } else if (hex == KSEditChangeBackgroundItem::kTransparentHex) {
-        if (returnClosure)
-            returnClosure(KSClear_Color());
-    } else if (hex == KSEditChangeBackgroundItem::kMoreColorsHex) {
+    if (hex >= 0)
+        apply(KSRGBHexColor(hex));
+    else if (hex == KSEditChangeBackgroundItem::kTransparentHex)
+        apply(KSClear_Color());
+    else if (hex == KSEditChangeBackgroundItem::kMoreColorsHex)
         showColorPanel();
-    }
+}
+
+void KSEditChangeBackgroundView::apply(const KSColor &color)
+{
+    m_appliedColor = color;
+    if (returnClosure)
+        returnClosure(color);
 }
 
 QColorDialog *KSEditChangeBackgroundView::sharedColorPanel()
@@ -181,10 +206,9 @@ QColorDialog *KSEditChangeBackgroundView::sharedColorPanel()
     static QPointer<QColorDialog> panel;
     if (!panel) {
         panel = new QColorDialog;
-        // A live picker like a desktop colour panel: every change counts,
-        // there is nothing to confirm.
-        panel->setOptions(QColorDialog::ShowAlphaChannel | QColorDialog::NoButtons
-                          | QColorDialog::DontUseNativeDialog);
+        // Live: every change shows at once; OK keeps the colour, Cancel and
+        // Escape go back to the one from before.
+        panel->setOptions(QColorDialog::ShowAlphaChannel | QColorDialog::DontUseNativeDialog);
         panel->setModal(false);
         QObject::connect(panel, &QColorDialog::currentColorChanged, panel, [](const QColor &color) {
             KSNotificationCenter::defaultCenter()->post(kNotificationColorPanelColorDidChange, color);
@@ -197,20 +221,28 @@ void KSEditChangeBackgroundView::showColorPanel()
 {
     QColorDialog *panel = sharedColorPanel();
     panel->setWindowTitle(CommLang::GetAppLang(QStringLiteral("Color")));
+    m_colorBeforeDialog = m_appliedColor.value_or(KSClear_Color());
+    // The dialog starts at the colour shown; from transparent it keeps its
+    // last colour, since a clear starting colour would hide every change.
+    if (m_colorBeforeDialog != KSClear_Color()) {
+        m_settingDialogColor = true;
+        panel->setCurrentColor(m_colorBeforeDialog.toQColor());
+        m_settingDialogColor = false;
+    }
     // The observation ends with this panel; a second "More" does not double it.
     if (!m_observesColorPanel) {
         m_observesColorPanel = true;
         KSNotificationCenter::defaultCenter()->observe(
             kNotificationColorPanelColorDidChange, this,
             [this](const QVariant &object) { colorPanelDidChange(object.value<QColor>()); });
+        connect(panel, &QDialog::rejected, this, &KSEditChangeBackgroundView::colorPanelCancelled);
     }
 
     panel->adjustSize();
     QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (screen) {
-        QRect frame = panel->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        panel->move(frame.topLeft());
+        const QRect window = this->window()->frameGeometry();
+        panel->move(colorDialogPosition(screen->availableGeometry(), window, panel->frameGeometry().size()));
     }
     panel->show();
     panel->raise();
@@ -219,6 +251,8 @@ void KSEditChangeBackgroundView::showColorPanel()
 
 void KSEditChangeBackgroundView::colorPanelDidChange(const QColor &color)
 {
+    if (m_settingDialogColor)
+        return;
     qCDebug(lcEditor).noquote() << "RGBA" << "===" << color.name(QColor::HexArgb) << "===" << color.alphaF();
     // The dialog may still be open after another cell was chosen: a change
     // made in it is the user's choice again, so "More" becomes the marked cell.
@@ -228,8 +262,22 @@ void KSEditChangeBackgroundView::colorPanelDidChange(const QColor &color)
         if (KSEditChangeBackgroundCollectionItem *cell = itemAtIndex(more))
             cell->setSelected(true);
     }
-    if (returnClosure)
-        returnClosure(KSColor(color));
+    apply(KSColor(color));
+}
+
+void KSEditChangeBackgroundView::colorPanelCancelled()
+{
+    apply(m_colorBeforeDialog);
+    setSelectedIndex(preselectedIndex(m_colorBeforeDialog));
+}
+
+void KSEditChangeBackgroundView::hideEvent(QHideEvent *event)
+{
+    KSColorView::hideEvent(event);
+    // The editor closed the panel: the dialog's colour stays, as after OK,
+    // and a dialog left open would answer nobody.
+    if (!event->spontaneous() && m_observesColorPanel)
+        sharedColorPanel()->hide();
 }
 
 void KSEditChangeBackgroundView::layoutCollection()

@@ -5,6 +5,9 @@
 #include "KSEditChangeBackgroundItem.h"
 
 #include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,8 +22,11 @@ class QColorDialog;
 class QScrollArea;
 
 // The editor's background colour panel: transparent, nine preset colours
-// and "More", which opens the shared colour dialog. Every choice is reported
-// through returnClosure; the editor makes a new panel at each opening.
+// and "More", which opens the shared colour dialog beside the editor's
+// window. Every choice is reported through returnClosure; the dialog's
+// changes are reported as they happen, and its Cancel (or Escape) reports
+// the colour from before it opened again. The editor makes a new panel at
+// each opening.
 class KSEditChangeBackgroundView : public KSColorView
 {
     Q_OBJECT
@@ -36,9 +42,14 @@ public:
     // The presets in display order, titles in the current language.
     [[nodiscard]] static QList<KSEditChangeBackgroundItem> presetItems();
     // The cell to mark for the background the editor already has: 0 for
-    // the clear colour, for no colour and for a colour no preset equals;
-    // otherwise the first preset of that colour.
+    // the clear colour and for no colour, the first preset of that colour,
+    // and "More" for a colour no preset equals.
     [[nodiscard]] static int preselectedIndex(const std::optional<KSColor> &color);
+
+    // Where the colour dialog goes: beside the window on the screen (right,
+    // else left), never over the preview in the window's middle when there
+    // is room; else at the screen's left edge, over the tool column.
+    [[nodiscard]] static QPoint colorDialogPosition(const QRect &screen, const QRect &window, const QSize &dialog);
 
     // Remembers the editor's current colour and marks its cell.
     void setDefaultColor(const std::optional<KSColor> &color);
@@ -59,18 +70,23 @@ public:
     // "More" opens the colour dialog and reports only its later changes.
     void chooseItemAtIndex(int n);
 
+    // The colour the editor shows now, as far as the panel knows: the
+    // default colour until a choice reported another.
+    std::optional<KSColor> appliedColor() const { return m_appliedColor; }
+
     KSHoverButton *colorBtn() const;
     QScrollArea *collectionView() const;
 
-    // The application's one colour dialog, made on first use; it outlives
-    // the panels and stays open until the user closes it. Each change of its
-    // colour is posted as kNotificationColorPanelColorDidChange with the
-    // colour (a QColor, alpha included) as the object.
+    // The application's one colour dialog, made on first use, with OK and
+    // Cancel; it outlives the panels. Each change of its colour is posted as
+    // kNotificationColorPanelColorDidChange with the colour (a QColor,
+    // alpha included) as the object.
     static QColorDialog *sharedColorPanel();
     static inline const QString kNotificationColorPanelColorDidChange =
         QStringLiteral("kNotificationColorPanelColorDidChange");
 
 protected:
+    void hideEvent(QHideEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -78,12 +94,18 @@ private:
     void layoutCollection();
     void showColorPanel();
     void colorPanelDidChange(const QColor &color);
+    void colorPanelCancelled();
     void moveSelection(int index);
+    void apply(const KSColor &color);
 
     std::unique_ptr<Ui::KSEditChangeBackgroundView> m_ui;
     QList<KSEditChangeBackgroundItem> m_dataArray;
     QList<KSEditChangeBackgroundCollectionItem *> m_cells;
     std::optional<KSColor> m_defaultColor;
+    std::optional<KSColor> m_appliedColor;
+    KSColor m_colorBeforeDialog;
     int m_selectedIndex = 0;
     bool m_observesColorPanel = false;
+    // Set while the panel itself gives the dialog its starting colour.
+    bool m_settingDialogColor = false;
 };

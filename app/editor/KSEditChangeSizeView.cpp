@@ -7,7 +7,9 @@
 #include "KSColorConst.h"
 #include "KSEditChangeSizeMetrics.h"
 #include "KSEditChangeSizeTabelCellView.h"
+#include "KSCustomSize.h"
 #include "KSEditPanelStyle.h"
+#include "KSEditSizeOptionsView.h"
 #include "KSHoverButton.h"
 #include "KSLogCategories.h"
 #include "KSNibLoadable.h"
@@ -17,6 +19,7 @@
 
 #include <QHeaderView>
 #include <QTableWidget>
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -63,6 +66,11 @@ KSEditChangeSizeView::KSEditChangeSizeView(QWidget *parent)
     table->setPalette(palette);
     connect(table, &QTableWidget::cellClicked, this, [this](int row, int) { tableViewSelectionDidChange(row); });
 
+    m_optionsView = new KSEditSizeOptionsView(this);
+    m_optionsView->setObjectName(QStringLiteral("optionsView"));
+    layout()->addWidget(m_optionsView);
+    m_optionsView->customSizeClosure = [this](const KSCustomSize &) { customSizeChanged(); };
+
     m_chooseList = 0;
     m_selectList = 0;
     m_selectItem = 0;
@@ -92,8 +100,9 @@ int KSEditChangeSizeView::calculativeWidth()
     const int eBusinessLeft = m_ui->eBusinessBtn->mapTo(this, QPoint(0, 0)).x();
     qCDebug(lcEditor).noquote() << "eBusinessBtn left =" << eBusinessLeft;
 
-    // What the row asks for: every button at its title's width.
-    const int rowWidth = m_ui->selectionView->sizeHint().width();
+    // What the row asks for: every button at its title's width; the options
+    // below the table ask as much.
+    const int rowWidth = std::max(m_ui->selectionView->sizeHint().width(), m_optionsView->minimumSizeHint().width());
     const int width = KSEditChangeSizeMetrics::calculativeWidth(widths, eBusinessLeft, rowWidth);
     qCDebug(lcEditor).noquote() << "calculativeWidth =" << width;
     return width;
@@ -158,9 +167,59 @@ void KSEditChangeSizeView::tableViewSelectionDidChange(int row)
     m_selectList = m_chooseList;
     m_selectItem = row;
     reloadData();
-    const KSEditChangeSizeItem &item = m_dataArray.at(m_chooseList).items.at(row);
+    const KSEditChangeSizeItem item = m_dataArray.at(m_chooseList).items.at(row);
+    m_optionsView->showOptionsFor(item);
     if (returnClosure)
         returnClosure(double(item.width), double(item.height));
+}
+
+KSEditChangeSizeItem KSEditChangeSizeView::chosenItem() const
+{
+    return m_dataArray.at(m_selectList).items.at(m_selectItem);
+}
+
+bool KSEditChangeSizeView::choosePreset(const QString &key)
+{
+    for (int list = 0; list < m_dataArray.size(); ++list) {
+        const QList<KSEditChangeSizeItem> &items = m_dataArray.at(list).items;
+        for (int row = 0; row < items.size(); ++row) {
+            if (items.at(row).key != key)
+                continue;
+            const QList<KSHoverButton *> buttons{m_ui->regularBtn, m_ui->certificateBtn, m_ui->eBusinessBtn};
+            actionForList(buttons.value(list));
+            m_chooseList = list;
+            tableViewSelectionDidChange(row);
+            return true;
+        }
+    }
+    return false;
+}
+
+KSFitMode KSEditChangeSizeView::fitMode() const
+{
+    return m_optionsView->fitMode();
+}
+
+void KSEditChangeSizeView::setFitMode(KSFitMode mode)
+{
+    m_optionsView->setFitMode(mode);
+}
+
+void KSEditChangeSizeView::customSizeChanged()
+{
+    // The custom row shows the new size, and reports it when it is the chosen one.
+    for (int list = 0; list < m_dataArray.size(); ++list) {
+        QList<KSEditChangeSizeItem> &items = m_dataArray[list].items;
+        for (int row = 0; row < items.size(); ++row) {
+            if (!items.at(row).isCustom)
+                continue;
+            items[row] = KSCustomSize::load().item(items.at(row).title);
+            if (list == m_chooseList)
+                viewForRow(row);
+            if (list == m_selectList && row == m_selectItem && returnClosure)
+                returnClosure(double(items.at(row).width), double(items.at(row).height));
+        }
+    }
 }
 
 QWidget *KSEditChangeSizeView::selectionView() const

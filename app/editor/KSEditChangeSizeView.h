@@ -2,6 +2,7 @@
 
 #include "KSColorView.h"
 #include "KSEditChangeSizeList.h"
+#include "KSFraming.h"
 
 #include <QList>
 #include <functional>
@@ -12,13 +13,16 @@ class KSEditChangeSizeView;
 }
 
 class KSEditChangeSizeTabelCellView;
+class KSEditSizeOptionsView;
 class KSHoverButton;
 class QTableWidget;
 
 // The editor's size panel: the groups of KSSizePresets (regular,
 // certificate-photo and e-business sizes); the chosen preset is reported in pixels. The editor makes
 // it once and keeps it, so the shown group and the chosen preset survive
-// closing and reopening the panel.
+// closing and reopening the panel. Below the table: the fit mode, the
+// framing notice, the custom size's fields and the print sheet
+// (KSEditSizeOptionsView).
 class KSEditChangeSizeView : public KSColorView
 {
     Q_OBJECT
@@ -27,8 +31,21 @@ public:
     explicit KSEditChangeSizeView(QWidget *parent = nullptr);
     ~KSEditChangeSizeView() override;
 
-    // The chosen preset's size in pixels; (0, 0) is the source size.
+    // The chosen preset's size in pixels; (0, 0) is the source size. Also
+    // called when the chosen custom size is edited.
     std::function<void(double width, double height)> returnClosure;
+
+    // The chosen preset, as chosen (with its key, printed size and rule);
+    // the first regular one until a row is chosen.
+    KSEditChangeSizeItem chosenItem() const;
+    // Chooses the preset of this key as a click on its row does (shows its
+    // group, reports it); false for a key no row has. For restoring a framing.
+    bool choosePreset(const QString &key);
+
+    KSFitMode fitMode() const;
+    // Marks the mode without reporting it.
+    void setFitMode(KSFitMode mode);
+    KSEditSizeOptionsView *optionsView() const { return m_optionsView; }
 
     // The width in points that the panel needs; the editor gives it to
     // the panel host at each opening.
@@ -59,7 +76,10 @@ public:
 private:
     QList<KSHoverButton *> groupButtons() const;
 
+    void customSizeChanged();
+
     std::unique_ptr<Ui::KSEditChangeSizeView> m_ui;
+    KSEditSizeOptionsView *m_optionsView = nullptr;
     QList<KSEditChangeSizeList> m_dataArray;
     int m_chooseList = 0;
     int m_selectList = 0;

@@ -115,18 +115,51 @@ QRectF hitSquare(const QRectF &handleRect)
     return QRectF(handleRect.center() - QPointF(kHitSide / 2, kHitSide / 2), QSizeF(kHitSide, kHitSide));
 }
 
-MouseDragLocation dragLocation(const QPointF &point, const QSizeF &viewSize)
+QRectF movedInside(const QRectF &item, const QRectF &bounds)
+{
+    if (item.width() > bounds.width() || item.height() > bounds.height())
+        return item;
+    QRectF moved = item;
+    if (moved.left() < bounds.left())
+        moved.moveLeft(bounds.left());
+    if (moved.right() > bounds.right())
+        moved.moveRight(bounds.right());
+    if (moved.top() < bounds.top())
+        moved.moveTop(bounds.top());
+    if (moved.bottom() > bounds.bottom())
+        moved.moveBottom(bounds.bottom());
+    return moved;
+}
+
+QList<QRectF> reachableHandleRects(const QSizeF &viewSize, const QRectF &visible)
+{
+    QList<QRectF> rects = handleRects(viewSize);
+    for (QRectF &rect : rects)
+        rect = movedInside(rect, visible);
+    return rects;
+}
+
+MouseDragLocation dragLocation(const QPointF &point, const QSizeF &viewSize, const QRectF &visible)
 {
     static constexpr MouseDragLocation order[] = {
         MouseDragLocation::topLeft,      MouseDragLocation::middleLeft,  MouseDragLocation::bottomLeft,
         MouseDragLocation::topMiddle,    MouseDragLocation::bottomMiddle, MouseDragLocation::topRight,
-        MouseDragLocation::middleRight, MouseDragLocation::bottomRight,
+        MouseDragLocation::middleRight,  MouseDragLocation::bottomRight,
     };
-    const QList<QRectF> rects = handleRects(viewSize);
-    for (int i = 0; i < rects.size(); ++i)
+    // Corners first: where the canvas's edge stacks a corner's square on a
+    // middle one, the corner (and the mirror icon on the bottom-left) wins.
+    static constexpr int priority[] = {0, 2, 5, 7, 1, 3, 4, 6};
+    const QList<QRectF> rects = reachableHandleRects(viewSize, visible);
+    for (int i : priority)
         if (hitSquare(rects[i]).contains(point))
             return order[i];
     return MouseDragLocation::mouseNone;
+}
+
+MouseDragLocation dragLocation(const QPointF &point, const QSizeF &viewSize)
+{
+    // Every square of handleRects lies inside the view already.
+    return dragLocation(point, viewSize, QRectF(QPointF(0, 0), viewSize));
 }
 
 QRectF draggedFrame(MouseDragLocation location, const QRectF &beginFrame, const QPointF &offset,

@@ -101,9 +101,24 @@ struct CanvasFit
 // The 35-point square around a handle in which a press grabs it.
 [[nodiscard]] QRectF hitSquare(const QRectF &handleRect);
 
-// The handle whose hit square holds `point` (drag view coordinates); the
-// first in hit-test order wins where squares overlap. mouseNone elsewhere.
+// The handle whose hit square holds `point` (drag view coordinates); where
+// squares overlap a corner wins over a middle, then the first in hit-test
+// order. mouseNone elsewhere.
 [[nodiscard]] MouseDragLocation dragLocation(const QPointF &point, const QSizeF &viewSize);
+
+// The handle squares of handleRects, each moved the least that brings it
+// inside `visible` (drag view coordinates: the part of the view the canvas
+// area shows), so that a subject touching or crossing the canvas's edge
+// keeps every handle on screen. A square is left where it is when
+// `visible` cannot hold it.
+[[nodiscard]] QList<QRectF> reachableHandleRects(const QSizeF &viewSize, const QRectF &visible);
+
+// dragLocation over the reachable squares.
+[[nodiscard]] MouseDragLocation dragLocation(const QPointF &point, const QSizeF &viewSize, const QRectF &visible);
+
+// `item` moved the least that brings it inside `bounds`; as it is when it
+// is larger than `bounds`.
+[[nodiscard]] QRectF movedInside(const QRectF &item, const QRectF &bounds);
 
 // The drag view's frame after the pointer moved by `offset` since the press
 // that began the drag at `beginFrame`. A move keeps the size; a handle

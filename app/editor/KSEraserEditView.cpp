@@ -5,29 +5,46 @@
 #include "CommLang.h"
 #include "CommLog.h"
 #include "KSAppSetting.h"
+#include "KSBookmark.h"
 #include "KSColorConst.h"
 #include "KSColorView.h"
+#include "KSDropHintView.h"
 #include "KSEditChangeBackgroundView.h"
 #include "KSEditChangeSizeView.h"
+#include "KSEditSizeOptionsView.h"
 #include "KSEditGeometry.h"
 #include "KSEditImageShowView.h"
 #include "KSEditResultView.h"
 #include "KSEditTempCleaner.h"
+#include "KSFilppedImageView.h"
 #include "KSEidtCutImageView.h"
 #include "KSFlippedView.h"
 #include "KSHoverButton.h"
+#include "KSIdGuideView.h"
+#include "KSImageLoader.h"
 #include "KSImageDragView.h"
 #include "KSImageNamed.h"
 #include "KSLogCategories.h"
 #include "KSNibLoadable.h"
+#include "KSNotice.h"
 #include "KSSavePhotoSuccessView.h"
+#include "KSShortcutKeys.h"
 #include "KSTextField.h"
 #include "KSTextStyle.h"
 #include "KSViewAttach.h"
 
+#include <QClipboard>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFuture>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QPromise>
+#include <QShortcut>
+#include <QThreadPool>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -36,6 +53,12 @@ namespace {
 QString lang(const char *key)
 {
     return CommLang::GetAppLang(QLatin1String(key));
+}
+
+KSEraserEditView::SaveDialogRunner &saveDialogRunner()
+{
+    static KSEraserEditView::SaveDialogRunner runner;
+    return runner;
 }
 
 // Room on each side of a text button's title.
@@ -139,6 +162,18 @@ KSEraserEditView::KSEraserEditView(QWidget *parent)
 
     applyCompareLayout();
     wartMarkImageView()->show();
+
+    setupShortcuts();
+    KSDropHintView::Target drops;
+    drops.accepts = [this] { return !m_saving && !m_left; };
+    drops.text = [](const QPoint &) { return lang("DropHintEditor"); };
+    drops.dropped = [this](const QString &path, const QPoint &) {
+        KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(path);
+        openAnotherPhoto(path);
+    };
+    m_dropHint = KSDropHintView::install(this, std::move(drops));
+    // The editor's keys work while the focus is in it.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 KSEraserEditView::~KSEraserEditView()
@@ -166,7 +201,11 @@ KSEraserEditView *KSEraserEditView::showEditView(QWidget *host, const QString &o
     KSEidtCutImageView *crop = view->cutImageEditView();
     crop->setImagePath(eraserImagePath);
     crop->loadCutImage();
+    view->m_subjectBounds = crop->eraserCropRect();
     crop->updateCanvasLayout();
+    view->setFocus(Qt::OtherFocusReason);
+    // Ready by the time an ID size is chosen, in most cases.
+    view->startFaceSearch();
     if (closure) {
         view->backClosure = [closure = std::move(closure)](KSEditBackType type, const std::optional<QString> &path) {
             closure(type, path);
@@ -192,6 +231,9 @@ void KSEraserEditView::setupLook()
     styleTextButton(m_ui->savePhotoBtn, lang("Save"), Qt::white, KSRGBHexColor(0x00CC8F), KSRGBHexColor(0x00B17C));
     styleToolButton(m_ui->changeBgBtn, lang("ChangeBg"), "changeBgIconNormal", "changeBgIconHover");
     styleToolButton(m_ui->changeSizeBtn, lang("Cut"), "changeSizeIconNormal", "changeSizeIconHove");
+    m_ui->savePhotoBtn->setToolTip(KSShortcutKeys::withKeys(lang("Save"), KSShortcutKeys::save()) + QLatin1Char('\n')
+                                   + KSShortcutKeys::withKeys(lang("SaveAs"), KSShortcutKeys::saveAs()));
+    m_ui->reorderSelectedPhotoBtn->setToolTip(KSShortcutKeys::withKeys(lang("LoadImg"), KSShortcutKeys::open()));
 
     m_ui->originalLabel->setText(lang("Source"));
     KSTextStyle::apply(m_ui->originalLabel, text, 14, QFont::Medium);
@@ -323,6 +365,7 @@ void KSEraserEditView::applyCompareLayout()
     releaseResultView();
     placeCentreViews();
     relayout(crop);
+    updateGuides();
 }
 
 void KSEraserEditView::applyPanelLayout()
@@ -371,6 +414,7 @@ void KSEraserEditView::runResultCanvasStep()
     m_resultView = canvas;
 
     crop->hide();
+    updateGuides();
     placeWatermark();
 }
 
@@ -452,7 +496,7 @@ void KSEraserEditView::openColourPanel()
         return;
     }
     // Marks the preset of the colour the subject already has (transparent
-    // for the clear colour and for a colour no preset has).
+    // for the clear colour, "More" for a colour no preset has).
     panel->setDefaultColor(crop->changeBackgroundColor());
     handBackCropRect();
 
@@ -510,13 +554,120 @@ void KSEraserEditView::openSizePanel()
         if (!self)
             return;
         qCDebug(lcEditor).noquote() << QStringLiteral("showChangeSizeView size = %1 x %2").arg(width).arg(height);
-        KSEidtCutImageView *crop = self->cutImageEditView();
-        crop->setChangeBackgroundSize(QSizeF(width, height));
-        relayout(crop);
+        self->cutImageEditView()->setChangeBackgroundSize(QSizeF(width, height));
+        self->applyFraming();
+    };
+    panel->optionsView()->fitModeClosure = [self](KSFitMode) {
+        if (self)
+            self->applyFraming();
+    };
+    panel->optionsView()->printSheetClosure = [self](KSPrintSheet::Paper paper) {
+        if (self)
+            self->savePrintSheet(paper);
     };
     // The size frame shows from the first moment the panel is open.
     relayout(crop);
+    updateGuides();
     placeWatermark();
+}
+
+bool KSEraserEditView::setFraming(KSFitMode mode, const QString &presetKey)
+{
+    KSEditChangeSizeView *panel = sizePanel();
+    if (!panel)
+        return false;
+    const KSFitMode before = panel->fitMode();
+    panel->setFitMode(mode);
+    if (panel->choosePreset(presetKey))
+        return true;
+    panel->setFitMode(before);
+    return false;
+}
+
+// ---- framing -----------------------------------------------------------------
+
+void KSEraserEditView::startFaceSearch()
+{
+    const QString path = m_eraserImagePath.value_or(QString());
+    auto promise = std::make_shared<QPromise<KSFaceFinder::Result>>();
+    // Dropped when the editor is gone by then.
+    promise->future().then(this, [this](const KSFaceFinder::Result &result) {
+        m_faces = result;
+        if (!result.ok())
+            CommLog::E(QStringLiteral("editor: faces not looked for: ") + result.error);
+        if (m_framingAwaitsFaces && mode() == Mode::sizePanel)
+            applyFraming();
+    });
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, path] {
+        KSFaceFinder::Result result;
+        try {
+            const KSImageLoader::Result loaded = KSImageLoader::load(path);
+            if (loaded.ok())
+                result = KSFaceFinder::find(loaded.image);
+            else
+                result.error = loaded.error;
+        } catch (const std::bad_alloc &) {
+            result.error = QStringLiteral("not enough memory to look for faces");
+        }
+        promise->addResult(result);
+        promise->finish();
+    });
+}
+
+void KSEraserEditView::applyFraming()
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    const std::optional<QSizeF> photoSize = crop->imageSize();
+    if (!m_letSizeSettingView || !photoSize || m_subjectBounds.isEmpty()) {
+        relayout(crop);
+        return;
+    }
+    KSFraming::Input input;
+    input.photoSize = *photoSize;
+    input.subjectBounds = m_subjectBounds;
+    input.preset = m_letSizeSettingView->chosenItem();
+    // A size set other than by a row (a restore, a test) frames plainly.
+    const QSizeF background = crop->changeBackgroundSize();
+    if (background != QSizeF(double(input.preset.width), double(input.preset.height))) {
+        input.preset = KSEditChangeSizeItem();
+        input.preset.width = qint64(background.width());
+        input.preset.height = qint64(background.height());
+    }
+    input.mode = m_letSizeSettingView->fitMode();
+    input.faces = m_faces;
+    const KSFraming::Result framed = KSFraming::frame(input);
+    m_framingAwaitsFaces = KSFraming::placesHead(input.preset, input.mode) && !m_faces;
+    m_framingNotice = framed.notice;
+    m_letSizeSettingView->optionsView()->setNotice(KSFraming::noticeText(framed.notice));
+    crop->setEraserCropRect(framed.subjectRect);
+    crop->updateCanvasLayout();
+    updateGuides();
+}
+
+void KSEraserEditView::updateGuides()
+{
+    const std::optional<KSEditChangeSizeItem> preset =
+        m_letSizeSettingView ? std::optional(m_letSizeSettingView->chosenItem()) : std::nullopt;
+    const QSizeF background = cutImageEditView()->changeBackgroundSize();
+    // The guide belongs to an ID size framed by its rule, and only while
+    // the frame shown is that size's.
+    const bool guided = preset && KSFraming::placesHead(*preset, m_letSizeSettingView->fitMode())
+                        && background == QSizeF(double(preset->width), double(preset->height));
+    const auto place = [&](QPointer<KSIdGuideView> &guide, KSEditCanvasView *canvas, bool shown) {
+        if (!shown) {
+            if (guide)
+                guide->hide();
+            return;
+        }
+        if (!guide)
+            guide = new KSIdGuideView(canvas->imageView());
+        guide->setGuide(*preset->idRule, preset->printSizeMm, background);
+        guide->show();
+    };
+    place(m_cropGuide, cutImageEditView(), guided && mode() == Mode::sizePanel);
+    if (m_resultView)
+        place(m_resultGuide, m_resultView, guided);
 }
 
 void KSEraserEditView::closePanel()
@@ -529,31 +680,161 @@ void KSEraserEditView::closePanel()
 
 // ---- save and the ways out -------------------------------------------------
 
-void KSEraserEditView::actionForSavePhoto(KSHoverButton *)
+KSOutputRender::Request KSEraserEditView::currentSaveRequest()
 {
-    if (m_saving)
-        return;
+    KSEidtCutImageView *crop = cutImageEditView();
+    KSOutputRender::Request request =
+        m_resultView ? saveRequest(m_resultView, m_resultView->imageSize(), crop->changeBackgroundSize())
+                     : saveRequest(crop, crop->imageSize().value_or(QSizeF()), crop->changeBackgroundSize());
+    // The chosen preset's printed size, while the frame is that preset's.
+    if (m_letSizeSettingView) {
+        const KSEditChangeSizeItem preset = m_letSizeSettingView->chosenItem();
+        if (preset.hasPrintSize() && request.backgroundSize == QSizeF(double(preset.width), double(preset.height)))
+            request.printSizeMm = preset.printSizeMm;
+    }
+    return request;
+}
+
+void KSEraserEditView::startSaving(const KSOutputRender::Request &request, std::optional<KSPrintSheet::Paper> sheet)
+{
     KSEidtCutImageView *crop = cutImageEditView();
     const QString subjectPath = crop->tempCropImagePath().value_or(QString());
     const QString baseName = QFileInfo(crop->imagePath().value_or(QString())).completeBaseName();
-    const KSOutputRender::Request request =
-        m_resultView ? saveRequest(m_resultView, m_resultView->imageSize(), crop->changeBackgroundSize())
-                     : saveRequest(crop, crop->imageSize().value_or(QSizeF()), crop->changeBackgroundSize());
+    KSOutputSaver::Job job = KSOutputSaver::prepare(subjectPath, baseName, request);
+    job.sheet = sheet;
+    runSave(job);
+}
 
+void KSEraserEditView::runSave(const KSOutputSaver::Job &job)
+{
     // The file is written off the GUI thread; the ways out wait for it, since
     // leaving deletes the subject file it is read from.
     m_saving = true;
     for (KSHoverButton *button : {m_ui->savePhotoBtn, m_ui->goHomeBtn, m_ui->reorderSelectedPhotoBtn})
         button->setEnabled(false);
-    KSOutputSaver::saveOutputImageAsync(subjectPath, baseName, request, this,
-                                        [this](const KSOutputSaver::Result &result) { saveFinished(result); });
+    KSOutputSaver::runAsync(job, this, [this](const KSOutputSaver::Result &result) { saveFinished(result); });
+}
 
+void KSEraserEditView::savePrintSheet(KSPrintSheet::Paper paper)
+{
+    if (m_saving)
+        return;
+    const KSOutputRender::Request request = currentSaveRequest();
+    // The button shows only for a printed size; a custom size in pixels has none.
+    if (request.printSizeMm.isEmpty()) {
+        KSSavePhotoSuccessView::showSaveFailedView(parentWidget() ? parentWidget() : this,
+                                                  QStringLiteral("the chosen size has no printed size"));
+        return;
+    }
+    startSaving(request, paper);
+}
+
+void KSEraserEditView::actionForSavePhoto(KSHoverButton *)
+{
+    if (m_saving)
+        return;
+    startSaving(currentSaveRequest(), std::nullopt);
+    closeToolAfterSave();
+}
+
+void KSEraserEditView::actionForSaveAs()
+{
+    if (m_saving || m_left)
+        return;
+    KSEidtCutImageView *crop = cutImageEditView();
+    const KSOutputRender::Request request = currentSaveRequest();
+    const bool transparent = request.backgroundColor == KSClear_Color();
+    const QString format = KSOutputSaver::outputFormat(request.backgroundColor);
+    const QString baseName = QFileInfo(crop->imagePath().value_or(QString())).completeBaseName();
+
+    QFileDialog dialog(window(), lang("SaveAs"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    QStringList filters{QStringLiteral("PNG (*.png)")};
+    // JPEG has no transparency: it is offered for a coloured background only.
+    if (!transparent)
+        filters << QStringLiteral("JPEG (*.jpg *.jpeg)");
+    if (format == QLatin1String("jpg"))
+        std::swap(filters.first(), filters.last());
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(format);
+    dialog.setDirectory(KSAppSetting::outputDirectory());
+    dialog.selectFile(baseName + QLatin1Char('.') + format);
+    dialog.setWindowModality(Qt::WindowModal);
+
+    QString target;
+    if (saveDialogRunner())
+        target = saveDialogRunner()(dialog);
+    else if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        target = dialog.selectedFiles().constFirst();
+    if (target.isEmpty() || m_saving || m_left)
+        return;
+    runSave(KSOutputSaver::prepareAs(crop->tempCropImagePath().value_or(QString()), target, request));
+    closeToolAfterSave();
+}
+
+void KSEraserEditView::closeToolAfterSave()
+{
     // The tool that was open is closed with its panel.
     m_ui->changeBgBtn->setSelected(false);
     m_ui->changeSizeBtn->setSelected(false);
     clearPanelHost();
     applyCompareLayout();
     runResultCanvasStep();
+}
+
+void KSEraserEditView::copyResult()
+{
+    if (m_left)
+        return;
+    KSOutputSaver::Job job = KSOutputSaver::prepare(cutImageEditView()->tempCropImagePath().value_or(QString()),
+                                                    QString(), currentSaveRequest());
+    // The clipboard keeps transparency whatever the output format setting.
+    job.format = QStringLiteral("png");
+    QPointer<KSEraserEditView> self(this);
+    QThreadPool::globalInstance()->start([self, job] {
+        QString error;
+        const QImage picture = KSOutputSaver::render(job, &error);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, picture, error] {
+            if (picture.isNull()) {
+                CommLog::E(QStringLiteral("editor: the result could not be copied: ") + error);
+                KSNotice::post({lang("Tip"), lang("CopyFailed"), error});
+            } else {
+                QGuiApplication::clipboard()->setImage(picture);
+                CommLog::I(QStringLiteral("editor: the result is on the clipboard"));
+            }
+            if (self)
+                emit self->copyDidFinish(!picture.isNull());
+        }, Qt::QueuedConnection);
+    });
+}
+
+bool KSEraserEditView::closeOpenPanel()
+{
+    if (!m_panelLayout)
+        return false;
+    m_ui->changeBgBtn->setSelected(false);
+    m_ui->changeSizeBtn->setSelected(false);
+    closePanel();
+    return true;
+}
+
+void KSEraserEditView::setupShortcuts()
+{
+    const auto bind = [this](const QKeySequence &keys, const std::function<void()> &action) {
+        auto *shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    bind(KSShortcutKeys::save(), [this] { actionForSavePhoto(); });
+    bind(KSShortcutKeys::saveAs(), [this] { actionForSaveAs(); });
+    bind(KSShortcutKeys::copy(), [this] { copyResult(); });
+    bind(KSShortcutKeys::close(), [this] { closeOpenPanel(); });
+}
+
+void KSEraserEditView::setSaveDialogRunner(SaveDialogRunner runner)
+{
+    saveDialogRunner() = std::move(runner);
 }
 
 void KSEraserEditView::saveFinished(const KSOutputSaver::Result &result)
@@ -597,13 +878,19 @@ void KSEraserEditView::actionForReorderSelectedBtn(KSHoverButton *)
         return;
     QPointer<KSEraserEditView> self(this);
     KSAppSetting::selectPhoto([self](const QString &path) {
-        if (!self || self->m_left || self->m_saving)
-            return;
-        const QString subjectFile = self->cutImageEditView()->tempCropImagePath().value_or(QString());
-        self->leave(KSEditBackType::selelectePhoto, path);
-        // The cut-out is the caller's to delete; the subject file is no one's.
-        KSEditTempCleaner::removeFilesLater({subjectFile});
+        if (self)
+            self->openAnotherPhoto(path);
     });
+}
+
+void KSEraserEditView::openAnotherPhoto(const QString &path)
+{
+    if (m_left || m_saving || path.isEmpty())
+        return;
+    const QString subjectFile = cutImageEditView()->tempCropImagePath().value_or(QString());
+    leave(KSEditBackType::selelectePhoto, path);
+    // The cut-out is the caller's to delete; the subject file is no one's.
+    KSEditTempCleaner::removeFilesLater({subjectFile});
 }
 
 // ---- elements of the interface file ------------------------------------------

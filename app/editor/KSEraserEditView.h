@@ -1,6 +1,9 @@
 #pragma once
 
 #include "KSEditBackType.h"
+#include "KSFaceFinder.h"
+#include "KSFraming.h"
+#include "KSIdGuideView.h"
 #include "KSOutputSaver.h"
 
 #include <QPointer>
@@ -15,6 +18,7 @@ class KSEraserEditView;
 }
 
 class KSColorView;
+class KSDropHintView;
 class KSEditChangeBackgroundView;
 class KSEditChangeSizeView;
 class KSEditImageShowView;
@@ -22,11 +26,17 @@ class KSEditResultView;
 class KSEidtCutImageView;
 class KSFlippedView;
 class KSHoverButton;
+class QFileDialog;
 class QLabel;
 
 // The editor: the photograph beside its cut-out, the background colour and
 // size panels, the result canvas once a size is chosen, saving, and the two
 // ways out (home, or another photo) reported through backClosure.
+//
+// Keys while the editor has the focus: Ctrl+S saves, Ctrl+Shift+S saves
+// under a name and folder the user chooses, Ctrl+C copies the result with
+// its transparency, Escape closes the open panel. A photo file dropped on
+// the editor opens instead, as "Open Another Photo" does.
 //
 // Modes, shown by the two tool buttons: compare (neither selected), colour
 // panel (changeBgBtn) and size panel (changeSizeBtn). The editor owns the
@@ -67,8 +77,36 @@ public:
     void actionForSavePhoto(KSHoverButton *sender = nullptr);
     void actionForChnageBackground(KSHoverButton *sender = nullptr);
     void actionForChangeSize(KSHoverButton *sender = nullptr);
+    // Save As: asks for a name and a folder, then writes exactly there.
+    void actionForSaveAs();
+    // Puts the picture a save would write on the clipboard, transparency kept.
+    void copyResult();
+    // Escape: closes the open tool panel; false when none was open.
+    bool closeOpenPanel();
+    // Leaves for a new cut-out of the photo at `path`, as a pick through
+    // "Open Another Photo" does; ignored while a save runs.
+    void openAnotherPhoto(const QString &path);
+
+    // Runs the Save As dialog in place of its modal loop and returns the
+    // chosen path (empty for cancel), so a test can answer it; an empty
+    // runner restores the real dialog.
+    using SaveDialogRunner = std::function<QString(QFileDialog &dialog)>;
+    static void setSaveDialogRunner(SaveDialogRunner runner);
 
     Mode mode() const;
+
+    // Framing: the size panel's fit mode and chosen preset decide where the
+    // subject sits in the size frame (KSFraming). setFraming() chooses both
+    // as the panel's clicks do, for restoring an earlier framing; false for
+    // a preset key no row has (nothing changes then).
+    bool setFraming(KSFitMode mode, const QString &presetKey);
+    // The face finder's answer for the cut-out; none while it runs.
+    const std::optional<KSFaceFinder::Result> &faces() const { return m_faces; }
+    // The last framing's notice (none for a plain or a rule-keeping framing).
+    KSFraming::Notice framingNotice() const { return m_framingNotice; }
+    // The guide over the crop view's size frame; shown for ID sizes framed by
+    // their rule.
+    KSIdGuideView *cropGuideView() const { return m_cropGuide; }
     // A save is being written; the save button waits for it.
     bool isSaving() const { return m_saving; }
 
@@ -101,6 +139,8 @@ public:
 signals:
     // A save has ended: the written file, or an empty path and the reason.
     void saveDidFinish(const QString &path, const QString &error);
+    // A copy has ended: the picture is on the clipboard, or why not.
+    void copyDidFinish(bool copied);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -128,7 +168,17 @@ private:
     void closePanel();
     KSEditChangeSizeView *sizePanel();
 
+    void setupShortcuts();
+    void runSave(const KSOutputSaver::Job &job);
+    void closeToolAfterSave();
     void saveFinished(const KSOutputSaver::Result &result);
+    void startSaving(const KSOutputRender::Request &request, std::optional<KSPrintSheet::Paper> sheet);
+    KSOutputRender::Request currentSaveRequest();
+    void savePrintSheet(KSPrintSheet::Paper paper);
+
+    void startFaceSearch();
+    void applyFraming();
+    void updateGuides();
     void leave(KSEditBackType type, const std::optional<QString> &path);
 
     std::unique_ptr<Ui::KSEraserEditView> m_ui;
@@ -143,6 +193,15 @@ private:
     std::optional<QString> m_eraserImagePath;
     // Which layout the centre area shows; re-applied when it is resized.
     bool m_panelLayout = false;
+    // The subject's visible bounds in the cut-out, as loaded.
+    QRectF m_subjectBounds;
+    std::optional<KSFaceFinder::Result> m_faces;
+    // An ID size was framed before the faces were known.
+    bool m_framingAwaitsFaces = false;
+    KSFraming::Notice m_framingNotice = KSFraming::Notice::none;
+    QPointer<KSIdGuideView> m_cropGuide;
+    QPointer<KSIdGuideView> m_resultGuide;
     bool m_saving = false;
     bool m_left = false;
+    KSDropHintView *m_dropHint = nullptr;
 };

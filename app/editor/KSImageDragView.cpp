@@ -5,6 +5,7 @@
 #include "KSImageExtension.h"
 #include "KSImageNamed.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QTimer>
 #include <cmath>
@@ -31,6 +32,18 @@ KSImageDragView::KSImageDragView(QWidget *parent) : QWidget(parent)
     // promise a click that does nothing.
     m_mirrorImageView->hide();
     setFrame(QRectF());
+    // The canvas area decides where the handles and the icon can show.
+    if (parent)
+        parent->installEventFilter(this);
+}
+
+bool KSImageDragView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize) {
+        placeMirrorIcon();
+        update();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void KSImageDragView::setFrame(const QRectF &frame)
@@ -47,11 +60,23 @@ QRect KSImageDragView::displayFrame() const
 
 void KSImageDragView::placeMirrorIcon()
 {
+    // Centred on the bottom-left handle where the canvas area shows it, and
+    // wholly inside the area: a subject on the canvas's edge keeps it in reach.
     const QRect frame = displayFrame();
-    const int margin = int(KSEditGeometry::kDragMargin);
-    m_mirrorImageView->setGeometry(frame.left() + margin - kMirrorIconSide / 2,
-                                   frame.bottom() + 1 - margin - kMirrorIconSide / 2, kMirrorIconSide,
-                                   kMirrorIconSide);
+    const QRectF visible = visibleFrame();
+    const QRectF handle = KSEditGeometry::reachableHandleRects(m_frame.size(), visible).at(2);
+    QRectF icon(QPointF(), QSizeF(kMirrorIconSide, kMirrorIconSide));
+    icon.moveCenter(handle.center());
+    icon = KSEditGeometry::movedInside(icon, visible);
+    m_mirrorImageView->setGeometry(KSEditGeometry::roundedEdges(icon.translated(frame.topLeft())));
+}
+
+QRectF KSImageDragView::visibleFrame() const
+{
+    const QRectF frame(QPointF(0, 0), m_frame.size());
+    if (!parentWidget())
+        return frame;
+    return frame.intersected(QRectF(parentWidget()->rect()).translated(-m_frame.topLeft()));
 }
 
 void KSImageDragView::setImage(const QImage &image)
@@ -69,7 +94,7 @@ void KSImageDragView::setIsCanDrag(bool canDrag)
 
 MouseDragLocation KSImageDragView::dragLocation(const QPointF &point) const
 {
-    return KSEditGeometry::dragLocation(point, m_frame.size());
+    return KSEditGeometry::dragLocation(point, m_frame.size(), visibleFrame());
 }
 
 void KSImageDragView::beginDragging(const QPointF &point)
@@ -142,7 +167,7 @@ void KSImageDragView::paintEvent(QPaintEvent *)
     if (!m_isCanDrag)
         return;
 
-    m_rectArray = KSEditGeometry::handleRects(frame.size());
+    m_rectArray = KSEditGeometry::reachableHandleRects(frame.size(), visibleFrame());
     painter.setRenderHint(QPainter::Antialiasing);
     QPen pen(KSRGBHexColor(0x666666).toQColor(), 0.8);
     pen.setCapStyle(Qt::FlatCap);

@@ -61,8 +61,13 @@ public:
     // before the view was first painted selected.
     const QList<QRectF> &rectArray() const { return m_rectArray; }
 
-    // The handle under a point given relative to the frame's top-left corner.
+    // The handle under a point given relative to the frame's top-left
+    // corner, with the handles kept where the canvas area shows them.
     MouseDragLocation dragLocation(const QPointF &point) const;
+
+    // The part of the frame the canvas area shows, relative to the frame's
+    // top-left corner: where the handles and the mirror icon stay.
+    QRectF visibleFrame() const;
 
     // A press at `point` (parent coordinates) inside the frame: begins a
     // move or a resize, or, on the bottom-left handle, mirrors the picture
@@ -81,6 +86,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // The frame in whole points, relative to this widget.

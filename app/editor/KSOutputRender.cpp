@@ -65,6 +65,16 @@ QSize KSOutputRender::outputPixelSize(const Request &request)
     return KSImageExtension::pixelSize(KSPhotoRenderTools::zipSize(QSizeF(canvas), limit));
 }
 
+QSizeF KSOutputRender::dotsPerInch(const Request &request)
+{
+    const QSize pixels = outputPixelSize(request);
+    const QSizeF &mm = request.printSizeMm;
+    if (pixels.isEmpty() || !(mm.width() > 0 && mm.height() > 0))
+        return {};
+    constexpr double kMmPerInch = 25.4;
+    return QSizeF(pixels.width() * kMmPerInch / mm.width(), pixels.height() * kMmPerInch / mm.height());
+}
+
 QImage KSOutputRender::renderOutputImage(const Request &request)
 {
     const QRectF region = outputRegion(request);

@@ -43,6 +43,9 @@ public:
         // For a format without alpha: what would stay transparent (a colour
         // with alpha below 1) is composited onto white.
         bool opaque = false;
+        // The printed size of the output in millimetres, for a preset that
+        // has one; empty otherwise.
+        QSizeF printSizeMm;
     };
 
     // The canvas region the output shows, in canvas pixels, origin top-left:
@@ -51,6 +54,10 @@ public:
 
     // The output's size in pixels; invalid for a canvas under 1 x 1.
     [[nodiscard]] static QSize outputPixelSize(const Request &request);
+
+    // The output's print resolution in dots per inch across and down: its
+    // pixels over the printed size. Empty without a printed size.
+    [[nodiscard]] static QSizeF dotsPerInch(const Request &request);
 
     // The output picture: Format_RGB32 on an opaque background (an opaque
     // colour, or any background when `opaque` is set), else

@@ -90,23 +90,72 @@ KSOutputSaver::Job KSOutputSaver::prepare(const QString &subjectPath, const QStr
     return job;
 }
 
-KSOutputSaver::Result KSOutputSaver::run(const Job &job)
+KSOutputSaver::Job KSOutputSaver::prepareAs(const QString &subjectPath, const QString &targetPath,
+                                            const KSOutputRender::Request &request)
+{
+    Job job;
+    job.subjectPath = subjectPath;
+    job.request = request;
+    const QString suffix = QFileInfo(targetPath).suffix().toLower();
+    const bool jpegName = suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg");
+    // JPEG has no transparency: a transparent background stays PNG.
+    job.format = jpegName && request.backgroundColor != KSClear_Color() ? kJpg : kPng;
+    job.targetPath = targetPath;
+    if (suffix != job.format && !(jpegName && job.format == kJpg))
+        job.targetPath += QLatin1Char('.') + job.format;
+    return job;
+}
+
+QImage KSOutputSaver::render(const Job &job, QString *error, QSizeF *dotsPerInch)
 {
     try {
-        if (job.request.imageSize.isEmpty())
-            return failed(QStringLiteral("the cut-out has not been loaded"));
+        if (job.request.imageSize.isEmpty()) {
+            *error = QStringLiteral("the cut-out has not been loaded");
+            return {};
+        }
         KSImageLoader::Result loaded = KSImageLoader::load(job.subjectPath);
-        if (!loaded.ok())
-            return failed(QStringLiteral("cannot read the subject picture %1: %2").arg(job.subjectPath, loaded.error));
+        if (!loaded.ok()) {
+            *error = QStringLiteral("cannot read the subject picture %1: %2").arg(job.subjectPath, loaded.error);
+            return {};
+        }
         KSOutputRender::Request request = job.request;
         request.subject = std::move(loaded.image);
         request.opaque = job.format != kPng;
-        const QImage picture = KSOutputRender::renderOutputImage(request);
+        QImage picture = KSOutputRender::renderOutputImage(request);
         if (picture.isNull())
-            return failed(QStringLiteral("cannot render a picture of %1 x %2 pixels")
-                              .arg(KSOutputRender::outputPixelSize(request).width())
-                              .arg(KSOutputRender::outputPixelSize(request).height()));
-        return writeOutputImage(picture, job.folder, job.baseName, job.format);
+            *error = QStringLiteral("cannot render a picture of %1 x %2 pixels")
+                         .arg(KSOutputRender::outputPixelSize(request).width())
+                         .arg(KSOutputRender::outputPixelSize(request).height());
+        if (dotsPerInch)
+            *dotsPerInch = KSOutputRender::dotsPerInch(request);
+        return picture;
+    } catch (const std::bad_alloc &) {
+        *error = QStringLiteral("not enough memory to render the picture");
+        return {};
+    }
+}
+
+KSOutputSaver::Result KSOutputSaver::run(const Job &job)
+{
+    QString error;
+    QSizeF dotsPerInch;
+    const QImage picture = render(job, &error, &dotsPerInch);
+    if (picture.isNull())
+        return failed(error);
+    if (!job.targetPath.isEmpty())
+        return writeOutputImageAs(picture, job.targetPath, job.format, dotsPerInch);
+    if (!job.sheet)
+        return writeOutputImage(picture, job.folder, job.baseName, job.format, dotsPerInch);
+    try {
+        const QImage sheet = KSPrintSheet::render(picture, job.request.printSizeMm, *job.sheet);
+        if (sheet.isNull())
+            return failed(QStringLiteral("no copy of a %1 x %2 mm photo fits on a %3 sheet")
+                              .arg(job.request.printSizeMm.width())
+                              .arg(job.request.printSizeMm.height())
+                              .arg(KSPrintSheet::paperName(*job.sheet)));
+        return writeOutputImage(sheet, job.folder,
+                                job.baseName + QLatin1Char('-') + KSPrintSheet::paperName(*job.sheet), job.format,
+                                QSizeF(KSPrintSheet::kDpi, KSPrintSheet::kDpi));
     } catch (const std::bad_alloc &) {
         return failed(QStringLiteral("not enough memory to render the picture"));
     }
@@ -120,9 +169,16 @@ KSOutputSaver::Result KSOutputSaver::saveOutputImage(const QString &subjectPath,
 
 void KSOutputSaver::saveOutputImageAsync(const QString &subjectPath, const QString &baseName,
                                          const KSOutputRender::Request &request, QObject *context,
-                                         std::function<void(const Result &result)> done)
+                                         std::function<void(const Result &result)> done,
+                                         std::optional<KSPrintSheet::Paper> sheet)
 {
-    const Job job = prepare(subjectPath, baseName, request);
+    Job job = prepare(subjectPath, baseName, request);
+    job.sheet = sheet;
+    runAsync(job, context, std::move(done));
+}
+
+void KSOutputSaver::runAsync(const Job &job, QObject *context, std::function<void(const Result &result)> done)
+{
     auto promise = std::make_shared<QPromise<Result>>();
     // A continuation bound to the context is dropped when the context dies.
     promise->future().then(context, [done = std::move(done)](const Result &result) {
@@ -136,8 +192,41 @@ void KSOutputSaver::saveOutputImageAsync(const QString &subjectPath, const QStri
     });
 }
 
+KSOutputSaver::Result KSOutputSaver::writeOutputImageAs(const QImage &picture, const QString &path,
+                                                        const QString &format, QSizeF dotsPerInch)
+{
+    if (picture.isNull())
+        return failed(QStringLiteral("there is no picture to save"));
+    if (format != kJpg && format != kPng)
+        return failed(QStringLiteral("unknown output format \"%1\"").arg(format));
+    const QFileInfo target(path);
+    const QString folder = target.absolutePath();
+    KSBookmark *bookmark = KSBookmark::defaultShareBookmark();
+    const bool access = bookmark->BookmarkStartAccessingSecurityScopedResourceWithFilePath(folder);
+    const auto closeAccess = qScopeGuard([&] {
+        if (access)
+            bookmark->BookmarkStopAccessingSecurityScopedResourceWithFilePath(folder);
+    });
+    const QString partial =
+        QDir(folder).filePath(QStringLiteral(".%1.%2.part").arg(QUuid::createUuid().toString(QUuid::Id128), format));
+    const KSImageWriter::Result written =
+        format == kPng ? KSImageWriter::writePng(picture, partial, KSImageWriter::kPngLevel, dotsPerInch)
+                       : KSImageWriter::writeJpeg(picture, partial, KSImageWriter::kJpegQuality, dotsPerInch);
+    if (!written.ok)
+        return failed(written.error);
+    // The old file goes only in the rename that puts the new one in place.
+    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
+        const QString error = QStringLiteral("cannot name the file %1: %2")
+                                  .arg(target.absoluteFilePath(), QString::fromLocal8Bit(std::strerror(errno)));
+        QFile::remove(partial);
+        return failed(error);
+    }
+    return {target.absoluteFilePath(), QString()};
+}
+
 KSOutputSaver::Result KSOutputSaver::writeOutputImage(const QImage &picture, const QString &folder,
-                                                      const QString &baseName, const QString &format)
+                                                      const QString &baseName, const QString &format,
+                                                      QSizeF dotsPerInch)
 {
     if (picture.isNull())
         return failed(QStringLiteral("there is no picture to save"));
@@ -159,7 +248,8 @@ KSOutputSaver::Result KSOutputSaver::writeOutputImage(const QImage &picture, con
     const QString partial =
         dir.filePath(QStringLiteral(".%1.%2.part").arg(QUuid::createUuid().toString(QUuid::Id128), format));
     const KSImageWriter::Result written =
-        format == kPng ? KSImageWriter::writePng(picture, partial) : KSImageWriter::writeJpeg(picture, partial);
+        format == kPng ? KSImageWriter::writePng(picture, partial, KSImageWriter::kPngLevel, dotsPerInch)
+                       : KSImageWriter::writeJpeg(picture, partial, KSImageWriter::kJpegQuality, dotsPerInch);
     if (!written.ok)
         return failed(written.error);
 

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "KSOutputRender.h"
+#include "KSPrintSheet.h"
 
 #include <QImage>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QObject;
 
@@ -32,6 +34,12 @@ public:
         QString baseName;    // the output file's name without extension
         QString format;      // "jpg" or "png"
         KSOutputRender::Request request; // its subject is loaded from subjectPath
+        // Copies of the picture on a sheet of this paper instead of the
+        // picture itself, named baseName-PAPER; needs the request's printed size.
+        std::optional<KSPrintSheet::Paper> sheet;
+        // Set by Save As: this very file, replaced when it exists (the user
+        // chose it knowingly); folder, baseName and sheet are then not used.
+        QString targetPath;
     };
 
     // "png" for the clear colour whatever the setting, else the setting under
@@ -43,21 +51,44 @@ public:
     [[nodiscard]] static Job prepare(const QString &subjectPath, const QString &baseName,
                                      const KSOutputRender::Request &request);
 
+    // The job of a Save As to `targetPath`: JPEG for a ".jpg" or ".jpeg"
+    // name, else PNG ("png" is added to a name of neither kind). A
+    // transparent background is always PNG. GUI thread.
+    [[nodiscard]] static Job prepareAs(const QString &subjectPath, const QString &targetPath,
+                                       const KSOutputRender::Request &request);
+
+    // Loads the subject and renders the picture of a job (never its print
+    // sheet); null with the reason in *error. Sets *dotsPerInch, when given,
+    // to the picture's print resolution. Any thread; never throws.
+    [[nodiscard]] static QImage render(const Job &job, QString *error, QSizeF *dotsPerInch = nullptr);
+
     // Loads the subject, renders and writes. Any thread; never throws.
     [[nodiscard]] static Result run(const Job &job);
+
+    // run() on a worker thread, `done` on the thread of `context`; dropped
+    // when the context is gone by then.
+    static void runAsync(const Job &job, QObject *context, std::function<void(const Result &result)> done);
 
     // prepare() and run() in one call, for a save that waits for its file.
     [[nodiscard]] static Result saveOutputImage(const QString &subjectPath, const QString &baseName,
                                                 const KSOutputRender::Request &request);
 
     // prepare() here, run() on a worker thread, `done` on the thread of
-    // `context`; dropped when the context is gone by then.
+    // `context`; dropped when the context is gone by then. With a paper, the
+    // print sheet is saved instead.
     static void saveOutputImageAsync(const QString &subjectPath, const QString &baseName,
                                      const KSOutputRender::Request &request, QObject *context,
-                                     std::function<void(const Result &result)> done);
+                                     std::function<void(const Result &result)> done,
+                                     std::optional<KSPrintSheet::Paper> sheet = std::nullopt);
 
-    // Encodes `picture` as "jpg" or "png" and writes it into `folder` under
-    // the first free name of baseName.format, baseName(1).format, ...
+    // Encodes `picture` as "jpg" or "png", with the print resolution when
+    // one is given, and writes it into `folder` under the first free name of
+    // baseName.format, baseName(1).format, ...
     [[nodiscard]] static Result writeOutputImage(const QImage &picture, const QString &folder,
-                                                 const QString &baseName, const QString &format);
+                                                 const QString &baseName, const QString &format,
+                                                 QSizeF dotsPerInch = {});
+    // Encodes `picture` and puts it at `path`, replacing what is there only
+    // once the new file is complete.
+    [[nodiscard]] static Result writeOutputImageAs(const QImage &picture, const QString &path, const QString &format,
+                                                   QSizeF dotsPerInch = {});
 };

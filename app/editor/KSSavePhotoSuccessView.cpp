@@ -8,9 +8,15 @@
 #include "KSHoverButton.h"
 #include "KSImageNamed.h"
 #include "KSNibLoadable.h"
+#include "KSNotice.h"
 #include "KSTextStyle.h"
 #include "ToolFile.h"
 
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -61,7 +67,8 @@ KSSavePhotoSuccessView::KSSavePhotoSuccessView(QWidget *parent)
     m_ui->titleLabel->setText(lang("SaveSucess"));
     KSTextStyle::apply(m_ui->titleLabel, KSRGBHexColor(0x333333), 11);
 
-    m_ui->cancelBtn->setTitle(lang("Cancel"));
+    // Nothing is undone here: the button only dismisses the notice.
+    m_ui->cancelBtn->setTitle(lang("OK"));
     styleDialogButton(m_ui->cancelBtn, KSRGBHexColor(0x333333), KSRGBHexColor(0xF3F3F3), KSRGBHexColor(0xD4D4D4));
     m_ui->openFileBtn->setTitle(lang("OpenFolder"));
     styleAccentButton(m_ui->openFileBtn);
@@ -119,6 +126,19 @@ KSSavePhotoSuccessView *KSSavePhotoSuccessView::showSaveFailedView(QWidget *host
     return view;
 }
 
+void KSSavePhotoSuccessView::setFilePath(const QString &filePath)
+{
+    m_filePath = filePath;
+    if (m_errorMode)
+        return;
+    const QFileInfo file(filePath);
+    // Lets a long folder wrap at its separators.
+    QString folder = QDir::toNativeSeparators(file.absolutePath());
+    folder.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
+    m_ui->titleLabel->setText(lang("SaveSucessIn").arg(file.fileName(), folder));
+    m_ui->titleLabel->setToolTip(QDir::toNativeSeparators(file.absoluteFilePath()));
+}
+
 void KSSavePhotoSuccessView::setErrorMessage(const QString &reason)
 {
     m_errorMode = true;
@@ -150,8 +170,16 @@ void KSSavePhotoSuccessView::actionForOpenFile(KSHoverButton *)
 {
     const QString path = m_filePath;
     removeFromSuperview();
-    if (!ToolFile::showFileInFinder(path))
+    ToolFile::showFileInFinder(path, QCoreApplication::instance(), [path](bool shown) {
+        if (shown)
+            return;
+        // Neither a file manager nor the desktop's handler answered: the
+        // path on the clipboard still leads the user to the picture.
         CommLog::E(QStringLiteral("could not show the saved picture in a file manager: ") + path);
+        const QString nativePath = QDir::toNativeSeparators(path);
+        QGuiApplication::clipboard()->setText(nativePath);
+        KSNotice::post({lang("FolderNotShownTitle"), lang("FolderNotShown"), nativePath});
+    });
 }
 
 void KSSavePhotoSuccessView::actionForCancel(KSHoverButton *)

@@ -31,13 +31,16 @@ public:
     // given, is shown under the message (for instance the failing folder).
     static KSSavePhotoSuccessView *showSaveFailedView(QWidget *host, const QString &reason = QString());
 
-    void setFilePath(const QString &filePath) { m_filePath = filePath; }
+    // The written file; the message names it and its folder.
+    void setFilePath(const QString &filePath);
     QString filePath() const { return m_filePath; }
     // Turns the dialog into its failure form: message, no open-folder button.
     void setErrorMessage(const QString &reason);
     bool isErrorMode() const { return m_errorMode; }
 
-    // Removes the overlay, then shows the file selected in the file manager.
+    // Removes the overlay, then shows the file selected in the file manager,
+    // else its folder through the desktop's handler, else copies the path
+    // to the clipboard and posts a notice saying so.
     void actionForOpenFile(KSHoverButton *sender = nullptr);
     void actionForCancel(KSHoverButton *sender = nullptr);
     void actionForClose(KSHoverButton *sender = nullptr);

@@ -6,6 +6,7 @@
 #include "CommProductInfo.h"
 #include "CommUtils.h"
 #include "KSBookmark.h"
+#include "KSNotice.h"
 #include "KSUserDefaultKit.h"
 
 #include <QApplication>
@@ -20,9 +21,9 @@
 namespace {
 constexpr int kDefaultOutputSize = 2000;
 
-std::function<void()> &signInRequestHandler()
+KSAppSetting::SignInRequestHandler &signInRequestHandler()
 {
-    static std::function<void()> handler;
+    static KSAppSetting::SignInRequestHandler handler;
     return handler;
 }
 
@@ -40,10 +41,6 @@ QString photoNameFilter()
     return QStringLiteral("Images (%1)").arg(patterns.join(u' '));
 }
 
-bool isAllowedPhoto(const QString &path)
-{
-    return KSAppSetting::allowedPhotoExtensions().contains(QFileInfo(path).suffix().toLower());
-}
 } // namespace
 
 QList<KSAppSetting::outputFormat> KSAppSetting::outputFormats()
@@ -54,7 +51,10 @@ QList<KSAppSetting::outputFormat> KSAppSetting::outputFormats()
 
 QList<KSAppSetting::fileSize> KSAppSetting::fileSizes()
 {
-    return {{QStringLiteral("2K"), 2000}, {QStringLiteral("4K"), 4000}, {QStringLiteral("1080P"), 1080}};
+    return {{QStringLiteral("2K"), 2000},
+            {QStringLiteral("4K"), 4000},
+            {QStringLiteral("1080P"), 1080},
+            {CommLang::GetAppLang(QStringLiteral("OriginalSize")), 0}};
 }
 
 QString KSAppSetting::outputDirectory()
@@ -91,7 +91,9 @@ void KSAppSetting::setOutputDirectory(const QString &path)
 int KSAppSetting::outputSize()
 {
     const int stored = KSUserDefaultKit::getFromUserDefaults_Integer(kOutputSize);
-    // No size is zero or negative: those mean unset, as an absent key does.
+    if (stored == kOriginalOutputSize)
+        return 0;
+    // No other size is zero or negative: those mean unset, as an absent key does.
     if (stored <= 0) {
         KSUserDefaultKit::saveToUserDefaultsForKey(kOutputSize, kDefaultOutputSize);
         return kDefaultOutputSize;
@@ -113,7 +115,7 @@ void KSAppSetting::setOutputSize(const QString &title)
 {
     for (const fileSize &row : fileSizes()) {
         if (row.title == title)
-            KSUserDefaultKit::saveToUserDefaultsForKey(kOutputSize, row.value);
+            KSUserDefaultKit::saveToUserDefaultsForKey(kOutputSize, row.value == 0 ? kOriginalOutputSize : row.value);
     }
 }
 
@@ -221,7 +223,12 @@ const QStringList &KSAppSetting::allowedPhotoExtensions()
     return extensions;
 }
 
-void KSAppSetting::setSignInRequestHandler(std::function<void()> handler)
+bool KSAppSetting::isAllowedPhoto(const QString &path)
+{
+    return allowedPhotoExtensions().contains(QFileInfo(path).suffix().toLower());
+}
+
+void KSAppSetting::setSignInRequestHandler(SignInRequestHandler handler)
 {
     signInRequestHandler() = std::move(handler);
 }
@@ -231,13 +238,34 @@ void KSAppSetting::setPhotoDialogRunner(PhotoDialogRunner runner)
     photoDialogRunner() = std::move(runner);
 }
 
+void KSAppSetting::whenSignedIn(std::function<void()> then)
+{
+    if (CommPassport::isLogged()) {
+        if (then)
+            then();
+        return;
+    }
+    if (signInRequestHandler())
+        signInRequestHandler()(std::move(then));
+    else
+        CommLog::I(QStringLiteral("photo picker: nobody is signed in"));
+}
+
+QString KSAppSetting::photoDirectory()
+{
+    const QString last = KSUserDefaultKit::getFromUserDefaults_NSString(kLastPhotoDir);
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        return last;
+    // Not every home has a pictures folder; the dialog would open anywhere.
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+}
+
 void KSAppSetting::selectPhoto(std::function<void(const QString &path)> callback)
 {
     if (!CommPassport::isLogged()) {
-        if (signInRequestHandler())
-            signInRequestHandler()();
-        else
-            CommLog::I(QStringLiteral("photo picker: nobody is signed in"));
+        // Signed in from here, the user still wants the photo.
+        whenSignedIn([callback] { selectPhoto(callback); });
         return;
     }
 
@@ -245,7 +273,7 @@ void KSAppSetting::selectPhoto(std::function<void(const QString &path)> callback
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(photoNameFilter());
-    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    dialog.setDirectory(photoDirectory());
     dialog.setWindowModality(Qt::ApplicationModal);
 
     QStringList chosen;
@@ -257,9 +285,14 @@ void KSAppSetting::selectPhoto(std::function<void(const QString &path)> callback
     if (chosen.isEmpty())
         return;
     const QString path = chosen.constFirst();
-    // A typed-in name passes the dialog's filter; other types are refused here.
+    KSUserDefaultKit::saveToUserDefaultsForKey(kLastPhotoDir, QFileInfo(path).absolutePath());
+    // A typed-in name passes the dialog's filter; other types are refused
+    // here, and the user hears why nothing follows.
     if (!isAllowedPhoto(path)) {
         CommLog::I(QStringLiteral("photo picker: %1 is no supported picture type").arg(path));
+        KSNotice::post({CommLang::GetAppLang(QStringLiteral("NotAPhotoTitle")),
+                        CommLang::GetAppLang(QStringLiteral("NotAPhotoType")).arg(QFileInfo(path).fileName()),
+                        {}});
         return;
     }
     // The dialog's loop has ended; the rest runs from the event loop.

@@ -20,6 +20,8 @@ public:
     static inline const QString kOutputFormat = QStringLiteral("kOutputFormat");
     static inline const QString kAppLanguage = QStringLiteral("userdefaultAppLanguage");
     static inline const QString kFirstLaunch = QStringLiteral("finstLunch");
+    // The folder of the last photo chosen, where the picker opens next.
+    static inline const QString kLastPhotoDir = QStringLiteral("kLastPhotoDir");
     static constexpr int kProductID = 449;
 
     // A row of the output format table: the title shown, the value stored.
@@ -29,13 +31,14 @@ public:
         QString value;
     };
     // A row of the output size table: the saved picture fits into a square
-    // of value x value pixels.
+    // of value x value pixels; 0 ("Original") keeps the photo's pixels.
     struct fileSize
     {
         QString title;
         int value = 0;
     };
-    // Built afresh on every call: the "jpg" title follows the language.
+    // Built afresh on every call: the "jpg" and "Original" titles follow the
+    // language.
     static QList<outputFormat> outputFormats();
     static QList<fileSize> fileSizes();
 
@@ -46,8 +49,10 @@ public:
     // Bookmarks the folder and stores it; an empty or relative path is ignored.
     static void setOutputDirectory(const QString &path);
 
-    // The stored size; 2000, written to the store, while none is set.
+    // The stored size; 2000, written to the store, while none is set; 0 for
+    // "Original" (stored as kOriginalOutputSize, since 0 reads as unset).
     static int outputSize();
+    static constexpr int kOriginalOutputSize = -1;
     // The title of the size row of outputSize(); "2K" for a size no row has.
     static QString outputSizeTitle();
     // Stores the size of the row with this title; an unknown title stores nothing.
@@ -78,18 +83,30 @@ public:
     // when the file is missing, unreadable, not UTF-8 or empty.
     static QString appTypeFromMarker(const QString &markerPath);
 
-    // The photo picker: asks for sign-in when nobody is signed in; otherwise
-    // runs an application-modal open dialog for one picture (jpg, png, jpeg,
-    // bmp, tiff, heic in either case) and, once the dialog has closed,
-    // bookmarks the chosen file and calls the callback with its path from the
-    // event loop. Cancelling calls nothing.
+    // The photo picker: asks for sign-in when nobody is signed in and opens
+    // the dialog once the sign-in succeeded; otherwise runs an
+    // application-modal open dialog for one picture (jpg, png, jpeg, bmp,
+    // tiff, heic in either case) in the folder of the last pick and, once the
+    // dialog has closed, bookmarks the chosen file, remembers its folder and
+    // calls the callback with its path from the event loop. Cancelling calls
+    // nothing; a name of another type is refused with a notice saying why.
     static void selectPhoto(std::function<void(const QString &path)> callback = {});
     static const QStringList &allowedPhotoExtensions();
+    // Whether the path's extension is one of allowedPhotoExtensions().
+    [[nodiscard]] static bool isAllowedPhoto(const QString &path);
+    // Where the picker opens: the last pick's folder while it exists, else
+    // the user's pictures folder, else the home folder.
+    [[nodiscard]] static QString photoDirectory();
+
+    // Runs `then` at once when someone is signed in; otherwise asks the
+    // sign-in handler, which runs it when the sign-in ends signed in.
+    static void whenSignedIn(std::function<void()> then);
 
     // What the picker does when nobody is signed in: the application shell
-    // sets it to show the account window (attached to no window). Unset, the
-    // picker only logs.
-    static void setSignInRequestHandler(std::function<void()> handler);
+    // sets it to show the account window and to call `signedIn` once that
+    // window closes with someone signed in. Unset, the picker only logs.
+    using SignInRequestHandler = std::function<void(std::function<void()> signedIn)>;
+    static void setSignInRequestHandler(SignInRequestHandler handler);
 
     // Runs the configured dialog in place of its modal loop and returns the
     // chosen files (none for cancel). Lets tests answer the picker without a

@@ -4,12 +4,17 @@
 
 #include "CommLang.h"
 #include "KSAppSetting.h"
+#include "KSBookmark.h"
 #include "KSColorConst.h"
+#include "KSDropHintView.h"
 #include "KSHomeCardLayout.h"
 #include "KSHomeTypeSelectedView.h"
+#include "KSHoverButton.h"
 #include "KSNibLoadable.h"
+#include "KSShortcutKeys.h"
 #include "KSTextStyle.h"
 
+#include <QLabel>
 #include <QPointer>
 #include <QTextStream>
 
@@ -75,6 +80,29 @@ KSHomeView::KSHomeView(QWidget *parent)
         m_personBtn->actionClosure = [this] { pickPhoto(KSEraserType::person); };
     if (m_objectBtn)
         m_objectBtn->actionClosure = [this] { pickPhoto(KSEraserType::object); };
+
+    const QString chooseTip = KSShortcutKeys::withKeys(CommLang::GetAppLang(QStringLiteral("AddImages")),
+                                                       KSShortcutKeys::open());
+    for (KSHomeTypeSelectedView *card : {m_personBtn, m_objectBtn})
+        if (card)
+            card->button()->setToolTip(chooseTip);
+    // On a card the card's type, beside them the type is asked for.
+    KSDropHintView::Target drops;
+    drops.accepts = [this] { return isVisible(); };
+    drops.area = [this](const QPoint &point) {
+        const std::optional<KSEraserType> type = cardAt(point);
+        if (!type)
+            return rect();
+        return (*type == KSEraserType::person ? m_personBtn : m_objectBtn)->geometry().adjusted(-6, -6, 6, 6);
+    };
+    drops.text = [this](const QPoint &point) {
+        const std::optional<KSEraserType> type = cardAt(point);
+        if (!type)
+            return CommLang::GetAppLang(QStringLiteral("DropHint"));
+        return (*type == KSEraserType::person ? m_personBtn : m_objectBtn)->topTitle()->text();
+    };
+    drops.dropped = [this](const QString &path, const QPoint &point) { photoDropped(path, point); };
+    m_dropHint = KSDropHintView::install(this, std::move(drops));
 }
 
 KSHomeView::~KSHomeView() = default;
@@ -117,6 +145,30 @@ void KSHomeView::layoutCards()
         m_personBtn->setGeometry(leftAnchored(layout.person));
     if (m_objectBtn)
         m_objectBtn->setGeometry(rightAnchored(layout.object, width()));
+}
+
+std::optional<KSEraserType> KSHomeView::cardAt(const QPoint &point)
+{
+    if (m_personBtn && m_personBtn->geometry().contains(point))
+        return KSEraserType::person;
+    if (m_objectBtn && m_objectBtn->geometry().contains(point))
+        return KSEraserType::object;
+    return std::nullopt;
+}
+
+void KSHomeView::photoDropped(const QString &path, const QPoint &point)
+{
+    const std::optional<KSEraserType> type = cardAt(point);
+    QPointer<KSHomeView> weakSelf(this);
+    KSAppSetting::whenSignedIn([weakSelf, path, type] {
+        if (!weakSelf)
+            return;
+        KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(path);
+        if (type && weakSelf->photoSelectedClosure)
+            weakSelf->photoSelectedClosure(path, *type);
+        else if (!type && weakSelf->photoDroppedClosure)
+            weakSelf->photoDroppedClosure(path);
+    });
 }
 
 void KSHomeView::pickPhoto(KSEraserType type)

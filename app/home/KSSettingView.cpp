@@ -16,9 +16,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QMessageBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QPointer>
 #include <QUrl>
 #include <algorithm>
@@ -117,18 +116,6 @@ QString languageDisplayName()
     return {};
 }
 
-// The window an alert can attach to once the panel has left its own.
-QWidget *firstWindow()
-{
-    if (QWidget *active = QApplication::activeWindow())
-        return active;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->isWindow() && widget->isVisible() && !(widget->windowFlags() & Qt::Popup))
-            return widget;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 KSSettingView::KSSettingView(QWidget *parent)
@@ -137,6 +124,7 @@ KSSettingView::KSSettingView(QWidget *parent)
     m_ui->setupUi(this);
     applyStyle();
     loadValues();
+    setFocusPolicy(Qt::StrongFocus);
 
     const auto wire = [this](KSHoverButton *button, auto action) {
         button->setTarget(this);
@@ -303,11 +291,10 @@ void KSSettingView::actionForConfirm(QObject *)
     KSAppSetting::setOutputSize(m_ui->outputSizeBtn->title());
     KSAppSetting::setOutputDirectory(m_outputDirectory);
 
-    QWidget *window = parentWidget() ? this->window() : nullptr;
     const bool languageChanged = m_defaultLanguage != KSAppSetting::appLanguage();
     KSViewAttach::removeFromSuperview(this);
-    if (languageChanged)
-        offerRelaunch(window ? window : firstWindow());
+    if (languageChanged && languageDidChangeClosure)
+        std::exchange(languageDidChangeClosure, {})();
 }
 
 void KSSettingView::actionForCancel(QObject *)
@@ -315,24 +302,13 @@ void KSSettingView::actionForCancel(QObject *)
     KSViewAttach::removeFromSuperview(this);
 }
 
-void KSSettingView::offerRelaunch(QWidget *window)
+void KSSettingView::keyPressEvent(QKeyEvent *event)
 {
-    if (!window)
+    if (event->key() == Qt::Key_Escape) {
+        actionForCancel();
         return;
-    auto *alert = new QMessageBox(window);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setIcon(QMessageBox::Warning);
-    alert->setText(CommLang::GetAppLang(QStringLiteral("Tip")));
-    alert->setInformativeText(CommLang::GetAppLang(QStringLiteral("RelaunchTips")));
-    QPushButton *yes = alert->addButton(CommLang::GetAppLang(QStringLiteral("Yes")), QMessageBox::AcceptRole);
-    alert->addButton(CommLang::GetAppLang(QStringLiteral("Cancel")), QMessageBox::RejectRole);
-    alert->setDefaultButton(yes);
-    alert->setWindowModality(Qt::WindowModal);
-    QObject::connect(alert, &QMessageBox::buttonClicked, alert, [yes](QAbstractButton *clicked) {
-        if (clicked == static_cast<QAbstractButton *>(yes))
-            QCoreApplication::quit();
-    });
-    alert->open();
+    }
+    KSColorView::keyPressEvent(event);
 }
 
 void KSSettingView::mousePressEvent(QMouseEvent *event)

@@ -3,6 +3,7 @@
 #include "KSColorView.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -17,7 +18,7 @@ class QLabel;
 // language and output format. Folder, size and format are pending until
 // Confirm; a picked language is stored at once (it stays stored even when
 // the panel is then cancelled), and Confirm after a change of language
-// offers to quit so the application restarts in it.
+// tells languageDidChangeClosure, whose owner offers to restart in it.
 class KSSettingView : public KSColorView
 {
     Q_OBJECT
@@ -43,6 +44,10 @@ public:
     // The application language when the panel was created.
     QString defaultLanguage() const { return m_defaultLanguage; }
 
+    // Called once the panel has gone after a Confirm that changed the
+    // language.
+    std::function<void()> languageDidChangeClosure;
+
     QLabel *titleLbl() const;
     KSHoverButton *dirBtn() const;
     KSHoverButton *outputDirBtn() const;
@@ -56,6 +61,8 @@ public:
 protected:
     // Clicks on the panel stop here, so they never reach the screen below.
     void mousePressEvent(QMouseEvent *event) override;
+    // Escape closes the panel as Cancel does.
+    void keyPressEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
 
@@ -64,7 +71,6 @@ private:
     void loadValues();
     void loadTexts();
     void setOutputDirectoryShown(const QString &path);
-    static void offerRelaunch(QWidget *window);
 
     std::unique_ptr<Ui::KSSettingView> m_ui;
     QString m_defaultLanguage;

@@ -12,6 +12,7 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -123,6 +124,10 @@ Probe probe(const QString &path)
 
 // ---- HEIC through libheif
 
+// What a grid's decoded picture may exceed its cropped size by: one tile of
+// the sizes phones write.
+constexpr int kHeifTileMargin = 512;
+
 using HeifContext = std::unique_ptr<heif_context, decltype(&heif_context_free)>;
 using HeifHandle = std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)>;
 using HeifImage = std::unique_ptr<heif_image, decltype(&heif_image_release)>;
@@ -212,9 +217,20 @@ Result loadHeif(const QString &path)
     const bool alpha = heif_image_handle_has_alpha_channel(handle);
     const bool premultiplied = alpha && heif_image_handle_is_premultiplied_alpha(handle);
     heif_image *decoded = nullptr;
+    // The image may not come out much larger than its header said: a grid
+    // can declare a far larger picture than its item, which libheif would
+    // allocate and fill tile by tile before anyone could refuse it. The
+    // header's size is after the crop, so a tile and an eighth more pass.
+    const int side = std::max(primary.size.width(), primary.size.height());
+    heif_context_set_maximum_image_size_limit(primary.context.get(), side + side / 8 + kHeifTileMargin);
+    using DecodingOptions = std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)>;
+    const DecodingOptions options(heif_decoding_options_alloc(), heif_decoding_options_free);
+    // Data the decoder finds damaged is an error, not a picture with holes.
+    if (options && options->version >= 3)
+        options->strict_decoding = 1;
     // Decoding applies the file's rotation, mirroring and crop.
     const heif_error error =
-        heif_decode_image(handle, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr);
+        heif_decode_image(handle, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, options.get());
     const HeifImage pixels(decoded, heif_image_release);
     if (error.code != heif_error_Ok || !pixels)
         return failed<Result>(Failure::Damaged, damagedText(path, QString::fromUtf8(error.message ? error.message : "")));

@@ -45,9 +45,22 @@ struct SpngDeleter
     void operator()(spng_ctx *ctx) const { spng_ctx_free(ctx); }
 };
 
+constexpr double kMetresPerInch = 0.0254;
+
+bool hasResolution(const QSizeF &dotsPerInch)
+{
+    return dotsPerInch.width() > 0 && dotsPerInch.height() > 0 && dotsPerInch.width() < 1e6
+           && dotsPerInch.height() < 1e6;
+}
+
+int dotsPerMetre(double dotsPerInch)
+{
+    return qRound(dotsPerInch / kMetresPerInch);
+}
+
 } // namespace
 
-KSImageWriter::Result KSImageWriter::writePng(const QImage &image, const QString &path, int level)
+KSImageWriter::Result KSImageWriter::writePng(const QImage &image, const QString &path, int level, QSizeF dotsPerInch)
 {
     if (image.isNull())
         return fail(QStringLiteral("no picture to write"));
@@ -69,6 +82,13 @@ KSImageWriter::Result KSImageWriter::writePng(const QImage &image, const QString
 
     spng_set_png_stream(ctx.get(), spngWrite, &file);
     spng_set_ihdr(ctx.get(), &ihdr);
+    if (hasResolution(dotsPerInch)) {
+        spng_phys phys{};
+        phys.ppu_x = uint32_t(dotsPerMetre(dotsPerInch.width()));
+        phys.ppu_y = uint32_t(dotsPerMetre(dotsPerInch.height()));
+        phys.unit_specifier = 1; // metre
+        spng_set_phys(ctx.get(), &phys);
+    }
     spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_LEVEL, qBound(0, level, 9));
     // zlib's default strategy; spng's own default (filtered) is slower here.
     spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_STRATEGY, 0);
@@ -105,9 +125,15 @@ KSImageWriter::Result KSImageWriter::writePng(const QImage &image, const QString
     return commit(file);
 }
 
-KSImageWriter::Result KSImageWriter::writeJpeg(const QImage &image, const QString &path, int quality)
+KSImageWriter::Result KSImageWriter::writeJpeg(const QImage &image, const QString &path, int quality, QSizeF dotsPerInch)
 {
-    return writeWithQt(image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_RGB32) : image, path, "jpg", quality);
+    QImage opaque = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_RGB32) : image;
+    // Qt's JPEG writer puts the image's resolution into the JFIF header.
+    if (hasResolution(dotsPerInch)) {
+        opaque.setDotsPerMeterX(dotsPerMetre(dotsPerInch.width()));
+        opaque.setDotsPerMeterY(dotsPerMetre(dotsPerInch.height()));
+    }
+    return writeWithQt(opaque, path, "jpg", quality);
 }
 
 KSImageWriter::Result KSImageWriter::writeWithQt(const QImage &image, const QString &path, const char *format, int quality)

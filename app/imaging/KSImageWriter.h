@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSizeF>
 #include <QString>
 
 // Writes pictures so that a failure never leaves a broken file under the
@@ -16,14 +17,20 @@ public:
         QString error; // a short English description of what went wrong
     };
 
+    static constexpr int kPngLevel = 2;
+    static constexpr int kJpegQuality = 92;
+
     // PNG with alpha through libspng. Level 1..9 is zlib's; the default is a
     // deliberate trade: on 24-megapixel cut-outs it is many times faster than
     // Qt's encoder and the files are only slightly larger than at level 6.
-    static Result writePng(const QImage &image, const QString &path, int level = 2);
+    // A print resolution (dots per inch across and down) goes into pHYs;
+    // without one the file carries none.
+    static Result writePng(const QImage &image, const QString &path, int level = kPngLevel, QSizeF dotsPerInch = {});
 
     // JPEG through Qt; transparent pixels must already be composited by the
-    // caller (JPEG has no alpha, and Qt would put them on black).
-    static Result writeJpeg(const QImage &image, const QString &path, int quality = 92);
+    // caller (JPEG has no alpha, and Qt would put them on black). A print
+    // resolution goes into the JFIF density; without one it is Qt's default.
+    static Result writeJpeg(const QImage &image, const QString &path, int quality = kJpegQuality, QSizeF dotsPerInch = {});
 
     // Any format Qt can write ("tiff", "png", "jpg"...), written atomically.
     static Result writeWithQt(const QImage &image, const QString &path, const char *format, int quality = -1);

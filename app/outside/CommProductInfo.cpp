@@ -53,6 +53,7 @@ std::optional<CommProductInfo> CommProductInfo::getInfoWithProductID(int product
     info.urlFAQ = optionalText(texts, QStringLiteral("urlFAQ"));
     info.urlForum = optionalText(texts, QStringLiteral("urlForum"));
     info.urlProduct = optionalText(texts, QStringLiteral("urlProduct"));
+    info.updateFeed = optionalText(product, QStringLiteral("updateFeed"));
     return info;
 }
 

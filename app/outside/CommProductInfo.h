@@ -16,6 +16,7 @@ public:
     QString urlFAQ;
     QString urlForum;
     QString urlProduct;
+    QString updateFeed;    // the update check's feed, the same in every language
 
     // The record of the product in the language (a langName of CommLang);
     // a language the table lacks gets the English record. The application

@@ -86,7 +86,9 @@ void runCheck(bool userAsked)
     const QString running = CommUpdate::runningVersion();
     if (feed.isEmpty()) {
         CommUpdateResult result;
+        result.state = CommUpdateResult::State::Failed;
         result.runningVersion = running;
+        result.error = QStringLiteral("no update feed is set");
         present(result, userAsked);
         return;
     }

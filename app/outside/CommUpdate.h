@@ -18,9 +18,10 @@ struct CommUpdateResult
 };
 
 // Update check against a feed: a JSON object {"version", "url", "notes"} at
-// feedUrl(). Without a feed address, which is the default, there is never an
-// update. A web feed is fetched with KSAFNetworking and a file URL read
-// directly, unless a feed fetcher is attached. The application shell
+// feedUrl(). A check that cannot read a feed (none is set, no network, a
+// feed that is no feed) fails: it never claims the version is the latest. A
+// web feed is fetched with KSAFNetworking and a file URL read directly,
+// unless a feed fetcher is attached. The application shell sets the feed and
 // attaches the presenter that shows the result (without one, results are
 // only logged).
 class CommUpdate

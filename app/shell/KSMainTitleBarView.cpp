@@ -12,20 +12,26 @@
 #include "KSHoverButton.h"
 #include "KSImageExtension.h"
 #include "KSImageNamed.h"
+#include "KSLocalService.h"
 #include "KSLogCategories.h"
 #include "KSMenu.h"
 #include "KSMenuItem.h"
+#include "KSNotice.h"
 #include "KSNotificationCenter.h"
 #include "KSShareLib.h"
+#include "KSShortcutsWindow.h"
 #include "KSTextField.h"
 #include "KSTextStyle.h"
 #include "ToolFile.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -232,6 +238,7 @@ void KSMainTitleBarView::actionForHelp()
         {"FeedBack", &KSMainTitleBarView::actionForFeedBack},
         {"Update", &KSMainTitleBarView::actionForUpdate},
         {"Support", &KSMainTitleBarView::actionForSupport},
+        {"Shortcuts", &KSMainTitleBarView::actionForShortcuts},
         {"About", &KSMainTitleBarView::actionForAbout},
     };
     for (const auto &row : rows) {
@@ -261,7 +268,21 @@ bool KSMainTitleBarView::openAddress(const QString &address)
     const QUrl url(address, QUrl::StrictMode);
     if (address.isEmpty() || !url.isValid() || url.scheme().isEmpty())
         return false;
-    return ToolFile::openFileAtURL(url);
+    ToolFile::openFileAtURL(url, QCoreApplication::instance(), [address](bool opened) {
+        if (!opened)
+            KSNotice::post({CommLang::GetAppLang(QStringLiteral("LinkNotOpenedTitle")),
+                            CommLang::GetAppLang(QStringLiteral("LinkNotOpened")), address});
+    });
+    return true;
+}
+
+KSAboutWindow::Model KSMainTitleBarView::installedModel()
+{
+    QFile file(KSLocalService::defaultModelDescription());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonObject description = QJsonDocument::fromJson(file.readAll()).object();
+    return {description.value(QStringLiteral("name")).toString(), description.value(QStringLiteral("license")).toString()};
 }
 
 void KSMainTitleBarView::actionForService()
@@ -295,4 +316,10 @@ void KSMainTitleBarView::actionForSupport()
 void KSMainTitleBarView::actionForAbout()
 {
     qCDebug(lcShell).noquote() << QStringLiteral("关于");
+    KSAboutWindow::showAbout(installedModel());
+}
+
+void KSMainTitleBarView::actionForShortcuts()
+{
+    KSShortcutsWindow::showShortcuts();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KSAboutWindow.h"
 #include "KSWindowTitleBarView.h"
 
 #include <QPixmap>
@@ -40,6 +41,7 @@ public:
     void actionForUpdate();
     void actionForSupport();
     void actionForAbout();
+    void actionForShortcuts();
 
     // Puts the signed-in account (or the sign-in prompt) on the user button.
     void refreshUserButton();
@@ -48,8 +50,12 @@ public:
     QPixmap avatar() const { return m_avatar; }
 
     // Opens a web address of the product record; a missing or malformed
-    // one opens nothing. False when nothing was opened.
+    // one opens nothing (false). When no browser takes it, a notice shows
+    // the address to copy.
     static bool openAddress(const QString &address);
+
+    // The learned model the service would load, as the About window tells it.
+    [[nodiscard]] static KSAboutWindow::Model installedModel();
 
 private:
     void applyTexts();

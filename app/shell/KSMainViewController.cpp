@@ -1,29 +1,49 @@
 #include "KSMainViewController.h"
 
+#include "CommLang.h"
 #include "CommLog.h"
+#include "CommProductInfo.h"
 #include "CommUpdate.h"
 #include "KSAppSetting.h"
 #include "KSColorConst.h"
 #include "KSColorView.h"
 #include "KSCommonUtils.h"
+#include "KSDropHintView.h"
 #include "KSEraserEditView.h"
 #include "KSEraseringView.h"
 #include "KSFeedbackWindow.h"
+#include "KSFileConst.h"
 #include "KSHomeView.h"
+#include "KSImageWriter.h"
 #include "KSLogCategories.h"
 #include "KSMainTitleBarView.h"
 #include "KSNibLoadable.h"
+#include "KSNotice.h"
+#include "KSNoticeWindow.h"
 #include "KSNotificationCenter.h"
+#include "KSRelaunchWindow.h"
+#include "KSSavePhotoSuccessView.h"
+#include "KSServiceConnection.h"
 #include "KSSettingView.h"
 #include "KSShareLib.h"
+#include "KSShortcutKeys.h"
+#include "KSTypeQuestionWindow.h"
 #include "KSUpdateWindow.h"
+#include "KSUserDefaultKit.h"
 #include "KSViewAttach.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDateTime>
 #include <QFile>
 #include <QPointer>
 #include <QGridLayout>
+#include <QMimeData>
+#include <QShortcut>
 #include <QTimer>
+#include <QUrl>
+
+#include <memory>
 
 namespace {
 // The panel stands this far inside the controller's view.
@@ -49,10 +69,14 @@ void KSMainViewController::awakeFromNib()
     QWidget *firstWindow = window() != this ? window() : (windows.isEmpty() ? nullptr : windows.first());
     KSCommonUtils::initWithCommAppInfo(KSAppSetting::appInfo(), firstWindow);
     KSShareLib::setup();
-    // The update and feedback windows are ours; the checks behind them are
-    // the common utilities'.
+    // The update, feedback and notice windows are ours; the checks behind
+    // them are the common utilities'.
     KSUpdateWindow::installPresenter();
     KSFeedbackWindow::installPresenter();
+    KSNoticeWindow::observeNotices(this);
+    if (const auto product = CommProductInfo::getInfoWithProductID(KSAppSetting::kProductID,
+                                                                   KSAppSetting::appLanguage(), KSAppSetting::appType()))
+        CommUpdate::setFeedUrl(QUrl(product->updateFeed));
     CommUpdate::checkSilent();
 }
 
@@ -68,7 +92,18 @@ void KSMainViewController::viewDidLoad()
             if (self)
                 self->photoSelected(path, type);
         };
+        home->photoDroppedClosure = [self](const QString &path) {
+            if (self)
+                self->askTypeThenOpen(path);
+        };
     }
+    const auto bind = [this](const QKeySequence &keys, void (KSMainViewController::*action)()) {
+        auto *shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    bind(KSShortcutKeys::open(), &KSMainViewController::openPhotoByShortcut);
+    bind(KSShortcutKeys::paste(), &KSMainViewController::pastePhoto);
 
     KSNotificationCenter::defaultCenter()->observe(KSMainTitleBarView::kNotificationShowSettingView, this,
                                                    [this](const QVariant &) {
@@ -91,6 +126,7 @@ void KSMainViewController::photoSelected(const QString &path, KSEraserType type)
 {
     if (KSHomeView *home = homeView())
         home->hide();
+    KSUserDefaultKit::saveToUserDefaultsForKey(kLastEraserType, KSEraserTypeRawValue(type));
     QPointer<KSMainViewController> self(this);
     KSEraseringView::showEraseringView(this, path, type,
                                        [self, path, type](bool success, const std::optional<QString> &cutout) {
@@ -108,6 +144,7 @@ void KSMainViewController::eraseringFinished(bool success, const std::optional<Q
         showEditView(photoPath, *cutoutPath, type);
         return;
     }
+    forgetPastedPhoto(photoPath);
     if (KSHomeView *home = homeView())
         home->show();
 }
@@ -117,12 +154,16 @@ void KSMainViewController::showEditView(const QString &photoPath, const QString 
     QPointer<KSMainViewController> self(this);
     KSEraserEditView *editor = KSEraserEditView::showEditView(
         this, photoPath, cutoutPath,
-        [self, type, cutoutPath](KSEditBackType backType, const std::optional<QString> &path) {
-            if (self)
-                self->editViewLeft(backType, path, type, cutoutPath);
+        [self, type, cutoutPath, photoPath](KSEditBackType backType, const std::optional<QString> &path) {
+            if (!self)
+                return;
+            self->editViewLeft(backType, path, type, cutoutPath);
+            if (backType != KSEditBackType::save)
+                self->forgetPastedPhoto(photoPath);
         });
     if (editor)
         return;
+    forgetPastedPhoto(photoPath);
     // No editor: the cut-out has nowhere to go, and an empty window would
     // leave the user stranded.
     QFile::remove(cutoutPath);
@@ -161,4 +202,151 @@ void KSMainViewController::showSettingView()
     if (!panel)
         return;
     KSViewAttach::pinToEdges(panel, this);
+    panel->setFocus(Qt::OtherFocusReason);
+    QPointer<KSMainViewController> self(this);
+    panel->languageDidChangeClosure = [self] {
+        KSRelaunchWindow::offerRelaunch([self] {
+            if (self)
+                self->relaunch();
+        });
+    };
+}
+
+void KSMainViewController::relaunch()
+{
+    // The new run starts its own service on the same data folder.
+    KSServiceConnection::defaultConnection()->stop();
+    if (relaunchClosure)
+        relaunchClosure();
+}
+
+std::optional<KSEraserType> KSMainViewController::lastEraserType()
+{
+    return KSEraserTypeFromRawValue(KSUserDefaultKit::getFromUserDefaults_NSString(kLastEraserType));
+}
+
+KSEraserEditView *KSMainViewController::editView() const
+{
+    return findChild<KSEraserEditView *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+bool KSMainViewController::canOpenPhoto() const
+{
+    // A cut-out under way (or its error screen), and the overlays, keep
+    // the screen they cover.
+    if (findChild<KSEraseringView *>(QString(), Qt::FindDirectChildrenOnly)
+        || findChild<KSSettingView *>(QString(), Qt::FindDirectChildrenOnly)
+        || findChild<KSSavePhotoSuccessView *>(QString(), Qt::FindDirectChildrenOnly))
+        return false;
+    if (KSEraserEditView *editor = editView())
+        return !editor->isSaving();
+    return m_homeView && m_homeView->isVisible();
+}
+
+bool KSMainViewController::openPhoto(const QString &path, std::optional<KSEraserType> type)
+{
+    if (path.isEmpty() || !canOpenPhoto())
+        return false;
+    if (KSEraserEditView *editor = editView()) {
+        editor->openAnotherPhoto(path);
+        return true;
+    }
+    if (!type) {
+        askTypeThenOpen(path);
+        return true;
+    }
+    QPointer<KSMainViewController> self(this);
+    KSAppSetting::whenSignedIn([self, path, type] {
+        if (self && self->canOpenPhoto())
+            self->photoSelected(path, *type);
+    });
+    return true;
+}
+
+void KSMainViewController::askTypeThenOpen(const QString &path)
+{
+    QPointer<KSMainViewController> self(this);
+    KSTypeQuestionWindow::ask(path, [self, path](std::optional<KSEraserType> type) {
+        if (!self)
+            return;
+        if (type)
+            self->openPhoto(path, type);
+        else
+            self->forgetPastedPhoto(path);
+    });
+}
+
+void KSMainViewController::openPhotoWhenReady(const QString &path)
+{
+    KSServiceConnection *connection = KSServiceConnection::defaultConnection();
+    if (connection->state() != KSServiceConnection::State::Starting) {
+        openPhoto(path);
+        return;
+    }
+    // Asking for the type while the built-in service still signs in would
+    // show the sign-in window for nothing.
+    auto waiting = std::make_shared<QMetaObject::Connection>();
+    *waiting = connect(connection, &KSServiceConnection::stateChanged, this, [this, connection, path, waiting] {
+        if (connection->state() == KSServiceConnection::State::Starting)
+            return;
+        disconnect(*waiting);
+        openPhoto(path);
+    });
+}
+
+void KSMainViewController::openPhotoByShortcut()
+{
+    if (!canOpenPhoto())
+        return;
+    if (KSEraserEditView *editor = editView()) {
+        editor->actionForReorderSelectedBtn();
+        return;
+    }
+    if (const std::optional<KSEraserType> type = lastEraserType()) {
+        m_homeView->pickPhoto(*type);
+        return;
+    }
+    QPointer<KSMainViewController> self(this);
+    KSAppSetting::selectPhoto([self](const QString &path) {
+        if (self)
+            self->askTypeThenOpen(path);
+    });
+}
+
+void KSMainViewController::pastePhoto()
+{
+    if (!canOpenPhoto())
+        return;
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    // A file copied in a file manager is that file.
+    if (const QString file = KSDropHintView::droppedFile(data); !file.isEmpty()) {
+        openPhoto(file);
+        return;
+    }
+    const QImage picture = data && data->hasImage() ? qvariant_cast<QImage>(data->imageData()) : QImage();
+    if (picture.isNull()) {
+        KSNotice::post({CommLang::GetAppLang(QStringLiteral("Tip")),
+                        CommLang::GetAppLang(QStringLiteral("ClipboardNoPicture")), {}});
+        return;
+    }
+    // Named for the output it becomes; written as PNG, which keeps any transparency.
+    const QString name = QStringLiteral("Pasted picture %1.png")
+                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
+    const QString path = KSTempAppWithFileName(name);
+    const KSImageWriter::Result written = KSImageWriter::writePng(picture, path, 1);
+    if (!written.ok) {
+        CommLog::E(QStringLiteral("the pasted picture could not be written: ") + written.error);
+        KSNotice::post({CommLang::GetAppLang(QStringLiteral("Tip")),
+                        CommLang::GetAppLang(QStringLiteral("ErrorCannotWrite")), written.error});
+        return;
+    }
+    m_pastedPhotos.insert(path);
+    if (!openPhoto(path))
+        forgetPastedPhoto(path);
+}
+
+void KSMainViewController::forgetPastedPhoto(const QString &path)
+{
+    if (m_pastedPhotos.remove(path))
+        QFile::remove(path);
 }

@@ -3,11 +3,14 @@
 #include "KSEditBackType.h"
 #include "KSEraserType.h"
 
+#include <QSet>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 class KSColorView;
+class KSEraserEditView;
 class KSHomeView;
 
 // The main window's content: it shows one screen at a time and hands file
@@ -15,6 +18,12 @@ class KSHomeView;
 // as long as the controller and is only hidden and shown; the progress,
 // error, editor and settings screens are made anew each time and remove
 // themselves.
+//
+// Photos also come without a card: dropped beside the cards or on the
+// window, pasted (Ctrl+V), or named on the command line. Those ask for the
+// cut-out type, or go to the editor as "Open Another Photo" while it shows.
+// Ctrl+O opens the picker with the last card's type (asking for the type
+// when there is none yet), or the editor's "Open Another Photo".
 class KSMainViewController : public QWidget
 {
     Q_OBJECT
@@ -55,13 +64,41 @@ public:
     void editViewLeft(KSEditBackType backType, const std::optional<QString> &path, KSEraserType type,
                       const QString &cutoutPath);
 
+    // A photo without a card: a new job of `type`, or of the type the user
+    // is asked for; on the editor, its "Open Another Photo". False when no
+    // screen can take a photo now (a cut-out runs, a panel is open).
+    bool openPhoto(const QString &path, std::optional<KSEraserType> type = std::nullopt);
+    // openPhoto() once the built-in service has started and signed in.
+    void openPhotoWhenReady(const QString &path);
+    // Ctrl+O and Ctrl+V.
+    void openPhotoByShortcut();
+    void pastePhoto();
+    // The editor on show, if any.
+    KSEraserEditView *editView() const;
+    // Whether a photo could be opened now (see openPhoto).
+    [[nodiscard]] bool canOpenPhoto() const;
+
+    // The type of the last cut-out started, kept across runs; none before the first.
+    static inline const QString kLastEraserType = QStringLiteral("kLastEraserType");
+    [[nodiscard]] static std::optional<KSEraserType> lastEraserType();
+
+    // Set by the application's start: ends the run so that it starts again.
+    std::function<void()> relaunchClosure;
+    // Stops the built-in service, then relaunches.
+    void relaunch();
+
 signals:
     // The progress screen has ended: with the cut-out, or (false, empty)
     // when the user went back home from the error screen.
     void eraseringDidFinish(bool success, const QString &cutoutPath);
 
 private:
+    void askTypeThenOpen(const QString &path);
+    // A pasted picture is ours: it goes once its cut-out or editor has.
+    void forgetPastedPhoto(const QString &path);
+
     KSColorView *m_backgroundView = nullptr;
     KSHomeView *m_homeView = nullptr;
     bool m_homeViewTried = false;
+    QSet<QString> m_pastedPhotos;
 };

@@ -1,6 +1,7 @@
 #include "KSMainWindow.h"
 
 #include "CommLang.h"
+#include "KSDropHintView.h"
 #include "KSMainTitleBarView.h"
 #include "KSMainViewController.h"
 
@@ -19,6 +20,15 @@ KSMainWindow::KSMainWindow(QWidget *parent)
     setContentView(m_viewController);
     m_viewController->awakeFromNib();
     m_viewController->viewDidLoad();
+    // The hint covers the controller's view, where the screens are.
+    KSDropHintView::Target drops;
+    drops.accepts = [this] { return m_viewController->canOpenPhoto(); };
+    drops.area = [this](const QPoint &) {
+        return QRect(m_viewController->mapTo(this, QPoint(0, 0)), m_viewController->size());
+    };
+    drops.text = [](const QPoint &) { return CommLang::GetAppLang(QStringLiteral("DropHint")); };
+    drops.dropped = [this](const QString &path, const QPoint &) { m_viewController->openPhoto(path); };
+    m_dropHint = KSDropHintView::install(this, std::move(drops));
 }
 
 KSMainWindow::~KSMainWindow() = default;

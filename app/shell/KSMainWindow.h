@@ -6,11 +6,14 @@
 
 #include <functional>
 
+class KSDropHintView;
 class KSMainTitleBarView;
 class KSMainViewController;
 
 // The one main window: our title bar above the main view controller's view.
-// Closing it ends the application.
+// Closing it ends the application. A photo dropped where no screen takes
+// it (the title bar, the margins) goes to the controller, which asks for
+// the cut-out type.
 class KSMainWindow : public KSWindow
 {
     Q_OBJECT
@@ -37,4 +40,5 @@ public:
 private:
     KSMainTitleBarView *m_titleBar = nullptr;
     KSMainViewController *m_viewController = nullptr;
+    KSDropHintView *m_dropHint = nullptr;
 };

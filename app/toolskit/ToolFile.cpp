@@ -3,6 +3,7 @@
 #include "KSKitLog.h"
 #include "ToolString.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDesktopServices>
@@ -10,9 +11,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
+#include <QPointer>
 #include <QProcess>
 #include <QSaveFile>
+#include <QStandardPaths>
+#include <QTimer>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -101,9 +106,64 @@ bool ToolFile::openFileAtURL(const QUrl &url, const QString &application)
                 QStringLiteral("open with %1").arg(application), nullptr);
 }
 
+void ToolFile::openFileAtURL(const QUrl &url, QObject *context, std::function<void(bool opened)> done)
+{
+    if (!context)
+        context = QCoreApplication::instance();
+    const QPointer<QObject> guard(context);
+    auto answer = std::make_shared<std::function<void(bool)>>([guard, done = std::move(done)](bool opened) {
+        if (guard && done)
+            done(opened);
+    });
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        // Without xdg-open Qt knows the desktop's own opener, or nothing.
+        const bool opened = QDesktopServices::openUrl(url);
+        QTimer::singleShot(0, context, [answer, opened] { (*answer)(opened); });
+        return;
+    }
+    // xdg-open says with its exit status whether a handler took the
+    // address; Qt would only say whether xdg-open started. The process
+    // lives until it ends, however long a handler keeps it.
+    auto *process = new QProcess(QCoreApplication::instance());
+    auto answered = std::make_shared<bool>(false);
+    const auto once = [answer, answered](bool opened) {
+        if (!std::exchange(*answered, true))
+            (*answer)(opened);
+    };
+    QObject::connect(process, &QProcess::finished, context, [once](int code, QProcess::ExitStatus status) {
+        once(status == QProcess::NormalExit && code == 0);
+    });
+    QObject::connect(process, &QProcess::errorOccurred, context, [once](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            once(false);
+    });
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    QObject::connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            process->deleteLater();
+    });
+    QTimer::singleShot(kOpenPatienceMs, context, [once] { once(true); });
+    process->start(opener, {url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded)});
+}
+
 bool ToolFile::showFileInFinder(const QString &path)
 {
     return showItemsInFileManager({path}) || openFolderOf(path);
+}
+
+void ToolFile::showFileInFinder(const QString &path, QObject *context, std::function<void(bool shown)> done)
+{
+    if (!context)
+        context = QCoreApplication::instance();
+    if (showItemsInFileManager({path})) {
+        QTimer::singleShot(0, context, [done = std::move(done)] {
+            if (done)
+                done(true);
+        });
+        return;
+    }
+    openFileAtURL(QUrl::fromLocalFile(QFileInfo(path).absolutePath()), context, std::move(done));
 }
 
 bool ToolFile::showMultipleFilesInFinder(const QStringList &paths)

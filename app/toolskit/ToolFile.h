@@ -8,6 +8,10 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <functional>
+
+class QObject;
+
 // File-system and desktop operations. Failures return false, an empty value
 // or -1, write the kit's error block to its log and, where an error text is
 // asked for, describe the failure there.
@@ -24,10 +28,20 @@ public:
     // Opens a file with the given program (a name on PATH or a path).
     static bool openFileAtURL(const QUrl &url, const QString &application);
 
+    // Opens the address with the desktop's handler and tells `done`, on the
+    // thread of `context`, whether something took it: xdg-open's exit status
+    // where it is installed (one still running after kOpenPatienceMs has
+    // found its handler), elsewhere Qt's answer. Dropped with the context.
+    static void openFileAtURL(const QUrl &url, QObject *context, std::function<void(bool opened)> done);
+    static constexpr int kOpenPatienceMs = 3000;
+
     // Shows the file selected in a file-manager window of its folder, through
     // the desktop's org.freedesktop.FileManager1 service; without one, opens
     // the folder itself. The desktop's answer.
     static bool showFileInFinder(const QString &path);
+    // The same, telling `done` whether any of the two answered, the folder
+    // opened as openFileAtURL(url, context, done) opens an address.
+    static void showFileInFinder(const QString &path, QObject *context, std::function<void(bool shown)> done);
     static bool showMultipleFilesInFinder(const QStringList &paths);
 
     // The text after the last "." of the last path component; a name without

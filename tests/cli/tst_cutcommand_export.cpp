@@ -49,6 +49,10 @@ private slots:
     void parsesBackgroundAndSize();
     void exportsAsTheEditorSaves_data();
     void exportsAsTheEditorSaves();
+    void parsesFraming_data();
+    void parsesFraming();
+    void framesAndPrints_data();
+    void framesAndPrints();
 };
 
 void TestCutCommandExport::parsesBackgroundAndSize_data()
@@ -144,6 +148,105 @@ void TestCutCommandExport::exportsAsTheEditorSaves()
     for (const QPoint corner : {QPoint(0, 0), QPoint(size.width() - 1, size.height() - 1)})
         QVERIFY2(near(saved.pixelColor(corner), background, tolerance), qPrintable(saved.pixelColor(corner).name(QColor::HexArgb)));
     QVERIFY2(near(saved.pixelColor(subjectPoint), QColor(0, 200, 0), tolerance), qPrintable(saved.pixelColor(subjectPoint).name()));
+}
+
+void TestCutCommandExport::parsesFraming_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("fit"); // KSFitMode
+    QTest::addColumn<double>("margin");
+
+    const QStringList png{"--out", "a.png"};
+    const int subject = int(KSFitMode::subject), photo = int(KSFitMode::photo);
+    QTest::newRow("the subject is fitted with 5 % unless told") << png << true << subject << 0.05;
+    QTest::newRow("the photo's centred part") << png + QStringList{"--fit", "photo"} << true << photo << 0.05;
+    QTest::newRow("a margin in percent") << png + QStringList{"--margin", "12.5%"} << true << subject << 0.125;
+    QTest::newRow("no margin") << png + QStringList{"--margin=0"} << true << subject << 0.0;
+    QTest::newRow("a margin that leaves no room") << png + QStringList{"--margin", "60"} << false << 0 << 0.0;
+    QTest::newRow("a margin that is no number") << png + QStringList{"--margin", "wide"} << false << 0 << 0.0;
+    QTest::newRow("an unknown fit") << png + QStringList{"--fit", "face"} << false << 0 << 0.0;
+    QTest::newRow("a sheet of an ID size") << png + QStringList{"--size", "OverseaInch1", "--sheet", "a4"} << true << subject << 0.05;
+    QTest::newRow("a sheet of a size without a printed size") << png + QStringList{"--size", "800x800", "--sheet", "4x6"} << false << 0 << 0.0;
+    QTest::newRow("a sheet without a size") << png + QStringList{"--sheet", "A6"} << false << 0 << 0.0;
+    QTest::newRow("an unknown paper") << png + QStringList{"--size", "1Inch", "--sheet", "letter"} << false << 0 << 0.0;
+}
+
+void TestCutCommandExport::parsesFraming()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(bool, valid);
+    QString error;
+    const auto options = KSCutOptions::parse(cutArguments(extra), &error);
+    QCOMPARE(options.has_value(), valid);
+    QCOMPARE(error.isEmpty(), valid);
+    if (!options)
+        return;
+    QFETCH(int, fit);
+    QFETCH(double, margin);
+    QCOMPARE(int(options->fit), fit);
+    QCOMPARE(options->margin, margin);
+}
+
+void TestCutCommandExport::framesAndPrints_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("subjectPoint");
+    QTest::addColumn<QPoint>("backgroundPoint");
+    QTest::addColumn<int>("dotsPerInch"); // 0: none written (PNG) or Qt's own (JPEG)
+
+    // The 100 x 100 subject fitted into 800 x 800 with 5 % (40 px) free on
+    // each side: it spans (40, 40) to (760, 760).
+    QTest::newRow("fit subject keeps the subject whole with its margin")
+        << QStringList{"--size", "800x800px", "--background", "#FFFFFF"} << "fit.png" << QSize(800, 800)
+        << QPoint(45, 400) << QPoint(30, 400) << 0;
+    // The photo's centred square (50, 0, 200, 200) at four times: the
+    // subject spans (200, 200) to (600, 600).
+    QTest::newRow("fit photo shows the photo's middle")
+        << QStringList{"--size", "800x800px", "--fit", "photo", "--background", "#FFFFFF"} << "photo.png"
+        << QSize(800, 800) << QPoint(210, 400) << QPoint(190, 400) << 0;
+    QTest::newRow("an ID size prints at 300 dpi (PNG pHYs)")
+        << QStringList{"--size", "OverseaInch1", "--background", "#FFFFFF"} << "id.png" << QSize(600, 600)
+        << QPoint(300, 300) << QPoint(5, 5) << 300;
+    QTest::newRow("an ID size prints at 300 dpi (JFIF density)")
+        << QStringList{"--size", "1Inch", "--background", "#FFFFFF"} << "id.jpg" << QSize(295, 413)
+        << QPoint(147, 206) << QPoint(3, 3) << 300;
+    // Six 35 x 45 mm copies on a 4 x 6 in sheet, upright.
+    QTest::newRow("a print sheet at 300 dpi")
+        << QStringList{"--size", "Min2Inch", "--background", "#FFFFFF", "--sheet", "4x6"} << "sheet.jpg"
+        << QSize(1200, 1800) << QPoint(-1, -1) << QPoint(2, 2) << 300;
+}
+
+void TestCutCommandExport::framesAndPrints()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(QString, file);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, subjectPoint);
+    QFETCH(QPoint, backgroundPoint);
+    QFETCH(int, dotsPerInch);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(file);
+    QString error;
+    const auto options = KSCutOptions::parse(cutArguments(QStringList{"--out", path} + extra), &error);
+    QVERIFY2(options, qPrintable(error));
+    KSFraming::Notice notice = KSFraming::Notice::none;
+    const KSImageWriter::Result written = KSCutExport::exportCutout(cutout(), *options, path, &notice);
+    QVERIFY2(written.ok, qPrintable(written.error));
+
+    const QImage saved = QImage(path).convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(saved.size(), size);
+    QVERIFY(near(saved.pixelColor(backgroundPoint), Qt::white, 6));
+    if (subjectPoint.x() >= 0)
+        QVERIFY2(near(saved.pixelColor(subjectPoint), QColor(0, 200, 0), 6), qPrintable(saved.pixelColor(subjectPoint).name()));
+    if (dotsPerInch > 0) {
+        QCOMPARE(qRound(saved.dotsPerMeterX() * 0.0254), dotsPerInch);
+        QCOMPARE(qRound(saved.dotsPerMeterY() * 0.0254), dotsPerInch);
+    }
+    // A green square has no face: an ID size says so and frames plainly.
+    QCOMPARE(notice, options->preset.idRule ? KSFraming::Notice::noFace : KSFraming::Notice::none);
 }
 
 QTEST_GUILESS_MAIN(TestCutCommandExport)

@@ -1,3 +1,4 @@
+#include "CommLang.h"
 #include "KSEraserErrorView.h"
 #include "KSEraseringView.h"
 #include "KSHoverButton.h"
@@ -10,6 +11,8 @@
 #include <memory>
 #include <thread>
 
+Q_DECLARE_METATYPE(KSEraserFailure::Kind)
+
 namespace {
 
 // Jobs started by the progress screen, kept so a test can play their
@@ -21,19 +24,34 @@ struct FakeJobs
         QString filePath;
         KSEraserType type;
         KSEraseringView::JobReport report;
+        KSEraseringView::JobFailure failed;
     };
     QList<Job> started;
+    QList<KSEraserManager::JobId> cancelled;
 
+    // Job ids are the position in `started` plus one.
     void install()
     {
-        KSEraseringView::setJobStarter([this](const QString &path, KSEraserType type,
-                                              KSEraseringView::JobReport report) {
-            started.append({path, type, std::move(report)});
-        });
+        KSEraseringView::setJobStarter(
+            [this](const QString &path, KSEraserType type, KSEraseringView::JobReport report,
+                   KSEraseringView::JobFailure failed) {
+                started.append({path, type, std::move(report), std::move(failed)});
+                return KSEraserManager::JobId(started.size());
+            },
+            [this](KSEraserManager::JobId job) {
+                cancelled.append(job);
+                return true;
+            });
     }
     void report(int job, bool success, const std::optional<QString> &path, double progress)
     {
         started.at(job).report(success, path, progress);
+    }
+    // A failure as the job manager makes it: the cause, then the report.
+    void fail(int job, KSEraserFailure::Kind kind)
+    {
+        started.at(job).failed({kind});
+        report(job, false, std::nullopt, -1.0);
     }
 };
 
@@ -73,6 +91,10 @@ private slots:
     void backFromErrorTellsShellOnce();
     void staleReportsOfFailedJobAreIgnored();
     void jobOutlivingItsScreenIsDropped();
+    void errorScreenSaysWhatHappened_data();
+    void errorScreenSaysWhatHappened();
+    void cancelEndsTheJobAndGoesHome_data();
+    void cancelEndsTheJobAndGoesHome();
 
 private:
     KSEraseringView *show(Ending &ending, KSEraserType type = KSEraserType::person);
@@ -273,6 +295,85 @@ void TestEraseringView::jobOutlivingItsScreenIsDropped()
     settle();
 
     QCOMPARE(ending.calls, 0);
+}
+
+void TestEraseringView::errorScreenSaysWhatHappened_data()
+{
+    using Kind = KSEraserFailure::Kind;
+    QTest::addColumn<KSEraserFailure::Kind>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("retry");
+
+    // Only an unreachable service speaks of the connection.
+    QTest::newRow("service unreachable") << Kind::serviceUnreachable << "ErrorServiceUnreachable" << true;
+    QTest::newRow("engine failed") << Kind::engineFailed << "ErrorEngineFailed" << true;
+    QTest::newRow("signed out") << Kind::signedOut << "ErrorSignedOut" << true;
+    // Trying the same file again cannot help these.
+    QTest::newRow("not a picture") << Kind::notAPicture << "ErrorNotAPicture" << false;
+    QTest::newRow("a folder") << Kind::folder << "ErrorFolder" << false;
+    QTest::newRow("too small") << Kind::pictureTooSmall << "ErrorPictureTooSmall" << false;
+    QTest::newRow("no cause told") << Kind::unknown << "SorryEreaserError" << true;
+}
+
+void TestEraseringView::errorScreenSaysWhatHappened()
+{
+    QFETCH(KSEraserFailure::Kind, kind);
+    QFETCH(QString, message);
+    QFETCH(bool, retry);
+
+    Ending ending;
+    show(ending);
+    std::thread worker([this, kind] { m_jobs.fail(0, kind); });
+    worker.join();
+    settle();
+
+    KSEraserErrorView *error = errorViewIn(m_host.get());
+    QVERIFY(error);
+    QCOMPARE(error->titleLabel()->text(), CommLang::GetAppLang(message));
+    QCOMPARE(error->adviceLabel()->text(), CommLang::GetAppLang(KSEraserFailure{kind}.adviceKey()));
+    QVERIFY(!error->adviceLabel()->text().isEmpty());
+    QCOMPARE(error->refreshBtn()->isVisible(), retry);
+    const bool mentionsConnection = error->titleLabel()->text().contains(QStringLiteral("connect"))
+                                    || error->adviceLabel()->text().contains(QStringLiteral("connection"));
+    QCOMPARE(mentionsConnection, kind == KSEraserFailure::Kind::serviceUnreachable);
+
+    // Escape goes back home, as the button does.
+    QTest::keyClick(error, Qt::Key_Escape);
+    settle();
+    QCOMPARE(ending.calls, 1);
+    QVERIFY(!ending.success);
+}
+
+void TestEraseringView::cancelEndsTheJobAndGoesHome_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("Cancel button") << false;
+    QTest::newRow("Escape") << true;
+}
+
+void TestEraseringView::cancelEndsTheJobAndGoesHome()
+{
+    QFETCH(bool, escape);
+
+    Ending ending;
+    QPointer<KSEraseringView> view = show(ending);
+    m_jobs.report(0, false, std::nullopt, 0.4);
+    settle();
+    if (escape)
+        QTest::keyClick(view, Qt::Key_Escape);
+    else
+        QTest::mouseClick(view->cancelBtn(), Qt::LeftButton);
+    settle();
+
+    QCOMPARE(m_jobs.cancelled, QList<KSEraserManager::JobId>{1});
+    QCOMPARE(ending.calls, 1);
+    QVERIFY(!ending.success);
+    QVERIFY(!view);
+    // The job's last words never reach anyone.
+    m_jobs.report(0, true, QStringLiteral("/cache/temp/cat.jpg"), 1.0);
+    settle();
+    QCOMPARE(ending.calls, 1);
+    QVERIFY(!errorViewIn(m_host.get()));
 }
 
 QTEST_MAIN(TestEraseringView)

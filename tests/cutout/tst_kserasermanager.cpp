@@ -24,6 +24,8 @@
 #include <QTest>
 #include <QThreadPool>
 
+Q_DECLARE_METATYPE(KSEraserFailure::Kind)
+
 namespace {
 
 struct Report
@@ -54,12 +56,20 @@ QImage decode(const QByteArray &bytes)
 
 // Runs a job to its final report and until its threads are idle and what
 // they posted is delivered, so that a report after the final one is seen.
-QList<CallLog<Report>::Entry> runJob(const QString &photo, KSEraserType type)
+QList<CallLog<Report>::Entry> runJob(const QString &photo, KSEraserType type, QList<KSEraserFailure> *failures = nullptr)
 {
     CallLog<Report> reports;
-    KSEraserManager::startEraser(photo, type, [&reports](bool success, const std::optional<QString> &path, double progress) {
-        reports.add({success, path, progress});
-    });
+    KSEraserManager::startEraser(
+        photo, type,
+        [&reports](bool success, const std::optional<QString> &path, double progress) {
+            reports.add({success, path, progress});
+        },
+        [&reports, failures](const KSEraserFailure &failure) {
+            // Told before the final report, never after it.
+            QVERIFY(reports.count() == 0 || !isFinal(reports.last()));
+            if (failures)
+                failures->append(failure);
+        });
     if (!QTest::qWaitFor([&] { return reports.count() > 0 && isFinal(reports.last()); }, 10000))
         qWarning("the job gave no final report");
     if (!KSCurlSession::waitForIdle(10000) || !QThreadPool::globalInstance()->waitForDone(10000))
@@ -86,6 +96,12 @@ private slots:
     void photosOfOneNameCutOutAtOnceKeepTheirOwnResults();
     void aHugePhotoIsReadAgainForItsCutout_data();
     void aHugePhotoIsReadAgainForItsCutout();
+    void photoProblemsAreToldByCause_data();
+    void photoProblemsAreToldByCause();
+    void unreachableServiceIsToldAsSuch();
+    void taskProgressMovesBetweenUploadAndDownload();
+    void cancelDeletesTheFilesAndDropsTheTask_data();
+    void cancelDeletesTheFilesAndDropsTheTask();
 
 private:
     QString writePhoto(const QString &name, QSize size);
@@ -210,6 +226,7 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("logLine"); // the error line the cause leaves, if any
+    QTest::addColumn<KSEraserFailure::Kind>("failure"); // what the user is told
 
     const auto envelope = [](const QVariantMap &data, const QVariant &status = QStringLiteral("1")) {
         return ScriptedCutoutService::envelope(data, status);
@@ -221,69 +238,102 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     const QString poll = ScriptedCutoutService::kPollPath;
     const QString mask = ScriptedCutoutService::kMaskPath;
     const QString pollFailed = QStringLiteral("抠图流程出错：遍历任务结果失败");
+    using Kind = KSEraserFailure::Kind;
 
-    QTest::newRow("authentication: server error") << QByteArray("GET") << auth << 500 << QByteArray("{}") << QString();
-    QTest::newRow("authentication: reply not a dictionary") << QByteArray("GET") << auth << 200 << QByteArray("[1]") << QString();
-    QTest::newRow("authentication: status 0") << QByteArray("GET") << auth << 200 << envelope({}, "0") << QString();
+    QTest::newRow("authentication: server error") << QByteArray("GET") << auth << 500 << QByteArray("{}") << QString()
+        << Kind::serviceError;
+    QTest::newRow("authentication: reply not a dictionary") << QByteArray("GET") << auth << 200 << QByteArray("[1]") << QString()
+        << Kind::serviceError;
+    QTest::newRow("authentication: status 0") << QByteArray("GET") << auth << 200 << envelope({}, "0") << QString()
+        << Kind::serviceError;
     QTest::newRow("authentication: status missing") << QByteArray("GET") << auth << 200 << envelope({}, QVariant())
-                                                    << QStringLiteral("status缺失或不是文本");
+                                                    << QStringLiteral("status缺失或不是文本")
+        << Kind::serviceError;
     QTest::newRow("authentication: status a number") << QByteArray("GET") << auth << 200 << envelope({}, 1)
-                                                     << QStringLiteral("status缺失或不是文本");
+                                                     << QStringLiteral("status缺失或不是文本")
+        << Kind::serviceError;
     QTest::newRow("credentials: no security token")
         << QByteArray("GET") << auth << 200
         << envelope({{"endpoint", "127.0.0.1:1"}, {"access_id", "i"}, {"access_secret", "s"}, {"bucket", "cutora"},
                      {"path", QVariantMap{{"images", "u/"}}}, {"callback", QVariantMap{{"callbackUrl", "x"}}}})
-        << QStringLiteral("临时凭证缺少字段 security_token");
+        << QStringLiteral("临时凭证缺少字段 security_token")
+        << Kind::serviceError;
     QTest::newRow("credentials: no data") << QByteArray("GET") << auth << 200 << QByteArray(R"({"status":"1"})")
-                                          << QStringLiteral("回复没有data对象");
-    QTest::newRow("storage: refused") << QByteArray("PUT") << put << 403 << QByteArray("<Error/>") << QString();
-    QTest::newRow("callback: status 0") << QByteArray("PUT") << put << 200 << envelope({}, "0") << QString();
+                                          << QStringLiteral("回复没有data对象")
+        << Kind::serviceError;
+    QTest::newRow("storage: refused") << QByteArray("PUT") << put << 403 << QByteArray("<Error/>") << QString()
+        << Kind::serviceError;
+    QTest::newRow("callback: status 0") << QByteArray("PUT") << put << 200 << envelope({}, "0") << QString()
+        << Kind::serviceError;
     QTest::newRow("callback: no reply text") << QByteArray("PUT") << put << 200 << QByteArray()
-                                             << QStringLiteral("存储回调的回复不是JSON对象");
+                                             << QStringLiteral("存储回调的回复不是JSON对象")
+        << Kind::serviceError;
     QTest::newRow("callback: no resource_id") << QByteArray("PUT") << put << 200 << envelope({{"resource", QVariantMap{}}})
-                                              << QStringLiteral("存储回调的回复没有resource_id");
-    QTest::newRow("registration: server error") << QByteArray("POST") << resources << 500 << QByteArray("{}") << QString();
+                                              << QStringLiteral("存储回调的回复没有resource_id")
+        << Kind::serviceError;
+    QTest::newRow("registration: server error") << QByteArray("POST") << resources << 500 << QByteArray("{}") << QString()
+        << Kind::serviceError;
     QTest::newRow("registration: status 0") << QByteArray("POST") << resources << 200 << envelope({{"resource_id", "r"}}, "0")
-                                            << QString();
+                                            << QString()
+        << Kind::serviceError;
     QTest::newRow("registration: not a dictionary") << QByteArray("POST") << resources << 200 << QByteArray("\"ok\"")
-                                                    << QStringLiteral("登记资源失败 回复不是字典");
+                                                    << QStringLiteral("登记资源失败 回复不是字典")
+        << Kind::serviceError;
     QTest::newRow("registration: no resource_id") << QByteArray("POST") << resources << 200 << envelope({{"id", "r"}})
-                                                  << QStringLiteral("登记资源的回复没有resource_id");
-    QTest::newRow("task: server error") << QByteArray("POST") << task << 500 << QByteArray("{}") << QString();
-    QTest::newRow("task: not a dictionary") << QByteArray("POST") << task << 200 << QByteArray("[]") << QString();
+                                                  << QStringLiteral("登记资源的回复没有resource_id")
+        << Kind::serviceError;
+    QTest::newRow("task: server error") << QByteArray("POST") << task << 500 << QByteArray("{}") << QString()
+        << Kind::serviceError;
+    QTest::newRow("task: not a dictionary") << QByteArray("POST") << task << 200 << QByteArray("[]") << QString()
+        << Kind::serviceError;
     QTest::newRow("task: no data object") << QByteArray("POST") << task << 200 << QByteArray(R"({"status":"1","data":"x"})")
-                                          << QString();
-    QTest::newRow("task: task_id not text") << QByteArray("POST") << task << 200 << envelope({{"task_id", 7}}) << QString();
-    QTest::newRow("task: status 2") << QByteArray("POST") << task << 200 << envelope({{"task_id", "t"}}, "2") << QString();
+                                          << QString()
+        << Kind::serviceError;
+    QTest::newRow("task: task_id not text") << QByteArray("POST") << task << 200 << envelope({{"task_id", 7}}) << QString()
+        << Kind::serviceError;
+    QTest::newRow("task: status 2") << QByteArray("POST") << task << 200 << envelope({{"task_id", "t"}}, "2") << QString()
+        << Kind::serviceError;
     QTest::newRow("task: status missing") << QByteArray("POST") << task << 200 << envelope({{"task_id", "t"}}, QVariant())
-                                          << QStringLiteral("status缺失或不是文本");
+                                          << QStringLiteral("status缺失或不是文本")
+        << Kind::serviceError;
     QTest::newRow("poll: failed task") << QByteArray("GET") << poll << 200 << envelope({{"status", -1}})
-                                       << QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1");
+                                       << QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1")
+        << Kind::engineFailed;
     QTest::newRow("poll: done without URL") << QByteArray("GET") << poll << 200 << envelope({{"status", 2}})
-                                            << QStringLiteral("抠图流程出错：遍历任务结果失败 没有获取到mask图片的URL");
+                                            << QStringLiteral("抠图流程出错：遍历任务结果失败 没有获取到mask图片的URL")
+        << Kind::serviceError;
     QTest::newRow("poll: URL that is no URL") << QByteArray("GET") << poll << 200
                                               << envelope({{"status", 2}, {"mask_file_url", "::not a url"}})
-                                              << QStringLiteral("没有获取到mask图片的URL");
+                                              << QStringLiteral("没有获取到mask图片的URL")
+        << Kind::serviceError;
     QTest::newRow("poll: file URL refused") << QByteArray("GET") << poll << 200
                                             << envelope({{"status", 2}, {"mask_file_url", "file:///etc/passwd"}})
-                                            << QStringLiteral("不是http或https");
-    QTest::newRow("poll: request fails") << QByteArray("GET") << poll << 500 << QByteArray("{}") << pollFailed;
-    QTest::newRow("poll: not a dictionary") << QByteArray("GET") << poll << 200 << QByteArray("[2]") << pollFailed;
-    QTest::newRow("poll: no data") << QByteArray("GET") << poll << 200 << QByteArray(R"({"status":"1"})") << pollFailed;
-    QTest::newRow("poll: status as text") << QByteArray("GET") << poll << 200 << envelope({{"status", "2"}}) << pollFailed;
+                                            << QStringLiteral("不是http或https")
+        << Kind::serviceError;
+    QTest::newRow("poll: request fails") << QByteArray("GET") << poll << 500 << QByteArray("{}") << pollFailed
+        << Kind::serviceError;
+    QTest::newRow("poll: not a dictionary") << QByteArray("GET") << poll << 200 << QByteArray("[2]") << pollFailed
+        << Kind::serviceError;
+    QTest::newRow("poll: no data") << QByteArray("GET") << poll << 200 << QByteArray(R"({"status":"1"})") << pollFailed
+        << Kind::serviceError;
+    QTest::newRow("poll: status as text") << QByteArray("GET") << poll << 200 << envelope({{"status", "2"}}) << pollFailed
+        << Kind::serviceError;
     QTest::newRow("download: not found") << QByteArray("GET") << mask << 404 << QByteArray()
-                                         << QStringLiteral("抠图流程出错：mask图片下载失败 ");
+                                         << QStringLiteral("抠图流程出错：mask图片下载失败 ")
+        << Kind::serviceError;
     QTest::newRow("mask: not a picture") << QByteArray("GET") << mask << 200 << QByteArray("not a png")
-                                         << QStringLiteral("无法读取mask图片");
+                                         << QStringLiteral("无法读取mask图片")
+        << Kind::serviceError;
     // Not a route: the account and the photo themselves.
     QTest::newRow("no account token") << QByteArray("signout") << QString() << 0 << QByteArray()
-                                      << QStringLiteral("没有登录，缺少账号令牌");
+                                      << QStringLiteral("没有登录，缺少账号令牌")
+        << Kind::signedOut;
     QTest::newRow("photo cannot be loaded") << QByteArray("photo") << QString() << 0 << QByteArray()
-                                            << QStringLiteral("无法读取图片");
+                                            << QStringLiteral("无法读取图片")
+        << Kind::notAPicture;
     QTest::newRow("photo cut off") << QByteArray("cut-off") << QString() << 0 << QByteArray()
-                                   << QStringLiteral("damaged or incomplete");
-    QTest::newRow("photo too small") << QByteArray("tiny") << QString() << 0 << QByteArray()
-                                     << QStringLiteral("图片太小");
+                                   << QStringLiteral("damaged or incomplete")
+        << Kind::notAPicture;
 }
 
 void TestKSEraserManager::everyFailureEndsInOneReport()
@@ -293,6 +343,7 @@ void TestKSEraserManager::everyFailureEndsInOneReport()
     QFETCH(int, status);
     QFETCH(QByteArray, body);
     QFETCH(QString, logLine);
+    QFETCH(KSEraserFailure::Kind, failure);
 
     QString photo = writePhoto(QStringLiteral("photo.png"), QSize(60, 40));
     if (method == "signout") {
@@ -319,8 +370,10 @@ void TestKSEraserManager::everyFailureEndsInOneReport()
     const QSet<QString> before = tempFiles();
     LogWatch log(CommLog::logFilePath());
 
-    const auto entries = runJob(photo, KSEraserType::person);
+    QList<KSEraserFailure> failures;
+    const auto entries = runJob(photo, KSEraserType::person, &failures);
     QVERIFY(!entries.isEmpty());
+    QCOMPARE(failures, QList<KSEraserFailure>{{failure}});
     int finals = 0;
     for (const auto &entry : entries) {
         finals += isFinal(entry.value) ? 1 : 0;
@@ -427,6 +480,151 @@ void TestKSEraserManager::photosOfOneNameCutOutAtOnceKeepTheirOwnResults()
     QCOMPARE(QImageReader(*secondReports.last().path).size(), QSize(50, 20));
     QFile::remove(*firstReports.last().path);
     QFile::remove(*secondReports.last().path);
+}
+
+void TestKSEraserManager::photoProblemsAreToldByCause_data()
+{
+    using Kind = KSEraserFailure::Kind;
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // "dir" makes a folder, "none" nothing
+    QTest::addColumn<KSEraserFailure::Kind>("failure");
+
+    QTest::newRow("a text file named .jpg") << "notes.jpg" << QByteArray("shopping list\n") << Kind::notAPicture;
+    QTest::newRow("an empty file") << "empty.png" << QByteArray() << Kind::notAPicture;
+    QTest::newRow("a folder") << "album.jpg" << QByteArray("dir") << Kind::folder;
+    QTest::newRow("a file gone since it was chosen") << "gone.jpg" << QByteArray("none") << Kind::missingFile;
+    // A PNG whose header claims 20000 x 20000 pixels, refused before decoding.
+    const auto bigEndian = [](quint32 value) {
+        QByteArray bytes;
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.append(char((value >> shift) & 0xFF));
+        return bytes;
+    };
+    const auto chunk = [&bigEndian](const QByteArray &type, const QByteArray &data) {
+        quint32 crc = 0xFFFFFFFFu;
+        for (char byte : type + data) {
+            crc ^= quint8(byte);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+        return bigEndian(quint32(data.size())) + type + data + bigEndian(~crc);
+    };
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8)
+                           + chunk("IHDR", bigEndian(20000) + bigEndian(20000) + QByteArray("\x08\x02\x00\x00\x00", 5))
+                           + chunk("IDAT", {}) + chunk("IEND", {});
+    QTest::newRow("a picture beyond the pixel limit") << "huge.png" << png << Kind::pictureTooLarge;
+    QTest::newRow("a picture too small to cut out") << "tiny.png" << QByteArray("tiny") << Kind::pictureTooSmall;
+}
+
+void TestKSEraserManager::photoProblemsAreToldByCause()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(KSEraserFailure::Kind, failure);
+
+    QString photo = m_dir.filePath(name);
+    if (content == "dir") {
+        QVERIFY(QDir().mkpath(photo));
+    } else if (content == "tiny") {
+        photo = writePhoto(name, QSize(12, 40));
+    } else if (content != "none") {
+        QFile file(photo);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    const QSet<QString> before = tempFiles();
+    QList<KSEraserFailure> failures;
+    const auto entries = runJob(photo, KSEraserType::person, &failures);
+    QVERIFY(!entries.isEmpty());
+    QCOMPARE(entries.last().value.progress, -1.0);
+    QCOMPARE(failures, QList<KSEraserFailure>{{failure}});
+    // Nothing was sent for a photo that cannot be cut out.
+    QVERIFY(m_service->server.requests("GET", ScriptedCutoutService::kAuthPath).isEmpty());
+    QCOMPARE(tempFiles() - before, QSet<QString>());
+}
+
+void TestKSEraserManager::unreachableServiceIsToldAsSuch()
+{
+    // Nothing listens on port 1 of this machine: the connection is refused.
+    KSServiceAddress::setDefaultServiceURL(QStringLiteral("http://127.0.0.1:1"));
+    QList<KSEraserFailure> failures;
+    const auto entries = runJob(writePhoto(QStringLiteral("photo.png"), QSize(60, 40)), KSEraserType::object, &failures);
+    QCOMPARE(entries.last().value.progress, -1.0);
+    QCOMPARE(failures, QList<KSEraserFailure>{{KSEraserFailure::Kind::serviceUnreachable}});
+}
+
+void TestKSEraserManager::taskProgressMovesBetweenUploadAndDownload()
+{
+    // A poll while the task runs carries its progress; one without it (the
+    // cloud service's) still works and moves nothing.
+    m_service->server.script(
+        "GET", ScriptedCutoutService::kPollPath,
+        {ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 1}, {"progress", 0.5}})),
+         ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 1}})),
+         ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 2}, {"mask_file_url", m_service->maskUrl()}}))});
+    const auto entries = runJob(writePhoto(QStringLiteral("photo.png"), QSize(60, 40)), KSEraserType::person);
+    QVERIFY(entries.last().value.success);
+    QFile::remove(*entries.last().value.path);
+    QList<double> between;
+    for (const auto &entry : entries)
+        if (entry.value.progress > 0.70 && entry.value.progress < 0.80)
+            between << entry.value.progress;
+    QCOMPARE(between.size(), 1);
+    QCOMPARE(between.first(), 0.75);
+}
+
+void TestKSEraserManager::cancelDeletesTheFilesAndDropsTheTask_data()
+{
+    QTest::addColumn<bool>("whileUploading");
+    QTest::newRow("while the copy is uploaded") << true;
+    QTest::newRow("while the service's task runs") << false;
+}
+
+void TestKSEraserManager::cancelDeletesTheFilesAndDropsTheTask()
+{
+    QFETCH(bool, whileUploading);
+
+    ScriptedHttpServer &server = m_service->server;
+    const QString cancelPath = ScriptedCutoutService::kPollPath + QStringLiteral("/cancel");
+    if (whileUploading) {
+        ScriptedReply slowPut = ScriptedReply::json(
+            ScriptedCutoutService::envelope({{"resource", QVariantMap{{"resource_id", ScriptedCutoutService::kResourceId}}}}));
+        slowPut.delayMs = 800;
+        server.script("PUT", ScriptedCutoutService::kPutPath, {slowPut});
+    } else {
+        server.script("GET", ScriptedCutoutService::kPollPath,
+                      {ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 1}, {"progress", 0.2}}))});
+    }
+    server.script("POST", cancelPath, {ScriptedReply::json(ScriptedCutoutService::envelope({{"status", -1}}))});
+
+    const QSet<QString> before = tempFiles();
+    CallLog<Report> reports;
+    const KSEraserManager::JobId job = KSEraserManager::startEraser(
+        writePhoto(QStringLiteral("photo.png"), QSize(60, 40)), KSEraserType::person,
+        [&reports](bool success, const std::optional<QString> &path, double progress) {
+            reports.add({success, path, progress});
+        });
+    if (whileUploading) {
+        // The copy on its way to the storage is in the temporary folder.
+        QTRY_COMPARE((tempFiles() - before).size(), 1);
+    } else {
+        QTRY_VERIFY(!server.requests("GET", ScriptedCutoutService::kPollPath).isEmpty());
+    }
+    QVERIFY(KSEraserManager::cancelEraser(job));
+    QVERIFY(!KSEraserManager::cancelEraser(job));
+    QCOMPARE(tempFiles() - before, QSet<QString>());
+    if (!whileUploading)
+        QTRY_COMPARE(server.requests("POST", cancelPath).size(), 1);
+    QVERIFY(KSCurlSession::waitForIdle(10000));
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+    QCoreApplication::sendPostedEvents();
+
+    // No report after the cancel, let alone a final one; no file left behind.
+    for (const auto &entry : reports.entries())
+        QVERIFY(!isFinal(entry.value));
+    QCOMPARE(tempFiles() - before, QSet<QString>());
+    if (whileUploading)
+        QVERIFY(server.requests("POST", ScriptedCutoutService::kTaskPath).isEmpty());
 }
 
 QTEST_MAIN(TestKSEraserManager)

@@ -6,6 +6,7 @@
 #include "KSFileConst.h"
 #include "KSProtocolDebug.h"
 #include "KSServiceAddress.h"
+#include "KSTaskFlow.h"
 #include "KSUploadFlow.h"
 #include "KSUserDefaultKit.h"
 #include "LogWatch.h"
@@ -25,6 +26,8 @@
 #include <unistd.h>
 
 #include <thread>
+
+#include <cmath>
 
 namespace {
 
@@ -68,6 +71,8 @@ private slots:
     void maskDownloadReportsItsShare();
     void pollsAndDownloadsTryAgainWhileNoServiceAnswers_data();
     void pollsAndDownloadsTryAgainWhileNoServiceAnswers();
+    void taskProgressIsReadWithCare_data();
+    void taskProgressIsReadWithCare();
 };
 
 void TestKSEraserNetwork::initTestCase()
@@ -318,6 +323,30 @@ void TestKSEraserNetwork::pollsAndDownloadsTryAgainWhileNoServiceAnswers()
     QVERIFY(log.newText().contains(QStringLiteral("连接不上服务，1秒后重试")));
     if (cameBack)
         QFile::remove(*reports.last().path);
+void TestKSEraserNetwork::taskProgressIsReadWithCare_data()
+{
+    QTest::addColumn<QVariant>("progress");
+    QTest::addColumn<double>("overall"); // -1: nothing reported
+
+    QTest::newRow("half way") << QVariant(0.5) << 0.75;
+    QTest::newRow("a whole number") << QVariant(1) << 0.80;
+    // A service that overshoots or goes negative never moves the bar out of its span.
+    QTest::newRow("above one") << QVariant(3.5) << 0.80;
+    QTest::newRow("negative") << QVariant(-0.2) << 0.70;
+    QTest::newRow("text is no number") << QVariant(QStringLiteral("0.5")) << -1.0;
+    QTest::newRow("absent") << QVariant() << -1.0;
+    QTest::newRow("not a number") << QVariant(std::nan("")) << -1.0;
+}
+
+void TestKSEraserNetwork::taskProgressIsReadWithCare()
+{
+    QFETCH(QVariant, progress);
+    QFETCH(double, overall);
+    const std::optional<double> read = KSTaskFlow::taskProgress(progress);
+    if (overall < 0)
+        QVERIFY(!read);
+    else
+        QCOMPARE(read.value_or(-1), overall);
 }
 
 QTEST_GUILESS_MAIN(TestKSEraserNetwork)

@@ -1,10 +1,14 @@
 #include "CommLang.h"
 #include "KSFeedbackWindow.h"
 #include "KSHoverButton.h"
+#include "KSNotice.h"
+#include "KSNoticeWindow.h"
 #include "KSUpdateWindow.h"
+#include "ShownWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,6 +29,8 @@ private slots:
     void updateWindowTellsWhatTheCheckFound();
     void feedbackIsCheckedThenCopied_data();
     void feedbackIsCheckedThenCopied();
+    void postedNoticeShowsWithItsTextToCopy_data();
+    void postedNoticeShowsWithItsTextToCopy();
 };
 
 void TestUpdateFeedbackWindows::cleanup()
@@ -110,6 +116,36 @@ void TestUpdateFeedbackWindows::feedbackIsCheckedThenCopied()
     QCOMPARE(report.contains(QStringLiteral("Contact: ") + email), !email.isEmpty());
     QCOMPARE(report.contains(QStringLiteral("Contact:")), !email.isEmpty());
     QTRY_VERIFY(!window || !window->isVisible());
+}
+
+void TestUpdateFeedbackWindows::postedNoticeShowsWithItsTextToCopy_data()
+{
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("an address to copy") << "https://www.cutora.app/support/";
+    QTest::newRow("a message alone") << "";
+}
+
+void TestUpdateFeedbackWindows::postedNoticeShowsWithItsTextToCopy()
+{
+    QFETCH(QString, detail);
+    QObject owner;
+    KSNoticeWindow::observeNotices(&owner);
+    QGuiApplication::clipboard()->clear();
+    KSNotice::post({QStringLiteral("No Browser Opened"), QStringLiteral("Copy the address."), detail});
+
+    KSNoticeWindow *notice = nullptr;
+    QTRY_VERIFY((notice = shownWindow<KSNoticeWindow>()) != nullptr);
+    QCOMPARE(notice->findChild<QLabel *>(QStringLiteral("messageLabel"))->text(), QStringLiteral("Copy the address."));
+    KSHoverButton *copy = notice->findChild<KSHoverButton *>(QStringLiteral("copyBtn"));
+    QCOMPARE(copy != nullptr, !detail.isEmpty());
+    if (copy) {
+        QCOMPARE(notice->findChild<QLabel *>(QStringLiteral("detailLabel"))->text(), detail);
+        QTest::mouseClick(copy, Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), detail);
+    }
+    QPointer<KSNoticeWindow> guard(notice);
+    QTest::mouseClick(notice->findChild<KSHoverButton *>(QStringLiteral("okBtn")), Qt::LeftButton);
+    QTRY_VERIFY(!guard);
 }
 
 QTEST_MAIN(TestUpdateFeedbackWindows)

@@ -34,9 +34,14 @@ private slots:
     void pressingASwatchReportsItsColour();
     void pressingTheMarkedSwatchReportsNothing();
     void moreOpensTheDialogAndReportsOnlyItsChanges();
-    void moreWhileMarkedDoesNotReopenTheDialog();
+    void moreWhileMarkedOpensTheDialogAgain();
     void dialogChangeAfterAnotherChoiceMarksMoreAgain();
     void discardedPanelHearsNoMoreChanges();
+    void reopenedPanelMarksTheDialogsColour();
+    void cancellingTheDialogRestoresTheColourFromBefore_data();
+    void cancellingTheDialogRestoresTheColourFromBefore();
+    void dialogStandsBesideTheWindow_data();
+    void dialogStandsBesideTheWindow();
 
 private:
     void press(int index);
@@ -53,6 +58,8 @@ void TestEditChangeBackgroundView::init()
     m_panel->show();
     m_reports.clear();
     m_panel->returnClosure = [this](const KSColor &color) { m_reports.append(color); };
+    // The dialog outlives the panels: every test starts it on white.
+    KSEditChangeBackgroundView::sharedColorPanel()->setCurrentColor(Qt::white);
     KSEditChangeBackgroundView::sharedColorPanel()->hide();
 }
 
@@ -71,7 +78,7 @@ void TestEditChangeBackgroundView::press(int index)
 void TestEditChangeBackgroundView::gridHoldsTheElevenChoicesInOrder()
 {
     const QList<qint64> expected = {-2, 0xFF0000, 0x438EDB, 0xFFFFFF, 0xE1DFE5, 0xC90002,
-                                    0x438FD8, 0x00BFF2, 0x014B73, 0x328FB2, -1};
+                                    0x87CEEB, 0x00BFF2, 0x014B73, 0x328FB2, -1};
     QCOMPARE(m_panel->numberOfItems(), 11);
     for (int index = 0; index < expected.size(); ++index) {
         QCOMPARE(m_panel->dataArray().at(index).hex, expected.at(index));
@@ -124,15 +131,17 @@ void TestEditChangeBackgroundView::defaultColorMarksItsCell_data()
     QTest::newRow("clear colour: transparent") << std::optional<KSColor>(KSClear_Color()) << 0;
     QTest::newRow("red") << std::optional<KSColor>(KSRGBHexColor(0xFF0000)) << 1;
     QTest::newRow("white") << std::optional<KSColor>(KSRGBHexColor(0xFFFFFF)) << 3;
-    // 0x438EDB and 0x438FD8 differ by little: each marks its own cell.
-    QTest::newRow("blue, not sky blue") << std::optional<KSColor>(KSRGBHexColor(0x438EDB)) << 2;
-    QTest::newRow("sky blue") << std::optional<KSColor>(KSRGBHexColor(0x438FD8)) << 6;
+    QTest::newRow("blue") << std::optional<KSColor>(KSRGBHexColor(0x438EDB)) << 2;
+    QTest::newRow("sky blue") << std::optional<KSColor>(KSRGBHexColor(0x87CEEB)) << 6;
     QTest::newRow("last preset colour") << std::optional<KSColor>(KSRGBHexColor(0x328FB2)) << 9;
     // Colours from the colour dialog arrive as QColor.
     QTest::newRow("red picked in the colour dialog") << std::optional<KSColor>(KSColor(QColor(255, 0, 0))) << 1;
-    QTest::newRow("custom colour: transparent") << std::optional<KSColor>(KSRGBHexColor(0x123456)) << 0;
-    QTest::newRow("half transparent red is no preset") << std::optional<KSColor>(KSRGBHexColor(0xFF0000, 0.5)) << 0;
-    QTest::newRow("transparent white is not clear") << std::optional<KSColor>(KSRGBHexColor(0xFFFFFF, 0.0)) << 0;
+    // A colour of the dialog marks "More", never transparent.
+    QTest::newRow("custom colour: more") << std::optional<KSColor>(KSRGBHexColor(0x123456)) << 10;
+    QTest::newRow("the old sky blue is a custom colour now")
+        << std::optional<KSColor>(KSRGBHexColor(0x438FD8)) << 10;
+    QTest::newRow("half transparent red is no preset") << std::optional<KSColor>(KSRGBHexColor(0xFF0000, 0.5)) << 10;
+    QTest::newRow("transparent white is not clear") << std::optional<KSColor>(KSRGBHexColor(0xFFFFFF, 0.0)) << 10;
 }
 
 void TestEditChangeBackgroundView::defaultColorMarksItsCell()
@@ -208,20 +217,17 @@ void TestEditChangeBackgroundView::moreOpensTheDialogAndReportsOnlyItsChanges()
     QCOMPARE(m_reports.last().toQColor().rgba(), qRgba(200, 100, 0, 255));
 }
 
-void TestEditChangeBackgroundView::moreWhileMarkedDoesNotReopenTheDialog()
+void TestEditChangeBackgroundView::moreWhileMarkedOpensTheDialogAgain()
 {
+    // "More" is marked whenever a custom colour is applied, so pressing it
+    // must still bring the dialog.
     QColorDialog *dialog = KSEditChangeBackgroundView::sharedColorPanel();
     press(10);
     QVERIFY(dialog->isVisible());
     dialog->hide();
     press(10);
-    QVERIFY(!dialog->isVisible());
-
-    press(1);
-    QCOMPARE(m_reports.size(), 1);
-    press(10);
     QVERIFY(dialog->isVisible());
-    QCOMPARE(m_reports.size(), 1);
+    QVERIFY(m_reports.isEmpty());
 }
 
 void TestEditChangeBackgroundView::dialogChangeAfterAnotherChoiceMarksMoreAgain()
@@ -258,6 +264,90 @@ void TestEditChangeBackgroundView::discardedPanelHearsNoMoreChanges()
     m_panel->returnClosure = [this](const KSColor &color) { m_reports.append(color); };
     dialog->setCurrentColor(QColor(91, 91, 91));
     QVERIFY(m_reports.isEmpty());
+}
+
+void TestEditChangeBackgroundView::reopenedPanelMarksTheDialogsColour()
+{
+    QColorDialog *dialog = KSEditChangeBackgroundView::sharedColorPanel();
+    press(10);
+    dialog->setCurrentColor(QColor(12, 130, 40));
+    QVERIFY(!m_reports.isEmpty());
+    dialog->accept();
+    const std::optional<KSColor> applied = m_panel->appliedColor();
+    QVERIFY(applied);
+
+    // The editor opens a new panel with the colour it shows.
+    m_panel.reset(loadViewFromNib<KSEditChangeBackgroundView>());
+    m_panel->returnClosure = [this](const KSColor &color) { m_reports.append(color); };
+    m_panel->setDefaultColor(applied);
+    QCOMPARE(m_panel->selectedIndex(), 10);
+    QVERIFY(m_panel->itemAtIndex(10)->isSelected());
+    QVERIFY(!m_panel->itemAtIndex(0)->isSelected());
+
+    m_reports.clear();
+    press(0);
+    QCOMPARE(m_reports, QList<KSColor>{KSClear_Color()});
+    QCOMPARE(m_panel->selectedIndex(), 0);
+}
+
+void TestEditChangeBackgroundView::cancellingTheDialogRestoresTheColourFromBefore_data()
+{
+    QTest::addColumn<std::optional<KSColor>>("before");
+    QTest::addColumn<bool>("escape");
+    QTest::addColumn<int>("markedAfter");
+
+    QTest::newRow("red, Cancel") << std::optional<KSColor>(KSRGBHexColor(0xFF0000)) << false << 1;
+    QTest::newRow("red, Escape") << std::optional<KSColor>(KSRGBHexColor(0xFF0000)) << true << 1;
+    QTest::newRow("transparent, Cancel") << std::optional<KSColor>(KSClear_Color()) << false << 0;
+    QTest::newRow("an earlier custom colour, Escape")
+        << std::optional<KSColor>(KSRGBHexColor(0x123456)) << true << 10;
+}
+
+void TestEditChangeBackgroundView::cancellingTheDialogRestoresTheColourFromBefore()
+{
+    QFETCH(std::optional<KSColor>, before);
+    QFETCH(bool, escape);
+    QFETCH(int, markedAfter);
+
+    m_panel->setDefaultColor(before);
+    QColorDialog *dialog = KSEditChangeBackgroundView::sharedColorPanel();
+    press(10);
+    QVERIFY(dialog->isVisible());
+    dialog->setCurrentColor(QColor(200, 10, 200));
+    QVERIFY(!m_reports.isEmpty());
+    QCOMPARE(m_reports.last().toQColor().rgb(), qRgb(200, 10, 200));
+
+    if (escape)
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    else
+        dialog->reject();
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(m_reports.last(), *before);
+    QCOMPARE(m_panel->appliedColor(), before);
+    QCOMPARE(m_panel->selectedIndex(), markedAfter);
+    QVERIFY(m_panel->itemAtIndex(markedAfter)->isSelected());
+}
+
+void TestEditChangeBackgroundView::dialogStandsBesideTheWindow_data()
+{
+    QTest::addColumn<QRect>("window");
+    QTest::addColumn<QPoint>("position");
+
+    // The dialog is 500 x 420 on a 1920 x 1200 screen.
+    QTest::newRow("room on the right") << QRect(100, 50, 1080, 600) << QPoint(1188, 50);
+    QTest::newRow("room on the left only") << QRect(600, 50, 1080, 600) << QPoint(92, 50);
+    QTest::newRow("no room: the screen's left edge, over the tool column")
+        << QRect(0, 0, 1920, 1000) << QPoint(0, 0);
+    QTest::newRow("a window low on the screen keeps the dialog on it")
+        << QRect(100, 900, 1080, 600) << QPoint(1188, 780);
+}
+
+void TestEditChangeBackgroundView::dialogStandsBesideTheWindow()
+{
+    QFETCH(QRect, window);
+    QFETCH(QPoint, position);
+    const QRect screen(0, 0, 1920, 1200);
+    QCOMPARE(KSEditChangeBackgroundView::colorDialogPosition(screen, window, QSize(500, 420)), position);
 }
 
 QTEST_MAIN(TestEditChangeBackgroundView)

@@ -1,14 +1,20 @@
 #include "CommLang.h"
 #include "KSAppSetting.h"
+#include "KSCustomSize.h"
 #include "KSEditChangeSizeMetrics.h"
 #include "KSEditChangeSizeTabelCellView.h"
 #include "KSEditChangeSizeView.h"
+#include "KSEditSizeOptionsView.h"
 #include "KSHoverButton.h"
 #include "KSNibLoadable.h"
 #include "KSTextField.h"
 #include "KSTextStyle.h"
+#include "KSUserDefaultKit.h"
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
+#include <QSpinBox>
 #include <QLayout>
 #include <QTableWidget>
 #include <QTest>
@@ -21,6 +27,7 @@ class TestEditChangeSizeView : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
     void groupsFollowTheLanguage_data();
     void groupsFollowTheLanguage();
     void newPanelShowsRegularWithSourceMarked();
@@ -28,6 +35,9 @@ private slots:
     void clickingARowReportsItsSize();
     void chosenPresetIsMarkedOnlyInItsGroup();
     void certificateListsKeepTheirFirstTexts();
+    void customSizeIsTypedAndRemembered();
+    void fitModeIsChosenByItsButtons();
+    void presetIsChosenByKey();
     void widthRule_data();
     void widthRule();
     void panelIsWideEnoughForItsTextsAndButtons_data();
@@ -44,6 +54,13 @@ private:
     static void clickRow(KSEditChangeSizeView *panel, int row);
     static KSHoverButton *groupButton(KSEditChangeSizeView *panel, int group);
 };
+
+void TestEditChangeSizeView::init()
+{
+    for (const QString &key : {KSCustomSize::kWidthKey, KSCustomSize::kHeightKey, KSCustomSize::kUnitKey,
+                               KSCustomSize::kDpiKey})
+        KSUserDefaultKit::removeObjectForKey(key);
+}
 
 void TestEditChangeSizeView::useLanguage(const QString &langName)
 {
@@ -67,6 +84,7 @@ std::unique_ptr<KSEditChangeSizeView> TestEditChangeSizeView::newPanel(QList<Rep
 void TestEditChangeSizeView::clickRow(KSEditChangeSizeView *panel, int row)
 {
     QTableWidget *table = panel->tableView();
+    table->scrollTo(table->model()->index(row, 0));
     const QRect cell = table->visualRect(table->model()->index(row, 0));
     QVERIFY2(cell.isValid(), "row is not shown");
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
@@ -82,10 +100,14 @@ void TestEditChangeSizeView::groupsFollowTheLanguage_data()
     QTest::addColumn<QString>("language");
     QTest::addColumn<QList<QSize>>("certificateSizes");
 
-    QTest::newRow("ChineseSimplified: five Chinese sizes") << QStringLiteral("ChineseSimplified")
-        << QList<QSize>{{259, 377}, {295, 413}, {390, 567}, {413, 531}, {413, 579}};
-    QTest::newRow("English: three overseas sizes") << QStringLiteral("English")
-        << QList<QSize>{{600, 600}, {466, 600}, {466, 600}};
+    // Every ID size in every language, the language's own first, then the
+    // custom size (35 x 45 mm at 300 dpi until one is typed).
+    const QList<QSize> chinese{{259, 377}, {295, 413}, {390, 567}, {413, 531}, {413, 579}};
+    const QList<QSize> oversea{{600, 600}, {466, 600}, {466, 600}};
+    QTest::newRow("ChineseSimplified: Chinese sizes first") << QStringLiteral("ChineseSimplified")
+        << chinese + oversea + QList<QSize>{{413, 531}};
+    QTest::newRow("English: overseas sizes first") << QStringLiteral("English")
+        << oversea + chinese + QList<QSize>{{413, 531}};
 }
 
 void TestEditChangeSizeView::groupsFollowTheLanguage()
@@ -224,20 +246,111 @@ void TestEditChangeSizeView::certificateListsKeepTheirFirstTexts()
     // the run; the application language only picks which list a panel shows.
     for (const QString &language : {QStringLiteral("ChineseSimplified"), QStringLiteral("English")}) {
         useLanguage(language);
-        const QList<KSEditChangeSizeItem> first = newPanel()->dataArray().at(1).items;
+        // The custom size's row is made with each panel; the fixed rows are not.
+        QList<KSEditChangeSizeItem> first = newPanel()->dataArray().at(1).items;
+        first.removeLast();
         const QString other = language == QStringLiteral("English") ? QStringLiteral("ChineseSimplified")
                                                                     : QStringLiteral("English");
         CommLang::setCurrentLanguage(other);
         auto panel = newPanel();
-        QCOMPARE(panel->dataArray().at(1).items.size(), first.size());
-        for (int row = 0; row < first.size(); ++row) {
-            QCOMPARE(panel->dataArray().at(1).items.at(row).title, first.at(row).title);
-            QCOMPARE(panel->dataArray().at(1).items.at(row).tips, first.at(row).tips);
+        QCOMPARE(panel->dataArray().at(1).items.size(), first.size() + 1);
+        for (const KSEditChangeSizeItem &item : first) {
+            const auto same = std::find_if(panel->dataArray().at(1).items.begin(), panel->dataArray().at(1).items.end(),
+                                           [&item](const KSEditChangeSizeItem &other) { return other.key == item.key; });
+            QCOMPARE(same->title, item.title);
+            QCOMPARE(same->tips, item.tips);
         }
         // The groups built with each panel follow the current texts.
         QCOMPARE(panel->dataArray().at(2).items.first().tips,
                  CommLang::textInLanguage(QStringLiteral("ProductImg"), other).value());
     }
+}
+
+void TestEditChangeSizeView::customSizeIsTypedAndRemembered()
+{
+    useLanguage(QStringLiteral("English"));
+    QList<Report> reports;
+    auto panel = newPanel(&reports);
+    KSEditSizeOptionsView *options = panel->optionsView();
+    QTest::mouseClick(panel->certificateBtn(), Qt::LeftButton);
+    const int customRow = panel->tableView()->rowCount() - 1;
+    QVERIFY(!options->customSizeView()->isVisible());
+    clickRow(panel.get(), customRow);
+    QVERIFY(panel->chosenItem().isCustom);
+    QVERIFY(options->customSizeView()->isVisible());
+    QVERIFY2(options->printSheetBtn()->isVisible(), "a size in millimetres prints");
+
+    // 2 x 3 in at 200 dpi, typed as a user does.
+    options->customUnitBox()->setCurrentIndex(options->customUnitBox()->findText(QStringLiteral("in")));
+    options->customWidthBox()->setValue(2);
+    options->customHeightBox()->setValue(3);
+    options->customDpiBox()->setValue(200);
+    QCOMPARE(reports.last().width, 400.0);
+    QCOMPARE(reports.last().height, 600.0);
+    QCOMPARE(panel->chosenItem().dotsPerInch(), QSizeF(200, 200));
+    QVERIFY(panel->viewForRow(customRow)->tipLbl()->text().contains(QStringLiteral("400 × 600 px")));
+
+    // A size in pixels has no printed size and no print sheet.
+    options->customUnitBox()->setCurrentIndex(options->customUnitBox()->findText(QStringLiteral("px")));
+    QCOMPARE(reports.last().width, 2.0);
+    QVERIFY(!panel->chosenItem().hasPrintSize());
+    QVERIFY(!options->printSheetBtn()->isVisible());
+    options->customWidthBox()->setValue(1200);
+    options->customHeightBox()->setValue(900);
+
+    // A new run reads the settings afresh: the panel offers what was typed.
+    auto next = newPanel();
+    const KSEditChangeSizeItem remembered = next->dataArray().at(1).items.last();
+    QVERIFY(remembered.isCustom);
+    QCOMPARE(QSize(int(remembered.width), int(remembered.height)), QSize(1200, 900));
+    QCOMPARE(KSCustomSize::load().unit, KSCustomSize::Unit::px);
+    // An unusable size is neither reported nor remembered.
+    const int before = reports.size();
+    options->customWidthBox()->setValue(KSCustomSize::kMaxPixels);
+    options->customHeightBox()->setValue(KSCustomSize::kMaxPixels);
+    options->customUnitBox()->setCurrentIndex(options->customUnitBox()->findText(QStringLiteral("mm")));
+    options->customDpiBox()->setValue(KSCustomSize::kMaxDpi);
+    QCOMPARE(reports.size(), before + 2);
+    QCOMPARE(KSCustomSize::load().pixelSize(), std::optional<QSize>(QSize(30000, 30000)));
+}
+
+void TestEditChangeSizeView::fitModeIsChosenByItsButtons()
+{
+    useLanguage(QStringLiteral("English"));
+    auto panel = newPanel();
+    KSEditSizeOptionsView *options = panel->optionsView();
+    QList<KSFitMode> modes;
+    options->fitModeClosure = [&modes](KSFitMode mode) { modes.append(mode); };
+    QCOMPARE(panel->fitMode(), KSFitMode::subject);
+    QVERIFY(options->fitSubjectBtn()->isSelected());
+
+    QTest::mouseClick(options->fitPhotoBtn(), Qt::LeftButton);
+    QCOMPARE(modes, QList<KSFitMode>{KSFitMode::photo});
+    QVERIFY(options->fitPhotoBtn()->isSelected());
+    QVERIFY(!options->fitSubjectBtn()->isSelected());
+
+    // A restore marks the mode without reporting it.
+    panel->setFitMode(KSFitMode::subject);
+    QCOMPARE(panel->fitMode(), KSFitMode::subject);
+    QCOMPARE(modes.size(), 1);
+}
+
+void TestEditChangeSizeView::presetIsChosenByKey()
+{
+    useLanguage(QStringLiteral("ChineseSimplified"));
+    QList<Report> reports;
+    auto panel = newPanel(&reports);
+    QVERIFY(panel->choosePreset(QStringLiteral("OverseaInch1")));
+    QCOMPARE(panel->chooseList(), 1);
+    QVERIFY(panel->certificateBtn()->isSelected());
+    QCOMPARE(panel->chosenItem().key, QStringLiteral("OverseaInch1"));
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.last().width, 600.0);
+    QVERIFY(panel->viewForRow(panel->selectItem())->isSelected());
+
+    QVERIFY(!panel->choosePreset(QStringLiteral("NoSuchSize")));
+    QCOMPARE(panel->chosenItem().key, QStringLiteral("OverseaInch1"));
+    QCOMPARE(reports.size(), 1);
 }
 
 void TestEditChangeSizeView::widthRule_data()

@@ -17,6 +17,8 @@ private slots:
     void dragTable();
     void hitTest_data();
     void hitTest();
+    void handlesStayWhereTheCanvasShowsThem_data();
+    void handlesStayWhereTheCanvasShowsThem();
     void placementRectFlipsTheOrigin_data();
     void placementRectFlipsTheOrigin();
     void centredRectangles_data();
@@ -132,6 +134,43 @@ void TestEditGeometry::hitTest()
     QFETCH(QPointF, point);
     QFETCH(MouseDragLocation, location);
     QCOMPARE(KSEditGeometry::dragLocation(point, viewSize), location);
+}
+
+void TestEditGeometry::handlesStayWhereTheCanvasShowsThem_data()
+{
+    QTest::addColumn<QRectF>("visible"); // the part of the 206 x 106 frame the canvas shows
+    QTest::addColumn<QPointF>("press");
+    QTest::addColumn<MouseDragLocation>("location");
+    QTest::addColumn<QRectF>("bottomLeftSquare");
+
+    using L = MouseDragLocation;
+    const QRectF whole(0, 0, 206, 106);
+    QTest::newRow("all shown: the squares of handleRects") << whole << QPointF(3, 103) << L::bottomLeft
+                                                           << QRectF(0, 100, 6, 6);
+    // The subject touches the canvas's bottom edge: the frame's margin is cut.
+    QTest::newRow("bottom margin cut: the bottom squares move up")
+        << QRectF(0, 0, 206, 103) << QPointF(103, 100) << L::bottomMiddle << QRectF(0, 97, 6, 6);
+    // Dragged half below the canvas: the bottom handles stay at its edge.
+    QTest::newRow("half below the canvas: bottom-right still grabbed at the edge")
+        << QRectF(0, 0, 206, 50) << QPointF(203, 47) << L::bottomRight << QRectF(0, 44, 6, 6);
+    QTest::newRow("beyond the left edge: the left squares move right")
+        << QRectF(40, 0, 166, 106) << QPointF(43, 103) << L::bottomLeft << QRectF(40, 100, 6, 6);
+}
+
+void TestEditGeometry::handlesStayWhereTheCanvasShowsThem()
+{
+    QFETCH(QRectF, visible);
+    QFETCH(QPointF, press);
+    QFETCH(MouseDragLocation, location);
+    QFETCH(QRectF, bottomLeftSquare);
+
+    const QSizeF view(206, 106);
+    const QList<QRectF> squares = KSEditGeometry::reachableHandleRects(view, visible);
+    QCOMPARE(squares.size(), 8);
+    for (const QRectF &square : squares)
+        QVERIFY2(visible.contains(square), "a handle out of reach");
+    COMPARE_RECT(squares.at(2), bottomLeftSquare);
+    QCOMPARE(KSEditGeometry::dragLocation(press, view, visible), location);
 }
 
 void TestEditGeometry::placementRectFlipsTheOrigin_data()

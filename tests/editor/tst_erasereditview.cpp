@@ -14,9 +14,12 @@
 #include "KSImageDragView.h"
 #include "KSSavePhotoSuccessView.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QImageReader>
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
@@ -89,6 +92,10 @@ private slots:
     void goingHomeDeletesTempFilesASecondLater();
     void loadingAnotherPhotoReportsItsPath_data();
     void loadingAnotherPhotoReportsItsPath();
+    void keysSaveCopyAndClosePanels_data();
+    void keysSaveCopyAndClosePanels();
+    void saveAsWritesWhereTheUserChose_data();
+    void saveAsWritesWhereTheUserChose();
 
 private:
     void chooseSize(double width, double height);
@@ -142,6 +149,7 @@ void TestEraserEditView::cleanup()
     settle();
     QThreadPool::globalInstance()->waitForDone();
     KSAppSetting::setPhotoDialogRunner({});
+    KSEraserEditView::setSaveDialogRunner({});
 }
 
 void TestEraserEditView::chooseSize(double width, double height)
@@ -276,8 +284,10 @@ void TestEraserEditView::subjectMovedOnEitherCanvasKeepsItsPlace()
     const QRectF loaded = crop->eraserCropRect();
     QCOMPARE(loaded, QRectF(60, 40, 120, 80));
 
-    // Drag the subject 30 points to the right in the size mode.
+    // Drag the subject 30 points to the right in the size mode, framed as
+    // the photo is (the subject where it was loaded).
     press(m_editor->changeSizeBtn());
+    m_editor->letSizeSettingView()->setFitMode(KSFitMode::photo);
     m_editor->letSizeSettingView()->returnClosure(160, 160);
     KSImageDragView *subject = crop->imageDragView();
     const QPoint inside = (subject->frame().center() + crop->imageView()->pos()).toPoint();
@@ -491,6 +501,96 @@ void TestEraserEditView::loadingAnotherPhotoReportsItsPath()
     // The cut-out is for the caller to delete; the subject file is no one's.
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(subjectFile), 5000);
     QVERIFY(QFile::exists(m_cutout));
+}
+
+void TestEraserEditView::keysSaveCopyAndClosePanels_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::newRow("Ctrl+S saves into the output folder") << "save";
+    QTest::newRow("Ctrl+C copies the result with its transparency") << "copy";
+    QTest::newRow("Escape closes the open panel") << "escape";
+}
+
+void TestEraserEditView::keysSaveCopyAndClosePanels()
+{
+    QFETCH(QString, keys);
+    m_editor->setFocus();
+    if (keys == QLatin1String("save")) {
+        QSignalSpy finished(m_editor.data(), &KSEraserEditView::saveDidFinish);
+        QTest::keyClick(m_editor.data(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().at(0).toString(), QDir(m_outputDir).filePath(QStringLiteral("beach.png")));
+    } else if (keys == QLatin1String("copy")) {
+        QGuiApplication::clipboard()->clear();
+        QSignalSpy copied(m_editor.data(), &KSEraserEditView::copyDidFinish);
+        QTest::keyClick(m_editor.data(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(copied.wait(10000));
+        QVERIFY(copied.first().at(0).toBool());
+        const QImage pasted = QGuiApplication::clipboard()->image();
+        QVERIFY(!pasted.isNull());
+        QVERIFY(pasted.hasAlphaChannel());
+        // The transparent background stays transparent.
+        QCOMPARE(qAlpha(pasted.pixel(0, 0)), 0);
+    } else {
+        press(m_editor->changeBgBtn());
+        QCOMPARE(m_editor->mode(), Mode::colourPanel);
+        QTest::keyClick(m_editor.data(), Qt::Key_Escape);
+        QCOMPARE(m_editor->mode(), Mode::compare);
+        QVERIFY(!m_editor->changeBgBtn()->isSelected());
+    }
+}
+
+void TestEraserEditView::saveAsWritesWhereTheUserChose_data()
+{
+    QTest::addColumn<QString>("typed");       // the name typed into the dialog
+    QTest::addColumn<bool>("coloured");       // a white background instead of transparent
+    QTest::addColumn<QString>("written");     // the file that appears
+    QTest::addColumn<QByteArray>("format");
+
+    QTest::newRow("a PNG name") << "mine.png" << false << "mine.png" << QByteArray("png");
+    QTest::newRow("a JPEG name on a colour") << "mine.jpg" << true << "mine.jpg" << QByteArray("jpeg");
+    // JPEG cannot keep the transparency: the picture stays PNG, under a name that says so.
+    QTest::newRow("a JPEG name on transparency") << "mine.jpg" << false << "mine.jpg.png" << QByteArray("png");
+    QTest::newRow("an existing file the user chose to replace") << "existing.png" << false << "existing.png"
+                                                                << QByteArray("png");
+}
+
+void TestEraserEditView::saveAsWritesWhereTheUserChose()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, coloured);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, format);
+
+    QTemporaryDir elsewhere;
+    QFile existing(elsewhere.filePath(QStringLiteral("existing.png")));
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("old bytes");
+    existing.close();
+    if (coloured) {
+        press(m_editor->changeBgBtn());
+        m_editor->changeBackgroundView()->chooseItemAtIndex(3); // white
+        press(m_editor->changeBgBtn());
+    }
+    QStringList filters;
+    KSEraserEditView::setSaveDialogRunner([&](QFileDialog &dialog) {
+        filters = dialog.nameFilters();
+        return elsewhere.filePath(typed);
+    });
+    QSignalSpy finished(m_editor.data(), &KSEraserEditView::saveDidFinish);
+    m_editor->setFocus();
+    QTest::keyClick(m_editor.data(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(finished.wait(10000));
+
+    const QString path = elsewhere.filePath(written);
+    QCOMPARE(finished.first().at(0).toString(), path);
+    QImageReader reader(path);
+    QCOMPARE(reader.format(), format);
+    QCOMPARE(reader.read().size(), QSize(240, 160));
+    // Nothing went into the output folder.
+    QVERIFY(QDir(m_outputDir).entryList(QDir::Files).isEmpty());
+    // JPEG is offered for a coloured background only.
+    QCOMPARE(filters.join(u' ').contains(QStringLiteral("JPEG")), coloured);
 }
 
 QTEST_MAIN(TestEraserEditView)

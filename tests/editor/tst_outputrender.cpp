@@ -81,6 +81,8 @@ void TestOutputRender::outputSize_data()
     // Exactly the preset, not a pixel less from widening the crop.
     QTest::newRow("certificate preset on a square cut-out") << QSizeF(1000, 1000) << QSizeF(295, 413) << 2000 << QSize(295, 413);
     QTest::newRow("preset larger than the canvas is scaled up to it") << QSizeF(1000, 750) << QSizeF(4000, 3000) << 2000 << QSize(4000, 3000);
+    // The "Original" output size (0) keeps the photo's own pixels.
+    QTest::newRow("Original keeps a 24-megapixel canvas whole") << QSizeF(6000, 4000) << QSizeF() << 0 << QSize(6000, 4000);
     QTest::newRow("result canvas of fractional size") << QSizeF(714.2857, 1000) << QSizeF(295, 413) << 0 << QSize(295, 413);
 }
 

@@ -1,8 +1,13 @@
 #include "CommLang.h"
+#include "FakeOpener.h"
 #include "KSHoverButton.h"
 #include "KSSavePhotoSuccessView.h"
+#include "NoticeLog.h"
 
-#include <QDesktopServices>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
@@ -27,18 +32,6 @@ protected:
 };
 } // namespace
 
-// Stands in for the desktop: receives what "Show in Folder" opens.
-class FolderOpener : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened.append(url); }
-};
-
 // The dialog after a save: it covers the editor and keeps clicks away from
 // it, reveals the written file, and reports a failed save as a failure.
 class TestSavePhotoSuccessView : public QObject
@@ -57,7 +50,8 @@ private slots:
     void failedSaveShowsTheErrorInstead();
     void eachButtonDismissesOnlyItsOwnOverlay_data();
     void eachButtonDismissesOnlyItsOwnOverlay();
-    void openFolderRevealsTheFileAndDismisses();
+    void showInFolderFallsBackStepByStep_data();
+    void showInFolderFallsBackStepByStep();
 
 private:
     std::unique_ptr<RecordingHost> m_host;
@@ -98,7 +92,10 @@ void TestSavePhotoSuccessView::coversTheHostAndFollowsItsSize()
     QCOMPARE(view->geometry(), m_host->rect());
     QVERIFY(!view->isErrorMode());
     QVERIFY(view->openFileBtn()->isVisible());
-    QCOMPARE(view->titleLabel()->text(), CommLang::GetAppLang(QStringLiteral("SaveSucess")));
+    // The notice names the file and its folder, and only dismisses itself.
+    QCOMPARE(view->titleLabel()->text().remove(QChar(0x200B)),
+             QStringLiteral("The picture is saved as “a.jpg” in the folder /tmp."));
+    QCOMPARE(view->cancelBtn()->title(), QStringLiteral("OK"));
     m_host->resize(1000, 640);
     QCOMPARE(view->geometry(), QRect(0, 0, 1000, 640));
 }
@@ -207,10 +204,25 @@ void TestSavePhotoSuccessView::eachButtonDismissesOnlyItsOwnOverlay()
     QCOMPARE(first->filePath(), QStringLiteral("/tmp/a.jpg"));
 }
 
-void TestSavePhotoSuccessView::openFolderRevealsTheFileAndDismisses()
+void TestSavePhotoSuccessView::showInFolderFallsBackStepByStep_data()
 {
-    FolderOpener opener;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &opener, "open");
+    QTest::addColumn<int>("openerExit");
+    QTest::addColumn<bool>("notice");
+
+    // No file manager answers on the session bus in either row.
+    QTest::newRow("the desktop's handler opens the folder") << 0 << false;
+    QTest::newRow("nothing opens it: the path is copied, with a notice") << 3 << true;
+}
+
+void TestSavePhotoSuccessView::showInFolderFallsBackStepByStep()
+{
+    QFETCH(int, openerExit);
+    QFETCH(bool, notice);
+
+    FakeOpener opener(openerExit);
+    NoticeLog log;
+    const QList<KSNotice> &notices = log.notices;
+    QGuiApplication::clipboard()->clear();
 
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
@@ -220,9 +232,16 @@ void TestSavePhotoSuccessView::openFolderRevealsTheFileAndDismisses()
     QVERIFY(view);
     QTest::mouseClick(view->openFileBtn(), Qt::LeftButton);
     QTRY_VERIFY(!view);
-    QCOMPARE(opener.opened, QList<QUrl>{QUrl::fromLocalFile(folder.path())});
-
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QTRY_COMPARE(opener.opened(), folder.path());
+    if (notice) {
+        QTRY_COMPARE(notices.size(), 1);
+        QCOMPARE(notices.first().detail, path);
+        QCOMPARE(QGuiApplication::clipboard()->text(), path);
+    } else {
+        // Once the opener has ended its answer is in: nothing more is said.
+        QTRY_VERIFY(QCoreApplication::instance()->findChildren<QProcess *>().isEmpty());
+        QVERIFY(notices.isEmpty());
+    }
 }
 
 QTEST_MAIN(TestSavePhotoSuccessView)

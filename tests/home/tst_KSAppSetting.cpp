@@ -4,6 +4,7 @@
 #include "CommPassport.h"
 #include "KSBookmark.h"
 #include "KSUserDefaultKit.h"
+#include "NoticeLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,12 +22,14 @@ private slots:
     void cleanup() { CommPassport::signOut(); }
     void sizeTitles_data();
     void sizeTitles();
+    void originalSizeKeepsThePhotosPixels();
     void formatTitles_data();
     void formatTitles();
     void setByTitleWritesOnlyKnownTitles();
     void firstLanguageIsSystemsThenStored();
     void outputFolders();
-    void pickerAsksForSignInFirst();
+    void pickerAsksForSignInThenOpensTheDialog();
+    void pickerOpensInTheLastFolder();
     void pickerHandsOnAndBookmarksThePhoto();
     void pickerCancelOrWrongTypeDoesNothing_data();
     void pickerCancelOrWrongTypeDoesNothing();
@@ -76,6 +79,18 @@ void tst_KSAppSetting::sizeTitles()
     QCOMPARE(KSAppSetting::outputSize(), size);
     QCOMPARE(KSAppSetting::outputSizeTitle(), title);
     QCOMPARE(stored(KSAppSetting::kOutputSize), QString::number(size)); // an unset size is written
+}
+
+void tst_KSAppSetting::originalSizeKeepsThePhotosPixels()
+{
+    const QString original = CommLang::GetAppLang(QStringLiteral("OriginalSize"));
+    QVERIFY(original != u"OriginalSize");
+    KSAppSetting::setOutputSize(original);
+    // Stored apart from 0, which reads as unset.
+    QCOMPARE(stored(KSAppSetting::kOutputSize), QString::number(KSAppSetting::kOriginalOutputSize));
+    QCOMPARE(KSAppSetting::outputSize(), 0);
+    QCOMPARE(KSAppSetting::outputSizeTitle(), original);
+    QCOMPARE(KSAppSetting::fileSizes().last().title, original);
 }
 
 void tst_KSAppSetting::formatTitles_data()
@@ -151,19 +166,53 @@ void tst_KSAppSetting::outputFolders()
     QVERIFY(QFileInfo(chosen).isDir());
 }
 
-void tst_KSAppSetting::pickerAsksForSignInFirst()
+void tst_KSAppSetting::pickerAsksForSignInThenOpensTheDialog()
 {
     QVERIFY(CommPassport::signOut());
-    int signInRequests = 0;
-    bool dialogShown = false;
-    KSAppSetting::setSignInRequestHandler([&] { ++signInRequests; });
+    QList<std::function<void()>> signInRequests;
+    int dialogsShown = 0;
+    const QString photo = m_photos.filePath(QStringLiteral("after-sign-in.jpg"));
+    KSAppSetting::setSignInRequestHandler([&](std::function<void()> signedIn) { signInRequests << signedIn; });
     KSAppSetting::setPhotoDialogRunner([&](QFileDialog &) {
-        dialogShown = true;
-        return QStringList{};
+        ++dialogsShown;
+        return QStringList{photo};
     });
-    KSAppSetting::selectPhoto([](const QString &) { QFAIL("no photo without sign-in"); });
-    QCOMPARE(signInRequests, 1);
-    QVERIFY(!dialogShown);
+    QString received;
+    KSAppSetting::selectPhoto([&](const QString &path) { received = path; });
+    QCOMPARE(signInRequests.size(), 1);
+    QCOMPARE(dialogsShown, 0);
+
+    // The account window closes signed in: the pick goes on where it stopped.
+    QVERIFY(CommPassport::signIn(QStringLiteral("token"), QStringLiteral("Ann"), QString()));
+    signInRequests.first()();
+    QCOMPARE(dialogsShown, 1);
+    QTRY_COMPARE(received, photo);
+}
+
+void tst_KSAppSetting::pickerOpensInTheLastFolder()
+{
+    QString directory;
+    QString answer;
+    KSAppSetting::setPhotoDialogRunner([&](QFileDialog &dialog) {
+        directory = dialog.directory().absolutePath();
+        return QStringList{answer};
+    });
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    QVERIFY(QDir().mkpath(pictures));
+    QCOMPARE(KSAppSetting::photoDirectory(), pictures);
+
+    QTemporaryDir album;
+    answer = QDir(album.path()).filePath(QStringLiteral("beach.png"));
+    KSAppSetting::selectPhoto();
+    answer = QDir(album.path()).filePath(QStringLiteral("dunes.png"));
+    KSAppSetting::selectPhoto();
+    QCOMPARE(directory, QDir(album.path()).absolutePath());
+
+    // A folder gone since: the pictures folder again, or home without one.
+    QVERIFY(album.remove());
+    QCOMPARE(KSAppSetting::photoDirectory(), pictures);
+    QVERIFY(QDir(pictures).removeRecursively());
+    QCOMPARE(KSAppSetting::photoDirectory(), QDir::homePath());
 }
 
 void tst_KSAppSetting::pickerHandsOnAndBookmarksThePhoto()
@@ -193,13 +242,17 @@ void tst_KSAppSetting::pickerHandsOnAndBookmarksThePhoto()
 void tst_KSAppSetting::pickerCancelOrWrongTypeDoesNothing_data()
 {
     QTest::addColumn<QStringList>("chosen");
-    QTest::newRow("cancelled") << QStringList{};
-    QTest::newRow("typed-in other type") << QStringList{QStringLiteral("movie.gif")};
+    QTest::addColumn<bool>("notice"); // the user hears why nothing follows
+    QTest::newRow("cancelled") << QStringList{} << false;
+    QTest::newRow("typed-in other type") << QStringList{QStringLiteral("movie.gif")} << true;
 }
 
 void tst_KSAppSetting::pickerCancelOrWrongTypeDoesNothing()
 {
     QFETCH(QStringList, chosen);
+    QFETCH(bool, notice);
+    NoticeLog log;
+    const QList<KSNotice> &notices = log.notices;
     QStringList files;
     for (const QString &name : chosen) {
         files << m_photos.filePath(name);
@@ -213,6 +266,9 @@ void tst_KSAppSetting::pickerCancelOrWrongTypeDoesNothing()
     QVERIFY(!called);
     for (const QString &path : files)
         QVERIFY(!KSUserDefaultKit::hasObjectForKey(path));
+    QCOMPARE(notices.size(), notice ? 1 : 0);
+    if (notice)
+        QVERIFY2(notices.first().message.contains(QStringLiteral("movie.gif")), qPrintable(notices.first().message));
 }
 
 QTEST_MAIN(tst_KSAppSetting)

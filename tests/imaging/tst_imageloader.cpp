@@ -119,6 +119,7 @@ private slots:
     void cutOffAndCorruptPicturesAreRefused();
     void harmlessOdditiesStillLoad_data();
     void harmlessOdditiesStillLoad();
+    void aHeicGridLargerThanItsHeaderIsRefused();
 
 private:
     QTemporaryDir m_dir;
@@ -392,6 +393,18 @@ void TestKSImageLoader::harmlessOdditiesStillLoad()
     const KSImageLoader::Result result = KSImageLoader::load(path);
     QVERIFY2(result.ok(), qPrintable(result.error));
     QCOMPARE(result.image.size(), QSize(600, 400));
+}
+
+void TestKSImageLoader::aHeicGridLargerThanItsHeaderIsRefused()
+{
+    // Found by fuzzing: 995 bytes whose header says 48 x 64 and whose grid
+    // decodes to 16384 x 12288, 31 s and 1.4 GB in libheif unless refused.
+    const QString path = qEnvironmentVariable("CUTORA_SOURCE_DIR")
+                         + QStringLiteral("/fuzz/corpus/image_loader/heic-grid-larger-than-its-header");
+    QCOMPARE(KSImageLoader::readSize(path).size, QSize(48, 64));
+    const KSImageLoader::Result result = KSImageLoader::load(path);
+    QCOMPARE(result.failure, KSImageLoader::Failure::Damaged);
+    QVERIFY2(result.error.contains(QLatin1String("exceeds the maximum image size")), qPrintable(result.error));
 }
 
 QTEST_GUILESS_MAIN(TestKSImageLoader)

@@ -77,7 +77,8 @@ void TestCommUpdate::withoutFeedNothingIsShownSilently()
     CommUpdate::check();
     QTRY_COMPARE(presented.size(), 1);
     QVERIFY(presented.at(0).userAsked);
-    QCOMPARE(presented.at(0).result.state, CommUpdateResult::State::UpToDate);
+    // Nothing was checked: that is no "latest version".
+    QCOMPARE(presented.at(0).result.state, CommUpdateResult::State::Failed);
 }
 
 void TestCommUpdate::silentCheckShowsOnlyAnUpdate()
@@ -130,6 +131,13 @@ void TestCommUpdate::webFeedThroughTheHttpWrapper()
     QTRY_COMPARE(presented.size(), 2);
     QVERIFY(presented.at(1).userAsked);
     QCOMPARE(presented.at(1).result.state, CommUpdateResult::State::Failed);
+
+    // No network: nothing answers on port 1 of this machine.
+    CommUpdate::setFeedUrl(QUrl(QStringLiteral("http://127.0.0.1:1/feed.json")));
+    CommUpdate::check();
+    QTRY_COMPARE(presented.size(), 3);
+    QCOMPARE(presented.at(2).result.state, CommUpdateResult::State::Failed);
+    QVERIFY(!presented.at(2).result.error.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCommUpdate)

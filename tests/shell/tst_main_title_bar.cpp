@@ -1,15 +1,19 @@
 #include "CommLang.h"
 #include "CommPassport.h"
 #include "CommUpdate.h"
+#include "FakeOpener.h"
 #include "KSHoverButton.h"
 #include "KSMainTitleBarView.h"
 #include "KSMenu.h"
 #include "KSMenuItem.h"
 #include "KSNotificationCenter.h"
+#include "KSShortcutKeys.h"
 #include "KSUpdateWindow.h"
+#include "NoticeLog.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -28,6 +32,10 @@ private slots:
     void userButtonFollowsAccountNotification_data();
     void userButtonFollowsAccountNotification();
     void helpMenuUpdateItemShowsTheAnswer();
+    void helpMenuOpensAboutAndShortcuts_data();
+    void helpMenuOpensAboutAndShortcuts();
+    void linksNoBrowserOpensShowTheirAddress_data();
+    void linksNoBrowserOpensShowTheirAddress();
 
 private:
     std::unique_ptr<KSMainTitleBarView> newBar();
@@ -143,8 +151,8 @@ void TestMainTitleBar::userButtonFollowsAccountNotification()
 
 void TestMainTitleBar::helpMenuUpdateItemShowsTheAnswer()
 {
-    // With no update feed the check answers "up to date" at once; asked from
-    // the help menu, that answer is shown.
+    // With no update feed the check cannot tell anything: asked from the
+    // help menu, it says so, never that the version is the latest.
     KSUpdateWindow::installPresenter();
     auto bar = newBar();
     bar->actionForHelp();
@@ -158,8 +166,9 @@ void TestMainTitleBar::helpMenuUpdateItemShowsTheAnswer()
         if (item->title() == CommLang::GetAppLang(QStringLiteral("Update")))
             update = item;
     }
-    QCOMPARE(titles.size(), 5);
+    QCOMPARE(titles.size(), 6);
     QCOMPARE(titles.first(), CommLang::GetAppLang(QStringLiteral("Course")));
+    QVERIFY(titles.contains(CommLang::GetAppLang(QStringLiteral("Shortcuts"))));
     QCOMPARE(titles.last(), CommLang::GetAppLang(QStringLiteral("About")));
     QVERIFY(update);
     QTest::mouseClick(update, Qt::LeftButton);
@@ -172,10 +181,85 @@ void TestMainTitleBar::helpMenuUpdateItemShowsTheAnswer()
         }
         return false;
     }());
-    CommUpdateResult upToDate;
-    upToDate.runningVersion = CommUpdate::runningVersion();
-    QCOMPARE(answer->findChild<QLabel *>(QStringLiteral("messageLabel"))->text(),
-             KSUpdateWindow::messageFor(upToDate));
+    CommUpdateResult failed;
+    failed.state = CommUpdateResult::State::Failed;
+    QCOMPARE(answer->findChild<QLabel *>(QStringLiteral("messageLabel"))->text(), KSUpdateWindow::messageFor(failed));
+    QVERIFY(!answer->findChild<QLabel *>(QStringLiteral("messageLabel"))->text().contains(QStringLiteral("latest")));
+}
+
+void TestMainTitleBar::helpMenuOpensAboutAndShortcuts_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("About") << "About" << "KSAboutWindow";
+    QTest::newRow("Keyboard Shortcuts") << "Shortcuts" << "KSShortcutsWindow";
+}
+
+void TestMainTitleBar::helpMenuOpensAboutAndShortcuts()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, window);
+
+    auto bar = newBar();
+    bar->actionForHelp();
+    KSMenu *menu = nullptr;
+    QTRY_VERIFY((menu = bar->findChild<KSMenu *>()) != nullptr);
+    for (KSMenuItem *row : menu->items())
+        if (row->title() == CommLang::GetAppLang(item))
+            QTest::mouseClick(row, Qt::LeftButton);
+
+    QWidget *shown = nullptr;
+    QTRY_VERIFY([&] {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->isVisible() && QLatin1String(top->metaObject()->className()) == window)
+                shown = top;
+        return shown != nullptr;
+    }());
+    if (window == QLatin1String("KSAboutWindow")) {
+        // A real About window: version, licences of the program and the model, credits.
+        QVERIFY(shown->findChild<QLabel *>(QStringLiteral("versionLabel"))->text().contains(CommUpdate::runningVersion()));
+        QVERIFY(!shown->findChild<QLabel *>(QStringLiteral("licenceLabel"))->text().isEmpty());
+        // No model in this test's data folder: the window says which engine cuts out.
+        QCOMPARE(shown->findChild<QLabel *>(QStringLiteral("modelLabel"))->text(),
+                 CommLang::GetAppLang(QStringLiteral("AboutNoModel")));
+        QVERIFY(shown->findChild<QLabel *>(QStringLiteral("creditsLabel"))->text().contains(QStringLiteral("OpenCV")));
+    } else {
+        // Every shortcut is listed with its keys.
+        for (const KSShortcutKeys::Row &row : KSShortcutKeys::rows()) {
+            const QString keys = row.keys.toString(QKeySequence::NativeText);
+            bool listed = false;
+            for (QLabel *label : shown->findChildren<QLabel *>())
+                listed = listed || label->text() == keys;
+            QVERIFY2(listed, qPrintable(keys));
+        }
+    }
+}
+
+void TestMainTitleBar::linksNoBrowserOpensShowTheirAddress_data()
+{
+    QTest::addColumn<int>("openerExit");
+    QTest::newRow("a browser opens the page") << 0;
+    QTest::newRow("no browser: the address is shown to copy") << 1;
+}
+
+void TestMainTitleBar::linksNoBrowserOpensShowTheirAddress()
+{
+    QFETCH(int, openerExit);
+    FakeOpener opener(openerExit);
+    NoticeLog log;
+    const QList<KSNotice> &notices = log.notices;
+    const QString address = QStringLiteral("https://www.cutora.app/support/");
+    QVERIFY(KSMainTitleBarView::openAddress(address));
+    QTRY_COMPARE(opener.opened(), address);
+    QTRY_VERIFY(QCoreApplication::instance()->findChildren<QProcess *>().isEmpty());
+    if (openerExit == 0) {
+        QVERIFY(notices.isEmpty());
+    } else {
+        QTRY_COMPARE(notices.size(), 1);
+        QCOMPARE(notices.first().detail, address);
+    }
+    // A malformed address opens nothing and says nothing.
+    QVERIFY(!KSMainTitleBarView::openAddress(QStringLiteral("not a url")));
 }
 
 QTEST_MAIN(TestMainTitleBar)

@@ -1,23 +1,35 @@
 #include "CommPassport.h"
 #include "KSAppSetting.h"
+#include "KSDropHintView.h"
 #include "KSEraserEditView.h"
 #include "KSEraserErrorView.h"
 #include "KSEraseringView.h"
+#include "KSFileConst.h"
 #include "KSHomeTypeSelectedView.h"
 #include "KSHomeView.h"
 #include "KSHoverButton.h"
 #include "KSMainTitleBarView.h"
 #include "KSMainViewController.h"
 #include "KSNotificationCenter.h"
+#include "KSRelaunchWindow.h"
 #include "KSSettingView.h"
+#include "KSTypeQuestionWindow.h"
+#include "KSUserDefaultKit.h"
+#include "NoticeLog.h"
+#include "ShownWindow.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
+#include <QMimeData>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 #include <thread>
 
@@ -50,6 +62,29 @@ void settle()
     }
 }
 
+// A file dragged from a file manager and dropped at `at`, through the
+// events a real drag sends. Whether the target showed a hint during it.
+bool dropFile(QWidget *target, const QPoint &at, const QString &path)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    auto *hint = target->findChild<KSDropHintView *>(QString(), Qt::FindDirectChildrenOnly);
+    const bool hinted = enter.isAccepted() && hint && hint->isVisible();
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return hinted;
+}
+
+// The open question for the type of a photo without a card, if any.
+KSTypeQuestionWindow *typeQuestion()
+{
+    return shownWindow<KSTypeQuestionWindow>();
+}
+
 } // namespace
 
 // The screen flow of the main window: home -> progress -> error or result ->
@@ -74,6 +109,16 @@ private slots:
     void settingsNotificationLaysPanelOnTop_data();
     void settingsNotificationLaysPanelOnTop();
     void reportAfterControllerHasGoneIsDropped();
+    void droppedPhotoTakesTheCardItFallsOn_data();
+    void droppedPhotoTakesTheCardItFallsOn();
+    void photoWithoutACardAsksForTheType_data();
+    void photoWithoutACardAsksForTheType();
+    void openShortcutUsesTheLastCardsType();
+    void pastedPictureIsDeletedWithItsJob();
+    void photoDroppedOnTheEditorOpensInstead();
+    void aRunningCutoutTakesNoOtherPhoto();
+    void languageChangeOffersARestart_data();
+    void languageChangeOffersARestart();
 
 private:
     void pickWithCard(KSEraserType type);
@@ -99,8 +144,10 @@ void TestMainViewController::initTestCase()
 void TestMainViewController::init()
 {
     m_started = {};
-    KSEraseringView::setJobStarter([this](const QString &path, KSEraserType type, KSEraseringView::JobReport report) {
+    KSEraseringView::setJobStarter([this](const QString &path, KSEraserType type, KSEraseringView::JobReport report,
+                                          KSEraseringView::JobFailure) {
         m_started.jobs.append({path, type, std::move(report)});
+        return KSEraserManager::JobId(m_started.jobs.size());
     });
     const QString photo = m_photo;
     KSAppSetting::setPhotoDialogRunner([photo](QFileDialog &) { return QStringList{photo}; });
@@ -332,6 +379,177 @@ void TestMainViewController::reportAfterControllerHasGoneIsDropped()
 
     for (QWidget *window : QApplication::topLevelWidgets())
         QVERIFY(windowsBefore.contains(window) || !window->isVisible());
+}
+
+void TestMainViewController::droppedPhotoTakesTheCardItFallsOn_data()
+{
+    QTest::addColumn<KSEraserType>("type");
+    QTest::newRow("on the person card") << KSEraserType::person;
+    QTest::newRow("on the object card") << KSEraserType::object;
+}
+
+void TestMainViewController::droppedPhotoTakesTheCardItFallsOn()
+{
+    QFETCH(KSEraserType, type);
+    KSHomeView *home = m_controller->homeView();
+    KSHomeTypeSelectedView *card = type == KSEraserType::person ? home->personBtn() : home->objectBtn();
+    QVERIFY(dropFile(home, card->geometry().center(), m_photo));
+    QTRY_COMPARE(m_started.jobs.size(), 1);
+    QCOMPARE(m_started.jobs.first().filePath, m_photo);
+    QCOMPARE(m_started.jobs.first().type, type);
+    QVERIFY(!typeQuestion());
+    QVERIFY(!home->dropHintView()->isVisible());
+}
+
+void TestMainViewController::photoWithoutACardAsksForTheType_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("answer"); // the question's button
+    QTest::newRow("dropped beside the cards, object") << "home" << "objectBtn";
+    QTest::newRow("dropped on the window's margin, person") << "window" << "personBtn";
+    QTest::newRow("named on the command line, cancelled") << "outside" << "cancelBtn";
+}
+
+void TestMainViewController::photoWithoutACardAsksForTheType()
+{
+    QFETCH(QString, way);
+    QFETCH(QString, answer);
+
+    if (way == QLatin1String("home"))
+        QVERIFY(dropFile(m_controller->homeView(), QPoint(10, 10), m_photo));
+    else if (way == QLatin1String("window"))
+        QVERIFY(m_controller->openPhoto(m_photo));
+    else
+        m_controller->openPhotoWhenReady(m_photo);
+    KSTypeQuestionWindow *question = nullptr;
+    QTRY_VERIFY((question = typeQuestion()) != nullptr);
+    QVERIFY(question->findChild<QLabel *>(QStringLiteral("questionLabel"))->text().contains(QStringLiteral("dog.jpg")));
+
+    QTest::mouseClick(question->findChild<KSHoverButton *>(answer), Qt::LeftButton);
+    settle();
+    QVERIFY(!typeQuestion());
+    if (answer == QLatin1String("cancelBtn")) {
+        QVERIFY(m_started.jobs.isEmpty());
+        QVERIFY(m_controller->homeView()->isVisible());
+        return;
+    }
+    QTRY_COMPARE(m_started.jobs.size(), 1);
+    QCOMPARE(m_started.jobs.first().type, answer == QLatin1String("personBtn") ? KSEraserType::person : KSEraserType::object);
+}
+
+void TestMainViewController::openShortcutUsesTheLastCardsType()
+{
+    m_controller->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_controller.get()));
+    // No card used yet: the type is asked after the pick.
+    KSUserDefaultKit::removeObjectForKey(KSMainViewController::kLastEraserType);
+    QTest::keyClick(m_controller.get(), Qt::Key_O, Qt::ControlModifier);
+    KSTypeQuestionWindow *question = nullptr;
+    QTRY_VERIFY((question = typeQuestion()) != nullptr);
+    question->choose(KSEraserType::object);
+    QTRY_COMPARE(m_started.jobs.size(), 1);
+
+    // Back home, Ctrl+O goes with the type of the last cut-out.
+    m_started.report(false, std::nullopt, -1.0);
+    KSEraserErrorView *error = nullptr;
+    QTRY_VERIFY((error = m_controller->findChild<KSEraserErrorView *>()) != nullptr);
+    error->actionForBack();
+    settle();
+    // The question window had the focus; the main window has it again.
+    m_controller->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_controller.get()));
+    QTest::keyClick(m_controller.get(), Qt::Key_O, Qt::ControlModifier);
+    QTRY_COMPARE(m_started.jobs.size(), 2);
+    QCOMPARE(m_started.jobs.last().type, KSEraserType::object);
+    QVERIFY(!typeQuestion());
+}
+
+void TestMainViewController::pastedPictureIsDeletedWithItsJob()
+{
+    m_controller->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_controller.get()));
+    QImage picture(64, 48, QImage::Format_ARGB32);
+    picture.fill(QColor(200, 30, 30, 128));
+    QGuiApplication::clipboard()->setImage(picture);
+    QTest::keyClick(m_controller.get(), Qt::Key_V, Qt::ControlModifier);
+    KSTypeQuestionWindow *question = nullptr;
+    QTRY_VERIFY((question = typeQuestion()) != nullptr);
+    question->choose(KSEraserType::person);
+    QTRY_COMPARE(m_started.jobs.size(), 1);
+
+    // The pasted picture is a PNG in the temporary folder, transparency kept.
+    const QString pasted = m_started.jobs.first().filePath;
+    QVERIFY(pasted.startsWith(KSTempAppPathDirector()));
+    QCOMPARE(qAlpha(QImage(pasted).pixel(5, 5)), 128);
+    m_started.report(false, std::nullopt, -1.0);
+    KSEraserErrorView *error = nullptr;
+    QTRY_VERIFY((error = m_controller->findChild<KSEraserErrorView *>()) != nullptr);
+    error->actionForBack();
+    settle();
+    QVERIFY(!QFile::exists(pasted));
+
+    // A clipboard without a picture says so.
+    m_controller->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_controller.get()));
+    NoticeLog log;
+    QGuiApplication::clipboard()->setText(QStringLiteral("just words"));
+    QTest::keyClick(m_controller.get(), Qt::Key_V, Qt::ControlModifier);
+    QTRY_COMPARE(log.notices.size(), 1);
+    QCOMPARE(m_started.jobs.size(), 1);
+}
+
+void TestMainViewController::photoDroppedOnTheEditorOpensInstead()
+{
+    const QString cutout = m_dir.filePath(QStringLiteral("drop-cut.png"));
+    KSEraserEditView *editor = finishInEditor(KSEraserType::object, cutout);
+    QVERIFY(editor);
+    const QString other = m_dir.filePath(QStringLiteral("cat.png"));
+    QVERIFY(QImage(8, 6, QImage::Format_RGB32).save(other));
+
+    QVERIFY(dropFile(editor, editor->rect().center(), other));
+    QTRY_COMPARE(m_started.jobs.size(), 2);
+    QCOMPARE(m_started.jobs.last().filePath, other);
+    QCOMPARE(m_started.jobs.last().type, KSEraserType::object);
+    settle();
+    QVERIFY(!QFile::exists(cutout));
+}
+
+void TestMainViewController::aRunningCutoutTakesNoOtherPhoto()
+{
+    pickWithCard(KSEraserType::person);
+    QVERIFY(!m_controller->canOpenPhoto());
+    QVERIFY(!m_controller->openPhoto(m_photo, KSEraserType::object));
+    settle();
+    QCOMPARE(m_started.jobs.size(), 1);
+    QVERIFY(!typeQuestion());
+}
+
+void TestMainViewController::languageChangeOffersARestart_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("Restart Now") << "restartBtn";
+    QTest::newRow("Later") << "laterBtn";
+}
+
+void TestMainViewController::languageChangeOffersARestart()
+{
+    QFETCH(QString, answer);
+    int relaunches = 0;
+    m_controller->relaunchClosure = [&relaunches] { ++relaunches; };
+    KSAppSetting::setAppLanguage(QStringLiteral("English"));
+    m_controller->showSettingView();
+    KSSettingView *panel = m_controller->findChild<KSSettingView *>();
+    QVERIFY(panel);
+    KSAppSetting::setAppLanguage(QStringLiteral("ChineseSimplified"));
+    panel->actionForConfirm();
+    settle();
+
+    KSRelaunchWindow *offer = nullptr;
+    QTRY_VERIFY((offer = shownWindow<KSRelaunchWindow>()) != nullptr);
+    QTest::mouseClick(offer->findChild<KSHoverButton *>(answer), Qt::LeftButton);
+    settle();
+    QCOMPARE(relaunches, answer == QLatin1String("restartBtn") ? 1 : 0);
+    KSAppSetting::setAppLanguage(QStringLiteral("English"));
 }
 
 QTEST_MAIN(TestMainViewController)

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "KSImageLoader.h"
+#include "KSNetError.h"
+
+#include <QString>
+
+// Why a cut-out job failed, as the user needs to hear it: each kind has its
+// own message and advice in the language tables. The log keeps the details.
+struct KSEraserFailure
+{
+    enum class Kind {
+        unknown,
+        notAPicture,        // not a picture Cutora reads (a text file named .jpg), damaged, or empty
+        pictureTooSmall,    // fewer than kMinPhotoSide pixels on a side
+        pictureTooLarge,    // beyond the loader's pixel limit, or no memory for it
+        unreadableFile,     // there, but it cannot be opened
+        folder,             // a folder where a picture was expected
+        missingFile,        // gone since it was chosen
+        serviceUnreachable, // no connection to the cut-out service (or none configured)
+        signedOut,          // no account token
+        serviceError,       // the service answered, but with an error or an unusable reply
+        engineFailed,       // the service's task ended in failure
+        cannotWrite,        // the temporary folder cannot take the job's files
+    };
+
+    // Smaller photos have nothing an engine could cut out.
+    static constexpr int kMinPhotoSide = 16;
+
+    Kind kind = Kind::unknown;
+
+    // The kind for a photo the loader refused; `path` tells a folder, a
+    // missing file and an unreadable one apart.
+    [[nodiscard]] static KSEraserFailure forPhoto(const QString &path, KSImageLoader::Failure failure);
+    // The kind for an error of the HTTP or storage layer: a transport error
+    // means the service was not reached, anything else that it answered.
+    [[nodiscard]] static KSEraserFailure forNetError(const KSNetError &error);
+
+    // Localization keys: a one-line message and what the user can do.
+    [[nodiscard]] QString messageKey() const;
+    [[nodiscard]] QString adviceKey() const;
+    // False where trying the same photo again cannot end otherwise.
+    [[nodiscard]] bool canRetry() const;
+    // The message and the advice in English, for the command line.
+    [[nodiscard]] QString englishText() const;
+
+    friend bool operator==(const KSEraserFailure &, const KSEraserFailure &) = default;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QKeySequence>
+#include <QList>
+#include <QString>
+
+// The application's keyboard shortcuts, in one table that the screens bind
+// and the help menu's list shows.
+namespace KSShortcutKeys {
+
+// Functions, not constants: the platform's bindings exist only once the
+// application object does.
+inline QKeySequence open() { return QKeySequence::Open; }     // a photo; in the editor, another photo
+inline QKeySequence save() { return QKeySequence::Save; }
+inline QKeySequence saveAs() { return QKeySequence(QStringLiteral("Ctrl+Shift+S")); }
+inline QKeySequence copy() { return QKeySequence::Copy; }     // the result, with its transparency
+inline QKeySequence paste() { return QKeySequence::Paste; }   // a picture, as a new photo
+inline QKeySequence close() { return QKeySequence(Qt::Key_Escape); } // a panel or a dialog
+
+struct Row
+{
+    QKeySequence keys;
+    const char *textKey; // localization key of what it does
+};
+
+// In the order the list shows them.
+const QList<Row> &rows();
+
+// "Title (Ctrl+S)" in the platform's own spelling of the keys.
+[[nodiscard]] QString withKeys(const QString &title, const QKeySequence &keys);
+
+} // namespace KSShortcutKeys
