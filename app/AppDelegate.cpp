@@ -24,7 +24,13 @@ int AppDelegate::applicationMain(int &argc, char **argv)
     int code = 0;
     {
         KSMainWindow window;
-        window.shouldTerminateClosure = [] { return applicationShouldTerminate() == TerminateReply::TerminateNow; };
+        // The window's own question first: its view controller asks the
+        // editor about unsaved edits.
+        window.shouldTerminateClosure = [windowAsks = std::move(window.shouldTerminateClosure)] {
+            if (windowAsks && !windowAsks())
+                return false;
+            return applicationShouldTerminate() == TerminateReply::TerminateNow;
+        };
         window.viewController()->relaunchClosure = [&relaunch] {
             relaunch = true;
             QApplication::quit();

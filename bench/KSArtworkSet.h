@@ -192,6 +192,7 @@ inline KSQualitySample compose(const std::string &name, const std::string &group
     subject.colour(source).copyTo(colour(placed));
 
     sample.bgr = KSQualitySet::photograph(colour, backdrop, sample.alpha, rng);
+    colour.convertTo(sample.colour, CV_8UC3);
     return sample;
 }
 

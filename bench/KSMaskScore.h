@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 struct KSMaskScore
 {
@@ -21,6 +22,20 @@ namespace KSMaskScoring {
 // Boundary tolerance: 0.4 % of the diagonal (about 10 pixels on a
 // 2000 x 1500 photo), stricter than the usual 0.8 %.
 constexpr double boundaryTolerance = 0.004;
+
+inline double mean(const std::vector<double> &v)
+{
+    double sum = 0;
+    for (double x : v)
+        sum += x;
+    return v.empty() ? 0.0 : sum / double(v.size());
+}
+
+inline double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
 
 inline cv::Mat outline(const cv::Mat &binary)
 {
@@ -58,6 +73,44 @@ inline KSMaskScore score(const cv::Mat &mask, const cv::Mat &alpha)
         s.boundaryF = precision + recall > 0 ? 2 * precision * recall / (precision + recall) : 0.0;
     }
     return s;
+}
+
+// Pixels of the true edge: where the true alpha is neither 0 nor 255, or
+// within a few pixels of the true outline.
+inline cv::Mat edgeBand(const cv::Mat &alpha)
+{
+    constexpr int reach = 3;
+    cv::Mat nearOutline;
+    cv::dilate(outline(alpha >= 128), nearOutline, cv::getStructuringElement(cv::MORPH_ELLIPSE, {2 * reach + 1, 2 * reach + 1}));
+    return nearOutline | ((alpha > 0) & (alpha < 255));
+}
+
+// The cut-out (colour and mask) laid on black, white and magenta against the
+// true subject (its own colours and alpha) on the same colour: the mean
+// absolute difference over the true edge band, 0..255. All 8-bit, one size.
+inline double edgeColourError(const cv::Mat &colour, const cv::Mat &mask, const cv::Mat &trueColour,
+                              const cv::Mat &trueAlpha)
+{
+    const cv::Mat band = edgeBand(trueAlpha);
+    const double pixels = cv::countNonZero(band);
+    if (pixels == 0)
+        return 0.0;
+    auto laid = [](const cv::Mat &c, const cv::Mat &a, const cv::Scalar &backdrop) {
+        cv::Mat cf, af, a3;
+        c.convertTo(cf, CV_32F);
+        a.convertTo(af, CV_32F, 1.0 / 255.0);
+        cv::merge(std::vector<cv::Mat>(3, af), a3);
+        cv::Mat result = cf.mul(a3) + (cv::Scalar::all(1.0) - a3).mul(cv::Mat(c.size(), CV_32FC3, backdrop));
+        return result;
+    };
+    double total = 0;
+    for (const cv::Scalar &backdrop : {cv::Scalar(0, 0, 0), cv::Scalar(255, 255, 255), cv::Scalar(255, 0, 255)}) {
+        cv::Mat difference;
+        cv::absdiff(laid(colour, mask, backdrop), laid(trueColour, trueAlpha, backdrop), difference);
+        const cv::Scalar sum = cv::sum(difference.setTo(cv::Scalar::all(0), ~band));
+        total += (sum[0] + sum[1] + sum[2]) / (3.0 * pixels);
+    }
+    return total / 3.0;
 }
 
 } // namespace KSMaskScoring

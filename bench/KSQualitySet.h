@@ -21,6 +21,7 @@ struct KSQualitySample
     KSEraserType type = KSEraserType::object;
     cv::Mat bgr;   // the composite
     cv::Mat alpha; // its exact alpha, 8-bit
+    cv::Mat colour; // the subject's own colours (8-bit BGR) where alpha > 0
 };
 
 namespace KSQualitySet {
@@ -228,6 +229,7 @@ inline KSQualitySample makeSample(int index, const std::string &group, cv::Size 
     const cv::Mat subject = subjectColour(rng, size, backdropColour);
 
     sample.bgr = photograph(subject, backdrop, sample.alpha, rng);
+    subject.convertTo(sample.colour, CV_8UC3);
     return sample;
 }
 

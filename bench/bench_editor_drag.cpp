@@ -6,6 +6,7 @@
 //   bench_editor_drag [--grab FOLDER]
 //
 // --grab also saves what the canvases showed after each replay as PNG files.
+#include "KSBenchEvents.h"
 #include "KSColorConst.h"
 #include "KSEditGeometry.h"
 #include "KSEditResultView.h"
@@ -53,28 +54,15 @@ QImage syntheticCutOut()
     return image;
 }
 
-// A mouse event delivered as the window system would deliver it to the
-// canvas that holds the pointer grab.
 void sendMouse(QWidget *canvas, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons)
 {
-    QMouseEvent event(type, QPointF(pos), canvas->mapToGlobal(QPointF(pos)),
-                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(canvas, &event);
+    sendMouse(canvas, type, QPointF(pos), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons);
 }
 
 void click(QWidget *canvas, QPoint pos)
 {
     sendMouse(canvas, QEvent::MouseButtonPress, pos, Qt::LeftButton);
     sendMouse(canvas, QEvent::MouseButtonRelease, pos, Qt::NoButton);
-}
-
-bool waitForExposure(QWidget *widget)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!(widget->windowHandle() && widget->windowHandle()->isExposed()) && timer.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return widget->windowHandle() && widget->windowHandle()->isExposed();
 }
 
 struct Figures
@@ -167,9 +155,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const qsizetype grabAt = args.indexOf(QStringLiteral("--grab"));
-    const QString grabFolder = grabAt >= 0 && grabAt + 1 < args.size() ? args.at(grabAt + 1) : QString();
+    const QString grabFolder = argumentAfter(app.arguments(), QStringLiteral("--grab"));
 
     QTemporaryDir dir;
     const QString cutOutPath = dir.filePath(QStringLiteral("portrait.png"));

@@ -1,28 +1,25 @@
-// Quality of the cut-out engines on the scored sets: IoU at alpha 128, mean
-// absolute alpha error, SAD and boundary F per photo, by group and overall,
-// for the classical engine and each learned model, next to the goals.
-//   bench_engine_quality [--artwork DIR] [--per-group N] [--count N] [--seed S]
-//                        [--model JSON]... [--no-classic] [--hybrid-only] [--only PREFIX] [--write DIR]
-// --artwork: the folder scripts/fetch-artwork.sh prints (default: its cache);
-//   without it only the procedural renders are scored.
-// --model: a learned model's description, repeatable (default: the installed one).
-// --hybrid-only: of each model, only the hybrid engine (the model on busy
-//   backdrops, the classical engine on plain ones); per photo it shows the
-//   engine that made the mask.
+// Quality of the cut-out engines on the scored set (scripts/fetch-scored-set.sh):
+// IoU at alpha 128, mean absolute alpha error, SAD and boundary F per photo,
+// by group and overall, for the network alone (one pass at its input size,
+// its map stretched back, no clean-up), the default engine and the classical
+// engine side by side, next to the goals; and the colour of the edges: each
+// cut-out laid on black, white and a saturated colour against the true
+// subject on the same colour, over the true edge band.
+//   bench_engine_quality [--artwork DIR] [--per-group N] [--seed S] [--model JSON]
+//                        [--no-classic] [--only PREFIX] [--write DIR]
+// --artwork: the folder scripts/fetch-scored-set.sh prints (default: its cache).
+// --model: the learned model's description (default: the installed one).
 // --only: only the photos whose name starts with the given text (a group).
 // --write: saves each photo, its true alpha and every engine's mask.
-#include "KSArtworkSet.h"
 #include "KSClassicCutoutEngine.h"
 #include "KSHybridCutoutEngine.h"
-#include "KSLearnedCutoutEngine.h"
 #include "KSLearnedModel.h"
-#include "KSLocalService.h"
 #include "KSMaskScore.h"
-#include "KSQualitySet.h"
+#include "KSMatteRefine.h"
+#include "KSScoredSet.h"
 
-#include <QGuiApplication>
 #include <QFileInfo>
-#include <QStandardPaths>
+#include <QGuiApplication>
 
 #include <opencv2/imgcodecs.hpp>
 
@@ -30,21 +27,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <memory>
 
 namespace {
-struct Engine
-{
-    std::string label;
-    std::unique_ptr<KSCutoutEngine> engine;
-    std::shared_ptr<KSLearnedModel> model;
-};
-
+using KSMaskScoring::mean;
+using KSMaskScoring::median;
 struct Tally
 {
-    std::vector<double> iou, mae, sad, boundaryF, seconds;
+    std::vector<double> iou, mae, sad, boundaryF, seconds, edgeBefore, edgeAfter;
     void add(const KSMaskScore &s, double time)
     {
         iou.push_back(s.iou);
@@ -55,34 +46,27 @@ struct Tally
     }
 };
 
-double mean(const std::vector<double> &v)
-{
-    double sum = 0;
-    for (double x : v)
-        sum += x;
-    return v.empty() ? 0.0 : sum / double(v.size());
-}
 
-double minimum(const std::vector<double> &v)
-{
-    return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end());
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
 
 const char *verdict(bool met)
 {
     return met ? "met" : "NOT met";
 }
 
-// Plain backdrops: studio and ID photos, and the plain procedural renders.
 bool isPlain(const std::string &group)
 {
-    return group == "studio" || group == "id-photo" || group == "plain" || group == "photo-studio";
+    return group.find("studio") != std::string::npos || group.rfind("id-", 0) == 0;
+}
+
+// The photo's colours where the refinement left them, the subject's own
+// where it estimated them, and the refined mask.
+cv::Mat refined(const cv::Mat &bgr, const cv::Mat &mask, cv::Mat *colour)
+{
+    cv::Mat bgra;
+    cv::cvtColor(bgr, bgra, cv::COLOR_BGR2BGRA);
+    const cv::Mat alpha = KSMatteRefine::refine(bgra, mask);
+    cv::cvtColor(bgra, *colour, cv::COLOR_BGRA2BGR);
+    return alpha;
 }
 } // namespace
 
@@ -92,119 +76,130 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    int count = 12, perGroup = 12;
-    std::uint64_t seed = 2024;
+    KSScoredSet::Options options;
     std::string writeDir;
-    QString artwork = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-                      + QStringLiteral("/Cutora/artwork");
-    QStringList models;
-    bool classic = true, hybridOnly = false;
-    std::string only;
+    bool classic = true;
     for (int i = 1; i < argc; ++i) {
-        const bool hasValue = i + 1 < argc;
+        if (options.take(argc, argv, i))
+            continue;
         if (!std::strcmp(argv[i], "--no-classic"))
             classic = false;
-        else if (!std::strcmp(argv[i], "--hybrid-only"))
-            hybridOnly = true;
-        else if (hasValue && !std::strcmp(argv[i], "--count"))
-            count = std::max(0, std::atoi(argv[++i]));
-        else if (hasValue && !std::strcmp(argv[i], "--per-group"))
-            perGroup = std::max(0, std::atoi(argv[++i]));
-        else if (hasValue && !std::strcmp(argv[i], "--seed"))
-            seed = std::strtoull(argv[++i], nullptr, 10);
-        else if (hasValue && !std::strcmp(argv[i], "--write"))
+        else if (i + 1 < argc && !std::strcmp(argv[i], "--write"))
             writeDir = argv[++i];
-        else if (hasValue && !std::strcmp(argv[i], "--artwork"))
-            artwork = QString::fromLocal8Bit(argv[++i]);
-        else if (hasValue && !std::strcmp(argv[i], "--only"))
-            only = argv[++i];
-        else if (hasValue && !std::strcmp(argv[i], "--model"))
-            models << QString::fromLocal8Bit(argv[++i]);
     }
-    if (models.isEmpty() && QFileInfo::exists(KSLocalService::defaultModelDescription()))
-        models << KSLocalService::defaultModelDescription();
+    const std::shared_ptr<KSLearnedModel> learned = options.loadModel();
+    if (!learned)
+        return 1;
+    // The network alone: its map stretched to the photo's size, nothing
+    // else. The default: the service's engine from the same maps (the
+    // network's passes are kept in the cache; bench_engine_speed times them).
+    const std::vector<std::string> engines = classic ? std::vector<std::string>{"network", "default", "classic"}
+                                                     : std::vector<std::string>{"network", "default"};
+    KSClassicCutoutEngine classicEngine;
+    const std::vector<KSQualitySample> set = options.load();
+    if (set.empty())
+        return 1;
+    std::printf("%zu photos, seed %llu; boundary F within %.1f %% of the diagonal; edge colour 0-255 over the "
+                "true edge band on black, white and magenta\n\n",
+                set.size(), (unsigned long long)options.seed, KSMaskScoring::boundaryTolerance * 100);
+    std::printf("%-40s %-10s %7s %7s %8s %7s %7s %7s\n", "photo", "engine", "IoU", "MAE", "SAD", "BF", "wall",
+                "edge");
 
-    std::vector<Engine> engines;
-    if (classic)
-        engines.push_back({"classic", std::make_unique<KSClassicCutoutEngine>(), nullptr});
-    for (const QString &description : models) {
-        auto model = std::make_shared<KSLearnedModel>(description);
-        if (!model->waitUntilLoaded()) {
-            std::fprintf(stderr, "%s\n", qPrintable(model->errorString()));
-            return 1;
-        }
-        if (!hybridOnly)
-            engines.push_back({model->name().toStdString(), std::make_unique<KSLearnedCutoutEngine>(model), model});
-        engines.push_back({"hybrid", std::make_unique<KSHybridCutoutEngine>(model), model});
-    }
-
-    std::vector<KSQualitySample> set = KSArtworkSet::make(artwork, perGroup, seed);
-    if (set.empty() && perGroup > 0)
-        std::printf("no artwork in %s (scripts/fetch-artwork.sh fetches it): procedural renders only\n",
-                    qPrintable(artwork));
-    for (KSQualitySample &sample : KSArtworkSet::makePhotoSubjects(artwork, perGroup, seed))
-        set.push_back(std::move(sample));
-    for (KSQualitySample &sample : KSQualitySet::make(count, seed))
-        set.push_back(std::move(sample));
-
-    if (!only.empty())
-        set.erase(std::remove_if(set.begin(), set.end(),
-                                 [&](const KSQualitySample &s) { return s.name.rfind(only, 0) != 0; }),
-                  set.end());
-    std::printf("%zu photos, seed %llu; boundary F within %.1f %% of the diagonal; times in seconds\n\n", set.size(),
-                (unsigned long long)seed, KSMaskScoring::boundaryTolerance * 100);
-    std::printf("%-34s %-27s %7s %7s %8s %7s %7s %7s\n", "photo", "engine", "IoU", "MAE", "SAD", "BF", "wall", "cpu");
-
-    // engine -> group -> tally; the group "all" holds every photo.
+    // engine -> group -> tally; "all" holds every photo, "all plain" the plain backdrops.
     std::map<std::string, std::map<std::string, Tally>> tallies;
+    std::vector<std::string> groups;
     for (const KSQualitySample &sample : set) {
+        if (std::find(groups.begin(), groups.end(), sample.group) == groups.end())
+            groups.push_back(sample.group);
         if (!writeDir.empty()) {
             cv::imwrite(writeDir + "/" + sample.name + ".jpg", sample.bgr, {cv::IMWRITE_JPEG_QUALITY, 92});
             cv::imwrite(writeDir + "/" + sample.name + "-alpha.png", sample.alpha);
         }
-        for (Engine &engine : engines) {
+        const auto [map, mirrored] = options.networkMaps(sample, *learned);
+        for (const std::string &engine : engines) {
             std::string error;
-            const std::clock_t cpuStart = std::clock();
             const auto start = std::chrono::steady_clock::now();
-            const cv::Mat mask = engine.engine->mask(sample.bgr, sample.type, &error);
+            cv::Mat mask;
+            if (engine == "classic") {
+                mask = classicEngine.mask(sample.bgr, sample.type, &error);
+            } else if (engine == "default") {
+                mask = KSHybridCutoutEngine::fromMaps(sample.bgr, map, mirrored, sample.type,
+                                                      KSHybridCutoutEngine::Rules(), &classicEngine);
+            } else if (!map.empty()) {
+                cv::Mat stretched;
+                cv::resize(map, stretched, sample.bgr.size(), 0, 0, cv::INTER_LINEAR);
+                stretched.convertTo(mask, CV_8U, 255.0);
+            }
             const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
             const KSMaskScore s = KSMaskScoring::score(mask, sample.alpha);
-            tallies[engine.label][sample.group].add(s, wall);
-            tallies[engine.label]["all"].add(s, wall);
+            // Edge colour: the photo's own colours under the engine's mask,
+            // and, for the default, the refined mask with estimated colours.
+            const double before = mask.empty() ? 255.0
+                                               : KSMaskScoring::edgeColourError(sample.bgr, mask, sample.colour,
+                                                                                sample.alpha);
+            double after = before;
+            if (engine == "default" && !mask.empty()) {
+                cv::Mat colour;
+                const cv::Mat alpha = refined(sample.bgr, mask, &colour);
+                after = KSMaskScoring::edgeColourError(colour, alpha, sample.colour, sample.alpha);
+            }
+            for (const std::string &g : {sample.group, std::string("all")}) {
+                Tally &t = tallies[engine][g];
+                t.add(s, wall);
+                t.edgeBefore.push_back(before);
+                t.edgeAfter.push_back(after);
+            }
             if (isPlain(sample.group))
-                tallies[engine.label]["all plain"].add(s, wall);
-            std::printf("%-34.34s %-27.27s %7.3f %7.4f %8.2f %7.3f %7.2f %7.2f%s%s\n", sample.name.c_str(),
-                        (engine.label == "hybrid" ? "hybrid>" + engine.engine->name() : engine.label).c_str(), s.iou, s.mae, s.sad, s.boundaryF, wall, cpu, error.empty() ? "" : "  ",
+                tallies[engine]["all plain"].add(s, wall);
+            std::printf("%-40.40s %-10.10s %7.3f %7.4f %8.2f %7.3f %7.2f %7.1f%s%s\n", sample.name.c_str(),
+                        engine.c_str(), s.iou, s.mae, s.sad, s.boundaryF, wall, after, error.empty() ? "" : "  ",
                         error.c_str());
             if (!writeDir.empty() && !mask.empty())
-                cv::imwrite(writeDir + "/" + sample.name + "-" + engine.label + ".png", mask);
+                cv::imwrite(writeDir + "/" + sample.name + "-" + engine + ".png", mask);
             std::fflush(stdout);
         }
     }
 
-    std::printf("\n%-16s %-12s %6s %8s %8s %8s %8s %8s %9s\n", "engine", "group", "photos", "IoU", "min IoU", "MAE",
-                "SAD", "BF", "median s");
-    for (auto &[engine, groups] : tallies) {
-        for (auto &[group, t] : groups)
-            std::printf("%-16.16s %-12s %6zu %8.3f %8.3f %8.4f %8.2f %8.3f %9.2f\n", engine.c_str(), group.c_str(),
-                        t.iou.size(), mean(t.iou), minimum(t.iou), mean(t.mae), mean(t.sad), mean(t.boundaryF),
-                        median(t.seconds));
-    }
-
-    std::printf("\nGoals (means over the photos)\n");
-    for (auto &[engine, groups] : tallies) {
-        const Tally &all = groups["all"], &plain = groups["all plain"];
-        if (engine == "classic") {
-            std::printf("  %-16s IoU on plain backdrops %.3f (goal >= 0.90: %s)\n", engine.c_str(), mean(plain.iou),
-                        verdict(mean(plain.iou) >= 0.90));
-            continue;
+    groups.push_back("all plain");
+    groups.push_back("all");
+    std::printf("\n%-22s %6s", "group", "photos");
+    for (const std::string &e : engines)
+        std::printf("  %-22s", (e + " IoU/MAE/BF").c_str());
+    std::printf("  %s\n", "default - network IoU");
+    bool neverBelow = true;
+    for (const std::string &g : groups) {
+        std::printf("%-22s %6zu", g.c_str(), tallies["network"][g].iou.size());
+        for (const std::string &e : engines) {
+            const Tally &t = tallies[e][g];
+            std::printf("  %6.3f / %.4f / %5.3f", mean(t.iou), mean(t.mae), mean(t.boundaryF));
         }
-        std::printf("  %-16s IoU %.3f (goal >= 0.96: %s), on plain backdrops %.3f (goal >= 0.985: %s),\n"
-                    "  %-16s boundary F %.3f (goal >= 0.93: %s), MAE %.4f (goal <= 0.012: %s)\n",
-                    engine.c_str(), mean(all.iou), verdict(mean(all.iou) >= 0.96), mean(plain.iou),
-                    verdict(mean(plain.iou) >= 0.985), "", mean(all.boundaryF), verdict(mean(all.boundaryF) >= 0.93),
-                    mean(all.mae), verdict(mean(all.mae) <= 0.012));
+        const double gain = mean(tallies["default"][g].iou) - mean(tallies["network"][g].iou);
+        neverBelow = neverBelow && gain >= -0.005;
+        std::printf("  %+.3f\n", gain);
     }
+    std::printf("\nmedian wall s per photo without the network's passes:");
+    for (const std::string &e : engines)
+        std::printf("  %s %.2f", e.c_str(), median(tallies[e]["all"].seconds));
+
+    std::printf("\n\nEdge colour (mean absolute difference, 0-255)\n");
+    std::printf("  network alone, the photo's colours     %6.1f\n", mean(tallies["network"]["all"].edgeBefore));
+    std::printf("  default, the photo's colours           %6.1f\n", mean(tallies["default"]["all"].edgeBefore));
+    std::printf("  default, refined with its own colours  %6.1f  (goal <= 14: %s)\n",
+                mean(tallies["default"]["all"].edgeAfter), verdict(mean(tallies["default"]["all"].edgeAfter) <= 14));
+    for (const std::string &g : groups)
+        std::printf("    %-22s before %6.1f  after %6.1f\n", g.c_str(), mean(tallies["default"][g].edgeBefore),
+                    mean(tallies["default"][g].edgeAfter));
+
+    const Tally &all = tallies["default"]["all"], &plain = tallies["default"]["all plain"];
+    std::printf("\nGoals for the default engine (means over the photos)\n");
+    std::printf("  IoU %.3f (goal >= 0.96: %s), on plain backdrops %.3f (goal >= 0.98: %s)\n", mean(all.iou),
+                verdict(mean(all.iou) >= 0.96), mean(plain.iou), verdict(mean(plain.iou) >= 0.98));
+    std::printf("  MAE %.4f (goal <= 0.015: %s), boundary F %.3f (goal >= 0.94: %s)\n", mean(all.mae),
+                verdict(mean(all.mae) <= 0.015), mean(all.boundaryF), verdict(mean(all.boundaryF) >= 0.94));
+    std::printf("  no group below the network alone by more than 0.005 IoU: %s; better overall: %s\n",
+                verdict(neverBelow), verdict(mean(all.iou) > mean(tallies["network"]["all"].iou)));
+    if (classic)
+        std::printf("  classical engine on plain backdrops %.3f (goal >= 0.90: %s)\n",
+                    mean(tallies["classic"]["all plain"].iou), verdict(mean(tallies["classic"]["all plain"].iou) >= 0.90));
     return 0;
 }

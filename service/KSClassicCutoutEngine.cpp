@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 
 namespace {
 enum Side { top, bottom, left, right, sideCount };
@@ -36,22 +37,44 @@ float labDistance(const cv::Vec3f &a, const cv::Vec3f &b)
     return std::sqrt(d.dot(d));
 }
 
-// Clusters the colours of the border band; a cluster is background when it
-// lines at least two sides, or when its colour is close to one that does
-// (a gradient backdrop splits into neighbouring clusters). A subject that
-// touches the frame usually fills one side only, so it stays out.
-BorderModel borderModel(const cv::Mat &lab, int band)
+// The border colour model's numbers.
+// Samples taken around the frame in all (at the working size), and the
+// rows of the border band read.
+constexpr int borderSamples = 6000;
+constexpr int bandRowsRead = 3;
+// At most this many colour clusters, each with at least this many samples.
+constexpr int maxClusters = 6;
+constexpr int samplesPerCluster = 20;
+// A cluster lines a side when it holds this share of that side's samples.
+constexpr double sideLined = 0.5;
+// Busy backdrop: a cluster gathered on one side (this share of its samples
+// there, and this share of that side) is where the subject leaves the frame.
+constexpr double gatheredShare = 0.6;
+constexpr double gatheredSide = 0.3;
+// A colour's tolerance: its spread times this factor, clamped (Lab units);
+// colours closer than this factor times a tolerance are one backdrop.
+constexpr float toleranceSpread = 2.5f;
+constexpr float tightestTolerance = 7.0f;
+constexpr float loosestTolerance = 22.0f;
+constexpr float closeColours = 1.2f;
+
+struct BorderSamples
+{
+    std::vector<cv::Vec3f> colours;
+    std::vector<int> sides;
+};
+
+// Colours read from a few rows of the border band on every side.
+BorderSamples sampleBorder(const cv::Mat &lab, int band)
 {
     const int rows = lab.rows, cols = lab.cols;
-    std::vector<cv::Vec3f> samples;
-    std::vector<int> sides;
-    const int perimeter = 2 * (rows + cols);
-    const int step = std::max(1, perimeter * band / 6000);
+    BorderSamples samples;
+    const int step = std::max(1, 2 * (rows + cols) * band / borderSamples);
     auto take = [&](int y, int x, Side side) {
-        samples.push_back(lab.at<cv::Vec3f>(y, x));
-        sides.push_back(side);
+        samples.colours.push_back(lab.at<cv::Vec3f>(y, x));
+        samples.sides.push_back(side);
     };
-    for (int b = 0; b < band; b += std::max(1, band / 3)) {
+    for (int b = 0; b < band; b += std::max(1, band / bandRowsRead)) {
         for (int x = 0; x < cols; x += step) {
             take(b, x, top);
             take(rows - 1 - b, x, bottom);
@@ -61,99 +84,144 @@ BorderModel borderModel(const cv::Mat &lab, int band)
             take(y, cols - 1 - b, right);
         }
     }
-    const int k = std::min<int>(6, int(samples.size()) / 20);
-    BorderModel model;
-    if (k < 1)
-        return model;
+    return samples;
+}
 
-    cv::Mat data(int(samples.size()), 3, CV_32F, samples.data());
-    cv::Mat labels, centres;
+struct Clusters
+{
+    int k = 0;
+    cv::Mat centres; // k x 3, Lab
+    std::vector<double> count, squared;
+    std::vector<std::array<double, sideCount>> onSide;
+    std::array<double, sideCount> sideTotal{0, 0, 0, 0};
+
+    [[nodiscard]] cv::Vec3f centre(int c) const { return centres.at<cv::Vec3f>(c); }
+    [[nodiscard]] float tolerance(int c) const
+    {
+        const float spread = float(std::sqrt(squared[size_t(c)] / std::max(1.0, count[size_t(c)])));
+        return std::clamp(toleranceSpread * spread, tightestTolerance, loosestTolerance);
+    }
+    // How many sides the samples of the clusters `member` says line.
+    [[nodiscard]] int sidesLined(const std::function<bool(int)> &member) const
+    {
+        int lined = 0;
+        for (int s = 0; s < sideCount; ++s) {
+            double onThisSide = 0;
+            for (int c = 0; c < k; ++c)
+                onThisSide += member(c) ? onSide[size_t(c)][size_t(s)] : 0.0;
+            lined += onThisSide >= sideLined * sideTotal[size_t(s)] ? 1 : 0;
+        }
+        return lined;
+    }
+};
+
+Clusters clusterBorder(BorderSamples &samples)
+{
+    Clusters clusters;
+    clusters.k = std::min<int>(maxClusters, int(samples.colours.size()) / samplesPerCluster);
+    if (clusters.k < 1)
+        return clusters;
+    const int k = clusters.k;
+    cv::Mat data(int(samples.colours.size()), 3, CV_32F, samples.colours.data());
+    cv::Mat labels;
     cv::theRNG().state = 0x5eed; // the same picture always gives the same mask
     cv::kmeans(data, k, labels, cv::TermCriteria(cv::TermCriteria::EPS | cv::TermCriteria::COUNT, 20, 0.5), 2,
-               cv::KMEANS_PP_CENTERS, centres);
-
-    std::vector<double> count(size_t(k), 0.0), squared(size_t(k), 0.0);
-    std::vector<std::array<double, sideCount>> onSide(size_t(k), {0, 0, 0, 0});
-    std::array<double, sideCount> sideTotal{0, 0, 0, 0};
-    for (size_t i = 0; i < samples.size(); ++i) {
+               cv::KMEANS_PP_CENTERS, clusters.centres);
+    clusters.count.assign(size_t(k), 0.0);
+    clusters.squared.assign(size_t(k), 0.0);
+    clusters.onSide.assign(size_t(k), {0, 0, 0, 0});
+    for (size_t i = 0; i < samples.colours.size(); ++i) {
         const int c = labels.at<int>(int(i));
-        const float distance = labDistance(samples[i], centres.at<cv::Vec3f>(c));
-        count[size_t(c)] += 1;
-        squared[size_t(c)] += double(distance) * distance;
-        onSide[size_t(c)][size_t(sides[i])] += 1;
-        sideTotal[size_t(sides[i])] += 1;
+        const float distance = labDistance(samples.colours[i], clusters.centre(c));
+        clusters.count[size_t(c)] += 1;
+        clusters.squared[size_t(c)] += double(distance) * distance;
+        clusters.onSide[size_t(c)][size_t(samples.sides[i])] += 1;
+        clusters.sideTotal[size_t(samples.sides[i])] += 1;
     }
+    return clusters;
+}
 
-    // Plain backdrop: the clusters lining at least two sides. Busy backdrop
-    // (none does): every cluster but those gathered on one side, which is
-    // where a subject leaves the frame.
+// Plain backdrop: the clusters lining at least two sides. Busy backdrop
+// (none does): every cluster but those gathered on one side, which is where
+// a subject leaves the frame.
+std::vector<bool> backgroundClusters(const Clusters &clusters, bool *plain)
+{
+    const int k = clusters.k;
     std::vector<bool> background(size_t(k), false);
-    bool plain = false;
+    *plain = false;
     for (int c = 0; c < k; ++c) {
-        int lined = 0;
-        for (int s = 0; s < sideCount; ++s)
-            lined += onSide[size_t(c)][size_t(s)] >= 0.5 * sideTotal[size_t(s)] ? 1 : 0;
-        background[size_t(c)] = lined >= 2;
-        plain = plain || lined >= 2;
+        background[size_t(c)] = clusters.sidesLined([c](int other) { return other == c; }) >= 2;
+        *plain = *plain || background[size_t(c)];
     }
-    if (!plain) {
-        for (int c = 0; c < k; ++c) {
-            const auto &perSide = onSide[size_t(c)];
-            const size_t main = size_t(std::max_element(perSide.begin(), perSide.end()) - perSide.begin());
-            const bool gathered = perSide[main] >= 0.6 * count[size_t(c)] && perSide[main] >= 0.3 * sideTotal[main];
-            background[size_t(c)] = !gathered;
-        }
+    if (*plain)
+        return background;
+    for (int c = 0; c < k; ++c) {
+        const auto &perSide = clusters.onSide[size_t(c)];
+        const size_t main = size_t(std::max_element(perSide.begin(), perSide.end()) - perSide.begin());
+        background[size_t(c)] = !(perSide[main] >= gatheredShare * clusters.count[size_t(c)]
+                                  && perSide[main] >= gatheredSide * clusters.sideTotal[main]);
     }
-    model.plain = plain;
+    return background;
+}
 
-    auto tolerance = [&](int c) {
-        const float radius = float(std::sqrt(squared[size_t(c)] / std::max(1.0, count[size_t(c)])));
-        return std::clamp(2.5f * radius, 7.0f, 22.0f);
-    };
+// Colours close to a background colour are background too (a gradient
+// backdrop splits into neighbouring clusters).
+void growByCloseness(const Clusters &clusters, std::vector<bool> &background)
+{
     for (bool grew = true; grew;) {
         grew = false;
-        for (int c = 0; c < k; ++c) {
-            if (background[size_t(c)])
-                continue;
-            for (int b = 0; b < k; ++b) {
+        for (int c = 0; c < clusters.k; ++c) {
+            for (int b = 0; b < clusters.k && !background[size_t(c)]; ++b) {
                 if (background[size_t(b)]
-                    && labDistance(centres.at<cv::Vec3f>(c), centres.at<cv::Vec3f>(b)) < 1.2f * tolerance(b)) {
+                    && labDistance(clusters.centre(c), clusters.centre(b)) < closeColours * clusters.tolerance(b))
                     background[size_t(c)] = grew = true;
-                    break;
-                }
             }
         }
     }
+}
 
+// Whether close colours together (one backdrop the clustering split by
+// noise or a gradient) line at least three sides.
+bool closeColoursLineThreeSides(const Clusters &clusters)
+{
+    const int k = clusters.k;
     std::vector<int> group(static_cast<size_t>(k));
     for (int c = 0; c < k; ++c)
         group[size_t(c)] = c;
     for (int c = 0; c < k; ++c) {
         for (int b = 0; b < c; ++b) {
             const int from = group[size_t(c)], to = group[size_t(b)];
-            if (from == to
-                || labDistance(centres.at<cv::Vec3f>(c), centres.at<cv::Vec3f>(b))
-                       >= 1.2f * std::min(tolerance(c), tolerance(b)))
-                continue;
-            std::replace(group.begin(), group.end(), from, to);
+            if (from != to
+                && labDistance(clusters.centre(c), clusters.centre(b))
+                       < closeColours * std::min(clusters.tolerance(c), clusters.tolerance(b)))
+                std::replace(group.begin(), group.end(), from, to);
         }
     }
-    for (int g = 0; g < k && !model.plainBackdrop; ++g) {
-        int lined = 0;
-        for (int s = 0; s < sideCount; ++s) {
-            double onThisSide = 0;
-            for (int c = 0; c < k; ++c)
-                onThisSide += group[size_t(c)] == g ? onSide[size_t(c)][size_t(s)] : 0.0;
-            lined += onThisSide >= 0.5 * sideTotal[size_t(s)] ? 1 : 0;
-        }
-        model.plainBackdrop = lined >= 3;
-    }
+    for (int g = 0; g < k; ++g)
+        if (clusters.sidesLined([&](int c) { return group[size_t(c)] == g; }) >= 3)
+            return true;
+    return false;
+}
 
-    for (int c = 0; c < k; ++c) {
+// Clusters the colours of the border band; a cluster is background when it
+// lines at least two sides, or when its colour is close to one that does.
+// A subject that touches the frame usually fills one side only, so it
+// stays out.
+BorderModel borderModel(const cv::Mat &lab, int band)
+{
+    BorderSamples samples = sampleBorder(lab, band);
+    const Clusters clusters = clusterBorder(samples);
+    BorderModel model;
+    if (clusters.k < 1)
+        return model;
+    std::vector<bool> background = backgroundClusters(clusters, &model.plain);
+    growByCloseness(clusters, background);
+    model.plainBackdrop = closeColoursLineThreeSides(clusters);
+    for (int c = 0; c < clusters.k; ++c) {
         if (!background[size_t(c)])
             continue;
-        model.colours.push_back({centres.at<cv::Vec3f>(c), tolerance(c)});
-        model.borderShare += count[size_t(c)] / double(samples.size());
+        model.colours.push_back({clusters.centre(c), clusters.tolerance(c)});
+        model.borderShare += clusters.count[size_t(c)] / double(samples.colours.size());
     }
     return model;
 }
@@ -174,31 +242,6 @@ cv::Mat backgroundDistance(const cv::Mat &lab, const BorderModel &model)
     return distance;
 }
 
-// Marks the components of a binary mask that touch the frame.
-cv::Mat touchingFrame(const cv::Mat &binary)
-{
-    cv::Mat labels;
-    const int count = cv::connectedComponents(binary, labels, 4, CV_32S);
-    std::vector<uchar> touches(size_t(count), 0);
-    for (int x = 0; x < labels.cols; ++x) {
-        touches[size_t(labels.at<int>(0, x))] = 1;
-        touches[size_t(labels.at<int>(labels.rows - 1, x))] = 1;
-    }
-    for (int y = 0; y < labels.rows; ++y) {
-        touches[size_t(labels.at<int>(y, 0))] = 1;
-        touches[size_t(labels.at<int>(y, labels.cols - 1))] = 1;
-    }
-    touches[0] = 0; // the zero pixels of the input
-    cv::Mat result(binary.size(), CV_8U);
-    for (int y = 0; y < labels.rows; ++y) {
-        const int *label = labels.ptr<int>(y);
-        uchar *out = result.ptr<uchar>(y);
-        for (int x = 0; x < labels.cols; ++x)
-            out[x] = touches[size_t(label[x])] ? 255 : 0;
-    }
-    return result;
-}
-
 // The GrabCut start: background reached from the border is background (for
 // certain away from the subject's outline), enclosed background-coloured
 // areas probably background, everything else probably subject, and, when
@@ -206,7 +249,7 @@ cv::Mat touchingFrame(const cv::Mat &binary)
 cv::Mat initialMask(const cv::Mat &distance, const BorderModel &model)
 {
     const cv::Mat backgroundColoured = distance < 1.0f;
-    const cv::Mat outside = touchingFrame(backgroundColoured);
+    const cv::Mat outside = KSEdgeRefine::touchingFrame(backgroundColoured);
 
     cv::Mat nearOutline;
     const int margin = std::max(2, std::min(distance.rows, distance.cols) / 100);
@@ -258,15 +301,9 @@ cv::Mat cleanSubject(const cv::Mat &subject, const cv::Mat &distance, KSEraserTy
         keep[size_t(i)] = area == largest || (area >= keepShare * largest && area >= 0.002 * imageArea);
     }
 
-    cv::Mat result(subject.size(), CV_8U);
-    for (int y = 0; y < labels.rows; ++y) {
-        const int *label = labels.ptr<int>(y);
-        uchar *out = result.ptr<uchar>(y);
-        for (int x = 0; x < labels.cols; ++x)
-            out[x] = keep[size_t(label[x])] ? 255 : 0;
-    }
+    cv::Mat result = KSEdgeRefine::labelsKept(labels, keep);
 
-    const cv::Mat holes = ~result & ~touchingFrame(~result);
+    const cv::Mat holes = ~result & ~KSEdgeRefine::touchingFrame(~result);
     const int holeCount = cv::connectedComponentsWithStats(holes, labels, stats, centroids, 4, CV_32S);
     std::vector<double> coloured(size_t(holeCount), 0.0);
     for (int y = 0; y < labels.rows; ++y) {
@@ -338,9 +375,12 @@ cv::Mat KSClassicCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std
     cv::Mat gc = initialMask(distance, model);
 
     const double subjectShare = double(cv::countNonZero(gc & 1)) / double(gc.total());
-    if (subjectShare < 0.002)
-        return cv::Mat(bgr.size(), CV_8U, cv::Scalar(0));
-    if (subjectShare > 0.998)
+    if (subjectShare < KSEdgeRefine::smallestSubject) {
+        if (error)
+            *error = "no subject found: the whole picture has the colours of its border";
+        return {};
+    }
+    if (subjectShare > 1.0 - KSEdgeRefine::smallestSubject)
         return cv::Mat(bgr.size(), CV_8U, cv::Scalar(255));
 
     try {
@@ -355,5 +395,11 @@ cv::Mat KSClassicCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std
     cv::Mat soft;
     subject.convertTo(soft, CV_32F, 1.0 / 255.0);
     cv::GaussianBlur(soft, soft, {3, 3}, 0);
-    return KSEdgeRefine::toPicture(bgr, soft, std::max(2, int(std::lround(1.5 / scale))), 1e-3);
+    cv::Mat result = KSEdgeRefine::toPicture(bgr, soft, std::max(2, int(std::lround(1.5 / scale))), 1e-3);
+    if (!KSEdgeRefine::hasSubject(result)) {
+        if (error)
+            *error = "no subject found: the segmentation left next to nothing of the picture";
+        return {};
+    }
+    return result;
 }

@@ -29,3 +29,37 @@ cv::Mat KSEdgeRefine::toPicture(const cv::Mat &bgr, const cv::Mat &soft, int rad
     refined.convertTo(result, CV_8U, 255.0);
     return result;
 }
+
+bool KSEdgeRefine::hasSubject(const cv::Mat &mask)
+{
+    return !mask.empty() && cv::countNonZero(mask >= 128) >= smallestSubject * double(mask.total());
+}
+
+cv::Mat KSEdgeRefine::labelsKept(const cv::Mat &labels, const std::vector<uchar> &keep)
+{
+    cv::Mat result(labels.size(), CV_8U);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        uchar *out = result.ptr<uchar>(y);
+        for (int x = 0; x < labels.cols; ++x)
+            out[x] = keep[size_t(label[x])] ? 255 : 0;
+    }
+    return result;
+}
+
+cv::Mat KSEdgeRefine::touchingFrame(const cv::Mat &binary)
+{
+    cv::Mat labels;
+    const int count = cv::connectedComponents(binary, labels, 4, CV_32S);
+    std::vector<uchar> touches(size_t(count), 0);
+    for (int x = 0; x < labels.cols; ++x) {
+        touches[size_t(labels.at<int>(0, x))] = 1;
+        touches[size_t(labels.at<int>(labels.rows - 1, x))] = 1;
+    }
+    for (int y = 0; y < labels.rows; ++y) {
+        touches[size_t(labels.at<int>(y, 0))] = 1;
+        touches[size_t(labels.at<int>(y, labels.cols - 1))] = 1;
+    }
+    touches[0] = 0; // the zero pixels of the input
+    return labelsKept(labels, touches);
+}

@@ -1,5 +1,7 @@
 #include "KSHybridCutoutEngine.h"
 
+#include "KSCutoutRules.h"
+#include "KSEdgeRefine.h"
 #include "KSLearnedModel.h"
 
 #include <opencv2/imgproc.hpp>
@@ -7,8 +9,22 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+// The network's map from this level on is a part it is sure of; the level
+// above any map lets a rule consider every pixel.
+constexpr float networkSure = 0.9f;
+constexpr float anyLevel = 2.0f;
+} // namespace
+
 KSHybridCutoutEngine::KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model)
-    : m_learned(std::move(model))
+    : KSHybridCutoutEngine(std::move(model), Rules())
+{
+}
+
+KSHybridCutoutEngine::KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model, Rules rules)
+    : m_model(model)
+    , m_rules(rules)
+    , m_learned(std::move(model))
 {
 }
 
@@ -140,22 +156,98 @@ cv::Mat KSHybridCutoutEngine::dropFrameCutScenery(const cv::Mat &mask, KSEraserT
     return result;
 }
 
-cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &bgr, KSEraserType type, std::string *error)
+cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, const cv::Mat &mirrored,
+                                       KSEraserType type, const Rules &rules, KSCutoutEngine *classic,
+                                       bool *classicAdded)
 {
-    cv::Mat learned = m_learned.mask(bgr, type, error);
-    m_last = m_learned.name();
-    if (learned.empty() || m_last == m_classic.name())
-        return learned;
-    if (!KSClassicCutoutEngine::plainBackdrop(bgr))
-        return dropFrameCutScenery(learned, type);
+    if (classicAdded)
+        *classicAdded = false;
+    const bool both = rules.mirroredPass && !mirrored.empty() && mirrored.size() == map.size();
+    // A fresh matrix: an expression assigned to a header of `map` would
+    // overwrite the caller's map.
+    cv::Mat combined;
+    if (both && rules.keepTheLarger)
+        combined = cv::max(map, mirrored);
+    else if (both)
+        combined = 0.5 * (map + mirrored);
+    else
+        combined = map;
+
+    // Back to the photo's proportions at about the network's resolution,
+    // where the rules work.
+    const double workScale = std::min(1.0, double(std::max(map.cols, map.rows)) / double(std::max(bgr.cols, bgr.rows)));
+    const cv::Size work(std::max(1, int(std::lround(bgr.cols * workScale))),
+                        std::max(1, int(std::lround(bgr.rows * workScale))));
+    cv::Mat soft, small;
+    cv::resize(combined, soft, work, 0, 0, cv::INTER_LINEAR);
+    cv::resize(bgr, small, work, 0, 0, cv::INTER_AREA);
+
+    if (rules.dropBlobs)
+        soft.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(soft, type) == 0);
+    const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
+    if (!plain && rules.dropScenery) {
+        cv::Mat levels;
+        soft.convertTo(levels, CV_8U, 255.0);
+        soft.setTo(0.0f, dropFrameCutScenery(levels, type) == 0);
+    }
+    // The network is seldom sure of a shadow: only what it doubts goes.
+    if (rules.shadows)
+        soft.setTo(0.0f, KSCutoutRules::castShadow(small, soft, networkSure));
+    if (rules.holes)
+        soft = KSCutoutRules::fillSubjectColouredHoles(small, soft);
+
+    cv::Mat stretched, mask;
+    cv::resize(soft, stretched, bgr.size(), 0, 0, cv::INTER_LINEAR);
+    stretched.convertTo(mask, CV_8U, 255.0);
+    // In a greyscale photo the classical engine's colour model of the
+    // backdrop tells too little, and its additions cost more than they give.
+    if (!plain || !classic || !rules.classicOnPlain || KSCutoutRules::looksGreyscale(small))
+        return mask;
 
     std::string classicError;
-    const cv::Mat classic = m_classic.mask(bgr, type, &classicError);
+    cv::Mat classicMask = classic->mask(bgr, type, &classicError);
+    if (classicMask.empty())
+        return mask;
+    // What the classical engine may not add: shadows, and backdrop-coloured
+    // pixels (the backdrop it took for subject inside a lamp or a handle).
+    cv::Mat excluded = KSCutoutRules::backdropColoured(small, soft);
+    if (rules.shadows)
+        excluded |= KSCutoutRules::castShadow(small, soft, anyLevel);
+    cv::resize(excluded, excluded, bgr.size(), 0, 0, cv::INTER_NEAREST);
+    classicMask.setTo(0, excluded);
+    return fuse(mask, classicMask, type, 0.7, classicAdded);
+}
+
+cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std::string *error)
+{
+    const cv::Mat bgr = KSEdgeRefine::colourPicture(input, error);
+    if (bgr.empty())
+        return {};
+    std::string modelError;
+    const cv::Mat map = m_model ? m_model->predict(bgr, &modelError) : cv::Mat();
+    if (map.empty()) {
+        // The learned engine falls back to the classical one and says why.
+        cv::Mat fallback = m_learned.mask(bgr, type, error);
+        m_last = m_learned.name();
+        return fallback;
+    }
+    cv::Mat mirrored;
+    if (m_rules.mirroredPass) {
+        cv::Mat flipped;
+        cv::flip(bgr, flipped, 1);
+        mirrored = m_model->predict(flipped, &modelError);
+        if (!mirrored.empty())
+            cv::flip(mirrored, mirrored, 1);
+    }
     bool added = false;
-    cv::Mat fused = fuse(learned, classic, type, 0.7, &added);
-    if (added)
-        m_last += "+" + m_classic.name();
-    return fused;
+    cv::Mat result = fromMaps(bgr, map, mirrored, type, m_rules, &m_classic, &added);
+    m_last = m_model->name().toStdString() + (added ? "+" + m_classic.name() : std::string());
+    if (!KSEdgeRefine::hasSubject(result)) {
+        if (error)
+            *error = "no subject found: the network saw nothing salient in the picture";
+        return {};
+    }
+    return result;
 }
 
 std::string KSHybridCutoutEngine::name() const

@@ -7,19 +7,44 @@
 
 class KSLearnedModel;
 
-// The engine used when a learned model is installed. The network always
-// runs; where the photo's border is a plain backdrop, the classical engine
-// runs too and its subject parts that overlap the network's subject are
-// added to it: the network keeps its edges and photographed subjects, the
-// backdrop colour model restores the flat, light parts of drawn subjects the
-// network loses. On a busy backdrop the network's mask stands alone, less
-// the salient scenery the frame cuts (see dropFrameCutScenery).
+// The engine used when a learned model is installed. The network runs twice,
+// on the photo and on its mirror image, and the two maps are averaged; the
+// rules below then apply to the map at about the network's resolution, and
+// the map is stretched to the photo's size. Each rule is kept because it
+// scores better on photographs (bench_engine_rules):
+// - detached blobs the network found salient are dropped (subjectRegion);
+// - on a busy backdrop, salient scenery the frame cuts is dropped;
+// - shadows are backdrop (KSCutoutRules::castShadow);
+// - holes by their colour (KSCutoutRules::fillSubjectColouredHoles);
+// - on a plain backdrop, the classical engine's subject parts the network
+//   outlined but took for background join it (fuse), less shadows and
+//   enclosed backdrop.
+// When the model cannot run, the classical engine cuts out alone.
 class KSHybridCutoutEngine : public KSCutoutEngine
 {
 public:
+    struct Rules
+    {
+        bool mirroredPass = true;
+        bool keepTheLarger = false; // the two maps' larger value instead of their mean
+        bool dropBlobs = true;
+        bool dropScenery = true;
+        bool shadows = true;
+        bool holes = true;
+        bool classicOnPlain = true;
+    };
+
     explicit KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model);
+    KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model, Rules rules);
 
     cv::Mat mask(const cv::Mat &bgr, KSEraserType type, std::string *error) override;
+
+    // The mask from the network's maps (CV_32F, 0..1, at the model's size;
+    // `mirrored` already flipped back, or empty) by the rules; `classic`,
+    // when given, runs on plain backdrops. *classicAdded says whether the
+    // classical engine added anything.
+    static cv::Mat fromMaps(const cv::Mat &bgr, const cv::Mat &map, const cv::Mat &mirrored, KSEraserType type,
+                            const Rules &rules, KSCutoutEngine *classic, bool *classicAdded = nullptr);
     // What made the last mask: the model's name, "<model>+classic-grabcut"
     // when both contributed, or "classic-grabcut" when the model could not
     // run; before any mask, the learned engine's.
@@ -46,6 +71,8 @@ public:
     static cv::Mat dropFrameCutScenery(const cv::Mat &mask, KSEraserType type);
 
 private:
+    std::shared_ptr<KSLearnedModel> m_model;
+    Rules m_rules;
     KSClassicCutoutEngine m_classic;
     KSLearnedCutoutEngine m_learned;
     std::string m_last;

@@ -15,17 +15,6 @@ namespace {
 constexpr float surely = 0.5f;
 constexpr float joined = 0.1f;
 
-cv::Mat labelsIn(const std::vector<uchar> &keep, const cv::Mat &labels)
-{
-    cv::Mat result(labels.size(), CV_8U);
-    for (int y = 0; y < labels.rows; ++y) {
-        const int *label = labels.ptr<int>(y);
-        uchar *out = result.ptr<uchar>(y);
-        for (int x = 0; x < labels.cols; ++x)
-            out[x] = keep[size_t(label[x])] ? 255 : 0;
-    }
-    return result;
-}
 } // namespace
 
 KSLearnedCutoutEngine::KSLearnedCutoutEngine(std::shared_ptr<KSLearnedModel> model)
@@ -70,7 +59,7 @@ cv::Mat KSLearnedCutoutEngine::subjectRegion(const cv::Mat &probability, KSErase
     std::vector<uchar> keep(size_t(count), 0);
     for (int i = 1; i < count; ++i)
         keep[size_t(i)] = i == main || stats.at<int>(i, cv::CC_STAT_AREA) >= minimum;
-    const cv::Mat sure = labelsIn(keep, labels);
+    const cv::Mat sure = KSEdgeRefine::labelsKept(labels, keep);
 
     // Hysteresis: the low regions that hold a kept sure region.
     cv::Mat lowLabels;
@@ -83,7 +72,7 @@ cv::Mat KSLearnedCutoutEngine::subjectRegion(const cv::Mat &probability, KSErase
             if (s[x])
                 lowKeep[size_t(label[x])] = 1;
     }
-    cv::Mat region = labelsIn(lowKeep, lowLabels);
+    cv::Mat region = KSEdgeRefine::labelsKept(lowLabels, lowKeep);
     // The faint fringe just outside stays too.
     cv::dilate(region, region, cv::getStructuringElement(cv::MORPH_ELLIPSE, {5, 5}));
     return region;

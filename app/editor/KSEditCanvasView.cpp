@@ -5,13 +5,19 @@
 #include "KSFilppedImageView.h"
 #include "KSImageDragView.h"
 #include "KSImageNamed.h"
+#include "KSPictureLayer.h"
 #include "KSRoundedBorderView.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 
 namespace {
 
 constexpr double kCornerRadius = 6.0;
+// Wheel deltas come in eighths of a degree; a notch is 15 degrees.
+constexpr double kWheelNotch = 120.0;
 
 } // namespace
 
@@ -19,6 +25,8 @@ KSEditCanvasView::KSEditCanvasView(QWidget *parent)
     : QWidget(parent), m_changeBackgroundColor(KSClear_Color())
 {
     m_borderOverlay = new KSRoundedBorderView(this, KSRGBHexColor(0xDDDDDD).toQColor(), kCornerRadius);
+    // Keys for panning (Space) reach the canvas under the pointer.
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 KSFilppedImageView *KSEditCanvasView::imageView()
@@ -37,22 +45,35 @@ KSImageDragView *KSEditCanvasView::imageDragView()
     if (!m_imageDragView) {
         m_imageDragView = new KSImageDragView(imageView());
         m_imageDragView->show();
+        connect(m_imageDragView, &KSImageDragView::mirrorClicked, this,
+                [this] { emit subjectMirrored(m_imageDragView->isMirrorImage()); });
     }
     return m_imageDragView;
 }
 
 bool KSEditCanvasView::layoutCanvas(const QSizeF &imageSize)
 {
-    const auto fit = KSEditGeometry::canvasFit(QSizeF(size()), imageSize);
+    const std::optional<KSViewportGeometry::Viewport> fit = KSViewportGeometry::fitted(QSizeF(size()), imageSize);
     if (!fit)
         return false;
-    imageDragView()->setFrame(KSEditGeometry::dragViewFrame(m_eraserCropRect, fit->imageScale));
-    m_imageScale = fit->imageScale;
-    m_imageViewFrame = fit->imageViewFrame;
+    // Another canvas: the zoom of the last one means nothing for it.
+    if (imageSize != m_layoutImageSize) {
+        m_zoom.reset();
+        m_layoutImageSize = imageSize;
+    }
+    const KSViewportGeometry::Viewport viewport =
+        m_zoom ? KSViewportGeometry::clamped(*m_zoom, QSizeF(size()), imageSize) : *fit;
+    imageDragView()->setFrame(KSEditGeometry::dragViewFrame(m_eraserCropRect, viewport.scale));
+    m_imageScale = viewport.scale;
+    m_imageViewFrame = QRectF(viewport.origin, imageSize * viewport.scale);
     imageView()->setGeometry(KSEditGeometry::roundedEdges(m_imageViewFrame));
     imageView()->setBackground(m_changeBackgroundColor == KSClear_Color()
                                    ? QBrush(KSImageNamed(QStringLiteral("masaike")))
                                    : QBrush(m_changeBackgroundColor.toQColor()));
+    if (m_originalLayer) {
+        m_originalLayer->setGeometry(imageView()->rect());
+        m_originalLayer->raise();
+    }
     return true;
 }
 
@@ -66,32 +87,167 @@ QRectF KSEditCanvasView::placementRectFor(const QSizeF &imageSize) const
 void KSEditCanvasView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    if (m_zoom)
+        m_zoom = KSViewportGeometry::resized(*m_zoom, QSizeF(event->oldSize()), QSizeF(event->size()),
+                                             m_layoutImageSize);
     updateCanvasLayout();
 }
+
+// ---- zoom and pan ------------------------------------------------------------
+
+KSViewportGeometry::Viewport KSEditCanvasView::currentViewport() const
+{
+    return KSViewportGeometry::Viewport{m_imageScale, m_imageViewFrame.topLeft()};
+}
+
+double KSEditCanvasView::actualScale() const
+{
+    return 1.0 / devicePixelRatioF();
+}
+
+bool KSEditCanvasView::isZoomedIn() const
+{
+    return m_zoom && KSViewportGeometry::isZoomedIn(*m_zoom, QSizeF(size()), m_layoutImageSize);
+}
+
+void KSEditCanvasView::keepSubjectPlace()
+{
+    if (m_imageDragView && m_imageScale > 0)
+        m_eraserCropRect = KSEditGeometry::subjectRect(m_imageDragView->frame(), m_imageScale);
+}
+
+void KSEditCanvasView::applyViewport(const KSViewportGeometry::Viewport &viewport)
+{
+    const std::optional<KSViewportGeometry::Viewport> fit =
+        KSViewportGeometry::fitted(QSizeF(size()), m_layoutImageSize);
+    if (!fit)
+        return;
+    keepSubjectPlace();
+    if (viewport == *fit)
+        m_zoom.reset();
+    else
+        m_zoom = viewport;
+    updateCanvasLayout();
+    emit viewportChanged();
+}
+
+void KSEditCanvasView::zoomTo(double scale, const QPointF &anchor)
+{
+    if (!(m_imageScale > 0))
+        return;
+    applyViewport(KSViewportGeometry::zoomedAround(currentViewport(), scale, anchor, QSizeF(size()),
+                                                   m_layoutImageSize, actualScale()));
+}
+
+void KSEditCanvasView::zoomBy(double notches, const QPointF &anchor)
+{
+    zoomTo(KSViewportGeometry::steppedScale(m_imageScale, notches), anchor);
+}
+
+void KSEditCanvasView::fitToView()
+{
+    if (const auto fit = KSViewportGeometry::fitted(QSizeF(size()), m_layoutImageSize))
+        applyViewport(*fit);
+}
+
+void KSEditCanvasView::showActualSize(const QPointF &anchor)
+{
+    zoomTo(actualScale(), anchor);
+}
+
+void KSEditCanvasView::panBy(const QPointF &delta)
+{
+    if (!m_zoom || !(m_imageScale > 0))
+        return;
+    applyViewport(KSViewportGeometry::panned(currentViewport(), delta, QSizeF(size()), m_layoutImageSize));
+}
+
+QPointF KSEditCanvasView::canvasPixelAt(const QPointF &viewPoint) const
+{
+    return KSViewportGeometry::toPicture(currentViewport(), viewPoint);
+}
+
+void KSEditCanvasView::setOriginalPicture(const std::shared_ptr<KSMaskedPicture> &picture, const QRectF &source)
+{
+    if (!m_originalLayer) {
+        m_originalLayer = new KSPictureLayer(imageView());
+        m_originalLayer->setLayer(KSMaskedPicture::Layer::photo);
+        m_originalLayer->setGeometry(imageView()->rect());
+        m_originalLayer->setVisible(m_showsOriginal);
+    }
+    m_originalLayer->setPicture(picture);
+    m_originalLayer->setSource(source);
+}
+
+void KSEditCanvasView::setShowsOriginal(bool shown)
+{
+    m_showsOriginal = shown;
+    if (!m_originalLayer)
+        return;
+    m_originalLayer->setGeometry(imageView()->rect());
+    m_originalLayer->raise();
+    m_originalLayer->setVisible(shown);
+}
+
+// ---- mouse and keys ------------------------------------------------------------
 
 QPointF KSEditCanvasView::canvasPoint(const QMouseEvent *event)
 {
     return event->position() - QPointF(imageView()->pos());
 }
 
+void KSEditCanvasView::refreshCursor()
+{
+    if (m_panFrom)
+        setCursor(Qt::ClosedHandCursor);
+    else if (m_spaceHeld && m_zoom)
+        setCursor(Qt::OpenHandCursor);
+    else if (idleCursor() == Qt::ArrowCursor)
+        unsetCursor();
+    else
+        setCursor(idleCursor());
+}
+
 void KSEditCanvasView::mousePressEvent(QMouseEvent *event)
 {
+    const bool panPress =
+        event->button() == Qt::MiddleButton || (event->button() == Qt::LeftButton && m_spaceHeld);
+    if (panPress && !m_panFrom) {
+        m_panFrom = event->position();
+        m_panButton = event->button();
+        refreshCursor();
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
+    if (toolPress(event))
+        return;
     KSImageDragView *subject = imageDragView();
     if (!subject->isCanDrag())
         return;
     const QPointF point = canvasPoint(event);
-    if (subject->frame().contains(point))
+    if (subject->frame().contains(point)) {
+        m_dragStartFrame = subject->frame();
         subject->beginDragging(point);
-    else
+    } else {
         subject->setIsCanDrag(false);
+    }
 }
 
 void KSEditCanvasView::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!(event->buttons() & Qt::LeftButton))
+    if (m_panFrom) {
+        const QPointF delta = event->position() - *m_panFrom;
+        m_panFrom = event->position();
+        panBy(delta);
+        return;
+    }
+    if (!(event->buttons() & Qt::LeftButton)) {
+        toolHover(event->position());
         return QWidget::mouseMoveEvent(event);
+    }
+    if (toolMove(event))
+        return;
     KSImageDragView *subject = imageDragView();
     subject->dragging(canvasPoint(event));
     const Qt::CursorShape shape = subject->dragCursor();
@@ -101,13 +257,83 @@ void KSEditCanvasView::mouseMoveEvent(QMouseEvent *event)
 
 void KSEditCanvasView::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (m_panFrom && event->button() == m_panButton) {
+        m_panFrom.reset();
+        m_panButton = Qt::NoButton;
+        refreshCursor();
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return QWidget::mouseReleaseEvent(event);
+    if (toolRelease(event))
+        return;
     KSImageDragView *subject = imageDragView();
     // A release outside the subject (a handle's square reaches beyond it)
     // must end the drag too, or the next press outside would still drag.
     subject->endDragging();
-    unsetCursor();
+    refreshCursor();
+    if (m_dragStartFrame && *m_dragStartFrame != subject->frame() && m_imageScale > 0)
+        emit subjectMoved(KSEditGeometry::subjectRect(*m_dragStartFrame, m_imageScale),
+                          KSEditGeometry::subjectRect(subject->frame(), m_imageScale));
+    m_dragStartFrame.reset();
     if (subject->frame().contains(canvasPoint(event)))
         subject->setIsCanDrag(true);
+}
+
+void KSEditCanvasView::wheelEvent(QWheelEvent *event)
+{
+    const double notches = event->angleDelta().y() / kWheelNotch;
+    if (notches == 0)
+        return QWidget::wheelEvent(event);
+    zoomBy(notches, event->position());
+    event->accept();
+}
+
+void KSEditCanvasView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat()) {
+            m_spaceHeld = true;
+            refreshCursor();
+        }
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void KSEditCanvasView::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat()) {
+            m_spaceHeld = false;
+            refreshCursor();
+        }
+        event->accept();
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
+}
+
+void KSEditCanvasView::enterEvent(QEnterEvent *event)
+{
+    QWidget::enterEvent(event);
+    // The canvas under the pointer hears Space, as in any picture editor.
+    const QWidget *focused = QApplication::focusWidget();
+    if (isActiveWindow() && (!focused || !focused->testAttribute(Qt::WA_InputMethodEnabled)))
+        setFocus(Qt::MouseFocusReason);
+}
+
+void KSEditCanvasView::leaveEvent(QEvent *event)
+{
+    toolHover(std::nullopt);
+    QWidget::leaveEvent(event);
+}
+
+void KSEditCanvasView::focusOutEvent(QFocusEvent *event)
+{
+    // A Space released elsewhere never reaches us.
+    m_spaceHeld = false;
+    refreshCursor();
+    QWidget::focusOutEvent(event);
 }

@@ -1,13 +1,18 @@
 #pragma once
 
 #include "KSColor.h"
+#include "KSViewportGeometry.h"
 
 #include <QRectF>
 #include <QSizeF>
 #include <QWidget>
+#include <memory>
+#include <optional>
 
 class KSFilppedImageView;
 class KSImageDragView;
+class KSMaskedPicture;
+class KSPictureLayer;
 class KSRoundedBorderView;
 
 // What the editor's two canvases share: a rounded, bordered view holding a
@@ -20,7 +25,14 @@ class KSRoundedBorderView;
 // Mouse routing: a press when the subject is not selected does nothing; a
 // press inside the selected subject begins a drag there, a press outside it
 // deselects it; moves with the button down drag; a release inside the
-// subject selects it, and any release ends the drag.
+// subject selects it, and any release ends the drag. A subclass may take
+// the left button for a tool of its own (toolPress() and its kin).
+//
+// Zoom and pan: the canvas starts fitted into the view. The wheel zooms
+// around the pointer; the middle button, or the left one while Space is
+// held, pans. The canvas area then grows beyond the view, which shows part
+// of it; every rectangle above stays in canvas pixels, and imageScale()
+// includes the zoom.
 class KSEditCanvasView : public QWidget
 {
     Q_OBJECT
@@ -50,6 +62,35 @@ public:
 
     virtual void updateCanvasLayout() = 0;
 
+    // ---- zoom and pan (anchors and deltas in this view's points) ----
+    // Not fitted: zoomed in, or out to 100 % of a picture smaller than the view.
+    [[nodiscard]] bool isZoomed() const { return m_zoom.has_value(); }
+    // Shown larger than fitted.
+    [[nodiscard]] bool isZoomedIn() const;
+    void zoomBy(double notches, const QPointF &anchor);
+    void zoomTo(double scale, const QPointF &anchor);
+    void fitToView();
+    // One picture pixel per screen pixel.
+    void showActualSize(const QPointF &anchor);
+    void panBy(const QPointF &delta);
+    // The canvas pixel under a point of this view.
+    [[nodiscard]] QPointF canvasPixelAt(const QPointF &viewPoint) const;
+
+    // The before of a before/after: the photograph (the part `source` of
+    // the picture's photo layer, in its pixels) over the canvas area.
+    void setOriginalPicture(const std::shared_ptr<KSMaskedPicture> &picture, const QRectF &source);
+    void setShowsOriginal(bool shown);
+    [[nodiscard]] bool showsOriginal() const { return m_showsOriginal; }
+
+signals:
+    // The zoom or the pan changed.
+    void viewportChanged();
+    // The user moved or resized the subject: its rectangle before and after,
+    // in canvas pixels.
+    void subjectMoved(const QRectF &before, const QRectF &after);
+    // The user clicked the mirror icon; `mirrored` is the new state.
+    void subjectMirrored(bool mirrored);
+
 protected:
     // Places the subject from eraserCropRect and fits the canvas area for a
     // canvas of `imageSize` pixels, with its background. False, and nothing
@@ -60,13 +101,37 @@ protected:
     // `imageSize` pixels (origin bottom-left).
     QRectF placementRectFor(const QSizeF &imageSize) const;
 
+    // A tool's share of the left button; true when the tool took the event.
+    virtual bool toolPress(QMouseEvent *) { return false; }
+    virtual bool toolMove(QMouseEvent *) { return false; }
+    virtual bool toolRelease(QMouseEvent *) { return false; }
+    // The pointer moved with no button down, or left the view (none).
+    virtual void toolHover(const std::optional<QPointF> &) {}
+
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+    // The cursor over the canvas when no pan is under way.
+    virtual Qt::CursorShape idleCursor() const { return Qt::ArrowCursor; }
+    void refreshCursor();
 
 private:
     QPointF canvasPoint(const QMouseEvent *event);
+    // The viewport the last layout used.
+    [[nodiscard]] KSViewportGeometry::Viewport currentViewport() const;
+    void applyViewport(const KSViewportGeometry::Viewport &viewport);
+    // The subject's rectangle follows a drag before the view changes, so
+    // that the next layout leaves it where it was dragged.
+    void keepSubjectPlace();
+    [[nodiscard]] double actualScale() const;
 
     KSColor m_changeBackgroundColor;
     QRectF m_eraserCropRect;
@@ -75,4 +140,13 @@ private:
     KSFilppedImageView *m_imageView = nullptr;
     KSImageDragView *m_imageDragView = nullptr;
     KSRoundedBorderView *m_borderOverlay = nullptr;
+
+    QSizeF m_layoutImageSize;
+    std::optional<KSViewportGeometry::Viewport> m_zoom;
+    bool m_spaceHeld = false;
+    std::optional<QPointF> m_panFrom;
+    Qt::MouseButton m_panButton = Qt::NoButton;
+    std::optional<QRectF> m_dragStartFrame;
+    KSPictureLayer *m_originalLayer = nullptr;
+    bool m_showsOriginal = false;
 };

@@ -173,6 +173,22 @@ void KSEditChangeSizeView::tableViewSelectionDidChange(int row)
         returnClosure(double(item.width), double(item.height));
 }
 
+void KSEditChangeSizeView::markPreset(const QString &key)
+{
+    for (int list = 0; list < m_dataArray.size(); ++list) {
+        const QList<KSEditChangeSizeItem> &items = m_dataArray.at(list).items;
+        for (int row = 0; row < items.size(); ++row) {
+            if (key.isEmpty() || items.at(row).key != key)
+                continue;
+            m_selectList = list;
+            m_selectItem = row;
+            reloadData();
+            m_optionsView->showOptionsFor(items.at(row));
+            return;
+        }
+    }
+}
+
 KSEditChangeSizeItem KSEditChangeSizeView::chosenItem() const
 {
     return m_dataArray.at(m_selectList).items.at(m_selectItem);

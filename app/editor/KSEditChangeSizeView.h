@@ -61,6 +61,10 @@ public:
     // A row of the shown group was chosen: marks it and reports its size.
     void tableViewSelectionDidChange(int row);
     void reloadData();
+    // Marks the preset of this key, with its options, without reporting
+    // it: the size came back by an undo or a redo. An unknown key (a size no
+    // row gave) leaves the marks as they are.
+    void markPreset(const QString &key);
 
     const QList<KSEditChangeSizeList> &dataArray() const { return m_dataArray; }
     int chooseList() const { return m_chooseList; }

@@ -4,6 +4,8 @@
 #include "KSHoverButton.h"
 #include "KSTextStyle.h"
 
+#include <algorithm>
+
 void KSEditPanelStyle::styleTabButton(KSHoverButton *button)
 {
     button->setTitleColor(KSRGBHexColor(0x333333));
@@ -14,4 +16,26 @@ void KSEditPanelStyle::styleTabButton(KSHoverButton *button)
     button->setBackgroundHoverColor(KSRGBHexColor(0x00CC8F));
     button->setBackgroundDownColor(KSRGBHexColor(0x00CC8F));
     button->setBorderRadius(6.0);
+}
+
+void KSEditPanelStyle::styleDialogButton(KSHoverButton *button, const QColor &title, const QColor &background,
+                                         const QColor &hover)
+{
+    button->setTitleFont(KSTextStyle::systemFont(11));
+    button->setTitleColor(title);
+    button->setTitleHoverColor(title);
+    button->setTitleDownColor(title);
+    button->setBackgroundColor(background);
+    button->setBackgroundHoverColor(hover);
+    button->setBorderRadius(4.0);
+}
+
+void KSEditPanelStyle::styleAccentButton(KSHoverButton *button)
+{
+    styleDialogButton(button, Qt::white, KSRGBHexColor(0x00CC8F), KSRGBHexColor(0x00B17C));
+}
+
+void KSEditPanelStyle::fitToTitle(KSHoverButton *button)
+{
+    button->setMinimumWidth(std::max(80, button->sizeHint().width() + 8));
 }

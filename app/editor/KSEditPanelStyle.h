@@ -1,12 +1,22 @@
 #pragma once
 
+#include <QColor>
+
 class KSHoverButton;
 
-// Looks shared by the editor's tool panels.
+// Looks shared by the editor's tool panels and dialogs.
 class KSEditPanelStyle
 {
 public:
     // A panel heading or group button: white, turning accent green with a
     // white title while hovered, pressed or selected.
     static void styleTabButton(KSHoverButton *button);
+    // A dialog's button: small title, rounded, hover colour given.
+    static void styleDialogButton(KSHoverButton *button, const QColor &title, const QColor &background,
+                                  const QColor &hover);
+    // The dialog's main button: accent green with a white title.
+    static void styleAccentButton(KSHoverButton *button);
+    // Titles differ in length between languages; a button is never
+    // narrower than its title.
+    static void fitToTitle(KSHoverButton *button);
 };

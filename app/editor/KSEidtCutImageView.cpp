@@ -9,13 +9,20 @@
 #include "KSImageDragView.h"
 #include "KSImageExtension.h"
 #include "KSImageLoader.h"
+#include "KSMaskedPicture.h"
 #include "KSPhotoRenderTools.h"
 #include "KSTiffEncoder.h"
 #include "KSTimeConst.h"
+#include "KSTouchUpBrush.h"
+#include "KSTouchUpLayer.h"
 #include "ToolString.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFuture>
+#include <QMouseEvent>
+#include <QPromise>
+#include <QThreadPool>
 
 namespace {
 
@@ -89,6 +96,154 @@ void KSEidtCutImageView::loadCutImage()
     m_subjectPixelSize = subject.size();
     m_subjectImageScale = subject.isNull() ? 0.0 : double(reduced.width()) / subject.width();
     imageDragView()->setImage(reduced);
+
+    m_picture = std::make_shared<KSMaskedPicture>(loaded.image);
+    if (m_picture->isNull()) {
+        CommLog::E(QStringLiteral("editor: no memory to edit the cut-out ") + path);
+        m_picture.reset();
+    }
+    m_subjectBounds = eraserCropRect().toAlignedRect();
+    imageDragView()->setPictureSource(m_picture, m_subjectBounds);
+    touchUpBrush()->setPicture(m_picture);
+    touchUpLayer()->setPicture(m_picture);
+    if (m_picture) {
+        touchUpLayer()->setSource(QRectF(m_picture->rect()));
+        setOriginalPicture(m_picture, QRectF(m_picture->rect()));
+    }
+}
+
+void KSEidtCutImageView::loadPhotoColours(const QString &photoPath)
+{
+    if (!m_picture)
+        return;
+    const std::weak_ptr<KSMaskedPicture> target = m_picture;
+    struct Colours
+    {
+        QImage colours;
+        QList<QImage> photoLevels;
+    };
+    auto promise = std::make_shared<QPromise<Colours>>();
+    promise->future().then(this, [this, target](const Colours &merged) {
+        const std::shared_ptr<KSMaskedPicture> picture = target.lock();
+        if (!picture || picture != m_picture || merged.colours.isNull())
+            return;
+        picture->setColours(merged.colours, merged.photoLevels);
+        pictureChanged(picture->rect());
+    });
+    promise->start();
+    QThreadPool::globalInstance()->start(
+        [promise, photoPath, colours = m_picture->colours(), mask = m_picture->mask()] {
+            Colours merged;
+            const KSImageLoader::Result photo = KSImageLoader::load(photoPath);
+            if (photo.ok()) {
+                merged.colours = KSMaskedPicture::withPhotoColours(colours, mask, photo.image);
+                // Made here, so that the first look at the photo does not wait.
+                merged.photoLevels = KSMaskedPicture::photoLevelsOf(merged.colours);
+            } else
+                CommLog::E(QStringLiteral("editor: cannot read the photo %1 to restore from: %2")
+                               .arg(photoPath, photo.error));
+            promise->addResult(merged);
+            promise->finish();
+        });
+}
+
+void KSEidtCutImageView::setSubjectBounds(const QRect &bounds)
+{
+    m_subjectBounds = bounds;
+    if (!m_picture)
+        return;
+    const QSizeF reducedSize = KSPhotoRenderTools::zipSize(QSizeF(bounds.size()),
+                                                          QSizeF(kMaxDragImageSide, kMaxDragImageSide));
+    const QImage reduced = m_picture->reducedSubject(bounds, reducedSize.toSize().expandedTo(QSize(1, 1)));
+    m_subjectPixelSize = bounds.size();
+    m_subjectImageScale = bounds.isEmpty() ? 0.0 : double(reduced.width()) / bounds.width();
+    KSImageDragView *subject = imageDragView();
+    subject->setImage(subject->isMirrorImage() ? KSImageExtension::flipImage(reduced) : reduced);
+    subject->setPictureSource(m_picture, bounds);
+}
+
+KSTouchUpLayer *KSEidtCutImageView::touchUpLayer()
+{
+    if (!m_touchUpLayer) {
+        m_touchUpLayer = new KSTouchUpLayer(imageView());
+        m_touchUpLayer->setGeometry(imageView()->rect());
+        m_touchUpLayer->hide();
+    }
+    return m_touchUpLayer;
+}
+
+KSTouchUpBrush *KSEidtCutImageView::touchUpBrush()
+{
+    if (!m_touchUpBrush) {
+        m_touchUpBrush = new KSTouchUpBrush(this);
+        m_touchUpBrush->changedClosure = [this](const QRect &pictureRect) { pictureChanged(pictureRect); };
+    }
+    return m_touchUpBrush;
+}
+
+void KSEidtCutImageView::pictureChanged(const QRect &pictureRect)
+{
+    KSTouchUpLayer *layer = touchUpLayer();
+    layer->setPendingStrokes(touchUpBrush()->pendingStrokes());
+    if (layer->isVisible())
+        layer->updatePictureRect(pictureRect);
+    else
+        imageDragView()->update();
+}
+
+void KSEidtCutImageView::setBrushSettings(const KSBrushSettings &settings)
+{
+    touchUpBrush()->setSettings(settings);
+    showBrushOutline(m_hoverPoint);
+}
+
+void KSEidtCutImageView::showBrushOutline(const std::optional<QPointF> &viewPoint)
+{
+    m_hoverPoint = viewPoint;
+    KSTouchUpLayer *layer = touchUpLayer();
+    if (!viewPoint || m_changeType != KSChangeType::touchUp) {
+        layer->setBrushOutline(std::nullopt, 0);
+        return;
+    }
+    layer->setBrushOutline(*viewPoint - QPointF(imageView()->pos()), touchUpBrush()->settings().diameter);
+}
+
+bool KSEidtCutImageView::toolPress(QMouseEvent *event)
+{
+    if (m_changeType != KSChangeType::touchUp)
+        return false;
+    showBrushOutline(event->position());
+    touchUpBrush()->begin(canvasPixelAt(event->position()), imageScale());
+    return true;
+}
+
+bool KSEidtCutImageView::toolMove(QMouseEvent *event)
+{
+    if (m_changeType != KSChangeType::touchUp)
+        return false;
+    showBrushOutline(event->position());
+    touchUpBrush()->moveTo(canvasPixelAt(event->position()));
+    return true;
+}
+
+bool KSEidtCutImageView::toolRelease(QMouseEvent *event)
+{
+    if (m_changeType != KSChangeType::touchUp)
+        return false;
+    touchUpBrush()->moveTo(canvasPixelAt(event->position()));
+    touchUpBrush()->end();
+    return true;
+}
+
+void KSEidtCutImageView::toolHover(const std::optional<QPointF> &viewPoint)
+{
+    if (m_changeType == KSChangeType::touchUp)
+        showBrushOutline(viewPoint);
+}
+
+Qt::CursorShape KSEidtCutImageView::idleCursor() const
+{
+    return m_changeType == KSChangeType::touchUp ? Qt::CrossCursor : Qt::ArrowCursor;
 }
 
 std::optional<QSizeF> KSEidtCutImageView::pictureSize()
@@ -105,8 +260,20 @@ std::optional<QSizeF> KSEidtCutImageView::pictureSize()
 
 void KSEidtCutImageView::setChangeType(KSChangeType type)
 {
+    const bool touchUp = type == KSChangeType::touchUp;
+    if (m_changeType == KSChangeType::touchUp && !touchUp)
+        touchUpBrush()->end();
     m_changeType = type;
     imageDragView()->setIsCanDrag(type == KSChangeType::size);
+    imageDragView()->setVisible(!touchUp);
+    touchUpLayer()->setVisible(touchUp);
+    if (touchUp) {
+        touchUpLayer()->setGeometry(imageView()->rect());
+        touchUpLayer()->raise();
+    }
+    setMouseTracking(touchUp);
+    showBrushOutline(touchUp ? m_hoverPoint : std::nullopt);
+    refreshCursor();
 }
 
 void KSEidtCutImageView::updateCanvasLayout()
@@ -116,6 +283,8 @@ void KSEidtCutImageView::updateCanvasLayout()
         return;
     m_imageSize = size;
     layoutCanvas(*size);
+    if (m_touchUpLayer)
+        m_touchUpLayer->setGeometry(imageView()->rect());
     if (m_changeType != KSChangeType::size) {
         m_borderView->hide();
         return;

@@ -2,18 +2,26 @@
 
 #include "KSEditCanvasView.h"
 
+#include "KSBrushSettings.h"
+
+#include <QRect>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
+#include <memory>
 #include <optional>
 
 class KSEditBorderView;
+class KSMaskedPicture;
+class KSTouchUpBrush;
+class KSTouchUpLayer;
 
 // The crop view's tool mode.
 enum class KSChangeType : int {
     none = 0,
     background = 1,
     size = 2,
+    touchUp = 3,
 };
 
 // The crop view: the cut-out as a canvas of its own size, with the subject
@@ -22,8 +30,12 @@ enum class KSChangeType : int {
 // background size is framed over the canvas, the outside dimmed, and the
 // subject can be moved and resized inside it.
 //
-// The canvas shows only a reduced copy of the subject; the full subject is
-// written to tempCropImagePath for rendering.
+// The cut-out is also kept taken apart as an editable picture (colours and
+// mask, maskedPicture()): the subject is drawn from it at any zoom, the
+// Touch Up mode edits its mask at full size, and a save renders from it.
+// In the Touch Up mode the subject is shown at the cut-out's own place over
+// the whole canvas, whatever its place in the other modes, and the left
+// button paints with the brush.
 class KSEidtCutImageView : public KSEditCanvasView
 {
     Q_OBJECT
@@ -53,6 +65,25 @@ public:
     // The cut-out's size in pixels, known after the first layout.
     std::optional<QSizeF> imageSize() const { return m_imageSize; }
 
+    // The editable picture loadCutImage() made; null before, or for a
+    // cut-out that cannot be read.
+    const std::shared_ptr<KSMaskedPicture> &maskedPicture() const { return m_picture; }
+    // Fills the picture's colours from the photograph where the cut-out was
+    // clear, reading the photo on a worker thread.
+    void loadPhotoColours(const QString &photoPath);
+
+    // Where the subject lies in the cut-out (the mask's visible bounds), in
+    // pixels; eraserCropRect places exactly this part on the canvas.
+    QRect subjectBounds() const { return m_subjectBounds; }
+    // After the mask changed: the subject's new bounds, and a new reduced
+    // copy for the drag view.
+    void setSubjectBounds(const QRect &bounds);
+
+    // The Touch Up mode's layer and strokes.
+    KSTouchUpLayer *touchUpLayer();
+    KSTouchUpBrush *touchUpBrush();
+    void setBrushSettings(const KSBrushSettings &settings);
+
     // The subject's full size in pixels, and the factor from it to the
     // reduced copy the drag view shows (1 when no reduction was needed; 0
     // before loadCutImage()).
@@ -60,7 +91,8 @@ public:
     double subjectImageScale() const { return m_subjectImageScale; }
 
     KSChangeType changeType() const { return m_changeType; }
-    // Selects the subject (handles and mirror icon) exactly in the size mode.
+    // Selects the subject (handles and mirror icon) exactly in the size
+    // mode; shows the touch-up layer instead of the subject in that mode.
     void setChangeType(KSChangeType type);
 
     // The chosen background size in pixels; (0, 0) means none.
@@ -78,17 +110,31 @@ public:
     // first layout.
     QRectF outputImageRect() const;
 
+protected:
+    bool toolPress(QMouseEvent *event) override;
+    bool toolMove(QMouseEvent *event) override;
+    bool toolRelease(QMouseEvent *event) override;
+    void toolHover(const std::optional<QPointF> &viewPoint) override;
+    Qt::CursorShape idleCursor() const override;
+
 private:
     // The cut-out's size from the file's header, read once per path.
     std::optional<QSizeF> pictureSize();
+    void showBrushOutline(const std::optional<QPointF> &viewPoint);
+    void pictureChanged(const QRect &pictureRect);
 
     KSEditBorderView *m_borderView = nullptr;
     std::optional<QString> m_imagePath;
     std::optional<QString> m_tempCropImagePath;
     std::optional<QSizeF> m_imageSize;
     std::optional<QSizeF> m_pictureSize;
+    std::shared_ptr<KSMaskedPicture> m_picture;
+    QRect m_subjectBounds;
+    KSTouchUpLayer *m_touchUpLayer = nullptr;
+    KSTouchUpBrush *m_touchUpBrush = nullptr;
+    std::optional<QPointF> m_hoverPoint;
     QSize m_subjectPixelSize;
     double m_subjectImageScale = 0.0;
     KSChangeType m_changeType = KSChangeType::none;
-    QSizeF m_changeBackgroundSize;
+    QSizeF m_changeBackgroundSize{0, 0};
 };

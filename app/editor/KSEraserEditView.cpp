@@ -5,12 +5,14 @@
 #include "CommLang.h"
 #include "CommLog.h"
 #include "KSAppSetting.h"
+#include "KSBackgroundColorCommand.h"
 #include "KSBookmark.h"
 #include "KSColorConst.h"
 #include "KSColorView.h"
 #include "KSDropHintView.h"
 #include "KSEditChangeBackgroundView.h"
 #include "KSEditChangeSizeView.h"
+#include "KSFramingCommand.h"
 #include "KSEditSizeOptionsView.h"
 #include "KSEditGeometry.h"
 #include "KSEditImageShowView.h"
@@ -25,14 +27,25 @@
 #include "KSImageDragView.h"
 #include "KSImageNamed.h"
 #include "KSLogCategories.h"
+#include "KSMaskEditCommand.h"
+#include "KSMaskedPicture.h"
+#include "KSMirrorCommand.h"
 #include "KSNibLoadable.h"
 #include "KSNotice.h"
 #include "KSSavePhotoSuccessView.h"
 #include "KSShortcutKeys.h"
+#include "KSSubjectPlaceCommand.h"
 #include "KSTextField.h"
 #include "KSTextStyle.h"
+#include "KSTouchUpBrush.h"
+#include "KSTouchUpLayer.h"
+#include "KSTouchUpPanel.h"
+#include "KSUnsavedEditsView.h"
 #include "KSViewAttach.h"
+#include "KSViewportGeometry.h"
 
+#include <QAction>
+#include <QCursor>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QEvent>
@@ -40,11 +53,13 @@
 #include <QFileInfo>
 #include <QFuture>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPromise>
 #include <QShortcut>
 #include <QThreadPool>
 #include <QTimer>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -129,10 +144,25 @@ void keepSubjectPlace(KSEditCanvasView *canvas)
 // The subject's picture as one canvas shows it, mirror state included.
 void copySubjectPicture(KSEditCanvasView *from, KSEditCanvasView *to)
 {
-    KSImageDragView *source = from->imageDragView();
-    KSImageDragView *target = to->imageDragView();
-    target->setImage(source->image());
-    target->setIsMirrorImage(source->isMirrorImage());
+    to->imageDragView()->takePicture(*from->imageDragView());
+}
+
+// The text of a stroke's step, as the undo button's tip shows it.
+QString strokeText(const KSBrushSettings &settings)
+{
+    const bool keep = settings.mode == KSMaskBrush::Mode::keep;
+    if (settings.smart)
+        return lang(keep ? "EditSmartKeep" : "EditSmartErase");
+    return lang(keep ? "EditKeep" : "EditErase");
+}
+
+// The widest of the tool buttons' titles.
+int toolTitleWidth(const QList<KSHoverButton *> &buttons)
+{
+    int width = 0;
+    for (KSHoverButton *button : buttons)
+        width = std::max(width, button->textFiled()->sizeThatFits(QSize(300, 50)).width());
+    return width;
 }
 
 void relayout(KSEditCanvasView *canvas)
@@ -159,6 +189,21 @@ KSEraserEditView::KSEraserEditView(QWidget *parent)
     wire(m_ui->savePhotoBtn, &KSEraserEditView::actionForSavePhoto);
     wire(m_ui->changeBgBtn, &KSEraserEditView::actionForChnageBackground);
     wire(m_ui->changeSizeBtn, &KSEraserEditView::actionForChangeSize);
+    wire(m_ui->touchUpBtn, &KSEraserEditView::actionForTouchUp);
+    wire(m_ui->undoBtn, &KSEraserEditView::actionForUndo);
+    wire(m_ui->redoBtn, &KSEraserEditView::actionForRedo);
+    // Shows the photograph while it is held down.
+    connect(m_ui->originalBtn, &QAbstractButton::pressed, this, [this] { setShowsOriginal(true); });
+    connect(m_ui->originalBtn, &QAbstractButton::released, this, [this] { setShowsOriginal(false); });
+
+    m_undoStack = new QUndoStack(this);
+    connect(m_undoStack, &QUndoStack::indexChanged, this, &KSEraserEditView::updateUndoButtons);
+    connect(m_undoStack, &QUndoStack::cleanChanged, this, &KSEraserEditView::updateUndoButtons);
+    setupActions();
+    updateUndoButtons();
+    // Keys (the before/after key, shortcuts) reach the editor when nothing
+    // inside it has the focus.
+    setFocusPolicy(Qt::StrongFocus);
 
     applyCompareLayout();
     wartMarkImageView()->show();
@@ -176,8 +221,47 @@ KSEraserEditView::KSEraserEditView(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
 }
 
+void KSEraserEditView::setupActions()
+{
+    const auto add = [this](const QList<QKeySequence> &keys, auto slot) {
+        auto *action = new QAction(this);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+        return action;
+    };
+    add({KSShortcutKeys::undo()}, [this] { actionForUndo(); });
+    add({KSShortcutKeys::redo(), KSShortcutKeys::redoToo()}, [this] { actionForRedo(); });
+    add({KSShortcutKeys::zoomIn(), KSShortcutKeys::zoomInToo()}, [this] { zoomActiveCanvas(1); });
+    add({KSShortcutKeys::zoomOut()}, [this] { zoomActiveCanvas(-1); });
+    add({KSShortcutKeys::zoomToFit()}, [this] { activeCanvas()->fitToView(); });
+    add({KSShortcutKeys::zoomToActualSize()}, [this] {
+        KSEditCanvasView *canvas = activeCanvas();
+        canvas->showActualSize(zoomAnchor(canvas));
+    });
+    add({KSShortcutKeys::smallerBrush()}, [this] { stepBrushSize(1 / KSBrushSettings::kSizeStep); });
+    add({KSShortcutKeys::largerBrush()}, [this] { stepBrushSize(KSBrushSettings::kSizeStep); });
+}
+
+void KSEraserEditView::updateUndoButtons()
+{
+    m_ui->undoBtn->setEnabled(m_undoStack->canUndo());
+    m_ui->redoBtn->setEnabled(m_undoStack->canRedo());
+    const auto tip = [](const char *key, const QString &what, const QKeySequence &keys) {
+        QString text = lang(key);
+        if (!what.isEmpty())
+            text += QStringLiteral(": ") + what;
+        return KSShortcutKeys::withKeys(text, keys);
+    };
+    m_ui->undoBtn->setToolTip(tip("Undo", m_undoStack->undoText(), KSShortcutKeys::undo()));
+    m_ui->redoBtn->setToolTip(tip("Redo", m_undoStack->redoText(), KSShortcutKeys::redo()));
+}
+
 KSEraserEditView::~KSEraserEditView()
 {
+    // The stack's last signals must not reach a half-destroyed editor.
+    m_undoStack->disconnect(this);
     // Closed with the window while still shown: nobody else will ever
     // delete the files this editor owns.
     if (!m_left)
@@ -201,7 +285,7 @@ KSEraserEditView *KSEraserEditView::showEditView(QWidget *host, const QString &o
     KSEidtCutImageView *crop = view->cutImageEditView();
     crop->setImagePath(eraserImagePath);
     crop->loadCutImage();
-    view->m_subjectBounds = crop->eraserCropRect();
+    crop->loadPhotoColours(originalImagePath);
     crop->updateCanvasLayout();
     view->setFocus(Qt::OtherFocusReason);
     // Ready by the time an ID size is chosen, in most cases.
@@ -231,10 +315,22 @@ void KSEraserEditView::setupLook()
     styleTextButton(m_ui->savePhotoBtn, lang("Save"), Qt::white, KSRGBHexColor(0x00CC8F), KSRGBHexColor(0x00B17C));
     styleToolButton(m_ui->changeBgBtn, lang("ChangeBg"), "changeBgIconNormal", "changeBgIconHover");
     styleToolButton(m_ui->changeSizeBtn, lang("Cut"), "changeSizeIconNormal", "changeSizeIconHove");
+    styleToolButton(m_ui->touchUpBtn, lang("TouchUp"), "touchUpIconNormal", "touchUpIconHover");
     m_ui->savePhotoBtn->setToolTip(KSShortcutKeys::withKeys(lang("Save"), KSShortcutKeys::save()) + QLatin1Char('\n')
                                    + KSShortcutKeys::withKeys(lang("SaveAs"), KSShortcutKeys::saveAs()));
     m_ui->reorderSelectedPhotoBtn->setToolTip(KSShortcutKeys::withKeys(lang("LoadImg"), KSShortcutKeys::open()));
 
+    for (auto [button, image] : {std::pair{m_ui->undoBtn, "undo"}, std::pair{m_ui->redoBtn, "redo"}}) {
+        button->setImage(KSImageNamed(QLatin1String(image) + QStringLiteral("Normal"), QSize(18, 18)));
+        button->setHoverImage(KSImageNamed(QLatin1String(image) + QStringLiteral("Hover"), QSize(18, 18)));
+        button->setBackgroundColor(KSRGBHexColor(0xF6F7FB));
+        button->setBackgroundHoverColor(KSRGBHexColor(0xD4D4D4));
+        button->setBorderRadius(6.0);
+    }
+    styleTextButton(m_ui->originalBtn, lang("ShowOriginal"), text, KSRGBHexColor(0xF6F7FB), KSRGBHexColor(0xD4D4D4));
+    m_ui->originalBtn->setToolTip(lang("ShowOriginalTip"));
+    m_ui->originalBtn->setFixedWidth(m_ui->originalBtn->textFiled()->sizeThatFits(QSize(300, 25)).width()
+                                     + 2 * kTextButtonPadding);
     m_ui->originalLabel->setText(lang("Source"));
     KSTextStyle::apply(m_ui->originalLabel, text, 14, QFont::Medium);
     m_ui->outputLabel->setText(lang("OutputResults"));
@@ -248,8 +344,8 @@ void KSEraserEditView::setupLook()
     for (KSHoverButton *button : textButtons)
         button->setFixedWidth(titleWidth + 2 * kTextButtonPadding);
 
-    const int toolTitleWidth = m_ui->changeBgBtn->textFiled()->sizeThatFits(QSize(300, 50)).width();
-    m_ui->leftView->setFixedWidth(std::max(kMinimumToolColumnWidth, toolTitleWidth + 5));
+    const int toolWidth = toolTitleWidth({m_ui->changeBgBtn, m_ui->changeSizeBtn, m_ui->touchUpBtn});
+    m_ui->leftView->setFixedWidth(std::max(kMinimumToolColumnWidth, toolWidth + 5));
 }
 
 KSEditImageShowView *KSEraserEditView::originalImageEditView()
@@ -269,6 +365,10 @@ KSEidtCutImageView *KSEraserEditView::cutImageEditView()
         m_cutImageEditView->installEventFilter(this);
         m_cutImageEditView->setGeometry(QRect());
         m_cutImageEditView->show();
+        connectCanvas(m_cutImageEditView);
+        m_cutImageEditView->touchUpBrush()->editClosure = [this](KSMaskEdit edit, const KSBrushSettings &settings) {
+            pushMaskEdit(std::move(edit), settings);
+        };
     }
     return m_cutImageEditView;
 }
@@ -293,6 +393,8 @@ KSEraserEditView::Mode KSEraserEditView::mode() const
 {
     if (!m_panelLayout)
         return Mode::compare;
+    if (m_ui->touchUpBtn->isSelected())
+        return Mode::touchUpPanel;
     return m_ui->changeSizeBtn->isSelected() ? Mode::sizePanel : Mode::colourPanel;
 }
 
@@ -317,12 +419,16 @@ void KSEraserEditView::placeCentreViews()
     KSEidtCutImageView *crop = cutImageEditView();
     if (m_panelLayout) {
         originalImageEditView()->setGeometry(centre);
-        crop->setGeometry(centredRect(middle, kPanelCropViewWidth, kPanelCropViewHeight));
+        const QSize panel =
+            KSViewportGeometry::panelViewSize(centre.size(), QSize(kPanelCropViewWidth, kPanelCropViewHeight));
+        crop->setGeometry(centredRect(middle, panel.width(), panel.height()));
     } else {
+        // The previews grow with the window.
+        const QSize compare =
+            KSViewportGeometry::compareViewSize(centre.size(), QSize(kCompareViewWidth, kCompareViewHeight));
         originalImageEditView()->setGeometry(
-            centredRect(QPointF(middle.x() / 2.0, middle.y()), kCompareViewWidth, kCompareViewHeight));
-        crop->setGeometry(
-            centredRect(QPointF(middle.x() * 1.5, middle.y()), kCompareViewWidth, kCompareViewHeight));
+            centredRect(QPointF(middle.x() / 2.0, middle.y()), compare.width(), compare.height()));
+        crop->setGeometry(centredRect(QPointF(middle.x() * 1.5, middle.y()), compare.width(), compare.height()));
         const auto placeLabel = [](QLabel *label, const QRect &image) {
             label->adjustSize();
             label->move(image.center().x() + 1 - label->width() / 2, image.top() - kLabelGap - label->height());
@@ -343,6 +449,9 @@ void KSEraserEditView::placeWatermark()
     m_wartMarkImageView->move(over.center().x() + 1 - m_wartMarkImageView->width() / 2,
                               over.center().y() + 1 - m_wartMarkImageView->height() / 2);
     m_wartMarkImageView->raise();
+    // Never over what the brush works on or what a zoom looks into.
+    const bool inTheWay = mode() == Mode::touchUpPanel || activeCanvas()->isZoomedIn();
+    m_wartMarkImageView->setVisible(!inTheWay);
 }
 
 void KSEraserEditView::setLabelsVisible(bool visible)
@@ -359,7 +468,7 @@ void KSEraserEditView::applyCompareLayout()
     originalImageEditView()->show();
     KSEidtCutImageView *crop = cutImageEditView();
     crop->show();
-    crop->setChangeType(KSChangeType::none);
+    setCropChangeType(KSChangeType::none);
     setPanelHostWidth(0);
     setLabelsVisible(true);
     releaseResultView();
@@ -403,8 +512,12 @@ void KSEraserEditView::runResultCanvasStep()
     auto *canvas = new KSEditResultView(m_ui->editCenterView);
     canvas->setObjectName(QStringLiteral("resultView"));
     canvas->installEventFilter(this);
+    connectCanvas(canvas);
     canvas->setChangeBackgroundColor(crop->changeBackgroundColor());
     copySubjectPicture(crop, canvas);
+    if (crop->maskedPicture())
+        canvas->setOriginalPicture(crop->maskedPicture(), fitted);
+    canvas->setShowsOriginal(m_showsOriginal);
     canvas->setEraserCropRect(
         KSEditGeometry::resultCanvasCropRect(crop->imageDragView()->frame(), scale, fitted.topLeft()));
     canvas->setImageSize(fitted.size());
@@ -449,8 +562,9 @@ void KSEraserEditView::clearPanelHost(QWidget *keep)
             continue;
         host->removeWidget(panel);
         panel->hide();
-        // The size panel is kept for its next opening; any other is made anew.
-        if (panel != m_letSizeSettingView)
+        // The size and touch-up panels are kept for their next opening; the
+        // colour panel is made anew.
+        if (panel != m_letSizeSettingView && panel != m_touchUpPanel)
             panel->deleteLater();
     }
 }
@@ -463,18 +577,27 @@ void KSEraserEditView::showInPanelHost(QWidget *panel)
 
 void KSEraserEditView::actionForChnageBackground(KSHoverButton *)
 {
-    toggleTool(m_ui->changeBgBtn, m_ui->changeSizeBtn, &KSEraserEditView::openColourPanel);
+    toggleTool(m_ui->changeBgBtn, &KSEraserEditView::openColourPanel);
 }
 
 void KSEraserEditView::actionForChangeSize(KSHoverButton *)
 {
-    toggleTool(m_ui->changeSizeBtn, m_ui->changeBgBtn, &KSEraserEditView::openSizePanel);
+    toggleTool(m_ui->changeSizeBtn, &KSEraserEditView::openSizePanel);
 }
 
-void KSEraserEditView::toggleTool(KSHoverButton *pressed, KSHoverButton *other, void (KSEraserEditView::*open)())
+void KSEraserEditView::actionForTouchUp(KSHoverButton *)
 {
-    pressed->setSelected(!pressed->isSelected());
-    other->setSelected(false);
+    toggleTool(m_ui->touchUpBtn, &KSEraserEditView::openTouchUpPanel);
+}
+
+void KSEraserEditView::toggleTool(KSHoverButton *pressed, void (KSEraserEditView::*open)())
+{
+    const bool select = !pressed->isSelected();
+    // The touch-up mode ends before any other layout is built.
+    if (mode() == Mode::touchUpPanel)
+        setCropChangeType(KSChangeType::none);
+    for (KSHoverButton *button : {m_ui->changeBgBtn, m_ui->changeSizeBtn, m_ui->touchUpBtn})
+        button->setSelected(button == pressed && select);
     setLabelsVisible(false);
     if (pressed->isSelected())
         (this->*open)();
@@ -487,7 +610,7 @@ void KSEraserEditView::openColourPanel()
     KSEidtCutImageView *crop = cutImageEditView();
     setPanelHostWidth(kColourPanelWidth);
     applyPanelLayout();
-    crop->setChangeType(KSChangeType::background);
+    setCropChangeType(KSChangeType::background);
 
     auto *panel = loadViewFromNib<KSEditChangeBackgroundView>();
     if (!panel) {
@@ -505,16 +628,20 @@ void KSEraserEditView::openColourPanel()
     m_changeBackgroundView = panel;
 
     QPointer<KSEraserEditView> self(this);
-    panel->returnClosure = [self](const KSColor &color) {
+    QPointer<KSEditChangeBackgroundView> weakPanel(panel);
+    panel->returnClosure = [self, weakPanel](const KSColor &color) {
         if (!self)
             return;
-        KSEidtCutImageView *crop = self->cutImageEditView();
-        crop->setChangeBackgroundColor(color);
-        relayout(crop);
-        if (KSEditResultView *canvas = self->m_resultView) {
-            canvas->setChangeBackgroundColor(color);
-            relayout(canvas);
-        }
+        const KSColor before = self->cutImageEditView()->changeBackgroundColor();
+        if (color == before)
+            return;
+        // The colour dialog reports every step of a drag: one undo step.
+        const bool fromDialog = weakPanel && weakPanel->selectedIndex() >= 0
+            && weakPanel->selectedIndex() < weakPanel->numberOfItems()
+            && weakPanel->dataArray().at(weakPanel->selectedIndex()).hex == KSEditChangeBackgroundItem::kMoreColorsHex;
+        self->m_undoStack->push(new KSBackgroundColorCommand(self, before, color,
+                                                             fromDialog && !self->m_undoStack->isClean(),
+                                                             lang("EditColour")));
     };
     runResultCanvasStep();
 }
@@ -544,7 +671,7 @@ void KSEraserEditView::openSizePanel()
     applyPanelLayout();
     crop->show();
     releaseResultView();
-    crop->setChangeType(KSChangeType::size);
+    setCropChangeType(KSChangeType::size);
 
     clearPanelHost(panel);
     showInPanelHost(panel);
@@ -554,12 +681,17 @@ void KSEraserEditView::openSizePanel()
         if (!self)
             return;
         qCDebug(lcEditor).noquote() << QStringLiteral("showChangeSizeView size = %1 x %2").arg(width).arg(height);
+        const KSFramingCommand::State before = self->framingState();
         self->cutImageEditView()->setChangeBackgroundSize(QSizeF(width, height));
         self->applyFraming();
+        self->pushFraming(before, lang("EditSize"));
     };
     panel->optionsView()->fitModeClosure = [self](KSFitMode) {
-        if (self)
-            self->applyFraming();
+        if (!self)
+            return;
+        const KSFramingCommand::State before = self->framingState();
+        self->applyFraming();
+        self->pushFraming(before, lang("EditFraming"));
     };
     panel->optionsView()->printSheetClosure = [self](KSPrintSheet::Paper paper) {
         if (self)
@@ -569,6 +701,45 @@ void KSEraserEditView::openSizePanel()
     relayout(crop);
     updateGuides();
     placeWatermark();
+}
+
+void KSEraserEditView::openTouchUpPanel()
+{
+    if (!m_touchUpPanel) {
+        m_touchUpPanel = loadViewFromNib<KSTouchUpPanel>(m_ui->leftSubSettingView);
+        if (!m_touchUpPanel) {
+            CommLog::E(QStringLiteral("editor: the touch-up panel cannot be built"));
+            return;
+        }
+        m_touchUpPanel->hide();
+        QPointer<KSEraserEditView> self(this);
+        m_touchUpPanel->returnClosure = [self](const KSBrushSettings &settings) {
+            if (self)
+                self->cutImageEditView()->setBrushSettings(settings);
+        };
+    }
+    handBackCropRect();
+    setPanelHostWidth(KSTouchUpPanel::kPanelWidth);
+    KSEidtCutImageView *crop = cutImageEditView();
+    applyPanelLayout();
+    crop->show();
+    releaseResultView();
+    crop->setBrushSettings(m_touchUpPanel->settings());
+    setCropChangeType(KSChangeType::touchUp);
+
+    clearPanelHost(m_touchUpPanel);
+    showInPanelHost(m_touchUpPanel);
+    relayout(crop);
+    placeWatermark();
+}
+
+void KSEraserEditView::setCropChangeType(KSChangeType type)
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    const bool leavingTouchUp = crop->changeType() == KSChangeType::touchUp && type != KSChangeType::touchUp;
+    crop->setChangeType(type);
+    if (leavingTouchUp && m_maskChanged)
+        refreshSubject();
 }
 
 bool KSEraserEditView::setFraming(KSFitMode mode, const QString &presetKey)
@@ -595,8 +766,16 @@ void KSEraserEditView::startFaceSearch()
         m_faces = result;
         if (!result.ok())
             CommLog::E(QStringLiteral("editor: faces not looked for: ") + result.error);
-        if (m_framingAwaitsFaces && mode() == Mode::sizePanel)
+        if (m_framingAwaitsFaces && mode() == Mode::sizePanel) {
             applyFraming();
+            // The size the user chose, framed now with the faces: its undo
+            // step keeps the better place.
+            const int top = m_undoStack->index() - 1;
+            if (top >= 0 && top == m_undoStack->count() - 1) {
+                if (auto *step = dynamic_cast<const KSFramingCommand *>(m_undoStack->command(top)))
+                    const_cast<KSFramingCommand *>(step)->setAfter(framingState());
+            }
+        }
     });
     promise->start();
     QThreadPool::globalInstance()->start([promise, path] {
@@ -618,14 +797,18 @@ void KSEraserEditView::startFaceSearch()
 void KSEraserEditView::applyFraming()
 {
     KSEidtCutImageView *crop = cutImageEditView();
+    if (m_letSizeSettingView)
+        m_framedFitMode = m_letSizeSettingView->fitMode();
     const std::optional<QSizeF> photoSize = crop->imageSize();
-    if (!m_letSizeSettingView || !photoSize || m_subjectBounds.isEmpty()) {
+    // The subject's bounds as the touch-ups left them.
+    const QRectF subjectBounds(crop->subjectBounds());
+    if (!m_letSizeSettingView || !photoSize || subjectBounds.isEmpty()) {
         relayout(crop);
         return;
     }
     KSFraming::Input input;
     input.photoSize = *photoSize;
-    input.subjectBounds = m_subjectBounds;
+    input.subjectBounds = subjectBounds;
     input.preset = m_letSizeSettingView->chosenItem();
     // A size set other than by a row (a restore, a test) frames plainly.
     const QSizeF background = crop->changeBackgroundSize();
@@ -710,15 +893,38 @@ void KSEraserEditView::runSave(const KSOutputSaver::Job &job)
     // The file is written off the GUI thread; the ways out wait for it, since
     // leaving deletes the subject file it is read from.
     m_saving = true;
+    m_savingIndex = m_undoStack->index();
     for (KSHoverButton *button : {m_ui->savePhotoBtn, m_ui->goHomeBtn, m_ui->reorderSelectedPhotoBtn})
         button->setEnabled(false);
-    KSOutputSaver::runAsync(job, this, [this](const KSOutputSaver::Result &result) { saveFinished(result); });
+    KSOutputSaver::runAsync(withEditedSubject(job), this,
+                            [this](const KSOutputSaver::Result &result) { saveFinished(result); });
+}
+
+KSOutputSaver::Job KSEraserEditView::withEditedSubject(KSOutputSaver::Job job)
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    if (const std::shared_ptr<KSMaskedPicture> picture = crop->maskedPicture()) {
+        // Copies share the pixels; an edit made meanwhile does not reach them.
+        job.makeSubject = [colours = picture->colours(), mask = picture->mask(), bounds = crop->subjectBounds()] {
+            return KSMaskedPicture::subjectImage(colours, mask, bounds);
+        };
+    }
+    return job;
+}
+
+void KSEraserEditView::settleTouchUps()
+{
+    cutImageEditView()->touchUpBrush()->end();
+    // The subject's place and bounds as the touch-ups left them.
+    if (m_maskChanged)
+        refreshSubject();
 }
 
 void KSEraserEditView::savePrintSheet(KSPrintSheet::Paper paper)
 {
     if (m_saving)
         return;
+    settleTouchUps();
     const KSOutputRender::Request request = currentSaveRequest();
     // The button shows only for a printed size; a custom size in pixels has none.
     if (request.printSizeMm.isEmpty()) {
@@ -733,6 +939,7 @@ void KSEraserEditView::actionForSavePhoto(KSHoverButton *)
 {
     if (m_saving)
         return;
+    settleTouchUps();
     startSaving(currentSaveRequest(), std::nullopt);
     closeToolAfterSave();
 }
@@ -741,6 +948,7 @@ void KSEraserEditView::actionForSaveAs()
 {
     if (m_saving || m_left)
         return;
+    settleTouchUps();
     KSEidtCutImageView *crop = cutImageEditView();
     const KSOutputRender::Request request = currentSaveRequest();
     const bool transparent = request.backgroundColor == KSClear_Color();
@@ -776,8 +984,10 @@ void KSEraserEditView::actionForSaveAs()
 void KSEraserEditView::closeToolAfterSave()
 {
     // The tool that was open is closed with its panel.
-    m_ui->changeBgBtn->setSelected(false);
-    m_ui->changeSizeBtn->setSelected(false);
+    if (mode() == Mode::touchUpPanel)
+        setCropChangeType(KSChangeType::none);
+    for (KSHoverButton *button : {m_ui->changeBgBtn, m_ui->changeSizeBtn, m_ui->touchUpBtn})
+        button->setSelected(false);
     clearPanelHost();
     applyCompareLayout();
     runResultCanvasStep();
@@ -787,8 +997,9 @@ void KSEraserEditView::copyResult()
 {
     if (m_left)
         return;
-    KSOutputSaver::Job job = KSOutputSaver::prepare(cutImageEditView()->tempCropImagePath().value_or(QString()),
-                                                    QString(), currentSaveRequest());
+    settleTouchUps();
+    KSOutputSaver::Job job = withEditedSubject(KSOutputSaver::prepare(
+        cutImageEditView()->tempCropImagePath().value_or(QString()), QString(), currentSaveRequest()));
     // The clipboard keeps transparency whatever the output format setting.
     job.format = QStringLiteral("png");
     QPointer<KSEraserEditView> self(this);
@@ -813,8 +1024,8 @@ bool KSEraserEditView::closeOpenPanel()
 {
     if (!m_panelLayout)
         return false;
-    m_ui->changeBgBtn->setSelected(false);
-    m_ui->changeSizeBtn->setSelected(false);
+    for (KSHoverButton *button : {m_ui->changeBgBtn, m_ui->changeSizeBtn, m_ui->touchUpBtn})
+        button->setSelected(false);
     closePanel();
     return true;
 }
@@ -842,14 +1053,23 @@ void KSEraserEditView::saveFinished(const KSOutputSaver::Result &result)
     m_saving = false;
     for (KSHoverButton *button : {m_ui->savePhotoBtn, m_ui->goHomeBtn, m_ui->reorderSelectedPhotoBtn})
         button->setEnabled(true);
+    std::function<void()> afterSave = std::exchange(m_afterSave, {});
     QWidget *host = parentWidget() ? parentWidget() : this;
     if (result.ok()) {
         CommLog::I(QStringLiteral("editor: saved ") + result.path);
-        KSSavePhotoSuccessView::showSaveSuccessView(host, result.path);
+        // Clean only if nothing was edited while the file was written.
+        if (m_undoStack->index() == m_savingIndex)
+            m_undoStack->setClean();
+        if (!afterSave)
+            KSSavePhotoSuccessView::showSaveSuccessView(host, result.path);
     } else {
+        afterSave = {};
         KSSavePhotoSuccessView::showSaveFailedView(host, result.error);
     }
     emit saveDidFinish(result.path, result.error);
+    // The way out that waited for this save.
+    if (afterSave)
+        afterSave();
 }
 
 void KSEraserEditView::leave(KSEditBackType type, const std::optional<QString> &path)
@@ -863,6 +1083,17 @@ void KSEraserEditView::leave(KSEditBackType type, const std::optional<QString> &
 }
 
 void KSEraserEditView::actionForGoHome(KSHoverButton *)
+{
+    if (m_left || m_saving)
+        return;
+    QPointer<KSEraserEditView> self(this);
+    askBeforeLeaving([self] {
+        if (self)
+            self->goHome();
+    });
+}
+
+void KSEraserEditView::goHome()
 {
     if (m_left || m_saving)
         return;
@@ -883,14 +1114,292 @@ void KSEraserEditView::actionForReorderSelectedBtn(KSHoverButton *)
     });
 }
 
+// ---- undo and the edits ------------------------------------------------------
+
+void KSEraserEditView::actionForUndo(KSHoverButton *)
+{
+    // A stroke under way is dropped rather than left half in the history.
+    cutImageEditView()->touchUpBrush()->cancel();
+    m_undoStack->undo();
+}
+
+void KSEraserEditView::actionForRedo(KSHoverButton *)
+{
+    cutImageEditView()->touchUpBrush()->cancel();
+    m_undoStack->redo();
+}
+
+bool KSEraserEditView::hasUnsavedEdits() const
+{
+    return !m_editsDiscarded && !m_undoStack->isClean();
+}
+
+void KSEraserEditView::askBeforeLeaving(std::function<void()> leave)
+{
+    if (!hasUnsavedEdits()) {
+        leave();
+        return;
+    }
+    if (m_question)
+        return;
+    QPointer<KSEraserEditView> self(this);
+    QWidget *host = parentWidget() ? parentWidget() : this;
+    m_question = KSUnsavedEditsView::ask(host, [self, leave](KSUnsavedEditsView::Answer answer) {
+        if (!self)
+            return;
+        switch (answer) {
+        case KSUnsavedEditsView::Answer::cancel:
+            break;
+        case KSUnsavedEditsView::Answer::discard:
+            self->m_editsDiscarded = true;
+            leave();
+            break;
+        case KSUnsavedEditsView::Answer::save:
+            self->m_afterSave = leave;
+            self->actionForSavePhoto();
+            break;
+        }
+    });
+    // No question can be shown: leaving must not lose the edits silently.
+    if (!m_question)
+        CommLog::E(QStringLiteral("editor: the unsaved-edits question cannot be shown; staying"));
+}
+
+KSEditCanvasView *KSEraserEditView::activeCanvas()
+{
+    if (m_resultView)
+        return m_resultView;
+    return cutImageEditView();
+}
+
+void KSEraserEditView::setShowsOriginal(bool shown)
+{
+    m_showsOriginal = shown;
+    cutImageEditView()->setShowsOriginal(shown && !m_resultView);
+    if (m_resultView)
+        m_resultView->setShowsOriginal(shown);
+}
+
+void KSEraserEditView::connectCanvas(KSEditCanvasView *canvas)
+{
+    connect(canvas, &KSEditCanvasView::subjectMoved, this,
+            [this, canvas](const QRectF &before, const QRectF &after) { subjectMovedOn(canvas, before, after); });
+    connect(canvas, &KSEditCanvasView::subjectMirrored, this,
+            [this](bool mirrored) { m_undoStack->push(new KSMirrorCommand(this, mirrored, lang("EditMirror"))); });
+    connect(canvas, &KSEditCanvasView::viewportChanged, this, &KSEraserEditView::placeWatermark);
+}
+
+QPointF KSEraserEditView::resultCanvasOrigin()
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    const std::optional<QSizeF> cutSize = crop->imageSize();
+    if (!cutSize)
+        return {};
+    return KSEditGeometry::fitRect(*cutSize, crop->changeBackgroundSize()).topLeft();
+}
+
+void KSEraserEditView::subjectMovedOn(KSEditCanvasView *canvas, const QRectF &before, const QRectF &after)
+{
+    // Kept in cut-out pixels, so that the step means the same on either canvas.
+    const QPointF origin = canvas == m_resultView ? resultCanvasOrigin() : QPointF();
+    canvas->setEraserCropRect(after);
+    const QString text = before.size() == after.size() ? lang("EditMove") : lang("EditResize");
+    m_undoStack->push(
+        new KSSubjectPlaceCommand(this, before.translated(origin), after.translated(origin), text));
+}
+
+void KSEraserEditView::pushMaskEdit(KSMaskEdit edit, const KSBrushSettings &settings)
+{
+    m_maskChanged = true;
+    m_undoStack->push(new KSMaskEditCommand(this, std::move(edit), strokeText(settings)));
+    if (mode() != Mode::touchUpPanel)
+        refreshSubject();
+}
+
+void KSEraserEditView::applyMaskEdit(KSMaskEdit &edit)
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    const std::shared_ptr<KSMaskedPicture> picture = crop->maskedPicture();
+    if (!picture)
+        return;
+    crop->touchUpBrush()->cancel();
+    const QList<QRect> changed = picture->store().apply(edit);
+    picture->maskChanged(changed);
+    m_maskChanged = true;
+    if (crop->changeType() == KSChangeType::touchUp) {
+        for (const QRect &rect : changed)
+            crop->touchUpLayer()->updatePictureRect(rect);
+    } else {
+        refreshSubject();
+    }
+}
+
+void KSEraserEditView::refreshSubject()
+{
+    m_maskChanged = false;
+    KSEidtCutImageView *crop = cutImageEditView();
+    const std::shared_ptr<KSMaskedPicture> picture = crop->maskedPicture();
+    if (!picture)
+        return;
+    const QRect before = crop->subjectBounds();
+    const QRect after = picture->visibleBounds();
+    const bool mirrored = crop->imageDragView()->isMirrorImage();
+    const QList<KSEditCanvasView *> canvases{crop, m_resultView.data()};
+    for (KSEditCanvasView *canvas : canvases) {
+        if (!canvas)
+            continue;
+        keepSubjectPlace(canvas);
+        // Every pixel that stays is shown where it was.
+        canvas->setEraserCropRect(
+            KSViewportGeometry::remappedSubjectRect(canvas->eraserCropRect(), before, after, mirrored));
+    }
+    crop->setSubjectBounds(after);
+    crop->updateCanvasLayout();
+    if (m_resultView) {
+        copySubjectPicture(crop, m_resultView);
+        m_resultView->updateCanvasLayout();
+    }
+}
+
+void KSEraserEditView::applySubjectRect(const QRectF &cropRect)
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    crop->setEraserCropRect(cropRect);
+    crop->updateCanvasLayout();
+    if (m_resultView) {
+        m_resultView->setEraserCropRect(cropRect.translated(-resultCanvasOrigin()));
+        m_resultView->updateCanvasLayout();
+    }
+}
+
+void KSEraserEditView::applyMirror(bool mirrored)
+{
+    cutImageEditView()->imageDragView()->setMirrored(mirrored);
+    if (m_resultView)
+        m_resultView->imageDragView()->setMirrored(mirrored);
+}
+
+void KSEraserEditView::applyBackgroundColor(const KSColor &color)
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    crop->setChangeBackgroundColor(color);
+    relayout(crop);
+    if (m_resultView) {
+        m_resultView->setChangeBackgroundColor(color);
+        relayout(m_resultView);
+    }
+    // The open panel marks the colour the subject has now.
+    if (m_changeBackgroundView)
+        m_changeBackgroundView->setDefaultColor(color);
+}
+
+KSFramingCommand::State KSEraserEditView::framingState()
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    KSFramingCommand::State state;
+    state.backgroundSize = crop->changeBackgroundSize();
+    if (m_letSizeSettingView) {
+        const KSEditChangeSizeItem preset = m_letSizeSettingView->chosenItem();
+        if (state.backgroundSize == QSizeF(double(preset.width), double(preset.height)))
+            state.presetKey = preset.key;
+    }
+    // The mode the subject is framed by: a click on the other mode reports
+    // itself after the panel has already switched.
+    state.fitMode = m_framedFitMode;
+    // A drag leaves the rectangle behind the drag view until the next layout.
+    keepSubjectPlace(crop);
+    state.subjectRect = crop->eraserCropRect();
+    state.notice = m_framingNotice;
+    return state;
+}
+
+void KSEraserEditView::pushFraming(const KSFramingCommand::State &before, const QString &text)
+{
+    const KSFramingCommand::State after = framingState();
+    if (after != before)
+        m_undoStack->push(new KSFramingCommand(this, before, after, text));
+}
+
+void KSEraserEditView::applyFramingState(const KSFramingCommand::State &state)
+{
+    KSEidtCutImageView *crop = cutImageEditView();
+    handBackCropRect();
+    crop->setChangeBackgroundSize(state.backgroundSize);
+    if (m_letSizeSettingView) {
+        m_letSizeSettingView->setFitMode(state.fitMode);
+        m_framedFitMode = state.fitMode;
+        m_letSizeSettingView->markPreset(state.presetKey);
+        m_letSizeSettingView->optionsView()->setNotice(KSFraming::noticeText(state.notice));
+    }
+    m_framingNotice = state.notice;
+    m_framingAwaitsFaces = false;
+    crop->setEraserCropRect(state.subjectRect);
+    releaseResultView();
+    crop->show();
+    crop->updateCanvasLayout();
+    // The size panel and the touch-up tool show the crop view itself.
+    if (mode() == Mode::compare || mode() == Mode::colourPanel)
+        runResultCanvasStep();
+    updateGuides();
+    placeWatermark();
+}
+
+// ---- zoom, the brush's size and the before/after key --------------------------
+
+QPointF KSEraserEditView::zoomAnchor(KSEditCanvasView *canvas) const
+{
+    const QPointF pointer = canvas->mapFromGlobal(QCursor::pos());
+    return canvas->rect().contains(pointer.toPoint()) ? pointer : QPointF(canvas->rect().center());
+}
+
+void KSEraserEditView::zoomActiveCanvas(double notches)
+{
+    KSEditCanvasView *canvas = activeCanvas();
+    canvas->zoomBy(notches, zoomAnchor(canvas));
+}
+
+void KSEraserEditView::stepBrushSize(double factor)
+{
+    if (mode() != Mode::touchUpPanel || !m_touchUpPanel)
+        return;
+    m_touchUpPanel->setDiameter(m_touchUpPanel->settings().diameter * factor);
+}
+
+void KSEraserEditView::keyPressEvent(QKeyEvent *event)
+{
+    if (QKeySequence(event->keyCombination()) == KSShortcutKeys::showOriginal()) {
+        if (!event->isAutoRepeat())
+            setShowsOriginal(true);
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void KSEraserEditView::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == KSShortcutKeys::showOriginal()[0].key()) {
+        if (!event->isAutoRepeat())
+            setShowsOriginal(false);
+        event->accept();
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
+}
+
 void KSEraserEditView::openAnotherPhoto(const QString &path)
 {
     if (m_left || m_saving || path.isEmpty())
         return;
-    const QString subjectFile = cutImageEditView()->tempCropImagePath().value_or(QString());
-    leave(KSEditBackType::selelectePhoto, path);
-    // The cut-out is the caller's to delete; the subject file is no one's.
-    KSEditTempCleaner::removeFilesLater({subjectFile});
+    QPointer<KSEraserEditView> self(this);
+    askBeforeLeaving([self, path] {
+        if (!self || self->m_left || self->m_saving)
+            return;
+        const QString subjectFile = self->cutImageEditView()->tempCropImagePath().value_or(QString());
+        self->leave(KSEditBackType::selelectePhoto, path);
+        // The cut-out is the caller's to delete; the subject file is no one's.
+        KSEditTempCleaner::removeFilesLater({subjectFile});
+    });
 }
 
 // ---- elements of the interface file ------------------------------------------
@@ -904,6 +1413,11 @@ KSHoverButton *KSEraserEditView::goHomeBtn() const { return m_ui->goHomeBtn; }
 KSHoverButton *KSEraserEditView::savePhotoBtn() const { return m_ui->savePhotoBtn; }
 KSHoverButton *KSEraserEditView::changeBgBtn() const { return m_ui->changeBgBtn; }
 KSHoverButton *KSEraserEditView::changeSizeBtn() const { return m_ui->changeSizeBtn; }
+KSHoverButton *KSEraserEditView::touchUpBtn() const { return m_ui->touchUpBtn; }
+KSHoverButton *KSEraserEditView::undoBtn() const { return m_ui->undoBtn; }
+KSHoverButton *KSEraserEditView::redoBtn() const { return m_ui->redoBtn; }
+KSHoverButton *KSEraserEditView::originalBtn() const { return m_ui->originalBtn; }
+KSUnsavedEditsView *KSEraserEditView::unsavedEditsView() const { return m_question; }
 KSFlippedView *KSEraserEditView::editCenterView() const { return m_ui->editCenterView; }
 QWidget *KSEraserEditView::leftSubSettingView() const { return m_ui->leftSubSettingView; }
 QLabel *KSEraserEditView::originalLabel() const { return m_ui->originalLabel; }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "KSColor.h"
 #include "KSEditBackType.h"
 #include "KSFaceFinder.h"
 #include "KSFraming.h"
+#include "KSFramingCommand.h"
 #include "KSIdGuideView.h"
+#include "KSMaskEdit.h"
 #include "KSOutputSaver.h"
 
 #include <QPointer>
@@ -17,8 +20,11 @@ namespace Ui {
 class KSEraserEditView;
 }
 
+struct KSBrushSettings;
+enum class KSChangeType : int;
 class KSColorView;
 class KSDropHintView;
+class KSEditCanvasView;
 class KSEditChangeBackgroundView;
 class KSEditChangeSizeView;
 class KSEditImageShowView;
@@ -26,8 +32,11 @@ class KSEditResultView;
 class KSEidtCutImageView;
 class KSFlippedView;
 class KSHoverButton;
+class KSTouchUpPanel;
+class KSUnsavedEditsView;
 class QFileDialog;
 class QLabel;
+class QUndoStack;
 
 // The editor: the photograph beside its cut-out, the background colour and
 // size panels, the result canvas once a size is chosen, saving, and the two
@@ -38,11 +47,16 @@ class QLabel;
 // its transparency, Escape closes the open panel. A photo file dropped on
 // the editor opens instead, as "Open Another Photo" does.
 //
-// Modes, shown by the two tool buttons: compare (neither selected), colour
-// panel (changeBgBtn) and size panel (changeSizeBtn). The editor owns the
-// cut-out file and the subject file its crop view writes: going home deletes
-// both a second later; loading another photo leaves the cut-out to the
-// caller and deletes the subject file.
+// Modes, shown by the three tool buttons: compare (none selected), colour
+// panel (changeBgBtn), size panel (changeSizeBtn) and touch-up
+// (touchUpBtn), where brushes mend the cut-out's mask on the crop view. The
+// editor owns the cut-out file and the subject file its crop view writes:
+// going home deletes both a second later; loading another photo leaves the
+// cut-out to the caller and deletes the subject file.
+//
+// Every edit that changes the result (strokes, moves, resizes, mirror,
+// colour, size) is a command on the editor's undo stack; the stack's clean
+// state is the last save, and leaving with edits not saved asks first.
 class KSEraserEditView : public QWidget
 {
     Q_OBJECT
@@ -50,7 +64,7 @@ class KSEraserEditView : public QWidget
 public:
     using BackClosure = std::function<void(KSEditBackType type, const std::optional<QString> &path)>;
 
-    enum class Mode { compare, colourPanel, sizePanel };
+    enum class Mode { compare, colourPanel, sizePanel, touchUpPanel };
 
     // Widths of the layout.
     static constexpr int kCompareViewWidth = 430;
@@ -77,6 +91,34 @@ public:
     void actionForSavePhoto(KSHoverButton *sender = nullptr);
     void actionForChnageBackground(KSHoverButton *sender = nullptr);
     void actionForChangeSize(KSHoverButton *sender = nullptr);
+    void actionForTouchUp(KSHoverButton *sender = nullptr);
+    void actionForUndo(KSHoverButton *sender = nullptr);
+    void actionForRedo(KSHoverButton *sender = nullptr);
+
+    QUndoStack *undoStack() const { return m_undoStack; }
+    // Edits made since the last save (or since the editor opened).
+    [[nodiscard]] bool hasUnsavedEdits() const;
+    // Runs `leave` at once when nothing is unsaved; otherwise asks whether
+    // to save first, and runs it after a save that worked or when the user
+    // leaves the edits, never when they stay.
+    void askBeforeLeaving(std::function<void()> leave);
+    // The question while it is shown.
+    KSUnsavedEditsView *unsavedEditsView() const;
+
+    // The canvas that shows the result now: the result canvas, else the crop view.
+    KSEditCanvasView *activeCanvas();
+    // The photograph in place of the result while `shown` (before/after).
+    void setShowsOriginal(bool shown);
+
+    // ---- the undo commands' steps: each puts a state on screen, pushes nothing
+    void applyMaskEdit(KSMaskEdit &edit);
+    // The subject's rectangle in cut-out pixels (the crop view's).
+    void applySubjectRect(const QRectF &cropRect);
+    void applyMirror(bool mirrored);
+    void applyBackgroundColor(const KSColor &color);
+    // The size, the fit mode and the subject's place in the frame.
+    void applyFramingState(const KSFramingCommand::State &state);
+
     // Save As: asks for a name and a folder, then writes exactly there.
     void actionForSaveAs();
     // Puts the picture a save would write on the clipboard, transparency kept.
@@ -84,7 +126,8 @@ public:
     // Escape: closes the open tool panel; false when none was open.
     bool closeOpenPanel();
     // Leaves for a new cut-out of the photo at `path`, as a pick through
-    // "Open Another Photo" does; ignored while a save runs.
+    // "Open Another Photo" does, asking first when edits are unsaved;
+    // ignored while a save runs.
     void openAnotherPhoto(const QString &path);
 
     // Runs the Save As dialog in place of its modal loop and returns the
@@ -123,6 +166,8 @@ public:
     KSEditChangeSizeView *letSizeSettingView() const { return m_letSizeSettingView; }
     // The colour panel in the panel host, while it is open.
     KSEditChangeBackgroundView *changeBackgroundView() const;
+    // Made the first time the Touch Up tool opens, then kept.
+    KSTouchUpPanel *touchUpPanel() const { return m_touchUpPanel; }
 
     KSColorView *leftView() const;
     KSColorView *bottomView() const;
@@ -131,6 +176,10 @@ public:
     KSHoverButton *savePhotoBtn() const;
     KSHoverButton *changeBgBtn() const;
     KSHoverButton *changeSizeBtn() const;
+    KSHoverButton *touchUpBtn() const;
+    KSHoverButton *undoBtn() const;
+    KSHoverButton *redoBtn() const;
+    KSHoverButton *originalBtn() const;
     KSFlippedView *editCenterView() const;
     QWidget *leftSubSettingView() const;
     QLabel *originalLabel() const;
@@ -144,9 +193,13 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
     void setupLook();
+    void setupActions();
+    void updateUndoButtons();
     void setPanelHostWidth(int width);
     void clearPanelHost(QWidget *keep = nullptr);
     void showInPanelHost(QWidget *panel);
@@ -162,11 +215,34 @@ private:
     void setLabelsVisible(bool visible);
 
     // A tool button was pressed: opens its panel, or closes it when open.
-    void toggleTool(KSHoverButton *pressed, KSHoverButton *other, void (KSEraserEditView::*open)());
+    void toggleTool(KSHoverButton *pressed, void (KSEraserEditView::*open)());
     void openColourPanel();
     void openSizePanel();
+    void openTouchUpPanel();
     void closePanel();
     KSEditChangeSizeView *sizePanel();
+    // The crop view's mode; leaving the touch-up mode shows the edits on
+    // the subject.
+    void setCropChangeType(KSChangeType type);
+
+    // A canvas's signals become commands.
+    void connectCanvas(KSEditCanvasView *canvas);
+    void subjectMovedOn(KSEditCanvasView *canvas, const QRectF &before, const QRectF &after);
+    void pushMaskEdit(KSMaskEdit edit, const KSBrushSettings &settings);
+    KSFramingCommand::State framingState();
+    // A framing step from `before` to what is on screen now, if they differ.
+    void pushFraming(const KSFramingCommand::State &before, const QString &text);
+    // A stroke under way ends; the subject takes the mask's edits.
+    void settleTouchUps();
+    // The job renders the subject as edited, from memory.
+    KSOutputSaver::Job withEditedSubject(KSOutputSaver::Job job);
+    // The origin of the result canvas in cut-out pixels.
+    QPointF resultCanvasOrigin();
+    // After the mask changed: the subject's bounds, place and picture.
+    void refreshSubject();
+    void zoomActiveCanvas(double notches);
+    QPointF zoomAnchor(KSEditCanvasView *canvas) const;
+    void stepBrushSize(double factor);
 
     void setupShortcuts();
     void runSave(const KSOutputSaver::Job &job);
@@ -180,6 +256,7 @@ private:
     void applyFraming();
     void updateGuides();
     void leave(KSEditBackType type, const std::optional<QString> &path);
+    void goHome();
 
     std::unique_ptr<Ui::KSEraserEditView> m_ui;
     KSEditImageShowView *m_originalImageEditView = nullptr;
@@ -193,15 +270,27 @@ private:
     std::optional<QString> m_eraserImagePath;
     // Which layout the centre area shows; re-applied when it is resized.
     bool m_panelLayout = false;
-    // The subject's visible bounds in the cut-out, as loaded.
-    QRectF m_subjectBounds;
     std::optional<KSFaceFinder::Result> m_faces;
     // An ID size was framed before the faces were known.
     bool m_framingAwaitsFaces = false;
     KSFraming::Notice m_framingNotice = KSFraming::Notice::none;
+    KSFitMode m_framedFitMode = KSFitMode::subject;
     QPointer<KSIdGuideView> m_cropGuide;
     QPointer<KSIdGuideView> m_resultGuide;
     bool m_saving = false;
     bool m_left = false;
     KSDropHintView *m_dropHint = nullptr;
+
+    QUndoStack *m_undoStack = nullptr;
+    KSTouchUpPanel *m_touchUpPanel = nullptr;
+    QPointer<KSUnsavedEditsView> m_question;
+    // The stack's index when the save under way was asked for.
+    int m_savingIndex = -1;
+    // Runs once the save under way has worked: the way out that asked for it.
+    std::function<void()> m_afterSave;
+    // The user chose to leave the edits unsaved.
+    bool m_editsDiscarded = false;
+    // The mask changed while the touch-up mode showed it.
+    bool m_maskChanged = false;
+    bool m_showsOriginal = false;
 };

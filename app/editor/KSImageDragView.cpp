@@ -4,8 +4,10 @@
 #include "KSFilppedImageView.h"
 #include "KSImageExtension.h"
 #include "KSImageNamed.h"
+#include "KSMaskedPicture.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
 #include <cmath>
@@ -17,6 +19,9 @@ constexpr int kMirrorIconSide = 24;
 // reaches this far out of the frame to the left and below.
 constexpr int kIconOverhang = kMirrorIconSide / 2 - int(KSEditGeometry::kDragMargin);
 constexpr int kMirrorDelayMs = 100;
+// Above this many pixels the picture is drawn scaled on the fly rather than
+// kept scaled: a zoomed-in subject may be far larger than the screen.
+constexpr qint64 kMaxCachedPixels = 16'000'000;
 
 } // namespace
 
@@ -85,6 +90,40 @@ void KSImageDragView::setImage(const QImage &image)
     update();
 }
 
+void KSImageDragView::setPictureSource(const std::shared_ptr<KSMaskedPicture> &picture, const QRect &sourceRect)
+{
+    m_source = picture;
+    m_sourceRect = sourceRect;
+    update();
+}
+
+void KSImageDragView::takePicture(const KSImageDragView &other)
+{
+    setImage(other.image());
+    m_isMirrorImage = other.m_isMirrorImage;
+    m_pictureMirrored = other.m_pictureMirrored;
+    setPictureSource(other.m_source, other.m_sourceRect);
+}
+
+void KSImageDragView::setIsMirrorImage(bool mirrored)
+{
+    m_isMirrorImage = mirrored;
+    m_pictureMirrored = mirrored;
+    update();
+}
+
+void KSImageDragView::setMirrored(bool mirrored)
+{
+    m_isMirrorImage = mirrored;
+    followMirrorState();
+}
+
+void KSImageDragView::followMirrorState()
+{
+    if (m_pictureMirrored != m_isMirrorImage)
+        flipMirrorImage();
+}
+
 void KSImageDragView::setIsCanDrag(bool canDrag)
 {
     m_isCanDrag = canDrag;
@@ -107,7 +146,8 @@ void KSImageDragView::beginDragging(const QPointF &point)
         m_beginPoint.reset();
         m_beginFrame.reset();
         m_isMirrorImage = !m_isMirrorImage;
-        QTimer::singleShot(kMirrorDelayMs, this, &KSImageDragView::flipMirrorImage);
+        QTimer::singleShot(kMirrorDelayMs, this, &KSImageDragView::followMirrorState);
+        emit mirrorClicked();
     }
 }
 
@@ -144,10 +184,11 @@ Qt::CursorShape KSImageDragView::dragCursor() const
 
 void KSImageDragView::flipMirrorImage()
 {
+    m_pictureMirrored = !m_pictureMirrored;
     setImage(KSImageExtension::flipImage(m_picture.image()));
 }
 
-void KSImageDragView::paintEvent(QPaintEvent *)
+void KSImageDragView::paintEvent(QPaintEvent *event)
 {
     const QRect frame = displayFrame();
     if (frame.isEmpty())
@@ -157,12 +198,34 @@ void KSImageDragView::paintEvent(QPaintEvent *)
 
     const int margin = int(KSEditGeometry::kDragMargin);
     const QRect pictureRect(margin, margin, frame.width() - 2 * margin, frame.height() - 2 * margin);
+    const QRectF exposed = QRectF(event->rect()).translated(-frame.topLeft());
     const qreal ratio = devicePixelRatioF();
-    QPixmap pixmap = m_picture.pixmap(QSize(int(std::lround(pictureRect.width() * ratio)),
-                                            int(std::lround(pictureRect.height() * ratio))));
-    if (!pixmap.isNull()) {
-        pixmap.setDevicePixelRatio(ratio);
-        painter.drawPixmap(pictureRect.topLeft(), pixmap);
+    const QSize deviceSize(int(std::lround(pictureRect.width() * ratio)),
+                           int(std::lround(pictureRect.height() * ratio)));
+    if (m_source && !pictureRect.isEmpty()) {
+        painter.save();
+        QRectF visible = exposed;
+        if (m_pictureMirrored) {
+            // Mirrored about the picture's vertical centre line.
+            const double axis = 2 * QRectF(pictureRect).center().x();
+            painter.translate(axis, 0);
+            painter.scale(-1, 1);
+            visible = QRectF(axis - exposed.right(), exposed.top(), exposed.width(), exposed.height());
+        }
+        m_source->draw(painter, QRectF(pictureRect), QRectF(m_sourceRect), visible);
+        painter.restore();
+    } else if (qint64(deviceSize.width()) * deviceSize.height() > kMaxCachedPixels) {
+        painter.save();
+        painter.setClipRect(exposed);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(pictureRect), m_picture.image());
+        painter.restore();
+    } else {
+        QPixmap pixmap = m_picture.pixmap(deviceSize);
+        if (!pixmap.isNull()) {
+            pixmap.setDevicePixelRatio(ratio);
+            painter.drawPixmap(pictureRect.topLeft(), pixmap);
+        }
     }
     if (!m_isCanDrag)
         return;

@@ -8,9 +8,11 @@
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class KSFilppedImageView;
+class KSMaskedPicture;
 
 // The subject on a canvas: its picture inside a 3-point margin, and while
 // selected a thin frame, eight white handles and the mirror icon at the
@@ -36,11 +38,22 @@ public:
     const QImage &image() const { return m_picture.image(); }
     void setImage(const QImage &image);
 
+    // Draws the subject from the editable picture instead of image(): its
+    // part `sourceRect`, from the copy that suits the size on screen, so
+    // that it stays sharp at any zoom. image() is kept for whoever reads it.
+    void setPictureSource(const std::shared_ptr<KSMaskedPicture> &picture, const QRect &sourceRect);
+    const std::shared_ptr<KSMaskedPicture> &pictureSource() const { return m_source; }
+    QRect pictureSourceRect() const { return m_sourceRect; }
+    // Takes over another drag view's picture, source and mirror state.
+    void takePicture(const KSImageDragView &other);
+
     // Toggled by each mirror click; image() is then the mirrored picture.
     bool isMirrorImage() const { return m_isMirrorImage; }
     // Marks the picture as mirrored or not without flipping it: for a
     // picture taken over from another drag view together with its state.
-    void setIsMirrorImage(bool mirrored) { m_isMirrorImage = mirrored; }
+    void setIsMirrorImage(bool mirrored);
+    // Mirrored or not, the picture following at once: an undo or a redo.
+    void setMirrored(bool mirrored);
 
     // Selected: the frame, the handles and the mirror icon are shown, and a
     // press may begin a drag.
@@ -84,6 +97,10 @@ public:
     // Replaces the picture by its mirror and shows it.
     void flipMirrorImage();
 
+signals:
+    // The mirror icon was clicked: isMirrorImage() has just turned.
+    void mirrorClicked();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -92,6 +109,8 @@ private:
     // The frame in whole points, relative to this widget.
     QRect displayFrame() const;
     void placeMirrorIcon();
+    // A click's flip, a moment later: only if the state still asks for it.
+    void followMirrorState();
 
     QRectF m_frame;
     KSScaledPixmap m_picture;
@@ -101,6 +120,11 @@ private:
     double m_offsetX = 0;
     double m_offsetY = 0;
     bool m_isMirrorImage = false;
+    // Whether the picture shown is mirrored; it follows m_isMirrorImage
+    // a moment after a click.
+    bool m_pictureMirrored = false;
+    std::shared_ptr<KSMaskedPicture> m_source;
+    QRect m_sourceRect;
     bool m_isCanDrag = false;
     KSFilppedImageView *m_mirrorImageView = nullptr;
     QList<QRectF> m_rectArray;

@@ -113,13 +113,21 @@ QImage KSOutputSaver::render(const Job &job, QString *error, QSizeF *dotsPerInch
             *error = QStringLiteral("the cut-out has not been loaded");
             return {};
         }
-        KSImageLoader::Result loaded = KSImageLoader::load(job.subjectPath);
-        if (!loaded.ok()) {
-            *error = QStringLiteral("cannot read the subject picture %1: %2").arg(job.subjectPath, loaded.error);
-            return {};
-        }
         KSOutputRender::Request request = job.request;
-        request.subject = std::move(loaded.image);
+        if (job.makeSubject) {
+            request.subject = job.makeSubject();
+            if (request.subject.isNull()) {
+                *error = QStringLiteral("cannot make the subject picture");
+                return {};
+            }
+        } else {
+            KSImageLoader::Result loaded = KSImageLoader::load(job.subjectPath);
+            if (!loaded.ok()) {
+                *error = QStringLiteral("cannot read the subject picture %1: %2").arg(job.subjectPath, loaded.error);
+                return {};
+            }
+            request.subject = std::move(loaded.image);
+        }
         request.opaque = job.format != kPng;
         QImage picture = KSOutputRender::renderOutputImage(request);
         if (picture.isNull())

@@ -40,6 +40,9 @@ public:
         // Set by Save As: this very file, replaced when it exists (the user
         // chose it knowingly); folder, baseName and sheet are then not used.
         QString targetPath;
+        // When set, makes the subject instead (on the thread that runs the
+        // job): the subject as the user has edited it.
+        std::function<QImage()> makeSubject = {};
     };
 
     // "png" for the clear colour whatever the setting, else the setting under

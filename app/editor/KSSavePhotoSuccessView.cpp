@@ -5,6 +5,7 @@
 #include "CommLang.h"
 #include "CommLog.h"
 #include "KSColorConst.h"
+#include "KSEditPanelStyle.h"
 #include "KSHoverButton.h"
 #include "KSImageNamed.h"
 #include "KSNibLoadable.h"
@@ -17,46 +18,18 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QWheelEvent>
 
 namespace {
 QString lang(const char *key)
 {
     return CommLang::GetAppLang(QLatin1String(key));
 }
-
-void styleDialogButton(KSHoverButton *button, const QColor &title, const QColor &background, const QColor &hover)
-{
-    button->setTitleFont(KSTextStyle::systemFont(11));
-    button->setTitleColor(title);
-    button->setTitleHoverColor(title);
-    button->setTitleDownColor(title);
-    button->setBackgroundColor(background);
-    button->setBackgroundHoverColor(hover);
-    button->setBorderRadius(4.0);
-}
-
-void styleAccentButton(KSHoverButton *button)
-{
-    styleDialogButton(button, Qt::white, KSRGBHexColor(0x00CC8F), KSRGBHexColor(0x00B17C));
-}
-
-// Titles differ in length between languages; a button is never narrower than its title.
-void fitToTitle(KSHoverButton *button)
-{
-    button->setMinimumWidth(std::max(80, button->sizeHint().width() + 8));
-}
 } // namespace
 
 KSSavePhotoSuccessView::KSSavePhotoSuccessView(QWidget *parent)
-    : KSColorView(parent), m_ui(std::make_unique<Ui::KSSavePhotoSuccessView>())
+    : KSOverlayView(parent), m_ui(std::make_unique<Ui::KSSavePhotoSuccessView>())
 {
     m_ui->setupUi(this);
-    setColor(KSRGBHexColor(0x000000, 0.5));
-    setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_NoMousePropagation);
 
     KSColorView *card = m_ui->centerView;
     card->setColor(Qt::white);
@@ -69,11 +42,12 @@ KSSavePhotoSuccessView::KSSavePhotoSuccessView(QWidget *parent)
 
     // Nothing is undone here: the button only dismisses the notice.
     m_ui->cancelBtn->setTitle(lang("OK"));
-    styleDialogButton(m_ui->cancelBtn, KSRGBHexColor(0x333333), KSRGBHexColor(0xF3F3F3), KSRGBHexColor(0xD4D4D4));
+    KSEditPanelStyle::styleDialogButton(m_ui->cancelBtn, KSRGBHexColor(0x333333), KSRGBHexColor(0xF3F3F3),
+                                        KSRGBHexColor(0xD4D4D4));
     m_ui->openFileBtn->setTitle(lang("OpenFolder"));
-    styleAccentButton(m_ui->openFileBtn);
-    fitToTitle(m_ui->cancelBtn);
-    fitToTitle(m_ui->openFileBtn);
+    KSEditPanelStyle::styleAccentButton(m_ui->openFileBtn);
+    KSEditPanelStyle::fitToTitle(m_ui->cancelBtn);
+    KSEditPanelStyle::fitToTitle(m_ui->openFileBtn);
 
     const QPixmap close = KSImageNamed(QStringLiteral("mainCloseGray"), QSize(12, 12));
     m_ui->closeBtn->setImage(close);
@@ -98,13 +72,7 @@ KSSavePhotoSuccessView *KSSavePhotoSuccessView::attach(QWidget *host)
     auto *view = loadViewFromNib<KSSavePhotoSuccessView>(host);
     if (!view)
         return nullptr;
-    // Follows the host's size for as long as it is shown.
-    host->installEventFilter(view);
-    view->setGeometry(host->rect());
-    view->raise();
-    view->show();
-    // Keys must not reach a control of the editor underneath.
-    view->setFocus(Qt::OtherFocusReason);
+    attachTo(view, host);
     return view;
 }
 
@@ -153,17 +121,8 @@ void KSSavePhotoSuccessView::setErrorMessage(const QString &reason)
     m_ui->openFileBtn->hide();
     // The only way on: an accent "OK".
     m_ui->cancelBtn->setTitle(lang("Yes"));
-    styleAccentButton(m_ui->cancelBtn);
-    fitToTitle(m_ui->cancelBtn);
-}
-
-void KSSavePhotoSuccessView::removeFromSuperview()
-{
-    if (QWidget *host = parentWidget())
-        host->removeEventFilter(this);
-    hide();
-    // A button of this view is still on the stack: delete once it returns.
-    deleteLater();
+    KSEditPanelStyle::styleAccentButton(m_ui->cancelBtn);
+    KSEditPanelStyle::fitToTitle(m_ui->cancelBtn);
 }
 
 void KSSavePhotoSuccessView::actionForOpenFile(KSHoverButton *)
@@ -190,28 +149,6 @@ void KSSavePhotoSuccessView::actionForCancel(KSHoverButton *)
 void KSSavePhotoSuccessView::actionForClose(KSHoverButton *)
 {
     removeFromSuperview();
-}
-
-void KSSavePhotoSuccessView::mousePressEvent(QMouseEvent *event) { event->accept(); }
-void KSSavePhotoSuccessView::mouseReleaseEvent(QMouseEvent *event) { event->accept(); }
-void KSSavePhotoSuccessView::mouseDoubleClickEvent(QMouseEvent *event) { event->accept(); }
-void KSSavePhotoSuccessView::mouseMoveEvent(QMouseEvent *event) { event->accept(); }
-void KSSavePhotoSuccessView::wheelEvent(QWheelEvent *event) { event->accept(); }
-void KSSavePhotoSuccessView::enterEvent(QEnterEvent *) {}
-void KSSavePhotoSuccessView::leaveEvent(QEvent *) {}
-
-void KSSavePhotoSuccessView::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape)
-        actionForCancel();
-    event->accept();
-}
-
-bool KSSavePhotoSuccessView::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == parentWidget() && event->type() == QEvent::Resize)
-        setGeometry(parentWidget()->rect());
-    return KSColorView::eventFilter(watched, event);
 }
 
 QWidget *KSSavePhotoSuccessView::centerView() const

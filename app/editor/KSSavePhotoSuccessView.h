@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KSColorView.h"
+#include "KSOverlayView.h"
 
 #include <QString>
 #include <memory>
@@ -15,7 +15,7 @@ class QLabel;
 // The overlay shown over the editor after a save: it dims the editor, swallows
 // every click and drag on it, and either offers to reveal the written file or
 // says that nothing could be saved.
-class KSSavePhotoSuccessView : public KSColorView
+class KSSavePhotoSuccessView : public KSOverlayView
 {
     Q_OBJECT
 
@@ -53,20 +53,10 @@ public:
     KSHoverButton *closeBtn() const;
 
 protected:
-    // The dimmed area is modal-looking: nothing below may react to the mouse.
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void wheelEvent(QWheelEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    void dismiss() override { actionForCancel(); }
 
 private:
     static KSSavePhotoSuccessView *attach(QWidget *host);
-    void removeFromSuperview();
 
     std::unique_ptr<Ui::KSSavePhotoSuccessView> m_ui;
     QString m_filePath;

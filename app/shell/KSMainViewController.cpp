@@ -17,6 +17,7 @@
 #include "KSImageWriter.h"
 #include "KSLogCategories.h"
 #include "KSMainTitleBarView.h"
+#include "KSMainWindow.h"
 #include "KSNibLoadable.h"
 #include "KSNotice.h"
 #include "KSNoticeWindow.h"
@@ -78,6 +79,26 @@ void KSMainViewController::awakeFromNib()
                                                                    KSAppSetting::appLanguage(), KSAppSetting::appType()))
         CommUpdate::setFeedUrl(QUrl(product->updateFeed));
     CommUpdate::checkSilent();
+
+    if (auto *mainWindow = qobject_cast<KSMainWindow *>(window())) {
+        QPointer<KSMainViewController> self(this);
+        QPointer<KSMainWindow> weakWindow(mainWindow);
+        mainWindow->shouldTerminateClosure = [self, weakWindow] {
+            return !self || self->shouldTerminate([weakWindow] {
+                if (weakWindow)
+                    weakWindow->winButtonActionForClose();
+            });
+        };
+    }
+}
+
+bool KSMainViewController::shouldTerminate(std::function<void()> quit)
+{
+    KSEraserEditView *editor = editView();
+    if (!editor || !editor->hasUnsavedEdits())
+        return true;
+    editor->askBeforeLeaving(std::move(quit));
+    return false;
 }
 
 void KSMainViewController::viewDidLoad()
@@ -214,6 +235,13 @@ void KSMainViewController::showSettingView()
 
 void KSMainViewController::relaunch()
 {
+    // Unsaved edits are not lost to a restart: the editor asks first.
+    QPointer<KSMainViewController> self(this);
+    if (!shouldTerminate([self] {
+            if (self)
+                self->relaunch();
+        }))
+        return;
     // The new run starts its own service on the same data folder.
     KSServiceConnection::defaultConnection()->stop();
     if (relaunchClosure)

@@ -34,7 +34,8 @@ public:
 
     // Registers the product record and the window with the common
     // utilities, sets up the account library and checks for updates
-    // silently. Called once the main window exists.
+    // silently, and has the main window ask before quitting. Called once the
+    // main window exists.
     void awakeFromNib();
     // Styles the background panel, adds the home screen and starts
     // listening for the settings request.
@@ -63,6 +64,10 @@ public:
     // photograph. Either way the cut-out file of that editor is deleted.
     void editViewLeft(KSEditBackType backType, const std::optional<QString> &path, KSEraserType type,
                       const QString &cutoutPath);
+    // Asked before the application quits: true at once unless the editor
+    // holds unsaved edits; then the editor asks the user, `quit` runs if
+    // they save or leave the edits, and the answer now is false.
+    bool shouldTerminate(std::function<void()> quit);
 
     // A photo without a card: a new job of `type`, or of the type the user
     // is asked for; on the editor, its "Open Another Photo". False when no

@@ -6,6 +6,7 @@
 #include "KSMainViewController.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 
 KSMainWindow::KSMainWindow(QWidget *parent)
     : KSWindow(parent)
@@ -48,4 +49,13 @@ void KSMainWindow::winButtonActionForClose()
 {
     if (!shouldTerminateClosure || shouldTerminateClosure())
         QApplication::quit();
+}
+
+void KSMainWindow::closeEvent(QCloseEvent *event)
+{
+    if (shouldTerminateClosure && !shouldTerminateClosure()) {
+        event->ignore();
+        return;
+    }
+    KSWindow::closeEvent(event);
 }

@@ -37,6 +37,10 @@ public:
 
     void winButtonActionForClose() override;
 
+protected:
+    // A close from the window manager asks as the close button does.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     KSMainTitleBarView *m_titleBar = nullptr;
     KSMainViewController *m_viewController = nullptr;

@@ -5,6 +5,10 @@ const QList<KSShortcutKeys::Row> &KSShortcutKeys::rows()
     static const QList<Row> list{
         {open(), "ShortcutOpen"}, {save(), "ShortcutSave"},   {saveAs(), "ShortcutSaveAs"},
         {copy(), "ShortcutCopy"}, {paste(), "ShortcutPaste"}, {close(), "ShortcutClose"},
+        {undo(), "ShortcutUndo"}, {redo(), "ShortcutRedo"}, {zoomIn(), "ShortcutZoomIn"},
+        {zoomOut(), "ShortcutZoomOut"}, {zoomToFit(), "ShortcutZoomToFit"},
+        {zoomToActualSize(), "ShortcutZoomToActualSize"}, {smallerBrush(), "ShortcutSmallerBrush"},
+        {largerBrush(), "ShortcutLargerBrush"}, {showOriginal(), "ShortcutShowOriginal"},
     };
     return list;
 }

@@ -16,6 +16,19 @@ inline QKeySequence saveAs() { return QKeySequence(QStringLiteral("Ctrl+Shift+S"
 inline QKeySequence copy() { return QKeySequence::Copy; }     // the result, with its transparency
 inline QKeySequence paste() { return QKeySequence::Paste; }   // a picture, as a new photo
 inline QKeySequence close() { return QKeySequence(Qt::Key_Escape); } // a panel or a dialog
+// The editor: every edit, the canvas's zoom, the brush, the photo while held.
+inline QKeySequence undo() { return QKeySequence(Qt::CTRL | Qt::Key_Z); }
+inline QKeySequence redo() { return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z); }
+inline QKeySequence redoToo() { return QKeySequence(Qt::CTRL | Qt::Key_Y); }
+inline QKeySequence zoomIn() { return QKeySequence(Qt::CTRL | Qt::Key_Plus); }
+// Ctrl+= is Ctrl++ without Shift on most keyboards.
+inline QKeySequence zoomInToo() { return QKeySequence(Qt::CTRL | Qt::Key_Equal); }
+inline QKeySequence zoomOut() { return QKeySequence(Qt::CTRL | Qt::Key_Minus); }
+inline QKeySequence zoomToFit() { return QKeySequence(Qt::CTRL | Qt::Key_0); }
+inline QKeySequence zoomToActualSize() { return QKeySequence(Qt::CTRL | Qt::Key_1); }
+inline QKeySequence smallerBrush() { return QKeySequence(Qt::Key_BracketLeft); }
+inline QKeySequence largerBrush() { return QKeySequence(Qt::Key_BracketRight); }
+inline QKeySequence showOriginal() { return QKeySequence(Qt::Key_O); } // held down
 
 struct Row
 {

@@ -1,4 +1,5 @@
 #include "CommPassport.h"
+#include "EditTestOutput.h"
 #include "KSAppSetting.h"
 #include "KSColorConst.h"
 #include "KSEditChangeBackgroundView.h"
@@ -13,6 +14,7 @@
 #include "KSHoverButton.h"
 #include "KSImageDragView.h"
 #include "KSSavePhotoSuccessView.h"
+#include "KSViewportGeometry.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -125,10 +127,8 @@ void TestEraserEditView::init()
 {
     m_cutout = m_dir.filePath(QStringLiteral("beach.png"));
     QVERIFY(cutoutPicture().save(m_cutout));
-    static int run = 0;
-    m_outputDir = m_dir.filePath(QStringLiteral("out-%1").arg(++run));
-    QVERIFY(QDir().mkpath(m_outputDir));
-    KSAppSetting::setOutputDirectory(m_outputDir);
+    m_outputDir = freshOutputDirectory(m_dir);
+    QVERIFY(!m_outputDir.isEmpty());
 
     m_reports.clear();
     m_host = std::make_unique<QWidget>();
@@ -205,7 +205,10 @@ void TestEraserEditView::toolButtonsSwitchModes()
     const bool compare = mode == Mode::compare;
     QCOMPARE(m_editor->originalImageEditView()->isVisible(), compare);
     QCOMPARE(m_editor->originalLabel()->isVisible(), compare);
-    QCOMPARE(crop->size(), compare ? QSize(430, 400) : QSize(600, 400));
+    // The previews grow with the centre area, from 430 x 400 and 600 x 400.
+    const QSize centre = m_editor->editCenterView()->size();
+    QCOMPARE(crop->size(), compare ? KSViewportGeometry::compareViewSize(centre, QSize(430, 400))
+                                   : KSViewportGeometry::panelViewSize(centre, QSize(600, 400)));
 
     // The panel host holds the open panel only.
     KSEditChangeBackgroundView *colourPanel = m_editor->changeBackgroundView();

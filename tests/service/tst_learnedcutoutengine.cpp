@@ -275,6 +275,19 @@ private slots:
             QVERIFY2(iou(mask, p.truth) > 0.9, qPrintable(QString::number(iou(mask, p.truth))));
     }
 
+    // A picture where neither the network nor the classical engine finds a
+    // subject is a failure with its cause, not a transparent cut-out.
+    void theHybridEngineFailsWithoutASubject()
+    {
+        auto model = std::make_shared<KSLearnedModel>(install(QStringLiteral("empty"), description()));
+        QVERIFY2(model->waitUntilLoaded(), qPrintable(model->errorString()));
+        KSHybridCutoutEngine hybrid(model);
+        const cv::Mat blank(200, 300, CV_8UC3, cv::Scalar(200, 80, 30));
+        std::string error;
+        QVERIFY(hybrid.mask(blank, KSEraserType::object, &error).empty());
+        QVERIFY2(error.find("no subject found") != std::string::npos, error.c_str());
+    }
+
     // The network drew the subject's outline but took its flat left half for
     // background; the classical engine found the whole subject, and a stray
     // blob the network knows nothing of. The fused mask keeps the network's

@@ -427,6 +427,14 @@ private slots:
         QTest::newRow("not a picture") << QByteArray("this is not a picture at all") << "not a picture";
         QTest::newRow("a truncated picture") << studioPicture(200, 150, "PNG").left(300) << "cannot be decoded";
         QTest::newRow("a picture of one pixel") << studioPicture(1, 1, "PNG") << "too small to cut out";
+        // A blank wall: a fully transparent cut-out would be no success.
+        QImage blank(200, 150, QImage::Format_RGB32);
+        blank.fill(QColor(236, 238, 240));
+        QByteArray blankBytes;
+        QBuffer blankBuffer(&blankBytes);
+        blankBuffer.open(QIODevice::WriteOnly);
+        blank.save(&blankBuffer, "PNG");
+        QTest::newRow("a picture without a subject") << blankBytes << "no subject found";
     }
 
     void unusablePicturesEndInAFailedTask()

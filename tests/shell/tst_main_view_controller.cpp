@@ -17,6 +17,7 @@
 #include "KSUserDefaultKit.h"
 #include "NoticeLog.h"
 #include "ShownWindow.h"
+#include "KSUnsavedEditsView.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -30,6 +31,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <memory>
 #include <thread>
 
@@ -109,6 +112,8 @@ private slots:
     void settingsNotificationLaysPanelOnTop_data();
     void settingsNotificationLaysPanelOnTop();
     void reportAfterControllerHasGoneIsDropped();
+    void quittingWithUnsavedEditsAsksFirst_data();
+    void quittingWithUnsavedEditsAsksFirst();
     void droppedPhotoTakesTheCardItFallsOn_data();
     void droppedPhotoTakesTheCardItFallsOn();
     void photoWithoutACardAsksForTheType_data();
@@ -379,6 +384,43 @@ void TestMainViewController::reportAfterControllerHasGoneIsDropped()
 
     for (QWidget *window : QApplication::topLevelWidgets())
         QVERIFY(windowsBefore.contains(window) || !window->isVisible());
+}
+
+void TestMainViewController::quittingWithUnsavedEditsAsksFirst_data()
+{
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<bool>("leave");
+    QTest::addColumn<bool>("quits");
+
+    QTest::newRow("nothing to lose: quits at once") << false << false << true;
+    QTest::newRow("cancelled: stays") << true << false << false;
+    QTest::newRow("edits left: quits") << true << true << true;
+}
+
+void TestMainViewController::quittingWithUnsavedEditsAsksFirst()
+{
+    QFETCH(bool, edited);
+    QFETCH(bool, leave);
+    QFETCH(bool, quits);
+
+    KSEraserEditView *editor = finishInEditor(KSEraserType::person, m_dir.filePath(QStringLiteral("owl-cut.png")));
+    QVERIFY(editor);
+    if (edited)
+        editor->undoStack()->push(new QUndoCommand(QStringLiteral("an edit")));
+    int quitCalls = 0;
+    const bool now = m_controller->shouldTerminate([&quitCalls] { ++quitCalls; });
+    QCOMPARE(now, !edited);
+    if (edited) {
+        auto *question = m_controller->findChild<KSUnsavedEditsView *>();
+        QVERIFY(question && question->isVisible());
+        QTest::mouseClick(leave ? question->discardBtn() : question->cancelBtn(), Qt::LeftButton);
+        settle();
+    }
+    QCOMPARE(quitCalls, edited && quits ? 1 : 0);
+    // Asked again after leaving the edits, the answer is yes at once.
+    if (edited && quits)
+        QVERIFY(m_controller->shouldTerminate([] {}));
+    QVERIFY(m_controller->editView());
 }
 
 void TestMainViewController::droppedPhotoTakesTheCardItFallsOn_data()

@@ -17,6 +17,7 @@ class TestMainWindow : public QObject
 private slots:
     void opensCentredAndNeverSmallerThanItsContentSize();
     void closeButtonQuitsTheApplication();
+    void windowManagerCloseAsksFirst();
 };
 
 void TestMainWindow::opensCentredAndNeverSmallerThanItsContentSize()
@@ -49,6 +50,26 @@ void TestMainWindow::closeButtonQuitsTheApplication()
     // A window that does not quit ends the loop with another code.
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(3); });
     QCOMPARE(QApplication::exec(), 0);
+}
+
+void TestMainWindow::windowManagerCloseAsksFirst()
+{
+    KSMainWindow window;
+    window.awakeFromNib();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    bool answer = false;
+    int asked = 0;
+    window.shouldTerminateClosure = [&] {
+        ++asked;
+        return answer;
+    };
+    // As the window manager closes it (Alt+F4, the task bar).
+    QVERIFY(!window.close());
+    QCOMPARE(asked, 1);
+    QVERIFY(window.isVisible());
+    answer = true;
+    QVERIFY(window.close());
+    QCOMPARE(asked, 2);
 }
 
 QTEST_MAIN(TestMainWindow)

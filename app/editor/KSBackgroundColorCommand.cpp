@@ -1,0 +1,33 @@
+#include "KSBackgroundColorCommand.h"
+
+#include "KSEraserEditView.h"
+
+namespace {
+// Any number no other command of the editor uses.
+constexpr int kColourCommandId = 0x4b53;
+} // namespace
+
+KSBackgroundColorCommand::KSBackgroundColorCommand(KSEraserEditView *editor, const KSColor &before,
+                                                   const KSColor &after, bool fromDialog, const QString &text)
+    : KSEditCommand(editor, Pushed::applies, text), m_before(before), m_after(after), m_fromDialog(fromDialog)
+{
+}
+
+int KSBackgroundColorCommand::id() const
+{
+    return kColourCommandId;
+}
+
+bool KSBackgroundColorCommand::mergeWith(const QUndoCommand *other)
+{
+    const auto *next = dynamic_cast<const KSBackgroundColorCommand *>(other);
+    if (!next || !m_fromDialog || !next->m_fromDialog)
+        return false;
+    m_after = next->m_after;
+    return true;
+}
+
+void KSBackgroundColorCommand::apply(bool forward)
+{
+    editor()->applyBackgroundColor(forward ? m_after : m_before);
+}
