@@ -20,6 +20,9 @@ constexpr double edgeSteepness = 1.3;
 constexpr int coarseSide = 320;
 constexpr double coarseRadiusShare = 1.0 / 60.0;
 constexpr double fineRadiusInMaskPixels = 2.0;
+// A mask far smaller than the photo would otherwise give radii of hundreds
+// of pixels, and every tile would read a window many times its size.
+constexpr int maxFineRadius = tileSide / 2;
 // Guards the divisions by blurred weights.
 constexpr float tinyWeight = 1e-4f;
 
@@ -149,33 +152,31 @@ cv::Mat subjectColours(const cv::Mat &bgra, const cv::Mat &alpha, const Coarse &
 
 } // namespace
 
-cv::Mat KSMatteRefine::refine(cv::Mat &bgra, const cv::Mat &mask)
-{
-    return refine(bgra, mask, Steps());
-}
+namespace {
 
-cv::Mat KSMatteRefine::refine(cv::Mat &bgra, const cv::Mat &mask, Steps steps)
+// Writes the refined mask into `alpha`, which is used as it is when it
+// already has the photo's size (so that a caller's buffer takes it without
+// a copy: at 200 megapixels every byte per pixel counts).
+bool refineInto(cv::Mat &bgra, const cv::Mat &mask, KSMatteRefine::Steps steps, cv::Mat &alpha)
 {
     if (bgra.empty() || mask.empty() || bgra.type() != CV_8UC4 || mask.type() != CV_8UC1)
-        return {};
+        return false;
     const double scale = std::max(double(bgra.cols) / mask.cols, double(bgra.rows) / mask.rows);
-    cv::Mat stretchedMask;
-    cv::resize(mask, stretchedMask, bgra.size(), 0, 0, cv::INTER_LINEAR);
-    const std::vector<cv::Rect> tiles = bandTiles(stretchedMask);
+    cv::resize(mask, alpha, bgra.size(), 0, 0, cv::INTER_LINEAR);
+    const std::vector<cv::Rect> tiles = bandTiles(alpha);
     if (tiles.empty())
-        return stretchedMask;
+        return true;
 
     // The band steepened; 0 and 255 stay where they are.
-    cv::Mat alpha = stretchedMask;
     if (steps.steepenEdges)
-        stretchedMask.convertTo(alpha, CV_8U, edgeSteepness, 127.5 * (1.0 - edgeSteepness));
+        alpha.convertTo(alpha, CV_8U, edgeSteepness, 127.5 * (1.0 - edgeSteepness));
     if (!steps.estimateColours)
-        return alpha;
+        return true;
 
     // The subject's own colours in the band. Tiles read their neighbours'
     // pixels, so the colours are written only once every tile is done.
     const Coarse coarse = coarsePass(bgra, mask);
-    const int fine = std::max(2, int(std::lround(fineRadiusInMaskPixels * scale)));
+    const int fine = std::clamp(int(std::lround(fineRadiusInMaskPixels * scale)), 2, maxFineRadius);
     std::vector<cv::Mat> colours(tiles.size());
     cv::parallel_for_(cv::Range(0, int(tiles.size())), [&](const cv::Range &range) {
         for (int i = range.start; i < range.end; ++i)
@@ -191,7 +192,23 @@ cv::Mat KSMatteRefine::refine(cv::Mat &bgra, const cv::Mat &mask, Steps steps)
                 if (inBand(a[x]))
                     out[x] = cv::Vec4b(f[x][0], f[x][1], f[x][2], out[x][3]);
         }
+        colours[i].release();
     }
+    return true;
+}
+
+} // namespace
+
+cv::Mat KSMatteRefine::refine(cv::Mat &bgra, const cv::Mat &mask)
+{
+    return refine(bgra, mask, Steps());
+}
+
+cv::Mat KSMatteRefine::refine(cv::Mat &bgra, const cv::Mat &mask, Steps steps)
+{
+    cv::Mat alpha;
+    if (!refineInto(bgra, mask, steps, alpha))
+        return {};
     return alpha;
 }
 
@@ -212,13 +229,11 @@ QImage KSMatteRefine::refine(QImage &photo, const QImage &mask)
     cv::Mat bgra(photo.height(), photo.width(), CV_8UC4, photo.bits(), size_t(photo.bytesPerLine()));
     const cv::Mat levels(grey.height(), grey.width(), CV_8UC1, const_cast<uchar *>(grey.constBits()),
                          size_t(grey.bytesPerLine()));
-    const cv::Mat alpha = refine(bgra, levels);
-    if (alpha.empty())
-        return {};
-    QImage result(alpha.cols, alpha.rows, QImage::Format_Grayscale8);
+    QImage result(photo.size(), QImage::Format_Grayscale8);
     if (result.isNull())
         return {};
-    for (int y = 0; y < alpha.rows; ++y)
-        std::copy_n(alpha.ptr<uchar>(y), alpha.cols, result.scanLine(y));
+    cv::Mat alpha(result.height(), result.width(), CV_8UC1, result.bits(), size_t(result.bytesPerLine()));
+    if (!refineInto(bgra, levels, Steps(), alpha) || alpha.data != result.constBits())
+        return {};
     return result;
 }

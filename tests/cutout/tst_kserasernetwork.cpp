@@ -323,6 +323,8 @@ void TestKSEraserNetwork::pollsAndDownloadsTryAgainWhileNoServiceAnswers()
     QVERIFY(log.newText().contains(QStringLiteral("连接不上服务，1秒后重试")));
     if (cameBack)
         QFile::remove(*reports.last().path);
+}
+
 void TestKSEraserNetwork::taskProgressIsReadWithCare_data()
 {
     QTest::addColumn<QVariant>("progress");
