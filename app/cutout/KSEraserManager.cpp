@@ -180,18 +180,11 @@ void composite(const JobPtr &job, const QString &maskPath)
         }
     }
     // The mask refined at the photo's own size, and the subject's own colours
-    // estimated along its edge, so that no rim of the old backdrop shows.
-    QImage photo = std::exchange(job->fullImage, QImage());
-    const QImage grayImage = KSMatteRefine::refine(photo, mask.image);
-    if (grayImage.isNull()) {
-        CommLog::E(kFlowError + QStringLiteral("无法缩放mask图片"));
-        fail(job, Kind::pictureTooLarge);
-        return;
-    }
-    // A photo near the pixel limit is held once only: the photo's pixels
-    // become the cut-out's, and the cut-out streams into its file.
+    // estimated along its edge, so that no rim of the old backdrop shows. A
+    // photo near the pixel limit is held once only: its pixels become the
+    // cut-out's, and the cut-out streams into its file.
     CommLog::I(QStringLiteral("抠图成功开始合成图片"));
-    const QImage cutout = KSPhotoRenderTools::cutoutImage(std::move(photo), grayImage);
+    const QImage cutout = KSMatteRefine::cutout(std::exchange(job->fullImage, QImage()), mask.image);
     CommLog::I(QStringLiteral("抠图成功开始合成完成"));
     if (cutout.isNull()) {
         CommLog::E(kFlowError + QStringLiteral("合成图片失败"));
