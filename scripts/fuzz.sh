@@ -40,7 +40,7 @@ run_harness() {
       ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1" \
       LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp:print_suppressions=0" \
       UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-      "$binary" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=4096 -max_len="$max_len" \
+      "$binary" -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-25}" -rss_limit_mb=4096 -max_len="$max_len" \
       -print_final_stats=1 -artifact_prefix="$findings/" "${dirs[@]}" >"$log" 2>&1 || rc=$?
   local runs coverage inputs
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
