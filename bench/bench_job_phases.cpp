@@ -9,6 +9,7 @@
 #include "KSClassicCutoutEngine.h"
 #include "KSHybridCutoutEngine.h"
 #include "KSLearnedModel.h"
+#include "KSBenchService.h"
 #include "KSEraserManager.h"
 #include "KSServiceAddress.h"
 #include "KSImageLoader.h"
@@ -125,15 +126,8 @@ int main(int argc, char *argv[])
     std::printf("  write the cut-out           %7.3f  (%lld bytes)\n", writeSeconds, (long long)result.size());
 
     KSLocalService service;
-    KSLocalService::Options options;
-    options.dataDir = home.filePath(QStringLiteral("service"));
-    options.modelDescription = model;
-    if (!service.start(options)) {
-        std::fprintf(stderr, "the service did not start: %s\n", qPrintable(service.errorString()));
+    if (!startBenchService(service, home.filePath(QStringLiteral("service")), model))
         return 1;
-    }
-    KSServiceAddress::setDefaultServiceURL(service.baseUrl());
-    CommPassport::signIn(service.localToken(), QStringLiteral("local"), QString());
 
     std::printf("\nWhole jobs (%d)       prepare   upload  task+engine  download+composite+write    total\n", jobs);
     std::vector<double> totals;

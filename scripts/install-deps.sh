@@ -21,6 +21,7 @@ packages=(
   python3-onnx
   openssl dbus-daemon
   desktop-file-utils appstream dpkg-dev file
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,6 +1,8 @@
 #include "KSLocalService.h"
 
 #include "KSClassicCutoutEngine.h"
+#include "KSDataFolder.h"
+#include "KSGuardedServer.h"
 #include "KSHybridCutoutEngine.h"
 #include "KSLearnedCutoutEngine.h"
 #include "KSLearnedModel.h"
@@ -18,7 +20,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -36,13 +37,15 @@ struct KSLocalService::Private
     QString baseUrl;
     QString token;
     QString error;
+    Failure failure = Failure::None;
     quint16 port = 0;
 
+    std::unique_ptr<KSDataFolder> folder;
     KSServiceStore store;
     std::unique_ptr<KSObjectStorage> objects;
     std::unique_ptr<KSServiceApi> api;
     std::unique_ptr<KSStorageEndpoint> storage;
-    std::unique_ptr<httplib::Server> server;
+    std::unique_ptr<KSGuardedServer> server;
     std::shared_ptr<KSLearnedModel> model; // shared by every worker's engine
     KSTaskWorkerPool pool;
     KSTaskSignal taskSignal;
@@ -59,13 +62,13 @@ struct KSLocalService::Private
         return options.clock ? options.clock().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
     }
     QString masksDir() const { return dataDir + QStringLiteral("/masks"); }
-    bool fail(const QString &why)
+    bool fail(const QString &why, Failure kind = Failure::Other)
     {
         error = why;
+        failure = kind;
         KSServiceLog::E(QStringLiteral("the local cut-out service cannot start: %1").arg(why));
         return false;
     }
-    QString localTokenOfDataDir();
     KSCutoutEngineFactory engineFactory();
 };
 
@@ -96,26 +99,6 @@ KSCutoutEngineFactory KSLocalService::Private::engineFactory()
     return [shared = model] { return std::unique_ptr<KSCutoutEngine>(new KSHybridCutoutEngine(shared)); };
 }
 
-// The local account keeps its token across starts, so a signed-in client
-// stays signed in; the file is readable by its owner only.
-QString KSLocalService::Private::localTokenOfDataDir()
-{
-    const QString path = dataDir + QStringLiteral("/local-token");
-    QFile existing(path);
-    if (existing.open(QIODevice::ReadOnly)) {
-        const QString stored = QString::fromLatin1(existing.readAll()).trimmed();
-        if (stored.size() >= 32)
-            return stored;
-    }
-    const QString fresh = KSServiceRandomHex(32);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(fresh.toLatin1());
-    return file.commit() ? fresh : QString();
-}
-
 KSLocalService::KSLocalService()
     : d(std::make_unique<Private>())
 {
@@ -143,33 +126,51 @@ bool KSLocalService::start(const Options &options)
     stop();
     d->options = options;
     d->error.clear();
-    d->dataDir = QDir::cleanPath(options.dataDir.isEmpty() ? defaultDataDir() : options.dataDir);
-    QDir data;
-    if (!data.mkpath(d->dataDir) || !data.mkpath(d->masksDir()) || !data.mkpath(d->dataDir + QStringLiteral("/objects")))
-        return d->fail(QStringLiteral("cannot create the data folder %1").arg(d->dataDir));
-    QFile::setPermissions(d->dataDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-
+    d->failure = Failure::None;
+    d->dataDir = KSDataFolder::resolve(options.dataDir.isEmpty() ? defaultDataDir() : options.dataDir);
+    d->folder = std::make_unique<KSDataFolder>(d->dataDir);
     QString error;
-    if (!d->store.open(d->dataDir + QStringLiteral("/service.sqlite"), &error))
+    switch (d->folder->claim(&error)) {
+    case KSDataFolder::Claim::Owned: break;
+    case KSDataFolder::Claim::InUse: return d->fail(error, Failure::DataFolderInUse);
+    case KSDataFolder::Claim::Failed: return d->fail(error);
+    }
+    // Whatever the service was doing when it was last killed is undone
+    // before anything else looks at the folder.
+    d->folder->tidy();
+    if (!KSDataFolder::makePrivateFolders(d->masksDir())
+        || !KSDataFolder::makePrivateFolders(d->dataDir + QStringLiteral("/objects"))) {
+        stop();
+        return d->fail(QStringLiteral("cannot create the data folder %1").arg(d->dataDir));
+    }
+
+    const QString database = d->dataDir + QStringLiteral("/service.sqlite");
+    // SQLite gives its journal files the database's mode.
+    if (!d->folder->makePrivateFile(database) || !d->store.open(database, &error)) {
+        stop();
         return d->fail(QStringLiteral("cannot open the database: %1").arg(error));
-    d->token = options.token.isEmpty() ? d->localTokenOfDataDir() : options.token;
-    if (d->token.isEmpty() || !d->store.ensureAccount(options.accountEmail, d->token, d->nowMs())) {
-        d->store.close();
+    }
+    d->token = options.token.isEmpty() ? d->folder->localToken() : options.token;
+    if (d->token.isEmpty() || !d->store.makeSoleAccount(options.accountEmail, d->token, d->nowMs())) {
+        stop();
         return d->fail(QStringLiteral("cannot set up the account %1").arg(options.accountEmail));
     }
     d->objects = std::make_unique<KSObjectStorage>(d->dataDir + QStringLiteral("/objects"));
     d->taskSignal.reset();
 
-    d->server = std::make_unique<httplib::Server>();
+    KSConnectionGate::Limits limits = options.connections;
+    // Room for a streamed upload's chunk framing; the storage endpoint
+    // itself refuses an object above maxUploadBytes.
+    if (limits.body.maxBodyBytes <= 0)
+        limits.body.maxBodyBytes = 2 * options.maxUploadBytes + 1024 * 1024;
+    d->server = std::make_unique<KSGuardedServer>(limits);
     d->server->set_payload_max_length(size_t(options.maxUploadBytes));
-    d->server->set_read_timeout(30, 0);
     const std::string address = options.address.toStdString();
-    const int port = options.port == 0 ? d->server->bind_to_any_port(address)
-                                       : (d->server->bind_to_port(address, options.port) ? options.port : -1);
+    const int port = d->server->bindTo(address, options.port);
     if (port <= 0) {
-        d->server.reset();
-        d->store.close();
-        return d->fail(QStringLiteral("cannot listen on %1 port %2").arg(options.address).arg(options.port));
+        stop();
+        return d->fail(QStringLiteral("cannot listen on %1 port %2").arg(options.address).arg(options.port),
+                       Failure::CannotListen);
     }
     d->port = quint16(port);
     const QString host = options.address.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(options.address)
@@ -199,6 +200,7 @@ bool KSLocalService::start(const Options &options)
     storage.baseUrl = d->baseUrl;
     storage.callbackSecret = api.callbackSecret;
     storage.nowMs = api.nowMs;
+    storage.maxObjectBytes = options.maxUploadBytes;
     storage.deliverCallback = [web = d->api.get()](const httplib::Request &req, httplib::Response &res) {
         web->storageCallback(req, res);
     };
@@ -225,6 +227,7 @@ bool KSLocalService::start(const Options &options)
         stop();
         return d->fail(QStringLiteral("the server did not start"));
     }
+    d->folder->publishAddress(d->baseUrl);
 
     d->stopping = false;
     d->purgeThread = std::thread([this] {
@@ -268,6 +271,8 @@ void KSLocalService::stop()
     d->server.reset();
     d->objects.reset();
     d->store.close();
+    // Last: another program may take the folder over from here.
+    d->folder.reset();
     d->baseUrl.clear();
     d->port = 0;
 }
@@ -302,9 +307,14 @@ QString KSLocalService::errorString() const
     return d->error;
 }
 
-bool KSLocalService::addAccount(const QString &email, const QString &token)
+KSLocalService::Failure KSLocalService::failure() const
 {
-    return d->objects && !token.isEmpty() && d->store.ensureAccount(email, token, d->nowMs()).has_value();
+    return d->failure;
+}
+
+KSConnectionGate::Counts KSLocalService::connectionCounts() const
+{
+    return d->server ? d->server->connectionCounts() : KSConnectionGate::Counts();
 }
 
 int KSLocalService::purge()

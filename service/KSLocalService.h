@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KSConnectionGate.h"
 #include "KSCutoutEngine.h"
 
 #include <QDateTime>
@@ -13,6 +14,8 @@
 // on 127.0.0.1. The application starts it in-process; the cutora-service
 // executable runs it on its own. Records live in SQLite and files in the data
 // folder, so waiting tasks survive a restart; files older than a day go.
+// One service owns a data folder at a time (KSDataFolder), with one account:
+// starting with another account revokes the tokens of the one before.
 class KSLocalService
 {
 public:
@@ -20,7 +23,7 @@ public:
     {
         QString address = QStringLiteral("127.0.0.1");
         quint16 port = 0;          // 0: a free port
-        QString dataDir;           // empty: defaultDataDir()
+        QString dataDir;           // empty: defaultDataDir(); see KSDataFolder::resolve()
         QString accountEmail = QStringLiteral("local");
         QString token;             // empty: the data folder's own local token, made once
         int workers = -1;          // -1: half the cores, at least one; 0: tasks only wait
@@ -37,6 +40,9 @@ public:
         // "installed": defaultModelDescription(). The model loads in the
         // background while the service already answers.
         QString modelDescription;
+        // How connections are admitted and served; the body limit follows
+        // maxUploadBytes unless set.
+        KSConnectionGate::Limits connections;
         KSCutoutEngineFactory engineFactory; // set: used instead of the above
         std::function<QDateTime()> clock;    // empty: the current time (tests move it)
     };
@@ -46,7 +52,10 @@ public:
     KSLocalService(const KSLocalService &) = delete;
     KSLocalService &operator=(const KSLocalService &) = delete;
 
-    // Returns once the server answers; false with errorString() set otherwise.
+    enum class Failure { None, DataFolderInUse, CannotListen, Other };
+
+    // Returns once the server answers; false with failure() and
+    // errorString() set otherwise.
     [[nodiscard]] bool start(const Options &options);
     // Finishes the tasks being cut out; waiting tasks stay for the next start.
     void stop();
@@ -59,9 +68,9 @@ public:
     [[nodiscard]] quint16 port() const;
     [[nodiscard]] QString dataDir() const;
     [[nodiscard]] QString errorString() const;
-
-    // Another account that may use the service; false when it cannot be stored.
-    bool addAccount(const QString &email, const QString &token);
+    [[nodiscard]] Failure failure() const;
+    // Connections the server holds now.
+    [[nodiscard]] KSConnectionGate::Counts connectionCounts() const;
 
     // Removes files and records older than the purge age now (it also runs
     // on start and every purge interval); returns how many files went.

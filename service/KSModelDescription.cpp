@@ -87,8 +87,14 @@ std::optional<KSModelDescription> KSModelDescription::load(const QString &jsonPa
         *error = QStringLiteral("the model description %1 cannot be read: %2").arg(jsonPath, file.errorString());
         return std::nullopt;
     }
+    return fromJson(file.readAll(), jsonPath, error);
+}
+
+std::optional<KSModelDescription> KSModelDescription::fromJson(const QByteArray &json, const QString &jsonPath,
+                                                               QString *error)
+{
     QJsonParseError parse;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parse);
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parse);
     if (!document.isObject()) {
         *error = QStringLiteral("the model description %1 is no JSON object (%2)").arg(jsonPath, parse.errorString());
         return std::nullopt;
@@ -99,8 +105,8 @@ std::optional<KSModelDescription> KSModelDescription::load(const QString &jsonPa
     d.name = read.text(QStringLiteral("name"));
     const QString modelFile = read.text(QStringLiteral("file"));
     d.inputName = read.text(QStringLiteral("input.name"));
-    d.width = int(read.number(QStringLiteral("input.width")));
-    d.height = int(read.number(QStringLiteral("input.height")));
+    const double width = read.number(QStringLiteral("input.width"));
+    const double height = read.number(QStringLiteral("input.height"));
     const QString channels = read.text(QStringLiteral("input.channels"));
     d.scale = read.number(QStringLiteral("input.scale"));
     d.mean = read.triple(QStringLiteral("input.mean"));
@@ -110,8 +116,11 @@ std::optional<KSModelDescription> KSModelDescription::load(const QString &jsonPa
     d.outputMax = read.number(QStringLiteral("output.max"));
 
     if (read.error().isEmpty()) {
-        if (d.width < 16 || d.height < 16 || d.width > 8192 || d.height > 8192)
-            read.fault(QStringLiteral("input.width"), QStringLiteral("and \"input.height\" must lie between 16 and 8192"));
+        // Checked as numbers before they become ints: a huge one has no int.
+        const auto isSide = [](double side) { return side >= 16 && side <= 8192 && side == std::floor(side); };
+        if (!isSide(width) || !isSide(height))
+            read.fault(QStringLiteral("input.width"),
+                       QStringLiteral("and \"input.height\" must be whole numbers between 16 and 8192"));
         else if (channels != QLatin1String("RGB") && channels != QLatin1String("BGR"))
             read.fault(QStringLiteral("input.channels"), QStringLiteral("must be \"RGB\" or \"BGR\""));
         else if (!(d.outputMax != d.outputMin) || !std::isfinite(d.outputMax - d.outputMin))
@@ -125,6 +134,8 @@ std::optional<KSModelDescription> KSModelDescription::load(const QString &jsonPa
         *error = read.error();
         return std::nullopt;
     }
+    d.width = int(width);
+    d.height = int(height);
     d.rgb = channels == QLatin1String("RGB");
     // The model lies beside its description, or where an absolute path says.
     d.modelPath = QFileInfo(QFileInfo(jsonPath).absoluteDir(), modelFile).absoluteFilePath();

@@ -31,4 +31,7 @@ struct KSModelDescription
     // Reads and checks a description; nothing with *error naming the file
     // and the field at fault.
     [[nodiscard]] static std::optional<KSModelDescription> load(const QString &jsonPath, QString *error);
+    // The same from the description's bytes; the model lies beside jsonPath.
+    [[nodiscard]] static std::optional<KSModelDescription> fromJson(const QByteArray &json, const QString &jsonPath,
+                                                                    QString *error);
 };

@@ -1,5 +1,6 @@
 #include "KSObjectStorage.h"
 
+#include "KSDataFolder.h"
 #include "KSServiceRandom.h"
 
 #include <QDir>
@@ -54,7 +55,7 @@ QString KSObjectStorage::pathFor(const QString &bucket, const QString &key) cons
 QString KSObjectStorage::stagingPath() const
 {
     const QString folder = m_root + QStringLiteral("/.staging");
-    QDir().mkpath(folder);
+    KSDataFolder::makePrivateFolders(folder);
     return folder + QLatin1Char('/') + KSServiceRandomHex(16);
 }
 
@@ -65,7 +66,7 @@ bool KSObjectStorage::commit(const QString &stagedPath, const QString &bucket, c
         *error = QStringLiteral("refused object key");
         return false;
     }
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+    if (!KSDataFolder::makePrivateFolders(QFileInfo(path).absolutePath())) {
         *error = QStringLiteral("cannot create the object's folder");
         return false;
     }

@@ -7,6 +7,7 @@
 #include "KSServiceLog.h"
 #include "KSServiceRandom.h"
 #include "KSServiceStore.h"
+#include "KSStorageEndpoint.h"
 #include "KSStorageSignature.h"
 #include "KSTaskProgress.h"
 #include "KSTaskSignal.h"
@@ -46,6 +47,29 @@ QString parameter(const httplib::Request &req, const char *name)
     return {};
 }
 
+// The web API's bodies are small forms or JSON; only the storage endpoint's
+// PUT carries pictures. A larger body is refused before it is read, and so
+// is one of unknown length, which would be read until the client stops.
+constexpr size_t kMaxApiBodyBytes = 1024 * 1024;
+
+httplib::Server::HandlerResponse limitApiBody(const httplib::Request &req, httplib::Response &res)
+{
+    using Handled = httplib::Server::HandlerResponse;
+    const bool carriesBody = req.method == "POST" || req.method == "PATCH" || req.method == "DELETE";
+    if (!carriesBody)
+        return Handled::Unhandled;
+    const std::string length = req.get_header_value("Content-Length");
+    if (req.has_header("Transfer-Encoding") || length.empty()) {
+        refuse(res, 411, QStringLiteral("a request body needs a Content-Length"));
+    } else if (bool ok = false; QByteArray::fromStdString(length).toULongLong(&ok) > kMaxApiBodyBytes || !ok) {
+        refuse(res, 413, QStringLiteral("the request is too large"));
+    } else {
+        return Handled::Unhandled;
+    }
+    res.set_header("Connection", "close");
+    return Handled::Handled;
+}
+
 // A route of the API followed by one path segment, captured.
 std::string withSegment(const char *route)
 {
@@ -72,6 +96,7 @@ void KSServiceApi::install(httplib::Server &server)
     server.Get(withSegment(KSProtocolPaths::masks), bind(&KSServiceApi::getMask));
     server.Post(KSProtocolPaths::storageCallback, bind(&KSServiceApi::storageCallback));
 
+    server.set_pre_routing_handler(limitApiBody);
     server.set_error_handler([](const Request &, Response &res) {
         if (!res.body.empty())
             return;
@@ -276,17 +301,29 @@ void KSServiceApi::getMask(const httplib::Request &req, httplib::Response &res)
 void KSServiceApi::storageCallback(const httplib::Request &req, httplib::Response &res)
 {
     const QByteArray body = QByteArray::fromStdString(req.body);
-    const QByteArray signature = QByteArray::fromStdString(req.get_header_value("X-Cutora-Callback-Signature"));
-    if (!KSStorageSignature::sameBytes(signature, KSStorageSignature::signature(m_context.callbackSecret, body))) {
+    const QString accessId = header(req, KSStorageEndpoint::kCallbackAccessIdHeader);
+    const QString uploadedBucket = header(req, KSStorageEndpoint::kCallbackBucketHeader);
+    const QString uploadedKey = header(req, KSStorageEndpoint::kCallbackKeyHeader);
+    const QByteArray signature = QByteArray::fromStdString(req.get_header_value(KSStorageEndpoint::kCallbackSignatureHeader));
+    if (!KSStorageSignature::sameBytes(signature, KSStorageEndpoint::callbackSignature(m_context.callbackSecret, accessId,
+                                                                                      uploadedBucket, uploadedKey, body))) {
         refuse(res, 403, QStringLiteral("the callback is not signed by the storage"));
         return;
     }
     const QUrlQuery form(QString::fromUtf8(body));
     const QString bucket = form.queryItemValue(QStringLiteral("bucket"), QUrl::FullyDecoded);
     const QString key = form.queryItemValue(QStringLiteral("object"), QUrl::FullyDecoded);
-    const auto credential = m_context.store->credentialForObject(bucket, key);
+    // The client writes the callback body: it may name only the object it
+    // has just stored, which becomes a resource of the account whose
+    // credentials stored it.
+    if (bucket != uploadedBucket || key != uploadedKey) {
+        refuse(res, 403, QStringLiteral("the callback names another object than the upload"));
+        return;
+    }
+    const auto credential = m_context.store->credential(accessId);
     const QString path = m_context.objects->pathFor(bucket, key);
-    if (!credential || path.isEmpty() || !QFile::exists(path)) {
+    if (!credential || credential->bucket != bucket || !key.startsWith(credential->prefix) || path.isEmpty()
+        || !QFile::exists(path)) {
         refuse(res, 404, QStringLiteral("unknown object"));
         return;
     }

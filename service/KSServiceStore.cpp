@@ -132,21 +132,32 @@ void KSServiceStore::close()
     }
 }
 
-std::optional<qint64> KSServiceStore::ensureAccount(const QString &email, const QString &token, qint64 now)
+std::optional<qint64> KSServiceStore::makeSoleAccount(const QString &email, const QString &token, qint64 now)
 {
     std::lock_guard lock(m_mutex);
-    const QString hash = tokenHash(token);
-    // A token names exactly one account: take it from any other holder first.
-    Statement(m_db, "DELETE FROM accounts WHERE token_hash = ?1 AND email <> ?2", {hash, email}).exec();
-    Statement(m_db,
-              "INSERT INTO accounts(email, token_hash, created_at) VALUES(?1, ?2, ?3) "
-              "ON CONFLICT(email) DO UPDATE SET token_hash = excluded.token_hash",
-              {email, hash, now})
-        .exec();
-    Statement row(m_db, "SELECT id FROM accounts WHERE email = ?1", {email});
-    if (!row.next())
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
         return std::nullopt;
-    return row.integer(0);
+    const char *const others = "account_id NOT IN (SELECT id FROM accounts WHERE email = ?1)";
+    bool ok = true;
+    for (const char *table : {"tasks", "resources", "credentials"}) {
+        const QByteArray sql = QByteArray("DELETE FROM ") + table + " WHERE " + others;
+        ok = ok && Statement(m_db, sql.constData(), {email}).exec();
+    }
+    ok = ok && Statement(m_db, "DELETE FROM accounts WHERE email <> ?1", {email}).exec();
+    ok = ok
+         && Statement(m_db,
+                      "INSERT INTO accounts(email, token_hash, created_at) VALUES(?1, ?2, ?3) "
+                      "ON CONFLICT(email) DO UPDATE SET token_hash = excluded.token_hash",
+                      {email, tokenHash(token), now})
+                .exec();
+    std::optional<qint64> id;
+    if (ok) {
+        Statement row(m_db, "SELECT id FROM accounts WHERE email = ?1", {email});
+        if (row.next())
+            id = row.integer(0);
+    }
+    sqlite3_exec(m_db, id ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+    return id;
 }
 
 std::optional<qint64> KSServiceStore::accountForToken(const QString &token)
@@ -175,21 +186,6 @@ std::optional<KSServiceStore::Credential> KSServiceStore::credential(const QStri
     std::lock_guard lock(m_mutex);
     Statement row(m_db, QByteArray("SELECT ").append(credentialColumns).append(" FROM credentials WHERE access_id = ?1").constData(),
                   {accessId});
-    if (!row.next())
-        return std::nullopt;
-    return readCredential(row);
-}
-
-std::optional<KSServiceStore::Credential> KSServiceStore::credentialForObject(const QString &bucket,
-                                                                            const QString &key)
-{
-    std::lock_guard lock(m_mutex);
-    Statement row(m_db,
-                  QByteArray("SELECT ")
-                      .append(credentialColumns)
-                      .append(" FROM credentials WHERE bucket = ?1 AND substr(?2, 1, length(prefix)) = prefix")
-                      .constData(),
-                  {bucket, key});
     if (!row.next())
         return std::nullopt;
     return readCredential(row);

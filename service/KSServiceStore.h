@@ -60,14 +60,14 @@ public:
     [[nodiscard]] bool open(const QString &path, QString *error);
     void close();
 
-    // Creates the account or gives it this token; returns its id.
-    std::optional<qint64> ensureAccount(const QString &email, const QString &token, qint64 now);
+    // Makes this the store's one account, with this token, and returns its
+    // id. Every other account goes with its credentials, resources and
+    // tasks, so that no token given out before for another account works.
+    std::optional<qint64> makeSoleAccount(const QString &email, const QString &token, qint64 now);
     std::optional<qint64> accountForToken(const QString &token);
 
     bool addCredential(const Credential &credential);
     std::optional<Credential> credential(const QString &accessId);
-    // The credential whose bucket and key prefix hold this object.
-    std::optional<Credential> credentialForObject(const QString &bucket, const QString &key);
 
     bool addResource(const Resource &resource);
     std::optional<Resource> resource(const QString &id);

@@ -1,11 +1,13 @@
 #include "KSStorageEndpoint.h"
 
+#include "KSDataFolder.h"
 #include "KSObjectStorage.h"
 #include "KSProtocolPaths.h"
 #include "KSServiceHttp.h"
 #include "KSServiceLog.h"
 #include "KSServiceStore.h"
 #include "KSStorageSignature.h"
+#include "KSWriteFailure.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -59,6 +61,13 @@ QString percentEncoded(const QString &value)
 
 } // namespace
 
+QByteArray KSStorageEndpoint::callbackSignature(const QByteArray &secret, const QString &accessId, const QString &bucket,
+                                                const QString &key, const QByteArray &body)
+{
+    return KSStorageSignature::signature(secret, accessId.toUtf8() + '\n' + bucket.toUtf8() + '\n' + key.toUtf8()
+                                                     + '\n' + body);
+}
+
 KSStorageEndpoint::KSStorageEndpoint(Context context)
     : m_context(std::move(context))
 {
@@ -76,35 +85,35 @@ void KSStorageEndpoint::install(httplib::Server &server)
     });
 }
 
-bool KSStorageEndpoint::authorizePut(const httplib::Request &req, httplib::Response &res, const QString &bucket,
-                                     const QString &key)
+std::optional<QString> KSStorageEndpoint::authorizePut(const httplib::Request &req, httplib::Response &res,
+                                                       const QString &bucket, const QString &key)
 {
     const QByteArray authorization = QByteArray::fromStdString(req.get_header_value("Authorization"));
     const auto parsed = KSStorageSignature::parseAuthorization(authorization);
     if (!parsed) {
         storageError(res, 403, "AccessDenied", QStringLiteral("The request is not signed."));
-        return false;
+        return std::nullopt;
     }
     const auto credential = m_context.store->credential(QString::fromLatin1(parsed->first));
     if (!credential) {
         storageError(res, 403, "InvalidAccessKeyId", QStringLiteral("The access key id does not exist."));
-        return false;
+        return std::nullopt;
     }
     const qint64 now = m_context.nowMs();
     if (now >= credential->expiresAt) {
         storageError(res, 403, "SecurityTokenExpired", QStringLiteral("The credentials have expired."));
-        return false;
+        return std::nullopt;
     }
     if (!KSStorageSignature::sameBytes(QByteArray::fromStdString(req.get_header_value("x-oss-security-token")),
                                        credential->securityToken.toLatin1())) {
         storageError(res, 403, "InvalidSecurityToken", QStringLiteral("The security token is wrong."));
-        return false;
+        return std::nullopt;
     }
     const QDateTime date = KSStorageSignature::parseHttpDate(header(req, "Date"));
     if (!date.isValid() || std::abs(date.toMSecsSinceEpoch() - now) > allowedClockSkewMs) {
         storageError(res, 403, "RequestTimeTooSkewed",
                      QStringLiteral("The request's Date is missing or too far from the service's time."));
-        return false;
+        return std::nullopt;
     }
     const QByteArray verb = QByteArray::fromStdString(req.method);
     const KSStorageSignature::Headers headers = signedHeaders(req);
@@ -115,13 +124,13 @@ bool KSStorageEndpoint::authorizePut(const httplib::Request &req, httplib::Respo
         storageError(res, 403, "SignatureDoesNotMatch",
                      QStringLiteral("The request signature does not match. The text signed was: %1")
                          .arg(QString::fromUtf8(toSign).replace(QLatin1Char('\n'), QLatin1String("\\n"))));
-        return false;
+        return std::nullopt;
     }
     if (bucket != credential->bucket || !key.startsWith(credential->prefix)) {
         storageError(res, 403, "AccessDenied", QStringLiteral("The credentials do not cover this key."));
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return credential->accessId;
 }
 
 void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response &res, const BodyReader &readBody)
@@ -136,14 +145,15 @@ void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response
         storageError(res, 400, "InvalidObjectName", QStringLiteral("The bucket or object key is refused."));
         return;
     }
-    if (!authorizePut(req, res, bucket, key)) {
+    const std::optional<QString> accessId = authorizePut(req, res, bucket, key);
+    if (!accessId) {
         drain();
         return;
     }
 
     const QString staged = m_context.objects->stagingPath();
     QFile file(staged);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, KSDataFolder::kFileMode)) {
         drain();
         storageError(res, 500, "InternalError", QStringLiteral("Cannot store the object."));
         return;
@@ -151,23 +161,38 @@ void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response
     QCryptographicHash md5(QCryptographicHash::Md5);
     qint64 size = 0;
     bool written = true;
+    bool tooLarge = false;
+    // The limit holds while the body streams in, whatever its transfer
+    // encoding: a chunked body declares no length to check beforehand.
     const bool complete = readBody([&](const char *data, size_t length) {
-        md5.addData(QByteArrayView(data, qsizetype(length)));
         size += qint64(length);
+        tooLarge = size > m_context.maxObjectBytes;
+        if (tooLarge)
+            return false;
+        md5.addData(QByteArrayView(data, qsizetype(length)));
         written = written && file.write(data, qint64(length)) == qint64(length);
         return written;
     });
-    file.close();
+    written = file.flush() && written;
     const auto discard = [&staged] { QFile::remove(staged); };
-    if (!complete || !written) {
+    if (!complete || !written || tooLarge) {
+        // Asked while the staged part still takes its room.
+        const QString writeFailure = written ? QString() : KSWriteFailure::describe(staged, file.errorString());
+        file.close();
         discard();
-        if (res.status == 413)
+        if (tooLarge || res.status == 413) {
             storageError(res, 413, "EntityTooLarge", QStringLiteral("The object is larger than the service accepts."));
-        else
-            storageError(res, written ? 400 : 500, written ? "IncompleteBody" : "InternalError",
-                         QStringLiteral("The object could not be received."));
+            // The rest of the body is not read: the connection ends after the reply.
+            res.set_header("Connection", "close");
+        } else if (!written) {
+            KSServiceLog::E(QStringLiteral("storing an upload failed: %1").arg(writeFailure));
+            storageError(res, 500, "InternalError", QStringLiteral("The object could not be stored."));
+        } else {
+            storageError(res, 400, "IncompleteBody", QStringLiteral("The object could not be received."));
+        }
         return;
     }
+    file.close();
     const QByteArray digest = md5.result();
     const QByteArray contentMd5 = QByteArray::fromStdString(req.get_header_value("Content-MD5"));
     if (!contentMd5.isEmpty() && contentMd5 != digest.toBase64()) {
@@ -188,12 +213,12 @@ void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response
         res.status = 200;
         return;
     }
-    if (!runCallback(req, res, bucket, key, size, etag))
+    if (!runCallback(req, res, *accessId, bucket, key, size, etag))
         m_context.objects->remove(bucket, key);
 }
 
-bool KSStorageEndpoint::runCallback(const httplib::Request &req, httplib::Response &res, const QString &bucket,
-                                    const QString &key, qint64 size, const QByteArray &etag)
+bool KSStorageEndpoint::runCallback(const httplib::Request &req, httplib::Response &res, const QString &accessId,
+                                    const QString &bucket, const QString &key, qint64 size, const QByteArray &etag)
 {
     QJsonObject callback;
     QJsonObject variables;
@@ -238,8 +263,11 @@ bool KSStorageEndpoint::runCallback(const httplib::Request &req, httplib::Respon
                     callback.value(QStringLiteral("callbackBodyType"))
                         .toString(QStringLiteral("application/x-www-form-urlencoded"))
                         .toStdString());
-    call.set_header("X-Cutora-Callback-Signature",
-                    KSStorageSignature::signature(m_context.callbackSecret, body.toUtf8()).toStdString());
+    call.set_header(kCallbackAccessIdHeader, accessId.toStdString());
+    call.set_header(kCallbackBucketHeader, bucket.toStdString());
+    call.set_header(kCallbackKeyHeader, key.toStdString());
+    call.set_header(kCallbackSignatureHeader,
+                    callbackSignature(m_context.callbackSecret, accessId, bucket, key, body.toUtf8()).toStdString());
     httplib::Response reply;
     m_context.deliverCallback(call, reply);
     if (reply.status != 200) {

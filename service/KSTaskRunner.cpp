@@ -1,12 +1,15 @@
 #include "KSTaskRunner.h"
 
+#include "KSDataFolder.h"
 #include "KSImageLoader.h"
 #include "KSObjectStorage.h"
+#include "KSPictureLimits.h"
 #include "KSServiceLog.h"
 #include "KSServiceRandom.h"
 #include "KSServiceStore.h"
 #include "KSTaskProgress.h"
 #include "KSTaskSignal.h"
+#include "KSWriteFailure.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -47,6 +50,13 @@ cv::Mat KSTaskRunner::decodePicture(const QString &path, qint64 maxBytes, qint64
         return {};
     }
     const QSize size = header.size;
+    if (size.width() < KSPictureLimits::kMinSide || size.height() < KSPictureLimits::kMinSide) {
+        *error = QStringLiteral("the picture has %1 x %2 pixels, too small to cut out (at least %3 x %3)")
+                     .arg(size.width())
+                     .arg(size.height())
+                     .arg(KSPictureLimits::kMinSide);
+        return {};
+    }
     if (qint64(size.width()) * size.height() > maxPixels) {
         *error = QStringLiteral("the picture has %1 x %2 pixels, more than the limit of %3 pixels")
                      .arg(size.width())
@@ -147,10 +157,11 @@ QString KSTaskRunner::makeMask(const QString &taskId, QString *error)
     }
     const QString name = KSServiceRandomHex(32);
     QSaveFile file(m_context.masksDir + QLatin1Char('/') + name + QStringLiteral(".png"));
-    if (!file.open(QIODevice::WriteOnly)
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(KSDataFolder::kFileMode)
         || file.write(reinterpret_cast<const char *>(png.data()), qint64(png.size())) != qint64(png.size())
         || !file.commit()) {
-        *error = QStringLiteral("the mask cannot be written: %1").arg(file.errorString());
+        *error = QStringLiteral("the mask cannot be written: %1")
+                     .arg(KSWriteFailure::describe(m_context.masksDir, file.errorString(), qint64(png.size())));
         return {};
     }
     return name;

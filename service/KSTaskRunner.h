@@ -37,8 +37,8 @@ public:
 
     // Reads a picture file through the application's loader (by its content,
     // upright, in sRGB) into 8-bit BGR, pictures with transparency flattened
-    // onto white. Refuses files above maxBytes and pictures above maxPixels
-    // before decoding them.
+    // onto white. Refuses files above maxBytes, pictures above maxPixels
+    // and pictures below KSPictureLimits::kMinSide before decoding them.
     [[nodiscard]] static cv::Mat decodePicture(const QString &path, qint64 maxBytes, qint64 maxPixels,
                                                QString *error);
 

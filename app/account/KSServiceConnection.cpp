@@ -3,6 +3,7 @@
 #include "CommLog.h"
 #include "CommPassport.h"
 #include "KSAFNetworking.h"
+#include "KSDataFolder.h"
 #include "KSLocalService.h"
 #include "KSProtocolPaths.h"
 #include "KSReplyEnvelope.h"
@@ -13,6 +14,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QPointer>
+#include <QUrl>
+
+#include <future>
 
 namespace {
 // The nickname of the local account: the desktop user's login name.
@@ -25,6 +29,25 @@ QString localNickName()
     }
     return QDir::home().dirName();
 }
+
+// Whether the service at address takes token: its authentication call is
+// its own check of a token.
+bool acceptsToken(const QString &address, const QString &token)
+{
+    auto answer = std::make_shared<std::promise<bool>>();
+    std::future<bool> answered = answer->get_future();
+    const QVariantMap headers{{QStringLiteral("Authorization"), QStringLiteral("Bearer ") + token}};
+    KSAFNetworking::GETtWithUrl(address + QLatin1String(KSProtocolPaths::authentications), {}, headers,
+                                [answer](const std::optional<KSNetError> &error, const QVariant &reply) {
+                                    const auto map = error ? std::nullopt : KSAFNetworking::responseToDictionary(reply);
+                                    answer->set_value(map && KSReplyEnvelope::isSuccessStatus(map->value(QStringLiteral("status"))));
+                                });
+    return answered.wait_for(std::chrono::seconds(10)) == std::future_status::ready && answered.get();
+}
+
+// How often a program that uses or waits for another's service looks
+// whether the data folder has come free.
+constexpr int kTakeOverCheckMs = 250;
 } // namespace
 
 KSServiceConnection *KSServiceConnection::defaultConnection()
@@ -83,23 +106,80 @@ void KSServiceConnection::start()
     setState(State::Starting);
     // The service opens its store and engine before it answers: that is
     // done on a thread of its own, and the result brought back here.
-    KSLocalService *service = m_service.get();
-    QPointer<KSServiceConnection> self(this);
-    m_startThread = std::thread([service, self] {
-        const bool ok = service->start(KSLocalService::Options());
-        const QString baseUrl = ok ? service->baseUrl() : QString();
-        const QString token = ok ? service->localToken() : QString();
-        const QString error = ok ? QString() : service->errorString();
+    m_startThread = std::thread([this, self = QPointer<KSServiceConnection>(this)] { runLocal(self); });
+}
+
+bool KSServiceConnection::pause(int ms)
+{
+    std::unique_lock lock(m_pauseMutex);
+    return !m_pauseWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopping; });
+}
+
+void KSServiceConnection::runLocal(const QPointer<KSServiceConnection> &self)
+{
+    const auto report = [self](bool ok, const QString &baseUrl, const QString &token, const QString &error) {
         QMetaObject::invokeMethod(QCoreApplication::instance(), [self, ok, baseUrl, token, error] {
             if (self)
                 self->finishLocalStart(ok, baseUrl, token, error);
         }, Qt::QueuedConnection);
-    });
+    };
+    KSLocalService::Options options;
+    const QString folder = KSDataFolder::resolve(KSLocalService::defaultDataDir());
+    QString usedAddress;    // the other program's service this one uses
+    QString checkedAddress; // the other program's service last asked
+    for (;;) {
+        // While another program holds the folder, a start would only fail.
+        if (!KSDataFolder::isInUse(folder)) {
+            if (m_service->start(options)) {
+                report(true, m_service->baseUrl(), m_service->localToken(), QString());
+                return;
+            }
+            const KSLocalService::Failure failure = m_service->failure();
+            if (failure == KSLocalService::Failure::CannotListen && options.port != 0) {
+                options.port = 0; // the port taken over is gone: any other will do
+                continue;
+            }
+            if (failure != KSLocalService::Failure::DataFolderInUse) {
+                report(false, QString(), QString(), m_service->errorString());
+                return;
+            }
+        }
+        const QString address = KSDataFolder::runningServiceAddress(folder);
+        if (usedAddress.isEmpty() && !address.isEmpty() && address != checkedAddress) {
+            checkedAddress = address;
+            const QString token = KSDataFolder::storedLocalToken(folder);
+            if (!token.isEmpty() && acceptsToken(address, token)) {
+                usedAddress = address;
+                // Taking over on the same port keeps that address valid.
+                options.port = quint16(std::max(0, QUrl(address).port(0)));
+                CommLog::I(QStringLiteral("using the cut-out service of another program at ") + address);
+                report(true, address, token, QString());
+            } else {
+                CommLog::I(QStringLiteral("waiting for the cut-out service of another program at %1 to end: it does "
+                                          "not take this data folder's token")
+                               .arg(address));
+                QMetaObject::invokeMethod(QCoreApplication::instance(), [self] {
+                    if (self)
+                        emit self->waitingForAnotherService();
+                }, Qt::QueuedConnection);
+            }
+        }
+        if (!pause(kTakeOverCheckMs))
+            return;
+    }
 }
 
 void KSServiceConnection::finishLocalStart(bool ok, const QString &baseUrl, const QString &token,
                                            const QString &error)
 {
+    // The service this program took over from another answers here now.
+    if (ok && m_state == State::Ready) {
+        m_baseUrl = baseUrl;
+        KSServiceAddress::setDefaultServiceURL(baseUrl);
+        CommLog::I(QStringLiteral("built-in cut-out service taken over at ") + baseUrl);
+        emit stateChanged();
+        return;
+    }
     if (!ok) {
         m_error = error;
         CommLog::E(QStringLiteral("the built-in cut-out service did not start: ") + error);
@@ -117,6 +197,11 @@ void KSServiceConnection::finishLocalStart(bool ok, const QString &baseUrl, cons
 
 void KSServiceConnection::stop()
 {
+    {
+        std::lock_guard lock(m_pauseMutex);
+        m_stopping = true;
+    }
+    m_pauseWake.notify_all();
     if (m_startThread.joinable())
         m_startThread.join();
     if (m_service)

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 class KSLocalService;
@@ -15,6 +18,12 @@ class KSLocalService;
 // one, the built-in local service is started in-process on 127.0.0.1 (off
 // the GUI thread, since it opens its store and engine) and its local account
 // is signed in as soon as it answers.
+//
+// One service owns the data folder at a time. When another program's
+// service already runs on it, that one is used (its address and the local
+// token lie in the folder) until it goes, and then this program's own
+// service takes over on the same port, so that jobs under way carry on; a
+// service there that does not take the local token is waited for instead.
 class KSServiceConnection : public QObject
 {
     Q_OBJECT
@@ -57,9 +66,17 @@ public:
 
 signals:
     void stateChanged();
+    // Another program's service holds the data folder and cannot be used:
+    // the start waits for it to end.
+    void waitingForAnotherService();
 
 private:
     explicit KSServiceConnection(QObject *parent = nullptr);
+    // The start thread: own the data folder, or use its owner and take over
+    // when it ends.
+    void runLocal(const QPointer<KSServiceConnection> &self);
+    // Waits up to ms or until stop(); false once stopping.
+    bool pause(int ms);
     void finishLocalStart(bool ok, const QString &baseUrl, const QString &token, const QString &error);
     void setState(State state);
 
@@ -70,4 +87,7 @@ private:
     QString m_error;
     std::unique_ptr<KSLocalService> m_service;
     std::thread m_startThread;
+    std::mutex m_pauseMutex;
+    std::condition_variable m_pauseWake;
+    bool m_stopping = false;
 };

@@ -8,6 +8,8 @@
 #include "KSEraserManager.h"
 #include "KSEraserType.h"
 #include "KSImageLoader.h"
+#include "KSFileConst.h"
+#include "KSWriteFailure.h"
 #include "KSServiceConnection.h"
 #include "KSTaskFlow.h"
 #include "ToolFile.h"
@@ -34,6 +36,7 @@ QString failureText(KSImageLoader::Failure failure)
     case KSImageLoader::Failure::Missing: return QStringLiteral("cannot open the file");
     case KSImageLoader::Failure::Empty: return QStringLiteral("the file is empty");
     case KSImageLoader::Failure::Undecodable: return QStringLiteral("not a picture Cutora can read (JPEG, PNG, BMP, TIFF, WebP, HEIC)");
+    case KSImageLoader::Failure::Damaged: return QStringLiteral("the picture is damaged or incomplete");
     case KSImageLoader::Failure::TooLarge: return QStringLiteral("the picture is too large");
     case KSImageLoader::Failure::None: break;
     }
@@ -45,6 +48,9 @@ QString failureText(KSImageLoader::Failure failure)
 bool connectService(QString *error)
 {
     KSServiceConnection *connection = KSServiceConnection::defaultConnection();
+    QObject::connect(connection, &KSServiceConnection::waitingForAnotherService, connection, [] {
+        printErr(QStringLiteral("cutora: waiting for the cut-out service of another program, which holds the data folder"));
+    });
     connection->start();
     if (connection->state() == KSServiceConnection::State::Starting) {
         QEventLoop loop;
@@ -108,6 +114,13 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
     const KSImageLoader::SizeResult probe = KSImageLoader::readSize(path);
     if (!probe.ok())
         return failureText(probe.failure);
+    // The job's files go to the temporary folder: a full disk there is
+    // named, rather than found out half way.
+    const qint64 room = KSEraserManager::temporaryBytesFor(probe.size);
+    if (KSWriteFailure::isDiskFull(KSTempAppPathDirector(), room))
+        return QStringLiteral("the disk holding %1 is full: the cut-out needs about %2 MB there")
+            .arg(KSTempAppPathDirector())
+            .arg((room + 999'999) / 1'000'000);
     KSEraserFailure failure;
     const std::optional<QString> cutout = runJob(path, type, &failure);
     if (!cutout)

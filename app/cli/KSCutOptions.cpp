@@ -96,7 +96,7 @@ std::optional<KSCutOptions> KSCutOptions::parse(const QStringList &arguments, QS
     if (parser.isSet(size)) {
         const std::optional<KSEditChangeSizeItem> preset = presetFromText(parser.value(size));
         if (!preset) {
-            *error = QStringLiteral("--size needs WxH in pixels (each side at most 30000) or a size preset");
+            *error = QStringLiteral("--size needs WxH in pixels (each side 1 to 30000) or a size preset");
             return std::nullopt;
         }
         options.preset = *preset;
@@ -149,8 +149,9 @@ std::optional<KSEditChangeSizeItem> KSCutOptions::presetFromText(const QString &
         return KSSizePresets::findItem(text);
     const double w = match.captured(1).toDouble();
     const double h = match.captured(2).toDouble();
-    // One side without the other describes no picture.
-    if ((w == 0) != (h == 0) || w > kMaxSide || h > kMaxSide || w * h > double(KSImageLoader::kMaxPixels))
+    // A side of no pixels describes no picture (without --size the photo
+    // keeps its own size).
+    if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide || w * h > double(KSImageLoader::kMaxPixels))
         return std::nullopt;
     KSEditChangeSizeItem preset;
     preset.width = qint64(w);

@@ -34,9 +34,9 @@ struct KSCutOptions
     // returns nothing and sets error.
     [[nodiscard]] static std::optional<KSCutOptions> parse(const QStringList &arguments, QString *error);
 
-    // A size in pixels from "WxH" (also "WxHpx"; "0x0" is the photo's own
-    // size) or from the name of a preset of the editor's size panel, in
-    // either certificate list; nothing for anything else.
+    // A size in pixels from "WxH" (also "WxHpx"; each side at least 1) or
+    // from the name of a preset of the editor's size panel, in either
+    // certificate list; nothing for anything else.
     [[nodiscard]] static std::optional<QSizeF> sizeFromText(const QString &text);
     // The preset of a size text: the panel's preset by name, or a plain size
     // in pixels without a printed size.

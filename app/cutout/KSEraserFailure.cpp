@@ -59,6 +59,7 @@ KSEraserFailure KSEraserFailure::forPhoto(const QString &path, KSImageLoader::Fa
         return {info.exists() ? Kind::unreadableFile : Kind::missingFile};
     case KSImageLoader::Failure::Empty:
     case KSImageLoader::Failure::Undecodable:
+    case KSImageLoader::Failure::Damaged:
         return {Kind::notAPicture};
     case KSImageLoader::Failure::TooLarge:
         return {Kind::pictureTooLarge};

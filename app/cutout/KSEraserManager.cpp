@@ -9,6 +9,8 @@
 #include "KSMatteRefine.h"
 #include "KSPhotoRenderTools.h"
 #include "KSTempFile.h"
+#include "KSTiffEncoder.h"
+#include "KSWriteFailure.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -27,6 +29,11 @@ namespace {
 
 const QString kFlowError = QStringLiteral("抠图流程出错：");
 using Kind = KSEraserFailure::Kind;
+// A photo above this is read again for the compositing rather than held
+// while the service cuts it out: the built-in service's engine needs its
+// own few hundred megabytes meanwhile, and a second decode costs less than
+// holding both on a photo near the pixel limit.
+constexpr qint64 kMaxHeldPhotoPixels = 50'000'000;
 
 // Everything one job needs travels in this record, shared by the closures of
 // its steps; the job ends when the last of them is gone.
@@ -37,7 +44,8 @@ struct Job
     KSEraserType type = KSEraserType::person;
     KSEraserManager::Report closure;
     KSEraserManager::FailureClosure failed;
-    QImage fullImage;
+    QImage fullImage; // null while the service works when the photo is read again
+    QSize fullSize;
     std::atomic<bool> ended{false};
     bool finalDelivered = false; // main thread only
 
@@ -151,39 +159,47 @@ QByteArray tiffData(const QImage &image)
     return data;
 }
 
+bool loadPhoto(const JobPtr &job);
+
 void composite(const JobPtr &job, const QString &maskPath)
 {
     const KSImageLoader::Result mask = KSImageLoader::load(maskPath);
+    QFile::remove(maskPath);
     if (!mask.ok()) {
         CommLog::E(kFlowError + QStringLiteral("无法读取mask图片 ") + mask.error);
-        QFile::remove(maskPath);
         fail(job, Kind::serviceError);
         return;
     }
-    // The mask refined at the photo's own size, and the subject's own colours
-    // estimated along its edge, so that no rim of the old backdrop shows.
-    QImage photo = std::exchange(job->fullImage, QImage());
-    const QImage grayImage = KSMatteRefine::refine(photo, mask.image);
-    if (grayImage.isNull()) {
-        CommLog::E(kFlowError + QStringLiteral("无法缩放mask图片"));
-        QFile::remove(maskPath);
-        fail(job, Kind::pictureTooLarge);
-        return;
+    if (job->fullImage.isNull()) {
+        if (!loadPhoto(job))
+            return;
+        if (job->fullImage.size() != job->fullSize) {
+            CommLog::E(kFlowError + QStringLiteral("图片在抠图期间已改变 ") + job->filePath);
+            fail(job);
+            return;
+        }
     }
+    // The mask refined at the photo's own size, and the subject's own colours
+    // estimated along its edge, so that no rim of the old backdrop shows. A
+    // photo near the pixel limit is held once only: its pixels become the
+    // cut-out's, and the cut-out streams into its file.
     CommLog::I(QStringLiteral("抠图成功开始合成图片"));
-    const QByteArray data = KSPhotoRenderTools::originalImage(std::move(photo), grayImage);
+    const QImage cutout = KSMatteRefine::cutout(std::exchange(job->fullImage, QImage()), mask.image);
     CommLog::I(QStringLiteral("抠图成功开始合成完成"));
-    QFile::remove(maskPath);
-    // An empty cut-out is no success, whatever was written.
-    if (data.isEmpty()) {
+    if (cutout.isNull()) {
         CommLog::E(kFlowError + QStringLiteral("合成图片失败"));
         fail(job, Kind::pictureTooLarge);
         return;
     }
     const QString resultPath = KSEraserManager::resultPathFor(job->filePath);
     QSaveFile result(resultPath);
-    if (!result.open(QIODevice::WriteOnly) || result.write(data) != data.size() || !result.commit()) {
-        CommLog::E(kFlowError + QStringLiteral("写入抠图结果失败 ") + resultPath + u' ' + result.errorString());
+    if (!result.open(QIODevice::WriteOnly) || !KSTiffEncoder::write(cutout, result) || !result.flush()
+        || !result.commit()) {
+        CommLog::E(kFlowError + QStringLiteral("写入抠图结果失败 ")
+                   + KSWriteFailure::describe(resultPath.isEmpty() ? KSTempAppPathDirector() : resultPath,
+                                              result.errorString(), cutout.sizeInBytes()));
+        result.cancelWriting();
+        QFile::remove(resultPath);
         fail(job, Kind::cannotWrite);
         return;
     }
@@ -270,14 +286,21 @@ void prepare(const JobPtr &job)
     if (isCancelled(job) || !loadPhoto(job))
         return;
 
+    job->fullSize = job->fullImage.size();
     const QImage reduced = KSPhotoRenderTools::zipInputImage(job->fullImage, QSizeF(KSEraserManager::kMaxUploadSide,
                                                                                     KSEraserManager::kMaxUploadSide));
+    if (qint64(job->fullSize.width()) * job->fullSize.height() > kMaxHeldPhotoPixels)
+        job->fullImage = QImage();
+    // Every byte of the copy is checked: a copy cut short by a full disk
+    // would be uploaded and fail on the service as an unreadable picture.
     const QString uploadPath = KSTempFile::reserve(QStringLiteral(".png"));
     const QByteArray data = tiffData(reduced);
     QFile upload(uploadPath);
     if (uploadPath.isEmpty() || data.isEmpty() || !upload.open(QIODevice::WriteOnly)
-        || upload.write(data) != data.size()) {
-        CommLog::E(kFlowError + QStringLiteral("无法写入上传的图片 ") + uploadPath + u' ' + upload.errorString());
+        || upload.write(data) != data.size() || !upload.flush()) {
+        CommLog::E(kFlowError + QStringLiteral("无法写入上传的图片 ")
+                   + KSWriteFailure::describe(uploadPath.isEmpty() ? KSTempAppPathDirector() : uploadPath,
+                                              upload.errorString(), data.size()));
         upload.close();
         if (!uploadPath.isEmpty())
             QFile::remove(uploadPath);
@@ -307,15 +330,6 @@ void prepare(const JobPtr &job)
             handleUploadCompletion(job, error, payload);
         },
         [job](const KSEraserFailure &failure) { noteFailure(job, failure); });
-}
-
-bool isSameFile(const QString &a, const QString &b)
-{
-    const QFileInfo first(a);
-    const QFileInfo second(b);
-    if (first.exists() && second.exists())
-        return first.canonicalFilePath() == second.canonicalFilePath();
-    return first.absoluteFilePath() == second.absoluteFilePath();
 }
 
 } // namespace
@@ -357,15 +371,17 @@ bool KSEraserManager::cancelEraser(JobId id)
     return true;
 }
 
+qint64 KSEraserManager::temporaryBytesFor(const QSize &photoSize)
+{
+    const qint64 uploadAndMask = 2 * 4 * qint64(kMaxUploadSide) * kMaxUploadSide;
+    return uploadAndMask + 4 * qint64(photoSize.width()) * photoSize.height();
+}
+
 QString KSEraserManager::resultPathFor(const QString &filePath)
 {
     const QFileInfo info(filePath);
-    QString path = KSTempAppWithFileName(info.fileName());
-    // The cut-out file is deleted when the editor is left: it must never be
-    // the user's own picture, even one picked from the temporary folder.
-    for (int n = 1; isSameFile(path, filePath); ++n) {
-        const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
-        path = KSTempAppWithFileName(QStringLiteral("%1(%2)%3").arg(info.completeBaseName()).arg(n).arg(suffix));
-    }
-    return path;
+    const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+    return KSTempFile::reserveFirstFree([&](int n) {
+        return n == 1 ? info.fileName() : QStringLiteral("%1(%2)%3").arg(info.completeBaseName()).arg(n - 1).arg(suffix);
+    });
 }

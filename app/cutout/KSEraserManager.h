@@ -3,6 +3,7 @@
 #include "KSEraserFailure.h"
 #include "KSEraserType.h"
 
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -37,8 +38,15 @@ public:
     // is asked to drop its task. False when the job had already ended.
     static bool cancelEraser(JobId job);
 
-    // Where the cut-out of the picture at filePath goes: the temporary folder
-    // under the picture's own name, or "name(1).ext" when that would be the
-    // picture itself.
+    // Reserves where the cut-out of the picture at filePath goes: the
+    // temporary folder under the picture's own name, or "name(1).ext",
+    // "name(2).ext"… when that name is taken (by another job's cut-out, of
+    // this program or another, or by the picture itself). The file is
+    // created empty and exclusively, so that no other job gets the name.
+    // Empty when the folder refuses a new file.
     [[nodiscard]] static QString resultPathFor(const QString &filePath);
+
+    // About the room a job's files take in the temporary folder at once:
+    // the upload copy, the mask and the cut-out (TIFF, 4 bytes a pixel).
+    [[nodiscard]] static qint64 temporaryBytesFor(const QSize &photoSize);
 };

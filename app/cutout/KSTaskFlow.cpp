@@ -9,7 +9,7 @@
 #include "KSProtocolPaths.h"
 #include "KSReplyEnvelope.h"
 #include "KSServiceRequest.h"
-#include "KSTaskStatus.h"
+#include "KSTaskReply.h"
 #include "KSTempFile.h"
 
 #include <QElapsedTimer>
@@ -23,7 +23,6 @@
 
 #include <memory>
 
-using KSReplyEnvelope::integerAt;
 using KSReplyEnvelope::objectAt;
 using KSReplyEnvelope::textAt;
 using KSServiceRequest::kFlowError;
@@ -32,6 +31,11 @@ namespace {
 
 QMutex lastEngineMutex;
 QString lastEngine;
+
+// A poll or download that finds no service is tried again this many times,
+// a second apart: the program that ran the built-in service may have ended,
+// and this one's own service takes its place on the same address.
+constexpr int kReconnectAttempts = 15;
 
 // Tasks whose job was cancelled: their chain stops at its next step.
 QMutex cancelledMutex;
@@ -68,8 +72,10 @@ void failTask(const KSEraserNetwork::TaskReport &report, const FailureNote &note
 
 constexpr auto kServiceError = KSEraserFailure::Kind::serviceError;
 
+void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, const FailureNote &note, int refusedBefore);
+
 void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork::TaskReport &report,
-                  const FailureNote &note)
+                  const FailureNote &note, int refusedBefore = 0)
 {
     const QString maskPath = KSTempFile::reserve(QStringLiteral(".png"));
     if (maskPath.isEmpty()) {
@@ -78,8 +84,8 @@ void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork:
         return;
     }
     KSAFNetworking::downloadFile(url.toString(QUrl::FullyEncoded), maskPath,
-                                 [taskId, maskPath, report, note](float fraction, bool finished,
-                                                                  const std::optional<KSNetError> &error) {
+                                 [taskId, url, maskPath, report, note, refusedBefore](
+                                     float fraction, bool finished, const std::optional<KSNetError> &error) {
                                      // A cancelled job wants no mask: it goes as it arrives.
                                      if (isCancelled(taskId)) {
                                          if (finished || error) {
@@ -91,6 +97,12 @@ void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork:
                                      if (finished) {
                                          if (report)
                                              report(true, maskPath, 1.0);
+                                     } else if (error && error->couldNotConnect() && refusedBefore < kReconnectAttempts) {
+                                         QFile::remove(maskPath);
+                                         CommLog::I(QStringLiteral("mask图片下载连接不上服务，1秒后重试"));
+                                         KSMainQueue::after(1.0, [taskId, url, report, note, refusedBefore] {
+                                             downloadMask(taskId, url, report, note, refusedBefore + 1);
+                                         });
                                      } else if (error) {
                                          CommLog::E(kFlowError + QStringLiteral("mask图片下载失败 ")
                                                     + error->localizedDescription);
@@ -108,67 +120,66 @@ void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork:
                                  });
 }
 
-// A finished task: its mask's address must be an absolute web address.
-void downloadFinished(const QString &taskId, const QVariantMap &data, const KSEraserNetwork::TaskReport &report,
+// A finished task: its mask's address must be a web address.
+void downloadFinished(const QString &taskId, const KSTaskReply &task, const KSEraserNetwork::TaskReport &report,
                       const FailureNote &note)
 {
-    const std::optional<QString> text = textAt(data, QStringLiteral("mask_file_url"));
-    const QUrl url(text.value_or(QString()), QUrl::StrictMode);
-    if (!text || text->isEmpty() || !url.isValid() || url.isRelative()) {
-        CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 没有获取到mask图片的URL"));
-        failTask(report, note, kServiceError);
-        return;
-    }
     // Only web addresses: a file: or other URL from the service must not
     // make the client read or fetch anything else.
-    if (!KSCurlSession::isWebUrl(*text)) {
-        CommLog::E(kFlowError + QStringLiteral("mask图片的URL不是http或https，拒绝下载 ") + *text);
+    if (!KSCurlSession::isWebUrl(task.maskUrl)) {
+        CommLog::E(kFlowError + QStringLiteral("mask图片的URL不是http或https，拒绝下载 ") + task.maskUrl);
         failTask(report, note, kServiceError);
         return;
     }
-    setLastMaskEngine(textAt(data, QStringLiteral("engine")).value_or(QString()));
+    setLastMaskEngine(task.engine);
+    const QUrl url(task.maskUrl, QUrl::StrictMode);
     CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString());
     downloadMask(taskId, url, report, note);
 }
 
-void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, const std::optional<KSNetError> &error,
-                      const QVariant &reply, const KSEraserNetwork::TaskReport &report, const FailureNote &note)
+void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int refusedBefore,
+                      const std::optional<KSNetError> &error, const QVariant &reply,
+                      const KSEraserNetwork::TaskReport &report, const FailureNote &note)
 {
     if (isCancelled(taskId)) {
         forgetCancelled(taskId);
         return;
     }
     const QString step = QStringLiteral("遍历任务结果失败");
+    if (error && error->couldNotConnect() && refusedBefore < kReconnectAttempts) {
+        CommLog::I(QStringLiteral("遍历任务结果连接不上服务，1秒后重试"));
+        KSMainQueue::after(1.0, [taskId, report, note, refusedBefore] { poll(taskId, report, note, refusedBefore + 1); });
+        return;
+    }
     if (error) {
         CommLog::E(kFlowError + step + QStringLiteral(" 请求出错 ") + error->localizedDescription);
         failTask(report, note, KSEraserFailure::forNetError(*error).kind);
         return;
     }
-    if (reply.typeId() != QMetaType::QVariantMap) {
+    const KSTaskReply task = KSTaskReply::read(reply);
+    if (task.fault == KSTaskReply::Fault::NotADictionary) {
         CommLog::E(kFlowError + step + QStringLiteral(" 回复不是字典"));
         failTask(report, note, kServiceError);
         return;
     }
     KSProtocolDebug::print("responseDic ", reply);
-    const QVariantMap data = objectAt(reply.toMap(), QStringLiteral("data")).value_or(QVariantMap());
-    const std::optional<qint64> status = integerAt(data, QStringLiteral("status"));
-    if (!status) {
-        CommLog::E(kFlowError + step + QStringLiteral(" data或data.status缺失或类型不对"));
+    if (task.fault != KSTaskReply::Fault::None) {
+        CommLog::E(kFlowError + step
+                   + (task.fault == KSTaskReply::Fault::NoStatus ? QStringLiteral(" data或data.status缺失或类型不对")
+                                                                  : QStringLiteral(" 没有获取到mask图片的URL")));
         failTask(report, note, kServiceError);
         return;
     }
-    if (*status == KSTaskStatus::failed) {
-        CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1 ")
-                   + textAt(data, QStringLiteral("error")).value_or(QString()));
+    if (task.state == KSTaskReply::State::Failed) {
+        CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1 ") + task.error);
         failTask(report, note, KSEraserFailure::Kind::engineFailed);
         return;
     }
-    if (*status == KSTaskStatus::done) {
-        downloadFinished(taskId, data, report, note);
+    if (task.state == KSTaskReply::State::Done) {
+        downloadFinished(taskId, task, report, note);
         return;
     }
-    if (const std::optional<double> progress = KSTaskFlow::taskProgress(data.value(QStringLiteral("progress")));
-        progress && report)
+    if (const std::optional<double> progress = KSTaskFlow::taskProgress(task.progress); progress && report)
         report(false, std::nullopt, *progress);
     // Still pending: the next poll goes out at least 1 s after this one was sent.
     const double elapsed = double(sinceSent.elapsed()) / 1000.0;
@@ -176,6 +187,27 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, con
         KSMainQueue::after(1.0 - elapsed, [taskId, report, note] { KSTaskFlow::getTaskResult(taskId, report, note); });
     else
         KSTaskFlow::getTaskResult(taskId, report, note);
+}
+
+void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, const FailureNote &note, int refusedBefore)
+{
+    if (isCancelled(taskId)) {
+        forgetCancelled(taskId);
+        return;
+    }
+    // The id goes into the path encoded, so it cannot step to another route.
+    const auto target = KSServiceRequest::target(
+        QLatin1String(KSProtocolPaths::tasks) + QString::fromLatin1(QUrl::toPercentEncoding(taskId)),
+        [report, note, failure = KSServiceRequest::missingTarget()] { failTask(report, note, failure.kind); });
+    if (!target)
+        return;
+    auto sinceSent = std::make_shared<QElapsedTimer>();
+    sinceSent->start();
+    KSAFNetworking::GETtWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
+                                [taskId, sinceSent, refusedBefore, report, note](const std::optional<KSNetError> &error,
+                                                                                 const QVariant &reply) {
+                                    handleTaskResult(taskId, *sinceSent, refusedBefore, error, reply, report, note);
+                                });
 }
 
 } // namespace
@@ -213,23 +245,7 @@ void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNe
 
 void KSTaskFlow::getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report, FailureNote note)
 {
-    if (isCancelled(taskId)) {
-        forgetCancelled(taskId);
-        return;
-    }
-    // The id goes into the path encoded, so it cannot step to another route.
-    const auto target = KSServiceRequest::target(
-        QLatin1String(KSProtocolPaths::tasks) + QString::fromLatin1(QUrl::toPercentEncoding(taskId)),
-        [report, note, failure = KSServiceRequest::missingTarget()] { failTask(report, note, failure.kind); });
-    if (!target)
-        return;
-    auto sinceSent = std::make_shared<QElapsedTimer>();
-    sinceSent->start();
-    KSAFNetworking::GETtWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
-                                [taskId, sinceSent, report, note](const std::optional<KSNetError> &error,
-                                                                  const QVariant &reply) {
-                                    handleTaskResult(taskId, *sinceSent, error, reply, report, note);
-                                });
+    poll(taskId, report, note, 0);
 }
 
 void KSTaskFlow::cancelTask(const QString &taskId)

@@ -1,7 +1,9 @@
 #include "KSImageLoader.h"
 
+#include "KSDecoderWarnings.h"
 #include "KSImageExtension.h"
 #include "KSPhotoRenderTools.h"
+#include "KSPictureCompleteness.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -10,6 +12,7 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -53,6 +56,11 @@ QString tooLargeText(const QString &path, const QSize &size)
         .arg(size.width())
         .arg(size.height())
         .arg(KSImageLoader::kMaxPixels / 1'000'000);
+}
+
+QString damagedText(const QString &path, const QString &why)
+{
+    return QStringLiteral("%1 is damaged or incomplete: %2").arg(path, why);
 }
 
 QString outOfMemoryText(const QString &path)
@@ -116,6 +124,10 @@ Probe probe(const QString &path)
 
 // ---- HEIC through libheif
 
+// What a grid's decoded picture may exceed its cropped size by: one tile of
+// the sizes phones write.
+constexpr int kHeifTileMargin = 512;
+
 using HeifContext = std::unique_ptr<heif_context, decltype(&heif_context_free)>;
 using HeifHandle = std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)>;
 using HeifImage = std::unique_ptr<heif_image, decltype(&heif_image_release)>;
@@ -149,8 +161,13 @@ HeifPrimary openHeif(const QString &path)
         error = heif_context_get_primary_image_handle(primary.context.get(), &handle);
     primary.handle.reset(handle);
     if (error.code != heif_error_Ok || !handle) {
-        primary.failure = Failure::Undecodable;
-        primary.error = heifErrorText(path, error);
+        // The file says it is HEIF: unless it uses what libheif cannot
+        // read, its boxes are cut off or broken.
+        const bool unsupported = error.code == heif_error_Unsupported_filetype
+                                 || error.code == heif_error_Unsupported_feature;
+        primary.failure = unsupported ? Failure::Undecodable : Failure::Damaged;
+        primary.error = unsupported ? heifErrorText(path, error)
+                                    : damagedText(path, QString::fromUtf8(error.message ? error.message : ""));
         return primary;
     }
     primary.size = QSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
@@ -200,12 +217,23 @@ Result loadHeif(const QString &path)
     const bool alpha = heif_image_handle_has_alpha_channel(handle);
     const bool premultiplied = alpha && heif_image_handle_is_premultiplied_alpha(handle);
     heif_image *decoded = nullptr;
+    // The image may not come out much larger than its header said: a grid
+    // can declare a far larger picture than its item, which libheif would
+    // allocate and fill tile by tile before anyone could refuse it. The
+    // header's size is after the crop, so a tile and an eighth more pass.
+    const int side = std::max(primary.size.width(), primary.size.height());
+    heif_context_set_maximum_image_size_limit(primary.context.get(), side + side / 8 + kHeifTileMargin);
+    using DecodingOptions = std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)>;
+    const DecodingOptions options(heif_decoding_options_alloc(), heif_decoding_options_free);
+    // Data the decoder finds damaged is an error, not a picture with holes.
+    if (options && options->version >= 3)
+        options->strict_decoding = 1;
     // Decoding applies the file's rotation, mirroring and crop.
     const heif_error error =
-        heif_decode_image(handle, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr);
+        heif_decode_image(handle, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, options.get());
     const HeifImage pixels(decoded, heif_image_release);
     if (error.code != heif_error_Ok || !pixels)
-        return failed<Result>(Failure::Undecodable, heifErrorText(path, error));
+        return failed<Result>(Failure::Damaged, damagedText(path, QString::fromUtf8(error.message ? error.message : "")));
 
     int stride = 0;
     const uint8_t *plane = heif_image_get_plane_readonly(pixels.get(), heif_channel_interleaved, &stride);
@@ -265,7 +293,8 @@ QtReader openWithQt(const QString &path)
     // Intermediate files hold TIFF under a ".png" name: trust the bytes only.
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
-    if (!reader.canRead() || !isOneOfOurFormats(reader.format().toLower())) {
+    const QByteArray format = reader.canRead() ? reader.format().toLower() : QByteArray();
+    if (!isOneOfOurFormats(format)) {
         open.failure = Failure::Undecodable;
         open.error = QStringLiteral("%1 is not a picture we can read (%2)").arg(path, reader.errorString());
         return open;
@@ -275,6 +304,15 @@ QtReader openWithQt(const QString &path)
     if (open.rawSize.isValid() && exceedsLimit(open.rawSize)) {
         open.failure = Failure::TooLarge;
         open.error = tooLargeText(path, open.shownSize());
+        return open;
+    }
+    QFile bytes(path);
+    const QString missing = bytes.open(QIODevice::ReadOnly)
+                                ? KSPictureCompleteness::missingData(bytes, format)
+                                : QString();
+    if (!missing.isEmpty()) {
+        open.failure = Failure::Damaged;
+        open.error = damagedText(path, missing);
     }
     return open;
 }
@@ -282,9 +320,12 @@ QtReader openWithQt(const QString &path)
 Result readWithQt(QtReader &open, const QString &path)
 {
     QImage image;
+    const KSDecoderWarnings warnings;
+    // Its header was read: a picture that then cannot be decoded is damaged.
     if (!open.reader->read(&image))
-        return failed<Result>(Failure::Undecodable,
-                              QStringLiteral("cannot decode %1: %2").arg(path, open.reader->errorString()));
+        return failed<Result>(Failure::Damaged, damagedText(path, open.reader->errorString()));
+    if (!warnings.damage().isEmpty())
+        return failed<Result>(Failure::Damaged, damagedText(path, warnings.damage()));
     return finished(std::move(image), path);
 }
 

@@ -10,7 +10,10 @@
 // Pictures come out upright (the EXIF orientation or the HEIF rotation is
 // applied), with a device pixel ratio of 1, converted to sRGB when they carry
 // another colour profile. Pictures beyond kMaxPixels are refused from their
-// header, before any pixel is decoded. Safe on any thread; never throws.
+// header, before any pixel is decoded. A picture whose data is cut off or
+// that its decoder reports corrupt is refused as damaged, never returned
+// with grey or black where its data is missing. Safe on any thread; never
+// throws.
 class KSImageLoader
 {
 public:
@@ -20,7 +23,8 @@ public:
         None,
         Missing,     // no such file, or it cannot be opened
         Empty,       // zero bytes
-        Undecodable, // not a picture we read, or damaged
+        Undecodable, // not a picture we read
+        Damaged,     // of a format we read, but its data is cut off or corrupt
         TooLarge,    // more than kMaxPixels, or no memory for the pixels
     };
 
@@ -48,6 +52,8 @@ public:
     // full decode followed by a reduction.
     [[nodiscard]] static Result loadReduced(const QString &path, const QSize &maxSize);
 
-    // Only the header: the size the picture would load with.
+    // Only the header, and the file's structure: the size the picture would
+    // load with. Finds a file cut off before its end; damage inside the
+    // pixel data shows only when load() decodes it.
     [[nodiscard]] static SizeResult readSize(const QString &path);
 };

@@ -1,5 +1,7 @@
 #include "KSImageWriter.h"
 
+#include "KSWriteFailure.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,12 +19,18 @@ namespace {
 
 KSImageWriter::Result fail(const QString &error) { return {false, error}; }
 
-// QSaveFile writes to a temporary name and renames on commit; its error
-// string covers a full disk and an unwritable folder alike.
+// QSaveFile writes to a temporary name and renames on commit. It is flushed
+// first, while what was written still takes its room, so that a full disk
+// is told apart from other failures.
 KSImageWriter::Result commit(QSaveFile &file)
 {
+    if (!file.flush()) {
+        const QString why = KSWriteFailure::describe(file.fileName(), file.errorString());
+        file.cancelWriting();
+        return fail(why);
+    }
     if (!file.commit())
-        return fail(QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString()));
+        return fail(KSWriteFailure::describe(file.fileName(), file.errorString()));
     return {true, {}};
 }
 
@@ -108,8 +116,9 @@ KSImageWriter::Result KSImageWriter::writePng(const QImage &image, const QString
             if (rc != 0 && rc != SPNG_EOI) {
                 const QString why = file.error() != QFileDevice::NoError ? file.errorString()
                                                                          : QString::fromUtf8(spng_strerror(rc));
+                const QString text = KSWriteFailure::describe(path, why, qint64(rowBytes));
                 file.cancelWriting();
-                return fail(QStringLiteral("cannot write %1: %2").arg(path, why));
+                return fail(text);
             }
         }
     }
@@ -138,8 +147,10 @@ KSImageWriter::Result KSImageWriter::writeWithQt(const QImage &image, const QStr
     if (quality >= 0)
         writer.setQuality(quality);
     if (!writer.write(image)) {
+        const QString text = KSWriteFailure::describe(
+            path, file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString());
         file.cancelWriting();
-        return fail(QStringLiteral("cannot write %1: %2").arg(path, file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString()));
+        return fail(text);
     }
     return commit(file);
 }

@@ -1,8 +1,11 @@
 #include "KSMatteRefine.h"
 
+#include "KSPhotoRenderTools.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -20,6 +23,9 @@ constexpr double edgeSteepness = 1.3;
 constexpr int coarseSide = 320;
 constexpr double coarseRadiusShare = 1.0 / 60.0;
 constexpr double fineRadiusInMaskPixels = 2.0;
+// A mask far smaller than the photo would otherwise give radii of hundreds
+// of pixels, and every tile would read a window many times its size.
+constexpr int maxFineRadius = tileSide / 2;
 // Guards the divisions by blurred weights.
 constexpr float tinyWeight = 1e-4f;
 
@@ -28,17 +34,18 @@ bool inBand(uchar value)
     return uchar(value - 1) < 254; // 1..254
 }
 
-// The tiles that hold part of the band.
-std::vector<cv::Rect> bandTiles(const cv::Mat &alpha)
+// The tiles that hold part of the band. `alpha` is a plane of its own
+// (step 1) or the fourth byte of a 4-channel photo (step 4).
+std::vector<cv::Rect> bandTiles(const cv::Mat &alpha, int step = 1, int offset = 0)
 {
     const int columns = (alpha.cols + tileSide - 1) / tileSide, rows = (alpha.rows + tileSide - 1) / tileSide;
     std::vector<uchar> flagged(size_t(columns) * size_t(rows), 0);
     cv::parallel_for_(cv::Range(0, rows), [&](const cv::Range &range) {
         for (int ty = range.start; ty < range.end; ++ty) {
             for (int y = ty * tileSide; y < std::min(alpha.rows, (ty + 1) * tileSide); ++y) {
-                const uchar *row = alpha.ptr<uchar>(y);
+                const uchar *row = alpha.ptr<uchar>(y) + offset;
                 for (int x = 0; x < alpha.cols; ++x)
-                    if (inBand(row[x]))
+                    if (inBand(row[x * step]))
                         flagged[size_t(ty) * size_t(columns) + size_t(x / tileSide)] = 1;
             }
         }
@@ -75,7 +82,11 @@ cv::Mat weightedMean(const cv::Mat &colour, const cv::Mat &weight, int radius)
     cv::merge(std::vector<cv::Mat>(3, weight), weight3);
     cv::boxFilter(colour.mul(weight3), numerator, -1, box, {-1, -1}, true, cv::BORDER_REFLECT);
     cv::boxFilter(weight3, denominator, -1, box, {-1, -1}, true, cv::BORDER_REFLECT);
-    return numerator / (denominator + tinyWeight);
+    // Where the weight is nearly nil all round, both sums are rounding noise
+    // and their ratio can be anything: a colour stays a colour.
+    cv::Mat mean = numerator / (denominator + tinyWeight);
+    cv::min(cv::max(mean, 0.0), 1.0, mean);
+    return mean;
 }
 
 // One blur-fusion step: from the local means of subject and backdrop, the
@@ -133,18 +144,85 @@ cv::Mat stretched(const cv::Mat &coarse, const Coarse &c, const cv::Rect &region
 
 // The subject's own colours over one tile (BGR, 8-bit): the coarse pass's
 // means brought to the photo's pixels, then a fine blur-fusion pass.
+// `alpha` is the mask at the photo's size, or empty when it lies in the
+// photo's fourth byte.
 cv::Mat subjectColours(const cv::Mat &bgra, const cv::Mat &alpha, const Coarse &coarse, const cv::Rect &tile,
                        int fine)
 {
     const cv::Rect region = grown(tile, fine, bgra.size());
     const cv::Mat image = floatColour(bgra(region));
-    cv::Mat a, f, b;
-    alpha(region).convertTo(a, CV_32F, 1.0 / 255.0);
+    cv::Mat levels, a, f, b;
+    if (alpha.empty())
+        cv::extractChannel(bgra(region), levels, 3);
+    else
+        levels = alpha(region);
+    levels.convertTo(a, CV_32F, 1.0 / 255.0);
     fuse(image, a, stretched(coarse.meanF, coarse, region), stretched(coarse.meanB, coarse, region), &f, &b);
     fuse(image, a, weightedMean(f, a, fine), weightedMean(b, cv::Scalar::all(1.0) - a, fine), &f, nullptr);
     cv::Mat bytes;
     f(cv::Rect(tile.tl() - region.tl(), tile.size())).convertTo(bytes, CV_8UC3, 255.0);
     return bytes;
+}
+
+
+// The subject's own colours written over the band's pixels of `bgra`;
+// `alpha` as for subjectColours.
+void estimateColours(cv::Mat &bgra, const cv::Mat &alpha, const cv::Mat &mask, const std::vector<cv::Rect> &tiles)
+{
+    const double scale = std::max(double(bgra.cols) / mask.cols, double(bgra.rows) / mask.rows);
+    // Tiles read their neighbours' pixels, so the colours are written only
+    // once every tile is done.
+    const Coarse coarse = coarsePass(bgra, mask);
+    const int fine = std::clamp(int(std::lround(fineRadiusInMaskPixels * scale)), 2, maxFineRadius);
+    std::vector<cv::Mat> colours(tiles.size());
+    cv::parallel_for_(cv::Range(0, int(tiles.size())), [&](const cv::Range &range) {
+        for (int i = range.start; i < range.end; ++i)
+            colours[size_t(i)] = subjectColours(bgra, alpha, coarse, tiles[size_t(i)], fine);
+    });
+    for (size_t i = 0; i < tiles.size(); ++i) {
+        const cv::Rect tile = tiles[i];
+        for (int y = 0; y < tile.height; ++y) {
+            const auto *f = colours[i].ptr<cv::Vec3b>(y);
+            auto *out = bgra.ptr<cv::Vec4b>(tile.y + y) + tile.x;
+            const uchar *a = alpha.empty() ? &out[0][3] : alpha.ptr<uchar>(tile.y + y) + tile.x;
+            const int step = alpha.empty() ? 4 : 1;
+            for (int x = 0; x < tile.width; ++x)
+                if (inBand(a[x * step]))
+                    out[x] = cv::Vec4b(f[x][0], f[x][1], f[x][2], out[x][3]);
+        }
+        colours[i].release();
+    }
+}
+
+// The steepened level of every stretched level (0 and 255 stay).
+std::array<uchar, 256> steepened()
+{
+    std::array<uchar, 256> table{};
+    for (int level = 0; level < 256; ++level)
+        table[size_t(level)] = cv::saturate_cast<uchar>(level * edgeSteepness + 127.5 * (1.0 - edgeSteepness));
+    return table;
+}
+
+// Writes the refined mask into `alpha`, which is used as it is when it
+// already has the photo's size (so that a caller's buffer takes it without
+// a copy: at 200 megapixels every byte per pixel counts).
+bool refineInto(cv::Mat &bgra, const cv::Mat &mask, KSMatteRefine::Steps steps, cv::Mat &alpha)
+{
+    if (bgra.empty() || mask.empty() || bgra.type() != CV_8UC4 || mask.type() != CV_8UC1)
+        return false;
+    cv::resize(mask, alpha, bgra.size(), 0, 0, cv::INTER_LINEAR);
+    const std::vector<cv::Rect> tiles = bandTiles(alpha);
+    if (tiles.empty())
+        return true;
+
+    // The band steepened; 0 and 255 stay where they are.
+    if (steps.steepenEdges)
+        alpha.convertTo(alpha, CV_8U, edgeSteepness, 127.5 * (1.0 - edgeSteepness));
+    if (!steps.estimateColours)
+        return true;
+
+    estimateColours(bgra, alpha, mask, tiles);
+    return true;
 }
 
 } // namespace
@@ -156,42 +234,9 @@ cv::Mat KSMatteRefine::refine(cv::Mat &bgra, const cv::Mat &mask)
 
 cv::Mat KSMatteRefine::refine(cv::Mat &bgra, const cv::Mat &mask, Steps steps)
 {
-    if (bgra.empty() || mask.empty() || bgra.type() != CV_8UC4 || mask.type() != CV_8UC1)
+    cv::Mat alpha;
+    if (!refineInto(bgra, mask, steps, alpha))
         return {};
-    const double scale = std::max(double(bgra.cols) / mask.cols, double(bgra.rows) / mask.rows);
-    cv::Mat stretchedMask;
-    cv::resize(mask, stretchedMask, bgra.size(), 0, 0, cv::INTER_LINEAR);
-    const std::vector<cv::Rect> tiles = bandTiles(stretchedMask);
-    if (tiles.empty())
-        return stretchedMask;
-
-    // The band steepened; 0 and 255 stay where they are.
-    cv::Mat alpha = stretchedMask;
-    if (steps.steepenEdges)
-        stretchedMask.convertTo(alpha, CV_8U, edgeSteepness, 127.5 * (1.0 - edgeSteepness));
-    if (!steps.estimateColours)
-        return alpha;
-
-    // The subject's own colours in the band. Tiles read their neighbours'
-    // pixels, so the colours are written only once every tile is done.
-    const Coarse coarse = coarsePass(bgra, mask);
-    const int fine = std::max(2, int(std::lround(fineRadiusInMaskPixels * scale)));
-    std::vector<cv::Mat> colours(tiles.size());
-    cv::parallel_for_(cv::Range(0, int(tiles.size())), [&](const cv::Range &range) {
-        for (int i = range.start; i < range.end; ++i)
-            colours[size_t(i)] = subjectColours(bgra, alpha, coarse, tiles[size_t(i)], fine);
-    });
-    for (size_t i = 0; i < tiles.size(); ++i) {
-        const cv::Rect tile = tiles[i];
-        for (int y = 0; y < tile.height; ++y) {
-            const uchar *a = alpha.ptr<uchar>(tile.y + y) + tile.x;
-            const auto *f = colours[i].ptr<cv::Vec3b>(y);
-            auto *out = bgra.ptr<cv::Vec4b>(tile.y + y) + tile.x;
-            for (int x = 0; x < tile.width; ++x)
-                if (inBand(a[x]))
-                    out[x] = cv::Vec4b(f[x][0], f[x][1], f[x][2], out[x][3]);
-        }
-    }
     return alpha;
 }
 
@@ -212,13 +257,69 @@ QImage KSMatteRefine::refine(QImage &photo, const QImage &mask)
     cv::Mat bgra(photo.height(), photo.width(), CV_8UC4, photo.bits(), size_t(photo.bytesPerLine()));
     const cv::Mat levels(grey.height(), grey.width(), CV_8UC1, const_cast<uchar *>(grey.constBits()),
                          size_t(grey.bytesPerLine()));
-    const cv::Mat alpha = refine(bgra, levels);
-    if (alpha.empty())
-        return {};
-    QImage result(alpha.cols, alpha.rows, QImage::Format_Grayscale8);
+    QImage result(photo.size(), QImage::Format_Grayscale8);
     if (result.isNull())
         return {};
-    for (int y = 0; y < alpha.rows; ++y)
-        std::copy_n(alpha.ptr<uchar>(y), alpha.cols, result.scanLine(y));
+    cv::Mat alpha(result.height(), result.width(), CV_8UC1, result.bits(), size_t(result.bytesPerLine()));
+    if (!refineInto(bgra, levels, Steps(), alpha) || alpha.data != result.constBits())
+        return {};
     return result;
+}
+
+QImage KSMatteRefine::cutout(QImage photo, const QImage &mask)
+{
+    if (photo.isNull() || mask.isNull())
+        return {};
+    if (photo.format() != QImage::Format_RGB32) {
+        // A photo with an alpha of its own, or in another layout: the mask
+        // is refined beside it and multiplied in.
+        const QImage alpha = refine(photo, mask);
+        if (alpha.isNull())
+            return {};
+        return KSPhotoRenderTools::cutoutImage(std::move(photo), alpha);
+    }
+    const QImage grey = mask.format() == QImage::Format_Grayscale8 ? mask
+                                                                   : mask.convertToFormat(QImage::Format_Grayscale8);
+    // bits() detaches: from here on the pixels are ours alone.
+    if (grey.isNull() || !photo.bits())
+        return {};
+    try {
+        cv::Mat bgra(photo.height(), photo.width(), CV_8UC4, photo.bits(), size_t(photo.bytesPerLine()));
+        const cv::Mat levels(grey.height(), grey.width(), CV_8UC1, const_cast<uchar *>(grey.constBits()),
+                             size_t(grey.bytesPerLine()));
+        // The opaque photo's unused fourth byte takes the mask, stretched a
+        // strip at a time, so that no mask at the photo's size is held.
+        const double toMaskX = double(levels.cols) / bgra.cols, toMaskY = double(levels.rows) / bgra.rows;
+        constexpr int stripRows = 64;
+        cv::Mat strip;
+        for (int y = 0; y < bgra.rows; y += stripRows) {
+            const cv::Rect region(0, y, bgra.cols, std::min(stripRows, bgra.rows - y));
+            const cv::Mat toSource = (cv::Mat_<double>(2, 3) << toMaskX, 0, 0.5 * toMaskX - 0.5, 0, toMaskY,
+                                      (y + 0.5) * toMaskY - 0.5);
+            cv::warpAffine(levels, strip, toSource, region.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                           cv::BORDER_REPLICATE);
+            cv::Mat target = bgra(region);
+            cv::insertChannel(strip, target, 3);
+        }
+        const std::vector<cv::Rect> tiles = bandTiles(bgra, 4, 3);
+        if (!tiles.empty()) {
+            const std::array<uchar, 256> table = steepened();
+            for (const cv::Rect &tile : tiles)
+                for (int y = tile.y; y < tile.y + tile.height; ++y) {
+                    auto *row = bgra.ptr<cv::Vec4b>(y) + tile.x;
+                    for (int x = 0; x < tile.width; ++x)
+                        row[x][3] = table[row[x][3]];
+                }
+                    estimateColours(bgra, cv::Mat(), levels, tiles);
+        }
+    } catch (const cv::Exception &) {
+        return {};
+    } catch (const std::bad_alloc &) {
+        return {};
+    }
+    // B, G, R, A with straight colours: the cut-out's layout, converted in place.
+    photo.reinterpretAsFormat(QImage::Format_ARGB32);
+    photo = std::move(photo).convertToFormat(QImage::Format_RGBA8888);
+    photo.setDevicePixelRatio(1.0);
+    return photo;
 }

@@ -36,4 +36,10 @@ struct Steps
 // when either picture is null.
 [[nodiscard]] QImage refine(QImage &photo, const QImage &mask);
 
+// The cut-out itself (Format_RGBA8888, straight colours): the refined mask
+// as the alpha of `photo`, with the band's colours the subject's own. An
+// opaque 32-bit photo becomes the cut-out in place, with no mask at its size
+// beside it. Null when either picture is null or memory runs out.
+[[nodiscard]] QImage cutout(QImage photo, const QImage &mask);
+
 } // namespace KSMatteRefine

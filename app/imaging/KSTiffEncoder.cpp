@@ -2,10 +2,12 @@
 
 #include <QtEndian>
 
+#include <QIODevice>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <vector>
+#include <optional>
 
 namespace {
 
@@ -25,21 +27,30 @@ constexpr qint64 kStripBytes = 1 << 20;
 class Writer
 {
 public:
-    explicit Writer(char *data) : m_data(data) {}
-    void put16(qint64 at, quint16 value) { qToLittleEndian(value, m_data + at); }
-    void put32(qint64 at, quint32 value) { qToLittleEndian(value, m_data + at); }
+    // Bytes that begin at file offset `base`.
+    Writer(char *data, qint64 base) : m_data(data), m_base(base) {}
+    void put16(qint64 at, quint16 value) { qToLittleEndian(value, m_data + at - m_base); }
+    void put32(qint64 at, quint32 value) { qToLittleEndian(value, m_data + at - m_base); }
 
 private:
     char *m_data;
+    qint64 m_base;
 };
 
-} // namespace
+// Layout: header, pixels, directory, then the values too long for it. The
+// header and what follows the pixels are small; the pixels are the rows.
+struct Layout
+{
+    QByteArray header;
+    QByteArray trailer;
+    qint64 rowBytes = 0;
+};
 
-QByteArray KSTiffEncoder::encode(const QImage &image)
+std::optional<Layout> layoutFor(const QImage &image)
 {
     const bool straight = image.format() == QImage::Format_RGBA8888;
     if (image.isNull() || (!straight && image.format() != QImage::Format_RGBA8888_Premultiplied))
-        return {};
+        return std::nullopt;
 
     const qint64 width = image.width();
     const qint64 height = image.height();
@@ -48,7 +59,6 @@ QByteArray KSTiffEncoder::encode(const QImage &image)
     const qint64 rowsPerStrip = std::max<qint64>(1, kStripBytes / rowBytes);
     const qint64 strips = (height + rowsPerStrip - 1) / rowsPerStrip;
 
-    // Layout: header, pixels, directory, then the values too long for it.
     constexpr int entryCount = 14;
     const qint64 pixelsAt = 8;
     const qint64 directoryAt = pixelsAt + pixelBytes;
@@ -58,18 +68,19 @@ QByteArray KSTiffEncoder::encode(const QImage &image)
     const qint64 countsAt = offsetsAt + 4 * strips;
     const qint64 total = countsAt + 4 * strips;
     if (total > std::numeric_limits<quint32>::max())
-        return {};
+        return std::nullopt;
 
-    QByteArray data(total, Qt::Uninitialized);
-    char *bytes = data.data();
-    Writer out(bytes);
-    bytes[0] = 'I';
-    bytes[1] = 'I';
-    out.put16(2, 42);
-    out.put32(4, quint32(directoryAt));
-    for (qint64 y = 0; y < height; ++y)
-        std::memcpy(bytes + pixelsAt + y * rowBytes, image.constScanLine(int(y)), size_t(rowBytes));
+    Layout layout;
+    layout.rowBytes = rowBytes;
+    layout.header = QByteArray(8, Qt::Uninitialized);
+    Writer head(layout.header.data(), 0);
+    layout.header[0] = 'I';
+    layout.header[1] = 'I';
+    head.put16(2, 42);
+    head.put32(4, quint32(directoryAt));
 
+    layout.trailer = QByteArray(total - directoryAt, Qt::Uninitialized);
+    Writer out(layout.trailer.data(), directoryAt);
     // A single strip's offset and byte count sit in the entry itself.
     const bool oneStrip = strips == 1;
     const Entry entries[entryCount] = {
@@ -114,5 +125,36 @@ QByteArray KSTiffEncoder::encode(const QImage &image)
         out.put32(offsetsAt + 4 * strip, quint32(pixelsAt + firstRow * rowBytes));
         out.put32(countsAt + 4 * strip, quint32(rows * rowBytes));
     }
+    return layout;
+}
+
+} // namespace
+
+QByteArray KSTiffEncoder::encode(const QImage &image)
+{
+    const std::optional<Layout> layout = layoutFor(image);
+    if (!layout)
+        return {};
+    const qint64 pixelBytes = layout->rowBytes * image.height();
+    QByteArray data(layout->header.size() + pixelBytes + layout->trailer.size(), Qt::Uninitialized);
+    char *bytes = data.data();
+    std::memcpy(bytes, layout->header.constData(), size_t(layout->header.size()));
+    char *pixels = bytes + layout->header.size();
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(pixels + y * layout->rowBytes, image.constScanLine(y), size_t(layout->rowBytes));
+    std::memcpy(pixels + pixelBytes, layout->trailer.constData(), size_t(layout->trailer.size()));
     return data;
+}
+
+bool KSTiffEncoder::write(const QImage &image, QIODevice &device)
+{
+    const std::optional<Layout> layout = layoutFor(image);
+    if (!layout || device.write(layout->header) != layout->header.size())
+        return false;
+    for (int y = 0; y < image.height(); ++y) {
+        const char *row = reinterpret_cast<const char *>(image.constScanLine(y));
+        if (device.write(row, layout->rowBytes) != layout->rowBytes)
+            return false;
+    }
+    return device.write(layout->trailer) == layout->trailer.size();
 }

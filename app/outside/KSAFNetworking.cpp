@@ -39,21 +39,6 @@ void appendEncoded(QByteArray &out, const QString &key, const QVariant &value)
     out += QUrl::toPercentEncoding(value.toString());
 }
 
-QVariant decodeBody(const QByteArray &body)
-{
-    if (body.isEmpty())
-        return {};
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (error.error == QJsonParseError::NoError) {
-        if (document.isObject())
-            return document.object().toVariantMap();
-        if (document.isArray())
-            return document.array().toVariantList();
-    }
-    return body;
-}
-
 KSCurlSession::Headers headerPairs(const QVariantMap &headers)
 {
     KSCurlSession::Headers pairs;
@@ -119,7 +104,7 @@ void performRequest(const QByteArray &url, const std::optional<QByteArray> &form
         finish(KSCurlSession::transportError(outcome), {});
         return;
     }
-    const QVariant reply = decodeBody(body);
+    const QVariant reply = KSAFNetworking::decodeReply(body);
     if (outcome.status >= 400) {
         finish(KSCurlSession::httpError(outcome.status), reply);
         return;
@@ -243,6 +228,21 @@ void KSAFNetworking::POSTWithUrl(const QString &url, const QVariantMap &paramete
                                  Completion completion)
 {
     startRequest(url, {}, encodeParameters(parameters), headers, std::move(completion));
+}
+
+QVariant KSAFNetworking::decodeReply(const QByteArray &body)
+{
+    if (body.isEmpty())
+        return {};
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error == QJsonParseError::NoError) {
+        if (document.isObject())
+            return document.object().toVariantMap();
+        if (document.isArray())
+            return document.array().toVariantList();
+    }
+    return body;
 }
 
 std::optional<QVariantMap> KSAFNetworking::responseToDictionary(const QVariant &reply)

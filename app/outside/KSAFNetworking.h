@@ -42,6 +42,9 @@ public:
     static void POSTWithUrl(const QString &url, const QVariantMap &parameters, const QVariantMap &headers,
                             Completion completion);
 
+    // A reply body as the completion receives it (see Completion).
+    [[nodiscard]] static QVariant decodeReply(const QByteArray &body);
+
     // A reply as a dictionary: a map as it is, JSON object text parsed;
     // anything else gives none.
     [[nodiscard]] static std::optional<QVariantMap> responseToDictionary(const QVariant &reply);

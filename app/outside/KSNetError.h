@@ -18,6 +18,10 @@ struct KSNetError
     // Errors the client makes itself (a request it refuses to send, a reply it
     // cannot use), in the URL domain of the protocol's error codes.
     static QString urlDomain() { return QStringLiteral("NSURLErrorDomain"); }
+
+    // No connection could be made (libcurl's CURLE_COULDNT_CONNECT): nothing
+    // was sent, so the same request may simply be made again.
+    [[nodiscard]] bool couldNotConnect() const { return domain == transportDomain() && code == 7; }
 };
 
 Q_DECLARE_METATYPE(KSNetError)

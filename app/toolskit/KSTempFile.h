@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Names of the job's intermediate files in the temporary folder.
 class KSTempFile
 {
@@ -12,4 +14,8 @@ public:
     // no other job gets the same name and nothing that was there is
     // overwritten. Null when the folder refuses a new file.
     [[nodiscard]] static QString reserve(const QString &suffix);
+
+    // The first of the names nameFor(1), nameFor(2)… (up to 1000) that is
+    // free in the temporary folder, created empty and exclusively as above.
+    [[nodiscard]] static QString reserveFirstFree(const std::function<QString(int n)> &nameFor);
 };

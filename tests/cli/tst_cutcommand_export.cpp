@@ -72,7 +72,9 @@ void TestCutCommandExport::parsesBackgroundAndSize_data()
     QTest::newRow("any size") << cutArguments(png + QStringList{"--size", "600x800"}) << true << -1LL << QSizeF(600, 800) << "png";
     QTest::newRow("a certificate preset by name") << cutArguments(png + QStringList{"--size", "1Inch"}) << true << -1LL << QSizeF(295, 413) << "png";
     QTest::newRow("a preset of the other language's list") << cutArguments(png + QStringList{"--size", "OverseaInch2"}) << true << -1LL << QSizeF(466, 600) << "png";
-    QTest::newRow("the source size") << cutArguments(png + QStringList{"--size", "0x0"}) << true << -1LL << QSizeF(0, 0) << "png";
+    // Without --size the photo keeps its size; a size of no pixels is a mistake.
+    QTest::newRow("no pixels at all") << cutArguments(png + QStringList{"--size", "0x0"}) << false << 0LL << QSizeF() << "";
+    QTest::newRow("no pixels on one side") << cutArguments(png + QStringList{"--size", "600x0"}) << false << 0LL << QSizeF() << "";
     QTest::newRow("a size no picture can have") << cutArguments(png + QStringList{"--size", "40000x10"}) << false << 0LL << QSizeF() << "";
     QTest::newRow("an unknown preset") << cutArguments(png + QStringList{"--size", "passport"}) << false << 0LL << QSizeF() << "";
 

@@ -10,6 +10,7 @@
 #include "KSServiceAddress.h"
 #include "KSStorageSignature.h"
 #include "LogWatch.h"
+#include "PhotoFixtures.h"
 #include "ScriptedCutoutService.h"
 
 #include <QBuffer>
@@ -92,6 +93,9 @@ private slots:
     void everyFailureEndsInOneReport_data();
     void everyFailureEndsInOneReport();
     void resultNeverReplacesThePhoto();
+    void photosOfOneNameCutOutAtOnceKeepTheirOwnResults();
+    void aHugePhotoIsReadAgainForItsCutout_data();
+    void aHugePhotoIsReadAgainForItsCutout();
     void photoProblemsAreToldByCause_data();
     void photoProblemsAreToldByCause();
     void unreachableServiceIsToldAsSuch();
@@ -327,6 +331,9 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("photo cannot be loaded") << QByteArray("photo") << QString() << 0 << QByteArray()
                                             << QStringLiteral("无法读取图片")
         << Kind::notAPicture;
+    QTest::newRow("photo cut off") << QByteArray("cut-off") << QString() << 0 << QByteArray()
+                                   << QStringLiteral("damaged or incomplete")
+        << Kind::notAPicture;
 }
 
 void TestKSEraserManager::everyFailureEndsInOneReport()
@@ -348,6 +355,15 @@ void TestKSEraserManager::everyFailureEndsInOneReport()
         corrupt.write("\xff\xd8\xff\xe0 not really a jpeg");
         corrupt.close();
         QVERIFY(KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(photo));
+    } else if (method == "cut-off") {
+        // The first 30 % of a JPEG, which its decoder would fill with grey.
+        QImage picture(600, 400, QImage::Format_RGB32);
+        picture.fill(QColor(90, 120, 200));
+        const QByteArray bytes = PhotoFixtures::encoded(picture, "jpeg");
+        photo = m_dir.filePath(QStringLiteral("cut-off.jpg"));
+        QVERIFY(PhotoFixtures::writeFile(photo, bytes.left(bytes.size() * 3 / 10)));
+    } else if (method == "tiny") {
+        photo = writePhoto(QStringLiteral("tiny.png"), QSize(1, 1));
     } else {
         m_service->server.script(method, route, {ScriptedReply::json(body, status)});
     }
@@ -379,7 +395,12 @@ void TestKSEraserManager::everyFailureEndsInOneReport()
 void TestKSEraserManager::resultNeverReplacesThePhoto()
 {
     const QString outside = QDir(m_dir.path()).filePath(QStringLiteral("a.jpg"));
-    QCOMPARE(KSEraserManager::resultPathFor(outside), KSTempAppWithFileName(QStringLiteral("a.jpg")));
+    const QString reserved = KSEraserManager::resultPathFor(outside);
+    QCOMPARE(reserved, KSTempAppWithFileName(QStringLiteral("a.jpg")));
+    // The name is the job's from now on: the next job gets another.
+    QCOMPARE(KSEraserManager::resultPathFor(outside), KSTempAppWithFileName(QStringLiteral("a(1).jpg")));
+    QFile::remove(reserved);
+    QFile::remove(KSTempAppWithFileName(QStringLiteral("a(1).jpg")));
 
     // A photo picked from the temporary folder itself.
     const QString inside = KSTempAppWithFileName(QStringLiteral("picked.png"));
@@ -388,7 +409,6 @@ void TestKSEraserManager::resultNeverReplacesThePhoto()
     QVERIFY(original.open(QIODevice::ReadOnly));
     const QByteArray bytes = original.readAll();
     original.close();
-    QCOMPARE(KSEraserManager::resultPathFor(inside), KSTempAppWithFileName(QStringLiteral("picked(1).png")));
 
     const auto entries = runJob(inside, KSEraserType::object);
     QVERIFY(entries.last().value.success);
@@ -397,6 +417,69 @@ void TestKSEraserManager::resultNeverReplacesThePhoto()
     QCOMPARE(original.readAll(), bytes);
     QFile::remove(inside);
     QFile::remove(*entries.last().value.path);
+}
+
+void TestKSEraserManager::aHugePhotoIsReadAgainForItsCutout_data()
+{
+    QTest::addColumn<bool>("changedMeanwhile");
+    QTest::newRow("the photo as it was") << false;
+    QTest::newRow("the photo replaced while the service worked") << true;
+}
+
+void TestKSEraserManager::aHugePhotoIsReadAgainForItsCutout()
+{
+    QFETCH(bool, changedMeanwhile);
+    // Above 50 megapixels the job lets the photo go while the service works.
+    QImage huge(7200, 7000, QImage::Format_RGB32);
+    huge.fill(QColor(90, 120, 200));
+    const QString photo = m_dir.filePath(QStringLiteral("huge.jpg"));
+    QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::encoded(huge, "jpeg", 50)));
+    huge = QImage();
+    const QByteArray smaller = PhotoFixtures::encoded(QImage(300, 200, QImage::Format_RGB32), "jpeg");
+    m_service->server.script("GET", ScriptedCutoutService::kPollPath, [&](const RecordedRequest &) {
+        if (changedMeanwhile)
+            PhotoFixtures::writeFile(photo, smaller);
+        return ScriptedReply::json(ScriptedCutoutService::envelope(
+            {{"status", 2}, {"mask_file_url", m_service->maskUrl()}}));
+    });
+    LogWatch log(CommLog::logFilePath());
+
+    const auto entries = runJob(photo, KSEraserType::object);
+    const Report last = entries.last().value;
+    QCOMPARE(last.success, !changedMeanwhile);
+    if (changedMeanwhile) {
+        QVERIFY2(log.newText().contains(QStringLiteral("图片在抠图期间已改变")), qPrintable(log.newText()));
+        return;
+    }
+    QImageReader cutout(*last.path);
+    QCOMPARE(cutout.size(), QSize(7200, 7000));
+    QFile::remove(*last.path);
+}
+
+void TestKSEraserManager::photosOfOneNameCutOutAtOnceKeepTheirOwnResults()
+{
+    QDir(m_dir.path()).mkpath(QStringLiteral("first"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("second"));
+    const QString first = writePhoto(QStringLiteral("first/same.png"), QSize(40, 30));
+    const QString second = writePhoto(QStringLiteral("second/same.png"), QSize(50, 20));
+    CallLog<Report> firstReports;
+    CallLog<Report> secondReports;
+    KSEraserManager::startEraser(first, KSEraserType::object, [&](bool success, const std::optional<QString> &path, double progress) {
+        firstReports.add({success, path, progress});
+    });
+    KSEraserManager::startEraser(second, KSEraserType::object, [&](bool success, const std::optional<QString> &path, double progress) {
+        secondReports.add({success, path, progress});
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(firstReports.count() > 0 && isFinal(firstReports.last()) && secondReports.count() > 0
+                                 && isFinal(secondReports.last()),
+                             20000);
+    QVERIFY(firstReports.last().success && secondReports.last().success);
+    QVERIFY(*firstReports.last().path != *secondReports.last().path);
+    // Each cut-out is of its own photo.
+    QCOMPARE(QImageReader(*firstReports.last().path).size(), QSize(40, 30));
+    QCOMPARE(QImageReader(*secondReports.last().path).size(), QSize(50, 20));
+    QFile::remove(*firstReports.last().path);
+    QFile::remove(*secondReports.last().path);
 }
 
 void TestKSEraserManager::photoProblemsAreToldByCause_data()

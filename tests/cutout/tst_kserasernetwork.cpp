@@ -16,6 +16,16 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
+
+#include <httplib.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include <cmath>
 
@@ -59,6 +69,8 @@ private slots:
     void taskPathFollowsType();
     void pollsArePacedFromSendToSend();
     void maskDownloadReportsItsShare();
+    void pollsAndDownloadsTryAgainWhileNoServiceAnswers_data();
+    void pollsAndDownloadsTryAgainWhileNoServiceAnswers();
     void taskProgressIsReadWithCare_data();
     void taskProgressIsReadWithCare();
 };
@@ -228,6 +240,89 @@ void TestKSEraserNetwork::maskDownloadReportsItsShare()
     QVERIFY2(sawHalf, "half the mask is reported as 0.9");
     QVERIFY(reports.last().success);
     QFile::remove(*reports.last().path);
+}
+
+namespace {
+// A port on this machine where nothing listens now: bound for a moment
+// without listening, then let go.
+int freePort()
+{
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof(address));
+    getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
+    close(probe);
+    return ntohs(address.sin_port);
+}
+
+// A server that starts listening on a given port only when asked.
+struct LateServer
+{
+    httplib::Server server;
+    std::thread thread;
+
+    bool listenOn(int port)
+    {
+        if (!server.bind_to_port("127.0.0.1", port))
+            return false;
+        thread = std::thread([this] { server.listen_after_bind(); });
+        return true;
+    }
+    ~LateServer()
+    {
+        server.stop();
+        if (thread.joinable())
+            thread.join();
+    }
+};
+} // namespace
+
+void TestKSEraserNetwork::pollsAndDownloadsTryAgainWhileNoServiceAnswers_data()
+{
+    QTest::addColumn<QString>("missing"); // "poll" or "mask": what finds no service at first
+    QTest::addColumn<int>("comesBackAfterMs"); // -1: never
+    // The program that ran the built-in service may end while a job polls;
+    // the next program's service takes its place on the same address.
+    QTest::newRow("a poll, for two seconds") << "poll" << 2000;
+    QTest::newRow("the mask download, for two seconds") << "mask" << 2000;
+    QTest::newRow("a poll, for good") << "poll" << -1;
+}
+
+void TestKSEraserNetwork::pollsAndDownloadsTryAgainWhileNoServiceAnswers()
+{
+    QFETCH(QString, missing);
+    QFETCH(int, comesBackAfterMs);
+    ScriptedCutoutService service;
+    const int port = freePort();
+    const QString away = QStringLiteral("http://127.0.0.1:%1").arg(port);
+    LateServer later;
+    if (missing == QLatin1String("poll")) {
+        KSServiceAddress::setDefaultServiceURL(away);
+        if (comesBackAfterMs >= 0)
+            QTimer::singleShot(comesBackAfterMs, [&] { KSServiceAddress::setDefaultServiceURL(service.baseUrl()); });
+    } else {
+        KSServiceAddress::setDefaultServiceURL(service.baseUrl());
+        service.server.script("GET", ScriptedCutoutService::kPollPath,
+                              {ScriptedReply::json(ScriptedCutoutService::envelope(
+                                  {{"status", 2}, {"mask_file_url", away + ScriptedCutoutService::kMaskPath}}))});
+        later.server.Get(ScriptedCutoutService::kMaskPath.toStdString(),
+                         [&](const httplib::Request &, httplib::Response &res) {
+                             res.set_content(service.maskBytes().toStdString(), "image/png");
+                         });
+        QTimer::singleShot(comesBackAfterMs, [&] { later.listenOn(port); });
+    }
+    LogWatch log(CommLog::logFilePath());
+    CallLog<TaskReport> reports;
+    KSEraserNetwork::getTaskResult(ScriptedCutoutService::kTaskId, recordInto(reports));
+    QTRY_VERIFY_WITH_TIMEOUT(reports.count() > 0 && isFinal(reports.last()), 30000);
+    const bool cameBack = comesBackAfterMs >= 0;
+    QCOMPARE(reports.last().success, cameBack);
+    QVERIFY(log.newText().contains(QStringLiteral("连接不上服务，1秒后重试")));
+    if (cameBack)
+        QFile::remove(*reports.last().path);
 }
 
 void TestKSEraserNetwork::taskProgressIsReadWithCare_data()

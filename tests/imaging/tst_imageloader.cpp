@@ -115,6 +115,11 @@ private slots:
     void displayP3ComesOutInSrgb();
     void failsCleanly_data();
     void failsCleanly();
+    void cutOffAndCorruptPicturesAreRefused_data();
+    void cutOffAndCorruptPicturesAreRefused();
+    void harmlessOdditiesStillLoad_data();
+    void harmlessOdditiesStillLoad();
+    void aHeicGridLargerThanItsHeaderIsRefused();
 
 private:
     QTemporaryDir m_dir;
@@ -270,12 +275,12 @@ void TestKSImageLoader::failsCleanly_data()
     QTest::newRow("no such file") << QByteArray() << Failure::Missing << Failure::Missing;
     QTest::newRow("zero-byte file") << QByteArray("") << Failure::Empty << Failure::Empty;
     QTest::newRow("text in a picture's name") << QByteArray("not a picture at all\n") << Failure::Undecodable << Failure::Undecodable;
-    QTest::newRow("PNG with damaged pixel data") << damagedPng << Failure::Undecodable << Failure::None;
-    QTest::newRow("HEIC cut off after its first boxes") << heicHead << Failure::Undecodable << Failure::Undecodable;
+    QTest::newRow("PNG with damaged pixel data") << damagedPng << Failure::Damaged << Failure::None;
+    QTest::newRow("HEIC cut off after its first boxes") << heicHead << Failure::Damaged << Failure::Damaged;
     QTest::newRow("PNG header claiming 30000 x 30000") << pngClaiming(30000, 30000) << Failure::TooLarge << Failure::TooLarge;
     QTest::newRow("JPEG header claiming 30000 x 30000") << jpegClaiming(30000, 30000) << Failure::TooLarge << Failure::TooLarge;
-    // Qt's BMP reader refuses a header whose pixels are not in the file.
-    QTest::newRow("BMP header claiming 30000 x 30000") << bmpClaiming(30000, 30000) << Failure::Undecodable << Failure::Undecodable;
+    // A header whose pixels are not in the file.
+    QTest::newRow("BMP header claiming 30000 x 30000") << bmpClaiming(30000, 30000) << Failure::Damaged << Failure::Damaged;
     QTest::newRow("just over 200 megapixels") << pngClaiming(20001, 10000) << Failure::TooLarge << Failure::TooLarge;
 }
 
@@ -300,6 +305,106 @@ void TestKSImageLoader::failsCleanly()
     QVERIFY(reduced.image.isNull());
 
     QCOMPARE(KSImageLoader::readSize(path).failure, sizeFailure);
+}
+
+namespace {
+// A photo-like picture, so that its files are of some size.
+QImage texturedPicture()
+{
+    QImage image(600, 400, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 7 + y) % 256, (y * 3) % 256, (x ^ y) % 256));
+    return image;
+}
+
+QByteArray cutAt(const QByteArray &bytes, double fraction)
+{
+    return bytes.left(qsizetype(double(bytes.size()) * fraction));
+}
+} // namespace
+
+void TestKSImageLoader::cutOffAndCorruptPicturesAreRefused_data()
+{
+    using Failure = KSImageLoader::Failure;
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<KSImageLoader::Failure>("failure");
+    QTest::addColumn<KSImageLoader::Failure>("sizeFailure"); // readSize sees the structure only
+
+    const QImage picture = texturedPicture();
+    const QByteArray jpeg = encoded(picture, "jpeg", 90);
+    QByteArray endInScan = jpeg;
+    endInScan.replace(jpeg.size() / 2, 2, QByteArray::fromHex("ffd9"));
+    QTemporaryDir dir;
+    const QString heicPath = dir.filePath(QStringLiteral("whole.heic"));
+    QFile heic(heicPath);
+    QVERIFY(writeHeic(picture, heicPath, heif_orientation_normal) && heic.open(QIODevice::ReadOnly));
+    const QByteArray heicBytes = heic.readAll();
+
+    // Qt's JPEG and BMP readers fill what is missing and report success.
+    QTest::newRow("JPEG cut off at 30 %") << cutAt(jpeg, 0.3) << Failure::Damaged << Failure::Damaged;
+    QTest::newRow("JPEG cut off at 90 %") << cutAt(jpeg, 0.9) << Failure::Damaged << Failure::Damaged;
+    QTest::newRow("JPEG cut off just before its end marker") << jpeg.chopped(2) << Failure::Damaged << Failure::Damaged;
+    QTest::newRow("progressive JPEG cut off at 60 %") << cutAt(PhotoFixtures::progressiveJpeg(picture), 0.6) << Failure::Damaged << Failure::Damaged;
+    // Whole to the eye of a structure check; the decoder reports the damage.
+    QTest::newRow("JPEG with an end marker inside its scan") << endInScan << Failure::Damaged << Failure::None;
+    QTest::newRow("BMP cut off at 90 %") << cutAt(encoded(picture, "bmp"), 0.9) << Failure::Damaged << Failure::Damaged;
+    // These readers fail by themselves.
+    QTest::newRow("PNG cut off at 90 %") << cutAt(encoded(picture, "png"), 0.9) << Failure::Damaged << Failure::None;
+    QTest::newRow("WebP cut off at 90 %") << cutAt(encoded(picture, "webp"), 0.9) << Failure::Damaged << Failure::None;
+    QTest::newRow("HEIC cut off at 90 %") << cutAt(heicBytes, 0.9) << Failure::Damaged << Failure::Damaged;
+}
+
+void TestKSImageLoader::cutOffAndCorruptPicturesAreRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(KSImageLoader::Failure, failure);
+    QFETCH(KSImageLoader::Failure, sizeFailure);
+
+    const QString path = m_dir.filePath(QStringLiteral("cut-off"));
+    QVERIFY(writeFile(path, bytes));
+    const KSImageLoader::Result full = KSImageLoader::load(path);
+    QCOMPARE(full.failure, failure);
+    QVERIFY(full.image.isNull());
+    QVERIFY2(full.error.contains(QLatin1String("damaged or incomplete")) || failure != KSImageLoader::Failure::Damaged,
+             qPrintable(full.error));
+    QCOMPARE(KSImageLoader::loadReduced(path, QSize(100, 100)).failure, failure);
+    QCOMPARE(KSImageLoader::readSize(path).failure, sizeFailure);
+}
+
+void TestKSImageLoader::harmlessOdditiesStillLoad_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QByteArray jpeg = encoded(texturedPicture(), "jpeg", 90);
+    // Cameras append data after the end marker; libjpeg warns of stray
+    // bytes before a marker and decodes the picture whole.
+    QTest::newRow("JPEG with data after its end marker") << jpeg + QByteArray(300, '\x42');
+    const int firstSegment = 2 + 2 + int(quint8(jpeg[4]) << 8 | quint8(jpeg[5]));
+    QTest::newRow("JPEG with stray bytes between segments") << QByteArray(jpeg).insert(firstSegment, QByteArray(3, '\x11'));
+    QTest::newRow("BMP with padding after its rows") << encoded(texturedPicture(), "bmp") + QByteArray(100, '\0');
+}
+
+void TestKSImageLoader::harmlessOdditiesStillLoad()
+{
+    QFETCH(QByteArray, bytes);
+    const QString path = m_dir.filePath(QStringLiteral("odd"));
+    QVERIFY(writeFile(path, bytes));
+    const KSImageLoader::Result result = KSImageLoader::load(path);
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    QCOMPARE(result.image.size(), QSize(600, 400));
+}
+
+void TestKSImageLoader::aHeicGridLargerThanItsHeaderIsRefused()
+{
+    // Found by fuzzing: 995 bytes whose header says 48 x 64 and whose grid
+    // decodes to 16384 x 12288, 31 s and 1.4 GB in libheif unless refused.
+    const QString path = qEnvironmentVariable("CUTORA_SOURCE_DIR")
+                         + QStringLiteral("/fuzz/corpus/image_loader/heic-grid-larger-than-its-header");
+    QCOMPARE(KSImageLoader::readSize(path).size, QSize(48, 64));
+    const KSImageLoader::Result result = KSImageLoader::load(path);
+    QCOMPARE(result.failure, KSImageLoader::Failure::Damaged);
+    QVERIFY2(result.error.contains(QLatin1String("exceeds the maximum image size")), qPrintable(result.error));
 }
 
 QTEST_GUILESS_MAIN(TestKSImageLoader)

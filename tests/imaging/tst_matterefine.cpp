@@ -1,4 +1,5 @@
 #include "KSMatteRefine.h"
+#include "KSPhotoRenderTools.h"
 
 #include <QTest>
 
@@ -144,6 +145,56 @@ private slots:
         QCOMPARE(qGray(alpha.pixel(45, 30)), 255);
         QVERIFY(photo.format() == QImage::Format_RGB32 || photo.format() == QImage::Format_ARGB32);
         QCOMPARE(QColor(photo.pixel(45, 30)), QColor(200, 200, 200));
+    }
+
+    // The cut-out made in the photo's own pixels is the one made with a
+    // separate mask, for an opaque photo and for one with an alpha of its own.
+    void cutoutInPlaceMatchesTheRefinedMask_data()
+    {
+        QTest::addColumn<bool>("ownAlpha");
+        QTest::newRow("opaque photo") << false;
+        QTest::newRow("photo with its own transparency") << true;
+    }
+    void cutoutInPlaceMatchesTheRefinedMask()
+    {
+        QFETCH(bool, ownAlpha);
+        const Photo p = photo(3);
+        QImage image(p.bgra.cols, p.bgra.rows, QImage::Format_RGB32);
+        for (int y = 0; y < p.bgra.rows; ++y)
+            std::copy_n(p.bgra.ptr<uchar>(y), 4 * p.bgra.cols, image.scanLine(y));
+        if (ownAlpha) {
+            image = image.convertToFormat(QImage::Format_ARGB32);
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, 10, qRgba(0, 0, 0, 0));
+        }
+        const cv::Mat small = uploadMask(p);
+        const QImage mask(small.data, small.cols, small.rows, int(small.step), QImage::Format_Grayscale8);
+
+        QImage separate = image;
+        const QImage alpha = KSMatteRefine::refine(separate, mask);
+        const QImage expected = KSPhotoRenderTools::cutoutImage(separate, alpha);
+        const QImage cutout = KSMatteRefine::cutout(image, mask);
+        QCOMPARE(cutout.format(), QImage::Format_RGBA8888);
+        QCOMPARE(cutout.size(), expected.size());
+        int worst = 0;
+        for (int y = 0; y < cutout.height(); ++y) {
+            const uchar *a = cutout.constScanLine(y), *b = expected.constScanLine(y);
+            for (int x = 0; x < cutout.width(); ++x) {
+                // Colours count as far as they show: a pixel that a level
+                // more or less puts into the band gets colours of its own.
+                const int shown = std::max(a[4 * x + 3], b[4 * x + 3]);
+                for (int c = 0; c < 3; ++c)
+                    worst = std::max(worst, std::abs(int(a[4 * x + c]) - int(b[4 * x + c])) * shown / 255);
+                worst = std::max(worst, std::abs(int(a[4 * x + 3]) - int(b[4 * x + 3])));
+            }
+        }
+        // The strips are stretched in fixed point, the whole mask in finer steps.
+        QVERIFY2(worst <= 3, qPrintable(QString::number(worst)));
+        if (ownAlpha)
+            QCOMPARE(qAlpha(cutout.pixel(cutout.width() / 2, 10)), 0);
+        QCOMPARE(qAlpha(cutout.pixel(cutout.width() / 2, cutout.height() / 2)), 255);
+        QCOMPARE(qAlpha(cutout.pixel(2, 2)), 0);
+        QVERIFY(KSMatteRefine::cutout(QImage(), mask).isNull());
     }
 };
 

@@ -93,6 +93,7 @@ public:
         std::string contentMd5;
         bool callback = true;
         std::string callbackJson; // empty: the credentials' callback
+        bool chunked = false;     // sent with Transfer-Encoding: chunked, in 64 KiB chunks
         // Changes a header after signing.
         std::function<void(httplib::Headers &)> afterSigning;
     };
@@ -136,6 +137,15 @@ public:
         headers.emplace("Authorization", authorization.toStdString());
         if (upload.afterSigning)
             upload.afterSigning(headers);
+        if (upload.chunked) {
+            return client()->Put(upload.encodedPath, headers, [&bytes](size_t offset, httplib::DataSink &sink) {
+                if (offset >= bytes.size()) {
+                    sink.done();
+                    return true;
+                }
+                return sink.write(bytes.data() + offset, std::min<size_t>(64 * 1024, bytes.size() - offset));
+            }, "image/jpeg");
+        }
         return client()->Put(upload.encodedPath.c_str(), headers, bytes, "image/jpeg");
     }
 

@@ -253,6 +253,69 @@ private slots:
         QCOMPARE(m_client.get("/api/authentications", m_token)->status, 200);
     }
 
+    void streamedUploadsKeepTheLimit_data()
+    {
+        QTest::addColumn<bool>("callback");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("httpStatus");
+
+        // The service below takes objects of up to 256 KiB.
+        QTest::newRow("above the limit") << false << 1024 * 1024 << 413;
+        QTest::newRow("above the limit, with a callback") << true << 1024 * 1024 << 413;
+        QTest::newRow("one byte above the limit") << true << 256 * 1024 + 1 << 413;
+        QTest::newRow("exactly the limit") << true << 256 * 1024 << 200;
+    }
+
+    void streamedUploadsKeepTheLimit()
+    {
+        QFETCH(bool, callback);
+        QFETCH(int, bytes);
+        QFETCH(int, httpStatus);
+
+        QTemporaryDir dir;
+        ServiceTestClient small;
+        KSLocalService::Options options = small.options(dir.filePath(QStringLiteral("service")));
+        options.maxUploadBytes = 256 * 1024;
+        QVERIFY(small.service.start(options));
+        const QString token = small.service.localToken();
+        ServiceTestClient::Upload upload;
+        upload.chunked = true;
+        upload.callback = callback;
+        const httplib::Result result = small.put(small.credentials(token), std::string(size_t(bytes), 'x'), upload);
+        QVERIFY(result);
+        QCOMPARE(result->status, httpStatus);
+        int stored = 0;
+        QDirIterator files(small.service.dataDir() + QStringLiteral("/objects"), QDir::Files | QDir::Hidden,
+                           QDirIterator::Subdirectories);
+        for (; files.hasNext(); files.next())
+            ++stored;
+        QCOMPARE(stored, httpStatus == 200 ? 1 : 0);
+        if (httpStatus != 200)
+            QVERIFY(result->body.find("EntityTooLarge") != std::string::npos);
+        QCOMPARE(small.get("/api/authentications", token)->status, 200);
+    }
+
+    void webApiBodiesMustBeSmallAndOfKnownLength()
+    {
+        const auto client = m_client.client();
+        const httplib::Headers bearer{{"Authorization", "Bearer " + m_token.toStdString()}};
+        // A streamed form would be read into memory whole.
+        const httplib::Result streamed = client->Post("/api/resources", bearer, [](size_t offset, httplib::DataSink &sink) {
+            if (offset > 4 * 1024 * 1024) {
+                sink.done();
+                return true;
+            }
+            return sink.write(std::string(64 * 1024, 'a').data(), 64 * 1024);
+        }, "application/x-www-form-urlencoded");
+        QVERIFY(streamed);
+        QCOMPARE(streamed->status, 411);
+        const httplib::Result large = client->Post("/api/resources", bearer, std::string(2 * 1024 * 1024, 'a'),
+                                                   "application/x-www-form-urlencoded");
+        QVERIFY(large);
+        QCOMPARE(large->status, 413);
+        QCOMPARE(m_client.get("/api/authentications", m_token)->status, 200);
+    }
+
     void callbacksMustComeFromTheStorage()
     {
         const httplib::Result result = m_client.client()->Post("/api/storage/callback",
@@ -298,15 +361,54 @@ private slots:
         QCOMPARE(m_client.client()->Get(guessed.toStdString().c_str())->status, 404);
     }
 
-    void anotherAccountSeesNoTask()
+    void anotherAccountRevokesTheOneBefore()
     {
-        const QString otherToken = QStringLiteral("fedcba9876543210fedcba9876543210");
-        QVERIFY(m_client.service.addAccount(QStringLiteral("other@example.org"), otherToken));
-        const QString taskId = m_client.createTask(m_token, studioPicture(64, 48));
-        QVERIFY(!taskId.isEmpty());
-        QCOMPARE(m_client.get("/api/tasks/" + taskId.toStdString(), otherToken)->status, 404);
-        QCOMPARE(m_client.get("/api/tasks/" + taskId.toStdString(), m_token)->status, 200);
-        m_client.waitForTask(m_token, taskId);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("service"));
+        QString oldToken, taskId;
+        QJsonObject oldCredentials;
+        {
+            ServiceTestClient first;
+            QVERIFY(first.start(folder));
+            oldToken = first.service.localToken();
+            taskId = first.createTask(oldToken, studioPicture(64, 48));
+            QCOMPARE(first.waitForTask(oldToken, taskId).value(QStringLiteral("status")).toInt(), 2);
+            oldCredentials = first.credentials(oldToken);
+        }
+
+        ServiceTestClient second;
+        KSLocalService::Options options = second.options(folder);
+        options.accountEmail = QStringLiteral("other@example.org");
+        options.token = QStringLiteral("fedcba9876543210fedcba9876543210");
+        QVERIFY(second.service.start(options));
+        QCOMPARE(second.get("/api/authentications", oldToken)->status, 401);
+        QCOMPARE(second.put(oldCredentials, "picture bytes")->status, 403);
+        // The new account sees nothing of the old one's.
+        QCOMPARE(second.get("/api/tasks/" + taskId.toStdString(), options.token)->status, 404);
+        QCOMPARE(second.get("/api/authentications", options.token)->status, 200);
+    }
+
+    void aCallbackReportsOnlyItsOwnUpload()
+    {
+        const QJsonObject credentials = m_client.credentials(m_token);
+        const std::string prefix =
+            credentials.value(QStringLiteral("path")).toObject().value(QStringLiteral("images")).toString().toStdString();
+        QCOMPARE(m_client.put(credentials, "the first picture")->status, 200);
+        const int objectsBefore = storedObjectCount();
+
+        // The client writes the callback body: this one names the first
+        // upload instead of the object being stored.
+        ServiceTestClient::Upload upload;
+        upload.key = prefix + "second.jpg";
+        upload.callbackJson = QJsonDocument(QJsonObject{
+            {QStringLiteral("callbackUrl"),
+             credentials.value(QStringLiteral("callback")).toObject().value(QStringLiteral("callbackUrl"))},
+            {QStringLiteral("callbackBody"), QString::fromStdString("bucket=${bucket}&object=" + prefix + "picture.jpg")},
+        }).toJson(QJsonDocument::Compact).toStdString();
+        const httplib::Result result = m_client.put(credentials, "the second picture", upload);
+        QVERIFY(result);
+        QVERIFY2(result->body.find("CallbackFailed") != std::string::npos, result->body.c_str());
+        QCOMPARE(storedObjectCount(), objectsBefore);
     }
 
     void unusablePicturesEndInAFailedTask_data()
@@ -324,6 +426,7 @@ private slots:
         QTest::newRow("above the pixel limit") << huge << "more than the limit";
         QTest::newRow("not a picture") << QByteArray("this is not a picture at all") << "not a picture";
         QTest::newRow("a truncated picture") << studioPicture(200, 150, "PNG").left(300) << "cannot be decoded";
+        QTest::newRow("a picture of one pixel") << studioPicture(1, 1, "PNG") << "too small to cut out";
         // A blank wall: a fully transparent cut-out would be no success.
         QImage blank(200, 150, QImage::Format_RGB32);
         blank.fill(QColor(236, 238, 240));

@@ -21,6 +21,16 @@ QByteArray encoded(const QImage &image, const char *format, int quality)
     return writer.write(image) ? data : QByteArray();
 }
 
+QByteArray progressiveJpeg(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    return writer.write(image) ? bytes : QByteArray();
+}
+
 QByteArray jpegWithOrientation(const QImage &image, int orientation)
 {
     QByteArray jpeg = encoded(image, "jpeg");

@@ -10,6 +10,9 @@ namespace PhotoFixtures {
 // Encoded bytes of image in a Qt format ("jpeg", "png", ...), empty on failure.
 QByteArray encoded(const QImage &image, const char *format, int quality = 95);
 
+// A progressive JPEG, its scans stored one after the other.
+QByteArray progressiveJpeg(const QImage &image);
+
 // A JPEG with an EXIF block whose only entry is the orientation tag (1..8),
 // placed right after the JFIF header as cameras do; 0 writes no EXIF block.
 QByteArray jpegWithOrientation(const QImage &image, int orientation);
