@@ -4,6 +4,7 @@
 // each rule left out in turn, and with none; IoU by group and the overall
 // MAE and boundary F for each.
 //   bench_engine_rules [--artwork DIR] [--per-group N] [--seed S] [--model JSON] [--only PREFIX]
+// BENCH_VARIANTS="one pass,no hole rule" runs those beside all rules only.
 #include "KSClassicCutoutEngine.h"
 #include "KSHybridCutoutEngine.h"
 #include "KSLearnedModel.h"
@@ -44,15 +45,22 @@ int main(int argc, char *argv[])
     std::vector<std::pair<std::string, Rules>> variants;
     variants.push_back({"all rules", Rules{}});
     variants.push_back({"one pass", [] { Rules r; r.mirroredPass = false; return r; }()});
+    variants.push_back({"mirrored always", [] { Rules r; r.mirroredFromUnsure = 0; return r; }()});
+    for (double unsure : {0.05, 0.2})
+        variants.push_back({"mirrored from " + std::to_string(int(unsure * 100)) + " % unsure", [unsure] { Rules r; r.mirroredFromUnsure = unsure; return r; }()});
     variants.push_back({"larger of two", [] { Rules r; r.keepTheLarger = true; return r; }()});
     variants.push_back({"no blob drop", [] { Rules r; r.dropBlobs = false; return r; }()});
     variants.push_back({"no scenery drop", [] { Rules r; r.dropScenery = false; return r; }()});
     variants.push_back({"no shadow rule", [] { Rules r; r.shadows = false; return r; }()});
     variants.push_back({"no hole rule", [] { Rules r; r.holes = false; return r; }()});
     variants.push_back({"no classical", [] { Rules r; r.classicOnPlain = false; return r; }()});
-    variants.push_back({"mirrored, no rules", Rules{true, false, false, false, false, false, false}});
-    variants.push_back({"network alone", Rules{false, false, false, false, false, false, false}});
+    variants.push_back({"mirrored, no rules", Rules{true, 0.0, false, false, false, false, false, false}});
+    variants.push_back({"network alone", Rules{false, 0.0, false, false, false, false, false, false}});
 
+    if (const QByteArray only = qgetenv("BENCH_VARIANTS"); !only.isEmpty()) {
+        const QList<QByteArray> wanted = only.split(',');
+        std::erase_if(variants, [&](const auto &v) { return v.first != "all rules" && !wanted.contains(QByteArray::fromStdString(v.first)); });
+    }
     const std::vector<std::pair<std::string, KSMatteRefine::Steps>> refinements = {
         {"colours estimated", {false, true}}, {"edges steepened", {true, false}}, {"both", {true, true}}};
     std::map<std::string, std::vector<double>> edges;

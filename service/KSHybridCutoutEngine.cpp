@@ -14,6 +14,14 @@ namespace {
 // above any map lets a rule consider every pixel.
 constexpr float networkSure = 0.9f;
 constexpr float anyLevel = 2.0f;
+
+// The photo's proportions at about the network's resolution.
+cv::Size workSize(const cv::Mat &bgr, const cv::Size &mapSize)
+{
+    const double workScale =
+        std::min(1.0, double(std::max(mapSize.width, mapSize.height)) / double(std::max(bgr.cols, bgr.rows)));
+    return {std::max(1, int(std::lround(bgr.cols * workScale))), std::max(1, int(std::lround(bgr.rows * workScale)))};
+}
 } // namespace
 
 KSHybridCutoutEngine::KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model)
@@ -162,7 +170,16 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
 {
     if (classicAdded)
         *classicAdded = false;
-    const bool both = rules.mirroredPass && !mirrored.empty() && mirrored.size() == map.size();
+    // Back to the photo's proportions at about the network's resolution,
+    // where the rules work.
+    cv::Mat small;
+    cv::resize(bgr, small, workSize(bgr, map.size()), 0, 0, cv::INTER_AREA);
+    const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
+
+    const bool both = rules.mirroredPass
+                      && (rules.mirroredFromUnsure <= 0 || unsureShare(map) >= rules.mirroredFromUnsure)
+                      && !mirrored.empty()
+                      && mirrored.size() == map.size();
     // A fresh matrix: an expression assigned to a header of `map` would
     // overwrite the caller's map.
     cv::Mat combined;
@@ -172,19 +189,11 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
         combined = 0.5 * (map + mirrored);
     else
         combined = map;
-
-    // Back to the photo's proportions at about the network's resolution,
-    // where the rules work.
-    const double workScale = std::min(1.0, double(std::max(map.cols, map.rows)) / double(std::max(bgr.cols, bgr.rows)));
-    const cv::Size work(std::max(1, int(std::lround(bgr.cols * workScale))),
-                        std::max(1, int(std::lround(bgr.rows * workScale))));
-    cv::Mat soft, small;
-    cv::resize(combined, soft, work, 0, 0, cv::INTER_LINEAR);
-    cv::resize(bgr, small, work, 0, 0, cv::INTER_AREA);
+    cv::Mat soft;
+    cv::resize(combined, soft, small.size(), 0, 0, cv::INTER_LINEAR);
 
     if (rules.dropBlobs)
         soft.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(soft, type) == 0);
-    const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
     if (!plain && rules.dropScenery) {
         cv::Mat levels;
         soft.convertTo(levels, CV_8U, 255.0);
@@ -232,7 +241,8 @@ cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std:
         return fallback;
     }
     cv::Mat mirrored;
-    if (m_rules.mirroredPass) {
+    if (m_rules.mirroredPass
+        && (m_rules.mirroredFromUnsure <= 0 || unsureShare(map) >= m_rules.mirroredFromUnsure)) {
         cv::Mat flipped;
         cv::flip(bgr, flipped, 1);
         mirrored = m_model->predict(flipped, &modelError);
@@ -248,6 +258,14 @@ cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std:
         return {};
     }
     return result;
+}
+
+double KSHybridCutoutEngine::unsureShare(const cv::Mat &map)
+{
+    const double subject = cv::countNonZero(map > 0.5f);
+    if (subject <= 0)
+        return 1.0;
+    return cv::countNonZero((map > 0.1f) & (map < 0.9f)) / subject;
 }
 
 std::string KSHybridCutoutEngine::name() const

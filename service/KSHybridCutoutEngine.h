@@ -7,8 +7,9 @@
 
 class KSLearnedModel;
 
-// The engine used when a learned model is installed. The network runs twice,
-// on the photo and on its mirror image, and the two maps are averaged; the
+// The engine used when a learned model is installed. The network runs on the
+// photo and, unless it was sure of it, on its mirror image, and the two maps
+// are averaged; the
 // rules below then apply to the map at about the network's resolution, and
 // the map is stretched to the photo's size. Each rule is kept because it
 // scores better on photographs (bench_engine_rules):
@@ -26,6 +27,10 @@ public:
     struct Rules
     {
         bool mirroredPass = true;
+        // The mirrored pass runs only when at least this share of the first
+        // map's subject is unsure (0: always). A sure map gains nothing from
+        // a second look, and the pass is half the engine's time.
+        double mirroredFromUnsure = 0.1;
         bool keepTheLarger = false; // the two maps' larger value instead of their mean
         bool dropBlobs = true;
         bool dropScenery = true;
@@ -45,6 +50,9 @@ public:
     // classical engine added anything.
     static cv::Mat fromMaps(const cv::Mat &bgr, const cv::Mat &map, const cv::Mat &mirrored, KSEraserType type,
                             const Rules &rules, KSCutoutEngine *classic, bool *classicAdded = nullptr);
+    // The share of a map's subject (levels above one half) matched by its
+    // unsure levels (between 0.1 and 0.9).
+    static double unsureShare(const cv::Mat &map);
     // What made the last mask: the model's name, "<model>+classic-grabcut"
     // when both contributed, or "classic-grabcut" when the model could not
     // run; before any mask, the learned engine's.

@@ -385,6 +385,35 @@ private slots:
             QCOMPARE(result.at<uchar>(inside.center().y(), inside.center().x()), uchar(230));
     }
 
+    // The mirrored map counts only when the first one was unsure of enough
+    // of its subject.
+    void theMirroredMapCountsWhenTheFirstIsUnsure_data()
+    {
+        QTest::addColumn<float>("edge"); // the first map's level over the subject's left half
+        QTest::addColumn<bool>("averaged");
+        QTest::newRow("a sure map stands alone") << 1.0f << false;
+        QTest::newRow("an unsure map is averaged with its mirror") << 0.6f << true;
+    }
+    void theMirroredMapCountsWhenTheFirstIsUnsure()
+    {
+        QFETCH(float, edge);
+        QFETCH(bool, averaged);
+        cv::Mat photo(192, 256, CV_8UC3);
+        cv::randu(photo, cv::Scalar::all(0), cv::Scalar::all(255)); // busy: no plain border
+        cv::Mat map = cv::Mat::zeros(192, 256, CV_32F);
+        map(cv::Rect(96, 48, 32, 96)).setTo(edge);
+        map(cv::Rect(128, 48, 32, 96)).setTo(1.0f);
+        // The mirror saw a wider subject: its extra column shows only when averaged.
+        cv::Mat mirrored = map.clone();
+        mirrored(cv::Rect(96, 48, 32, 96)).setTo(1.0f);
+        mirrored(cv::Rect(160, 48, 16, 96)).setTo(1.0f);
+        QCOMPARE(KSHybridCutoutEngine::unsureShare(map) >= KSHybridCutoutEngine::Rules().mirroredFromUnsure, averaged);
+        KSHybridCutoutEngine::Rules rules;
+        rules.dropBlobs = rules.dropScenery = rules.shadows = rules.holes = rules.classicOnPlain = false;
+        const cv::Mat mask = KSHybridCutoutEngine::fromMaps(photo, map, mirrored, KSEraserType::object, rules, nullptr);
+        QCOMPARE(mask.at<uchar>(96, 168), uchar(averaged ? 128 : 0));
+    }
+
     // The installed model runs unless told otherwise, through the hybrid
     // engine: the busy photo is the network's.
     void theServiceReportsTheEngineOfEachMask_data()
