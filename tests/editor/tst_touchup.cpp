@@ -10,6 +10,7 @@
 #include "KSEidtCutImageView.h"
 #include "KSEraserEditView.h"
 #include "KSFilppedImageView.h"
+#include "KSFraming.h"
 #include "KSHoverButton.h"
 #include "KSImageDragView.h"
 #include "KSMaskedPicture.h"
@@ -173,6 +174,8 @@ void TestTouchUp::init()
     QVERIFY(cutout().save(m_cutout));
     m_outputDir = freshOutputDirectory(m_dir);
     QVERIFY(!m_outputDir.isEmpty());
+    // The fit mode a test chose would otherwise open the next test's panel.
+    KSFraming::storeFitMode(KSFitMode::subject);
 
     m_reports.clear();
     m_host = std::make_unique<QWidget>();
