@@ -1,7 +1,7 @@
 // Time the cut-out engines take per photo at the sizes the application
 // uploads (reduced to at most 2000 x 2000), on plain and busy backdrops: the
 // classical engine, each learned model alone and the hybrid engine the
-// service uses with it (two passes of the network, and on a plain backdrop
+// service uses with it (one or two passes of the network, and on a plain backdrop
 // the classical engine too), with the model loaded, median of several runs, wall clock
 // and CPU time (on a shared machine the wall clock also counts waiting for
 // the cores). The first task, which includes loading the model, is reported
