@@ -76,11 +76,8 @@ QSize makePhoto(double megapixels, const QString &path)
 
 int main(int argc, char *argv[])
 {
-    // Sign-in, caches and the service's data go to a private folder.
     QTemporaryDir home;
-    for (const char *variable : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
-        qputenv(variable, home.filePath(QString::fromLatin1(variable)).toLocal8Bit());
-    qputenv("CUTORA_SERVICE_URL", QByteArray());
+    usePrivateHome(home);
     QCoreApplication app(argc, argv);
     double megapixels = 196;
     QString model = QStringLiteral("none");

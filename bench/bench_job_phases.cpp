@@ -67,11 +67,8 @@ int main(int argc, char *argv[])
     QString model = QFileInfo::exists(KSLocalService::defaultModelDescription())
                         ? KSLocalService::defaultModelDescription()
                         : QStringLiteral("none");
-    // Sign-in and caches go to a private folder, never the user's own.
     QTemporaryDir home;
-    for (const char *variable : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
-        qputenv(variable, home.filePath(QString::fromLatin1(variable)).toLocal8Bit());
-    qputenv("CUTORA_SERVICE_URL", QByteArray());
+    usePrivateHome(home);
     QCoreApplication app(argc, argv);
     int jobs = 3;
     for (int i = 1; i + 1 < argc; i += 2) {

@@ -7,9 +7,9 @@
 # builds the harnesses of fuzz/ with clang into build/fuzz, makes the seed
 # corpora from the test fixtures (scripts/fuzz-seeds.sh) and runs each
 # harness SECONDS (default 60), printing what it covered. The inputs it finds
-# interesting stay in build/fuzz/work/corpus/HARNESS for the next run. A
+# interesting stay in the work folder's corpus/HARNESS for the next run. A
 # crash, leak or undefined behaviour stops the harness and leaves its input
-# in build/fuzz/work/findings/HARNESS/; once fixed, that input goes into
+# in the work folder's findings/HARNESS/; once fixed, that input goes into
 # fuzz/corpus/HARNESS/, which the test suite replays.
 #
 # The test suite runs harnesses it has built itself a few seconds each:

@@ -14,14 +14,6 @@ namespace {
 // above any map lets a rule consider every pixel.
 constexpr float networkSure = 0.9f;
 constexpr float anyLevel = 2.0f;
-
-// The photo's proportions at about the network's resolution.
-cv::Size workSize(const cv::Mat &bgr, const cv::Size &mapSize)
-{
-    const double workScale =
-        std::min(1.0, double(std::max(mapSize.width, mapSize.height)) / double(std::max(bgr.cols, bgr.rows)));
-    return {std::max(1, int(std::lround(bgr.cols * workScale))), std::max(1, int(std::lround(bgr.rows * workScale)))};
-}
 } // namespace
 
 KSHybridCutoutEngine::KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model)
@@ -164,22 +156,18 @@ cv::Mat KSHybridCutoutEngine::dropFrameCutScenery(const cv::Mat &mask, KSEraserT
     return result;
 }
 
+bool KSHybridCutoutEngine::wantsMirroredPass(const cv::Mat &map, const Rules &rules)
+{
+    return rules.mirroredPass && (rules.mirroredFromUnsure <= 0 || unsureShare(map) >= rules.mirroredFromUnsure);
+}
+
 cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, const cv::Mat &mirrored,
                                        KSEraserType type, const Rules &rules, KSCutoutEngine *classic,
                                        bool *classicAdded)
 {
     if (classicAdded)
         *classicAdded = false;
-    // Back to the photo's proportions at about the network's resolution,
-    // where the rules work.
-    cv::Mat small;
-    cv::resize(bgr, small, workSize(bgr, map.size()), 0, 0, cv::INTER_AREA);
-    const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
-
-    const bool both = rules.mirroredPass
-                      && (rules.mirroredFromUnsure <= 0 || unsureShare(map) >= rules.mirroredFromUnsure)
-                      && !mirrored.empty()
-                      && mirrored.size() == map.size();
+    const bool both = wantsMirroredPass(map, rules) && !mirrored.empty() && mirrored.size() == map.size();
     // A fresh matrix: an expression assigned to a header of `map` would
     // overwrite the caller's map.
     cv::Mat combined;
@@ -189,11 +177,19 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
         combined = 0.5 * (map + mirrored);
     else
         combined = map;
-    cv::Mat soft;
-    cv::resize(combined, soft, small.size(), 0, 0, cv::INTER_LINEAR);
+
+    // Back to the photo's proportions at about the network's resolution,
+    // where the rules work.
+    const double workScale = std::min(1.0, double(std::max(map.cols, map.rows)) / double(std::max(bgr.cols, bgr.rows)));
+    const cv::Size work(std::max(1, int(std::lround(bgr.cols * workScale))),
+                        std::max(1, int(std::lround(bgr.rows * workScale))));
+    cv::Mat soft, small;
+    cv::resize(combined, soft, work, 0, 0, cv::INTER_LINEAR);
+    cv::resize(bgr, small, work, 0, 0, cv::INTER_AREA);
 
     if (rules.dropBlobs)
         soft.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(soft, type) == 0);
+    const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
     if (!plain && rules.dropScenery) {
         cv::Mat levels;
         soft.convertTo(levels, CV_8U, 255.0);
@@ -241,8 +237,7 @@ cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std:
         return fallback;
     }
     cv::Mat mirrored;
-    if (m_rules.mirroredPass
-        && (m_rules.mirroredFromUnsure <= 0 || unsureShare(map) >= m_rules.mirroredFromUnsure)) {
+    if (wantsMirroredPass(map, m_rules)) {
         cv::Mat flipped;
         cv::flip(bgr, flipped, 1);
         mirrored = m_model->predict(flipped, &modelError);

@@ -9,9 +9,8 @@ class KSLearnedModel;
 
 // The engine used when a learned model is installed. The network runs on the
 // photo and, unless it was sure of it, on its mirror image, and the two maps
-// are averaged; the
-// rules below then apply to the map at about the network's resolution, and
-// the map is stretched to the photo's size. Each rule is kept because it
+// are averaged; the rules below then apply to the map at about the network's
+// resolution, and the map is stretched to the photo's size. Each rule is kept because it
 // scores better on photographs (bench_engine_rules):
 // - detached blobs the network found salient are dropped (subjectRegion);
 // - on a busy backdrop, salient scenery the frame cuts is dropped;
@@ -53,6 +52,8 @@ public:
     // The share of a map's subject (levels above one half) matched by its
     // unsure levels (between 0.1 and 0.9).
     static double unsureShare(const cv::Mat &map);
+    // Whether the rules want the mirrored pass after this first map.
+    static bool wantsMirroredPass(const cv::Mat &map, const Rules &rules);
     // What made the last mask: the model's name, "<model>+classic-grabcut"
     // when both contributed, or "classic-grabcut" when the model could not
     // run; before any mask, the learned engine's.

@@ -131,14 +131,21 @@ Coarse coarsePass(const cv::Mat &bgra, const cv::Mat &mask)
     return c;
 }
 
-// A coarse map sampled at the photo's pixels of `region`.
+// A smaller map sampled at the photo's pixels of `region`, pixel centres on
+// pixel centres, as cv::resize stretches; `scaleX` and `scaleY` are photo
+// pixels per map pixel.
+void stretched(const cv::Mat &map, double scaleX, double scaleY, const cv::Rect &region, cv::Mat &result)
+{
+    const cv::Mat toSource = (cv::Mat_<double>(2, 3) << 1.0 / scaleX, 0, (region.x + 0.5) / scaleX - 0.5, 0,
+                              1.0 / scaleY, (region.y + 0.5) / scaleY - 0.5);
+    cv::warpAffine(map, result, toSource, region.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
+                   cv::BORDER_REPLICATE);
+}
+
 cv::Mat stretched(const cv::Mat &coarse, const Coarse &c, const cv::Rect &region)
 {
-    const cv::Mat toSource = (cv::Mat_<double>(2, 3) << 1.0 / c.scaleX, 0, (region.x + 0.5) / c.scaleX - 0.5, 0,
-                              1.0 / c.scaleY, (region.y + 0.5) / c.scaleY - 0.5);
     cv::Mat result;
-    cv::warpAffine(coarse, result, toSource, region.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                   cv::BORDER_REPLICATE);
+    stretched(coarse, c.scaleX, c.scaleY, region, result);
     return result;
 }
 
@@ -289,15 +296,12 @@ QImage KSMatteRefine::cutout(QImage photo, const QImage &mask)
                              size_t(grey.bytesPerLine()));
         // The opaque photo's unused fourth byte takes the mask, stretched a
         // strip at a time, so that no mask at the photo's size is held.
-        const double toMaskX = double(levels.cols) / bgra.cols, toMaskY = double(levels.rows) / bgra.rows;
+        const double scaleX = double(bgra.cols) / levels.cols, scaleY = double(bgra.rows) / levels.rows;
         constexpr int stripRows = 64;
         cv::Mat strip;
         for (int y = 0; y < bgra.rows; y += stripRows) {
             const cv::Rect region(0, y, bgra.cols, std::min(stripRows, bgra.rows - y));
-            const cv::Mat toSource = (cv::Mat_<double>(2, 3) << toMaskX, 0, 0.5 * toMaskX - 0.5, 0, toMaskY,
-                                      (y + 0.5) * toMaskY - 0.5);
-            cv::warpAffine(levels, strip, toSource, region.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                           cv::BORDER_REPLICATE);
+            stretched(levels, scaleX, scaleY, region, strip);
             cv::Mat target = bgra(region);
             cv::insertChannel(strip, target, 3);
         }
