@@ -8,6 +8,7 @@
 // --grab also saves what the canvases showed after each replay as PNG files.
 #include "KSBenchEvents.h"
 #include "KSColorConst.h"
+#include "KSEditDocument.h"
 #include "KSEditGeometry.h"
 #include "KSEditResultView.h"
 #include "KSEidtCutImageView.h"
@@ -167,12 +168,16 @@ int main(int argc, char **argv)
         }
     }
 
+    KSEditDocument document;
     KSEidtCutImageView cropView;
     cropView.resize(600, 400);
-    cropView.setImagePath(cutOutPath);
     QElapsedTimer timer;
     timer.start();
-    cropView.loadCutImage();
+    if (!document.loadCutout(cutOutPath)) {
+        std::fprintf(stderr, "cannot read the cut-out\n");
+        return 1;
+    }
+    cropView.setDocument(&document);
     std::printf("crop view: preparing the subject of a %d x %d cut-out: %.0f ms\n", kWidth, kHeight,
                 double(timer.nsecsElapsed()) / 1e6);
     cropView.setChangeBackgroundSize(QSizeF(295, 413));
@@ -198,7 +203,5 @@ int main(int argc, char **argv)
         return 1;
     resultView.updateCanvasLayout();
     replayBoth("result canvas, colour", &resultView, grabFolder);
-
-    QFile::remove(cropView.tempCropImagePath().value_or(QString()));
     return 0;
 }

@@ -1,39 +1,28 @@
 #include "KSCutExport.h"
 
-#include "KSCutImageAlpha.h"
-#include "KSFramingGeometry.h"
+#include "KSEditDocument.h"
 #include "KSPrintSheet.h"
 
 KSOutputRender::Request KSCutExport::renderRequest(const QImage &cutout, const KSCutOptions &options,
                                                    KSFraming::Notice *notice)
 {
-    // The whole cut-out is the subject, where it lies: the editor's picture
-    // before the user moves anything.
+    // The editor's document as it opens on this cut-out, given the chosen
+    // background and size: the window's save and this one render alike.
+    KSEditDocument document;
     KSOutputRender::Request request;
-    request.subject = cutout;
-    request.imageSize = QSizeF(cutout.size());
-    request.subjectRect = QRectF(cutout.rect());
-    request.backgroundColor = options.background;
-    request.backgroundSize = options.size;
-    request.opaque = options.outputFormat() == QLatin1String("jpg");
-    if (options.preset.hasPrintSize())
-        request.printSizeMm = options.preset.printSizeMm;
-    if (!options.sizeGiven)
+    if (!document.setCutout(cutout))
         return request;
-
-    KSFraming::Input input;
-    input.photoSize = QSizeF(cutout.size());
-    input.subjectBounds = KSCutImageAlpha::getProperImage(cutout);
-    input.preset = options.preset;
-    input.mode = options.fit;
-    input.margin = options.margin;
-    if (KSFraming::placesHead(options.preset, options.fit))
-        input.faces = KSFaceFinder::find(cutout);
-    const KSFraming::Result framed = KSFraming::frame(input);
-    // The cut-out moves and scales with its subject.
-    request.subjectRect = KSFramingGeometry::mapBetweenFrames(QRectF(cutout.rect()), framed.frame, framed.canvasFrame);
+    document.setBackground(KSEditBackground::ofColour(options.background));
+    if (options.sizeGiven) {
+        if (KSFraming::placesHead(options.preset, options.fit))
+            document.setFaces(KSFaceFinder::find(cutout));
+        document.frame(options.preset, options.fit, QString(), options.margin);
+    }
+    request = document.renderRequest(0);
+    request.subject = document.subjectMaker()();
+    request.opaque = options.outputFormat() == QLatin1String("jpg");
     if (notice)
-        *notice = framed.notice;
+        *notice = document.framing().notice;
     return request;
 }
 

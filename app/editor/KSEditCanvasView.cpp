@@ -1,8 +1,11 @@
 #include "KSEditCanvasView.h"
 
 #include "KSColorConst.h"
+#include "KSEditDocument.h"
 #include "KSEditGeometry.h"
 #include "KSFilppedImageView.h"
+#include "KSImageExtension.h"
+#include "KSMaskedPicture.h"
 #include "KSImageDragView.h"
 #include "KSImageNamed.h"
 #include "KSPictureLayer.h"
@@ -49,6 +52,50 @@ KSImageDragView *KSEditCanvasView::imageDragView()
                 [this] { emit subjectMirrored(m_imageDragView->isMirrorImage()); });
     }
     return m_imageDragView;
+}
+
+void KSEditCanvasView::setDocument(KSEditDocument *document)
+{
+    if (m_document)
+        m_document->disconnect(this);
+    m_document = document;
+    m_shownSubjectKey = 0;
+    if (!document)
+        return;
+    connect(document, &KSEditDocument::subjectChanged, this, &KSEditCanvasView::syncFromDocument);
+    connect(document, &KSEditDocument::backgroundChanged, this, &KSEditCanvasView::syncFromDocument);
+    connect(document, &KSEditDocument::framingChanged, this, &KSEditCanvasView::syncFromDocument);
+    connect(document, &KSEditDocument::destroyed, this, [this] { m_document = nullptr; });
+    syncFromDocument();
+}
+
+void KSEditCanvasView::syncFromDocument()
+{
+    if (!m_document)
+        return;
+    m_changeBackgroundColor = m_document->background().colour;
+    m_eraserCropRect = m_document->subjectRect().translated(-documentOrigin());
+    syncSubjectPicture();
+    updateCanvasLayout();
+}
+
+void KSEditCanvasView::syncSubjectPicture()
+{
+    KSImageDragView *subject = imageDragView();
+    const bool mirrored = m_document->isMirrored();
+    const QImage reduced = m_document->reducedSubject();
+    const QRect bounds = m_document->subjectBounds();
+    if (reduced.cacheKey() != m_shownSubjectKey || subject->pictureSourceRect() != bounds
+        || subject->pictureSource() != m_document->picture()) {
+        m_shownSubjectKey = reduced.cacheKey();
+        subject->setImage(mirrored ? KSImageExtension::flipImage(reduced) : reduced);
+        subject->setIsMirrorImage(mirrored);
+        subject->setPictureSource(m_document->picture(), bounds);
+    } else if (subject->isMirrorImage() != mirrored) {
+        // A click already turned the state and flips the picture a moment
+        // later; an undo or redo turns both at once.
+        subject->setMirrored(mirrored);
+    }
 }
 
 bool KSEditCanvasView::layoutCanvas(const QSizeF &imageSize)

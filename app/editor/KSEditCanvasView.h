@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class KSEditDocument;
 class KSFilppedImageView;
 class KSImageDragView;
 class KSMaskedPicture;
@@ -33,12 +34,22 @@ class KSRoundedBorderView;
 // held, pans. The canvas area then grows beyond the view, which shows part
 // of it; every rectangle above stays in canvas pixels, and imageScale()
 // includes the zoom.
+//
+// Given a document, the canvas draws the document's subject, mirroring and
+// background and follows every change of them; its gestures still only
+// report (subjectMoved, subjectMirrored), for the editor to turn into edits.
 class KSEditCanvasView : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit KSEditCanvasView(QWidget *parent = nullptr);
+
+    void setDocument(KSEditDocument *document);
+    [[nodiscard]] KSEditDocument *document() const { return m_document; }
+    // Where this canvas's origin lies in the cut-out's pixels: subject
+    // rectangles reported in canvas pixels plus this are the document's.
+    [[nodiscard]] virtual QPointF documentOrigin() const { return {}; }
 
     // The clear colour (KSClear_Color) shows the checkerboard. Takes effect
     // at the next updateCanvasLayout().
@@ -92,6 +103,11 @@ signals:
     void subjectMirrored(bool mirrored);
 
 protected:
+    // Takes the document's state in and runs the layout.
+    virtual void syncFromDocument();
+    // The drag view shows the document's subject as it is now.
+    void syncSubjectPicture();
+
     // Places the subject from eraserCropRect and fits the canvas area for a
     // canvas of `imageSize` pixels, with its background. False, and nothing
     // placed, when the view or the canvas has no width.
@@ -149,4 +165,7 @@ private:
     std::optional<QRectF> m_dragStartFrame;
     KSPictureLayer *m_originalLayer = nullptr;
     bool m_showsOriginal = false;
+    KSEditDocument *m_document = nullptr;
+    // The reduced subject the drag view was last given.
+    qint64 m_shownSubjectKey = 0;
 };

@@ -1,5 +1,7 @@
 #include "KSEditResultView.h"
 
+#include "KSEditDocument.h"
+
 KSEditResultView::KSEditResultView(QWidget *parent) : KSEditCanvasView(parent)
 {
 }
@@ -7,4 +9,21 @@ KSEditResultView::KSEditResultView(QWidget *parent) : KSEditCanvasView(parent)
 void KSEditResultView::updateCanvasLayout()
 {
     layoutCanvas(m_imageSize);
+}
+
+QPointF KSEditResultView::documentOrigin() const
+{
+    return document() ? document()->resultCanvasRect().topLeft() : QPointF();
+}
+
+void KSEditResultView::syncFromDocument()
+{
+    KSEditDocument *doc = document();
+    if (!doc)
+        return;
+    const QRectF canvas = doc->resultCanvasRect();
+    m_imageSize = doc->framing().hasSize() ? canvas.size() : QSizeF();
+    if (doc->picture())
+        setOriginalPicture(doc->picture(), canvas);
+    KSEditCanvasView::syncFromDocument();
 }

@@ -5,10 +5,10 @@
 #include <QSizeF>
 
 // The result canvas: the chosen background size, fitted into the cut-out,
-// as a canvas filled with the background colour, with the subject on it to
-// be moved, resized and mirrored. The editor sets changeBackgroundColor,
-// imageSize, eraserCropRect and the drag view's image, runs
-// updateCanvasLayout() and later reads the drag view's frame back.
+// as a canvas filled with the background, with the subject on it to be
+// moved, resized and mirrored. Given a document it takes all of this from
+// it; alone it shows what it was set to (imageSize, eraserCropRect, the drag
+// view's image).
 class KSEditResultView : public KSEditCanvasView
 {
     Q_OBJECT
@@ -16,16 +16,20 @@ class KSEditResultView : public KSEditCanvasView
 public:
     explicit KSEditResultView(QWidget *parent = nullptr);
 
-    // The canvas's size in pixels; (0, 0) until the editor sets it, and the
-    // layout places nothing meanwhile.
+    // The canvas's size in pixels; (0, 0) until set, and the layout places
+    // nothing meanwhile.
     QSizeF imageSize() const { return m_imageSize; }
     void setImageSize(const QSizeF &size) { m_imageSize = size; }
 
     void updateCanvasLayout() override;
+    QPointF documentOrigin() const override;
 
     // Where the subject is drawn when the canvas is rendered, in canvas
     // pixels with the origin at the bottom-left corner.
     QRectF outputImageRect() const { return placementRectFor(m_imageSize); }
+
+protected:
+    void syncFromDocument() override;
 
 private:
     QSizeF m_imageSize;

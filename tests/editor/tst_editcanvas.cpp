@@ -1,15 +1,16 @@
 #include "EditTestRect.h"
 #include "KSColorConst.h"
 #include "KSEditBorderView.h"
+#include "KSEditDocument.h"
 #include "KSEditImageShowView.h"
 #include "KSEditResultView.h"
 #include "KSEidtCutImageView.h"
 #include "KSFileConst.h"
 #include "KSFilppedImageView.h"
 #include "KSImageDragView.h"
-#include "KSImageLoader.h"
 
-#include <QFile>
+#include <QDir>
+#include <QUndoStack>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -239,12 +240,13 @@ void TestEditCanvas::cropViewPreparesTheSubject()
     QTemporaryDir dir;
     QImage cutOut;
     const QString path = writeCutOut(dir, &cutOut);
+    KSEditDocument document;
+    QVERIFY(document.loadCutout(path));
+    const QStringList tempBefore = QDir(KSTempAppPathDirector()).entryList(QDir::Files);
 
     KSEidtCutImageView view;
     view.resize(600, 400);
-    view.setImagePath(path);
-    view.loadCutImage();
-    view.updateCanvasLayout();
+    view.setDocument(&document);
 
     QCOMPARE(view.eraserCropRect(), QRectF(300, 200, 600, 500));
     QCOMPARE(view.imageSize().value_or(QSizeF()), QSizeF(1200, 800));
@@ -252,40 +254,32 @@ void TestEditCanvas::cropViewPreparesTheSubject()
     COMPARE_RECT(view.imageDragView()->frame(), QRectF(147, 97, 306, 256));
     COMPARE_RECT(view.outputImageRect(), QRectF(300, 100, 600, 500));
 
-    // The canvas shows a reduced copy; the full subject waits in the
-    // temporary folder as TIFF data under a ".png" name.
+    // The canvas shows a reduced copy and draws the subject from the
+    // document's picture; nothing is written to disk for it.
     QCOMPARE(view.imageDragView()->image().size(), QSize(500, 417));
     QCOMPARE(view.subjectPixelSize(), QSize(600, 500));
     QCOMPARE(view.subjectImageScale(), 500.0 / 600);
-    const QString temp = view.tempCropImagePath().value_or(QString());
-    QVERIFY(temp.startsWith(KSTempAppPathDirector() + QLatin1Char('/')));
-    QVERIFY(temp.endsWith(QStringLiteral(".png")));
-    QFile file(temp);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.read(4), QByteArray("II*\0", 4));
-    file.close();
-    const QImage written = KSImageLoader::load(temp).image;
-    QCOMPARE(written.size(), QSize(600, 500));
-    QCOMPARE(written.pixel(123, 45), cutOut.pixel(423, 245));
+    QCOMPARE(view.imageDragView()->pictureSource(), document.picture());
+    QCOMPARE(view.imageDragView()->pictureSourceRect(), QRect(300, 200, 600, 500));
+    QCOMPARE(QDir(KSTempAppPathDirector()).entryList(QDir::Files), tempBefore);
 
-    // A second crop within the same second keeps the first file.
-    KSEidtCutImageView second;
-    second.setImagePath(path);
-    second.loadCutImage();
-    QVERIFY(second.tempCropImagePath() != view.tempCropImagePath());
-    QVERIFY(QFile::exists(temp));
-    QFile::remove(temp);
-    QFile::remove(second.tempCropImagePath().value_or(QString()));
+    // The document's changes reach the canvas.
+    document.moveSubject(document.subjectRect(), QRectF(100, 100, 300, 250));
+    QCOMPARE(view.eraserCropRect(), QRectF(100, 100, 300, 250));
+    document.chooseBackground(KSEditBackground::ofColour(KSRGBHexColor(0x00FF00)));
+    QCOMPARE(view.changeBackgroundColor(), KSRGBHexColor(0x00FF00));
+    document.undoStack()->undo();
+    QCOMPARE(view.changeBackgroundColor(), KSClear_Color());
 }
 
 void TestEditCanvas::cropViewWithoutCutOutStaysEmpty()
 {
+    KSEditDocument document;
+    QVERIFY(!document.loadCutout(QStringLiteral("/nonexistent/cut.png")));
     KSEidtCutImageView view;
     view.resize(600, 400);
-    view.setImagePath(QStringLiteral("/nonexistent/cut.png"));
-    view.loadCutImage();
+    view.setDocument(&document);
     view.updateCanvasLayout();
-    QVERIFY(!view.tempCropImagePath());
     QVERIFY(!view.imageSize());
     QVERIFY(view.imageDragView()->image().isNull());
     QCOMPARE(view.outputImageRect(), QRectF());
@@ -296,10 +290,11 @@ void TestEditCanvas::sizeModeFramesTheBackgroundSize()
     QTemporaryDir dir;
     const QString path = writeCutOut(dir);
 
+    KSEditDocument document;
+    QVERIFY(document.loadCutout(path));
     KSEidtCutImageView view;
     view.resize(600, 400);
-    view.setImagePath(path);
-    view.loadCutImage();
+    view.setDocument(&document);
     view.setChangeBackgroundColor(KSRGBHexColor(0xFFFFFF));
     view.setChangeType(KSChangeType::size);
     QVERIFY(view.imageDragView()->isCanDrag());
@@ -331,7 +326,6 @@ void TestEditCanvas::sizeModeFramesTheBackgroundSize()
     QVERIFY(view.imageDragView()->mirrorImageView()->isHidden());
     view.updateCanvasLayout();
     QVERIFY(border->isHidden());
-    QFile::remove(view.tempCropImagePath().value_or(QString()));
 }
 
 void TestEditCanvas::showViewReducesAndFits()

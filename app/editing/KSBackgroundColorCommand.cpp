@@ -1,15 +1,16 @@
 #include "KSBackgroundColorCommand.h"
 
-#include "KSEraserEditView.h"
+#include "KSEditDocument.h"
 
 namespace {
 // Any number no other command of the editor uses.
 constexpr int kColourCommandId = 0x4b53;
 } // namespace
 
-KSBackgroundColorCommand::KSBackgroundColorCommand(KSEraserEditView *editor, const KSColor &before,
-                                                   const KSColor &after, bool fromDialog, const QString &text)
-    : KSEditCommand(editor, Pushed::applies, text), m_before(before), m_after(after), m_fromDialog(fromDialog)
+KSBackgroundColorCommand::KSBackgroundColorCommand(KSEditDocument *document, const KSEditBackground &before,
+                                                   const KSEditBackground &after, bool fromDialog,
+                                                   const QString &text)
+    : KSEditCommand(document, text), m_before(before), m_after(after), m_fromDialog(fromDialog)
 {
 }
 
@@ -29,5 +30,5 @@ bool KSBackgroundColorCommand::mergeWith(const QUndoCommand *other)
 
 void KSBackgroundColorCommand::apply(bool forward)
 {
-    editor()->applyBackgroundColor(forward ? m_after : m_before);
+    document()->setBackground(forward ? m_after : m_before);
 }

@@ -6,7 +6,7 @@
 class KSMirrorCommand : public KSEditCommand
 {
 public:
-    KSMirrorCommand(KSEraserEditView *editor, bool mirrored, const QString &text);
+    KSMirrorCommand(KSEditDocument *document, bool mirrored, const QString &text);
 
 protected:
     void apply(bool forward) override;

@@ -7,13 +7,14 @@
 class KSMaskEditCommand : public KSEditCommand
 {
 public:
-    KSMaskEditCommand(KSEraserEditView *editor, KSMaskEdit edit, const QString &text);
+    KSMaskEditCommand(KSEditDocument *document, KSMaskEdit edit, const QString &text);
 
     // The memory the step holds.
     [[nodiscard]] qsizetype byteSize() const { return m_edit.byteSize(); }
 
 protected:
     void apply(bool forward) override;
+    void announce() override;
 
 private:
     KSMaskEdit m_edit;
