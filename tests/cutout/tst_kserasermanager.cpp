@@ -4,14 +4,15 @@
 #include "CommLog.h"
 #include "CommPassport.h"
 #include "KSBookmark.h"
-#include "KSCurlSession.h"
 #include "KSEraserNetwork.h"
 #include "KSFileConst.h"
 #include "KSServiceAddress.h"
 #include "KSStorageSignature.h"
+#include "KSTaskFlow.h"
 #include "LogWatch.h"
 #include "PhotoFixtures.h"
 #include "ScriptedCutoutService.h"
+#include "WorkQuiet.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -22,7 +23,6 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
 
 Q_DECLARE_METATYPE(KSEraserFailure::Kind)
 
@@ -72,9 +72,8 @@ QList<CallLog<Report>::Entry> runJob(const QString &photo, KSEraserType type, QL
         });
     if (!QTest::qWaitFor([&] { return reports.count() > 0 && isFinal(reports.last()); }, 10000))
         qWarning("the job gave no final report");
-    if (!KSCurlSession::waitForIdle(10000) || !QThreadPool::globalInstance()->waitForDone(10000))
+    if (!waitUntilQuiet())
         qWarning("the job's threads are still busy");
-    QCoreApplication::sendPostedEvents();
     return reports.entries();
 }
 
@@ -114,6 +113,8 @@ void TestKSEraserManager::initTestCase()
 {
     QLoggingCategory::setFilterRules(QStringLiteral("cutora.protocol.debug=false"));
     QVERIFY(m_dir.isValid());
+    // No test here times the polls: they need not wait a second.
+    KSTaskFlow::setPollInterval(std::chrono::milliseconds(100));
 }
 
 void TestKSEraserManager::init()
@@ -615,9 +616,7 @@ void TestKSEraserManager::cancelDeletesTheFilesAndDropsTheTask()
     QCOMPARE(tempFiles() - before, QSet<QString>());
     if (!whileUploading)
         QTRY_COMPARE(server.requests("POST", cancelPath).size(), 1);
-    QVERIFY(KSCurlSession::waitForIdle(10000));
-    QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
-    QCoreApplication::sendPostedEvents();
+    QVERIFY(waitUntilQuiet());
 
     // No report after the cancel, let alone a final one; no file left behind.
     for (const auto &entry : reports.entries())
