@@ -296,7 +296,7 @@ bool prepare(const JobPtr &job)
         job->fullImage = QImage();
     // Every byte of the copy is checked: a copy cut short by a full disk
     // would be uploaded and fail on the service as an unreadable picture.
-    const QString uploadPath = KSTempFile::reserve(QStringLiteral(".png"));
+    const QString uploadPath = KSTempFile::reserve(QStringLiteral(".tif"));
     const QByteArray data = tiffData(reduced);
     QFile upload(uploadPath);
     if (uploadPath.isEmpty() || data.isEmpty() || !upload.open(QIODevice::WriteOnly)

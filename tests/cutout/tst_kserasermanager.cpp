@@ -16,9 +16,11 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -89,6 +91,7 @@ private slots:
 
     void successKeepsFullSizeAndCleansUp();
     void requestsCarryTokenParametersAndSignature();
+    void uploadCopyIsNamedForTheTiffItHolds();
     void everyFailureEndsInOneReport_data();
     void everyFailureEndsInOneReport();
     void resultNeverReplacesThePhoto();
@@ -218,6 +221,30 @@ void TestKSEraserManager::requestsCarryTokenParametersAndSignature()
 
     QCOMPARE(server.requests("GET", ScriptedCutoutService::kPollPath).size(), 1);
     QCOMPARE(server.requests("GET", ScriptedCutoutService::kMaskPath).size(), 1);
+}
+
+void TestKSEraserManager::uploadCopyIsNamedForTheTiffItHolds()
+{
+    // What the temporary folder holds while the storage takes the copy.
+    const QSet<QString> before = tempFiles();
+    QMutex mutex;
+    QSet<QString> duringPut;
+    m_service->server.script("PUT", ScriptedCutoutService::kPutPath, [&](const RecordedRequest &) {
+        QMutexLocker lock(&mutex);
+        duringPut = tempFiles() - before;
+        return ScriptedReply::json(ScriptedCutoutService::envelope(
+            {{"resource", QVariantMap{{"resource_id", ScriptedCutoutService::kResourceId}}}}));
+    });
+    const auto entries = runJob(writePhoto(QStringLiteral("photo.png"), QSize(60, 40)), KSEraserType::object);
+    QVERIFY(entries.last().value.success);
+    QFile::remove(*entries.last().value.path);
+
+    QMutexLocker lock(&mutex);
+    QCOMPARE(duringPut.size(), 1);
+    QCOMPARE(QFileInfo(*duringPut.cbegin()).suffix(), QStringLiteral("tif"));
+    QBuffer sent;
+    sent.setData(m_service->server.requests("PUT", ScriptedCutoutService::kPutPath).value(0).body);
+    QCOMPARE(QImageReader(&sent).format(), QByteArray("tiff"));
 }
 
 void TestKSEraserManager::everyFailureEndsInOneReport_data()
