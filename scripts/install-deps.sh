@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins
-  libqt6svg6 libqt6sql6-sqlite qt6-l10n-tools
+  libqt6svg6 qt6-l10n-tools
   libgl-dev
   libcurl4-openssl-dev ca-certificates
   libheif-dev libheif-examples

@@ -13,13 +13,14 @@
 #include "KSWriteFailure.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QImageWriter>
 #include <QMutex>
 #include <QSaveFile>
-#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <atomic>
@@ -281,10 +282,12 @@ bool loadPhoto(const JobPtr &job)
     return true;
 }
 
-void prepare(const JobPtr &job)
+// On a worker: reads the photo and writes the copy to upload; false when
+// the job has failed or was cancelled.
+bool prepare(const JobPtr &job)
 {
     if (isCancelled(job) || !loadPhoto(job))
-        return;
+        return false;
 
     job->fullSize = job->fullImage.size();
     const QImage reduced = KSPhotoRenderTools::zipInputImage(job->fullImage, QSizeF(KSEraserManager::kMaxUploadSide,
@@ -293,7 +296,7 @@ void prepare(const JobPtr &job)
         job->fullImage = QImage();
     // Every byte of the copy is checked: a copy cut short by a full disk
     // would be uploaded and fail on the service as an unreadable picture.
-    const QString uploadPath = KSTempFile::reserve(QStringLiteral(".png"));
+    const QString uploadPath = KSTempFile::reserve(QStringLiteral(".tif"));
     const QByteArray data = tiffData(reduced);
     QFile upload(uploadPath);
     if (uploadPath.isEmpty() || data.isEmpty() || !upload.open(QIODevice::WriteOnly)
@@ -305,16 +308,26 @@ void prepare(const JobPtr &job)
         if (!uploadPath.isEmpty())
             QFile::remove(uploadPath);
         fail(job, data.isEmpty() ? Kind::pictureTooLarge : Kind::cannotWrite);
-        return;
+        return false;
     }
     upload.close();
     {
         QMutexLocker lock(&job->mutex);
         job->uploadPath = uploadPath;
     }
-    if (!keepFile(job, uploadPath))
-        return;
+    return keepFile(job, uploadPath);
+}
 
+void upload(const JobPtr &job)
+{
+    QString uploadPath;
+    {
+        // A cancel since the copy was written has deleted it.
+        QMutexLocker lock(&job->mutex);
+        if (job->cancelled)
+            return;
+        uploadPath = job->uploadPath;
+    }
     KSEraserNetwork::uploadImage(
         uploadPath,
         [job](double value) {
@@ -347,7 +360,11 @@ KSEraserManager::JobId KSEraserManager::startEraser(const QString &filePath, KSE
         QMutexLocker lock(&jobsMutex);
         runningJobs.insert(job->id, job);
     }
-    QThreadPool::globalInstance()->start([job] { prepare(job); });
+    // The application's end drops an upload not started yet.
+    QtConcurrent::run(prepare, job).then(QCoreApplication::instance(), [job](bool prepared) {
+        if (prepared)
+            upload(job);
+    });
     return job->id;
 }
 

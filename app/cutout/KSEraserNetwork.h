@@ -17,7 +17,8 @@
 // Client of the cut-out web service, under the protocol's names: temporary
 // storage credentials, upload of the prepared picture with the service's
 // callback, resource registration, task creation, polling at least 1 s
-// apart, and the mask download into the temporary folder. All operations
+// apart (KSTaskFlow::setPollInterval changes that), and the mask download
+// into the temporary folder. All operations
 // are asynchronous and report once through the closure given (progress
 // reports aside). The steps live in KSUploadFlow and KSTaskFlow; the address
 // in KSServiceAddress; the account token is CommPassport::apiToken(), read

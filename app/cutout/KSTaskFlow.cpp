@@ -19,6 +19,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include <memory>
@@ -33,9 +34,22 @@ QMutex lastEngineMutex;
 QString lastEngine;
 
 // A poll or download that finds no service is tried again this many times,
-// a second apart: the program that ran the built-in service may have ended,
-// and this one's own service takes its place on the same address.
+// a poll interval apart: the program that ran the built-in service may have
+// ended, and this one's own service takes its place on the same address.
 constexpr int kReconnectAttempts = 15;
+
+std::atomic<std::chrono::milliseconds::rep> pollIntervalMs{1000};
+
+double pollSeconds()
+{
+    return double(pollIntervalMs.load()) / 1000.0;
+}
+
+// The log line of a retry, with the wait before it.
+QString retryNote(const QString &step)
+{
+    return step + QStringLiteral("连接不上服务，%1秒后重试").arg(pollSeconds());
+}
 
 // Tasks whose job was cancelled: their chain stops at its next step.
 QMutex cancelledMutex;
@@ -99,8 +113,8 @@ void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork:
                                              report(true, maskPath, 1.0);
                                      } else if (error && error->couldNotConnect() && refusedBefore < kReconnectAttempts) {
                                          QFile::remove(maskPath);
-                                         CommLog::I(QStringLiteral("mask图片下载连接不上服务，1秒后重试"));
-                                         KSMainQueue::after(1.0, [taskId, url, report, note, refusedBefore] {
+                                         CommLog::I(retryNote(QStringLiteral("mask图片下载")));
+                                         KSMainQueue::after(pollSeconds(), [taskId, url, report, note, refusedBefore] {
                                              downloadMask(taskId, url, report, note, refusedBefore + 1);
                                          });
                                      } else if (error) {
@@ -147,8 +161,9 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int
     }
     const QString step = QStringLiteral("遍历任务结果失败");
     if (error && error->couldNotConnect() && refusedBefore < kReconnectAttempts) {
-        CommLog::I(QStringLiteral("遍历任务结果连接不上服务，1秒后重试"));
-        KSMainQueue::after(1.0, [taskId, report, note, refusedBefore] { poll(taskId, report, note, refusedBefore + 1); });
+        CommLog::I(retryNote(QStringLiteral("遍历任务结果")));
+        KSMainQueue::after(pollSeconds(),
+                           [taskId, report, note, refusedBefore] { poll(taskId, report, note, refusedBefore + 1); });
         return;
     }
     if (error) {
@@ -181,10 +196,11 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int
     }
     if (const std::optional<double> progress = KSTaskFlow::taskProgress(task.progress); progress && report)
         report(false, std::nullopt, *progress);
-    // Still pending: the next poll goes out at least 1 s after this one was sent.
+    // Still pending: the next poll goes out at least an interval after this one was sent.
     const double elapsed = double(sinceSent.elapsed()) / 1000.0;
-    if (elapsed < 1.0)
-        KSMainQueue::after(1.0 - elapsed, [taskId, report, note] { KSTaskFlow::getTaskResult(taskId, report, note); });
+    if (elapsed < pollSeconds())
+        KSMainQueue::after(pollSeconds() - elapsed,
+                           [taskId, report, note] { KSTaskFlow::getTaskResult(taskId, report, note); });
     else
         KSTaskFlow::getTaskResult(taskId, report, note);
 }
@@ -241,6 +257,16 @@ void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNe
                                         created(*taskId);
                                     getTaskResult(*taskId, report, note);
                                 });
+}
+
+void KSTaskFlow::setPollInterval(std::chrono::milliseconds interval)
+{
+    pollIntervalMs.store(interval.count());
+}
+
+std::chrono::milliseconds KSTaskFlow::pollInterval()
+{
+    return std::chrono::milliseconds(pollIntervalMs.load());
 }
 
 void KSTaskFlow::getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report, FailureNote note)

@@ -2,10 +2,18 @@
 
 #include "KSEraserNetwork.h"
 
-// The task chain of a cut-out job: creation for the type, polls at least 1 s
-// apart from send to send, and the mask download into the temporary folder.
-// KSEraserNetwork offers these steps under their protocol names.
+#include <chrono>
+
+// The task chain of a cut-out job: creation for the type, polls at least the
+// poll interval apart from send to send, and the mask download into the
+// temporary folder. KSEraserNetwork offers these steps under their protocol
+// names.
 namespace KSTaskFlow {
+
+// The least time from one poll's send to the next, and the wait before a poll
+// or download that found no service is tried again; 1 s unless set otherwise.
+void setPollInterval(std::chrono::milliseconds interval);
+[[nodiscard]] std::chrono::milliseconds pollInterval();
 
 void createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report,
                 KSEraserNetwork::FailureNote note = {}, KSEraserNetwork::TaskCreated created = {});

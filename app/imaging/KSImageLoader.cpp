@@ -290,7 +290,8 @@ QtReader openWithQt(const QString &path)
     QtReader open;
     open.reader = std::make_unique<QImageReader>(path);
     QImageReader &reader = *open.reader;
-    // Intermediate files hold TIFF under a ".png" name: trust the bytes only.
+    // Cut-outs hold TIFF under the photo's own name, the editor's crops under
+    // a ".png" one: trust the bytes only.
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     const QByteArray format = reader.canRead() ? reader.format().toLower() : QByteArray();

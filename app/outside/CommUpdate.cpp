@@ -9,7 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
-#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QVersionNumber>
 
 namespace {
@@ -40,20 +40,27 @@ void fetchWebFeed(const QUrl &url, const CommUpdate::FeedReply &reply)
         });
 }
 
+struct FeedRead
+{
+    QByteArray body;
+    QString error;
+};
+
+FeedRead readFeedFile(const QUrl &url)
+{
+    QFile file(url.toLocalFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return {{}, file.errorString()};
+    if (file.size() > kMaxFeedBytes)
+        return {{}, QStringLiteral("the feed is too large")};
+    return {file.readAll(), {}};
+}
+
+// The reply may come on any thread: present() takes the result to the
+// application's.
 void readLocalFeed(const QUrl &url, const CommUpdate::FeedReply &reply)
 {
-    QThreadPool::globalInstance()->start([url, reply] {
-        QFile file(url.toLocalFile());
-        if (!file.open(QIODevice::ReadOnly)) {
-            reply({}, file.errorString());
-            return;
-        }
-        if (file.size() > kMaxFeedBytes) {
-            reply({}, QStringLiteral("the feed is too large"));
-            return;
-        }
-        reply(file.readAll(), {});
-    });
+    QtConcurrent::run(readFeedFile, url).then([reply](const FeedRead &read) { reply(read.body, read.error); });
 }
 
 void present(const CommUpdateResult &result, bool userAsked)

@@ -3,23 +3,30 @@
 #include "CommLog.h"
 #include "KSUserDefaultKit.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSettings>
+
+#include <algorithm>
+#include <memory>
 #include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-// What identifies the picked item: where it was and which inode it was.
+// What identifies the picked item: where it was and which inode it was;
+// and when it was bookmarked, so that the oldest go first.
 struct BookmarkData
 {
     QString canonicalPath;
     quint64 device = 0;
     quint64 inode = 0;
+    qint64 saved = 0; // 0 for entries from before saves were stamped
 };
 
 std::optional<struct stat> statOf(const QString &path)
@@ -35,7 +42,7 @@ QString bookmarkKey(const QString &path)
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-std::optional<QByteArray> makeBookmarkData(const QString &path)
+std::optional<QByteArray> makeBookmarkData(const QString &path, qint64 saved)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (canonical.isEmpty())
@@ -46,25 +53,52 @@ std::optional<QByteArray> makeBookmarkData(const QString &path)
     // Numbers as text: 64-bit inode numbers do not fit a JSON double.
     const QJsonObject data{{QStringLiteral("path"), canonical},
                            {QStringLiteral("device"), QString::number(quint64(info->st_dev))},
-                           {QStringLiteral("inode"), QString::number(quint64(info->st_ino))}};
+                           {QStringLiteral("inode"), QString::number(quint64(info->st_ino))},
+                           {QStringLiteral("saved"), QString::number(saved)}};
     return QJsonDocument(data).toJson(QJsonDocument::Compact);
 }
 
-std::optional<BookmarkData> readBookmarkData(const QString &key)
+// None for a value that is no bookmark (the store holds the settings too).
+std::optional<BookmarkData> parseBookmarkData(const QVariant &value)
 {
-    const QByteArray bytes = KSUserDefaultKit::getFromUserDefaults_Data(key);
-    if (bytes.isEmpty())
+    if (value.typeId() != QMetaType::QByteArray)
         return std::nullopt;
-    const QJsonObject object = QJsonDocument::fromJson(bytes).object();
+    const QJsonObject object = QJsonDocument::fromJson(value.toByteArray()).object();
     BookmarkData data;
     data.canonicalPath = object.value(QStringLiteral("path")).toString();
     bool deviceOk = false;
     bool inodeOk = false;
     data.device = object.value(QStringLiteral("device")).toString().toULongLong(&deviceOk);
     data.inode = object.value(QStringLiteral("inode")).toString().toULongLong(&inodeOk);
+    data.saved = object.value(QStringLiteral("saved")).toString().toLongLong();
     if (data.canonicalPath.isEmpty() || !deviceOk || !inodeOk)
         return std::nullopt;
     return data;
+}
+
+std::optional<BookmarkData> readBookmarkData(const QString &key)
+{
+    return parseBookmarkData(KSUserDefaultKit::getFromUserDefaults_Object(key));
+}
+
+// A file bookmark in the store, by its key as the store writes it.
+struct StoredFileBookmark
+{
+    QString storeKey;
+    qint64 saved = 0;
+};
+
+// Every bookmark in the store is an entry of its own, under its path; the
+// file bookmarks are told from the folder ones by what is at the path now.
+QList<StoredFileBookmark> storedFileBookmarks(QSettings &store)
+{
+    QList<StoredFileBookmark> files;
+    for (const QString &key : store.allKeys()) {
+        const auto data = parseBookmarkData(store.value(key));
+        if (data && !QFileInfo(data->canonicalPath).isDir())
+            files.append({key, data->saved});
+    }
+    return files;
 }
 
 // The bookmarked item's path when that same item is still there.
@@ -97,12 +131,34 @@ bool KSBookmark::saveOpenFileToBookmarkWithFilePath(const QString &path)
 {
     if (path.isEmpty())
         return false;
-    const auto data = makeBookmarkData(path);
+    QMutexLocker lock(&m_saveMutex);
+    QList<StoredFileBookmark> files = storedFileBookmarks(*KSUserDefaultKit::openStore());
+    // Later than every stamp in the store, even within one millisecond or
+    // after the clock went back.
+    qint64 saved = QDateTime::currentMSecsSinceEpoch();
+    for (const StoredFileBookmark &file : files)
+        saved = std::max(saved, file.saved + 1);
+    const auto data = makeBookmarkData(path, saved);
     if (!data) {
         CommLog::E(QStringLiteral("cannot bookmark %1: nothing is there").arg(path));
         return false;
     }
-    KSUserDefaultKit::saveToUserDefaultsForKey(bookmarkKey(path), QVariant(*data));
+    const QString key = bookmarkKey(path);
+    KSUserDefaultKit::saveToUserDefaultsForKey(key, QVariant(*data));
+    if (QFileInfo(path).isDir())
+        return true;
+
+    const QString savedKey = KSUserDefaultKit::storeKey(key);
+    files.removeIf([&](const StoredFileBookmark &file) { return file.storeKey == savedKey; });
+    const qsizetype keep = kMaxFileBookmarks - 1; // besides the one just saved
+    if (files.size() <= keep)
+        return true;
+    std::sort(files.begin(), files.end(),
+              [](const StoredFileBookmark &a, const StoredFileBookmark &b) { return a.saved > b.saved; });
+    const std::unique_ptr<QSettings> store = KSUserDefaultKit::openStore();
+    for (qsizetype i = keep; i < files.size(); ++i)
+        store->remove(files[i].storeKey);
+    store->sync();
     return true;
 }
 

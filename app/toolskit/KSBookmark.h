@@ -17,10 +17,16 @@
 class KSBookmark
 {
 public:
+    // Bookmarks of files kept in the store: every photo picked adds one, so
+    // the least recently saved go. Folders (the output folder) are few and
+    // always kept.
+    static constexpr int kMaxFileBookmarks = 200;
+
     static KSBookmark *defaultShareBookmark();
 
     // Records the item now at the path, replacing an earlier bookmark of the
-    // path. False, with the store unchanged, when nothing is there.
+    // path, and drops the oldest file bookmarks beyond kMaxFileBookmarks.
+    // False, with the store unchanged, when nothing is there.
     bool saveOpenFileToBookmarkWithFilePath(const QString &path);
 
     // True, and an access opened, when the path was bookmarked and the
@@ -43,4 +49,5 @@ private:
 
     mutable QMutex m_mutex;
     QHash<QString, int> m_openAccesses;
+    QMutex m_saveMutex; // one save and its pruning at a time
 };

@@ -6,6 +6,7 @@
 #include "KSServiceConnection.h"
 #include "KSShareLib.h"
 #include "ScriptedHttpServer.h"
+#include "WorkQuiet.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -108,7 +109,7 @@ void TestAccountWindow::fieldsAreCheckedBeforeAsking()
 
     QCOMPARE(window->errorLabel()->text(), CommLang::GetAppLang(errorKey));
     QVERIFY(window->errorLabel()->isVisibleTo(window));
-    QTest::qWait(50);
+    QVERIFY(waitUntilQuiet());
     QCOMPARE(m_server->requests().size(), 0);
     QVERIFY(!CommPassport::isLogged());
 }

@@ -4,25 +4,27 @@
 #include "CommLog.h"
 #include "CommPassport.h"
 #include "KSBookmark.h"
-#include "KSCurlSession.h"
 #include "KSEraserNetwork.h"
 #include "KSFileConst.h"
 #include "KSServiceAddress.h"
 #include "KSStorageSignature.h"
+#include "KSTaskFlow.h"
 #include "LogWatch.h"
 #include "PhotoFixtures.h"
 #include "ScriptedCutoutService.h"
+#include "WorkQuiet.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
 
 Q_DECLARE_METATYPE(KSEraserFailure::Kind)
 
@@ -72,9 +74,8 @@ QList<CallLog<Report>::Entry> runJob(const QString &photo, KSEraserType type, QL
         });
     if (!QTest::qWaitFor([&] { return reports.count() > 0 && isFinal(reports.last()); }, 10000))
         qWarning("the job gave no final report");
-    if (!KSCurlSession::waitForIdle(10000) || !QThreadPool::globalInstance()->waitForDone(10000))
+    if (!waitUntilQuiet())
         qWarning("the job's threads are still busy");
-    QCoreApplication::sendPostedEvents();
     return reports.entries();
 }
 
@@ -90,6 +91,7 @@ private slots:
 
     void successKeepsFullSizeAndCleansUp();
     void requestsCarryTokenParametersAndSignature();
+    void uploadCopyIsNamedForTheTiffItHolds();
     void everyFailureEndsInOneReport_data();
     void everyFailureEndsInOneReport();
     void resultNeverReplacesThePhoto();
@@ -114,6 +116,8 @@ void TestKSEraserManager::initTestCase()
 {
     QLoggingCategory::setFilterRules(QStringLiteral("cutora.protocol.debug=false"));
     QVERIFY(m_dir.isValid());
+    // No test here times the polls: they need not wait a second.
+    KSTaskFlow::setPollInterval(std::chrono::milliseconds(100));
 }
 
 void TestKSEraserManager::init()
@@ -217,6 +221,30 @@ void TestKSEraserManager::requestsCarryTokenParametersAndSignature()
 
     QCOMPARE(server.requests("GET", ScriptedCutoutService::kPollPath).size(), 1);
     QCOMPARE(server.requests("GET", ScriptedCutoutService::kMaskPath).size(), 1);
+}
+
+void TestKSEraserManager::uploadCopyIsNamedForTheTiffItHolds()
+{
+    // What the temporary folder holds while the storage takes the copy.
+    const QSet<QString> before = tempFiles();
+    QMutex mutex;
+    QSet<QString> duringPut;
+    m_service->server.script("PUT", ScriptedCutoutService::kPutPath, [&](const RecordedRequest &) {
+        QMutexLocker lock(&mutex);
+        duringPut = tempFiles() - before;
+        return ScriptedReply::json(ScriptedCutoutService::envelope(
+            {{"resource", QVariantMap{{"resource_id", ScriptedCutoutService::kResourceId}}}}));
+    });
+    const auto entries = runJob(writePhoto(QStringLiteral("photo.png"), QSize(60, 40)), KSEraserType::object);
+    QVERIFY(entries.last().value.success);
+    QFile::remove(*entries.last().value.path);
+
+    QMutexLocker lock(&mutex);
+    QCOMPARE(duringPut.size(), 1);
+    QCOMPARE(QFileInfo(*duringPut.cbegin()).suffix(), QStringLiteral("tif"));
+    QBuffer sent;
+    sent.setData(m_service->server.requests("PUT", ScriptedCutoutService::kPutPath).value(0).body);
+    QCOMPARE(QImageReader(&sent).format(), QByteArray("tiff"));
 }
 
 void TestKSEraserManager::everyFailureEndsInOneReport_data()
@@ -615,9 +643,7 @@ void TestKSEraserManager::cancelDeletesTheFilesAndDropsTheTask()
     QCOMPARE(tempFiles() - before, QSet<QString>());
     if (!whileUploading)
         QTRY_COMPARE(server.requests("POST", cancelPath).size(), 1);
-    QVERIFY(KSCurlSession::waitForIdle(10000));
-    QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
-    QCoreApplication::sendPostedEvents();
+    QVERIFY(waitUntilQuiet());
 
     // No report after the cancel, let alone a final one; no file left behind.
     for (const auto &entry : reports.entries())

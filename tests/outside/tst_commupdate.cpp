@@ -1,9 +1,9 @@
 #include "CommUpdate.h"
 #include "ScriptedHttpServer.h"
+#include "WorkQuiet.h"
 
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
 
 class TestCommUpdate : public QObject
 {
@@ -94,8 +94,7 @@ void TestCommUpdate::silentCheckShowsOnlyAnUpdate()
 
     writeFeed(CUTORA_VERSION_STRING);
     CommUpdate::checkSilent();
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
+    QVERIFY(waitUntilQuiet());
     QVERIFY(presented.isEmpty());
     CommUpdate::check();
     QTRY_COMPARE(presented.size(), 1);

@@ -3,6 +3,7 @@
 
 #include "CallLog.h"
 #include "ScriptedHttpServer.h"
+#include "WorkQuiet.h"
 
 #include <QCryptographicHash>
 #include <QJsonDocument>
@@ -160,7 +161,7 @@ void TestOSSClient::putRetriesOnlyServerFaults()
             outcomes.add({error, result});
         });
     QTRY_COMPARE(outcomes.count(), 1);
-    QTest::qWait(50);
+    QVERIFY(waitUntilQuiet());
     QCOMPARE(outcomes.count(), 1);
     QCOMPARE(server.requests().size(), requests);
     QCOMPARE(!outcomes.last().error, success);

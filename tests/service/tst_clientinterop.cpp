@@ -1,10 +1,10 @@
 #include "KSLocalService.h"
 
 #include "CommPassport.h"
-#include "KSCurlSession.h"
 #include "KSEraserManager.h"
 #include "KSEraserNetwork.h"
 #include "KSServiceAddress.h"
+#include "WorkQuiet.h"
 
 #include <QDir>
 #include <QFile>
@@ -149,8 +149,7 @@ private slots:
         });
         QVERIFY(QTest::qWaitFor([&] { QMutexLocker lock(&mutex); return !reports.isEmpty(); }, 20000));
         // A report after the failure would come from a transfer still running.
-        QVERIFY(KSCurlSession::waitForIdle(20000));
-        QCoreApplication::sendPostedEvents();
+        QVERIFY(waitUntilQuiet(20000));
         QMutexLocker lock(&mutex);
         QCOMPARE(reports.size(), 1);
         QVERIFY(!reports.first().success);
@@ -166,8 +165,7 @@ private slots:
         KSEraserNetwork::uploadImage(photo, [&](double p) { progress.append(p); },
                                      [&](const std::optional<KSNetError> &, const std::optional<QVariantMap> &) { completed = true; });
         QVERIFY(QTest::qWaitFor([&] { return !progress.isEmpty(); }, 20000));
-        QVERIFY(KSCurlSession::waitForIdle(20000));
-        QCoreApplication::sendPostedEvents();
+        QVERIFY(waitUntilQuiet(20000));
         QCOMPARE(progress, QList<double>{-1.0});
         QVERIFY(!completed.load());
     }

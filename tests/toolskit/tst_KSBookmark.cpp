@@ -2,6 +2,8 @@
 #include "KSUserDefaultKit.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,9 +17,11 @@ private slots:
     void itemThatIsGoneNoLongerResolves_data();
     void itemThatIsGoneNoLongerResolves();
     void removingAFolderKeepsItsFiles();
+    void onlyTheLatestFileBookmarksAreKept();
 
 private:
     QString makeFile(const QString &name);
+    static void dropSaveStamp(const QString &path);
     bool start(const QString &path)
     {
         return m_bookmarks->BookmarkStartAccessingSecurityScopedResourceWithFilePath(path);
@@ -38,6 +42,15 @@ QString tst_KSBookmark::makeFile(const QString &name)
     if (!file.open(QIODevice::WriteOnly))
         qFatal("cannot write %s", qPrintable(file.fileName()));
     return file.fileName();
+}
+
+// Makes the path's bookmark look like one stored before saves were stamped.
+void tst_KSBookmark::dropSaveStamp(const QString &path)
+{
+    QJsonObject data = QJsonDocument::fromJson(KSUserDefaultKit::getFromUserDefaults_Data(path)).object();
+    if (data.take(QStringLiteral("saved")).isUndefined())
+        qFatal("the bookmark of %s has no save stamp", qPrintable(path));
+    KSUserDefaultKit::saveToUserDefaultsForKey(path, QVariant(QJsonDocument(data).toJson(QJsonDocument::Compact)));
 }
 
 void tst_KSBookmark::init()
@@ -118,6 +131,34 @@ void tst_KSBookmark::removingAFolderKeepsItsFiles()
     QVERIFY(m_bookmarks->removeFileBookmarkInfoWithFilePath(m_dir->path()));
     QVERIFY(start(path));
     QVERIFY(stop(path));
+}
+
+void tst_KSBookmark::onlyTheLatestFileBookmarksAreKept()
+{
+    const QString unstamped = makeFile(QStringLiteral("unstamped.png"));
+    QVERIFY(save(unstamped));
+    dropSaveStamp(unstamped);
+    QVERIFY(save(m_dir->path())); // the output folder, saved before every photo
+    QStringList photos;
+    for (int i = 0; i < KSBookmark::kMaxFileBookmarks; ++i) {
+        photos.append(makeFile(QStringLiteral("photo %1.png").arg(i)));
+        QVERIFY(save(photos.last()));
+    }
+    // A bookmark from before saves were stamped is the oldest of all.
+    QVERIFY(!KSUserDefaultKit::hasObjectForKey(unstamped));
+    QVERIFY(KSUserDefaultKit::hasObjectForKey(photos.first()));
+
+    // Picked again, the first photo is among the latest: the second goes next.
+    QVERIFY(save(photos.first()));
+    QVERIFY(save(makeFile(QStringLiteral("newest.png"))));
+    QVERIFY(!KSUserDefaultKit::hasObjectForKey(photos.at(1)));
+    QVERIFY(start(photos.first()));
+    QVERIFY(stop(photos.first()));
+
+    // The folder stays whatever the number of photos.
+    QVERIFY(start(m_dir->path()));
+    QVERIFY(stop(m_dir->path()));
+    QCOMPARE(KSUserDefaultKit::openStore()->allKeys().size(), KSBookmark::kMaxFileBookmarks + 1);
 }
 
 QTEST_GUILESS_MAIN(tst_KSBookmark)
