@@ -32,6 +32,7 @@
 #include "KSMirrorCommand.h"
 #include "KSNibLoadable.h"
 #include "KSNotice.h"
+#include "KSPhotoPicker.h"
 #include "KSSavePhotoSuccessView.h"
 #include "KSShortcutKeys.h"
 #include "KSSubjectPlaceCommand.h"
@@ -1110,7 +1111,7 @@ void KSEraserEditView::actionForReorderSelectedBtn(KSHoverButton *)
     if (m_left || m_saving)
         return;
     QPointer<KSEraserEditView> self(this);
-    KSAppSetting::selectPhoto([self](const QString &path) {
+    KSPhotoPicker::selectPhoto([self](const QString &path) {
         if (self)
             self->openAnotherPhoto(path);
     });

@@ -13,6 +13,7 @@
 #include "KSFlippedView.h"
 #include "KSHoverButton.h"
 #include "KSImageDragView.h"
+#include "KSPhotoPicker.h"
 #include "KSSavePhotoSuccessView.h"
 #include "KSViewportGeometry.h"
 
@@ -148,7 +149,7 @@ void TestEraserEditView::cleanup()
     m_host.reset();
     settle();
     QThreadPool::globalInstance()->waitForDone();
-    KSAppSetting::setPhotoDialogRunner({});
+    KSPhotoPicker::setPhotoDialogRunner({});
     KSEraserEditView::setSaveDialogRunner({});
 }
 
@@ -484,7 +485,7 @@ void TestEraserEditView::loadingAnotherPhotoReportsItsPath()
 
     const QString other = m_dir.filePath(QStringLiteral("other.png"));
     QVERIFY(QImage(20, 20, QImage::Format_RGB32).save(other));
-    KSAppSetting::setPhotoDialogRunner([chosen, other](QFileDialog &) {
+    KSPhotoPicker::setPhotoDialogRunner([chosen, other](QFileDialog &) {
         return chosen ? QStringList{other} : QStringList();
     });
     const QString subjectFile = m_editor->cutImageEditView()->tempCropImagePath().value_or(QString());
