@@ -1,5 +1,6 @@
 #include "KSClassicCutoutEngine.h"
 
+#include "KSComponents.h"
 #include "KSEdgeRefine.h"
 
 #include <opencv2/core.hpp>
@@ -301,7 +302,7 @@ cv::Mat cleanSubject(const cv::Mat &subject, const cv::Mat &distance, KSEraserTy
         keep[size_t(i)] = area == largest || (area >= keepShare * largest && area >= 0.002 * imageArea);
     }
 
-    cv::Mat result = KSEdgeRefine::labelsKept(labels, keep);
+    cv::Mat result = KSComponents::kept(labels, keep);
 
     const cv::Mat holes = ~result & ~KSEdgeRefine::touchingFrame(~result);
     const int holeCount = cv::connectedComponentsWithStats(holes, labels, stats, centroids, 4, CV_32S);

@@ -1,5 +1,7 @@
 #include "KSCutoutRules.h"
 
+#include "KSBoxFilters.h"
+#include "KSComponents.h"
 #include "KSEdgeRefine.h"
 
 #include <opencv2/imgproc.hpp>
@@ -52,22 +54,6 @@ int sideShare(const cv::Mat &m, double share)
 cv::Mat disc(int radius)
 {
     return cv::getStructuringElement(cv::MORPH_ELLIPSE, {2 * radius + 1, 2 * radius + 1});
-}
-
-cv::Mat componentsTouching(const cv::Mat &binary, const cv::Mat &seed)
-{
-    cv::Mat labels;
-    const int count = cv::connectedComponents(binary, labels, 8, CV_32S);
-    std::vector<uchar> touched(size_t(count), 0);
-    for (int y = 0; y < labels.rows; ++y) {
-        const int *label = labels.ptr<int>(y);
-        const uchar *s = seed.ptr<uchar>(y);
-        for (int x = 0; x < labels.cols; ++x)
-            if (s[x] && label[x])
-                touched[size_t(label[x])] = 1;
-    }
-    touched[0] = 0;
-    return KSEdgeRefine::labelsKept(labels, touched);
 }
 
 struct Palette
@@ -126,14 +112,10 @@ cv::Mat labOf(const cv::Mat &bgr)
 
 cv::Mat KSCutoutRules::backdropColour(const cv::Mat &bgr, const cv::Mat &outside, int radius)
 {
-    cv::Mat colour, weight, weight3, numerator, denominator;
+    cv::Mat colour, weight;
     bgr.convertTo(colour, CV_32FC3);
     outside.convertTo(weight, CV_32F, 1.0 / 255.0);
-    cv::merge(std::vector<cv::Mat>(3, weight), weight3);
-    const cv::Size box(2 * radius + 1, 2 * radius + 1);
-    cv::boxFilter(colour.mul(weight3), numerator, -1, box, {-1, -1}, true, cv::BORDER_REFLECT);
-    cv::boxFilter(weight3, denominator, -1, box, {-1, -1}, true, cv::BORDER_REFLECT);
-    return numerator / (denominator + 1e-4f);
+    return KSBoxFilters::weightedMean(colour, weight, radius);
 }
 
 cv::Mat KSCutoutRules::castShadow(const cv::Mat &bgr, const cv::Mat &map, float surest)
@@ -165,7 +147,7 @@ cv::Mat KSCutoutRules::castShadow(const cv::Mat &bgr, const cv::Mat &map, float 
     // A shadow lies on the backdrop: it joins the backdrop the frame reaches.
     cv::Mat nearOutside;
     cv::dilate(outside, nearOutside, disc(1));
-    const cv::Mat joined = componentsTouching(shadowLike, nearOutside & shadowLike);
+    const cv::Mat joined = KSComponents::touching(shadowLike, nearOutside & shadowLike);
 
     // It falls on the floor, below the subject's middle, and is smooth where
     // grey metal, which also looks like a darkened backdrop, shows
@@ -192,7 +174,7 @@ cv::Mat KSCutoutRules::castShadow(const cv::Mat &bgr, const cv::Mat &map, float 
     for (int i = 1; i < count; ++i)
         keep[size_t(i)] = centroids.at<double>(i, 1) > subjectMiddle
                           && roughness[size_t(i)] <= shadowRoughness * stats.at<int>(i, cv::CC_STAT_AREA);
-    return KSEdgeRefine::labelsKept(labels, keep);
+    return KSComponents::kept(labels, keep);
 }
 
 bool KSCutoutRules::looksGreyscale(const cv::Mat &bgr)

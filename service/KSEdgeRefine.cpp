@@ -1,7 +1,11 @@
 #include "KSEdgeRefine.h"
 
+#include "KSBoxFilters.h"
+#include "KSComponents.h"
+
 #include <opencv2/imgproc.hpp>
-#include <opencv2/ximgproc/edge_filter.hpp>
+
+#include <vector>
 
 cv::Mat KSEdgeRefine::colourPicture(const cv::Mat &input, std::string *error)
 {
@@ -23,28 +27,14 @@ cv::Mat KSEdgeRefine::toPicture(const cv::Mat &bgr, const cv::Mat &soft, int rad
     cv::resize(soft, alpha, bgr.size(), 0, 0, cv::INTER_LINEAR);
     cv::Mat guide;
     bgr.convertTo(guide, CV_32F, 1.0 / 255.0);
-    cv::Mat refined;
-    cv::ximgproc::guidedFilter(guide, alpha, refined, radius, eps);
     cv::Mat result;
-    refined.convertTo(result, CV_8U, 255.0);
+    KSBoxFilters::guided(guide, alpha, radius, eps).convertTo(result, CV_8U, 255.0);
     return result;
 }
 
 bool KSEdgeRefine::hasSubject(const cv::Mat &mask)
 {
     return !mask.empty() && cv::countNonZero(mask >= 128) >= smallestSubject * double(mask.total());
-}
-
-cv::Mat KSEdgeRefine::labelsKept(const cv::Mat &labels, const std::vector<uchar> &keep)
-{
-    cv::Mat result(labels.size(), CV_8U);
-    for (int y = 0; y < labels.rows; ++y) {
-        const int *label = labels.ptr<int>(y);
-        uchar *out = result.ptr<uchar>(y);
-        for (int x = 0; x < labels.cols; ++x)
-            out[x] = keep[size_t(label[x])] ? 255 : 0;
-    }
-    return result;
 }
 
 cv::Mat KSEdgeRefine::touchingFrame(const cv::Mat &binary)
@@ -61,5 +51,5 @@ cv::Mat KSEdgeRefine::touchingFrame(const cv::Mat &binary)
         touches[size_t(labels.at<int>(y, labels.cols - 1))] = 1;
     }
     touches[0] = 0; // the zero pixels of the input
-    return labelsKept(labels, touches);
+    return KSComponents::kept(labels, touches);
 }

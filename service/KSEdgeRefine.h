@@ -3,7 +3,6 @@
 #include <opencv2/core.hpp>
 
 #include <string>
-#include <vector>
 
 // Steps every cut-out engine shares at the picture's own size.
 namespace KSEdgeRefine {
@@ -15,9 +14,6 @@ constexpr double smallestSubject = 0.002;
 // Whether the subject of an 8-bit mask (values from 128) covers at least
 // smallestSubject of it.
 [[nodiscard]] bool hasSubject(const cv::Mat &mask);
-
-// 255 where the label (CV_32S) is one `keep` marks, 0 elsewhere.
-[[nodiscard]] cv::Mat labelsKept(const cv::Mat &labels, const std::vector<uchar> &keep);
 
 // The components of a binary mask (4-connected) that touch the frame.
 [[nodiscard]] cv::Mat touchingFrame(const cv::Mat &binary);

@@ -1,5 +1,6 @@
 #include "KSLearnedCutoutEngine.h"
 
+#include "KSComponents.h"
 #include "KSEdgeRefine.h"
 #include "KSLearnedModel.h"
 #include "KSServiceLog.h"
@@ -59,20 +60,10 @@ cv::Mat KSLearnedCutoutEngine::subjectRegion(const cv::Mat &probability, KSErase
     std::vector<uchar> keep(size_t(count), 0);
     for (int i = 1; i < count; ++i)
         keep[size_t(i)] = i == main || stats.at<int>(i, cv::CC_STAT_AREA) >= minimum;
-    const cv::Mat sure = KSEdgeRefine::labelsKept(labels, keep);
+    const cv::Mat sure = KSComponents::kept(labels, keep);
 
     // Hysteresis: the low regions that hold a kept sure region.
-    cv::Mat lowLabels;
-    const int lowCount = cv::connectedComponents(probability >= joined, lowLabels, 8, CV_32S);
-    std::vector<uchar> lowKeep(size_t(lowCount), 0);
-    for (int y = 0; y < lowLabels.rows; ++y) {
-        const int *label = lowLabels.ptr<int>(y);
-        const uchar *s = sure.ptr<uchar>(y);
-        for (int x = 0; x < lowLabels.cols; ++x)
-            if (s[x])
-                lowKeep[size_t(label[x])] = 1;
-    }
-    cv::Mat region = KSEdgeRefine::labelsKept(lowLabels, lowKeep);
+    cv::Mat region = KSComponents::touching(probability >= joined, sure);
     // The faint fringe just outside stays too.
     cv::dilate(region, region, cv::getStructuringElement(cv::MORPH_ELLIPSE, {5, 5}));
     return region;

@@ -4,6 +4,7 @@
 #include "KSDataFolder.h"
 #include "KSGuardedServer.h"
 #include "KSHybridCutoutEngine.h"
+#include "KSInstalledModel.h"
 #include "KSLearnedCutoutEngine.h"
 #include "KSLearnedModel.h"
 #include "KSObjectStorage.h"
@@ -117,8 +118,7 @@ QString KSLocalService::defaultDataDir()
 
 QString KSLocalService::defaultModelDescription()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-           + QStringLiteral("/Cutora/models/isnet.json");
+    return KSInstalledModel::descriptionPath();
 }
 
 bool KSLocalService::start(const Options &options)

@@ -2,7 +2,7 @@
 
 #include "KSAccountWindow.h"
 #include "CommPassport.h"
-#include "KSAppSetting.h"
+#include "KSPhotoPicker.h"
 #include "KSServiceConnection.h"
 
 #include <QApplication>
@@ -21,7 +21,7 @@ std::function<void()> pendingAfterSignIn;
 void KSShareLib::setup()
 {
     // The photo picker asks for an account through us.
-    KSAppSetting::setSignInRequestHandler([](std::function<void()> signedIn) {
+    KSPhotoPicker::setSignInRequestHandler([](std::function<void()> signedIn) {
         pendingAfterSignIn = std::move(signedIn);
         KSAccountWindow *window = showShareLoginOrVipInfoWindow(nullptr);
         QObject::connect(window, &QObject::destroyed, qApp, [] {

@@ -1,6 +1,7 @@
 #include "KSEraserManager.h"
 
 #include "CommLog.h"
+#include "KSAsync.h"
 #include "KSBookmark.h"
 #include "KSEraserNetwork.h"
 #include "KSFileConst.h"
@@ -20,7 +21,6 @@
 #include <QImageWriter>
 #include <QMutex>
 #include <QSaveFile>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <atomic>
@@ -361,7 +361,7 @@ KSEraserManager::JobId KSEraserManager::startEraser(const QString &filePath, KSE
         runningJobs.insert(job->id, job);
     }
     // The application's end drops an upload not started yet.
-    QtConcurrent::run(prepare, job).then(QCoreApplication::instance(), [job](bool prepared) {
+    KSAsync::run(QCoreApplication::instance(), [job] { return prepare(job); }, [job](bool prepared) {
         if (prepared)
             upload(job);
     });

@@ -6,14 +6,32 @@
 #include "KSReplyEnvelope.h"
 #include "KSServiceAddress.h"
 
+#include <QUrl>
+
 namespace KSServiceRequest {
+
+std::optional<QString> endpoint(const QString &path)
+{
+    QString base = KSServiceAddress::serviceURL().trimmed();
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    const QUrl url(base, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    const bool secure = scheme == QLatin1String("https")
+                        || (scheme == QLatin1String("http") && KSCurlSession::isLoopbackHost(url.host()));
+    if (base.isEmpty() || !KSCurlSession::isWebUrl(base) || !secure) {
+        CommLog::E(kFlowError + QStringLiteral("服务地址无效 \"%1\"").arg(base));
+        return std::nullopt;
+    }
+    return base + path;
+}
 
 std::optional<Target> target(const QString &path, std::function<void()> failure)
 {
     const QString token = CommPassport::apiToken();
     if (token.isEmpty())
         CommLog::E(kFlowError + QStringLiteral("没有登录，缺少账号令牌"));
-    const std::optional<QString> url = KSServiceAddress::endpoint(path);
+    const std::optional<QString> url = endpoint(path);
     if (token.isEmpty() || !url) {
         KSCurlSession::run(std::move(failure));
         return std::nullopt;

@@ -21,6 +21,11 @@ struct Target
     QString url;
 };
 
+// The service address joined with an API path, or none (with an error line
+// in the log) when the address may not carry the account's token: only
+// https, or http to this machine.
+[[nodiscard]] std::optional<QString> endpoint(const QString &path);
+
 // The token and the address of a request to the API path. When either is
 // missing, failure runs instead, on another thread as a reply would.
 [[nodiscard]] std::optional<Target> target(const QString &path, std::function<void()> failure);

@@ -1,6 +1,7 @@
 #include "KSOutputSaver.h"
 
 #include "CommLog.h"
+#include "KSAsync.h"
 #include "KSAppSetting.h"
 #include "KSBookmark.h"
 #include "KSImageLoader.h"
@@ -11,10 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFuture>
-#include <QPromise>
 #include <QScopeGuard>
-#include <QThreadPool>
 #include <QUuid>
 
 #include <cerrno>
@@ -187,16 +185,10 @@ void KSOutputSaver::saveOutputImageAsync(const QString &subjectPath, const QStri
 
 void KSOutputSaver::runAsync(const Job &job, QObject *context, std::function<void(const Result &result)> done)
 {
-    auto promise = std::make_shared<QPromise<Result>>();
-    // A continuation bound to the context is dropped when the context dies.
-    promise->future().then(context, [done = std::move(done)](const Result &result) {
+    // Dropped when the context dies.
+    KSAsync::run(context, [job] { return run(job); }, [done = std::move(done)](const Result &result) {
         if (done)
             done(result);
-    });
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, job] {
-        promise->addResult(run(job));
-        promise->finish();
     });
 }
 

@@ -20,6 +20,7 @@
 #include "KSHoverButton.h"
 #include "KSImageNamed.h"
 #include "KSNibLoadable.h"
+#include "KSPhotoPicker.h"
 #include "KSShortcutKeys.h"
 #include "KSTextField.h"
 #include "KSTextStyle.h"
@@ -448,7 +449,7 @@ void KSEraserEditView::actionForReorderSelectedBtn(KSHoverButton *)
     if (m_session->hasLeft() || m_session->isSaving())
         return;
     QPointer<KSEraserEditView> self(this);
-    KSAppSetting::selectPhoto([self](const QString &path) {
+    KSPhotoPicker::selectPhoto([self](const QString &path) {
         if (self)
             self->openAnotherPhoto(path);
     });

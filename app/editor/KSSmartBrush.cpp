@@ -1,6 +1,8 @@
 #include "KSSmartBrush.h"
 
+#include "KSBoxFilters.h"
 #include "KSBrushStamp.h"
+#include "KSComponents.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -32,25 +34,6 @@ bool isBgra(const QImage &image)
 {
     return image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
         || image.format() == QImage::Format_ARGB32_Premultiplied;
-}
-
-// The guided filter (He, Sun and Tang) with a grey guide: `input` follows
-// the edges of `guide` within `radius` pixels.
-cv::Mat guidedFilter(const cv::Mat &guide, const cv::Mat &input, int radius)
-{
-    const cv::Size box(2 * radius + 1, 2 * radius + 1);
-    cv::Mat meanI, meanP, corrI, corrIp;
-    cv::boxFilter(guide, meanI, CV_32F, box);
-    cv::boxFilter(input, meanP, CV_32F, box);
-    cv::boxFilter(guide.mul(guide), corrI, CV_32F, box);
-    cv::boxFilter(guide.mul(input), corrIp, CV_32F, box);
-    const cv::Mat varI = corrI - meanI.mul(meanI);
-    const cv::Mat covIp = corrIp - meanI.mul(meanP);
-    cv::Mat a = covIp / (varI + kGuidedEpsilon);
-    cv::Mat b = meanP - a.mul(meanI);
-    cv::boxFilter(a, a, CV_32F, box);
-    cv::boxFilter(b, b, CV_32F, box);
-    return a.mul(guide) + b;
 }
 
 // The object enlarged to full size, its edge refined where it has one: only
@@ -85,7 +68,7 @@ cv::Mat refinedObject(const cv::Mat &object, const cv::Mat &bgra, double scale, 
             grey.convertTo(guide, CV_32F, 1.0 / 255);
             enlarged(around).convertTo(input, CV_32F, 1.0 / 255);
             cv::Mat filtered8;
-            guidedFilter(guide, input, radius).convertTo(filtered8, CV_8U, 255.0);
+            KSBoxFilters::guided(guide, input, radius, kGuidedEpsilon).convertTo(filtered8, CV_8U, 255.0);
             filtered8(cv::Rect(tile.x - around.x, tile.y - around.y, tile.width, tile.height)).copyTo(refined(tile));
         }
     }
@@ -108,29 +91,6 @@ void drawStroke(cv::Mat &labels, const QList<QPointF> &stroke, const QPointF &or
         cv::line(labels, a, b, cv::Scalar(value), thickness, cv::LINE_8);
         cv::circle(labels, a, int(std::lround(r)), cv::Scalar(value), cv::FILLED);
     }
-}
-
-// Keeps the parts of `found` (0 or 255) that touch the stroke's pixels.
-cv::Mat connectedToStroke(const cv::Mat &found, const cv::Mat &strokeMask)
-{
-    cv::Mat components;
-    const int count = cv::connectedComponents(found, components, 8, CV_32S);
-    std::vector<uchar> touched(size_t(count), 0);
-    for (int y = 0; y < found.rows; ++y) {
-        const int *label = components.ptr<int>(y);
-        const uchar *stroke = strokeMask.ptr<uchar>(y);
-        for (int x = 0; x < found.cols; ++x)
-            if (stroke[x] && label[x] > 0)
-                touched[size_t(label[x])] = 1;
-    }
-    cv::Mat kept(found.size(), CV_8U, cv::Scalar(0));
-    for (int y = 0; y < found.rows; ++y) {
-        const int *label = components.ptr<int>(y);
-        uchar *out = kept.ptr<uchar>(y);
-        for (int x = 0; x < found.cols; ++x)
-            out[x] = touched[size_t(label[x])] ? 255 : 0;
-    }
-    return kept;
 }
 
 KSSmartBrush::Result failed(const QRect &window, const QString &error)
@@ -201,7 +161,7 @@ KSSmartBrush::Result KSSmartBrush::run(const Request &request)
         cv::Mat background, foreground;
         cv::grabCut(small, labels, cv::Rect(), background, foreground, kIterations, cv::GC_INIT_WITH_MASK);
         const cv::Mat found = (labels == cv::GC_FGD) | (labels == cv::GC_PR_FGD);
-        const cv::Mat object = connectedToStroke(found, strokeMask);
+        const cv::Mat object = KSComponents::touching(found, strokeMask);
 
         // Full size, its edge following the photo's.
         const cv::Mat refined8 = refinedObject(object, bgra, scale, std::max(2, int(std::ceil(2.0 / scale))));

@@ -1,13 +1,11 @@
 #include "KSTouchUpBrush.h"
 
 #include "CommLog.h"
+#include "KSAsync.h"
 #include "KSMaskBrush.h"
 #include "KSMaskedPicture.h"
 #include "KSViewportGeometry.h"
 
-#include <QFuture>
-#include <QPromise>
-#include <QThreadPool>
 
 #include <algorithm>
 
@@ -128,15 +126,10 @@ void KSTouchUpBrush::startSmart(const KSPendingStroke &stroke, const KSBrushSett
     request.stroke = stroke.points;
     request.radius = stroke.radius;
 
-    auto promise = std::make_shared<QPromise<SmartOutcome>>();
     // Dropped with this object: a result for an editor that has gone.
-    promise->future().then(this, [this](const SmartOutcome &outcome) { smartFinished(outcome); });
-    promise->start();
-    const quint64 id = stroke.id;
-    QThreadPool::globalInstance()->start([promise, request, id, settings] {
-        promise->addResult(SmartOutcome{id, settings, KSSmartBrush::run(request)});
-        promise->finish();
-    });
+    KSAsync::run(
+        this, [request, id = stroke.id, settings] { return SmartOutcome{id, settings, KSSmartBrush::run(request)}; },
+        [this](const SmartOutcome &outcome) { smartFinished(outcome); });
 }
 
 void KSTouchUpBrush::smartFinished(const SmartOutcome &outcome)

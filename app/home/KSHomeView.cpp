@@ -3,7 +3,6 @@
 #include "ui_KSHomeView.h"
 
 #include "CommLang.h"
-#include "KSAppSetting.h"
 #include "KSBookmark.h"
 #include "KSColorConst.h"
 #include "KSDropHintView.h"
@@ -11,6 +10,7 @@
 #include "KSHomeTypeSelectedView.h"
 #include "KSHoverButton.h"
 #include "KSNibLoadable.h"
+#include "KSPhotoPicker.h"
 #include "KSShortcutKeys.h"
 #include "KSTextStyle.h"
 
@@ -160,7 +160,7 @@ void KSHomeView::photoDropped(const QString &path, const QPoint &point)
 {
     const std::optional<KSEraserType> type = cardAt(point);
     QPointer<KSHomeView> weakSelf(this);
-    KSAppSetting::whenSignedIn([weakSelf, path, type] {
+    KSPhotoPicker::whenSignedIn([weakSelf, path, type] {
         if (!weakSelf)
             return;
         KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(path);
@@ -174,7 +174,7 @@ void KSHomeView::photoDropped(const QString &path, const QPoint &point)
 void KSHomeView::pickPhoto(KSEraserType type)
 {
     QPointer<KSHomeView> weakSelf(this);
-    KSAppSetting::selectPhoto([weakSelf, type](const QString &path) {
+    KSPhotoPicker::selectPhoto([weakSelf, type](const QString &path) {
         if (weakSelf && weakSelf->photoSelectedClosure)
             weakSelf->photoSelectedClosure(path, type);
     });

@@ -12,7 +12,7 @@
 #include "KSHoverButton.h"
 #include "KSImageExtension.h"
 #include "KSImageNamed.h"
-#include "KSLocalService.h"
+#include "KSInstalledModel.h"
 #include "KSLogCategories.h"
 #include "KSMenu.h"
 #include "KSMenuItem.h"
@@ -25,13 +25,10 @@
 #include "ToolFile.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QImage>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -278,11 +275,8 @@ bool KSMainTitleBarView::openAddress(const QString &address)
 
 KSAboutWindow::Model KSMainTitleBarView::installedModel()
 {
-    QFile file(KSLocalService::defaultModelDescription());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QJsonObject description = QJsonDocument::fromJson(file.readAll()).object();
-    return {description.value(QStringLiteral("name")).toString(), description.value(QStringLiteral("license")).toString()};
+    const KSInstalledModel installed = KSInstalledModel::read();
+    return {installed.name, installed.licence};
 }
 
 void KSMainTitleBarView::actionForService()

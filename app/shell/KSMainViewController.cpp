@@ -22,6 +22,7 @@
 #include "KSNotice.h"
 #include "KSNoticeWindow.h"
 #include "KSNotificationCenter.h"
+#include "KSPhotoPicker.h"
 #include "KSRelaunchWindow.h"
 #include "KSSavePhotoSuccessView.h"
 #include "KSServiceConnection.h"
@@ -284,7 +285,7 @@ bool KSMainViewController::openPhoto(const QString &path, std::optional<KSEraser
         return true;
     }
     QPointer<KSMainViewController> self(this);
-    KSAppSetting::whenSignedIn([self, path, type] {
+    KSPhotoPicker::whenSignedIn([self, path, type] {
         if (self && self->canOpenPhoto())
             self->photoSelected(path, *type);
     });
@@ -335,7 +336,7 @@ void KSMainViewController::openPhotoByShortcut()
         return;
     }
     QPointer<KSMainViewController> self(this);
-    KSAppSetting::selectPhoto([self](const QString &path) {
+    KSPhotoPicker::selectPhoto([self](const QString &path) {
         if (self)
             self->askTypeThenOpen(path);
     });

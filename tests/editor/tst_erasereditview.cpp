@@ -14,6 +14,7 @@
 #include "KSFlippedView.h"
 #include "KSHoverButton.h"
 #include "KSImageDragView.h"
+#include "KSPhotoPicker.h"
 #include "KSSavePhotoSuccessView.h"
 #include "KSViewportGeometry.h"
 
@@ -149,7 +150,7 @@ void TestEraserEditView::cleanup()
     m_host.reset();
     settle();
     QThreadPool::globalInstance()->waitForDone();
-    KSAppSetting::setPhotoDialogRunner({});
+    KSPhotoPicker::setPhotoDialogRunner({});
     KSEraserEditView::setSaveDialogRunner({});
 }
 
@@ -488,7 +489,7 @@ void TestEraserEditView::loadingAnotherPhotoReportsItsPath()
 
     const QString other = m_dir.filePath(QStringLiteral("other.png"));
     QVERIFY(QImage(20, 20, QImage::Format_RGB32).save(other));
-    KSAppSetting::setPhotoDialogRunner([chosen, other](QFileDialog &) {
+    KSPhotoPicker::setPhotoDialogRunner([chosen, other](QFileDialog &) {
         return chosen ? QStringList{other} : QStringList();
     });
     press(m_editor->reorderSelectedPhotoBtn());

@@ -1,9 +1,9 @@
 #include "CommPassport.h"
-#include "KSAppSetting.h"
 #include "KSHomeTypeSelectedView.h"
 #include "KSHomeView.h"
 #include "KSHoverButton.h"
 #include "KSNibLoadable.h"
+#include "KSPhotoPicker.h"
 
 #include <QFileDialog>
 #include <QPointer>
@@ -58,7 +58,7 @@ void TestHomeView::cleanupTestCase()
 
 void TestHomeView::cleanup()
 {
-    KSAppSetting::setPhotoDialogRunner({});
+    KSPhotoPicker::setPhotoDialogRunner({});
 }
 
 std::unique_ptr<KSHomeView> TestHomeView::newHome(QList<Pick> &picks)
@@ -86,7 +86,7 @@ void TestHomeView::cardClickHandsPickUpWithItsType()
     QFETCH(bool, confirm);
 
     const QString photo = m_photo;
-    KSAppSetting::setPhotoDialogRunner([confirm, photo](QFileDialog &) {
+    KSPhotoPicker::setPhotoDialogRunner([confirm, photo](QFileDialog &) {
         return confirm ? QStringList{photo} : QStringList{};
     });
     QList<Pick> picks;
@@ -110,7 +110,7 @@ void TestHomeView::cardClickHandsPickUpWithItsType()
 void TestHomeView::pickEndingAfterViewHasGoneCallsNothing()
 {
     const QString photo = m_photo;
-    KSAppSetting::setPhotoDialogRunner([photo](QFileDialog &) { return QStringList{photo}; });
+    KSPhotoPicker::setPhotoDialogRunner([photo](QFileDialog &) { return QStringList{photo}; });
     QList<Pick> picks;
     auto home = newHome(picks);
 

@@ -11,6 +11,7 @@
 #include "KSMainTitleBarView.h"
 #include "KSMainViewController.h"
 #include "KSNotificationCenter.h"
+#include "KSPhotoPicker.h"
 #include "KSRelaunchWindow.h"
 #include "KSSettingView.h"
 #include "KSTypeQuestionWindow.h"
@@ -155,7 +156,7 @@ void TestMainViewController::init()
         return KSEraserManager::JobId(m_started.jobs.size());
     });
     const QString photo = m_photo;
-    KSAppSetting::setPhotoDialogRunner([photo](QFileDialog &) { return QStringList{photo}; });
+    KSPhotoPicker::setPhotoDialogRunner([photo](QFileDialog &) { return QStringList{photo}; });
     m_controller = std::make_unique<KSMainViewController>();
     m_controller->resize(1080, 519);
     m_controller->show();
@@ -169,7 +170,7 @@ void TestMainViewController::cleanup()
         window->close();
     settle();
     KSEraseringView::setJobStarter({});
-    KSAppSetting::setPhotoDialogRunner({});
+    KSPhotoPicker::setPhotoDialogRunner({});
 }
 
 void TestMainViewController::pickWithCard(KSEraserType type)
@@ -309,7 +310,7 @@ void TestMainViewController::leavingEditorDeletesItsCutout()
     QVERIFY(editor);
     const QString other = m_dir.filePath(QStringLiteral("cat.png"));
     QVERIFY(QImage(8, 6, QImage::Format_RGB32).save(other));
-    KSAppSetting::setPhotoDialogRunner([other](QFileDialog &) { return QStringList{other}; });
+    KSPhotoPicker::setPhotoDialogRunner([other](QFileDialog &) { return QStringList{other}; });
 
     QTest::mouseClick(loadAnother ? editor->reorderSelectedPhotoBtn() : editor->goHomeBtn(), Qt::LeftButton);
     settle();

@@ -1,5 +1,6 @@
 #include "KSMatteRefine.h"
 
+#include "KSBoxFilters.h"
 #include "KSPhotoRenderTools.h"
 
 #include <opencv2/imgproc.hpp>
@@ -26,8 +27,6 @@ constexpr double fineRadiusInMaskPixels = 2.0;
 // A mask far smaller than the photo would otherwise give radii of hundreds
 // of pixels, and every tile would read a window many times its size.
 constexpr int maxFineRadius = tileSide / 2;
-// Guards the divisions by blurred weights.
-constexpr float tinyWeight = 1e-4f;
 
 bool inBand(uchar value)
 {
@@ -73,18 +72,13 @@ cv::Mat floatColour(const cv::Mat &bgra)
     return result;
 }
 
-// box(weight x colour) / box(weight): the colour's local mean where the
-// weight lies (3-channel float, weight one-channel float).
+// The colour's local mean where the weight lies (3-channel float, weight
+// one-channel float), within 0..1.
 cv::Mat weightedMean(const cv::Mat &colour, const cv::Mat &weight, int radius)
 {
-    const cv::Size box(2 * radius + 1, 2 * radius + 1);
-    cv::Mat weight3, numerator, denominator;
-    cv::merge(std::vector<cv::Mat>(3, weight), weight3);
-    cv::boxFilter(colour.mul(weight3), numerator, -1, box, {-1, -1}, true, cv::BORDER_REFLECT);
-    cv::boxFilter(weight3, denominator, -1, box, {-1, -1}, true, cv::BORDER_REFLECT);
     // Where the weight is nearly nil all round, both sums are rounding noise
     // and their ratio can be anything: a colour stays a colour.
-    cv::Mat mean = numerator / (denominator + tinyWeight);
+    cv::Mat mean = KSBoxFilters::weightedMean(colour, weight, radius);
     cv::min(cv::max(mean, 0.0), 1.0, mean);
     return mean;
 }

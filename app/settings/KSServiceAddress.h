@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <optional>
-
 // Which address the cut-out client sends its requests to, first match wins:
 // CUTORA_SERVICE_URL, the setting "kServiceURL", the default set at run time
 // (the built-in service's). Safe to call from any thread.
@@ -20,9 +18,4 @@ public:
     [[nodiscard]] static QString configuredServiceURL();
     // The address used when nothing is configured; empty clears it.
     static void setDefaultServiceURL(const QString &url);
-
-    // The service address joined with an API path, or none (with an error
-    // line in the log) when the address may not carry the account's token:
-    // only https, or http to this machine.
-    [[nodiscard]] static std::optional<QString> endpoint(const QString &path);
 };

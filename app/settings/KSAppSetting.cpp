@@ -2,45 +2,18 @@
 
 #include "CommLang.h"
 #include "CommLog.h"
-#include "CommPassport.h"
 #include "CommProductInfo.h"
 #include "CommUtils.h"
 #include "KSBookmark.h"
-#include "KSNotice.h"
 #include "KSUserDefaultKit.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringDecoder>
-#include <QTimer>
 
 namespace {
 constexpr int kDefaultOutputSize = 2000;
-
-KSAppSetting::SignInRequestHandler &signInRequestHandler()
-{
-    static KSAppSetting::SignInRequestHandler handler;
-    return handler;
-}
-
-KSAppSetting::PhotoDialogRunner &photoDialogRunner()
-{
-    static KSAppSetting::PhotoDialogRunner runner;
-    return runner;
-}
-
-QString photoNameFilter()
-{
-    QStringList patterns;
-    for (const QString &extension : KSAppSetting::allowedPhotoExtensions())
-        patterns << QStringLiteral("*.") + extension << QStringLiteral("*.") + extension.toUpper();
-    return QStringLiteral("Images (%1)").arg(patterns.join(u' '));
-}
-
 } // namespace
 
 QList<KSAppSetting::outputFormat> KSAppSetting::outputFormats()
@@ -213,92 +186,4 @@ QString KSAppSetting::appTypeFromMarker(const QString &markerPath)
     type.remove(u'\n');
     type.remove(u'\r');
     return type.isEmpty() ? fallback : type;
-}
-
-const QStringList &KSAppSetting::allowedPhotoExtensions()
-{
-    static const QStringList extensions{QStringLiteral("jpg"),  QStringLiteral("png"),
-                                        QStringLiteral("jpeg"), QStringLiteral("bmp"),
-                                        QStringLiteral("tiff"), QStringLiteral("heic")};
-    return extensions;
-}
-
-bool KSAppSetting::isAllowedPhoto(const QString &path)
-{
-    return allowedPhotoExtensions().contains(QFileInfo(path).suffix().toLower());
-}
-
-void KSAppSetting::setSignInRequestHandler(SignInRequestHandler handler)
-{
-    signInRequestHandler() = std::move(handler);
-}
-
-void KSAppSetting::setPhotoDialogRunner(PhotoDialogRunner runner)
-{
-    photoDialogRunner() = std::move(runner);
-}
-
-void KSAppSetting::whenSignedIn(std::function<void()> then)
-{
-    if (CommPassport::isLogged()) {
-        if (then)
-            then();
-        return;
-    }
-    if (signInRequestHandler())
-        signInRequestHandler()(std::move(then));
-    else
-        CommLog::I(QStringLiteral("photo picker: nobody is signed in"));
-}
-
-QString KSAppSetting::photoDirectory()
-{
-    const QString last = KSUserDefaultKit::getFromUserDefaults_NSString(kLastPhotoDir);
-    if (!last.isEmpty() && QFileInfo(last).isDir())
-        return last;
-    // Not every home has a pictures folder; the dialog would open anywhere.
-    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    return QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
-}
-
-void KSAppSetting::selectPhoto(std::function<void(const QString &path)> callback)
-{
-    if (!CommPassport::isLogged()) {
-        // Signed in from here, the user still wants the photo.
-        whenSignedIn([callback] { selectPhoto(callback); });
-        return;
-    }
-
-    QFileDialog dialog(QApplication::activeWindow());
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(photoNameFilter());
-    dialog.setDirectory(photoDirectory());
-    dialog.setWindowModality(Qt::ApplicationModal);
-
-    QStringList chosen;
-    if (photoDialogRunner())
-        chosen = photoDialogRunner()(dialog);
-    else if (dialog.exec() == QDialog::Accepted)
-        chosen = dialog.selectedFiles();
-
-    if (chosen.isEmpty())
-        return;
-    const QString path = chosen.constFirst();
-    KSUserDefaultKit::saveToUserDefaultsForKey(kLastPhotoDir, QFileInfo(path).absolutePath());
-    // A typed-in name passes the dialog's filter; other types are refused
-    // here, and the user hears why nothing follows.
-    if (!isAllowedPhoto(path)) {
-        CommLog::I(QStringLiteral("photo picker: %1 is no supported picture type").arg(path));
-        KSNotice::post({CommLang::GetAppLang(QStringLiteral("NotAPhotoTitle")),
-                        CommLang::GetAppLang(QStringLiteral("NotAPhotoType")).arg(QFileInfo(path).fileName()),
-                        {}});
-        return;
-    }
-    // The dialog's loop has ended; the rest runs from the event loop.
-    QTimer::singleShot(0, qApp, [path, callback = std::move(callback)] {
-        KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(path);
-        if (callback)
-            callback(path);
-    });
 }

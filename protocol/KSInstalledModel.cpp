@@ -1,0 +1,21 @@
+#include "KSInstalledModel.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+
+QString KSInstalledModel::descriptionPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+           + QStringLiteral("/Cutora/models/isnet.json");
+}
+
+KSInstalledModel KSInstalledModel::read(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonObject description = QJsonDocument::fromJson(file.readAll()).object();
+    return {description.value(QStringLiteral("name")).toString(), description.value(QStringLiteral("license")).toString()};
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The learned cut-out model the install script puts in place: the service
+// loads it, and the About window names it with its licence.
+struct KSInstalledModel
+{
+    QString name; // empty: none is installed, or its description is unreadable
+    QString licence;
+
+    // Where the install script puts the model's description:
+    // "~/.local/share/Cutora/models/isnet.json" (after XDG_DATA_HOME).
+    [[nodiscard]] static QString descriptionPath();
+    // The "name" and "license" of the description at `path`.
+    [[nodiscard]] static KSInstalledModel read(const QString &path = descriptionPath());
+};
