@@ -3,6 +3,7 @@
 #include "KSEraseringView.h"
 #include "KSHoverButton.h"
 #include "KSViewSlider.h"
+#include "Settle.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -61,13 +62,6 @@ struct Ending
     bool success = false;
     std::optional<QString> path;
 };
-
-void settle()
-{
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
 
 KSEraserErrorView *errorViewIn(QWidget *host)
 {

@@ -1,4 +1,5 @@
 #include "CommPassport.h"
+#include "EditorFixture.h"
 #include "EditTestOutput.h"
 #include "KSAppSetting.h"
 #include "KSColorConst.h"
@@ -41,14 +42,6 @@ struct BackReport
     KSEditBackType type;
     std::optional<QString> path;
 };
-
-void settle()
-{
-    for (int i = 0; i < 3; ++i) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
 
 // A cut-out whose subject is a rectangle, red on its left half and blue on
 // its right half, so that a mirrored save can be told from a plain one.
@@ -133,23 +126,17 @@ void TestEraserEditView::init()
     QVERIFY(!m_outputDir.isEmpty());
 
     m_reports.clear();
-    m_host = std::make_unique<QWidget>();
-    m_host->resize(1056, 500);
-    m_host->show();
-    m_editor = KSEraserEditView::showEditView(m_host.get(), m_photo, m_cutout,
-                                              [this](KSEditBackType type, const std::optional<QString> &path) {
+    m_editor = openEditorOver(m_host, QSize(1056, 500), m_photo, m_cutout,
+                              [this](KSEditBackType type, const std::optional<QString> &path) {
         m_reports.append({type, path});
     });
     QVERIFY(m_editor);
-    settle();
     QVERIFY(m_editor->cutImageEditView()->imageSize().has_value());
 }
 
 void TestEraserEditView::cleanup()
 {
-    m_host.reset();
-    settle();
-    QThreadPool::globalInstance()->waitForDone();
+    closeEditorHost(m_host);
     KSPhotoPicker::setPhotoDialogRunner({});
     KSEraserEditView::setSaveDialogRunner({});
 }

@@ -1,12 +1,13 @@
 #include "CommPassport.h"
+#include "EditorFixture.h"
 #include "EditTestOutput.h"
 #include "KSAppSetting.h"
 #include "KSBrushStamp.h"
 #include "KSColorConst.h"
 #include "KSEditChangeBackgroundView.h"
 #include "KSEditChangeSizeView.h"
-#include "KSEditSizeOptionsView.h"
 #include "KSEditResultView.h"
+#include "KSEditSizeOptionsView.h"
 #include "KSEidtCutImageView.h"
 #include "KSEraserEditView.h"
 #include "KSFilppedImageView.h"
@@ -112,14 +113,6 @@ QPoint onScreen(KSEditCanvasView *canvas, QPointF picturePoint)
     return (canvas->imageViewFrame().topLeft() + picturePoint * canvas->imageScale()).toPoint();
 }
 
-void settle()
-{
-    for (int i = 0; i < 3; ++i) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
 } // namespace
 
 // The Touch Up tool with real mouse events on the crop view: brushes that
@@ -178,17 +171,9 @@ void TestTouchUp::init()
     KSFraming::storeFitMode(KSFitMode::subject);
 
     m_reports.clear();
-    m_host = std::make_unique<QWidget>();
-    m_host->resize(1200, 800);
-    m_host->show();
-    m_host->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
-    m_editor = KSEraserEditView::showEditView(m_host.get(), m_photo, m_cutout,
-                                              [this](KSEditBackType type, const std::optional<QString> &) {
-        m_reports.append(type);
-    });
+    m_editor = openEditorOver(m_host, QSize(1200, 800), m_photo, m_cutout,
+                              [this](KSEditBackType type, const std::optional<QString> &) { m_reports.append(type); });
     QVERIFY(m_editor);
-    settle();
     QVERIFY(m_editor->cutImageEditView()->maskedPicture());
     // The photo's pixels arrive for the parts the cut-out lost.
     QTRY_COMPARE(m_editor->cutImageEditView()->maskedPicture()->colours().pixelColor(5, 5), kBackdrop);
@@ -196,9 +181,7 @@ void TestTouchUp::init()
 
 void TestTouchUp::cleanup()
 {
-    m_host.reset();
-    settle();
-    QThreadPool::globalInstance()->waitForDone();
+    closeEditorHost(m_host);
 }
 
 KSEidtCutImageView *TestTouchUp::openTouchUp(KSMaskBrush::Mode mode, double diameter, bool smart)

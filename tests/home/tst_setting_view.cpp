@@ -6,6 +6,7 @@
 #include "KSSettingView.h"
 #include "KSUserDefaultKit.h"
 #include "KSViewAttach.h"
+#include "Settle.h"
 
 #include <QFileDialog>
 #include <QLabel>
@@ -16,13 +17,6 @@
 #include <memory>
 
 namespace {
-
-void settle()
-{
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
 
 // What a menu hands its action: an item with the row's title and index.
 void choose(KSSettingView *panel, void (KSSettingView::*action)(KSMenuItem *), const QString &title, int tag)

@@ -15,10 +15,11 @@
 #include "KSRelaunchWindow.h"
 #include "KSSettingView.h"
 #include "KSTypeQuestionWindow.h"
+#include "KSUnsavedEditsView.h"
 #include "KSUserDefaultKit.h"
 #include "NoticeLog.h"
+#include "Settle.h"
 #include "ShownWindow.h"
-#include "KSUnsavedEditsView.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -57,14 +58,6 @@ struct StartedJobs
         std::thread([report, success, path, progress] { report(success, path, progress); }).join();
     }
 };
-
-void settle()
-{
-    for (int i = 0; i < 3; ++i) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
 
 // A file dragged from a file manager and dropped at `at`, through the
 // events a real drag sends. Whether the target showed a hint during it.
