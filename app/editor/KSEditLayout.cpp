@@ -80,8 +80,8 @@ void KSEditLayout::showPanel()
 void KSEditLayout::showResult()
 {
     const bool canvas = m_document->isLoaded() && m_document->framing().hasSize();
-    m_views.result->setVisible(canvas);
     m_views.crop->setVisible(!canvas);
+    m_views.result->setVisible(canvas);
     (canvas ? static_cast<KSEditCanvasView *>(m_views.result) : m_views.crop)->updateCanvasLayout();
     updateGuides(false);
     placeWatermark();

@@ -29,8 +29,12 @@ public:
     QRectF outputImageRect() const { return placementRectFor(m_imageSize); }
 
 protected:
+    // While hidden the canvas takes the document in only when shown again:
+    // an undo or a stroke need not lay out a canvas nobody sees.
     void syncFromDocument() override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QSizeF m_imageSize;
+    bool m_syncPending = false;
 };
