@@ -97,31 +97,20 @@ void KSEditDocument::loadPhotoColours(const QString &photoPath)
         if (!picture || picture != m_picture || merged.colours.isNull())
             return;
         picture->setColours(merged.colours, merged.photoLevels);
-        emit photoColoursLoaded();
         emit maskChanged(QRegion(picture->rect()));
     });
 }
 
 void KSEditDocument::startFaceSearch()
 {
-    const QString path = m_cutoutPath;
-    std::function<QImage()> picture;
-    if (path.isEmpty() && m_picture)
-        picture = [colours = m_picture->colours(), mask = m_picture->mask(), rect = m_picture->rect()] {
-            return KSMaskedPicture::subjectImage(colours, mask, rect);
-        };
-    KSAsync::run(this, [path, picture] {
+    if (!m_picture)
+        return;
+    // From the picture in memory, not the file again: copies that share the
+    // pixels, taken now.
+    KSAsync::run(this, [colours = m_picture->colours(), mask = m_picture->mask(), rect = m_picture->rect()] {
         KSFaceFinder::Result result;
         try {
-            if (picture) {
-                result = KSFaceFinder::find(picture());
-            } else {
-                const KSImageLoader::Result loaded = KSImageLoader::load(path);
-                if (loaded.ok())
-                    result = KSFaceFinder::find(loaded.image);
-                else
-                    result.error = loaded.error;
-            }
+            result = KSFaceFinder::find(KSMaskedPicture::subjectImage(colours, mask, rect));
         } catch (const std::bad_alloc &) {
             result.error = QStringLiteral("not enough memory to look for faces");
         }
@@ -160,13 +149,17 @@ void KSEditDocument::settleSubject()
     emit subjectChanged();
 }
 
+QSize KSEditDocument::reducedSize() const
+{
+    const QSizeF size =
+        KSPhotoRenderTools::zipSize(QSizeF(m_subjectBounds.size()), QSizeF(kMaxReducedSide, kMaxReducedSide));
+    return size.toSize().expandedTo(QSize(1, 1));
+}
+
 QImage KSEditDocument::reducedSubject()
 {
-    if (m_reduced.isNull() && m_picture && !m_subjectBounds.isEmpty()) {
-        const QSizeF size =
-            KSPhotoRenderTools::zipSize(QSizeF(m_subjectBounds.size()), QSizeF(kMaxReducedSide, kMaxReducedSide));
-        m_reduced = m_picture->reducedSubject(m_subjectBounds, size.toSize().expandedTo(QSize(1, 1)));
-    }
+    if (m_reduced.isNull() && m_picture && !m_subjectBounds.isEmpty())
+        m_reduced = m_picture->reducedSubject(m_subjectBounds, reducedSize());
     return m_reduced;
 }
 
@@ -174,9 +167,7 @@ double KSEditDocument::reducedSubjectScale() const
 {
     if (m_subjectBounds.isEmpty())
         return 0.0;
-    const QSizeF size =
-        KSPhotoRenderTools::zipSize(QSizeF(m_subjectBounds.size()), QSizeF(kMaxReducedSide, kMaxReducedSide));
-    return double(size.toSize().expandedTo(QSize(1, 1)).width()) / m_subjectBounds.width();
+    return double(reducedSize().width()) / m_subjectBounds.width();
 }
 
 QRectF KSEditDocument::resultCanvasRect() const
@@ -215,7 +206,7 @@ void KSEditDocument::setFramingState(const KSFramingCommand::State &state)
     emit subjectChanged();
 }
 
-void KSEditDocument::maskTouched(const QList<QRect> &rects)
+void KSEditDocument::maskPainted(const QList<QRect> &rects)
 {
     QRegion region;
     for (const QRect &rect : rects)
@@ -234,12 +225,7 @@ void KSEditDocument::swapMaskEdit(KSMaskEdit &edit)
         return;
     const QList<QRect> changed = m_picture->store().apply(edit);
     m_picture->maskChanged(changed);
-    maskTouched(changed);
-}
-
-void KSEditDocument::maskPainted(const QList<QRect> &rects)
-{
-    maskTouched(rects);
+    maskPainted(changed);
 }
 
 void KSEditDocument::moveSubject(const QRectF &before, const QRectF &after)

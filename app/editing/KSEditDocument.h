@@ -61,7 +61,7 @@ public:
 
     // Fills the colours where the cut-out was clear from the photograph, read
     // on a worker thread, so that a touch-up can bring back what the cut-out
-    // lost; photoColoursLoaded() when done.
+    // lost; maskChanged() over the whole picture when done.
     void loadPhotoColours(const QString &photoPath);
     // Looks for faces in the cut-out on a worker thread; facesFound() then.
     void startFaceSearch();
@@ -100,7 +100,7 @@ public:
     void setFramingState(const KSFramingCommand::State &state);
     // Undo and redo of a stroke: swaps its tiles with the mask.
     void swapMaskEdit(KSMaskEdit &edit);
-    // The brush painted into the mask directly, inside `rects`.
+    // The mask changed inside `rects`: painted by the brush, or swapped.
     void maskPainted(const QList<QRect> &rects);
 
     // ---- the edits, each one step of the history
@@ -140,12 +140,12 @@ signals:
     void backgroundChanged();
     void framingChanged();
     void facesFound();
-    void photoColoursLoaded();
     // The history's clean state (the last save) was reached or left.
     void cleanChanged(bool clean);
 
 private:
-    void maskTouched(const QList<QRect> &rects);
+    // The size of reducedSubject() for the present bounds.
+    [[nodiscard]] QSize reducedSize() const;
     KSFramingCommand::State framed(const KSEditChangeSizeItem &preset, KSFitMode mode, double margin);
 
     QUndoStack *m_undoStack = nullptr;

@@ -110,7 +110,6 @@ void KSEditToolPanels::toggle(Tool tool)
         openSizePanel();
     else
         openTouchUpPanel();
-    emit toolChanged();
 }
 
 bool KSEditToolPanels::closeOpenPanel()
@@ -120,7 +119,6 @@ bool KSEditToolPanels::closeOpenPanel()
     for (KSHoverButton *button : {m_buttons.colour, m_buttons.size, m_buttons.touchUp})
         button->setSelected(false);
     closePanel();
-    emit toolChanged();
     return true;
 }
 

@@ -59,8 +59,6 @@ public:
 
 signals:
     void printSheetRequested(KSPrintSheet::Paper paper);
-    // A tool was opened or closed.
-    void toolChanged();
 
 private:
     void setHostWidth(int width);

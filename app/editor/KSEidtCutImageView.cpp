@@ -53,9 +53,8 @@ void KSEidtCutImageView::syncFromDocument()
     if (!doc)
         return;
     m_changeBackgroundSize = doc->framing().hasSize() ? doc->framing().backgroundSize : QSizeF(0, 0);
+    connect(doc, &KSEditDocument::maskChanged, this, &KSEidtCutImageView::maskChanged, Qt::UniqueConnection);
     if (doc->picture() != m_picture) {
-        if (!m_picture)
-            connect(doc, &KSEditDocument::maskChanged, this, &KSEidtCutImageView::maskChanged, Qt::UniqueConnection);
         m_picture = doc->picture();
         touchUpBrush()->setPicture(m_picture);
         touchUpLayer()->setPicture(m_picture);

@@ -504,7 +504,6 @@ KSEditCanvasView *KSEraserEditView::activeCanvas()
 
 void KSEraserEditView::setShowsOriginal(bool shown)
 {
-    m_showsOriginal = shown;
     const bool result = m_layout->resultShown();
     m_cutImageEditView->setShowsOriginal(shown && !result);
     m_resultView->setShowsOriginal(shown && result);

@@ -181,5 +181,4 @@ private:
     std::optional<QString> m_originalImagePath;
     std::optional<QString> m_eraserImagePath;
     KSDropHintView *m_dropHint = nullptr;
-    bool m_showsOriginal = false;
 };
