@@ -6,21 +6,13 @@
 #include "KSBookmark.h"
 #include "KSImageLoader.h"
 #include "KSImageWriter.h"
+#include "KSOutputClaim.h"
 #include "KSUserDefaultKit.h"
-#include "ToolString.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
-#include <QUuid>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <memory>
-#include <unistd.h>
+#include <optional>
 
 namespace {
 
@@ -33,37 +25,19 @@ KSOutputSaver::Result failed(const QString &error)
     return {QString(), error};
 }
 
-enum class Placed { Done, NameTaken, Failed };
-
-// Gives the finished file its name only when nothing stands there: a file
-// that appeared under the free name since it was chosen is never replaced.
-Placed placeWithoutReplacing(const QString &from, const QString &to, QString *error)
+// Encodes the picture at the claim's partial name and puts it in place.
+KSOutputSaver::Result writeClaimed(const QImage &picture, KSOutputClaim &claim, const QString &format,
+                                   QSizeF dotsPerInch)
 {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
-        return Placed::Done;
-    if (errno == EEXIST)
-        return Placed::NameTaken;
-    // File systems without the flag: a hard link fails the same way on a
-    // taken name.
-    if (errno == EINVAL || errno == ENOSYS) {
-        if (::link(source.constData(), target.constData()) == 0) {
-            ::unlink(source.constData());
-            return Placed::Done;
-        }
-        if (errno == EEXIST)
-            return Placed::NameTaken;
-        // No hard links either (FAT, some network folders): check, then rename.
-        if (errno == EPERM || errno == ENOTSUP) {
-            if (QFileInfo::exists(to))
-                return Placed::NameTaken;
-            if (std::rename(source.constData(), target.constData()) == 0)
-                return Placed::Done;
-        }
-    }
-    *error = QStringLiteral("cannot name the file %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(errno)));
-    return Placed::Failed;
+    const KSImageWriter::Result written =
+        format == kPng ? KSImageWriter::writePng(picture, claim.partialPath(), KSImageWriter::kPngLevel, dotsPerInch)
+                       : KSImageWriter::writeJpeg(picture, claim.partialPath(), KSImageWriter::kJpegQuality, dotsPerInch);
+    if (!written.ok)
+        return failed(written.error);
+    QString error;
+    if (!claim.commit(&error))
+        return failed(error);
+    return {claim.path(), QString()};
 }
 
 } // namespace
@@ -111,6 +85,12 @@ QImage KSOutputSaver::render(const Job &job, QString *error, QSizeF *dotsPerInch
             *error = QStringLiteral("the cut-out has not been loaded");
             return {};
         }
+        // Refused before any pixel is made: a size from the settings or a
+        // restored framing may ask for more than can be saved.
+        if (const QString why = KSOutputRender::whyBeyondLimits(job.request); !why.isEmpty()) {
+            *error = why;
+            return {};
+        }
         KSOutputRender::Request request = job.request;
         if (job.makeSubject) {
             request.subject = job.makeSubject();
@@ -143,6 +123,11 @@ QImage KSOutputSaver::render(const Job &job, QString *error, QSizeF *dotsPerInch
 
 KSOutputSaver::Result KSOutputSaver::run(const Job &job)
 {
+    // A sheet that holds no copy is known from the printed size alone.
+    if (job.targetPath.isEmpty() && job.sheet) {
+        if (const QString why = KSPrintSheet::whyNoCopyFits(*job.sheet, job.request.printSizeMm); !why.isEmpty())
+            return failed(why);
+    }
     QString error;
     QSizeF dotsPerInch;
     const QImage picture = render(job, &error, &dotsPerInch);
@@ -155,10 +140,7 @@ KSOutputSaver::Result KSOutputSaver::run(const Job &job)
     try {
         const QImage sheet = KSPrintSheet::render(picture, job.request.printSizeMm, *job.sheet);
         if (sheet.isNull())
-            return failed(QStringLiteral("no copy of a %1 x %2 mm photo fits on a %3 sheet")
-                              .arg(job.request.printSizeMm.width())
-                              .arg(job.request.printSizeMm.height())
-                              .arg(KSPrintSheet::paperName(*job.sheet)));
+            return failed(QStringLiteral("cannot make the %1 sheet (out of memory?)").arg(KSPrintSheet::paperName(*job.sheet)));
         return writeOutputImage(sheet, job.folder,
                                 job.baseName + QLatin1Char('-') + KSPrintSheet::paperName(*job.sheet), job.format,
                                 QSizeF(KSPrintSheet::kDpi, KSPrintSheet::kDpi));
@@ -207,21 +189,12 @@ KSOutputSaver::Result KSOutputSaver::writeOutputImageAs(const QImage &picture, c
         if (access)
             bookmark->BookmarkStopAccessingSecurityScopedResourceWithFilePath(folder);
     });
-    const QString partial =
-        QDir(folder).filePath(QStringLiteral(".%1.%2.part").arg(QUuid::createUuid().toString(QUuid::Id128), format));
-    const KSImageWriter::Result written =
-        format == kPng ? KSImageWriter::writePng(picture, partial, KSImageWriter::kPngLevel, dotsPerInch)
-                       : KSImageWriter::writeJpeg(picture, partial, KSImageWriter::kJpegQuality, dotsPerInch);
-    if (!written.ok)
-        return failed(written.error);
-    // The old file goes only in the rename that puts the new one in place.
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-        const QString error = QStringLiteral("cannot name the file %1: %2")
-                                  .arg(target.absoluteFilePath(), QString::fromLocal8Bit(std::strerror(errno)));
-        QFile::remove(partial);
+    QString error;
+    std::optional<KSOutputClaim> claim = KSOutputClaim::replacing(target.absoluteFilePath(), &error);
+    if (!claim)
         return failed(error);
-    }
-    return {target.absoluteFilePath(), QString()};
+    // The old file goes only in the rename that puts the new one in place.
+    return writeClaimed(picture, *claim, format, dotsPerInch);
 }
 
 KSOutputSaver::Result KSOutputSaver::writeOutputImage(const QImage &picture, const QString &folder,
@@ -242,30 +215,11 @@ KSOutputSaver::Result KSOutputSaver::writeOutputImage(const QImage &picture, con
             bookmark->BookmarkStopAccessingSecurityScopedResourceWithFilePath(folder);
     });
 
-    const QDir dir(folder);
-    // Hidden while it is written, so that no half-written picture ever shows
-    // under a real name.
-    const QString partial =
-        dir.filePath(QStringLiteral(".%1.%2.part").arg(QUuid::createUuid().toString(QUuid::Id128), format));
-    const KSImageWriter::Result written =
-        format == kPng ? KSImageWriter::writePng(picture, partial, KSImageWriter::kPngLevel, dotsPerInch)
-                       : KSImageWriter::writeJpeg(picture, partial, KSImageWriter::kJpegQuality, dotsPerInch);
-    if (!written.ok)
-        return failed(written.error);
-
-    const QString target = dir.filePath(baseName + QLatin1Char('.') + format);
-    QString error = QStringLiteral("no free file name for %1").arg(target);
-    // Another program may take the free name between the look and the rename.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString freePath = ToolString::renameFromFilePath(target, 0);
-        if (freePath.isEmpty())
-            break;
-        const Placed placed = placeWithoutReplacing(partial, freePath, &error);
-        if (placed == Placed::Done)
-            return {freePath, QString()};
-        if (placed == Placed::Failed)
-            break;
-    }
-    QFile::remove(partial);
-    return failed(error);
+    // The name is taken before the picture is written, so that another save
+    // into the folder meanwhile moves on to the next free name.
+    QString error;
+    std::optional<KSOutputClaim> claim = KSOutputClaim::claimFreeName(folder, baseName, format, &error);
+    if (!claim)
+        return failed(error);
+    return writeClaimed(picture, *claim, format, dotsPerInch);
 }

@@ -12,9 +12,11 @@ class QObject;
 
 // Writes the picture of a save into the output folder: under base name +
 // "." + format, made unique with "(1)", "(2)", ... so that no file is ever
-// replaced, inside one open access to the folder's bookmark. The bytes go to
-// a hidden file first and take their free name only once complete, so a full
-// disk or an unwritable folder leaves the folder as it was.
+// replaced, inside one open access to the folder's bookmark. The free name
+// is claimed before the bytes are written (KSOutputClaim), so that two saves
+// at once never share it; the bytes go to a hidden file first and replace
+// the claim only once complete, so a full disk or an unwritable folder
+// leaves the folder as it was.
 class KSOutputSaver
 {
 public:
