@@ -2,6 +2,7 @@
 
 #include "KSComponents.h"
 #include "KSEdgeRefine.h"
+#include "KSTaskStatus.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -378,7 +379,7 @@ cv::Mat KSClassicCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std
     const double subjectShare = double(cv::countNonZero(gc & 1)) / double(gc.total());
     if (subjectShare < KSEdgeRefine::smallestSubject) {
         if (error)
-            *error = "no subject found: the whole picture has the colours of its border";
+            *error = std::string(KSTaskStatus::noSubjectError) + ": the whole picture has the colours of its border";
         return {};
     }
     if (subjectShare > 1.0 - KSEdgeRefine::smallestSubject)
@@ -399,7 +400,7 @@ cv::Mat KSClassicCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std
     cv::Mat result = KSEdgeRefine::toPicture(bgr, soft, std::max(2, int(std::lround(1.5 / scale))), 1e-3);
     if (!KSEdgeRefine::hasSubject(result)) {
         if (error)
-            *error = "no subject found: the segmentation left next to nothing of the picture";
+            *error = std::string(KSTaskStatus::noSubjectError) + ": the segmentation left next to nothing of the picture";
         return {};
     }
     return result;

@@ -2,6 +2,7 @@
 
 #include "KSCutoutRules.h"
 #include "KSEdgeRefine.h"
+#include "KSTaskStatus.h"
 #include "KSLearnedModel.h"
 
 #include <opencv2/imgproc.hpp>
@@ -249,7 +250,7 @@ cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std:
     m_last = m_model->name().toStdString() + (added ? "+" + m_classic.name() : std::string());
     if (!KSEdgeRefine::hasSubject(result)) {
         if (error)
-            *error = "no subject found: the network saw nothing salient in the picture";
+            *error = std::string(KSTaskStatus::noSubjectError) + ": the network saw nothing salient in the picture";
         return {};
     }
     return result;

@@ -101,12 +101,36 @@ std::optional<QString> runJob(const QString &photo, KSEraserType type, KSEraserF
     return result;
 }
 
-// Cuts one photo out and writes it to out; an empty text, or why not.
-QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &options, const QString &out)
+// What is wrong with a photo's name before anything is read, or an empty text.
+QString photoProblem(const QString &photo)
 {
-    if (!QFileInfo(photo).isFile())
-        return QStringLiteral("no such file");
-    if (ToolFile::isSameFileAtPaths(out, photo))
+    const QFileInfo info(photo);
+    if (info.isDir())
+        return QStringLiteral("this is a folder, not a photo");
+    if (info.exists())
+        return {};
+    // Bytes that are no UTF-8 arrive as replacement characters, under which
+    // no file can be opened.
+    if (photo.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("the name is not valid UTF-8, and Cutora cannot open such a file: rename it");
+    return QStringLiteral("no such file");
+}
+
+// The service's own words for a failed task, when it gave any.
+QString failureDetail(const KSEraserFailure &failure)
+{
+    if (failure.detail.isEmpty())
+        return QStringLiteral("details in %1").arg(CommLog::logFilePath());
+    return QStringLiteral("the cut-out service says: %1; details in %2").arg(failure.detail, CommLog::logFilePath());
+}
+
+// Cuts one photo out and writes it under the name it claims; an empty text
+// and the written path in *written, or why not.
+QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &options, QString *written)
+{
+    if (const QString why = photoProblem(photo); !why.isEmpty())
+        return why;
+    if (!options.out.isEmpty() && ToolFile::isSameFileAtPaths(options.out, photo))
         return QStringLiteral("the output would replace the photo itself");
     // A cheap look at the header names the problem precisely, which the
     // job's own failure report does not.
@@ -124,17 +148,27 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
     KSEraserFailure failure;
     const std::optional<QString> cutout = runJob(path, type, &failure);
     if (!cutout)
-        return QStringLiteral("%1 (details in %2)").arg(failure.englishText(), CommLog::logFilePath());
+        return QStringLiteral("%1 (%2)").arg(failure.englishText(), failureDetail(failure));
     const KSImageLoader::Result result = KSImageLoader::load(*cutout);
     QFile::remove(*cutout);
     if (!result.ok())
         return QStringLiteral("the cut-out could not be read back: ") + result.error;
+    QString error;
+    // Taken only now, so that a failed job leaves no name behind.
+    std::optional<KSOutputClaim> claim = options.claimOutput(photo, &error);
+    if (!claim)
+        return error;
     KSFraming::Notice notice = KSFraming::Notice::none;
-    const KSImageWriter::Result saved = KSCutExport::exportCutout(result.image, options, out, &notice);
+    const KSImageWriter::Result saved = KSCutExport::exportCutout(result.image, options, claim->partialPath(), &notice);
+    if (!saved.ok)
+        return saved.error;
+    if (!claim->commit(&error))
+        return error;
     // A fallback framing still writes the picture; the user hears why.
-    if (saved.ok && notice != KSFraming::Notice::none)
+    if (notice != KSFraming::Notice::none)
         printErr(QStringLiteral("%1: %2").arg(QFileInfo(photo).fileName(), KSFraming::noticeText(notice)));
-    return saved.ok ? QString() : saved.error;
+    *written = claim->path();
+    return {};
 }
 
 } // namespace
@@ -154,8 +188,14 @@ int KSCutCommand::run(const QStringList &arguments)
         CommLog::setEchoToStandardError(false);
         QLoggingCategory::setFilterRules(QStringLiteral("cutora.*.debug=false"));
     }
+    // Where the pictures go is checked before any job: a wrong name must not
+    // cost a cut-out first.
+    if (error = options->outputProblem(); !error.isEmpty()) {
+        printErr(QStringLiteral("cutora: ") + error);
+        return 1;
+    }
     if (!options->outDir.isEmpty() && !QDir().mkpath(options->outDir)) {
-        printErr(QStringLiteral("cutora: cannot create the folder ") + options->outDir);
+        printErr(QStringLiteral("cutora: --out-dir: cannot create the folder ") + options->outDir);
         return 1;
     }
     if (!connectService(&error)) {
@@ -164,21 +204,19 @@ int KSCutCommand::run(const QStringList &arguments)
     }
 
     const KSEraserType type = *KSEraserTypeFromRawValue(options->type);
-    QStringList written;
     int failures = 0;
     for (const QString &photo : options->photos) {
-        const QString out = options->outputPathFor(photo, written);
-        if (const QString why = cutOne(photo, type, *options, out); !why.isEmpty()) {
-            printErr(QStringLiteral("cutora: %1: %2").arg(photo, why));
+        QString out;
+        if (const QString why = cutOne(photo, type, *options, &out); !why.isEmpty()) {
+            printErr(QStringLiteral("cutora: %1: %2").arg(KSCutOptions::listedPath(photo), why));
             ++failures;
             continue;
         }
-        written << out;
         // Which engine made the mask, on standard error so that standard
         // output stays one written path per photo.
         if (const QString engine = KSTaskFlow::lastMaskEngine(); !engine.isEmpty())
             printErr(QStringLiteral("%1: mask by %2").arg(QFileInfo(photo).fileName(), engine));
-        std::printf("%s\n", out.toLocal8Bit().constData());
+        std::printf("%s\n", KSCutOptions::listedPath(out).toLocal8Bit().constData());
         std::fflush(stdout);
     }
     return failures == 0 ? 0 : 1;

@@ -35,6 +35,13 @@ KSImageWriter::Result KSCutExport::exportCutout(const QImage &cutout, const KSCu
                                                 KSFraming::Notice *notice)
 {
     const KSOutputRender::Request request = renderRequest(cutout, options, notice);
+    // Sizes and sheets are judged before a pixel is made.
+    if (const QString why = KSOutputRender::whyBeyondLimits(request); !why.isEmpty())
+        return {false, why};
+    if (options.sheet) {
+        if (const QString why = KSPrintSheet::whyNoCopyFits(*options.sheet, request.printSizeMm); !why.isEmpty())
+            return {false, why};
+    }
     QImage picture = KSOutputRender::renderOutputImage(request);
     if (picture.isNull())
         return {false, QStringLiteral("the picture could not be made (out of memory?)")};
@@ -42,7 +49,7 @@ KSImageWriter::Result KSCutExport::exportCutout(const QImage &cutout, const KSCu
     if (options.sheet) {
         picture = KSPrintSheet::render(picture, request.printSizeMm, *options.sheet);
         if (picture.isNull())
-            return {false, QStringLiteral("no copy of the photo fits on a %1 sheet").arg(KSPrintSheet::paperName(*options.sheet))};
+            return {false, QStringLiteral("the %1 sheet could not be made (out of memory?)").arg(KSPrintSheet::paperName(*options.sheet))};
         dotsPerInch = QSizeF(KSPrintSheet::kDpi, KSPrintSheet::kDpi);
     }
     if (options.outputFormat() == QLatin1String("jpg"))

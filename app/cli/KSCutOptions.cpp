@@ -2,20 +2,20 @@
 
 #include "KSEraserType.h"
 #include "KSFramingGeometry.h"
-#include "KSImageLoader.h"
+#include "KSCustomSize.h"
+#include "KSOutputRender.h"
 #include "KSSizePresets.h"
 #include "ToolFile.h"
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
-namespace {
+#include <unistd.h>
 
-// The largest picture the command makes: the loader's limit, and no side
-// beyond what image tools commonly open.
-constexpr double kMaxSide = 30000;
+namespace {
 
 std::optional<KSColor> backgroundFromText(const QString &text)
 {
@@ -51,7 +51,48 @@ QString usageError(const KSCutOptions &options)
     if (options.sheet && !options.preset.hasPrintSize())
         return QStringLiteral("--sheet needs --size with a printed size (an ID size such as OverseaInch1, or Custom "
                               "in mm or in)");
+    // Known from the printed size alone: nothing to cut out for a sheet that
+    // cannot hold the photo.
+    if (options.sheet) {
+        if (const QString why = KSPrintSheet::whyNoCopyFits(*options.sheet, options.preset.printSizeMm); !why.isEmpty())
+            return QStringLiteral("--sheet: ") + why;
+    }
+    // Bytes that are no UTF-8 arrive as replacement characters: a file or
+    // folder made under that name would not be the one asked for.
+    if (options.outDir.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("--out-dir: the name %1 is not valid UTF-8").arg(options.outDir);
+    if (!options.out.isEmpty()) {
+        if (options.out.contains(QChar::ReplacementCharacter))
+            return QStringLiteral("--out: the name %1 is not valid UTF-8").arg(options.out);
+        if (const QString why = KSOutputClaim::nameProblem(QFileInfo(options.out).fileName()); !why.isEmpty())
+            return QStringLiteral("--out: ") + why;
+    }
     return {};
+}
+
+// Why the custom size the settings hold cannot be --size Custom, or an
+// empty text. Without this check the default size would stand in for it.
+QString customSizeProblem()
+{
+    const std::optional<KSCustomSize> stored = KSCustomSize::stored();
+    if (!stored || stored->pixelSize())
+        return {};
+    QString size = QStringLiteral("%1 x %2 %3")
+                       .arg(stored->width, 0, 'g', 6)
+                       .arg(stored->height, 0, 'g', 6)
+                       .arg(KSCustomSize::unitName(stored->unit));
+    if (stored->unit != KSCustomSize::Unit::px)
+        size += QStringLiteral(" at %1 dpi").arg(stored->dpi);
+    return QStringLiteral("--size Custom: the custom size in the settings, %1, is not a size Cutora renders "
+                          "(at most %2, at %3 to %4 dpi); choose another in the editor's size panel")
+        .arg(size, KSOutputRender::limitsText())
+        .arg(KSCustomSize::kMinDpi)
+        .arg(KSCustomSize::kMaxDpi);
+}
+
+bool isWritableFolder(const QString &path)
+{
+    return ::access(QFile::encodeName(path).constData(), W_OK | X_OK) == 0;
 }
 
 } // namespace
@@ -96,8 +137,14 @@ std::optional<KSCutOptions> KSCutOptions::parse(const QStringList &arguments, QS
     if (parser.isSet(size)) {
         const std::optional<KSEditChangeSizeItem> preset = presetFromText(parser.value(size));
         if (!preset) {
-            *error = QStringLiteral("--size needs WxH in pixels (each side 1 to 30000) or a size preset");
+            *error = QStringLiteral("--size needs WxH in pixels (at most %1) or a size preset")
+                         .arg(KSOutputRender::limitsText());
             return std::nullopt;
+        }
+        if (preset->isCustom) {
+            *error = customSizeProblem();
+            if (!error->isEmpty())
+                return std::nullopt;
         }
         options.preset = *preset;
         options.size = QSizeF(double(preset->width), double(preset->height));
@@ -151,7 +198,7 @@ std::optional<KSEditChangeSizeItem> KSCutOptions::presetFromText(const QString &
     const double h = match.captured(2).toDouble();
     // A side of no pixels describes no picture (without --size the photo
     // keeps its own size).
-    if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide || w * h > double(KSImageLoader::kMaxPixels))
+    if (!KSOutputRender::withinLimits(QSizeF(w, h)))
         return std::nullopt;
     KSEditChangeSizeItem preset;
     preset.width = qint64(w);
@@ -189,16 +236,56 @@ QString KSCutOptions::outputFormat() const
     return colour && !out.isEmpty() && isJpegName(out) ? QStringLiteral("jpg") : QStringLiteral("png");
 }
 
-QString KSCutOptions::outputPathFor(const QString &photo, const QStringList &taken) const
+QString KSCutOptions::outputProblem() const
+{
+    if (!out.isEmpty()) {
+        const QFileInfo file(out);
+        if (file.isDir())
+            return QStringLiteral("--out: %1 is a folder; give a file name, or use --out-dir").arg(out);
+        const QFileInfo folder(file.absolutePath());
+        if (!folder.exists())
+            return QStringLiteral("--out: the folder %1 does not exist").arg(folder.filePath());
+        if (!folder.isDir())
+            return QStringLiteral("--out: %1 is not a folder").arg(folder.filePath());
+        if (!isWritableFolder(folder.filePath()))
+            return QStringLiteral("--out: cannot write into the folder %1").arg(folder.filePath());
+        return {};
+    }
+    const QFileInfo folder(outDir);
+    if (folder.exists() && !folder.isDir())
+        return QStringLiteral("--out-dir: %1 is a file, not a folder").arg(outDir);
+    if (folder.exists() && !isWritableFolder(outDir))
+        return QStringLiteral("--out-dir: cannot write into the folder %1").arg(outDir);
+    return {};
+}
+
+std::optional<KSOutputClaim> KSCutOptions::claimOutput(const QString &photo, QString *error) const
 {
     if (!out.isEmpty())
-        return QFileInfo(out).absoluteFilePath();
-    const QDir dir(outDir);
-    const QString base = QFileInfo(photo).completeBaseName();
-    QString candidate = dir.absoluteFilePath(base + QStringLiteral(".png"));
-    // Two photos of one name (a.jpg, a.heic), or a PNG photo in the output
-    // folder itself, must not overwrite each other.
-    for (int n = 1; taken.contains(candidate) || ToolFile::isSameFileAtPaths(candidate, photo); ++n)
-        candidate = dir.absoluteFilePath(QStringLiteral("%1(%2).png").arg(base).arg(n));
-    return candidate;
+        return KSOutputClaim::replacing(QFileInfo(out).absoluteFilePath(), error);
+    // Two photos of one name (a.jpg, a.heic), a PNG photo in the output
+    // folder itself, or another command writing there: each finds the name
+    // taken and goes on to a(1).png, a(2).png...
+    return KSOutputClaim::claimFreeName(QDir(outDir).absolutePath(), QFileInfo(photo).completeBaseName(),
+                                        QStringLiteral("png"), error);
+}
+
+QString KSCutOptions::listedPath(const QString &path)
+{
+    QString listed;
+    listed.reserve(path.size());
+    for (const QChar c : path) {
+        switch (c.unicode()) {
+        case u'\\': listed += QStringLiteral("\\\\"); break;
+        case u'\n': listed += QStringLiteral("\\n"); break;
+        case u'\t': listed += QStringLiteral("\\t"); break;
+        case u'\r': listed += QStringLiteral("\\r"); break;
+        default:
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                listed += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else
+                listed += c;
+        }
+    }
+    return listed;
 }

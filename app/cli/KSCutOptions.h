@@ -4,6 +4,7 @@
 #include "KSColorConst.h"
 #include "KSEditChangeSizeItem.h"
 #include "KSFraming.h"
+#include "KSOutputClaim.h"
 #include "KSPrintSheet.h"
 
 #include <QSizeF>
@@ -48,6 +49,20 @@ struct KSCutOptions
     // else "png".
     [[nodiscard]] QString outputFormat() const;
 
-    // Where the cut-out of photo goes; taken names are not reused within a run.
-    [[nodiscard]] QString outputPathFor(const QString &photo, const QStringList &taken) const;
+    // What keeps the output folder from taking files, naming the option:
+    // --out's folder missing or no folder, --out itself a folder, --out-dir
+    // a file, a folder that cannot be written. Empty when none; checked
+    // before any job starts.
+    [[nodiscard]] QString outputProblem() const;
+
+    // The name the cut-out of photo gets, taken now: --out itself (replaced
+    // once the picture is complete), or the first free name after the photo
+    // in --out-dir, which no other save can take meanwhile (never the photo
+    // itself, and never a name another command is writing).
+    [[nodiscard]] std::optional<KSOutputClaim> claimOutput(const QString &photo, QString *error) const;
+
+    // A written path as standard output lists it, one a line: a backslash
+    // and any control character (a newline above all) as a backslash escape
+    // (\\, \n, \t, \r, \xHH), which `printf '%b'` reverses.
+    [[nodiscard]] static QString listedPath(const QString &path);
 };

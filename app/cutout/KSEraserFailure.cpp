@@ -1,6 +1,7 @@
 #include "KSEraserFailure.h"
 
 #include "CommLang.h"
+#include "KSTaskStatus.h"
 
 #include <QFileInfo>
 
@@ -28,6 +29,7 @@ constexpr Texts kTexts[] = {
     {Kind::signedOut, "ErrorSignedOut", "ErrorAdviceSignedOut"},
     {Kind::serviceError, "ErrorService", "ErrorAdviceRetry"},
     {Kind::engineFailed, "ErrorEngineFailed", "ErrorAdviceEngineFailed"},
+    {Kind::noSubject, "ErrorNoSubject", "ErrorAdviceNoSubject"},
     {Kind::cannotWrite, "ErrorCannotWrite", "ErrorAdviceCannotWrite"},
 };
 
@@ -72,6 +74,12 @@ KSEraserFailure KSEraserFailure::forNetError(const KSNetError &error)
     return {error.domain == KSNetError::transportDomain() ? Kind::serviceUnreachable : Kind::serviceError};
 }
 
+KSEraserFailure KSEraserFailure::forTaskError(const QString &serviceError)
+{
+    const bool noSubject = serviceError.startsWith(QLatin1String(KSTaskStatus::noSubjectError));
+    return {noSubject ? Kind::noSubject : Kind::engineFailed, serviceError};
+}
+
 QString KSEraserFailure::messageKey() const
 {
     return QLatin1String(textsOf(kind).message);
@@ -85,7 +93,7 @@ QString KSEraserFailure::adviceKey() const
 bool KSEraserFailure::canRetry() const
 {
     return kind != Kind::notAPicture && kind != Kind::pictureTooSmall && kind != Kind::pictureTooLarge
-           && kind != Kind::folder;
+           && kind != Kind::folder && kind != Kind::noSubject;
 }
 
 QString KSEraserFailure::englishText() const

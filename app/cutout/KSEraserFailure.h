@@ -21,13 +21,23 @@ struct KSEraserFailure
         signedOut,          // no account token
         serviceError,       // the service answered, but with an error or an unusable reply
         engineFailed,       // the service's task ended in failure
+        noSubject,          // the engine found nothing to cut out (a blank or plain picture)
         cannotWrite,        // the temporary folder cannot take the job's files
     };
 
     // Smaller photos have nothing an engine could cut out.
     static constexpr int kMinPhotoSide = 16;
 
+    KSEraserFailure() = default;
+    KSEraserFailure(Kind kind, QString detail = {})
+        : kind(kind)
+        , detail(std::move(detail))
+    {
+    }
+
     Kind kind = Kind::unknown;
+    // The service's own words for a failed task (English), when it gave any.
+    QString detail;
 
     // The kind for a photo the loader refused; `path` tells a folder, a
     // missing file and an unreadable one apart.
@@ -35,6 +45,9 @@ struct KSEraserFailure
     // The kind for an error of the HTTP or storage layer: a transport error
     // means the service was not reached, anything else that it answered.
     [[nodiscard]] static KSEraserFailure forNetError(const KSNetError &error);
+
+    // The kind for a task the service failed, with its words as the detail.
+    [[nodiscard]] static KSEraserFailure forTaskError(const QString &serviceError);
 
     // Localization keys: a one-line message and what the user can do.
     [[nodiscard]] QString messageKey() const;

@@ -12,6 +12,7 @@
 #include "KSTempFile.h"
 #include "KSTiffEncoder.h"
 #include "KSWriteFailure.h"
+#include "ToolFile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -398,7 +399,11 @@ QString KSEraserManager::resultPathFor(const QString &filePath)
 {
     const QFileInfo info(filePath);
     const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+    // The cut-out is written through a temporary name of 7 more bytes: a
+    // photo's name as long as a name can be must leave room for them.
+    constexpr qsizetype kMaxBytes = ToolFile::kMaxNameBytes - 7;
     return KSTempFile::reserveFirstFree([&](int n) {
-        return n == 1 ? info.fileName() : QStringLiteral("%1(%2)%3").arg(info.completeBaseName()).arg(n - 1).arg(suffix);
+        const QString tail = n == 1 ? suffix : QStringLiteral("(%1)%2").arg(n - 1).arg(suffix);
+        return ToolFile::fittedFileName(info.completeBaseName(), tail, kMaxBytes);
     });
 }

@@ -76,10 +76,10 @@ void setLastMaskEngine(const QString &engine)
     lastEngine = engine;
 }
 
-void failTask(const KSEraserNetwork::TaskReport &report, const FailureNote &note, KSEraserFailure::Kind kind)
+void failTask(const KSEraserNetwork::TaskReport &report, const FailureNote &note, const KSEraserFailure &failure)
 {
     if (note)
-        note({kind});
+        note(failure);
     if (report)
         report(false, std::nullopt, -1.0);
 }
@@ -187,7 +187,7 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int
     }
     if (task.state == KSTaskReply::State::Failed) {
         CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1 ") + task.error);
-        failTask(report, note, KSEraserFailure::Kind::engineFailed);
+        failTask(report, note, KSEraserFailure::forTaskError(task.error));
         return;
     }
     if (task.state == KSTaskReply::State::Done) {

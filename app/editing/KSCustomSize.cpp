@@ -29,7 +29,7 @@ std::optional<QSize> KSCustomSize::pixelSize() const
     const double perUnit = unit == Unit::px ? 1.0 : dpi / kMmPerInch * millimetresPer(unit);
     const double w = std::round(width * perUnit);
     const double h = std::round(height * perUnit);
-    if (w < 1 || h < 1 || w > kMaxPixels || h > kMaxPixels)
+    if (!KSOutputRender::withinLimits(QSizeF(w, h)))
         return std::nullopt;
     return QSize(int(w), int(h));
 }
@@ -88,20 +88,25 @@ std::optional<KSCustomSize::Unit> KSCustomSize::unitFromName(const QString &name
     return std::nullopt;
 }
 
-KSCustomSize KSCustomSize::load()
+std::optional<KSCustomSize> KSCustomSize::stored()
 {
-    KSCustomSize size;
     if (!KSUserDefaultKit::hasObjectForKey(kWidthKey))
-        return size;
-    KSCustomSize stored;
-    stored.width = KSUserDefaultKit::getFromUserDefaults_Double(kWidthKey, 0);
-    stored.height = KSUserDefaultKit::getFromUserDefaults_Double(kHeightKey, 0);
-    stored.dpi = KSUserDefaultKit::getFromUserDefaults_Integer(kDpiKey, size.dpi);
+        return std::nullopt;
+    KSCustomSize size;
+    size.width = KSUserDefaultKit::getFromUserDefaults_Double(kWidthKey, 0);
+    size.height = KSUserDefaultKit::getFromUserDefaults_Double(kHeightKey, 0);
+    size.dpi = KSUserDefaultKit::getFromUserDefaults_Integer(kDpiKey, size.dpi);
     const std::optional<Unit> unit = unitFromName(KSUserDefaultKit::getFromUserDefaults_NSString(kUnitKey));
     if (!unit)
-        return size;
-    stored.unit = *unit;
-    return stored.pixelSize() ? stored : size;
+        return std::nullopt;
+    size.unit = *unit;
+    return size;
+}
+
+KSCustomSize KSCustomSize::load()
+{
+    const std::optional<KSCustomSize> size = stored();
+    return size && size->pixelSize() ? *size : KSCustomSize();
 }
 
 bool KSCustomSize::save(const KSCustomSize &size)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KSEditChangeSizeItem.h"
+#include "KSOutputRender.h"
 
 #include <QSize>
 #include <QString>
@@ -26,11 +27,12 @@ struct KSCustomSize
 
     static constexpr int kMinDpi = 72;
     static constexpr int kMaxDpi = 1200;
-    // No side beyond what the renderer and common image tools accept.
-    static constexpr int kMaxPixels = 30000;
+    // No side beyond what a save renders (KSOutputRender's limits, which
+    // also bound the area).
+    static constexpr int kMaxPixels = KSOutputRender::kMaxSide;
 
     // The size in whole pixels; nothing for a size with no area or beyond
-    // kMaxPixels on a side.
+    // the limits of what a save renders.
     [[nodiscard]] std::optional<QSize> pixelSize() const;
     // The printed size in millimetres; empty for a size in pixels.
     [[nodiscard]] QSizeF printSizeMm() const;
@@ -45,6 +47,9 @@ struct KSCustomSize
     // The remembered size; the default (35 x 45 mm at 300 dpi) when none is
     // stored or the stored one is unusable.
     [[nodiscard]] static KSCustomSize load();
+    // The size the settings hold as it is, usable or not; nothing when none
+    // is stored or its unit is unknown.
+    [[nodiscard]] static std::optional<KSCustomSize> stored();
     // Remembers a usable size; false, and nothing stored, for any other.
     static bool save(const KSCustomSize &size);
 

@@ -41,19 +41,6 @@ qsizetype nameBytes(const QString &name)
     return QFile::encodeName(name).size();
 }
 
-// base + suffix + "." + extension, the base cut by whole characters until
-// the name fits the file system.
-QString fittedName(QString base, const QString &suffix, const QString &extension)
-{
-    const QString tail = suffix + QLatin1Char('.') + extension;
-    while (!base.isEmpty() && nameBytes(base + tail) > KSOutputClaim::kMaxNameBytes) {
-        base.chop(1);
-        if (!base.isEmpty() && base.back().isHighSurrogate())
-            base.chop(1);
-    }
-    return base + tail;
-}
-
 // A short hidden name beside the output, created exclusively: short, so
 // that the writer's own temporary name next to it stays within the limit
 // however long the output's name is.
@@ -145,7 +132,7 @@ std::optional<KSOutputClaim> KSOutputClaim::claimFreeName(const QString &folder,
     const QDir dir(folder);
     for (int n = 0; n < kMaxFreeNameTries; ++n) {
         const QString suffix = n == 0 ? QString() : QStringLiteral("(%1)").arg(n);
-        const QString path = dir.filePath(fittedName(baseName, suffix, extension));
+        const QString path = dir.filePath(ToolFile::fittedFileName(baseName, suffix + QLatin1Char('.') + extension));
         const int failure = createExclusively(path);
         if (failure == EEXIST)
             continue;

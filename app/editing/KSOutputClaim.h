@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ToolFile.h"
+
 #include <QString>
 
 #include <optional>
@@ -14,8 +16,7 @@
 class KSOutputClaim
 {
 public:
-    // The longest name, in bytes, that the file systems we write to accept.
-    static constexpr qsizetype kMaxNameBytes = 255;
+    static constexpr qsizetype kMaxNameBytes = ToolFile::kMaxNameBytes;
 
     // Claims the first free name of baseName.extension, baseName(1).extension,
     // ... in folder; a base name too long for the file system is shortened,

@@ -43,6 +43,29 @@ bool hasPreset(const KSOutputRender::Request &request)
 
 } // namespace
 
+bool KSOutputRender::withinLimits(const QSizeF &pixels)
+{
+    const double w = pixels.width();
+    const double h = pixels.height();
+    return w >= 1.0 && h >= 1.0 && w <= kMaxSide && h <= kMaxSide && w * h <= double(kMaxPixels);
+}
+
+QString KSOutputRender::limitsText()
+{
+    return QStringLiteral("%1 pixels a side and %2 megapixels").arg(kMaxSide).arg(kMaxPixels / 1'000'000);
+}
+
+QString KSOutputRender::whyBeyondLimits(const Request &request)
+{
+    const QSize pixels = outputPixelSize(request);
+    if (!pixels.isValid() || withinLimits(QSizeF(pixels)))
+        return {};
+    return QStringLiteral("a picture of %1 x %2 pixels is beyond the limit of %3")
+        .arg(pixels.width())
+        .arg(pixels.height())
+        .arg(limitsText());
+}
+
 QRectF KSOutputRender::outputRegion(const Request &request)
 {
     const QSize canvas = canvasPixels(request.imageSize);
@@ -79,7 +102,7 @@ QImage KSOutputRender::renderOutputImage(const Request &request)
 {
     const QRectF region = outputRegion(request);
     const QSize size = outputPixelSize(request);
-    if (request.subject.isNull() || region.isEmpty() || !size.isValid())
+    if (request.subject.isNull() || region.isEmpty() || !size.isValid() || !withinLimits(QSizeF(size)))
         return {};
 
     // Where the subject lands in the output, in output pixels, origin top-left.

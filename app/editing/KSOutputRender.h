@@ -2,6 +2,7 @@
 
 #include "KSColor.h"
 #include "KSColorConst.h"
+#include "KSImageLoader.h"
 
 #include <QImage>
 #include <QRectF>
@@ -48,6 +49,19 @@ public:
         QSizeF printSizeMm;
     };
 
+    // The largest picture a save renders, whatever names its size (the
+    // command line's --size, a preset, the custom size): no side beyond what
+    // common image tools open, and no more pixels than the loader reads back.
+    static constexpr int kMaxSide = 30000;
+    static constexpr qint64 kMaxPixels = KSImageLoader::kMaxPixels;
+    // Whether a picture of `pixels` is within those limits (and not empty).
+    [[nodiscard]] static bool withinLimits(const QSizeF &pixels);
+    // "30000 pixels a side and 200 megapixels", for messages.
+    [[nodiscard]] static QString limitsText();
+    // Why the output of a request is beyond those limits, in English; empty
+    // when it is within them. Known before anything is rendered.
+    [[nodiscard]] static QString whyBeyondLimits(const Request &request);
+
     // The canvas region the output shows, in canvas pixels, origin top-left:
     // the size frame the crop view draws for the preset, or the whole canvas.
     [[nodiscard]] static QRectF outputRegion(const Request &request);
@@ -62,6 +76,6 @@ public:
     // The output picture: Format_RGB32 on an opaque background (an opaque
     // colour, or any background when `opaque` is set), else
     // Format_ARGB32_Premultiplied. Null for a canvas under 1 x 1, an output
-    // too large to allocate, or a null subject.
+    // beyond the limits or too large to allocate, or a null subject.
     [[nodiscard]] static QImage renderOutputImage(const Request &request);
 };

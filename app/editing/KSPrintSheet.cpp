@@ -107,6 +107,18 @@ Layout layout(Paper paper, const QSizeF &photoMm)
     return result;
 }
 
+QString whyNoCopyFits(Paper paper, const QSizeF &photoMm)
+{
+    if (!layout(paper, photoMm).copies.isEmpty())
+        return {};
+    if (!(photoMm.width() > 0 && photoMm.height() > 0))
+        return QStringLiteral("a size without a printed size cannot go on %1 paper").arg(paperName(paper));
+    return QStringLiteral("no copy of a %1 x %2 mm photo fits on %3 paper")
+        .arg(photoMm.width(), 0, 'g', 4)
+        .arg(photoMm.height(), 0, 'g', 4)
+        .arg(paperName(paper));
+}
+
 QImage render(const QImage &photo, const QSizeF &photoMm, Paper paper)
 {
     const Layout sheetLayout = layout(paper, photoMm);

@@ -40,6 +40,10 @@ struct Layout
 // fits or the photo has no printed size.
 [[nodiscard]] Layout layout(Paper paper, const QSizeF &photoMm);
 
+// Why no copy of a photo printed at `photoMm` fits on the paper, in
+// English; empty when one does. Known before anything is rendered.
+[[nodiscard]] QString whyNoCopyFits(Paper paper, const QSizeF &photoMm);
+
 // The sheet: white paper, each copy the photo scaled to its printed size
 // (whatever the photo was transparent is white), grey cut lines, the
 // resolution kDpi. Null when no copy fits.

@@ -176,10 +176,16 @@ void KSEditSizeOptionsView::customSizeEdited()
     size.unit = KSCustomSize::Unit(m_unitBox->currentData().toInt());
     size.dpi = m_dpiBox->value();
     m_dpiBox->setEnabled(size.unit != KSCustomSize::Unit::px);
-    // A size beyond what can be saved stays in the fields, unremembered.
-    if (!KSCustomSize::save(size))
+    // A size beyond what can be saved stays in the fields, unremembered,
+    // and the panel says why; the next framing's notice replaces the words.
+    if (!KSCustomSize::save(size)) {
+        setNotice(CommLang::GetAppLang(QStringLiteral("CustomSizeOutOfRange"))
+                      .arg(KSOutputRender::kMaxSide)
+                      .arg(KSOutputRender::kMaxPixels / 1'000'000));
         return;
+    }
     m_printSheetView->setVisible(size.unit != KSCustomSize::Unit::px);
+    setNotice({});
     if (customSizeClosure)
         customSizeClosure(size);
 }

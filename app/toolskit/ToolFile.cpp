@@ -193,6 +193,16 @@ QString ToolFile::fileNameAtPath(const QString &path)
     return dot > 0 ? name.left(dot) : name;
 }
 
+QString ToolFile::fittedFileName(QString base, const QString &tail, qsizetype maxBytes)
+{
+    while (!base.isEmpty() && QFile::encodeName(base + tail).size() > maxBytes) {
+        base.chop(1);
+        if (!base.isEmpty() && base.back().isHighSurrogate())
+            base.chop(1);
+    }
+    return base + tail;
+}
+
 bool ToolFile::writeData(const QByteArray &data, const QString &path, bool append)
 {
     if (append) {

@@ -52,6 +52,11 @@ public:
     static bool isSameFileAtPaths(const QString &a, const QString &b);
     // The last path component without its extension (".bashrc" stays whole).
     static QString fileNameAtPath(const QString &path);
+    // The longest file name, in bytes, that the file systems we write to take.
+    static constexpr qsizetype kMaxNameBytes = 255;
+    // base + tail, the base cut by whole characters until the name has at
+    // most maxBytes bytes as the file system stores it.
+    static QString fittedFileName(QString base, const QString &tail, qsizetype maxBytes = kMaxNameBytes);
 
     static bool writeData(const QByteArray &data, const QString &path, bool append);
     // The format follows the file's suffix, PNG without one.

@@ -1,6 +1,8 @@
 #include "KSColorConst.h"
 #include "KSCutExport.h"
 #include "KSCutOptions.h"
+#include "KSCustomSize.h"
+#include "KSUserDefaultKit.h"
 
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -53,6 +55,9 @@ private slots:
     void parsesFraming();
     void framesAndPrints_data();
     void framesAndPrints();
+    void sizesBeyondTheLimitsAreRefusedBeforeRendering_data();
+    void sizesBeyondTheLimitsAreRefusedBeforeRendering();
+    void exportRefusesASizeBeyondTheLimits();
 };
 
 void TestCutCommandExport::parsesBackgroundAndSize_data()
@@ -247,6 +252,65 @@ void TestCutCommandExport::framesAndPrints()
     }
     // A green square has no face: an ID size says so and frames plainly.
     QCOMPARE(notice, options->preset.idRule ? KSFraming::Notice::noFace : KSFraming::Notice::none);
+}
+
+void TestCutCommandExport::sizesBeyondTheLimitsAreRefusedBeforeRendering_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<QString>("custom"); // "W H UNIT DPI" in the settings, or empty
+    QTest::addColumn<QString>("refusal"); // words of the message; empty when accepted
+
+    const QStringList custom{"--size", "Custom"};
+    // --size WxH allows 30000 a side and 200 megapixels; the custom size
+    // obeys the same, whoever typed it into the settings.
+    QTest::newRow("WxH at the area limit") << QStringList{"--size", "14142x14142"} << "" << "";
+    QTest::newRow("WxH just past it") << QStringList{"--size", "14143x14143"} << "" << "200 megapixels";
+    QTest::newRow("custom size in pixels within the limits") << custom << "3000 3000 px 300" << "";
+    QTest::newRow("custom size of 900 megapixels") << custom << "30000 30000 px 300" << "custom size in the settings";
+    QTest::newRow("custom size of 635 mm at 1200 dpi, for a sheet")
+        << custom + QStringList{"--sheet", "A4"} << "635 635 mm 1200" << "custom size in the settings";
+    // A sheet's room is known from the printed size: no job for no copy.
+    QTest::newRow("custom size larger than the paper")
+        << custom + QStringList{"--sheet", "A4"} << "300 300 mm 300" << "no copy of a 300 x 300 mm photo fits on A4 paper";
+    QTest::newRow("custom size that fits the paper") << custom + QStringList{"--sheet", "4x6"} << "35 45 mm 300" << "";
+}
+
+void TestCutCommandExport::sizesBeyondTheLimitsAreRefusedBeforeRendering()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(QString, custom);
+    QFETCH(QString, refusal);
+    KSUserDefaultKit::openStore()->clear();
+    if (!custom.isEmpty()) {
+        const QStringList parts = custom.split(u' ');
+        KSUserDefaultKit::saveToUserDefaultsForKey(KSCustomSize::kWidthKey, parts[0].toDouble());
+        KSUserDefaultKit::saveToUserDefaultsForKey(KSCustomSize::kHeightKey, parts[1].toDouble());
+        KSUserDefaultKit::saveToUserDefaultsForKey(KSCustomSize::kUnitKey, parts[2]);
+        KSUserDefaultKit::saveToUserDefaultsForKey(KSCustomSize::kDpiKey, parts[3].toInt());
+    }
+    QString error;
+    const auto options = KSCutOptions::parse(cutArguments(QStringList{"--out", "a.png"} + extra), &error);
+    KSUserDefaultKit::openStore()->clear();
+    QVERIFY2(error.contains(refusal), qPrintable(error));
+    QCOMPARE(options.has_value(), refusal.isEmpty());
+}
+
+void TestCutCommandExport::exportRefusesASizeBeyondTheLimits()
+{
+    // Options made otherwise than by parsing still never render beyond the
+    // limits: 30000 x 7000 is within a side and past 200 megapixels.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.png"));
+    QString error;
+    auto options = KSCutOptions::parse(cutArguments({"--out", path, "--size", "600x800", "--fit", "photo"}), &error);
+    QVERIFY2(options, qPrintable(error));
+    options->preset.width = 30000;
+    options->preset.height = 7000;
+    options->size = QSizeF(30000, 7000);
+    const KSImageWriter::Result written = KSCutExport::exportCutout(cutout(), *options, path);
+    QVERIFY(!written.ok);
+    QVERIFY2(written.error.contains(QStringLiteral("beyond the limit")), qPrintable(written.error));
+    QVERIFY(!QFile::exists(path));
 }
 
 QTEST_GUILESS_MAIN(TestCutCommandExport)

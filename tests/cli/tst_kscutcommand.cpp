@@ -8,8 +8,11 @@
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
 
 namespace {
 
@@ -29,7 +32,22 @@ struct Run
 {
     int exitCode = -1;
     QString errors;
+    QString output;
 };
+
+// Waits for a started run to end.
+Run finish(QProcess &process)
+{
+    Run run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.errors = QString::fromLocal8Bit(process.readAllStandardError());
+    run.output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    return run;
+}
 
 // Runs cutora; with fullFolder set, that folder is a file system of its own
 // with room for 8 KiB, which cutora alone sees (a mount in namespaces of its
@@ -48,14 +66,16 @@ Run runCutora(const QStringList &arguments, const QString &fullFolder = {},
                                   QStringLiteral(CUTORA_BINARY)}
                           + arguments);
     }
-    Run run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.errors = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
+    return finish(process);
+}
+
+// Runs cutora through the shell, for arguments that are bytes rather than
+// text (names that are no UTF-8): `script` sees the program as $0.
+Run runCutoraInShell(const QString &script, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("sh"), QStringList{"-c", script, QStringLiteral(CUTORA_BINARY)} + arguments);
+    return finish(process);
 }
 
 int alphaAt(const QImage &image, double fx, double fy)
@@ -73,6 +93,13 @@ private slots:
     void parsesArguments_data();
     void parsesArguments();
     void outputNamesNeverCollide();
+    void listedPathsKeepOneALine_data();
+    void listedPathsKeepOneALine();
+    void outputsAreCheckedBeforeAnyJob_data();
+    void outputsAreCheckedBeforeAnyJob();
+    void photoNamesSayWhatIsWrong();
+    void oddNamesAreWrittenAndListed();
+    void twoCommandsIntoOneFolderTakeDistinctNames();
     void cutsOutThroughTheLocalService_data();
     void cutsOutThroughTheLocalService();
     void badPhotosFailByNameAndTheRestGoOn();
@@ -100,6 +127,10 @@ void TestKSCutCommand::parsesArguments_data()
     QTest::newRow("one file for two photos") << QStringList{c, "--cut", "a.jpg", "b.jpg", "--type", "person", "--out", "a.png"} << false << 0;
     QTest::newRow("unknown option") << QStringList{c, "--cut", "a.jpg", "--type", "person", "--out", "a.png", "--fast"} << false << 0;
     QTest::newRow("option without its value") << QStringList{c, "--cut", "a.jpg", "--type", "person", "--out"} << false << 0;
+    // Refused before any job: no file system takes the name.
+    QTest::newRow("an output name of 256 bytes") << QStringList{c, "--cut", "a.jpg", "--type", "person", "--out", QString(252, u'o') + ".png"} << false << 0;
+    QTest::newRow("an output name of 255 bytes") << QStringList{c, "--cut", "a.jpg", "--type", "person", "--out", QString(251, u'o') + ".png"} << true << 1;
+    QTest::newRow("an output name that was no UTF-8") << QStringList{c, "--cut", "a.jpg", "--type", "person", "--out", "o\ufffd.png"} << false << 0;
 }
 
 void TestKSCutCommand::parsesArguments()
@@ -120,15 +151,155 @@ void TestKSCutCommand::outputNamesNeverCollide()
     QTemporaryDir dir;
     KSCutOptions options;
     options.outDir = dir.path();
-    QStringList taken;
-    taken << options.outputPathFor(QStringLiteral("/photos/a.jpg"), taken);
-    taken << options.outputPathFor(QStringLiteral("/elsewhere/a.heic"), taken);
-    QCOMPARE(taken, (QStringList{dir.filePath("a.png"), dir.filePath("a(1).png")}));
+    QString error;
+    // Held names stay taken until their pictures are written.
+    const std::optional<KSOutputClaim> first = options.claimOutput(QStringLiteral("/photos/a.jpg"), &error);
+    const std::optional<KSOutputClaim> second = options.claimOutput(QStringLiteral("/elsewhere/a.heic"), &error);
+    QVERIFY2(first && second, qPrintable(error));
+    QCOMPARE(first->path(), dir.filePath("a.png"));
+    QCOMPARE(second->path(), dir.filePath("a(1).png"));
 
     // A PNG photo that lives in the output folder is never written over.
     const QString own = dir.filePath(QStringLiteral("b.png"));
     QVERIFY(PhotoFixtures::writeFile(own, "not really a picture"));
-    QCOMPARE(options.outputPathFor(own, {}), dir.filePath("b(1).png"));
+    const std::optional<KSOutputClaim> beside = options.claimOutput(own, &error);
+    QVERIFY2(beside, qPrintable(error));
+    QCOMPARE(beside->path(), dir.filePath("b(1).png"));
+}
+
+void TestKSCutCommand::listedPathsKeepOneALine_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("listed");
+    QTest::newRow("a plain name as it is") << "/out/photo (1).png" << "/out/photo (1).png";
+    QTest::newRow("Chinese as it is") << "/out/照片.png" << "/out/照片.png";
+    QTest::newRow("a newline escaped") << "/out/a\nb.png" << "/out/a\\nb.png";
+    QTest::newRow("a tab and a return") << "/out/a\tb\r.png" << "/out/a\\tb\\r.png";
+    // Escaped too, so that an escape in the list always means one character.
+    QTest::newRow("a backslash doubled") << "/out/a\\n.png" << "/out/a\\\\n.png";
+    QTest::newRow("other control characters in hex") << QStringLiteral("/out/a\x1b\x7f.png") << "/out/a\\x1b\\x7f.png";
+}
+
+void TestKSCutCommand::listedPathsKeepOneALine()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, listed);
+    QCOMPARE(KSCutOptions::listedPath(path), listed);
+}
+
+void TestKSCutCommand::outputsAreCheckedBeforeAnyJob_data()
+{
+    QTest::addColumn<QStringList>("output");  // DIR stands for a fresh folder
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("--out in a folder that does not exist")
+        << QStringList{"--out", "DIR/missing/cut.png"} << 1 << "--out: the folder DIR/missing does not exist";
+    QTest::newRow("--out naming a folder") << QStringList{"--out", "DIR"} << 1 << "--out: DIR is a folder";
+    QTest::newRow("--out in a file as if a folder")
+        << QStringList{"--out", "DIR/photo.jpg/cut.png"} << 1 << "--out: DIR/photo.jpg is not a folder";
+    QTest::newRow("--out-dir naming a file") << QStringList{"--out-dir", "DIR/photo.jpg"} << 1 << "--out-dir: DIR/photo.jpg is a file";
+    QTest::newRow("--out too long a name")
+        << QStringList{"--out", "DIR/" + QString(260, u'x') + ".png"} << 2 << "--out: the name is 264 bytes long";
+}
+
+void TestKSCutCommand::outputsAreCheckedBeforeAnyJob()
+{
+    QFETCH(QStringList, output);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
+    QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::encoded(studioPhoto(300, 200), "jpeg")));
+    output.replaceInStrings(QStringLiteral("DIR"), dir.path());
+    const QString logPath = QDir(qEnvironmentVariable("XDG_CACHE_HOME")).filePath(QStringLiteral("Cutora/cutora.log"));
+    const qint64 logBefore = QFileInfo(logPath).size();
+
+    const Run run = runCutora(QStringList{"--cut", photo, "--type", "object"} + output);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.errors.contains(message.replace(QStringLiteral("DIR"), dir.path())), qPrintable(run.errors));
+    // Said before a job started: the photo was never uploaded.
+    QCOMPARE(QFileInfo(logPath).size(), logBefore);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("photo.jpg")});
+}
+
+void TestKSCutCommand::photoNamesSayWhatIsWrong()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("holiday")));
+    // "bad\377.jpg": a byte no UTF-8 text has, as old file systems may hold.
+    const QByteArray badName = QFile::encodeName(dir.path()) + "/bad\377.jpg";
+    // Made through its bytes: as text the name would be another one.
+    FILE *bad = std::fopen(badName.constData(), "wb");
+    QVERIFY(bad);
+    const QByteArray bytes = PhotoFixtures::encoded(studioPhoto(300, 200), "jpeg");
+    QCOMPARE(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), bad), size_t(bytes.size()));
+    std::fclose(bad);
+    const Run run = runCutoraInShell(QStringLiteral(R"sh(exec "$0" --cut "$1" "$(printf '%s/bad\377.jpg' "$2")" --type object --out-dir "$3")sh"),
+                                     {dir.filePath(QStringLiteral("holiday")), dir.path(), dir.filePath(QStringLiteral("out"))});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.errors.contains(QStringLiteral("holiday: this is a folder, not a photo")), qPrintable(run.errors));
+    QVERIFY2(run.errors.contains(QStringLiteral("the name is not valid UTF-8")), qPrintable(run.errors));
+    QVERIFY(!run.errors.contains(QStringLiteral("no such file")));
+    // As text the name is not the file's: remove it through its bytes.
+    std::remove(badName.constData());
+}
+
+void TestKSCutCommand::oddNamesAreWrittenAndListed()
+{
+    // A name with a newline, and one as long as a name can be: the first is
+    // listed on one line, the second written beside its short temporary name.
+    QTemporaryDir dir;
+    const QString newline = dir.filePath(QStringLiteral("two\nlines.jpg"));
+    const QString longest = dir.filePath(QString(251, u'l') + QStringLiteral(".jpg"));
+    for (const QString &photo : {newline, longest})
+        QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::encoded(studioPhoto(300, 200), "jpeg")));
+    const QString outDir = dir.filePath(QStringLiteral("out"));
+
+    const Run run = runCutora({"--cut", newline, longest, "--type", "object", "--out-dir", outDir});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+    const QStringList lines = run.output.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines, (QStringList{QDir(outDir).filePath(QStringLiteral("two\\nlines.png")),
+                                 QDir(outDir).filePath(QString(251, u'l') + QStringLiteral(".png"))}));
+    QCOMPARE(QImage(QDir(outDir).filePath(QStringLiteral("two\nlines.png"))).size(), QSize(300, 200));
+    QCOMPARE(QImage(QDir(outDir).filePath(QString(251, u'l') + QStringLiteral(".png"))).size(), QSize(300, 200));
+    QCOMPARE(QDir(outDir).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+void TestKSCutCommand::twoCommandsIntoOneFolderTakeDistinctNames()
+{
+    // Two commands over photos of the same names into one folder: each
+    // lists its own files, and each file holds that command's picture.
+    QTemporaryDir dir;
+    const QSize sizes[2] = {QSize(300, 200), QSize(200, 300)};
+    const QString outDir = dir.filePath(QStringLiteral("out"));
+    QList<QProcess *> runs;
+    for (int run = 0; run < 2; ++run) {
+        QStringList photos;
+        for (const char *name : {"a.jpg", "b.jpg", "c.jpg"}) {
+            const QString photo = dir.filePath(QStringLiteral("in%1/%2").arg(run).arg(QLatin1String(name)));
+            QVERIFY(QDir().mkpath(QFileInfo(photo).path()));
+            QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::encoded(studioPhoto(sizes[run].width(), sizes[run].height()), "jpeg")));
+            photos << photo;
+        }
+        auto *process = new QProcess(this);
+        process->start(QStringLiteral(CUTORA_BINARY),
+                       QStringList{"--cut"} + photos + QStringList{"--type", "object", "--out-dir", outDir});
+        runs << process;
+    }
+    QSet<QString> listed;
+    for (int run = 0; run < 2; ++run) {
+        QVERIFY(runs[run]->waitForFinished(120000));
+        QVERIFY2(runs[run]->exitCode() == 0, runs[run]->readAllStandardError().constData());
+        const QStringList paths = QString::fromLocal8Bit(runs[run]->readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(paths.size(), 3);
+        for (const QString &path : paths) {
+            QVERIFY2(!listed.contains(path), qPrintable(path));
+            listed.insert(path);
+            QCOMPARE(QImage(path).size(), sizes[run]);
+        }
+    }
+    QCOMPARE(QDir(outDir).entryList(QDir::Files | QDir::Hidden).size(), 6);
 }
 
 void TestKSCutCommand::cutsOutThroughTheLocalService_data()
@@ -192,9 +363,14 @@ void TestKSCutCommand::badPhotosFailByNameAndTheRestGoOn()
     QVERIFY(PhotoFixtures::writeFile(cutOff, goodBytes.left(goodBytes.size() * 3 / 10)));
     const QString tiny = dir.filePath(QStringLiteral("tiny.png"));
     QVERIFY(PhotoFixtures::writeFile(tiny, PhotoFixtures::encoded(studioPhoto(1, 1), "png")));
+    // Nothing in it to cut out: the service says so, and so must the terminal.
+    QImage plain(600, 400, QImage::Format_RGB32);
+    plain.fill(QColor(128, 128, 128));
+    const QString blank = dir.filePath(QStringLiteral("blank.png"));
+    QVERIFY(PhotoFixtures::writeFile(blank, PhotoFixtures::encoded(plain, "png")));
     const QString outDir = dir.filePath(QStringLiteral("out"));
 
-    const Run run = runCutora({"--cut", corrupt, empty, dir.filePath("missing.jpg"), cutOff, tiny, good, "--type",
+    const Run run = runCutora({"--cut", corrupt, empty, dir.filePath("missing.jpg"), cutOff, tiny, blank, good, "--type",
                                "person", "--out-dir", outDir});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.errors.contains(corrupt + QStringLiteral(": the picture is damaged or incomplete")), qPrintable(run.errors));
@@ -203,7 +379,10 @@ void TestKSCutCommand::badPhotosFailByNameAndTheRestGoOn()
     QVERIFY2(run.errors.contains(cutOff + QStringLiteral(": the picture is damaged or incomplete")), qPrintable(run.errors));
     QVERIFY2(run.errors.contains(tiny + QStringLiteral(": This picture is too small to cut out.")),
              qPrintable(run.errors));
-    QCOMPARE(QDir(outDir).entryList(QDir::Files), QStringList{QStringLiteral("good.png")});
+    QVERIFY2(run.errors.contains(blank + QStringLiteral(": Cutora found no subject to cut out in this photo.")),
+             qPrintable(run.errors));
+    QVERIFY2(run.errors.contains(QStringLiteral("the cut-out service says: no subject found")), qPrintable(run.errors));
+    QCOMPARE(QDir(outDir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("good.png")});
 
     // A usage error says so and cuts nothing.
     QCOMPARE(runCutora({"--cut", good, "--type", "person"}).exitCode, 2);
@@ -300,6 +479,7 @@ void TestKSCutCommand::aFullDiskIsNamed()
     QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::encoded(studioPhoto(1500, 1000), "jpeg")));
     const QString fullFolder = dir.filePath(full);
     QVERIFY(QDir().mkpath(fullFolder));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("out"))));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (full == QLatin1String("cache"))
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), fullFolder);

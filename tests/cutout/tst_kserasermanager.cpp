@@ -22,6 +22,7 @@
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -95,6 +96,7 @@ private slots:
     void everyFailureEndsInOneReport_data();
     void everyFailureEndsInOneReport();
     void resultNeverReplacesThePhoto();
+    void resultOfALongNameLeavesRoomToWriteIt();
     void photosOfOneNameCutOutAtOnceKeepTheirOwnResults();
     void aHugePhotoIsReadAgainForItsCutout_data();
     void aHugePhotoIsReadAgainForItsCutout();
@@ -327,6 +329,12 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("poll: failed task") << QByteArray("GET") << poll << 200 << envelope({{"status", -1}})
                                        << QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1")
         << Kind::engineFailed;
+    // The service's own cause travels to the error screen and the terminal.
+    QTest::newRow("poll: no subject found") << QByteArray("GET") << poll << 200
+                                            << envelope({{"status", -1},
+                                                         {"error", "no subject found: the whole picture has the colours of its border"}})
+                                            << QStringLiteral("no subject found")
+        << Kind::noSubject;
     QTest::newRow("poll: done without URL") << QByteArray("GET") << poll << 200 << envelope({{"status", 2}})
                                             << QStringLiteral("抠图流程出错：遍历任务结果失败 没有获取到mask图片的URL")
         << Kind::serviceError;
@@ -401,7 +409,10 @@ void TestKSEraserManager::everyFailureEndsInOneReport()
     QList<KSEraserFailure> failures;
     const auto entries = runJob(photo, KSEraserType::person, &failures);
     QVERIFY(!entries.isEmpty());
-    QCOMPARE(failures, QList<KSEraserFailure>{{failure}});
+    QCOMPARE(failures.size(), 1);
+    QCOMPARE(failures.constFirst().kind, failure);
+    if (failure == KSEraserFailure::Kind::noSubject)
+        QVERIFY(failures.constFirst().detail.startsWith(QLatin1String("no subject found: the whole picture")));
     int finals = 0;
     for (const auto &entry : entries) {
         finals += isFinal(entry.value) ? 1 : 0;
@@ -418,6 +429,26 @@ void TestKSEraserManager::everyFailureEndsInOneReport()
         QVERIFY2(log.newText().contains(logLine), qPrintable(log.newText()));
     // The access opened to read the photo is closed again.
     QCOMPARE(KSBookmark::defaultShareBookmark()->openAccessCount(photo), 0);
+}
+
+void TestKSEraserManager::resultOfALongNameLeavesRoomToWriteIt()
+{
+    // A photo's name may have the 255 bytes a name can have; the cut-out is
+    // written through a temporary name 7 bytes longer than its own.
+    const QString photo = QDir(m_dir.path()).filePath(QString(251, u'l') + QStringLiteral(".jpg"));
+    const QString first = KSEraserManager::resultPathFor(photo);
+    const QString second = KSEraserManager::resultPathFor(photo);
+    for (const QString &path : {first, second}) {
+        QVERIFY(!path.isEmpty());
+        QVERIFY2(QFile::encodeName(QFileInfo(path).fileName()).size() + 7 <= 255, qPrintable(path));
+        QVERIFY(path.endsWith(QStringLiteral(".jpg")));
+        QSaveFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("cut-out");
+        QVERIFY2(file.commit(), qPrintable(file.errorString()));
+        QFile::remove(path);
+    }
+    QVERIFY(second.endsWith(QStringLiteral("(1).jpg")));
 }
 
 void TestKSEraserManager::resultNeverReplacesThePhoto()

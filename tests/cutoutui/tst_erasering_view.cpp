@@ -306,6 +306,7 @@ void TestEraseringView::errorScreenSaysWhatHappened_data()
     QTest::newRow("not a picture") << Kind::notAPicture << "ErrorNotAPicture" << false;
     QTest::newRow("a folder") << Kind::folder << "ErrorFolder" << false;
     QTest::newRow("too small") << Kind::pictureTooSmall << "ErrorPictureTooSmall" << false;
+    QTest::newRow("no subject in the picture") << Kind::noSubject << "ErrorNoSubject" << false;
     QTest::newRow("no cause told") << Kind::unknown << "SorryEreaserError" << true;
 }
 

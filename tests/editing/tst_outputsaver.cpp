@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +43,7 @@ private slots:
     void savesUnderFreeNamesInTheRightFormat();
     void failedSaveIsReportedAndLosesNothing_data();
     void failedSaveIsReportedAndLosesNothing();
+    void longNamesAreShortenedToFit();
     void asynchronousSaveReportsOnTheContextsThread();
 
 private:
@@ -137,6 +139,9 @@ void TestOutputSaver::failedSaveIsReportedAndLosesNothing_data()
     QTest::newRow("output folder is a file") << "folder is a file";
     QTest::newRow("subject picture gone") << "no subject";
     QTest::newRow("cut-out not loaded") << "no size";
+    // Refused before the subject is made or a pixel rendered.
+    QTest::newRow("size beyond the limits") << "too large";
+    QTest::newRow("sheet that holds no copy") << "no copy fits";
 }
 
 void TestOutputSaver::failedSaveIsReportedAndLosesNothing()
@@ -156,17 +161,47 @@ void TestOutputSaver::failedSaveIsReportedAndLosesNothing()
         folder = earlier;
     else if (problem == QLatin1String("no subject"))
         subject = m_dir->filePath(QStringLiteral("deleted.png"));
-    else
+    else if (problem == QLatin1String("no size"))
         request.imageSize = QSizeF();
+    else if (problem == QLatin1String("too large"))
+        // Each side within 30000, the whole beyond 200 megapixels.
+        request.backgroundSize = QSizeF(30000, 7000);
+    else
+        request.printSizeMm = QSizeF(300, 300);
 
     KSOutputSaver::Job job = KSOutputSaver::prepare(subject, QStringLiteral("beach"), request);
     job.folder = folder;
+    int subjectsMade = 0;
+    if (problem == QLatin1String("too large") || problem == QLatin1String("no copy fits")) {
+        job.makeSubject = [&subjectsMade] {
+            ++subjectsMade;
+            return QImage(40, 30, QImage::Format_ARGB32_Premultiplied);
+        };
+    }
+    if (problem == QLatin1String("no copy fits"))
+        job.sheet = KSPrintSheet::Paper::a6;
     const KSOutputSaver::Result result = KSOutputSaver::run(job);
+    QCOMPARE(subjectsMade, 0);
     QVERIFY(!result.ok());
     QVERIFY(result.path.isEmpty());
     QVERIFY(!result.error.isEmpty());
     QCOMPARE(folderEntries(m_output), QStringList{QStringLiteral("beach.jpg")});
     QCOMPARE(readAll(earlier), QByteArray("an earlier picture"));
+}
+
+void TestOutputSaver::longNamesAreShortenedToFit()
+{
+    // A photo's name may be as long as a file name can be; the saved
+    // picture's name, with its "(1)" and extension, must fit as well.
+    KSUserDefaultKit::saveToUserDefaultsForKey(KSAppSetting::kOutputFormat, QStringLiteral("jpg"));
+    const QString base(252, u'n');
+    for (int i = 0; i < 2; ++i) {
+        const KSOutputSaver::Result result =
+            KSOutputSaver::saveOutputImage(m_subject, base, requestFor(KSRGBHexColor(0xFFFFFF)));
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        QVERIFY(QFileInfo(result.path).fileName().size() <= 255);
+    }
+    QCOMPARE(folderEntries(m_output).size(), 2);
 }
 
 void TestOutputSaver::asynchronousSaveReportsOnTheContextsThread()

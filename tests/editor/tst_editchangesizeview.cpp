@@ -304,14 +304,22 @@ void TestEditChangeSizeView::customSizeIsTypedAndRemembered()
     QVERIFY(remembered.isCustom);
     QCOMPARE(QSize(int(remembered.width), int(remembered.height)), QSize(1200, 900));
     QCOMPARE(KSCustomSize::load().unit, KSCustomSize::Unit::px);
-    // An unusable size is neither reported nor remembered.
+    // An unusable size is neither reported nor remembered, and the panel says
+    // why: a side may reach the limit, the area may not pass it.
     const int before = reports.size();
     options->customWidthBox()->setValue(KSCustomSize::kMaxPixels);
+    QVERIFY(options->notice().isEmpty());
     options->customHeightBox()->setValue(KSCustomSize::kMaxPixels);
+    QVERIFY(options->notice().contains(QStringLiteral("200 megapixels")));
     options->customUnitBox()->setCurrentIndex(options->customUnitBox()->findText(QStringLiteral("mm")));
     options->customDpiBox()->setValue(KSCustomSize::kMaxDpi);
+    QCOMPARE(reports.size(), before + 1);
+    QCOMPARE(KSCustomSize::load().pixelSize(), std::optional<QSize>(QSize(30000, 900)));
+    // A usable size again clears the words.
+    options->customUnitBox()->setCurrentIndex(options->customUnitBox()->findText(QStringLiteral("px")));
+    options->customHeightBox()->setValue(600);
     QCOMPARE(reports.size(), before + 2);
-    QCOMPARE(KSCustomSize::load().pixelSize(), std::optional<QSize>(QSize(30000, 30000)));
+    QVERIFY(options->notice().isEmpty());
 }
 
 void TestEditChangeSizeView::fitModeIsChosenByItsButtons()
