@@ -215,7 +215,8 @@ QString KSCutOptions::usage()
         "  Cuts the subject out of each photo and writes it as the editor saves it.\n"
         "  --out FILE         the picture for a single photo: a JPEG when FILE ends in .jpg\n"
         "                     and a colour is given, else a PNG\n"
-        "  --out-dir DIR      a folder for the PNGs, named after the photos\n"
+        "  --out-dir DIR      a folder for the PNGs, named after the photos; a name\n"
+        "                     already there gets (1), (2)... and is never replaced\n"
         "  --background BG    a colour such as '#FFFFFF', or transparent (the default)\n"
         "  --size SIZE        WxH in pixels, or a preset of the editor's size panel\n"
         "                     (for example 1Inch, OverseaInch1, 1000x1000px, Custom);\n"
@@ -227,7 +228,10 @@ QString KSCutOptions::usage()
         "                     shorter side (default 5)\n"
         "  --sheet PAPER      copies of an ID or printed size on a 4x6, A6 or A4 sheet\n"
         "                     at 300 dpi with cut lines, instead of one picture\n"
-        "  --verbose          also print the log on the terminal");
+        "  --verbose          also print the log on the terminal\n"
+        "  Standard output lists each written file on a line of its own; a backslash or a\n"
+        "  control character in a name is written as \\\\, \\n, \\t, \\r or \\0NNN (octal),\n"
+        "  which printf '%b' turns back.");
 }
 
 QString KSCutOptions::outputFormat() const
@@ -282,7 +286,7 @@ QString KSCutOptions::listedPath(const QString &path)
         case u'\r': listed += QStringLiteral("\\r"); break;
         default:
             if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-                listed += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+                listed += QStringLiteral("\\0%1").arg(c.unicode(), 3, 8, QLatin1Char('0'));
             else
                 listed += c;
         }

@@ -63,6 +63,6 @@ struct KSCutOptions
 
     // A written path as standard output lists it, one a line: a backslash
     // and any control character (a newline above all) as a backslash escape
-    // (\\, \n, \t, \r, \xHH), which `printf '%b'` reverses.
+    // (\\, \n, \t, \r, \0NNN in octal), which `printf '%b'` reverses.
     [[nodiscard]] static QString listedPath(const QString &path);
 };

@@ -177,7 +177,8 @@ void TestKSCutCommand::listedPathsKeepOneALine_data()
     QTest::newRow("a tab and a return") << "/out/a\tb\r.png" << "/out/a\\tb\\r.png";
     // Escaped too, so that an escape in the list always means one character.
     QTest::newRow("a backslash doubled") << "/out/a\\n.png" << "/out/a\\\\n.png";
-    QTest::newRow("other control characters in hex") << QStringLiteral("/out/a\x1b\x7f.png") << "/out/a\\x1b\\x7f.png";
+    // Octal, as POSIX printf %b reads it.
+    QTest::newRow("other control characters in octal") << QStringLiteral("/out/a\x1b\x7f.png") << "/out/a\\0033\\0177.png";
 }
 
 void TestKSCutCommand::listedPathsKeepOneALine()
