@@ -166,7 +166,7 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
         return error;
     // A fallback framing still writes the picture; the user hears why.
     if (notice != KSFraming::Notice::none)
-        printErr(QStringLiteral("%1: %2").arg(QFileInfo(photo).fileName(), KSFraming::noticeText(notice)));
+        printErr(QStringLiteral("%1: %2").arg(KSCutOptions::listedPath(QFileInfo(photo).fileName()), KSFraming::noticeText(notice)));
     *written = claim->path();
     return {};
 }
@@ -215,7 +215,7 @@ int KSCutCommand::run(const QStringList &arguments)
         // Which engine made the mask, on standard error so that standard
         // output stays one written path per photo.
         if (const QString engine = KSTaskFlow::lastMaskEngine(); !engine.isEmpty())
-            printErr(QStringLiteral("%1: mask by %2").arg(QFileInfo(photo).fileName(), engine));
+            printErr(QStringLiteral("%1: mask by %2").arg(KSCutOptions::listedPath(QFileInfo(photo).fileName()), engine));
         std::printf("%s\n", KSCutOptions::listedPath(out).toLocal8Bit().constData());
         std::fflush(stdout);
     }

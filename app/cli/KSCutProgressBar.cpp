@@ -1,5 +1,7 @@
 #include "KSCutProgressBar.h"
 
+#include "KSCutOptions.h"
+
 #include <QByteArray>
 #include <QFileInfo>
 #include <QtGlobal>
@@ -8,7 +10,8 @@
 #include <unistd.h>
 
 KSCutProgressBar::KSCutProgressBar(const QString &photo)
-    : m_name(QFileInfo(photo).fileName())
+    // Escaped like the written paths: a newline in a name would break the bar's line.
+    : m_name(KSCutOptions::listedPath(QFileInfo(photo).fileName()))
     , m_tty(isatty(STDERR_FILENO))
 {
 }
