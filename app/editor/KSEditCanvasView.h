@@ -12,6 +12,7 @@
 class KSEditDocument;
 class KSFilppedImageView;
 class KSImageDragView;
+class KSHoverButton;
 class KSMaskedPicture;
 class KSPictureLayer;
 class KSRoundedBorderView;
@@ -86,6 +87,11 @@ public:
     void panBy(const QPointF &delta);
     // The canvas pixel under a point of this view.
     [[nodiscard]] QPointF canvasPixelAt(const QPointF &viewPoint) const;
+    // The zoom in percent of one picture pixel per screen pixel.
+    [[nodiscard]] int zoomPercent() const;
+    // The zoom level in a corner while the canvas is not fitted; a click on
+    // it fits the picture again. Created on first zoom.
+    [[nodiscard]] KSHoverButton *zoomBadge() const { return m_zoomBadge; }
 
     // The before of a before/after: the photograph (the part `source` of
     // the picture's photo layer, in its pixels) over the canvas area.
@@ -148,6 +154,7 @@ private:
     // that the next layout leaves it where it was dragged.
     void keepSubjectPlace();
     [[nodiscard]] double actualScale() const;
+    void refreshZoomBadge();
 
     KSColor m_changeBackgroundColor;
     QRectF m_eraserCropRect;
@@ -156,6 +163,7 @@ private:
     KSFilppedImageView *m_imageView = nullptr;
     KSImageDragView *m_imageDragView = nullptr;
     KSRoundedBorderView *m_borderOverlay = nullptr;
+    KSHoverButton *m_zoomBadge = nullptr;
 
     QSizeF m_layoutImageSize;
     std::optional<KSViewportGeometry::Viewport> m_zoom;
