@@ -7,6 +7,7 @@
 #include "KSImageNamed.h"
 #include "KSTextStyle.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTextLayout>
@@ -69,7 +70,7 @@ void KSHomeTypeSelectedView::refreshLook()
 {
     // The picture keeps its hover image while the pointer is anywhere on the card.
     m_ui->button->setSelected(isHighlighted());
-    setBorderLineWith(isHighlighted() ? kHighlightEdge : hasFocus() ? kFocusEdge : 0.0);
+    setBorderLineWith(isHighlighted() ? kHighlightEdge : m_keyboardFocus ? kFocusEdge : 0.0);
     update();
 }
 
@@ -130,15 +131,18 @@ void KSHomeTypeSelectedView::keyPressEvent(QKeyEvent *event)
     }
 }
 
+// The focus edge marks where the keyboard is, not where a click landed.
 void KSHomeTypeSelectedView::focusInEvent(QFocusEvent *event)
 {
     KSColorView::focusInEvent(event);
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
     refreshLook();
 }
 
 void KSHomeTypeSelectedView::focusOutEvent(QFocusEvent *event)
 {
     KSColorView::focusOutEvent(event);
+    m_keyboardFocus = false;
     refreshLook();
 }
 

@@ -16,7 +16,8 @@ class QLabel;
 // a photo, a call to action and a short explanation. The whole card is one
 // target: a click anywhere on it, or Enter or Space while it has the focus,
 // sends the action, and it shows the hover look (a green edge and the
-// picture's hover image) under the pointer and a focus edge on the keyboard.
+// picture's hover image) under the pointer, and a thin edge while it has the
+// keyboard's focus.
 class KSHomeTypeSelectedView : public KSColorView
 {
     Q_OBJECT
@@ -61,4 +62,5 @@ private:
     QString m_explanation;
     bool m_hovered = false;
     bool m_pressed = false;
+    bool m_keyboardFocus = false;
 };
