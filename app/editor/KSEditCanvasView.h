@@ -19,10 +19,11 @@ class KSRoundedBorderView;
 
 // What the editor's two canvases share: a rounded, bordered view holding a
 // canvas area (imageView) of the canvas's proportions, filled with the
-// background colour or a transparency checkerboard, with the subject
-// (imageDragView) on it; and the mouse routing that selects, moves,
-// resizes and mirrors the subject. Subclasses decide the canvas's size in
-// pixels and run the layout whenever the view's size changes.
+// background colour (over a transparency checkerboard where it is not
+// opaque), with the subject (imageDragView) on it; and the mouse routing
+// that selects, moves, resizes and mirrors the subject. Subclasses decide
+// the canvas's size in pixels and run the layout whenever the view's size
+// changes.
 //
 // Mouse routing: a press when the subject is not selected does nothing; a
 // press inside the selected subject begins a drag there, a press outside it
@@ -52,7 +53,8 @@ public:
     // rectangles reported in canvas pixels plus this are the document's.
     [[nodiscard]] virtual QPointF documentOrigin() const { return {}; }
 
-    // The clear colour (KSClear_Color) shows the checkerboard. Takes effect
+    // The clear colour (KSClear_Color) shows the checkerboard, and any colour
+    // that is not opaque shows it through. Takes effect
     // at the next updateCanvasLayout().
     KSColor changeBackgroundColor() const { return m_changeBackgroundColor; }
     void setChangeBackgroundColor(const KSColor &color) { m_changeBackgroundColor = color; }
