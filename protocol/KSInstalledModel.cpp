@@ -1,6 +1,7 @@
 #include "KSInstalledModel.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -18,4 +19,14 @@ KSInstalledModel KSInstalledModel::read(const QString &path)
         return {};
     const QJsonObject description = QJsonDocument::fromJson(file.readAll()).object();
     return {description.value(QStringLiteral("name")).toString(), description.value(QStringLiteral("license")).toString()};
+}
+
+QString KSInstalledModel::descriptionInUse()
+{
+    const QString told = qEnvironmentVariable("CUTORA_MODEL");
+    if (told == QLatin1String("none") || told == QLatin1String("classic"))
+        return {};
+    if (!told.isEmpty() && told != QLatin1String("installed"))
+        return told;
+    return told.isEmpty() && !QFileInfo::exists(descriptionPath()) ? QString() : descriptionPath();
 }

@@ -7,15 +7,25 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <utility>
 
 namespace {
 QPointer<KSAccountWindow> accountWindow;
+// The account window whose closing is watched for a pending request.
+QPointer<KSAccountWindow> watchedWindow;
 // What the user was doing when the sign-in was asked for; only the latest
 // request goes on, and only when the account window closes signed in.
 std::function<void()> pendingAfterSignIn;
+
+void goOnAfterSignIn()
+{
+    std::function<void()> next = std::exchange(pendingAfterSignIn, {});
+    if (next && CommPassport::isLogged())
+        next();
+}
 } // namespace
 
 void KSShareLib::setup()
@@ -24,11 +34,13 @@ void KSShareLib::setup()
     KSPhotoPicker::setSignInRequestHandler([](std::function<void()> signedIn) {
         pendingAfterSignIn = std::move(signedIn);
         KSAccountWindow *window = showShareLoginOrVipInfoWindow(nullptr);
-        QObject::connect(window, &QObject::destroyed, qApp, [] {
-            std::function<void()> next = std::exchange(pendingAfterSignIn, {});
-            if (next && CommPassport::isLogged())
-                next();
-        }, Qt::UniqueConnection);
+        if (watchedWindow == window)
+            return;
+        watchedWindow = window;
+        // Once the window is gone, from the event loop: what follows (a
+        // modal file dialog) must not run inside the window's deletion.
+        QObject::connect(window, &QObject::destroyed, qApp,
+                         [] { QTimer::singleShot(0, qApp, &goOnAfterSignIn); });
     });
     KSServiceConnection::defaultConnection()->start();
 }

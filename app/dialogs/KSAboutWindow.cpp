@@ -76,11 +76,13 @@ KSAboutWindow::KSAboutWindow(const Model &model, QWidget *parentWindow)
     contentLayout()->addWidget(licence);
 
     contentLayout()->addWidget(heading(lang("AboutModelTitle")));
-    const QString modelText = model.name.isEmpty()
-                                  ? lang("AboutNoModel")
-                                  : lang("AboutModel").arg(model.name, model.licence.isEmpty()
-                                                                           ? lang("AboutModelNoTerms")
-                                                                           : model.licence);
+    const QString modelText =
+        !model.serviceUrl.isEmpty() ? lang("AboutRemoteService").arg(model.serviceUrl)
+        : !model.name.isEmpty()     ? lang("AboutModel").arg(model.name, model.licence.isEmpty()
+                                                                         ? lang("AboutModelNoTerms")
+                                                                         : model.licence)
+        : model.classicChosen       ? lang("AboutClassicEngine")
+                                    : lang("AboutNoModel");
     QLabel *modelLabel = makeTextLabel(modelText, 12, 0x333333);
     modelLabel->setObjectName(QStringLiteral("modelLabel"));
     modelLabel->setFixedWidth(kTextWidth);

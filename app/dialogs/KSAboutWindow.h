@@ -9,12 +9,15 @@ class KSAboutWindow : public KSDialogWindow
     Q_OBJECT
 
 public:
-    // What the About window says of the learned model; an empty name means
-    // none is installed.
+    // What the About window says of the engine that cuts out: a configured
+    // service's address, else the learned model the built-in service loads;
+    // with no name, the classical engine (chosen, or for want of a model).
     struct Model
     {
         QString name;
         QString licence;
+        QString serviceUrl;
+        bool classicChosen = false;
     };
 
     // One library Cutora is built with, and its licence.

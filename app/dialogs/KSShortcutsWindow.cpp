@@ -22,15 +22,20 @@ KSShortcutsWindow::KSShortcutsWindow(QWidget *parentWindow)
     grid->setHorizontalSpacing(24);
     grid->setVerticalSpacing(8);
     int row = 0;
-    for (const KSShortcutKeys::Row &shortcut : KSShortcutKeys::rows()) {
-        QLabel *keys = makeTextLabel(shortcut.keys.toString(QKeySequence::NativeText), 13, 0x00CC8F);
+    const auto addRow = [grid, &row](const QString &keysText, const QString &what) {
+        QLabel *keys = makeTextLabel(keysText, 13, 0x00CC8F);
         keys->setWordWrap(false);
         grid->addWidget(keys, row, 0);
-        QLabel *text = makeTextLabel(CommLang::GetAppLang(QLatin1String(shortcut.textKey)), 13, 0x333333);
+        QLabel *text = makeTextLabel(what, 13, 0x333333);
         text->setMinimumWidth(kTextWidth);
         grid->addWidget(text, row, 1);
         ++row;
-    }
+    };
+    for (const KSShortcutKeys::Row &shortcut : KSShortcutKeys::rows())
+        addRow(shortcut.keys.toString(QKeySequence::NativeText),
+               CommLang::GetAppLang(QLatin1String(shortcut.textKey)));
+    // Panning is a key held with a drag, which no key sequence names.
+    addRow(CommLang::GetAppLang(QStringLiteral("ShortcutPanKeys")), CommLang::GetAppLang(QStringLiteral("ShortcutPan")));
     contentLayout()->addLayout(grid);
     contentLayout()->addWidget(makeTextLabel(CommLang::GetAppLang(QStringLiteral("ShortcutDrop")), 12, 0x666666));
 

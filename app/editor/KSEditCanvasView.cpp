@@ -1,26 +1,36 @@
 #include "KSEditCanvasView.h"
 
+#include "CommLang.h"
 #include "KSColorConst.h"
 #include "KSEditDocument.h"
 #include "KSEditGeometry.h"
 #include "KSFilppedImageView.h"
+#include "KSHoverButton.h"
 #include "KSImageExtension.h"
 #include "KSMaskedPicture.h"
 #include "KSImageDragView.h"
 #include "KSImageNamed.h"
 #include "KSPictureLayer.h"
 #include "KSRoundedBorderView.h"
+#include "KSTextStyle.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
+#include <cmath>
+
 namespace {
 
 constexpr double kCornerRadius = 6.0;
 // Wheel deltas come in eighths of a degree; a notch is 15 degrees.
 constexpr double kWheelNotch = 120.0;
+// The zoom badge: in the bottom-right corner, clear of the rounded edge.
+constexpr int kBadgeMargin = 8;
+constexpr int kBadgeHeight = 22;
+constexpr int kBadgePadding = 14;
+constexpr int kBadgePoints = 11;
 
 } // namespace
 
@@ -114,14 +124,48 @@ bool KSEditCanvasView::layoutCanvas(const QSizeF &imageSize)
     m_imageScale = viewport.scale;
     m_imageViewFrame = QRectF(viewport.origin, imageSize * viewport.scale);
     imageView()->setGeometry(KSEditGeometry::roundedEdges(m_imageViewFrame));
-    imageView()->setBackground(m_changeBackgroundColor == KSClear_Color()
-                                   ? QBrush(KSImageNamed(QStringLiteral("masaike")))
-                                   : QBrush(m_changeBackgroundColor.toQColor()));
+    imageView()->setBackgroundColor(m_changeBackgroundColor.toQColor());
     if (m_originalLayer) {
         m_originalLayer->setGeometry(imageView()->rect());
         m_originalLayer->raise();
     }
+    refreshZoomBadge();
     return true;
+}
+
+int KSEditCanvasView::zoomPercent() const
+{
+    return int(std::lround(m_imageScale / actualScale() * 100.0));
+}
+
+void KSEditCanvasView::refreshZoomBadge()
+{
+    if (!m_zoom) {
+        if (m_zoomBadge)
+            m_zoomBadge->hide();
+        return;
+    }
+    if (!m_zoomBadge) {
+        m_zoomBadge = new KSHoverButton(this);
+        m_zoomBadge->setObjectName(QStringLiteral("zoomBadge"));
+        m_zoomBadge->setTitleFont(KSTextStyle::systemFont(kBadgePoints));
+        m_zoomBadge->setTitleColor(Qt::white);
+        m_zoomBadge->setBackgroundColor(QColor(0, 0, 0, 140));
+        m_zoomBadge->setBackgroundHoverColor(QColor(0, 0, 0, 190));
+        m_zoomBadge->setBorderRadius(kBadgeHeight / 2.0);
+        m_zoomBadge->setCursor(Qt::PointingHandCursor);
+        m_zoomBadge->setFocusPolicy(Qt::NoFocus);
+        m_zoomBadge->setToolTip(CommLang::GetAppLang(QStringLiteral("ZoomLevelTip")));
+        m_zoomBadge->setTarget(this);
+        m_zoomBadge->setAction([this](KSHoverButton *) { fitToView(); });
+    }
+    const QString text = QStringLiteral("%1 %").arg(zoomPercent());
+    m_zoomBadge->setTitle(text);
+    const int width = QFontMetrics(KSTextStyle::systemFont(kBadgePoints)).horizontalAdvance(text) + 2 * kBadgePadding;
+    m_zoomBadge->setGeometry(this->width() - kBadgeMargin - width, height() - kBadgeMargin - kBadgeHeight, width,
+                             kBadgeHeight);
+    m_zoomBadge->show();
+    m_zoomBadge->raise();
 }
 
 QRectF KSEditCanvasView::placementRectFor(const QSizeF &imageSize) const

@@ -12,16 +12,18 @@
 class KSEditDocument;
 class KSFilppedImageView;
 class KSImageDragView;
+class KSHoverButton;
 class KSMaskedPicture;
 class KSPictureLayer;
 class KSRoundedBorderView;
 
 // What the editor's two canvases share: a rounded, bordered view holding a
 // canvas area (imageView) of the canvas's proportions, filled with the
-// background colour or a transparency checkerboard, with the subject
-// (imageDragView) on it; and the mouse routing that selects, moves,
-// resizes and mirrors the subject. Subclasses decide the canvas's size in
-// pixels and run the layout whenever the view's size changes.
+// background colour (over a transparency checkerboard where it is not
+// opaque), with the subject (imageDragView) on it; and the mouse routing
+// that selects, moves, resizes and mirrors the subject. Subclasses decide
+// the canvas's size in pixels and run the layout whenever the view's size
+// changes.
 //
 // Mouse routing: a press when the subject is not selected does nothing; a
 // press inside the selected subject begins a drag there, a press outside it
@@ -51,7 +53,8 @@ public:
     // rectangles reported in canvas pixels plus this are the document's.
     [[nodiscard]] virtual QPointF documentOrigin() const { return {}; }
 
-    // The clear colour (KSClear_Color) shows the checkerboard. Takes effect
+    // The clear colour (KSClear_Color) shows the checkerboard, and any colour
+    // that is not opaque shows it through. Takes effect
     // at the next updateCanvasLayout().
     KSColor changeBackgroundColor() const { return m_changeBackgroundColor; }
     void setChangeBackgroundColor(const KSColor &color) { m_changeBackgroundColor = color; }
@@ -86,6 +89,11 @@ public:
     void panBy(const QPointF &delta);
     // The canvas pixel under a point of this view.
     [[nodiscard]] QPointF canvasPixelAt(const QPointF &viewPoint) const;
+    // The zoom in percent of one picture pixel per screen pixel.
+    [[nodiscard]] int zoomPercent() const;
+    // The zoom level in a corner while the canvas is not fitted; a click on
+    // it fits the picture again. Created on first zoom.
+    [[nodiscard]] KSHoverButton *zoomBadge() const { return m_zoomBadge; }
 
     // The before of a before/after: the photograph (the part `source` of
     // the picture's photo layer, in its pixels) over the canvas area.
@@ -148,6 +156,7 @@ private:
     // that the next layout leaves it where it was dragged.
     void keepSubjectPlace();
     [[nodiscard]] double actualScale() const;
+    void refreshZoomBadge();
 
     KSColor m_changeBackgroundColor;
     QRectF m_eraserCropRect;
@@ -156,6 +165,7 @@ private:
     KSFilppedImageView *m_imageView = nullptr;
     KSImageDragView *m_imageDragView = nullptr;
     KSRoundedBorderView *m_borderOverlay = nullptr;
+    KSHoverButton *m_zoomBadge = nullptr;
 
     QSizeF m_layoutImageSize;
     std::optional<KSViewportGeometry::Viewport> m_zoom;

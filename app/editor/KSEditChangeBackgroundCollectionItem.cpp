@@ -4,6 +4,7 @@
 
 #include "KSColorConst.h"
 #include "KSEditChangeBackgroundItem.h"
+#include "KSFilppedImageView.h"
 #include "KSHoverButton.h"
 #include "KSImageNamed.h"
 #include "KSTextStyle.h"
@@ -11,12 +12,17 @@
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPointer>
 #include <algorithm>
 #include <cmath>
 
 namespace {
 constexpr int kTitlePoints = 12;
+// The chosen colour's picture lies inside the swatch's 2-point border.
+constexpr int kSwatchInset = 2;
+constexpr qreal kSwatchRadius = 3.0;
 // Long names ("Transparent") are set smaller rather than cut.
 constexpr int kSmallestTitlePoints = 9;
 
@@ -99,11 +105,38 @@ void KSEditChangeBackgroundCollectionItem::configure(const KSEditChangeBackgroun
         setAllImages(swatch, KSImageNamed(QStringLiteral("color_more")));
         swatch->setBackgroundColor(Qt::white);
         swatch->setBackgroundDownColor(Qt::white);
+        m_chosenColour = QColor();
     } else {
         setAllImages(swatch, QPixmap());
         swatch->setBackgroundColor(KSRGBHexColor(item.hex));
         swatch->setBackgroundDownColor(KSRGBHexColor(item.hex));
     }
+}
+
+void KSEditChangeBackgroundCollectionItem::showChosenColour(const QColor &color)
+{
+    if (!m_choosableWhenSelected || color == m_chosenColour)
+        return;
+    m_chosenColour = color;
+    KSHoverButton *swatch = m_ui->colorBtn;
+    if (!color.isValid()) {
+        setAllImages(swatch, KSImageNamed(QStringLiteral("color_more")));
+        return;
+    }
+    // Inside the border, with its corners rounded as the swatch's are.
+    const QSize side = swatch->size() - QSize(2 * kSwatchInset, 2 * kSwatchInset);
+    const qreal ratio = devicePixelRatioF();
+    QPixmap picture(side * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath rounded;
+    rounded.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(side)), kSwatchRadius, kSwatchRadius);
+    painter.setClipPath(rounded);
+    KSFilppedImageView::paintBackdrop(painter, QRectF(QPointF(0, 0), QSizeF(side)), color);
+    painter.end();
+    setAllImages(swatch, picture);
 }
 
 void KSEditChangeBackgroundCollectionItem::setSelected(bool selected)

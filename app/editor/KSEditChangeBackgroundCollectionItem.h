@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -31,6 +32,13 @@ public:
     // picture or its colour filling the swatch.
     void configure(const KSEditChangeBackgroundItem &item);
 
+    // The "More" cell shows the colour chosen in the dialog, over the
+    // transparency checkerboard where it is not opaque; an invalid colour
+    // brings its own picture back.
+    void showChosenColour(const QColor &color);
+    // The colour the swatch shows (invalid for a picture).
+    QColor chosenColour() const { return m_chosenColour; }
+
     // The selected style: accent border of 2 points instead of grey 1.
     void setSelected(bool selected);
     bool isSelected() const;
@@ -53,4 +61,5 @@ private:
     int m_index = 0;
     bool m_hovered = false;
     bool m_choosableWhenSelected = false;
+    QColor m_chosenColour;
 };

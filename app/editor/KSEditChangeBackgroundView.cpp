@@ -155,7 +155,17 @@ void KSEditChangeBackgroundView::reloadData()
         cell->setIndex(index);
         cell->setSelected(index == m_selectedIndex);
     }
+    showChosenColour();
     layoutCollection();
+}
+
+void KSEditChangeBackgroundView::showChosenColour()
+{
+    KSEditChangeBackgroundCollectionItem *more = itemAtIndex(moreColorsIndex());
+    if (!more)
+        return;
+    const bool chosen = m_selectedIndex == moreColorsIndex() && m_appliedColor && *m_appliedColor != KSClear_Color();
+    more->showChosenColour(chosen ? m_appliedColor->toQColor() : QColor());
 }
 
 KSEditChangeBackgroundCollectionItem *KSEditChangeBackgroundView::itemAtIndex(int index) const
@@ -197,6 +207,7 @@ void KSEditChangeBackgroundView::chooseItemAtIndex(int n)
 void KSEditChangeBackgroundView::apply(const KSColor &color)
 {
     m_appliedColor = color;
+    showChosenColour();
     if (returnClosure)
         returnClosure(color);
 }

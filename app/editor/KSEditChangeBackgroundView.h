@@ -97,6 +97,8 @@ private:
     void colorPanelCancelled();
     void moveSelection(int index);
     void apply(const KSColor &color);
+    // "More" shows the colour of the dialog while that colour is applied.
+    void showChosenColour();
 
     std::unique_ptr<Ui::KSEditChangeBackgroundView> m_ui;
     QList<KSEditChangeBackgroundItem> m_dataArray;

@@ -102,7 +102,7 @@ int KSEditChangeSizeView::calculativeWidth()
 
     // What the row asks for: every button at its title's width; the options
     // below the table ask as much.
-    const int rowWidth = std::max(m_ui->selectionView->sizeHint().width(), m_optionsView->minimumSizeHint().width());
+    const int rowWidth = std::max(m_ui->selectionView->sizeHint().width(), m_optionsView->requiredWidth());
     const int width = KSEditChangeSizeMetrics::calculativeWidth(widths, eBusinessLeft, rowWidth);
     qCDebug(lcEditor).noquote() << "calculativeWidth =" << width;
     return width;

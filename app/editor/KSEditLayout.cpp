@@ -132,19 +132,17 @@ void KSEditLayout::updateGuides(bool sizeTool)
     // the frame shown is that size's.
     const bool guided = framing.hasSize() && framing.showsPreset() && framing.preset.idRule
                         && KSFraming::placesHead(framing.preset, framing.fitMode);
-    const auto place = [&](QPointer<KSIdGuideView> &guide, KSEditCanvasView *canvas, bool shown) {
-        if (!shown) {
-            if (guide)
-                guide->hide();
-            return;
-        }
-        if (!guide)
-            guide = new KSIdGuideView(canvas->imageView());
-        guide->setGuide(*framing.preset.idRule, framing.preset.printSizeMm, framing.backgroundSize);
-        guide->show();
-    };
-    place(m_cropGuide, m_views.crop, guided && sizeTool);
-    place(m_resultGuide, m_views.result, guided && resultShown());
+    // It is a help for framing: it goes with the size panel, and the result
+    // shows the picture as it will be saved.
+    if (!guided || !sizeTool) {
+        if (m_cropGuide)
+            m_cropGuide->hide();
+        return;
+    }
+    if (!m_cropGuide)
+        m_cropGuide = new KSIdGuideView(m_views.crop->imageView());
+    m_cropGuide->setGuide(*framing.preset.idRule, framing.preset.printSizeMm, framing.backgroundSize);
+    m_cropGuide->show();
 }
 
 KSIdGuideView *KSEditLayout::cropGuide() const

@@ -60,8 +60,8 @@ public:
     void setWatermarkAllowed(bool allowed);
     void placeWatermark();
 
-    // The ID guide over the size frame, for an ID size framed by its rule;
-    // over the crop view only while `sizeTool` is open.
+    // The ID guide over the size frame, for an ID size framed by its rule,
+    // while `sizeTool` is open; hidden otherwise.
     void updateGuides(bool sizeTool);
     [[nodiscard]] KSIdGuideView *cropGuide() const;
 
@@ -73,5 +73,4 @@ private:
     bool m_panelLayout = false;
     bool m_watermarkAllowed = true;
     QPointer<KSIdGuideView> m_cropGuide;
-    QPointer<KSIdGuideView> m_resultGuide;
 };

@@ -184,6 +184,7 @@ void KSEditSession::copy()
         } else {
             QGuiApplication::clipboard()->setImage(rendered.picture);
             CommLog::I(QStringLiteral("editor: the result is on the clipboard"));
+            KSNotice::post({lang("Tip"), lang("Copied"), {}});
         }
         emit copyDidFinish(!rendered.picture.isNull());
     });

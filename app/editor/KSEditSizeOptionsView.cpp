@@ -13,6 +13,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 QString lang(const char *key)
 {
@@ -21,6 +23,14 @@ QString lang(const char *key)
 
 constexpr int kButtonHeight = 30;
 constexpr int kSpacing = 8;
+constexpr int kSideMargin = 12;
+
+// A field shows its widest text whole, in either language: it never gets
+// narrower than its own size hint, which measures that text.
+void keepWholeText(QWidget *field)
+{
+    field->setMinimumWidth(field->sizeHint().width());
+}
 
 QString paperTitle(KSPrintSheet::Paper paper)
 {
@@ -39,7 +49,7 @@ QString paperTitle(KSPrintSheet::Paper paper)
 KSEditSizeOptionsView::KSEditSizeOptionsView(QWidget *parent) : QWidget(parent)
 {
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(12, 0, 12, 0);
+    column->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
     column->setSpacing(kSpacing);
 
     auto *fitRow = new QHBoxLayout;
@@ -91,6 +101,8 @@ KSEditSizeOptionsView::KSEditSizeOptionsView(QWidget *parent) : QWidget(parent)
     m_dpiBox->setRange(KSCustomSize::kMinDpi, KSCustomSize::kMaxDpi);
     m_dpiBox->setSuffix(QLatin1Char(' ') + lang("Resolution"));
     m_dpiBox->setKeyboardTracking(false);
+    for (QWidget *field : std::initializer_list<QWidget *>{m_widthBox, m_heightBox, m_unitBox, m_dpiBox})
+        keepWholeText(field);
     custom->addWidget(m_widthBox, 1);
     custom->addWidget(new QLabel(QStringLiteral("×"), m_customSizeView));
     custom->addWidget(m_heightBox, 1);
@@ -110,6 +122,8 @@ KSEditSizeOptionsView::KSEditSizeOptionsView(QWidget *parent) : QWidget(parent)
     m_paperBox = new QComboBox(m_printSheetView);
     for (KSPrintSheet::Paper paper : KSPrintSheet::papers())
         m_paperBox->addItem(paperTitle(paper), int(paper));
+    m_paperBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    keepWholeText(m_paperBox);
     m_printSheetBtn = new KSHoverButton(m_printSheetView);
     m_printSheetBtn->setObjectName(QStringLiteral("printSheetBtn"));
     KSEditPanelStyle::styleTabButton(m_printSheetBtn);
@@ -148,6 +162,30 @@ void KSEditSizeOptionsView::setNotice(const QString &text)
 {
     m_noticeLbl->setText(text);
     m_noticeLbl->setVisible(!text.isEmpty());
+    fitNoticeHeight();
+}
+
+void KSEditSizeOptionsView::fitNoticeHeight()
+{
+    const int width = contentsRect().width() - 2 * kSideMargin;
+    if (width <= 0)
+        return;
+    m_noticeLbl->setMinimumHeight(m_noticeLbl->text().isEmpty() ? 0 : m_noticeLbl->heightForWidth(width));
+}
+
+void KSEditSizeOptionsView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitNoticeHeight();
+}
+
+int KSEditSizeOptionsView::requiredWidth() const
+{
+    // Hidden rows count too: the panel's width is set before they show.
+    int rows = 0;
+    for (const QWidget *row : {m_customSizeView, m_printSheetView})
+        rows = std::max(rows, row->layout()->minimumSize().width());
+    return std::max(rows + 2 * kSideMargin, minimumSizeHint().width());
 }
 
 QString KSEditSizeOptionsView::notice() const

@@ -40,6 +40,10 @@ public:
     void setNotice(const QString &text);
     QString notice() const;
 
+    // The width every row needs to show its texts whole, whether shown now
+    // or not: the panel is made this wide at least.
+    [[nodiscard]] int requiredWidth() const;
+
     KSHoverButton *fitSubjectBtn() const { return m_fitSubjectBtn; }
     KSHoverButton *fitPhotoBtn() const { return m_fitPhotoBtn; }
     QLabel *noticeLbl() const { return m_noticeLbl; }
@@ -51,7 +55,12 @@ public:
     QComboBox *paperBox() const { return m_paperBox; }
     KSHoverButton *printSheetBtn() const { return m_printSheetBtn; }
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    // A wrapped notice is as tall as its lines at the view's width.
+    void fitNoticeHeight();
     void showCustomSize(const KSCustomSize &size);
     void customSizeEdited();
 

@@ -1,5 +1,7 @@
 #include "KSFilppedImageView.h"
 
+#include "KSImageNamed.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <cmath>
@@ -15,22 +17,32 @@ void KSFilppedImageView::setImage(const QImage &image)
     update();
 }
 
-void KSFilppedImageView::setBackground(const QBrush &brush)
+void KSFilppedImageView::setBackgroundColor(const QColor &color)
 {
-    if (brush == m_background)
+    if (color == m_background)
         return;
-    m_background = brush;
+    m_background = color;
     // An opaque colour covers everything below, which spares Qt painting
     // the parent first.
-    setAttribute(Qt::WA_OpaquePaintEvent, brush.style() == Qt::SolidPattern && brush.color().alpha() == 255);
+    setAttribute(Qt::WA_OpaquePaintEvent, color.isValid() && color.alpha() == 255);
     update();
+}
+
+void KSFilppedImageView::paintBackdrop(QPainter &painter, const QRectF &rect, const QColor &color)
+{
+    if (!color.isValid())
+        return;
+    if (color.alpha() < 255) {
+        painter.fillRect(rect, QBrush(KSImageNamed(QStringLiteral("masaike"))));
+    }
+    if (color.alpha() > 0)
+        painter.fillRect(rect, color);
 }
 
 void KSFilppedImageView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    if (m_background.style() != Qt::NoBrush)
-        painter.fillRect(event->rect(), m_background);
+    paintBackdrop(painter, event->rect(), m_background);
     const qreal ratio = devicePixelRatioF();
     const QSize deviceSize(int(std::lround(width() * ratio)), int(std::lround(height() * ratio)));
     QPixmap pixmap = m_picture.pixmap(deviceSize);

@@ -6,9 +6,9 @@
 #include <QImage>
 #include <QWidget>
 
-// An image view with its origin at the top left: a background (a colour or
-// a tiled pattern) and, above it, an optional picture stretched to the
-// view. The canvases use it as their canvas area, the show view for the
+// An image view with its origin at the top left: a background colour
+// (over the transparency checkerboard where it is not opaque) and, above
+// it, an optional picture stretched to the view. The canvases use it as their canvas area, the show view for the
 // photograph. It never takes mouse events: they belong to the canvas.
 class KSFilppedImageView : public QWidget
 {
@@ -21,14 +21,19 @@ public:
     void setImage(const QImage &image);
     const QImage &image() const { return m_picture.image(); }
 
-    // Qt::NoBrush leaves the background transparent.
-    void setBackground(const QBrush &brush);
-    const QBrush &background() const { return m_background; }
+    // The colour under the picture. One that is not opaque lies over the
+    // transparency checkerboard, so that its opacity shows (a clear one shows
+    // the checkerboard alone); an invalid colour leaves the view transparent.
+    void setBackgroundColor(const QColor &color);
+    const QColor &backgroundColor() const { return m_background; }
+
+    // Fills `rect` with `color` as the background is filled.
+    static void paintBackdrop(QPainter &painter, const QRectF &rect, const QColor &color);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     KSScaledPixmap m_picture;
-    QBrush m_background;
+    QColor m_background;
 };

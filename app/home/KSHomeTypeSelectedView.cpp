@@ -7,10 +7,15 @@
 #include "KSImageNamed.h"
 #include "KSTextStyle.h"
 
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTextLayout>
 
 namespace {
 constexpr int kExplanationLines = 2;
+constexpr double kHighlightEdge = 2.0;
+constexpr double kFocusEdge = 1.0;
 }
 
 KSHomeTypeSelectedView::KSHomeTypeSelectedView(QWidget *parent)
@@ -29,6 +34,12 @@ KSHomeTypeSelectedView::KSHomeTypeSelectedView(QWidget *parent)
     m_ui->button->setBorderRadius(6.0);
     m_ui->button->setTarget(this);
     m_ui->button->setAction([this](KSHoverButton *sender) { actionForEraserBtnWithSender(sender); });
+    // The card, not its picture, is the one stop for the keyboard.
+    m_ui->button->setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::PointingHandCursor);
+    setBorderColor(KSRGBHexColor(0x00CC8F));
+    refreshLook();
 }
 
 KSHomeTypeSelectedView::~KSHomeTypeSelectedView() = default;
@@ -37,6 +48,8 @@ void KSHomeTypeSelectedView::configure(const QString &title, const QString &call
                                        const QString &explanation, const QString &imageBaseName)
 {
     m_ui->topTitle->setText(title);
+    setAccessibleName(title);
+    setAccessibleDescription(callToAction);
     m_ui->titleLabelFirst->setText(callToAction);
     m_explanation = explanation;
     fitExplanation();
@@ -51,6 +64,86 @@ void KSHomeTypeSelectedView::actionForEraserBtnWithSender(QObject *)
 {
     if (actionClosure)
         actionClosure();
+}
+
+void KSHomeTypeSelectedView::refreshLook()
+{
+    // The picture keeps its hover image while the pointer is anywhere on the card.
+    m_ui->button->setSelected(isHighlighted());
+    setBorderLineWith(isHighlighted() ? kHighlightEdge : m_keyboardFocus ? kFocusEdge : 0.0);
+    update();
+}
+
+void KSHomeTypeSelectedView::enterEvent(QEnterEvent *event)
+{
+    KSColorView::enterEvent(event);
+    m_hovered = true;
+    refreshLook();
+}
+
+void KSHomeTypeSelectedView::leaveEvent(QEvent *event)
+{
+    KSColorView::leaveEvent(event);
+    m_hovered = false;
+    m_pressed = false;
+    refreshLook();
+}
+
+// Presses on the labels and margins reach the card; the picture button
+// takes its own.
+void KSHomeTypeSelectedView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        KSColorView::mousePressEvent(event);
+        return;
+    }
+    m_pressed = true;
+    refreshLook();
+    event->accept();
+}
+
+void KSHomeTypeSelectedView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !m_pressed) {
+        KSColorView::mouseReleaseEvent(event);
+        return;
+    }
+    m_pressed = false;
+    refreshLook();
+    event->accept();
+    // Released outside the card, the press is given up, as a button does.
+    if (rect().contains(event->position().toPoint()))
+        actionForEraserBtnWithSender(this);
+}
+
+void KSHomeTypeSelectedView::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (!event->isAutoRepeat())
+            actionForEraserBtnWithSender(this);
+        event->accept();
+        return;
+    default:
+        KSColorView::keyPressEvent(event);
+    }
+}
+
+// The focus edge marks where the keyboard is, not where a click landed.
+void KSHomeTypeSelectedView::focusInEvent(QFocusEvent *event)
+{
+    KSColorView::focusInEvent(event);
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    refreshLook();
+}
+
+void KSHomeTypeSelectedView::focusOutEvent(QFocusEvent *event)
+{
+    KSColorView::focusOutEvent(event);
+    m_keyboardFocus = false;
+    refreshLook();
 }
 
 void KSHomeTypeSelectedView::resizeEvent(QResizeEvent *event)

@@ -85,7 +85,7 @@ KSHomeView::KSHomeView(QWidget *parent)
                                                        KSShortcutKeys::open());
     for (KSHomeTypeSelectedView *card : {m_personBtn, m_objectBtn})
         if (card)
-            card->button()->setToolTip(chooseTip);
+            card->setToolTip(chooseTip);
     // On a card the card's type, beside them the type is asked for.
     KSDropHintView::Target drops;
     drops.accepts = [this] { return isVisible(); };

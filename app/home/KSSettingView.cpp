@@ -178,8 +178,8 @@ void KSSettingView::applyStyle()
 void KSSettingView::loadValues()
 {
     setOutputDirectoryShown(KSAppSetting::outputDirectory());
-    m_ui->outputSizeBtn->setTitle(KSAppSetting::outputSizeTitle());
-    m_ui->outputFormatBtn->setTitle(KSAppSetting::outputFormatTitle());
+    m_sizeRow = int(std::max<qsizetype>(0, sizeTitles().indexOf(KSAppSetting::outputSizeTitle())));
+    m_formatRow = int(std::max<qsizetype>(0, formatTitles().indexOf(KSAppSetting::outputFormatTitle())));
     loadTexts();
 }
 
@@ -193,6 +193,9 @@ void KSSettingView::loadTexts()
     m_ui->cancelBtn->setTitle(CommLang::GetAppLang(QStringLiteral("Cancel")));
     m_ui->confirmBtn->setTitle(CommLang::GetAppLang(QStringLiteral("Yes")));
     m_ui->appLanguageBtn->setTitle(languageDisplayName());
+    // The pending choices are rows, shown in whatever language is current.
+    m_ui->outputSizeBtn->setTitle(sizeTitles().value(m_sizeRow));
+    m_ui->outputFormatBtn->setTitle(formatTitles().value(m_formatRow));
 }
 
 void KSSettingView::setOutputDirectoryShown(const QString &path)
@@ -256,14 +259,20 @@ void KSSettingView::actionForManagerAppLanuage(QWidget *sender)
 
 void KSSettingView::resultForSizeWithItem(KSMenuItem *item)
 {
-    if (item)
-        m_ui->outputSizeBtn->setTitle(item->title());
+    const QStringList titles = sizeTitles();
+    if (!item || item->tag() < 0 || item->tag() >= titles.size())
+        return;
+    m_sizeRow = item->tag();
+    m_ui->outputSizeBtn->setTitle(titles.at(m_sizeRow));
 }
 
 void KSSettingView::resultForFormatWithItem(KSMenuItem *item)
 {
-    if (item)
-        m_ui->outputFormatBtn->setTitle(item->title());
+    const QStringList titles = formatTitles();
+    if (!item || item->tag() < 0 || item->tag() >= titles.size())
+        return;
+    m_formatRow = item->tag();
+    m_ui->outputFormatBtn->setTitle(titles.at(m_formatRow));
 }
 
 void KSSettingView::clickForMenuItemWithItem(KSMenuItem *item)
@@ -272,23 +281,17 @@ void KSSettingView::clickForMenuItemWithItem(KSMenuItem *item)
     if (!item || item->tag() < 0 || item->tag() >= languages.size())
         return;
 
-    // The format button shows a translated title; remember its row so the
-    // pending choice survives the change of language.
-    const qsizetype formatRow = formatTitles().indexOf(m_ui->outputFormatBtn->title());
-
     KSAppSetting::setAppLanguage(languages.at(item->tag()).langName);
     KSCommonUtils::setAppInfo(KSAppSetting::appInfo());
     loadTexts();
-
-    const QStringList titles = formatTitles();
-    if (formatRow >= 0 && formatRow < titles.size())
-        m_ui->outputFormatBtn->setTitle(titles.at(formatRow));
 }
 
 void KSSettingView::actionForConfirm(QObject *)
 {
-    KSAppSetting::setOutputFormat(m_ui->outputFormatBtn->title());
-    KSAppSetting::setOutputSize(m_ui->outputSizeBtn->title());
+    // Stored by row: a title read back from a button may belong to the
+    // language the panel was opened in.
+    KSAppSetting::setOutputFormat(formatTitles().value(m_formatRow));
+    KSAppSetting::setOutputSize(sizeTitles().value(m_sizeRow));
     KSAppSetting::setOutputDirectory(m_outputDirectory);
 
     const bool languageChanged = m_defaultLanguage != KSAppSetting::appLanguage();

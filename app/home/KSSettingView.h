@@ -75,4 +75,8 @@ private:
     std::unique_ptr<Ui::KSSettingView> m_ui;
     QString m_defaultLanguage;
     QString m_outputDirectory;
+    // Pending rows of the size and format tables, whose titles follow the
+    // language.
+    int m_sizeRow = 0;
+    int m_formatRow = 0;
 };

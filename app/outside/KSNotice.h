@@ -3,9 +3,8 @@
 #include <QString>
 #include <QVariant>
 
-// A short message for the user from a part with no window of its own (the
-// photo picker refusing a name, a link no browser opened, a folder no file
-// manager showed). post() logs it and broadcasts it as
+// A short message for the user from a part with no window of its own (a
+// copy made, a link no browser opened, a folder no file manager showed). post() logs it and broadcasts it as
 // kNotificationShowNotice; the application shell shows it in its notice
 // window. `detail` is text the user may want to copy: an address, a path.
 struct KSNotice

@@ -5,13 +5,13 @@
 #include "CommPassport.h"
 #include "KSAppSetting.h"
 #include "KSBookmark.h"
-#include "KSNotice.h"
 #include "KSUserDefaultKit.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -35,6 +35,45 @@ QString photoNameFilter()
         patterns << QStringLiteral("*.") + extension << QStringLiteral("*.") + extension.toUpper();
     return QStringLiteral("Images (%1)").arg(patterns.join(u' '));
 }
+
+// Says over the dialog why a name was refused, without closing it: the
+// dialog is application-modal, so a notice elsewhere could not be answered.
+void showRefusal(QFileDialog &dialog, const QString &path)
+{
+    CommLog::I(QStringLiteral("photo picker: %1 is no supported picture type").arg(path));
+    auto *box = new QMessageBox(QMessageBox::Warning, CommLang::GetAppLang(QStringLiteral("NotAPhotoTitle")),
+                                CommLang::GetAppLang(QStringLiteral("NotAPhotoType")).arg(QFileInfo(path).fileName()),
+                                QMessageBox::NoButton, &dialog);
+    box->setObjectName(QStringLiteral("refusalBox"));
+    box->addButton(CommLang::GetAppLang(QStringLiteral("OK")), QMessageBox::AcceptRole);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+// A refused name for a file, none for a folder (which the dialog opens)
+// or a picture of a type Cutora reads.
+bool refuses(const QString &path)
+{
+    return !path.isEmpty() && !QFileInfo(path).isDir() && !KSPhotoPicker::isAllowedPhoto(path);
+}
+
+// The open dialog refuses a typed-in name of another type (its filter does
+// not) and stays open for another choice.
+class PhotoFileDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty() && refuses(files.constFirst())) {
+            showRefusal(*this, files.constFirst());
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
 
 } // namespace
 
@@ -92,32 +131,32 @@ void KSPhotoPicker::selectPhoto(std::function<void(const QString &path)> callbac
         return;
     }
 
-    QFileDialog dialog(QApplication::activeWindow());
+    PhotoFileDialog dialog(QApplication::activeWindow());
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(photoNameFilter());
     dialog.setDirectory(photoDirectory());
     dialog.setWindowModality(Qt::ApplicationModal);
 
-    QStringList chosen;
-    if (photoDialogRunner())
-        chosen = photoDialogRunner()(dialog);
-    else if (dialog.exec() == QDialog::Accepted)
-        chosen = dialog.selectedFiles();
-
-    if (chosen.isEmpty())
-        return;
-    const QString path = chosen.constFirst();
-    KSUserDefaultKit::saveToUserDefaultsForKey(KSAppSetting::kLastPhotoDir, QFileInfo(path).absolutePath());
-    // A typed-in name passes the dialog's filter; other types are refused
-    // here, and the user hears why nothing follows.
-    if (!isAllowedPhoto(path)) {
-        CommLog::I(QStringLiteral("photo picker: %1 is no supported picture type").arg(path));
-        KSNotice::post({CommLang::GetAppLang(QStringLiteral("NotAPhotoTitle")),
-                        CommLang::GetAppLang(QStringLiteral("NotAPhotoType")).arg(QFileInfo(path).fileName()),
-                        {}});
-        return;
+    // A platform's own dialog closes on any name: the refusal is said over
+    // the dialog shown again, until a photo is chosen or the user cancels.
+    QString path;
+    for (;;) {
+        QStringList chosen;
+        if (photoDialogRunner())
+            chosen = photoDialogRunner()(dialog);
+        else if (dialog.exec() == QDialog::Accepted)
+            chosen = dialog.selectedFiles();
+        if (chosen.isEmpty())
+            return;
+        path = chosen.constFirst();
+        if (!refuses(path))
+            break;
+        dialog.setDirectory(QFileInfo(path).absolutePath());
+        // Once the dialog is back, so that the message lies over it.
+        QTimer::singleShot(0, &dialog, [&dialog, path] { showRefusal(dialog, path); });
     }
+    KSUserDefaultKit::saveToUserDefaultsForKey(KSAppSetting::kLastPhotoDir, QFileInfo(path).absolutePath());
     // The dialog's loop has ended; the rest runs from the event loop.
     QTimer::singleShot(0, qApp, [path, callback = std::move(callback)] {
         KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(path);

@@ -18,7 +18,8 @@ public:
     // folder of the last pick and, once the dialog has closed, bookmarks the
     // chosen file, remembers its folder and calls the callback with its path
     // from the event loop. Cancelling calls nothing; a name of another type
-    // is refused with a notice saying why.
+    // is refused with a message over the dialog saying why, and the dialog
+    // stays open (or opens again) for another choice.
     static void selectPhoto(std::function<void(const QString &path)> callback = {});
     static const QStringList &allowedPhotoExtensions();
     // Whether the path's extension is one of allowedPhotoExtensions().
@@ -38,8 +39,9 @@ public:
     static void setSignInRequestHandler(SignInRequestHandler handler);
 
     // Runs the configured dialog in place of its modal loop and returns the
-    // chosen files (none for cancel). Lets tests answer the picker without a
-    // display; an empty runner restores the real dialog.
+    // chosen files (none for cancel); after a refused name it runs again on
+    // the same dialog. Lets tests answer the picker without a display; an
+    // empty runner restores the real dialog.
     using PhotoDialogRunner = std::function<QStringList(QFileDialog &dialog)>;
     static void setPhotoDialogRunner(PhotoDialogRunner runner);
 };

@@ -5,6 +5,7 @@
 #include "CommProductInfo.h"
 #include "CommUtils.h"
 #include "KSBookmark.h"
+#include "KSBuildDate.h"
 #include "KSUserDefaultKit.h"
 
 #include <QDir>
@@ -131,7 +132,7 @@ void KSAppSetting::setAppLanguage(const QString &langName)
 
 QString KSAppSetting::versionString()
 {
-    return QStringLiteral(CUTORA_VERSION_STRING) + QStringLiteral("(Build 21/05/2021)");
+    return QStringLiteral(CUTORA_VERSION_STRING " (Build " CUTORA_BUILD_DATE ")");
 }
 
 CommAppInfo KSAppSetting::appInfo()

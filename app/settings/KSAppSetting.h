@@ -67,7 +67,7 @@ public:
     // Stores a language name (a CommLangInfo langName).
     static void setAppLanguage(const QString &langName);
 
-    // The program's version followed by "(Build 21/05/2021)".
+    // The program's version and the build's date: "1.0.0 (Build 2026-12-08)".
     static QString versionString();
     // The product record handed to KSCommonUtils, in the current language.
     static CommAppInfo appInfo();

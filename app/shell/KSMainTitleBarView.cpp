@@ -18,6 +18,7 @@
 #include "KSMenuItem.h"
 #include "KSNotice.h"
 #include "KSNotificationCenter.h"
+#include "KSServiceConnection.h"
 #include "KSShareLib.h"
 #include "KSShortcutsWindow.h"
 #include "KSTextField.h"
@@ -25,6 +26,7 @@
 #include "ToolFile.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -275,8 +277,24 @@ bool KSMainTitleBarView::openAddress(const QString &address)
 
 KSAboutWindow::Model KSMainTitleBarView::installedModel()
 {
-    const KSInstalledModel installed = KSInstalledModel::read();
-    return {installed.name, installed.licence};
+    KSAboutWindow::Model model;
+    model.serviceUrl = KSServiceConnection::configuredServiceUrl();
+    if (!model.serviceUrl.isEmpty())
+        return model;
+    // The model the built-in service loads, which the environment may name.
+    const QString description = KSInstalledModel::descriptionInUse();
+    if (description.isEmpty()) {
+        // Told to use it, or passing over an installed model: no offer to install one.
+        model.classicChosen = !qEnvironmentVariableIsEmpty("CUTORA_MODEL")
+                              || QFileInfo::exists(KSInstalledModel::descriptionPath());
+        return model;
+    }
+    const KSInstalledModel inUse = KSInstalledModel::read(description);
+    model.name = inUse.name;
+    model.licence = inUse.licence;
+    // A description that cannot be read loads no model.
+    model.classicChosen = inUse.name.isEmpty();
+    return model;
 }
 
 void KSMainTitleBarView::actionForService()

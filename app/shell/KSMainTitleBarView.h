@@ -54,7 +54,9 @@ public:
     // the address to copy.
     static bool openAddress(const QString &address);
 
-    // The learned model the service would load, as the About window tells it.
+    // What cuts out, as the About window tells it: the configured service, or
+    // the learned model the built-in service loads (CUTORA_MODEL's or the
+    // installed one), or the classical engine.
     [[nodiscard]] static KSAboutWindow::Model installedModel();
 
 private:

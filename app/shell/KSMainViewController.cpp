@@ -358,9 +358,11 @@ void KSMainViewController::pastePhoto()
                         CommLang::GetAppLang(QStringLiteral("ClipboardNoPicture")), {}});
         return;
     }
-    // Named for the output it becomes; written as PNG, which keeps any transparency.
-    const QString name = QStringLiteral("Pasted picture %1.png")
-                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
+    // Named for the output it becomes, in the interface's language; written
+    // as PNG, which keeps any transparency.
+    const QString name = CommLang::GetAppLang(QStringLiteral("PastedPictureName"))
+                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")))
+                         + QStringLiteral(".png");
     const QString path = KSTempAppWithFileName(name);
     const KSImageWriter::Result written = KSImageWriter::writePng(picture, path, 1);
     if (!written.ok) {

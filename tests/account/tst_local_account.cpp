@@ -2,12 +2,15 @@
 #include "KSAccountWindow.h"
 #include "KSEraserNetwork.h"
 #include "KSHoverButton.h"
+#include "KSPhotoPicker.h"
 #include "KSServiceAddress.h"
 #include "KSServiceConnection.h"
 #include "KSShareLib.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTest>
 
 // Without a configured address the application starts the built-in service
@@ -20,6 +23,8 @@ class TestLocalAccount : public QObject
 private slots:
     void builtInServiceStartsAndSignsLocalAccountIn();
     void accountWindowSignsLocalAccountInWithOneClick();
+    void photoPickAsksForSignInThenOpensTheDialog_data();
+    void photoPickAsksForSignInThenOpensTheDialog();
     void cleanupTestCase();
 };
 
@@ -64,6 +69,46 @@ void TestLocalAccount::accountWindowSignsLocalAccountInWithOneClick()
     QVERIFY(CommPassport::isLogged());
     QCOMPARE(CommPassport::apiToken(), token);
     QTRY_VERIFY(!window || !window->isVisible());
+}
+
+void TestLocalAccount::photoPickAsksForSignInThenOpensTheDialog_data()
+{
+    QTest::addColumn<bool>("signIn"); // else the window is closed signed out
+    QTest::newRow("signed in: the dialog follows") << true;
+    QTest::newRow("closed signed out: nothing follows") << false;
+    // Twice, so that a request to the same window is not dropped.
+    QTest::newRow("signed in again") << true;
+}
+
+void TestLocalAccount::photoPickAsksForSignInThenOpensTheDialog()
+{
+    QFETCH(bool, signIn);
+    CommPassport::signOut();
+    int dialogs = 0;
+    KSPhotoPicker::setPhotoDialogRunner([&dialogs](QFileDialog &) {
+        ++dialogs;
+        return QStringList{};
+    });
+    const auto restore = qScopeGuard([] { KSPhotoPicker::setPhotoDialogRunner({}); });
+
+    // What a card does while nobody is signed in: the account window asks.
+    KSPhotoPicker::selectPhoto();
+    QPointer<KSAccountWindow> window;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *account = qobject_cast<KSAccountWindow *>(top); account && account->isVisible())
+            window = account;
+    QVERIFY(window);
+    QCOMPARE(dialogs, 0);
+    if (signIn)
+        QTest::mouseClick(window->findChild<KSHoverButton *>(QStringLiteral("localSignInBtn")), Qt::LeftButton);
+    else
+        window->close();
+    QTRY_VERIFY(!window);
+    QTRY_COMPARE(dialogs, signIn ? 1 : 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(dialogs, signIn ? 1 : 0);
+    if (!signIn)
+        QVERIFY(KSServiceConnection::defaultConnection()->signInLocalAccount());
 }
 
 void TestLocalAccount::cleanupTestCase()

@@ -7,6 +7,7 @@
 #include "KSEidtCutImageView.h"
 #include "KSFileConst.h"
 #include "KSFilppedImageView.h"
+#include "KSHoverButton.h"
 #include "KSImageDragView.h"
 
 #include <QDir>
@@ -70,6 +71,9 @@ private slots:
     void cropViewWithoutCutOutStaysEmpty();
     void sizeModeFramesTheBackgroundSize();
     void showViewReducesAndFits();
+    void zoomLevelShowsWhileZoomedAndFitsOnClick();
+    void translucentBackgroundShowsTheCheckerboard_data();
+    void translucentBackgroundShowsTheCheckerboard();
 
 private:
     void select();
@@ -341,6 +345,52 @@ void TestEditCanvas::showViewReducesAndFits()
     view.setImagePath(path);
     QCOMPARE(view.imageView()->image().size(), QSize(800, 600));
     QCOMPARE(view.imageView()->geometry(), QRect(0, 39, 430, 322));
+}
+
+void TestEditCanvas::zoomLevelShowsWhileZoomedAndFitsOnClick()
+{
+    QVERIFY(!m_canvas->zoomBadge() || !m_canvas->zoomBadge()->isVisible());
+    m_canvas->showActualSize(QPointF(300, 200));
+    KSHoverButton *badge = m_canvas->zoomBadge();
+    QVERIFY(badge && badge->isVisible());
+    QCOMPARE(badge->title(), QStringLiteral("100 %"));
+    // Inside the view, in its bottom-right corner.
+    QVERIFY(m_canvas->rect().contains(badge->geometry()));
+    QVERIFY(badge->geometry().center().x() > m_canvas->width() / 2);
+
+    m_canvas->zoomBy(2, QPointF(300, 200));
+    QCOMPARE(badge->title(), QStringLiteral("%1 %").arg(m_canvas->zoomPercent()));
+    QVERIFY(m_canvas->zoomPercent() > 100);
+
+    QTest::mouseClick(badge, Qt::LeftButton);
+    QVERIFY(!m_canvas->isZoomed());
+    QVERIFY(!badge->isVisible());
+}
+
+void TestEditCanvas::translucentBackgroundShowsTheCheckerboard_data()
+{
+    QTest::addColumn<QColor>("colour");
+    QTest::addColumn<bool>("checkerboard");
+
+    QTest::newRow("clear") << QColor(0, 0, 0, 0) << true;
+    QTest::newRow("half-transparent red") << QColor(255, 0, 0, 128) << true;
+    QTest::newRow("opaque red") << QColor(255, 0, 0) << false;
+}
+
+void TestEditCanvas::translucentBackgroundShowsTheCheckerboard()
+{
+    QFETCH(QColor, colour);
+    QFETCH(bool, checkerboard);
+    m_canvas->setChangeBackgroundColor(KSColor(colour));
+    m_canvas->updateCanvasLayout();
+    // A corner of the canvas area, away from the subject: two neighbouring
+    // squares of the 8-point checkerboard.
+    const QImage shown = m_canvas->imageView()->grab().toImage();
+    const QRgb first = shown.pixel(4, 4);
+    const QRgb second = shown.pixel(12, 4);
+    QCOMPARE(first != second, checkerboard);
+    if (colour.alpha() > 0 && colour.alpha() < 255)
+        QVERIFY(qRed(first) > qGreen(first) && qRed(second) > qGreen(second)); // the colour over it
 }
 
 QTEST_MAIN(TestEditCanvas)

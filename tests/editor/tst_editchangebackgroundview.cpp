@@ -212,9 +212,24 @@ void TestEditChangeBackgroundView::moreOpensTheDialogAndReportsOnlyItsChanges()
     QCOMPARE(m_reports.last().toQColor().rgba(), qRgba(10, 20, 30, 128));
     QCOMPARE(qRound(m_reports.last().alphaF() * 255), 128);
 
+    // A translucent colour shows on the checkerboard in the "More" swatch:
+    // two of its squares differ.
+    KSEditChangeBackgroundCollectionItem *more = m_panel->itemAtIndex(10);
+    QCOMPARE(more->chosenColour().rgba(), qRgba(10, 20, 30, 128));
+    const QImage translucent = more->colorBtn()->grab().toImage();
+    const QPoint square(more->colorBtn()->width() / 2 - 4, more->colorBtn()->height() / 2 - 4);
+    QVERIFY(translucent.pixel(square) != translucent.pixel(square + QPoint(8, 0)));
+
     dialog->setCurrentColor(QColor(200, 100, 0));
     QCOMPARE(m_reports.size(), changes.size());
     QCOMPARE(m_reports.last().toQColor().rgba(), qRgba(200, 100, 0, 255));
+    const QImage opaque = more->colorBtn()->grab().toImage();
+    QCOMPARE(opaque.pixel(square), opaque.pixel(square + QPoint(8, 0)));
+    QCOMPARE(opaque.pixel(square), qRgb(200, 100, 0));
+
+    // Another choice brings the cell's own picture back.
+    press(1);
+    QVERIFY(!more->chosenColour().isValid());
 }
 
 void TestEditChangeBackgroundView::moreWhileMarkedOpensTheDialogAgain()

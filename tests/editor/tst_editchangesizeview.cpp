@@ -14,8 +14,8 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
-#include <QSpinBox>
 #include <QLayout>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 #include <memory>
@@ -417,6 +417,23 @@ void TestEditChangeSizeView::panelIsWideEnoughForItsTextsAndButtons()
     for (KSHoverButton *button : {panel->regularBtn(), panel->certificateBtn(), panel->eBusinessBtn()})
         QVERIFY2(button->width() >= button->textFiled()->sizeThatFits(QSize(300, 30)).width(),
                  qPrintable(button->title()));
+
+    // The options below the table, at the height the editor gives the panel
+    // in the smallest window: the custom size's fields, the paper and the
+    // longest notice show their texts whole.
+    panel->resize(width, 440);
+    QVERIFY(panel->choosePreset(QStringLiteral("Custom")));
+    KSEditSizeOptionsView *options = panel->optionsView();
+    options->setNotice(CommLang::GetAppLang(QStringLiteral("HeadTooSmallNotice")));
+    panel->layout()->activate();
+    QCoreApplication::processEvents();
+    for (QWidget *field : std::initializer_list<QWidget *>{options->customDpiBox(), options->customWidthBox(),
+                                                          options->paperBox()})
+        QVERIFY2(field->width() >= field->sizeHint().width(), field->metaObject()->className());
+    QLabel *notice = options->noticeLbl();
+    QVERIFY(notice->isVisible());
+    QVERIFY2(notice->height() >= notice->heightForWidth(notice->width()),
+             qPrintable(QStringLiteral("%1 < %2").arg(notice->height()).arg(notice->heightForWidth(notice->width()))));
 }
 
 QTEST_MAIN(TestEditChangeSizeView)

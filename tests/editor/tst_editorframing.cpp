@@ -4,6 +4,7 @@
 #include "KSAppSetting.h"
 #include "KSEditChangeSizeView.h"
 #include "KSEditGeometry.h"
+#include "KSEditResultView.h"
 #include "KSEditSizeOptionsView.h"
 #include "KSEidtCutImageView.h"
 #include "KSEraserEditView.h"
@@ -176,8 +177,11 @@ void TestEditorFraming::idSizeFramesTheHeadWithItsGuide()
     const QImage saved(finished.first().at(0).toString());
     QCOMPARE(saved.size(), QSize(600, 600));
     QCOMPARE(qRound(saved.dotsPerMeterX() * 0.0254), 300);
-    // In compare mode the result canvas carries the guide too.
+    // The panel closed, the result shows the picture as saved: no guide.
     QVERIFY(m_editor->mode() == KSEraserEditView::Mode::compare);
+    QVERIFY(m_editor->resultView()->isVisible());
+    for (const KSIdGuideView *guide : m_editor->findChildren<KSIdGuideView *>())
+        QVERIFY(!guide->isVisible());
 }
 
 void TestEditorFraming::idSizeWithoutAFaceSaysSo()

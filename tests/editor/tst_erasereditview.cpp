@@ -1,3 +1,4 @@
+#include "CommLang.h"
 #include "CommPassport.h"
 #include "EditorFixture.h"
 #include "EditTestOutput.h"
@@ -18,6 +19,7 @@
 #include "KSPhotoPicker.h"
 #include "KSSavePhotoSuccessView.h"
 #include "KSViewportGeometry.h"
+#include "NoticeLog.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -515,10 +517,14 @@ void TestEraserEditView::keysSaveCopyAndClosePanels()
         QCOMPARE(finished.first().at(0).toString(), QDir(m_outputDir).filePath(QStringLiteral("beach.png")));
     } else if (keys == QLatin1String("copy")) {
         QGuiApplication::clipboard()->clear();
+        NoticeLog log;
         QSignalSpy copied(m_editor.data(), &KSEraserEditView::copyDidFinish);
         QTest::keyClick(m_editor.data(), Qt::Key_C, Qt::ControlModifier);
         QVERIFY(copied.wait(10000));
         QVERIFY(copied.first().at(0).toBool());
+        // The user hears that the copy is done.
+        QCOMPARE(log.notices.size(), 1);
+        QCOMPARE(log.notices.first().message, CommLang::GetAppLang(QStringLiteral("Copied")));
         const QImage pasted = QGuiApplication::clipboard()->image();
         QVERIFY(!pasted.isNull());
         QVERIFY(pasted.hasAlphaChannel());

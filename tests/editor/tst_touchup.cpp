@@ -19,6 +19,7 @@
 #include "KSTouchUpPanel.h"
 #include "KSUnsavedEditsView.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
@@ -26,6 +27,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -278,6 +280,11 @@ void TestTouchUp::smartStrokeRemovesAStrayBlobOnly()
 {
     KSEidtCutImageView *crop = openTouchUp(KSMaskBrush::Mode::erase, 12, true);
     QVERIFY(crop);
+    // The smart brush is offered first, right under Keep and Erase: the plain
+    // Keep brush paints the photo's backdrop back as it is.
+    KSTouchUpPanel *panel = m_editor->touchUpPanel();
+    QVERIFY(panel->smartCheck()->geometry().bottom() < panel->sizeSlider()->geometry().top());
+    QVERIFY(panel->smartCheck()->geometry().top() > panel->keepBtn()->geometry().bottom());
     QVERIFY(keptShare(mask(), kBlob, false) > 0.99);
     const auto view = [crop](QPointF p) { return onScreen(crop, p); };
     // A short stroke across the middle of the box.

@@ -5,7 +5,9 @@
 #include "KSNibLoadable.h"
 #include "KSPhotoPicker.h"
 
+#include <QEnterEvent>
 #include <QFileDialog>
+#include <QLabel>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,6 +36,7 @@ private slots:
 
     void cardClickHandsPickUpWithItsType_data();
     void cardClickHandsPickUpWithItsType();
+    void cardShowsItIsOneTarget();
     void pickEndingAfterViewHasGoneCallsNothing();
     void cardsStandWhereTheRuleSays();
 
@@ -74,16 +77,25 @@ void TestHomeView::cardClickHandsPickUpWithItsType_data()
 {
     QTest::addColumn<bool>("objectCard");
     QTest::addColumn<bool>("confirm");
+    QTest::addColumn<QString>("where"); // what on the card is clicked or pressed
 
-    QTest::newRow("object card, confirmed") << true << true;
-    QTest::newRow("person card, confirmed") << false << true;
-    QTest::newRow("object card, cancelled") << true << false;
+    QTest::newRow("object card, confirmed") << true << true << "picture";
+    QTest::newRow("person card, confirmed") << false << true << "picture";
+    QTest::newRow("object card, cancelled") << true << false << "picture";
+    // The whole card is one target, not only its picture.
+    QTest::newRow("call to action") << false << true << "call to action";
+    QTest::newRow("title") << true << true << "title";
+    QTest::newRow("explanation") << false << true << "explanation";
+    QTest::newRow("margin") << true << true << "margin";
+    QTest::newRow("Space with the focus") << false << true << "space";
+    QTest::newRow("Enter with the focus") << true << true << "enter";
 }
 
 void TestHomeView::cardClickHandsPickUpWithItsType()
 {
     QFETCH(bool, objectCard);
     QFETCH(bool, confirm);
+    QFETCH(QString, where);
 
     const QString photo = m_photo;
     KSPhotoPicker::setPhotoDialogRunner([confirm, photo](QFileDialog &) {
@@ -94,8 +106,21 @@ void TestHomeView::cardClickHandsPickUpWithItsType()
 
     KSHomeTypeSelectedView *card = objectCard ? home->objectBtn() : home->personBtn();
     QVERIFY(card);
-    QTest::mouseClick(card->button(), Qt::LeftButton);
-    QTest::qWait(0);
+    if (where == QLatin1String("space") || where == QLatin1String("enter")) {
+        home->activateWindow();
+        card->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(card->hasFocus());
+        QTest::keyClick(card, where == QLatin1String("space") ? Qt::Key_Space : Qt::Key_Return);
+    } else if (where == QLatin1String("margin")) {
+        QTest::mouseClick(card, Qt::LeftButton, {}, QPoint(4, card->height() / 2));
+    } else {
+        QWidget *target = where == QLatin1String("picture")          ? static_cast<QWidget *>(card->button())
+                          : where == QLatin1String("call to action") ? static_cast<QWidget *>(card->titleLabelFirst())
+                          : where == QLatin1String("title")          ? static_cast<QWidget *>(card->topTitle())
+                                                                     : static_cast<QWidget *>(card->titleLabelSecond());
+        QTest::mouseClick(target, Qt::LeftButton);
+    }
+    QTRY_VERIFY(!confirm || !picks.isEmpty());
     QCoreApplication::processEvents();
 
     if (!confirm) {
@@ -105,6 +130,39 @@ void TestHomeView::cardClickHandsPickUpWithItsType()
     QCOMPARE(picks.size(), 1);
     QCOMPARE(picks.at(0).path, photo);
     QCOMPARE(picks.at(0).type, objectCard ? KSEraserType::object : KSEraserType::person);
+}
+
+void TestHomeView::cardShowsItIsOneTarget()
+{
+    QList<Pick> picks;
+    auto home = newHome(picks);
+    KSHomeTypeSelectedView *card = home->personBtn();
+    QVERIFY(card);
+    QCOMPARE(card->cursor().shape(), Qt::PointingHandCursor);
+    QVERIFY(!card->toolTip().isEmpty());
+    // One keyboard stop for the card, not one for its picture as well.
+    QVERIFY(card->focusPolicy() & Qt::TabFocus);
+    QCOMPARE(card->button()->focusPolicy(), Qt::NoFocus);
+
+    // The pointer over the card's text lights the whole card up, picture
+    // included; it goes dark again when the pointer leaves.
+    // (Offscreen, a move inside a window enters no widget: the events are sent.)
+    const QPointF onText = card->titleLabelFirst()->geometry().center();
+    QEnterEvent enter(onText, onText, card->mapToGlobal(onText));
+    QCoreApplication::sendEvent(card, &enter);
+    QVERIFY(card->isHighlighted());
+    QCOMPARE(card->button()->currentLook(), KSHoverButton::Look::Hover);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(card, &leave);
+    QVERIFY(!card->isHighlighted());
+    QCOMPARE(card->button()->currentLook(), KSHoverButton::Look::Normal);
+
+    // A press released off the card is given up.
+    KSPhotoPicker::setPhotoDialogRunner([this](QFileDialog &) { return QStringList{m_photo}; });
+    QTest::mousePress(card->topTitle(), Qt::LeftButton);
+    QTest::mouseRelease(card, Qt::LeftButton, {}, QPoint(-20, -20));
+    QCoreApplication::processEvents();
+    QVERIFY(picks.isEmpty());
 }
 
 void TestHomeView::pickEndingAfterViewHasGoneCallsNothing()

@@ -53,7 +53,8 @@ private slots:
     void pendingChoicesAreStoredOnlyOnConfirm();
     void pickedLanguageStaysStoredAfterCancel();
     void confirmAfterLanguageChangeTellsItsOwner();
-    void pendingFormatSurvivesLanguageChange();
+    void pendingChoicesSurviveLanguageChange_data();
+    void pendingChoicesSurviveLanguageChange();
 
 private:
     QPointer<KSSettingView> openPanel();
@@ -180,23 +181,48 @@ void TestSettingView::confirmAfterLanguageChangeTellsItsOwner()
     QCOMPARE(m_languageChanges, 1);
 }
 
-void TestSettingView::pendingFormatSurvivesLanguageChange()
+void TestSettingView::pendingChoicesSurviveLanguageChange_data()
 {
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+
+    QTest::newRow("English to Chinese") << "English" << "ChineseSimplified";
+    QTest::newRow("Chinese to English") << "ChineseSimplified" << "English";
+}
+
+void TestSettingView::pendingChoicesSurviveLanguageChange()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    KSAppSetting::setAppLanguage(from);
+    CommLang::setCurrentLanguage(from);
     KSAppSetting::setOutputFormat(QStringLiteral("PNG"));
+    KSUserDefaultKit::saveToUserDefaultsForKey(KSAppSetting::kOutputSize, 4000);
     QPointer<KSSettingView> panel = openPanel();
 
-    // JPG is chosen under its English title, then the language changes
-    // before Confirm: the choice must not be lost with the old title.
-    const QString jpgTitle = KSAppSetting::outputFormats().at(0).title;
-    choose(panel, &KSSettingView::resultForFormatWithItem, jpgTitle, 0);
-    choose(panel, &KSSettingView::clickForMenuItemWithItem, QStringLiteral("简体中文"),
-           languageIndex(QStringLiteral("ChineseSimplified")));
-    QVERIFY(panel->outputFormatBtn()->title() != jpgTitle);
+    // "Original" and JPG are chosen under their titles in one language, then
+    // the language changes before Confirm: both must be kept, and shown in
+    // the new language.
+    const int original = int(KSAppSetting::fileSizes().size()) - 1;
+    choose(panel, &KSSettingView::resultForSizeWithItem, KSAppSetting::fileSizes().at(original).title, original);
+    choose(panel, &KSSettingView::resultForFormatWithItem, KSAppSetting::outputFormats().at(0).title, 0);
+    choose(panel, &KSSettingView::clickForMenuItemWithItem, QString(), languageIndex(to));
+    QCOMPARE(panel->outputSizeBtn()->title(), CommLang::textInLanguage(QStringLiteral("OriginalSize"), to).value());
+    QCOMPARE(panel->outputFormatBtn()->title(), CommLang::textInLanguage(QStringLiteral("JpgIntroduce"), to).value());
 
     panel->actionForConfirm();
     settle();
 
+    QCOMPARE(KSUserDefaultKit::getFromUserDefaults_Integer(KSAppSetting::kOutputSize),
+             KSAppSetting::kOriginalOutputSize);
     QCOMPARE(KSUserDefaultKit::getFromUserDefaults_NSString(KSAppSetting::kOutputFormat), QStringLiteral("jpg"));
+    QCOMPARE(m_languageChanges, 1);
+
+    // Opened again, the panel shows the stored values in the new language.
+    panel = openPanel();
+    QCOMPARE(panel->outputSizeBtn()->title(), CommLang::textInLanguage(QStringLiteral("OriginalSize"), to).value());
+    panel->actionForCancel();
+    settle();
 }
 
 QTEST_MAIN(TestSettingView)

@@ -1,6 +1,7 @@
 #include "KSPhotoPicker.h"
 
 #include "CommPassport.h"
+#include "KSAppSetting.h"
 #include "KSBookmark.h"
 #include "KSUserDefaultKit.h"
 #include "NoticeLog.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,8 +24,9 @@ private slots:
     void pickerAsksForSignInThenOpensTheDialog();
     void pickerOpensInTheLastFolder();
     void pickerHandsOnAndBookmarksThePhoto();
-    void pickerCancelOrWrongTypeDoesNothing_data();
-    void pickerCancelOrWrongTypeDoesNothing();
+    void pickerCancelledDoesNothing();
+    void refusedTypeKeepsTheDialogForAnotherChoice_data();
+    void refusedTypeKeepsTheDialogForAnotherChoice();
 
 private:
     QTemporaryDir m_photos;
@@ -110,36 +113,69 @@ void tst_KSPhotoPicker::pickerHandsOnAndBookmarksThePhoto()
     QVERIFY(KSBookmark::defaultShareBookmark()->BookmarkStopAccessingSecurityScopedResourceWithFilePath(photo));
 }
 
-void tst_KSPhotoPicker::pickerCancelOrWrongTypeDoesNothing_data()
+void tst_KSPhotoPicker::pickerCancelledDoesNothing()
 {
-    QTest::addColumn<QStringList>("chosen");
-    QTest::addColumn<bool>("notice"); // the user hears why nothing follows
-    QTest::newRow("cancelled") << QStringList{} << false;
-    QTest::newRow("typed-in other type") << QStringList{QStringLiteral("movie.gif")} << true;
-}
-
-void tst_KSPhotoPicker::pickerCancelOrWrongTypeDoesNothing()
-{
-    QFETCH(QStringList, chosen);
-    QFETCH(bool, notice);
     NoticeLog log;
-    const QList<KSNotice> &notices = log.notices;
-    QStringList files;
-    for (const QString &name : chosen) {
-        files << m_photos.filePath(name);
-        QFile file(files.last());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    KSPhotoPicker::setPhotoDialogRunner([&](QFileDialog &) { return files; });
+    int runs = 0;
+    KSPhotoPicker::setPhotoDialogRunner([&](QFileDialog &) {
+        ++runs;
+        return QStringList{};
+    });
     bool called = false;
     KSPhotoPicker::selectPhoto([&](const QString &) { called = true; });
     QCoreApplication::processEvents();
     QVERIFY(!called);
-    for (const QString &path : files)
-        QVERIFY(!KSUserDefaultKit::hasObjectForKey(path));
-    QCOMPARE(notices.size(), notice ? 1 : 0);
-    if (notice)
-        QVERIFY2(notices.first().message.contains(QStringLiteral("movie.gif")), qPrintable(notices.first().message));
+    QCOMPARE(runs, 1);
+    QVERIFY(log.notices.isEmpty());
+    QVERIFY(!KSUserDefaultKit::hasObjectForKey(KSAppSetting::kLastPhotoDir));
+}
+
+void tst_KSPhotoPicker::refusedTypeKeepsTheDialogForAnotherChoice_data()
+{
+    QTest::addColumn<bool>("thenPhoto"); // the second choice: a photo, or cancel
+    QTest::newRow("then a photo") << true;
+    QTest::newRow("then cancelled") << false;
+}
+
+void tst_KSPhotoPicker::refusedTypeKeepsTheDialogForAnotherChoice()
+{
+    QFETCH(bool, thenPhoto);
+    const QString movie = m_photos.filePath(QStringLiteral("movie.gif"));
+    const QString photo = m_photos.filePath(QStringLiteral("beach.png"));
+    for (const QString &path : {movie, photo}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
+    int runs = 0;
+    bool closedOnRefusal = true;
+    QString refusalOnReturn;
+    KSPhotoPicker::setPhotoDialogRunner([&](QFileDialog &dialog) {
+        ++runs;
+        if (runs == 1) {
+            // The name typed into the dialog: it must stay open and say why.
+            dialog.selectFile(movie);
+            static_cast<QDialog &>(dialog).accept();
+            closedOnRefusal = dialog.result() == QDialog::Accepted;
+            // A platform's dialog closes anyway; the picker shows it again.
+            return QStringList{movie};
+        }
+        QCoreApplication::processEvents();
+        if (auto *box = dialog.findChild<QMessageBox *>(QStringLiteral("refusalBox")))
+            refusalOnReturn = box->text();
+        return thenPhoto ? QStringList{photo} : QStringList{};
+    });
+    QString received;
+    KSPhotoPicker::selectPhoto([&](const QString &path) { received = path; });
+
+    QVERIFY(!closedOnRefusal);
+    QCOMPARE(runs, 2);
+    QVERIFY2(refusalOnReturn.contains(QStringLiteral("movie.gif")), qPrintable(refusalOnReturn));
+    QVERIFY(!KSUserDefaultKit::hasObjectForKey(movie));
+    if (thenPhoto)
+        QTRY_COMPARE(received, photo);
+    QCoreApplication::processEvents();
+    QCOMPARE(received, thenPhoto ? photo : QString());
 }
 
 QTEST_MAIN(tst_KSPhotoPicker)

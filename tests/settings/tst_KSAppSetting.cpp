@@ -4,7 +4,9 @@
 #include "KSBookmark.h"
 #include "KSUserDefaultKit.h"
 
+#include <QDate>
 #include <QDir>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,6 +25,7 @@ private slots:
     void setByTitleWritesOnlyKnownTitles();
     void firstLanguageIsSystemsThenStored();
     void outputFolders();
+    void versionNamesTheBuildDate();
 };
 
 static QString stored(const QString &key)
@@ -148,6 +151,20 @@ void tst_KSAppSetting::outputFolders()
     QVERIFY(QDir(chosen).removeRecursively());
     QCOMPARE(KSAppSetting::outputDirectory(), chosen);
     QVERIFY(QFileInfo(chosen).isDir());
+}
+
+void tst_KSAppSetting::versionNamesTheBuildDate()
+{
+    // The version, a space, and the date this build was configured (or its
+    // sources', for a reproducible build), never a fixed date.
+    const QString version = KSAppSetting::versionString();
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^(\\S+) \\(Build (\\d{4}-\\d{2}-\\d{2})\\)$")).match(version);
+    QVERIFY2(match.hasMatch(), qPrintable(version));
+    QCOMPARE(match.captured(1), QStringLiteral(CUTORA_VERSION_STRING));
+    const QDate built = QDate::fromString(match.captured(2), Qt::ISODate);
+    QVERIFY(built.isValid());
+    QVERIFY2(built <= QDate::currentDate().addDays(1), qPrintable(version));
 }
 
 QTEST_MAIN(tst_KSAppSetting)

@@ -2,6 +2,7 @@
 #include "CommPassport.h"
 #include "CommUpdate.h"
 #include "FakeOpener.h"
+#include "KSAboutWindow.h"
 #include "KSHoverButton.h"
 #include "KSMainTitleBarView.h"
 #include "KSMenu.h"
@@ -12,8 +13,10 @@
 #include "NoticeLog.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -36,6 +39,8 @@ private slots:
     void helpMenuOpensAboutAndShortcuts();
     void linksNoBrowserOpensShowTheirAddress_data();
     void linksNoBrowserOpensShowTheirAddress();
+    void aboutNamesWhatCutsOut_data();
+    void aboutNamesWhatCutsOut();
 
 private:
     std::unique_ptr<KSMainTitleBarView> newBar();
@@ -224,9 +229,11 @@ void TestMainTitleBar::helpMenuOpensAboutAndShortcuts()
                  CommLang::GetAppLang(QStringLiteral("AboutNoModel")));
         QVERIFY(shown->findChild<QLabel *>(QStringLiteral("creditsLabel"))->text().contains(QStringLiteral("OpenCV")));
     } else {
-        // Every shortcut is listed with its keys.
-        for (const KSShortcutKeys::Row &row : KSShortcutKeys::rows()) {
-            const QString keys = row.keys.toString(QKeySequence::NativeText);
+        // Every shortcut is listed with its keys, panning by its gestures.
+        QStringList allKeys{CommLang::GetAppLang(QStringLiteral("ShortcutPanKeys"))};
+        for (const KSShortcutKeys::Row &row : KSShortcutKeys::rows())
+            allKeys << row.keys.toString(QKeySequence::NativeText);
+        for (const QString &keys : allKeys) {
             bool listed = false;
             for (QLabel *label : shown->findChildren<QLabel *>())
                 listed = listed || label->text() == keys;
@@ -260,6 +267,51 @@ void TestMainTitleBar::linksNoBrowserOpensShowTheirAddress()
     }
     // A malformed address opens nothing and says nothing.
     QVERIFY(!KSMainTitleBarView::openAddress(QStringLiteral("not a url")));
+}
+
+void TestMainTitleBar::aboutNamesWhatCutsOut_data()
+{
+    QTest::addColumn<QString>("model");      // CUTORA_MODEL: "-" unset, "FILE" a readable description
+    QTest::addColumn<QString>("serviceUrl"); // a configured service
+    QTest::addColumn<QString>("textKey");
+
+    QTest::newRow("no model anywhere") << "-" << "" << "AboutNoModel";
+    QTest::newRow("a model given by the environment") << "FILE" << "" << "AboutModel";
+    QTest::newRow("the environment's description unreadable") << "/nowhere/model.json" << ""
+                                                                << "AboutClassicEngine";
+    QTest::newRow("the classical engine chosen") << "none" << "" << "AboutClassicEngine";
+    QTest::newRow("a configured service") << "FILE" << "https://cut.example.com" << "AboutRemoteService";
+}
+
+void TestMainTitleBar::aboutNamesWhatCutsOut()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, serviceUrl);
+    QFETCH(QString, textKey);
+    const QString description = m_dir.filePath(QStringLiteral("given.json"));
+    QFile file(description);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"name":"tiny-net","license":"MIT","file":"tiny.onnx"})");
+    file.close();
+    if (model != QLatin1String("-"))
+        qputenv("CUTORA_MODEL", (model == QLatin1String("FILE") ? description : model).toUtf8());
+    qputenv("CUTORA_SERVICE_URL", serviceUrl.toUtf8());
+    const auto restore = qScopeGuard([] {
+        qunsetenv("CUTORA_MODEL");
+        qputenv("CUTORA_SERVICE_URL", QByteArray());
+    });
+
+    const KSAboutWindow::Model told = KSMainTitleBarView::installedModel();
+    KSAboutWindow *about = KSAboutWindow::showAbout(told);
+    const QString shown = about->findChild<QLabel *>(QStringLiteral("modelLabel"))->text();
+    const QString text = CommLang::GetAppLang(textKey);
+    if (textKey == QLatin1String("AboutModel"))
+        QCOMPARE(shown, text.arg(QStringLiteral("tiny-net"), QStringLiteral("MIT")));
+    else if (textKey == QLatin1String("AboutRemoteService"))
+        QCOMPARE(shown, text.arg(serviceUrl));
+    else
+        QCOMPARE(shown, text);
+    about->close();
 }
 
 QTEST_MAIN(TestMainTitleBar)

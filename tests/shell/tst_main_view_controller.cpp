@@ -1,3 +1,4 @@
+#include "CommLang.h"
 #include "CommPassport.h"
 #include "KSAppSetting.h"
 #include "KSDropHintView.h"
@@ -31,6 +32,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 #include <QUrl>
 #include <QUndoCommand>
@@ -502,6 +504,9 @@ void TestMainViewController::openShortcutUsesTheLastCardsType()
 
 void TestMainViewController::pastedPictureIsDeletedWithItsJob()
 {
+    // Named in the interface's language, as the output it becomes.
+    CommLang::setCurrentLanguage(QStringLiteral("ChineseSimplified"));
+    const auto english = qScopeGuard([] { CommLang::setCurrentLanguage(QStringLiteral("English")); });
     m_controller->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_controller.get()));
     QImage picture(64, 48, QImage::Format_ARGB32);
@@ -516,6 +521,7 @@ void TestMainViewController::pastedPictureIsDeletedWithItsJob()
     // The pasted picture is a PNG in the temporary folder, transparency kept.
     const QString pasted = m_started.jobs.first().filePath;
     QVERIFY(pasted.startsWith(KSTempAppPathDirector()));
+    QVERIFY2(QFileInfo(pasted).fileName().startsWith(QStringLiteral("粘贴的图片 ")), qPrintable(pasted));
     QCOMPARE(qAlpha(QImage(pasted).pixel(5, 5)), 128);
     m_started.report(false, std::nullopt, -1.0);
     KSEraserErrorView *error = nullptr;
