@@ -13,12 +13,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QUrl>
 
-#include <QElapsedTimer>
-
 #include <future>
+#include <mutex>
 
 namespace {
 // The nickname of the local account: the desktop user's login name.
