@@ -102,10 +102,17 @@ private slots:
     void aJobGoesOnWhenTheOwnerIsKilled();
     void aHungOwnerIsGivenUpWithItsCause();
     void aHungOwnerThatAnswersAgainIsUsed();
+
+private:
+    QTemporaryDir m_data;
 };
 
 void TestServiceConnection::initTestCase()
 {
+    // A data folder of this run alone: tasks an earlier run left waiting
+    // would be taken up with this run's.
+    QVERIFY(m_data.isValid());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()));
     KSTaskFlow::setPollInterval(100ms);
     KSReconnect::setPolicy({100ms, 15s});
 }
