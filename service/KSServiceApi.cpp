@@ -210,12 +210,18 @@ void KSServiceApi::createTask(const httplib::Request &req, httplib::Response &re
     task.type = KSEraserTypeRawValue(*type);
     task.createdAt = now;
     task.updatedAt = now;
-    if (!m_context.store->addTask(task)) {
+    // One task per upload and type: a client whose reply was lost sends the
+    // creation again, and gets the task already made.
+    const auto added = m_context.store->addTaskOnce(task);
+    if (!added) {
         refuse(res, 500, QStringLiteral("cannot create the task"));
         return;
     }
-    m_context.pool->enqueue(task.id);
-    succeed(res, {{QStringLiteral("task_id"), task.id}, {QStringLiteral("status"), task.status}});
+    if (added->created)
+        m_context.pool->enqueue(task.id);
+    else
+        KSServiceLog::I(QStringLiteral("task %1 asked for again").arg(added->task.id));
+    succeed(res, {{QStringLiteral("task_id"), added->task.id}, {QStringLiteral("status"), added->task.status}});
 }
 
 void KSServiceApi::getTask(const httplib::Request &req, httplib::Response &res)

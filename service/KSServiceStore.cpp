@@ -80,10 +80,20 @@ CREATE TABLE IF NOT EXISTS tasks(
   error TEXT NOT NULL DEFAULT '', mask_name TEXT NOT NULL DEFAULT '',
   created_at INTEGER NOT NULL, updated_at INTEGER NOT NULL);
 CREATE INDEX IF NOT EXISTS tasks_status ON tasks(status, created_at);
+CREATE INDEX IF NOT EXISTS tasks_resource ON tasks(resource_id);
 )sql";
 
 const char *const credentialColumns =
     "access_id, access_secret, security_token, account_id, bucket, prefix, expires_at";
+
+const char *const taskColumns =
+    "id, account_id, resource_id, type, status, engine, error, mask_name, created_at, updated_at";
+
+KSServiceStore::Task readTask(const Statement &row)
+{
+    return {row.text(0), row.integer(1), row.text(2), row.text(3), int(row.integer(4)),
+            row.text(5), row.text(6), row.text(7), row.integer(8), row.integer(9)};
+}
 
 KSServiceStore::Credential readCredential(const Statement &row)
 {
@@ -223,6 +233,11 @@ bool KSServiceStore::markRegistered(const QString &id)
 bool KSServiceStore::addTask(const Task &t)
 {
     std::lock_guard lock(m_mutex);
+    return insertTask(t);
+}
+
+bool KSServiceStore::insertTask(const Task &t)
+{
     return Statement(m_db,
                      "INSERT INTO tasks(id, account_id, resource_id, type, status, engine, error, mask_name, "
                      "created_at, updated_at) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
@@ -234,14 +249,26 @@ bool KSServiceStore::addTask(const Task &t)
 std::optional<KSServiceStore::Task> KSServiceStore::task(const QString &id)
 {
     std::lock_guard lock(m_mutex);
-    Statement row(m_db,
-                  "SELECT id, account_id, resource_id, type, status, engine, error, mask_name, created_at, "
-                  "updated_at FROM tasks WHERE id = ?1",
-                  {id});
+    Statement row(m_db, (QByteArray("SELECT ") + taskColumns + " FROM tasks WHERE id = ?1").constData(), {id});
     if (!row.next())
         return std::nullopt;
-    return Task{row.text(0), row.integer(1), row.text(2), row.text(3), int(row.integer(4)),
-                row.text(5), row.text(6), row.text(7), row.integer(8), row.integer(9)};
+    return readTask(row);
+}
+
+std::optional<KSServiceStore::AddedTask> KSServiceStore::addTaskOnce(const Task &t)
+{
+    std::lock_guard lock(m_mutex);
+    Statement row(m_db,
+                  (QByteArray("SELECT ") + taskColumns
+                   + " FROM tasks WHERE account_id = ?1 AND resource_id = ?2 AND type = ?3 AND status != ?4 "
+                     "ORDER BY created_at DESC LIMIT 1")
+                      .constData(),
+                  {t.accountId, t.resourceId, t.type, qint64(KSTaskStatus::failed)});
+    if (row.next())
+        return AddedTask{readTask(row), false};
+    if (!insertTask(t))
+        return std::nullopt;
+    return AddedTask{t, true};
 }
 
 bool KSServiceStore::claimTask(const QString &id, qint64 now)

@@ -74,6 +74,15 @@ public:
     bool markRegistered(const QString &id);
 
     bool addTask(const Task &task);
+    struct AddedTask
+    {
+        Task task;
+        bool created = false;
+    };
+    // The account's task for the resource and type that has not failed, or
+    // else `task` added: a creation sent again (its reply lost with the
+    // service that made it) gets the task it made, never a second one.
+    std::optional<AddedTask> addTaskOnce(const Task &task);
     std::optional<Task> task(const QString &id);
     // Moves a waiting task to running; false when it is not waiting.
     bool claimTask(const QString &id, qint64 now);
@@ -90,6 +99,8 @@ public:
     void purgeRecords(qint64 cutoff, qint64 now);
 
 private:
+    bool insertTask(const Task &task); // with the mutex held
+
     std::mutex m_mutex;
     sqlite3 *m_db = nullptr;
 };

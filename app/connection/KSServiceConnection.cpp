@@ -13,10 +13,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QUrl>
 
 #include <future>
+#include <mutex>
 
 namespace {
 // The nickname of the local account: the desktop user's login name.
@@ -30,24 +32,8 @@ QString localNickName()
     return QDir::home().dirName();
 }
 
-// Whether the service at address takes token: its authentication call is
-// its own check of a token.
-bool acceptsToken(const QString &address, const QString &token)
-{
-    auto answer = std::make_shared<std::promise<bool>>();
-    std::future<bool> answered = answer->get_future();
-    const QVariantMap headers{{QStringLiteral("Authorization"), QStringLiteral("Bearer ") + token}};
-    KSAFNetworking::GETtWithUrl(address + QLatin1String(KSProtocolPaths::authentications), {}, headers,
-                                [answer](const std::optional<KSNetError> &error, const QVariant &reply) {
-                                    const auto map = error ? std::nullopt : KSAFNetworking::responseToDictionary(reply);
-                                    answer->set_value(map && KSReplyEnvelope::isSuccessStatus(map->value(QStringLiteral("status"))));
-                                });
-    return answered.wait_for(std::chrono::seconds(10)) == std::future_status::ready && answered.get();
-}
-
-// How often a program that uses or waits for another's service looks
-// whether the data folder has come free.
-constexpr int kTakeOverCheckMs = 250;
+std::mutex patienceMutex;
+KSServiceConnection::Patience patience;
 } // namespace
 
 KSServiceConnection *KSServiceConnection::defaultConnection()
@@ -109,10 +95,51 @@ void KSServiceConnection::start()
     m_startThread = std::thread([this, self = QPointer<KSServiceConnection>(this)] { runLocal(self); });
 }
 
+void KSServiceConnection::setPatience(const Patience &value)
+{
+    std::lock_guard lock(patienceMutex);
+    patience = value;
+}
+
+KSServiceConnection::Patience KSServiceConnection::currentPatience()
+{
+    std::lock_guard lock(patienceMutex);
+    return patience;
+}
+
 bool KSServiceConnection::pause(int ms)
 {
     std::unique_lock lock(m_pauseMutex);
     return !m_pauseWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopping; });
+}
+
+KSServiceConnection::Answer KSServiceConnection::ask(const QString &address, const QString &token)
+{
+    // The authentication call is the service's own check of a token.
+    auto answer = std::make_shared<std::promise<Answer>>();
+    std::future<Answer> answered = answer->get_future();
+    const QVariantMap headers{{QStringLiteral("Authorization"), QStringLiteral("Bearer ") + token}};
+    KSAFNetworking::GETtWithUrl(address + QLatin1String(KSProtocolPaths::authentications), {}, headers,
+                                [answer](const std::optional<KSNetError> &error, const QVariant &reply) {
+                                    if (error && error->domain == KSNetError::transportDomain()) {
+                                        answer->set_value(Answer::Silent);
+                                        return;
+                                    }
+                                    const auto map = error ? std::nullopt : KSAFNetworking::responseToDictionary(reply);
+                                    answer->set_value(map && KSReplyEnvelope::isSuccessStatus(map->value(QStringLiteral("status")))
+                                                          ? Answer::Takes
+                                                          : Answer::Refuses);
+                                });
+    // A service stopped in its tracks takes the connection and never
+    // answers: it is given a while, in steps that a stop cuts short.
+    const Patience now = currentPatience();
+    QElapsedTimer asked;
+    asked.start();
+    while (answered.wait_for(now.checkInterval) != std::future_status::ready) {
+        if (asked.elapsed() >= now.answerWithin.count() || !pause(0))
+            return Answer::Silent;
+    }
+    return answered.get();
 }
 
 void KSServiceConnection::runLocal(const QPointer<KSServiceConnection> &self)
@@ -123,11 +150,23 @@ void KSServiceConnection::runLocal(const QPointer<KSServiceConnection> &self)
                 self->finishLocalStart(ok, baseUrl, token, error);
         }, Qt::QueuedConnection);
     };
+    const auto waiting = [self] {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self] {
+            if (self)
+                emit self->waitingForAnotherService();
+        }, Qt::QueuedConnection);
+    };
     KSLocalService::Options options;
     const QString folder = KSDataFolder::resolve(KSLocalService::defaultDataDir());
-    QString usedAddress;    // the other program's service this one uses
-    QString checkedAddress; // the other program's service last asked
+    QString usedAddress; // the other program's service this one uses
+    // The other program's service last asked, its answer and since when it
+    // has given that answer.
+    QString askedAddress;
+    Answer lastAnswer = Answer::Takes;
+    QElapsedTimer lastAsked;
+    QElapsedTimer silentSince;
     for (;;) {
+        const Patience now = currentPatience();
         // While another program holds the folder, a start would only fail.
         if (!KSDataFolder::isInUse(folder)) {
             if (m_service->start(options)) {
@@ -144,27 +183,50 @@ void KSServiceConnection::runLocal(const QPointer<KSServiceConnection> &self)
                 return;
             }
         }
+        // The address is read anew each time: the program that took the
+        // folder over may answer elsewhere. A service that refused or did
+        // not answer is asked again now and then, since it may come back
+        // or another may take its place on the same port.
         const QString address = KSDataFolder::runningServiceAddress(folder);
-        if (usedAddress.isEmpty() && !address.isEmpty() && address != checkedAddress) {
-            checkedAddress = address;
+        const bool due = address != askedAddress || !lastAsked.isValid() || lastAsked.elapsed() >= now.askAgainAfter.count();
+        if (!address.isEmpty() && address != usedAddress && due) {
             const QString token = KSDataFolder::storedLocalToken(folder);
-            if (!token.isEmpty() && acceptsToken(address, token)) {
+            const Answer answer = token.isEmpty() ? Answer::Refuses : ask(address, token);
+            const bool news = address != askedAddress || answer != lastAnswer;
+            askedAddress = address;
+            lastAnswer = answer;
+            lastAsked.start();
+            if (answer != Answer::Silent)
+                silentSince.invalidate();
+            if (answer == Answer::Takes) {
                 usedAddress = address;
                 // Taking over on the same port keeps that address valid.
                 options.port = quint16(std::max(0, QUrl(address).port(0)));
                 CommLog::I(QStringLiteral("using the cut-out service of another program at ") + address);
                 report(true, address, token, QString());
-            } else {
+            } else if (answer == Answer::Refuses && news) {
                 CommLog::I(QStringLiteral("waiting for the cut-out service of another program at %1 to end: it does "
                                           "not take this data folder's token")
                                .arg(address));
-                QMetaObject::invokeMethod(QCoreApplication::instance(), [self] {
-                    if (self)
-                        emit self->waitingForAnotherService();
-                }, Qt::QueuedConnection);
+                waiting();
+            } else if (answer == Answer::Silent) {
+                if (!silentSince.isValid() || news) {
+                    silentSince.start();
+                    CommLog::I(QStringLiteral("the cut-out service of another program at %1 does not answer: waiting "
+                                              "up to %2 s for it")
+                                   .arg(address)
+                                   .arg(double(now.giveUpAfter.count()) / 1000.0));
+                    waiting();
+                } else if (usedAddress.isEmpty() && silentSince.elapsed() >= now.giveUpAfter.count()) {
+                    report(false, QString(), QString(),
+                           QStringLiteral("the cut-out service of another program at %1, which holds the data "
+                                          "folder, does not answer")
+                               .arg(address));
+                    return;
+                }
             }
         }
-        if (!pause(kTakeOverCheckMs))
+        if (!pause(int(now.checkInterval.count())))
             return;
     }
 }

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -23,7 +24,11 @@ class KSLocalService;
 // service already runs on it, that one is used (its address and the local
 // token lie in the folder) until it goes, and then this program's own
 // service takes over on the same port, so that jobs under way carry on; a
-// service there that does not take the local token is waited for instead.
+// service there that does not take the local token is waited for instead,
+// and one that does not answer is waited for up to a bound, then given up.
+// While another program's service is used, the folder's address is read
+// again, so that this program follows the service to whichever program
+// took the folder over.
 class KSServiceConnection : public QObject
 {
     Q_OBJECT
@@ -64,6 +69,22 @@ public:
     // The configured service address, or empty for the built-in service.
     [[nodiscard]] static QString configuredServiceUrl();
 
+    // How the built-in service's start deals with another program's service.
+    struct Patience
+    {
+        // How often the data folder is looked at while another program holds it.
+        std::chrono::milliseconds checkInterval{100};
+        // How long that program's service has to answer one question.
+        std::chrono::milliseconds answerWithin{5000};
+        // How soon a service that refused or did not answer is asked again.
+        std::chrono::milliseconds askAgainAfter{500};
+        // How long a service that does not answer is waited for before the
+        // start fails.
+        std::chrono::milliseconds giveUpAfter{30000};
+    };
+    static void setPatience(const Patience &patience);
+    [[nodiscard]] static Patience currentPatience();
+
 signals:
     void stateChanged();
     // Another program's service holds the data folder and cannot be used:
@@ -77,6 +98,10 @@ private:
     void runLocal(const QPointer<KSServiceConnection> &self);
     // Waits up to ms or until stop(); false once stopping.
     bool pause(int ms);
+    enum class Answer { Takes, Refuses, Silent };
+    // How the service at address answers the token; Silent when it cannot
+    // be reached or says nothing within the patience.
+    Answer ask(const QString &address, const QString &token);
     void finishLocalStart(bool ok, const QString &baseUrl, const QString &token, const QString &error);
     void setState(State state);
 

@@ -77,6 +77,15 @@ bool isCancelled(const JobPtr &job)
     return job->cancelled;
 }
 
+// A step waiting for its service is not sent again once the job was cancelled.
+KSReconnect::StillWanted stillWanted(const JobPtr &job)
+{
+    return [weak = std::weak_ptr<Job>(job)] {
+        const JobPtr alive = weak.lock();
+        return alive && !isCancelled(alive);
+    };
+}
+
 // A file the job made: kept for the job, or deleted at once when the job
 // was cancelled meanwhile. False in that case.
 bool keepFile(const JobPtr &job, const QString &path)
@@ -257,7 +266,7 @@ void handleUploadCompletion(const JobPtr &job, const std::optional<KSNetError> &
             handleTaskReport(job, success, maskPath, value);
         },
         [job](const KSEraserFailure &failure) { noteFailure(job, failure); },
-        [job](const QString &taskId) { taskCreated(job, taskId); });
+        [job](const QString &taskId) { taskCreated(job, taskId); }, stillWanted(job));
 }
 
 // The photo as the job needs it, or why not.
@@ -343,7 +352,7 @@ void upload(const JobPtr &job)
         [job](const std::optional<KSNetError> &error, const std::optional<QVariantMap> &payload) {
             handleUploadCompletion(job, error, payload);
         },
-        [job](const KSEraserFailure &failure) { noteFailure(job, failure); });
+        [job](const KSEraserFailure &failure) { noteFailure(job, failure); }, stillWanted(job));
 }
 
 } // namespace

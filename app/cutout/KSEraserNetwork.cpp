@@ -15,9 +15,9 @@ void KSEraserNetwork::getAuthentications(AuthCompletion completion)
 }
 
 void KSEraserNetwork::uploadImage(const QString &path, ProgressClosure progress, UploadCompletion completion,
-                                  FailureNote note)
+                                  FailureNote note, KSReconnect::StillWanted wanted)
 {
-    KSUploadFlow::uploadImage(path, std::move(progress), std::move(completion), std::move(note));
+    KSUploadFlow::uploadImage(path, std::move(progress), std::move(completion), std::move(note), std::move(wanted));
 }
 
 void KSEraserNetwork::putImage(const QString &path, const QVariantMap &payload, ByteProgress byteProgress,
@@ -32,9 +32,9 @@ void KSEraserNetwork::postResources(const QString &resourceId, RegistrationCompl
 }
 
 void KSEraserNetwork::createTask(const QString &fileId, KSEraserType type, TaskReport report, FailureNote note,
-                                 TaskCreated created)
+                                 TaskCreated created, KSReconnect::StillWanted wanted)
 {
-    KSTaskFlow::createTask(fileId, type, std::move(report), std::move(note), std::move(created));
+    KSTaskFlow::createTask(fileId, type, std::move(report), std::move(note), std::move(created), std::move(wanted));
 }
 
 void KSEraserNetwork::getTaskResult(const QString &taskId, TaskReport report, FailureNote note)

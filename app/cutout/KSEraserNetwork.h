@@ -3,6 +3,7 @@
 #include "KSEraserFailure.h"
 #include "KSEraserType.h"
 #include "KSNetError.h"
+#include "KSReconnect.h"
 #include "OSSClient.h"
 #include "OSSPutObjectRequest.h"
 
@@ -56,8 +57,11 @@ public:
     // the main queue while the bytes go out. The completion gets (none,
     // registration payload) or (error, none). When authentication fails only
     // the progress closure is called, with -1.0, after `note` heard why.
+    // A step that lost its service is sent again (KSReconnect) while
+    // `wanted` says so; a put starts again from the credentials, since the
+    // service that took over may store elsewhere.
     static void uploadImage(const QString &path, ProgressClosure progress, UploadCompletion completion,
-                            FailureNote note = {});
+                            FailureNote note = {}, KSReconnect::StillWanted wanted = {});
 
     // Puts the file into storage with the payload's credentials and callback
     // (key: path.images + 32 lower-case hex digits + ".jpg"), then registers
@@ -71,9 +75,11 @@ public:
     // POST "/api/tasks/<type>" with file_id, then polls and downloads: task
     // reports end with the result or one failure, `note` hearing why first.
     // While the task waits or runs, a poll's data.progress (0..1, when the
-    // service sends it) is reported as 0.70 + 0.10 x progress.
+    // service sends it) is reported as 0.70 + 0.10 x progress. A step that
+    // lost its service is sent again (KSReconnect); the creation only while
+    // `wanted` says so, and polls until the task is cancelled.
     static void createTask(const QString &fileId, KSEraserType type, TaskReport report, FailureNote note = {},
-                           TaskCreated created = {});
+                           TaskCreated created = {}, KSReconnect::StillWanted wanted = {});
     static void getTaskResult(const QString &taskId, TaskReport report, FailureNote note = {});
     // Stops polling the task, drops any mask still on its way, and asks the
     // service to drop the task (POST "/api/tasks/<id>/cancel"; its answer is

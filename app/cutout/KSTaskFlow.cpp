@@ -7,6 +7,7 @@
 #include "KSMainQueue.h"
 #include "KSProtocolDebug.h"
 #include "KSProtocolPaths.h"
+#include "KSReconnect.h"
 #include "KSReplyEnvelope.h"
 #include "KSServiceRequest.h"
 #include "KSTaskReply.h"
@@ -33,22 +34,11 @@ namespace {
 QMutex lastEngineMutex;
 QString lastEngine;
 
-// A poll or download that finds no service is tried again this many times,
-// a poll interval apart: the program that ran the built-in service may have
-// ended, and this one's own service takes its place on the same address.
-constexpr int kReconnectAttempts = 15;
-
 std::atomic<std::chrono::milliseconds::rep> pollIntervalMs{1000};
 
 double pollSeconds()
 {
     return double(pollIntervalMs.load()) / 1000.0;
-}
-
-// The log line of a retry, with the wait before it.
-QString retryNote(const QString &step)
-{
-    return step + QStringLiteral("连接不上服务，%1秒后重试").arg(pollSeconds());
 }
 
 // Tasks whose job was cancelled: their chain stops at its next step.
@@ -86,10 +76,10 @@ void failTask(const KSEraserNetwork::TaskReport &report, const FailureNote &note
 
 constexpr auto kServiceError = KSEraserFailure::Kind::serviceError;
 
-void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, const FailureNote &note, int refusedBefore);
+void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, const FailureNote &note, int lostBefore);
 
 void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork::TaskReport &report,
-                  const FailureNote &note, int refusedBefore = 0)
+                  const FailureNote &note, int lostBefore)
 {
     const QString maskPath = KSTempFile::reserve(QStringLiteral(".png"));
     if (maskPath.isEmpty()) {
@@ -98,7 +88,7 @@ void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork:
         return;
     }
     KSAFNetworking::downloadFile(url.toString(QUrl::FullyEncoded), maskPath,
-                                 [taskId, url, maskPath, report, note, refusedBefore](
+                                 [taskId, url, maskPath, report, note, lostBefore](
                                      float fraction, bool finished, const std::optional<KSNetError> &error) {
                                      // A cancelled job wants no mask: it goes as it arrives.
                                      if (isCancelled(taskId)) {
@@ -111,11 +101,13 @@ void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork:
                                      if (finished) {
                                          if (report)
                                              report(true, maskPath, 1.0);
-                                     } else if (error && error->couldNotConnect() && refusedBefore < kReconnectAttempts) {
+                                     } else if (error && KSReconnect::shouldRetry(*error, lostBefore)) {
+                                         // The mask's address names the service that
+                                         // made it; the one that took over may answer
+                                         // elsewhere, so the task is asked again.
                                          QFile::remove(maskPath);
-                                         CommLog::I(retryNote(QStringLiteral("mask图片下载")));
-                                         KSMainQueue::after(pollSeconds(), [taskId, url, report, note, refusedBefore] {
-                                             downloadMask(taskId, url, report, note, refusedBefore + 1);
+                                         KSReconnect::later(QStringLiteral("mask图片下载"), {}, [taskId, report, note, lostBefore] {
+                                             poll(taskId, report, note, lostBefore + 1);
                                          });
                                      } else if (error) {
                                          CommLog::E(kFlowError + QStringLiteral("mask图片下载失败 ")
@@ -136,7 +128,7 @@ void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork:
 
 // A finished task: its mask's address must be a web address.
 void downloadFinished(const QString &taskId, const KSTaskReply &task, const KSEraserNetwork::TaskReport &report,
-                      const FailureNote &note)
+                      const FailureNote &note, int lostBefore)
 {
     // Only web addresses: a file: or other URL from the service must not
     // make the client read or fetch anything else.
@@ -148,10 +140,10 @@ void downloadFinished(const QString &taskId, const KSTaskReply &task, const KSEr
     setLastMaskEngine(task.engine);
     const QUrl url(task.maskUrl, QUrl::StrictMode);
     CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString());
-    downloadMask(taskId, url, report, note);
+    downloadMask(taskId, url, report, note, lostBefore);
 }
 
-void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int refusedBefore,
+void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int lostBefore,
                       const std::optional<KSNetError> &error, const QVariant &reply,
                       const KSEraserNetwork::TaskReport &report, const FailureNote &note)
 {
@@ -160,10 +152,11 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int
         return;
     }
     const QString step = QStringLiteral("遍历任务结果失败");
-    if (error && error->couldNotConnect() && refusedBefore < kReconnectAttempts) {
-        CommLog::I(retryNote(QStringLiteral("遍历任务结果")));
-        KSMainQueue::after(pollSeconds(),
-                           [taskId, report, note, refusedBefore] { poll(taskId, report, note, refusedBefore + 1); });
+    // The task lives in the service's store: whoever runs the service next
+    // answers for the same id.
+    if (error && KSReconnect::shouldRetry(*error, lostBefore)) {
+        KSReconnect::later(QStringLiteral("遍历任务结果"), {},
+                           [taskId, report, note, lostBefore] { poll(taskId, report, note, lostBefore + 1); });
         return;
     }
     if (error) {
@@ -191,7 +184,7 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int
         return;
     }
     if (task.state == KSTaskReply::State::Done) {
-        downloadFinished(taskId, task, report, note);
+        downloadFinished(taskId, task, report, note, lostBefore);
         return;
     }
     if (const std::optional<double> progress = KSTaskFlow::taskProgress(task.progress); progress && report)
@@ -205,7 +198,7 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int
         KSTaskFlow::getTaskResult(taskId, report, note);
 }
 
-void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, const FailureNote &note, int refusedBefore)
+void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, const FailureNote &note, int lostBefore)
 {
     if (isCancelled(taskId)) {
         forgetCancelled(taskId);
@@ -220,26 +213,48 @@ void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, cons
     auto sinceSent = std::make_shared<QElapsedTimer>();
     sinceSent->start();
     KSAFNetworking::GETtWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
-                                [taskId, sinceSent, refusedBefore, report, note](const std::optional<KSNetError> &error,
-                                                                                 const QVariant &reply) {
-                                    handleTaskResult(taskId, *sinceSent, refusedBefore, error, reply, report, note);
+                                [taskId, sinceSent, lostBefore, report, note](const std::optional<KSNetError> &error,
+                                                                              const QVariant &reply) {
+                                    handleTaskResult(taskId, *sinceSent, lostBefore, error, reply, report, note);
                                 });
 }
 
-} // namespace
-
-void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report,
-                            FailureNote note, KSEraserNetwork::TaskCreated created)
+// What a task's creation needs, kept for a creation sent again.
+struct Creation
 {
-    const auto target = KSServiceRequest::target(QLatin1String(KSProtocolPaths::tasks) + KSEraserTypeRawValue(type),
-                                                 [report, note, failure = KSServiceRequest::missingTarget()] {
-                                                     failTask(report, note, failure.kind);
+    QString fileId;
+    KSEraserType type;
+    KSEraserNetwork::TaskReport report;
+    FailureNote note;
+    KSEraserNetwork::TaskCreated created;
+    KSReconnect::StillWanted wanted;
+};
+
+void requestTask(const Creation &creation, int lostBefore)
+{
+    const auto target = KSServiceRequest::target(QLatin1String(KSProtocolPaths::tasks) + KSEraserTypeRawValue(creation.type),
+                                                 [creation, failure = KSServiceRequest::missingTarget()] {
+                                                     failTask(creation.report, creation.note, failure.kind);
                                                  });
     if (!target)
         return;
-    KSAFNetworking::POSTWithUrl(target->url, {{QStringLiteral("file_id"), fileId}}, KSServiceRequest::bearer(target->token),
-                                [report, note, created](const std::optional<KSNetError> &error, const QVariant &reply) {
+    KSAFNetworking::POSTWithUrl(target->url, {{QStringLiteral("file_id"), creation.fileId}},
+                                KSServiceRequest::bearer(target->token),
+                                [creation, lostBefore](const std::optional<KSNetError> &error, const QVariant &reply) {
+                                    const KSEraserNetwork::TaskReport &report = creation.report;
+                                    const FailureNote &note = creation.note;
+                                    // Sent again even when the first may have arrived: the
+                                    // service answers a resource's repeated creation with
+                                    // the task it made for it.
+                                    if (error && KSReconnect::shouldRetry(*error, lostBefore)) {
+                                        KSReconnect::later(QStringLiteral("创建任务"), creation.wanted, [creation, lostBefore] {
+                                            requestTask(creation, lostBefore + 1);
+                                        });
+                                        return;
+                                    }
                                     if (error) {
+                                        CommLog::E(kFlowError + QStringLiteral("创建任务失败 请求出错 ")
+                                                   + error->localizedDescription);
                                         failTask(report, note, KSEraserFailure::forNetError(*error).kind);
                                         return;
                                     }
@@ -253,10 +268,18 @@ void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNe
                                         return;
                                     }
                                     KSProtocolDebug::print("responseDict ", reply);
-                                    if (created)
-                                        created(*taskId);
-                                    getTaskResult(*taskId, report, note);
+                                    if (creation.created)
+                                        creation.created(*taskId);
+                                    KSTaskFlow::getTaskResult(*taskId, report, note);
                                 });
+}
+
+} // namespace
+
+void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report,
+                            FailureNote note, KSEraserNetwork::TaskCreated created, KSReconnect::StillWanted wanted)
+{
+    requestTask({fileId, type, std::move(report), std::move(note), std::move(created), std::move(wanted)}, 0);
 }
 
 void KSTaskFlow::setPollInterval(std::chrono::milliseconds interval)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KSEraserNetwork.h"
+#include "KSReconnect.h"
 
 #include <chrono>
 
@@ -10,13 +11,14 @@
 // names.
 namespace KSTaskFlow {
 
-// The least time from one poll's send to the next, and the wait before a poll
-// or download that found no service is tried again; 1 s unless set otherwise.
+// The least time from one poll's send to the next; 1 s unless set otherwise.
+// A step that lost its service waits as KSReconnect tells.
 void setPollInterval(std::chrono::milliseconds interval);
 [[nodiscard]] std::chrono::milliseconds pollInterval();
 
 void createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskReport report,
-                KSEraserNetwork::FailureNote note = {}, KSEraserNetwork::TaskCreated created = {});
+                KSEraserNetwork::FailureNote note = {}, KSEraserNetwork::TaskCreated created = {},
+                KSReconnect::StillWanted wanted = {});
 void getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report, KSEraserNetwork::FailureNote note = {});
 void cancelTask(const QString &taskId);
 

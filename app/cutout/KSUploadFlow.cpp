@@ -6,12 +6,16 @@
 #include "KSMainQueue.h"
 #include "KSProtocolDebug.h"
 #include "KSProtocolPaths.h"
+#include "KSReconnect.h"
 #include "KSReplyEnvelope.h"
 #include "KSServiceRequest.h"
 #include "KSStringExtension.h"
 
 #include <QUrl>
 #include <QUuid>
+
+#include <atomic>
+#include <memory>
 
 using KSReplyEnvelope::objectAt;
 using KSReplyEnvelope::textAt;
@@ -62,8 +66,67 @@ std::shared_ptr<OSSClient> storageClientFor(const QVariantMap &payload)
     return std::make_shared<OSSClient>(clientEndpoint, credentials, configuration);
 }
 
+// Lost connections of one upload, over all its steps: the bound holds for
+// the upload as a whole.
+using LostCount = std::shared_ptr<std::atomic<int>>;
+
+// Whether a step that failed with error is sent again; counts it when so.
+bool retryAfterLoss(const KSNetError &error, const LostCount &lost)
+{
+    if (!KSReconnect::shouldRetry(error, lost->load()))
+        return false;
+    ++*lost;
+    return true;
+}
+
+// POST "/api/resources": the same registration may be sent again, since the
+// service only marks the resource.
+void registerResource(const QString &resourceId, const KSEraserNetwork::UploadCompletion &complete,
+                      const KSReconnect::StillWanted &wanted, const LostCount &lost)
+{
+    const auto registrationFailed = [complete] {
+        complete(clientError(KSEraserNetwork::RegistrationFailed, QStringLiteral("resource registration failed")),
+                 std::nullopt);
+    };
+    const auto target = KSServiceRequest::target(QLatin1String(KSProtocolPaths::resources), registrationFailed);
+    if (!target)
+        return;
+    const QVariantMap parameters{{QStringLiteral("api_token"), target->token}, {QStringLiteral("resource_id"), resourceId}};
+    KSAFNetworking::POSTWithUrl(target->url, parameters, {}, [resourceId, complete, wanted, lost, registrationFailed](
+                                                                 const std::optional<KSNetError> &error, const QVariant &reply) {
+        if (error && retryAfterLoss(*error, lost)) {
+            KSReconnect::later(QStringLiteral("登记资源"), wanted,
+                               [resourceId, complete, wanted, lost] { registerResource(resourceId, complete, wanted, lost); });
+            return;
+        }
+        if (error) {
+            CommLog::E(kFlowError + QStringLiteral("登记资源失败 请求出错 ") + error->localizedDescription);
+            // A service never reached again is told as such, not as a refusal.
+            if (error->lostConnection())
+                complete(error, std::nullopt);
+            else
+                registrationFailed();
+            return;
+        }
+        const std::optional<QVariantMap> dictionary = KSAFNetworking::responseToDictionary(reply);
+        const std::optional<QVariantMap> data = dictionary ? objectAt(*dictionary, QStringLiteral("data")) : std::nullopt;
+        if (!dictionary || !data) {
+            CommLog::E(kFlowError + QStringLiteral("登记资源失败 回复不是字典或没有data对象"));
+            registrationFailed();
+            return;
+        }
+        if (!KSServiceRequest::envelopeSucceeded(*dictionary, QStringLiteral("登记资源失败"))) {
+            registrationFailed();
+            return;
+        }
+        complete(std::nullopt, data);
+        KSProtocolDebug::print("responseDict ", reply);
+    });
+}
+
 // The resource the storage's callback reply names, then its registration.
-void registerUploaded(const OSSPutObjectResult &result, const KSEraserNetwork::UploadCompletion &complete)
+void registerUploaded(const OSSPutObjectResult &result, const KSEraserNetwork::UploadCompletion &complete,
+                      const KSReconnect::StillWanted &wanted, const LostCount &lost)
 {
     const std::optional<QVariantMap> reply = dictionaryWithJsonString(result.serverReturnJsonString);
     if (!reply) {
@@ -86,18 +149,12 @@ void registerUploaded(const OSSPutObjectResult &result, const KSEraserNetwork::U
                  std::nullopt);
         return;
     }
-    KSUploadFlow::postResources(*resourceId, [complete](bool success, const std::optional<QVariantMap> &payload) {
-        if (success)
-            complete(std::nullopt, payload);
-        else
-            complete(clientError(KSEraserNetwork::RegistrationFailed, QStringLiteral("resource registration failed")),
-                     std::nullopt);
-    });
+    registerResource(*resourceId, complete, wanted, lost);
 }
 
-} // namespace
-
-void KSUploadFlow::getAuthentications(KSEraserNetwork::AuthCompletion completion, KSEraserNetwork::FailureNote note)
+// GET "/api/authentications", sent again while its service is lost.
+void requestCredentials(const KSEraserNetwork::AuthCompletion &completion, const KSEraserNetwork::FailureNote &note,
+                        const KSReconnect::StillWanted &wanted, const LostCount &lost)
 {
     const std::function<void()> fail = failureOf(completion);
     const auto failWith = [fail, note](const KSEraserFailure &failure) {
@@ -112,8 +169,16 @@ void KSUploadFlow::getAuthentications(KSEraserNetwork::AuthCompletion completion
     if (!target)
         return;
     KSAFNetworking::GETtWithUrl(target->url, {}, KSServiceRequest::bearer(target->token),
-                                [completion, failWith](const std::optional<KSNetError> &error, const QVariant &reply) {
+                                [completion, note, wanted, lost, failWith](const std::optional<KSNetError> &error,
+                                                                           const QVariant &reply) {
                                     const KSEraserFailure answered{KSEraserFailure::Kind::serviceError};
+                                    if (error && retryAfterLoss(*error, lost)) {
+                                        KSReconnect::later(QStringLiteral("获取临时凭证"), wanted,
+                                                           [completion, note, wanted, lost] {
+                                                               requestCredentials(completion, note, wanted, lost);
+                                                           });
+                                        return;
+                                    }
                                     if (error) {
                                         failWith(KSEraserFailure::forNetError(*error));
                                         return;
@@ -139,27 +204,111 @@ void KSUploadFlow::getAuthentications(KSEraserNetwork::AuthCompletion completion
                                 });
 }
 
-void KSUploadFlow::uploadImage(const QString &path, KSEraserNetwork::ProgressClosure progress,
-                               KSEraserNetwork::UploadCompletion completion, KSEraserNetwork::FailureNote note)
+// The signed put of the file with the payload's credentials and callback;
+// onPut hears how it ended, on a network thread.
+void putObject(const QString &path, const QVariantMap &payload, const KSEraserNetwork::ByteProgress &byteProgress,
+               const OSSClient::PutCompletion &onPut)
 {
-    getAuthentications([path, progress, completion](bool success, const std::optional<QVariantMap> &payload) {
+    const QStringList missing = missingCredentialFields(payload);
+    if (!missing.isEmpty()) {
+        const QString text = QStringLiteral("临时凭证缺少字段 ") + missing.join(QStringLiteral(", "));
+        CommLog::E(kFlowError + text);
+        KSCurlSession::run([onPut, text] {
+            onPut(clientError(KSEraserNetwork::CredentialsIncomplete, text), {});
+        });
+        return;
+    }
+    const std::shared_ptr<OSSClient> client = storageClientFor(payload);
+    OSSPutObjectRequest request;
+    request.setBucketName(payload.value(QStringLiteral("bucket")).toString());
+    request.setObjectKey(KSUploadFlow::newObjectKey(objectAt(payload, QStringLiteral("path"))->value(QStringLiteral("images")).toString()));
+    request.setUploadingFileURL(QUrl::fromLocalFile(path));
+    request.setCallbackParam(*objectAt(payload, QStringLiteral("callback")));
+    request.setUploadProgress(byteProgress ? OSSPutObjectRequest::UploadProgress(byteProgress) : nullptr);
+    KSEraserNetwork::shared()->holdUpload(client, request);
+    client->putObject(request, onPut);
+}
+
+// One upload, kept whole so that it can start again from its credentials.
+struct Upload
+{
+    QString path;
+    KSEraserNetwork::ProgressClosure progress;
+    KSEraserNetwork::UploadCompletion completion;
+    KSEraserNetwork::FailureNote note;
+    KSReconnect::StillWanted wanted;
+    LostCount lost = std::make_shared<std::atomic<int>>(0);
+
+    void complete(const std::optional<KSNetError> &error, const std::optional<QVariantMap> &payload) const
+    {
+        if (completion)
+            completion(error, payload);
+    }
+};
+using UploadPtr = std::shared_ptr<const Upload>;
+
+void putWithCredentials(const UploadPtr &upload, const QVariantMap &payload);
+
+void startUpload(const UploadPtr &upload)
+{
+    requestCredentials([upload](bool success, const std::optional<QVariantMap> &payload) {
         if (!success || !payload) {
-            if (progress)
-                progress(-1.0);
+            if (upload->progress)
+                upload->progress(-1.0);
             return;
         }
-        if (progress)
-            progress(0.05);
-        KSEraserNetwork::ByteProgress bytes;
-        if (progress) {
-            bytes = [progress](qint64, qint64 totalSent, qint64 totalExpected) {
-                KSMainQueue::async([progress, totalSent, totalExpected] {
-                    progress(uploadProgress(totalSent, totalExpected));
-                });
-            };
+        if (upload->progress)
+            upload->progress(0.05);
+        putWithCredentials(upload, *payload);
+    }, upload->note, upload->wanted, upload->lost);
+}
+
+void putWithCredentials(const UploadPtr &upload, const QVariantMap &payload)
+{
+    KSEraserNetwork::ByteProgress bytes;
+    if (const KSEraserNetwork::ProgressClosure progress = upload->progress) {
+        bytes = [progress](qint64, qint64 totalSent, qint64 totalExpected) {
+            KSMainQueue::async([progress, totalSent, totalExpected] {
+                progress(KSUploadFlow::uploadProgress(totalSent, totalExpected));
+            });
+        };
+    }
+    putObject(upload->path, payload, bytes, [upload](const std::optional<KSNetError> &error, const OSSPutObjectResult &result) {
+        // The storage may answer elsewhere once the service was taken over:
+        // new credentials name where. An object the lost put did store
+        // stays unregistered and goes with the day's old uploads.
+        if (error && retryAfterLoss(*error, upload->lost)) {
+            KSReconnect::later(QStringLiteral("上传图片"), upload->wanted, [upload] { startUpload(upload); });
+            return;
         }
-        putImage(path, *payload, bytes, completion);
-    }, std::move(note));
+        if (error) {
+            upload->complete(error, std::nullopt);
+            return;
+        }
+        registerUploaded(result, [upload](const std::optional<KSNetError> &e, const std::optional<QVariantMap> &p) {
+            upload->complete(e, p);
+        }, upload->wanted, upload->lost);
+    });
+}
+
+} // namespace
+
+void KSUploadFlow::getAuthentications(KSEraserNetwork::AuthCompletion completion, KSEraserNetwork::FailureNote note)
+{
+    requestCredentials(completion, note, {}, std::make_shared<std::atomic<int>>(0));
+}
+
+void KSUploadFlow::uploadImage(const QString &path, KSEraserNetwork::ProgressClosure progress,
+                               KSEraserNetwork::UploadCompletion completion, KSEraserNetwork::FailureNote note,
+                               KSReconnect::StillWanted wanted)
+{
+    auto upload = std::make_shared<Upload>();
+    upload->path = path;
+    upload->progress = std::move(progress);
+    upload->completion = std::move(completion);
+    upload->note = std::move(note);
+    upload->wanted = std::move(wanted);
+    startUpload(upload);
 }
 
 void KSUploadFlow::putImage(const QString &path, const QVariantMap &payload, KSEraserNetwork::ByteProgress byteProgress,
@@ -169,61 +318,20 @@ void KSUploadFlow::putImage(const QString &path, const QVariantMap &payload, KSE
         if (completion)
             completion(error, result);
     };
-
-    const QStringList missing = missingCredentialFields(payload);
-    if (!missing.isEmpty()) {
-        const QString text = QStringLiteral("临时凭证缺少字段 ") + missing.join(QStringLiteral(", "));
-        CommLog::E(kFlowError + text);
-        KSCurlSession::run([complete, text] {
-            complete(clientError(KSEraserNetwork::CredentialsIncomplete, text), std::nullopt);
-        });
-        return;
-    }
-
-    const std::shared_ptr<OSSClient> client = storageClientFor(payload);
-    OSSPutObjectRequest request;
-    request.setBucketName(payload.value(QStringLiteral("bucket")).toString());
-    request.setObjectKey(newObjectKey(objectAt(payload, QStringLiteral("path"))->value(QStringLiteral("images")).toString()));
-    request.setUploadingFileURL(QUrl::fromLocalFile(path));
-    request.setCallbackParam(*objectAt(payload, QStringLiteral("callback")));
-    request.setUploadProgress(byteProgress ? OSSPutObjectRequest::UploadProgress(byteProgress) : nullptr);
-    KSEraserNetwork::shared()->holdUpload(client, request);
-
-    client->putObject(request, [complete](const std::optional<KSNetError> &error, const OSSPutObjectResult &result) {
+    putObject(path, payload, byteProgress, [complete](const std::optional<KSNetError> &error, const OSSPutObjectResult &result) {
         if (error)
             complete(error, std::nullopt);
         else
-            registerUploaded(result, complete);
+            registerUploaded(result, complete, {}, std::make_shared<std::atomic<int>>(0));
     });
 }
 
 void KSUploadFlow::postResources(const QString &resourceId, KSEraserNetwork::RegistrationCompletion completion)
 {
-    const std::function<void()> fail = failureOf(completion);
-    const auto target = KSServiceRequest::target(QLatin1String(KSProtocolPaths::resources), fail);
-    if (!target)
-        return;
-    const QVariantMap parameters{{QStringLiteral("api_token"), target->token}, {QStringLiteral("resource_id"), resourceId}};
-    KSAFNetworking::POSTWithUrl(target->url, parameters, {}, [completion, fail](const std::optional<KSNetError> &error, const QVariant &reply) {
-        if (error) {
-            fail();
-            return;
-        }
-        const std::optional<QVariantMap> dictionary = KSAFNetworking::responseToDictionary(reply);
-        const std::optional<QVariantMap> data = dictionary ? objectAt(*dictionary, QStringLiteral("data")) : std::nullopt;
-        if (!dictionary || !data) {
-            CommLog::E(kFlowError + QStringLiteral("登记资源失败 回复不是字典或没有data对象"));
-            fail();
-            return;
-        }
-        if (!KSServiceRequest::envelopeSucceeded(*dictionary, QStringLiteral("登记资源失败"))) {
-            fail();
-            return;
-        }
+    registerResource(resourceId, [completion](const std::optional<KSNetError> &error, const std::optional<QVariantMap> &payload) {
         if (completion)
-            completion(true, data);
-        KSProtocolDebug::print("responseDict ", reply);
-    });
+            completion(!error, error ? std::nullopt : payload);
+    }, {}, std::make_shared<std::atomic<int>>(0));
 }
 
 double KSUploadFlow::uploadProgress(qint64 totalBytesSent, qint64 totalBytesExpected)

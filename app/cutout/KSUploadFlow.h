@@ -9,7 +9,8 @@ namespace KSUploadFlow {
 
 void getAuthentications(KSEraserNetwork::AuthCompletion completion, KSEraserNetwork::FailureNote note = {});
 void uploadImage(const QString &path, KSEraserNetwork::ProgressClosure progress,
-                 KSEraserNetwork::UploadCompletion completion, KSEraserNetwork::FailureNote note = {});
+                 KSEraserNetwork::UploadCompletion completion, KSEraserNetwork::FailureNote note = {},
+                 KSReconnect::StillWanted wanted = {});
 void putImage(const QString &path, const QVariantMap &payload, KSEraserNetwork::ByteProgress byteProgress,
               KSEraserNetwork::UploadCompletion completion);
 void postResources(const QString &resourceId, KSEraserNetwork::RegistrationCompletion completion);

@@ -22,6 +22,14 @@ struct KSNetError
     // No connection could be made (libcurl's CURLE_COULDNT_CONNECT): nothing
     // was sent, so the same request may simply be made again.
     [[nodiscard]] bool couldNotConnect() const { return domain == transportDomain() && code == 7; }
+    // The connection was refused, or dropped before a reply came (libcurl's
+    // 7, 52 empty reply, 55 send and 56 receive failures): what a service
+    // that ends mid-request leaves its clients, unlike a time-out or an
+    // answer. The request may or may not have reached the service.
+    [[nodiscard]] bool lostConnection() const
+    {
+        return domain == transportDomain() && (code == 7 || code == 52 || code == 55 || code == 56);
+    }
 };
 
 Q_DECLARE_METATYPE(KSNetError)

@@ -6,6 +6,7 @@
 #include "KSBookmark.h"
 #include "KSEraserNetwork.h"
 #include "KSFileConst.h"
+#include "KSReconnect.h"
 #include "KSServiceAddress.h"
 #include "KSStorageSignature.h"
 #include "KSTaskFlow.h"
@@ -118,8 +119,10 @@ void TestKSEraserManager::initTestCase()
 {
     QLoggingCategory::setFilterRules(QStringLiteral("cutora.protocol.debug=false"));
     QVERIFY(m_dir.isValid());
-    // No test here times the polls: they need not wait a second.
+    // No test here times the polls: they need not wait a second, nor a
+    // service that is not there long.
     KSTaskFlow::setPollInterval(std::chrono::milliseconds(100));
+    KSReconnect::setPolicy({std::chrono::milliseconds(100), std::chrono::milliseconds(500)});
 }
 
 void TestKSEraserManager::init()

@@ -5,6 +5,7 @@
 #include "CommPassport.h"
 #include "KSFileConst.h"
 #include "KSProtocolDebug.h"
+#include "KSReconnect.h"
 #include "KSServiceAddress.h"
 #include "KSTaskFlow.h"
 #include "KSUploadFlow.h"
@@ -99,6 +100,7 @@ void TestKSEraserNetwork::init()
     KSUserDefaultKit::removeObjectForKey(KSServiceAddress::kServiceURLKey);
     qunsetenv(KSServiceAddress::kServiceURLEnvironment);
     KSTaskFlow::setPollInterval(kShortInterval);
+    KSReconnect::setPolicy({kShortInterval, 15 * kShortInterval});
 }
 
 void TestKSEraserNetwork::objectKeysAreFreshHex()
@@ -306,7 +308,7 @@ void TestKSEraserNetwork::pollsAndDownloadsTryAgainWhileNoServiceAnswers_data()
     QTest::addColumn<int>("comesBackAfterMs"); // -1: never
     // The program that ran the built-in service may end while a job polls;
     // the next program's service takes its place on the same address. Both
-    // come back well within the retries (15 intervals).
+    // come back well within the bound (15 intervals).
     const int comesBack = int(kShortInterval.count() * 3);
     QTest::newRow("a poll, for a few intervals") << "poll" << comesBack;
     QTest::newRow("the mask download, for a few intervals") << "mask" << comesBack;

@@ -149,19 +149,30 @@ public:
         return client()->Put(upload.encodedPath.c_str(), headers, bytes, "image/jpeg");
     }
 
-    // Upload, registration and task creation, as the application does them;
-    // returns the task id or an empty text.
-    QString createTask(const QString &token, const QByteArray &picture, const char *type = "person") const
+    // Upload and registration, as the application does them; returns the
+    // resource id or an empty text.
+    QString registeredUpload(const QString &token, const QByteArray &picture) const
     {
         const QJsonObject stored = json(put(credentials(token), picture.toStdString()));
         const QString resourceId = stored.value(QStringLiteral("data")).toObject().value(QStringLiteral("resource"))
                                        .toObject().value(QStringLiteral("resource_id")).toString();
         const QJsonObject registered = data(post("/api/resources", {{"api_token", token.toStdString()},
                                                                     {"resource_id", resourceId.toStdString()}}));
-        const QJsonObject task = data(post(std::string("/api/tasks/") + type,
-                                           {{"file_id", registered.value(QStringLiteral("resource_id")).toString().toStdString()}},
-                                           token));
-        return task.value(QStringLiteral("task_id")).toString();
+        return registered.value(QStringLiteral("resource_id")).toString();
+    }
+
+    // The creation of a task for the resource; returns the task id or an empty text.
+    QString taskFor(const QString &token, const QString &resourceId, const char *type = "person") const
+    {
+        return data(post(std::string("/api/tasks/") + type, {{"file_id", resourceId.toStdString()}}, token))
+            .value(QStringLiteral("task_id"))
+            .toString();
+    }
+
+    // Upload, registration and task creation; returns the task id or an empty text.
+    QString createTask(const QString &token, const QByteArray &picture, const char *type = "person") const
+    {
+        return taskFor(token, registeredUpload(token, picture), type);
     }
 
     // Polls until the task is done or failed, for a minute at most.

@@ -470,6 +470,38 @@ private slots:
         QCOMPARE(task.value(QStringLiteral("status")).toInt(), 2);
     }
 
+    void aRepeatedCreationGetsTheTaskAlreadyMade()
+    {
+        // A client whose creation's reply was lost with the service sends it
+        // again, maybe to the service that took over: it must not start the
+        // same cut-out twice.
+        QTemporaryDir dir;
+        ServiceTestClient first;
+        QVERIFY(first.start(dir.path(), 0));
+        const QString token = first.service.localToken();
+        const QString resourceId = first.registeredUpload(token, studioPicture(160, 120));
+        QVERIFY(!resourceId.isEmpty());
+        const QString taskId = first.taskFor(token, resourceId);
+        QCOMPARE(taskId.size(), 32);
+        QCOMPARE(first.taskFor(token, resourceId), taskId);
+        // Another type of the same upload is another cut-out.
+        const QString objectTask = first.taskFor(token, resourceId, "object");
+        QVERIFY(!objectTask.isEmpty() && objectTask != taskId);
+        first.service.stop();
+
+        ServiceTestClient second;
+        QVERIFY(second.start(dir.path(), 1));
+        // Cancelled while it waits behind the first: it ends in failure.
+        QVERIFY(second.post("/api/tasks/" + objectTask.toStdString() + "/cancel", {}, token));
+        QCOMPARE(second.taskFor(token, resourceId), taskId);
+        QCOMPARE(second.waitForTask(token, taskId).value(QStringLiteral("status")).toInt(), 2);
+        QCOMPARE(second.taskFor(token, resourceId), taskId);
+        // A task that ended in failure is made anew.
+        const QString again = second.taskFor(token, resourceId, "object");
+        QVERIFY(!again.isEmpty() && again != objectTask);
+        QCOMPARE(second.waitForTask(token, again).value(QStringLiteral("status")).toInt(), 2);
+    }
+
     void filesOlderThanADayArePurged()
     {
         const QString taskId = m_client.createTask(m_token, studioPicture(96, 72));

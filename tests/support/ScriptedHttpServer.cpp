@@ -5,6 +5,10 @@
 
 #include <httplib.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 QMap<QString, QString> decodeForm(const QByteArray &text)
@@ -22,6 +26,37 @@ QMap<QString, QString> decodeForm(const QByteArray &text)
                       QString::fromUtf8(QByteArray::fromPercentEncoding(value)));
     }
     return params;
+}
+
+// The server's socket of the connection from the peer's port: httplib does
+// not hand it to a handler.
+int connectionSocket(int serverPort, int peerPort)
+{
+    for (int fd = 0; fd < 4096; ++fd) {
+        sockaddr_in local{};
+        sockaddr_in peer{};
+        socklen_t localLength = sizeof(local);
+        socklen_t peerLength = sizeof(peer);
+        if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &localLength) == 0 && local.sin_family == AF_INET
+            && ntohs(local.sin_port) == serverPort
+            && getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLength) == 0
+            && ntohs(peer.sin_port) == peerPort)
+            return fd;
+    }
+    return -1;
+}
+
+// Ends the connection without a reply. A reset comes of disconnecting the
+// socket (Linux sends RST), which leaves the descriptor to httplib to close.
+void cutConnection(int fd, ScriptedReply::Cut how)
+{
+    if (how == ScriptedReply::Cut::reset) {
+        sockaddr unspecified{};
+        unspecified.sa_family = AF_UNSPEC;
+        ::connect(fd, &unspecified, sizeof(unspecified));
+    } else {
+        ::shutdown(fd, SHUT_RDWR);
+    }
 }
 
 } // namespace
@@ -56,6 +91,13 @@ ScriptedReply ScriptedReply::bytes(const QByteArray &body, const QByteArray &con
     reply.status = status;
     reply.body = body;
     reply.contentType = contentType;
+    return reply;
+}
+
+ScriptedReply ScriptedReply::cutOff(Cut how)
+{
+    ScriptedReply reply;
+    reply.cut = how;
     return reply;
 }
 
@@ -208,6 +250,11 @@ void ScriptedHttpServer::dispatch(const httplib::Request &request, httplib::Resp
         m_requests.append(recorded);
     }
 
+    if (reply.cut != ScriptedReply::Cut::none) {
+        if (const int fd = connectionSocket(m_port, request.remote_port); fd >= 0)
+            cutConnection(fd, reply.cut);
+        return;
+    }
     response.status = reply.status;
     for (const auto &[name, value] : reply.headers)
         response.set_header(name.toStdString(), value.toStdString());

@@ -51,9 +51,14 @@ struct ScriptedReply
     qsizetype splitAt = -1;
     int pauseMs = 0;
     bool dropAfterSplit = false;
+    // What a service that dies mid-request leaves its client: the
+    // connection closed before any reply (an empty reply) or reset.
+    enum class Cut { none, close, reset };
+    Cut cut = Cut::none;
 
     static ScriptedReply json(const QByteArray &body, int status = 200);
     static ScriptedReply bytes(const QByteArray &body, const QByteArray &contentType, int status = 200);
+    static ScriptedReply cutOff(Cut how);
 };
 
 // An HTTP server on 127.0.0.1 at a free port that plays scripted replies and
