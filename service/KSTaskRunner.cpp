@@ -1,6 +1,7 @@
 #include "KSTaskRunner.h"
 
 #include "KSDataFolder.h"
+#include "KSDataFolderFull.h"
 #include "KSImageLoader.h"
 #include "KSObjectStorage.h"
 #include "KSPictureLimits.h"
@@ -160,8 +161,10 @@ QString KSTaskRunner::makeMask(const QString &taskId, QString *error)
     if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(KSDataFolder::kFileMode)
         || file.write(reinterpret_cast<const char *>(png.data()), qint64(png.size())) != qint64(png.size())
         || !file.commit()) {
-        *error = QStringLiteral("the mask cannot be written: %1")
-                     .arg(KSWriteFailure::describe(m_context.masksDir, file.errorString(), qint64(png.size())));
+        const QString why = KSWriteFailure::isDiskFull(m_context.masksDir, qint64(png.size()))
+                                ? KSDataFolderFull::message(QFileInfo(m_context.masksDir).path())
+                                : KSWriteFailure::describe(m_context.masksDir, file.errorString(), qint64(png.size()));
+        *error = QStringLiteral("the mask cannot be written: %1").arg(why);
         return {};
     }
     return name;

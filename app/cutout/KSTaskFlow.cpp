@@ -84,6 +84,11 @@ void failTask(const KSEraserNetwork::TaskReport &report, const FailureNote &note
         report(false, std::nullopt, -1.0);
 }
 
+void failTask(const KSEraserNetwork::TaskReport &report, const FailureNote &note, KSEraserFailure::Kind kind)
+{
+    failTask(report, note, KSEraserFailure{kind});
+}
+
 constexpr auto kServiceError = KSEraserFailure::Kind::serviceError;
 
 void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, const FailureNote &note, int refusedBefore);
@@ -147,7 +152,8 @@ void downloadFinished(const QString &taskId, const KSTaskReply &task, const KSEr
     }
     setLastMaskEngine(task.engine);
     const QUrl url(task.maskUrl, QUrl::StrictMode);
-    CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString());
+    // The query may hold the address's signature: the log does not need it.
+    CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString(QUrl::RemoveQuery));
     downloadMask(taskId, url, report, note);
 }
 
@@ -168,7 +174,7 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int
     }
     if (error) {
         CommLog::E(kFlowError + step + QStringLiteral(" 请求出错 ") + error->localizedDescription);
-        failTask(report, note, KSEraserFailure::forNetError(*error).kind);
+        failTask(report, note, KSEraserFailure::forNetError(*error));
         return;
     }
     const KSTaskReply task = KSTaskReply::read(reply);
@@ -240,7 +246,7 @@ void KSTaskFlow::createTask(const QString &fileId, KSEraserType type, KSEraserNe
     KSAFNetworking::POSTWithUrl(target->url, {{QStringLiteral("file_id"), fileId}}, KSServiceRequest::bearer(target->token),
                                 [report, note, created](const std::optional<KSNetError> &error, const QVariant &reply) {
                                     if (error) {
-                                        failTask(report, note, KSEraserFailure::forNetError(*error).kind);
+                                        failTask(report, note, KSEraserFailure::forNetError(*error));
                                         return;
                                     }
                                     const std::optional<QVariantMap> dictionary = KSAFNetworking::responseToDictionary(reply);
