@@ -79,7 +79,9 @@ int openTrusted(const QString &path, QString *why)
     const int fd = retried([&] { return ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
     if (fd < 0) {
         const int error = errno;
-        if (error == ELOOP)
+        struct stat link{};
+        // O_DIRECTORY answers ENOTDIR for a link before O_NOFOLLOW's ELOOP.
+        if (error == ELOOP || (lstat(name.constData(), &link) == 0 && S_ISLNK(link.st_mode)))
             *why = QStringLiteral("the data folder %1 is a link; the service keeps its data only in a folder of its own")
                        .arg(path);
         else if (error == ENOTDIR)
@@ -313,12 +315,12 @@ void KSDataFolder::tidy()
         staging.removeRecursively();
     }
     static const QRegularExpression maskBeingWritten(QStringLiteral("^[0-9a-f]{64}\\.png\\..+$"));
-    const QDir masks(m_path + QStringLiteral("/masks"));
+    QDir masks(m_path + QStringLiteral("/masks"));
     for (const QString &name : masks.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         if (maskBeingWritten.match(name).hasMatch() && masks.remove(name))
             ++left;
     }
-    const QDir top(m_path);
+    QDir top(m_path);
     for (const QString &name : top.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         const bool partOfOwn = std::any_of(kOwnFiles.begin(), kOwnFiles.end(), [&](const QString &own) {
             return name.startsWith(QLatin1Char('.') + own + QLatin1Char('.'));

@@ -160,7 +160,9 @@ QString KSTaskRunner::makeMask(const QString &taskId, QString *error)
     QSaveFile file(m_context.masksDir + QLatin1Char('/') + name + QStringLiteral(".png"));
     if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(KSDataFolder::kFileMode)
         || file.write(reinterpret_cast<const char *>(png.data()), qint64(png.size())) != qint64(png.size())
-        || !file.commit()) {
+        // QSaveFile's commit() takes a flush that fails for want of room for
+        // success, and would hand out an empty mask: flushed first.
+        || !file.flush() || !file.commit()) {
         const QString why = KSWriteFailure::isDiskFull(m_context.masksDir, qint64(png.size()))
                                 ? KSDataFolderFull::message(QFileInfo(m_context.masksDir).path())
                                 : KSWriteFailure::describe(m_context.masksDir, file.errorString(), qint64(png.size()));

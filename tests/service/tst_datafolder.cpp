@@ -1,11 +1,15 @@
 #include "KSDataFolder.h"
+#include "KSDataFolderFull.h"
 #include "ServiceTestClient.h"
 
 #include <QDateTime>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -156,16 +160,21 @@ private slots:
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("asLink");
-        QTest::newRow("writable by everyone") << 0777 << false;
-        QTest::newRow("writable by the group") << 0770 << false;
-        QTest::newRow("shared with the sticky bit") << 01777 << false;
-        QTest::newRow("a link to a folder of the user's") << 0700 << true;
+        QTest::addColumn<bool>("foreign"); // another user's (only root can make one)
+        QTest::newRow("writable by everyone") << 0777 << false << false;
+        QTest::newRow("writable by the group") << 0770 << false << false;
+        QTest::newRow("shared with the sticky bit") << 01777 << false << false;
+        QTest::newRow("a link to a folder of the user's") << 0700 << true << false;
+        QTest::newRow("another user's, private to them") << 0700 << false << true;
     }
 
     void aFolderOthersCouldPlantInIsRefused()
     {
         QFETCH(int, mode);
         QFETCH(bool, asLink);
+        QFETCH(bool, foreign);
+        if (foreign && geteuid() != 0)
+            QSKIP("only root can give a folder to another user");
         QTemporaryDir dir;
         // As in a shared folder: someone made "cutora-service" before the
         // service did, with a link where the address would go.
@@ -181,6 +190,8 @@ private slots:
         QVERIFY(QFile::link(victim, planted + QStringLiteral("/service-address")));
         writeFile(planted + QLatin1Char('/') + KSDataFolder::kMarkerName, {});
         setMode(planted, mode);
+        if (foreign)
+            QVERIFY(chown(QFile::encodeName(planted).constData(), 65534, 65534) == 0);
 
         ServiceTestClient service;
         QVERIFY(!service.start(requested));
@@ -306,6 +317,68 @@ private slots:
         // The next start finds the same folder.
         service.service.stop();
         QCOMPARE(KSDataFolder::resolve(requested), used);
+    }
+
+    // The service says which folder is full, for an upload and for a mask.
+    void aFullDataFolderIsNamed_data()
+    {
+        QTest::addColumn<QString>("full");   // the sub-folder that is a small file system
+        QTest::addColumn<QString>("filler"); // a shell command filling it beforehand
+        QTest::newRow("no room for an upload") << QStringLiteral("objects") << QString();
+        QTest::newRow("no room for a mask")
+            << QStringLiteral("masks") << QStringLiteral(R"(head -c 65536 /dev/zero > "$0/masks/filler" 2>/dev/null;)");
+    }
+
+    void aFullDataFolderIsNamed()
+    {
+        QFETCH(QString, full);
+        QFETCH(QString, filler);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("service"));
+        ServiceTestClient client;
+        QVERIFY(client.start(folder));
+        client.service.stop();
+
+        // A mount in namespaces of its own, which any user may make, that
+        // only the service sees.
+        QProcess service;
+        service.start(QStringLiteral("unshare"),
+                      {"--user", "--map-root-user", "--mount", "sh", "-c",
+                       QStringLiteral(R"(mount -t tmpfs -o size=8k tmpfs "$0/%1" || exit 77; %2 exec "$@")")
+                           .arg(full, filler),
+                       folder, QStringLiteral(CUTORA_SERVICE_BINARY), "--data", folder, "--port", "0", "--model",
+                       "none", "--workers", "1"});
+        QByteArray printed;
+        const QRegularExpression started(QStringLiteral("url http://127.0.0.1:(\\d+)\naccount .*\ntoken (\\w+)\n"));
+        QRegularExpressionMatch match;
+        for (QDeadlineTimer deadline(30000); !(match = started.match(QString::fromUtf8(printed))).hasMatch();) {
+            if (service.state() == QProcess::NotRunning || deadline.hasExpired())
+                break;
+            service.waitForReadyRead(200);
+            printed += service.readAllStandardOutput();
+        }
+        if (!match.hasMatch() && service.exitCode() == 77)
+            QSKIP("no file system of its own can be mounted here");
+        QVERIFY2(match.hasMatch(), service.readAllStandardError().constData());
+        client.otherPort = quint16(match.captured(1).toUInt());
+        const QString token = match.captured(2);
+        const QString said = KSDataFolderFull::message(folder);
+
+        if (full == QLatin1String("objects")) {
+            const httplib::Result put = client.put(client.credentials(token), std::string(64 * 1024, 'x'));
+            QVERIFY(put);
+            QCOMPARE(put->status, KSDataFolderFull::kHttpStatus);
+            QVERIFY2(QString::fromStdString(put->body).contains(said), put->body.c_str());
+        } else {
+            const QJsonObject task = client.waitForTask(token, client.createTask(token, studioPicture(64, 48)));
+            // Not done with an empty mask: the write is refused before the mask is handed out.
+            QCOMPARE(task.value(QStringLiteral("status")).toInt(), -1);
+            QVERIFY2(task.value(QStringLiteral("error")).toString().contains(said),
+                     qPrintable(task.value(QStringLiteral("error")).toString()));
+        }
+        service.terminate();
+        QVERIFY(service.waitForFinished(10000));
+        QVERIFY2(QString::fromUtf8(service.readAllStandardError()).contains(said), "the log names the folder");
     }
 };
 
