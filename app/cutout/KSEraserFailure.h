@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <utility>
+
 // Why a cut-out job failed, as the user needs to hear it: each kind has its
 // own message and advice in the language tables. The log keeps the details.
 struct KSEraserFailure

@@ -84,11 +84,6 @@ void failTask(const KSEraserNetwork::TaskReport &report, const FailureNote &note
         report(false, std::nullopt, -1.0);
 }
 
-void failTask(const KSEraserNetwork::TaskReport &report, const FailureNote &note, KSEraserFailure::Kind kind)
-{
-    failTask(report, note, KSEraserFailure{kind});
-}
-
 constexpr auto kServiceError = KSEraserFailure::Kind::serviceError;
 
 void poll(const QString &taskId, const KSEraserNetwork::TaskReport &report, const FailureNote &note, int refusedBefore);

@@ -23,6 +23,7 @@ void writeFile(const QString &path, const QByteArray &bytes, int mode, int ageDa
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+    QVERIFY(file.flush()); // before the time is set, which a later write would change
     QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-ageDays), QFileDevice::FileModificationTime));
     file.close();
     QVERIFY(chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
