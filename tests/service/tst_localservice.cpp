@@ -388,6 +388,7 @@ private slots:
         };
         const QString expires = query.queryItemValue(QStringLiteral("expires"));
         QString otherSignature = query.queryItemValue(QStringLiteral("signature"));
+        QVERIFY2(!otherSignature.isEmpty(), qPrintable(maskUrl.toString()));
         otherSignature[0] = otherSignature[0] == QLatin1Char('a') ? QLatin1Char('b') : QLatin1Char('a');
 
         // The name alone, which the log and any listing of the folder showed, is not enough.
