@@ -2,6 +2,7 @@
 
 #include "KSClassicCutoutEngine.h"
 #include "KSDataFolder.h"
+#include "KSDataFolderFull.h"
 #include "KSGuardedServer.h"
 #include "KSHybridCutoutEngine.h"
 #include "KSInstalledModel.h"
@@ -17,6 +18,7 @@
 #include "KSTaskRunner.h"
 #include "KSTaskSignal.h"
 #include "KSTaskWorkerPool.h"
+#include "KSWriteFailure.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,9 +78,14 @@ struct KSLocalService::Private
     }
     bool fail(const QString &why, Failure kind = Failure::Other)
     {
-        error = why;
+        // SQLite and the folder's own writes say little when there is no
+        // room; with less than this left, that is why the start failed.
+        constexpr qint64 kRoomToStart = 1024 * 1024;
+        const bool full = kind == Failure::Other && QFileInfo(dataDir).isDir()
+                          && KSWriteFailure::isDiskFull(dataDir, kRoomToStart);
+        error = full ? QStringLiteral("%1: %2").arg(KSDataFolderFull::message(dataDir), why) : why;
         failure = kind;
-        KSServiceLog::E(QStringLiteral("the local cut-out service cannot start: %1").arg(why));
+        KSServiceLog::E(QStringLiteral("the local cut-out service cannot start: %1").arg(error));
         return false;
     }
     KSCutoutEngineFactory engineFactory();

@@ -327,6 +327,9 @@ private slots:
         QTest::newRow("no room for an upload") << QStringLiteral("objects") << QString();
         QTest::newRow("no room for a mask")
             << QStringLiteral("masks") << QStringLiteral(R"(head -c 65536 /dev/zero > "$0/masks/filler" 2>/dev/null;)");
+        // The whole folder, as the service made it: its token fills it before the database.
+        QTest::newRow("no room for the database")
+            << QStringLiteral(".") << QStringLiteral(R"(chmod 700 "$0"; : > "$0/%1";)").arg(KSDataFolder::kMarkerName);
     }
 
     void aFullDataFolderIsNamed()
@@ -336,8 +339,12 @@ private slots:
         QTemporaryDir dir;
         const QString folder = dir.filePath(QStringLiteral("service"));
         ServiceTestClient client;
-        QVERIFY(client.start(folder));
-        client.service.stop();
+        if (full != QLatin1String(".")) {
+            QVERIFY(client.start(folder));
+            client.service.stop();
+        } else {
+            QVERIFY(QDir().mkdir(folder)); // to be mounted on
+        }
 
         // A mount in namespaces of its own, which any user may make, that
         // only the service sees.
@@ -359,10 +366,17 @@ private slots:
         }
         if (!match.hasMatch() && service.exitCode() == 77)
             QSKIP("no file system of its own can be mounted here");
+        const QString said = KSDataFolderFull::message(folder);
+        if (full == QLatin1String(".")) {
+            QVERIFY(service.state() == QProcess::NotRunning || service.waitForFinished(10000));
+            QCOMPARE(service.exitCode(), 1);
+            const QString errors = QString::fromUtf8(service.readAllStandardError());
+            QVERIFY2(errors.contains(QStringLiteral("cutora-service: ") + said), qPrintable(errors));
+            return;
+        }
         QVERIFY2(match.hasMatch(), service.readAllStandardError().constData());
         client.otherPort = quint16(match.captured(1).toUInt());
         const QString token = match.captured(2);
-        const QString said = KSDataFolderFull::message(folder);
 
         if (full == QLatin1String("objects")) {
             const httplib::Result put = client.put(client.credentials(token), std::string(64 * 1024, 'x'));
