@@ -103,7 +103,8 @@ bool KSServiceStore::open(const QString &path, QString *error)
     if (m_db)
         return true;
     if (sqlite3_open_v2(path.toUtf8().constData(), &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr)
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_NOFOLLOW,
+                        nullptr)
         != SQLITE_OK) {
         if (error)
             *error = QString::fromUtf8(sqlite3_errmsg(m_db));

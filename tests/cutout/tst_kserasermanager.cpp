@@ -182,8 +182,10 @@ void TestKSEraserManager::successKeepsFullSizeAndCleansUp()
     QCOMPARE(qAlpha(result.pixel(2390, 600)), 0);
     QCOMPARE(qRed(result.pixel(100, 600)), 100);
 
-    // Upload copy and mask are gone; only the result stays.
+    // Upload copy and mask are gone; only the result stays, the user's alone.
     QCOMPARE(tempFiles() - before, QSet<QString>{QStringLiteral("wide photo.png")});
+    QCOMPARE(QFileInfo(*last.path).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QFile::remove(*last.path);
 }
 
