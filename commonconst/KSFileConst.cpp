@@ -1,9 +1,13 @@
 #include "KSFileConst.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QtDebug>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 // The base folders themselves may be missing on a fresh account (no
@@ -22,19 +26,32 @@ QString subFolder(const QString &base, const QString &name)
     KSCreartDirection(path);
     return path;
 }
+
+// The caches hold copies of the user's photos and their cut-outs: Cutora's
+// folders there are the user's alone, also when an older version made them
+// readable by others. A link or another user's folder is left as it is.
+QString madePrivate(const QString &folder)
+{
+    struct stat info{};
+    const QByteArray path = QFile::encodeName(folder);
+    if (lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid()
+        && (info.st_mode & 077) != 0)
+        chmod(path.constData(), 0700);
+    return folder;
+}
 } // namespace
 
 QString KSAppCachesDirectory()
 {
     // Not CacheLocation, which follows the running program's name: the
     // application, its service and its tests share one caches folder.
-    return ensuredBase(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-                       + QStringLiteral("/Cutora"));
+    return madePrivate(ensuredBase(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                                   + QStringLiteral("/Cutora")));
 }
 
 QString KSCachesAppPathDirectory(const QString &name)
 {
-    return subFolder(KSAppCachesDirectory(), name);
+    return madePrivate(subFolder(KSAppCachesDirectory(), name));
 }
 
 QString KSDocumentAppPathDirectory(const QString &name)

@@ -10,7 +10,8 @@
 // failure of their own file operation).
 
 // The caches folder of the application, the same for every Cutora program
-// (for example ~/.cache/Cutora); created when missing.
+// (for example ~/.cache/Cutora); created when missing. It and its
+// sub-folders are the user's alone (0700), whatever mode they had.
 KSCOMMONCONST_EXPORT QString KSAppCachesDirectory();
 
 // caches folder + "/" + name, and documents folder + "/" + name.

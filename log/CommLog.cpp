@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QStandardPaths>
 #include <atomic>
@@ -14,6 +15,10 @@ QMutex logMutex;
 qint64 maxBytes = 2 * 1024 * 1024;
 int keptCopies = 3;
 std::atomic<bool> echoToStandardError{true};
+// The log names the user's photos and the service's addresses: it is the
+// user's alone, and so is its folder.
+constexpr QFileDevice::Permissions kPrivateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions kPrivateFolder = kPrivateFile | QFileDevice::ExeOwner;
 
 QString rotatedPath(const QString &path, int number)
 {
@@ -42,13 +47,18 @@ void writeLine(const char *level, const QString &text)
     if (echoToStandardError)
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     QFile file(path);
-    if (!file.open(QIODevice::Append | QIODevice::WriteOnly))
+    if (!file.open(QIODevice::Append | QIODevice::WriteOnly, kPrivateFile))
         return;
+    // An older version made the log readable by others.
+    constexpr QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                                                | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    if (file.permissions() & others)
+        file.setPermissions(kPrivateFile);
     // A single line larger than the limit still gets written, into a fresh file.
     if (file.size() > 0 && file.size() + bytes.size() > maxBytes) {
         file.close();
         rotate(path);
-        if (!file.open(QIODevice::Append | QIODevice::WriteOnly))
+        if (!file.open(QIODevice::Append | QIODevice::WriteOnly, kPrivateFile))
             return;
     }
     file.write(bytes);
@@ -65,7 +75,10 @@ QString CommLog::logFilePath()
     // Cutora program and test logs into the application's own cache folder.
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
                         + QStringLiteral("/Cutora");
-    QDir().mkpath(dir);
+    if (!QFileInfo::exists(dir)) {
+        QDir().mkpath(QFileInfo(dir).path());
+        QDir().mkdir(dir, kPrivateFolder);
+    }
     return dir + QStringLiteral("/cutora.log");
 }
 

@@ -2,6 +2,7 @@
 
 #include "KSClassicCutoutEngine.h"
 #include "KSDataFolder.h"
+#include "KSDataFolderFull.h"
 #include "KSGuardedServer.h"
 #include "KSHybridCutoutEngine.h"
 #include "KSInstalledModel.h"
@@ -17,6 +18,7 @@
 #include "KSTaskRunner.h"
 #include "KSTaskSignal.h"
 #include "KSTaskWorkerPool.h"
+#include "KSWriteFailure.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,6 +39,7 @@ struct KSLocalService::Private
     QString dataDir;
     QString baseUrl;
     QString token;
+    std::optional<qint64> accountId;
     QString error;
     Failure failure = Failure::None;
     quint16 port = 0;
@@ -63,11 +66,26 @@ struct KSLocalService::Private
         return options.clock ? options.clock().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
     }
     QString masksDir() const { return dataDir + QStringLiteral("/masks"); }
+    void removeFiles(const KSServiceStore::Files &files)
+    {
+        int removed = 0;
+        for (const auto &[bucket, key] : files.objects)
+            removed += objects->remove(bucket, key) ? 1 : 0;
+        for (const QString &mask : files.masks)
+            removed += QFile::remove(masksDir() + QLatin1Char('/') + mask + QStringLiteral(".png")) ? 1 : 0;
+        if (removed > 0)
+            KSServiceLog::I(QStringLiteral("removed %1 file(s) of an account that signed out or was replaced").arg(removed));
+    }
     bool fail(const QString &why, Failure kind = Failure::Other)
     {
-        error = why;
+        // SQLite and the folder's own writes say little when there is no
+        // room; with less than this left, that is why the start failed.
+        constexpr qint64 kRoomToStart = 1024 * 1024;
+        const bool full = kind == Failure::Other && QFileInfo(dataDir).isDir()
+                          && KSWriteFailure::isDiskFull(dataDir, kRoomToStart);
+        error = full ? QStringLiteral("%1: %2").arg(KSDataFolderFull::message(dataDir), why) : why;
         failure = kind;
-        KSServiceLog::E(QStringLiteral("the local cut-out service cannot start: %1").arg(why));
+        KSServiceLog::E(QStringLiteral("the local cut-out service cannot start: %1").arg(error));
         return false;
     }
     KSCutoutEngineFactory engineFactory();
@@ -146,16 +164,25 @@ bool KSLocalService::start(const Options &options)
 
     const QString database = d->dataDir + QStringLiteral("/service.sqlite");
     // SQLite gives its journal files the database's mode.
-    if (!d->folder->makePrivateFile(database) || !d->store.open(database, &error)) {
+    if (!d->folder->makePrivateFile(QStringLiteral("service.sqlite"))) {
+        stop();
+        return d->fail(QStringLiteral("cannot create the database %1").arg(database));
+    }
+    if (!d->store.open(database, &error)) {
         stop();
         return d->fail(QStringLiteral("cannot open the database: %1").arg(error));
     }
+    d->objects = std::make_unique<KSObjectStorage>(d->dataDir + QStringLiteral("/objects"));
     d->token = options.token.isEmpty() ? d->folder->localToken() : options.token;
-    if (d->token.isEmpty() || !d->store.makeSoleAccount(options.accountEmail, d->token, d->nowMs())) {
+    KSServiceStore::Files dropped;
+    d->accountId = d->token.isEmpty() ? std::nullopt
+                                      : d->store.makeSoleAccount(options.accountEmail, d->token, d->nowMs(), &dropped);
+    if (!d->accountId) {
         stop();
         return d->fail(QStringLiteral("cannot set up the account %1").arg(options.accountEmail));
     }
-    d->objects = std::make_unique<KSObjectStorage>(d->dataDir + QStringLiteral("/objects"));
+    // The uploads and masks of the account before (or of its token before) go with its records.
+    d->removeFiles(dropped);
     d->taskSignal.reset();
 
     KSConnectionGate::Limits limits = options.connections;
@@ -270,6 +297,7 @@ void KSLocalService::stop()
     d->api.reset();
     d->server.reset();
     d->objects.reset();
+    d->accountId.reset();
     d->store.close();
     // Last: another program may take the folder over from here.
     d->folder.reset();
@@ -315,6 +343,17 @@ KSLocalService::Failure KSLocalService::failure() const
 KSConnectionGate::Counts KSLocalService::connectionCounts() const
 {
     return d->server ? d->server->connectionCounts() : KSConnectionGate::Counts();
+}
+
+bool KSLocalService::dropAccountData()
+{
+    if (!d->objects || !d->accountId)
+        return false;
+    KSServiceStore::Files dropped;
+    if (!d->store.dropAccountRecords(*d->accountId, &dropped))
+        return false;
+    d->removeFiles(dropped);
+    return true;
 }
 
 int KSLocalService::purge()

@@ -15,7 +15,8 @@
 // executable runs it on its own. Records live in SQLite and files in the data
 // folder, so waiting tasks survive a restart; files older than a day go.
 // One service owns a data folder at a time (KSDataFolder), with one account:
-// starting with another account revokes the tokens of the one before.
+// starting with another account (or another token) revokes the tokens of
+// the one before and removes its uploads and masks.
 class KSLocalService
 {
 public:
@@ -71,6 +72,11 @@ public:
     [[nodiscard]] Failure failure() const;
     // Connections the server holds now.
     [[nodiscard]] KSConnectionGate::Counts connectionCounts() const;
+
+    // The account signed out: its uploads, masks, tasks and credentials go
+    // (its token stays, the local account's being the folder's). False
+    // when the service does not run or its store refuses.
+    bool dropAccountData();
 
     // Removes files and records older than the purge age now (it also runs
     // on start and every purge interval); returns how many files went.

@@ -13,6 +13,10 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+const QString kStagingName = QStringLiteral(".staging");
+} // namespace
+
 KSObjectStorage::KSObjectStorage(QString root)
     : m_root(QDir::cleanPath(std::move(root)))
 {
@@ -54,7 +58,7 @@ QString KSObjectStorage::pathFor(const QString &bucket, const QString &key) cons
 
 QString KSObjectStorage::stagingPath() const
 {
-    const QString folder = m_root + QStringLiteral("/.staging");
+    const QString folder = m_root + QLatin1Char('/') + kStagingName;
     KSDataFolder::makePrivateFolders(folder);
     return folder + QLatin1Char('/') + KSServiceRandomHex(16);
 }
@@ -66,15 +70,24 @@ bool KSObjectStorage::commit(const QString &stagedPath, const QString &bucket, c
         *error = QStringLiteral("refused object key");
         return false;
     }
-    if (!KSDataFolder::makePrivateFolders(QFileInfo(path).absolutePath())) {
-        *error = QStringLiteral("cannot create the object's folder");
-        return false;
+    // The purge removes folders left empty, and may take this one between
+    // its making and the rename: it is made again then.
+    constexpr int kAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        if (!KSDataFolder::makePrivateFolders(QFileInfo(path).absolutePath())) {
+            if (attempt < kAttempts)
+                continue;
+            *error = QStringLiteral("cannot create the object's folder");
+            return false;
+        }
+        if (std::rename(QFile::encodeName(stagedPath).constData(), QFile::encodeName(path).constData()) == 0)
+            return true;
+        const int failure = errno;
+        if (failure != ENOENT || attempt == kAttempts || !QFileInfo::exists(stagedPath)) {
+            *error = QStringLiteral("cannot store the object: %1").arg(QString::fromLocal8Bit(std::strerror(failure)));
+            return false;
+        }
     }
-    if (std::rename(QFile::encodeName(stagedPath).constData(), QFile::encodeName(path).constData()) != 0) {
-        *error = QStringLiteral("cannot store the object: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    return true;
 }
 
 bool KSObjectStorage::remove(const QString &bucket, const QString &key)
@@ -98,7 +111,10 @@ int KSObjectStorage::purgeFilesOlderThan(const QString &folder, const QDateTime 
     while (dirs.hasNext())
         folders << dirs.next();
     std::sort(folders.begin(), folders.end(), [](const QString &a, const QString &b) { return a.size() > b.size(); });
-    for (const QString &dir : folders)
-        QDir().rmdir(dir);
+    // The staging folder stays: an upload may be about to write into it.
+    for (const QString &dir : folders) {
+        if (QFileInfo(dir).fileName() != kStagingName)
+            QDir().rmdir(dir);
+    }
     return removed;
 }

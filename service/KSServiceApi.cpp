@@ -13,11 +13,13 @@
 #include "KSTaskSignal.h"
 #include "KSTaskWorkerPool.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageAuthenticationCode>
 #include <QRegularExpression>
 #include <QUrlQuery>
 
@@ -252,9 +254,16 @@ void KSServiceApi::getTask(const httplib::Request &req, httplib::Response &res)
                      {QStringLiteral("type"), task->type}};
     if (!task->engine.isEmpty())
         data.insert(QStringLiteral("engine"), task->engine);
-    if (task->status == KSTaskStatus::done)
+    if (task->status == KSTaskStatus::done) {
+        // A signed address, so that a client whose download sends no token
+        // fetches it while it is young; the account's token fetches it too.
+        const auto owner = m_context.store->maskOwner(task->maskName);
+        const qint64 expires = (m_context.nowMs() + m_context.credentialLifetimeMs) / 1000;
+        const QByteArray signature = owner ? maskSignature(owner->signingKey, task->maskName, expires) : QByteArray();
         data.insert(QStringLiteral("mask_file_url"),
-                    m_context.baseUrl + QLatin1String(KSProtocolPaths::masks) + task->maskName + QStringLiteral(".png"));
+                    m_context.baseUrl + QLatin1String(KSProtocolPaths::masks) + task->maskName
+                        + QStringLiteral(".png?expires=%1&signature=%2").arg(expires).arg(QLatin1String(signature)));
+    }
     if (task->status == KSTaskStatus::failed)
         data.insert(QStringLiteral("error"), task->error);
     // How far the task has come, 0..1, while it waits or runs, and once done.
@@ -290,15 +299,43 @@ void KSServiceApi::cancelTask(const httplib::Request &req, httplib::Response &re
     succeed(res, {{QStringLiteral("task_id"), taskId}, {QStringLiteral("status"), now ? now->status : task->status}});
 }
 
+QByteArray KSServiceApi::maskSignature(const QByteArray &key, const QString &maskName, qint64 expires)
+{
+    const QByteArray text = QByteArray(KSProtocolPaths::masks) + maskName.toLatin1() + ".png\n" + QByteArray::number(expires);
+    return QMessageAuthenticationCode::hash(text, key, QCryptographicHash::Sha256).toHex();
+}
+
 void KSServiceApi::getMask(const httplib::Request &req, httplib::Response &res)
 {
     // The name is 256 random bits; only names of that form are looked up.
-    static const QRegularExpression pattern(QStringLiteral("^[0-9a-f]{64}\\.png$"));
-    const QString name = text(req.matches[1]);
-    QFile file(m_context.masksDir + QLatin1Char('/') + name);
-    if (!pattern.match(name).hasMatch() || !file.open(QIODevice::ReadOnly)) {
+    static const QRegularExpression pattern(QStringLiteral("^([0-9a-f]{64})\\.png$"));
+    const QRegularExpressionMatch name = pattern.match(text(req.matches[1]));
+    const auto owner = name.hasMatch() ? m_context.store->maskOwner(name.captured(1)) : std::nullopt;
+    QFile file(m_context.masksDir + QLatin1Char('/') + name.captured(0));
+    if (!owner || !file.open(QIODevice::ReadOnly)) {
         refuse(res, 404, QStringLiteral("unknown mask"));
         return;
+    }
+    // A mask is its account's: the account's token or an address it signed
+    // and that has not expired fetches it, the name alone does not.
+    if (req.has_param("signature")) {
+        bool ok = false;
+        const qint64 expires = text(req.get_param_value("expires")).toLongLong(&ok);
+        const bool allowed = ok && expires * 1000 > m_context.nowMs()
+                  && KSStorageSignature::sameBytes(QByteArray::fromStdString(req.get_param_value("signature")),
+                                                   maskSignature(owner->signingKey, name.captured(1), expires));
+        if (!allowed) {
+            refuse(res, 403, QStringLiteral("the mask's address is expired or not signed by the service"));
+            return;
+        }
+    } else {
+        const auto accountId = account(req, res);
+        if (!accountId)
+            return;
+        if (*accountId != owner->accountId) {
+            refuse(res, 404, QStringLiteral("unknown mask"));
+            return;
+        }
     }
     res.set_header("Cache-Control", "no-store");
     res.set_content(file.readAll().toStdString(), "image/png");

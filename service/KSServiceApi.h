@@ -19,10 +19,11 @@ class KSTaskProgress;
 class KSTaskSignal;
 
 // The web API of the local service: credentials, resources, tasks, masks and
-// the storage's callback. Every call but the mask download (whose address is
-// the secret) and the callback (signed by the storage endpoint) proves an
-// account with a bearer token or an "api_token" parameter. The storage
-// endpoint (KSStorageEndpoint) serves the uploads beside it.
+// the storage's callback. Every call but the callback (signed by the storage
+// endpoint) proves an account with a bearer token or an "api_token"
+// parameter; a mask's download may instead carry the signature its task's
+// poll put into the address. The storage endpoint (KSStorageEndpoint) serves
+// the uploads beside it.
 class KSServiceApi
 {
 public:
@@ -51,6 +52,10 @@ public:
     // callback secret: records the upload as a resource of the account
     // whose credentials put it.
     void storageCallback(const httplib::Request &req, httplib::Response &res);
+
+    // The signature of a mask's address valid until `expires` (seconds
+    // since the epoch), keyed by its account (KSServiceStore::MaskOwner).
+    [[nodiscard]] static QByteArray maskSignature(const QByteArray &key, const QString &maskName, qint64 expires);
 
 private:
     void getAuthentications(const httplib::Request &req, httplib::Response &res);

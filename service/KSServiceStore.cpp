@@ -81,6 +81,7 @@ CREATE TABLE IF NOT EXISTS tasks(
   created_at INTEGER NOT NULL, updated_at INTEGER NOT NULL);
 CREATE INDEX IF NOT EXISTS tasks_status ON tasks(status, created_at);
 CREATE INDEX IF NOT EXISTS tasks_resource ON tasks(resource_id);
+CREATE INDEX IF NOT EXISTS tasks_mask ON tasks(mask_name);
 )sql";
 
 const char *const credentialColumns =
@@ -112,7 +113,8 @@ bool KSServiceStore::open(const QString &path, QString *error)
     if (m_db)
         return true;
     if (sqlite3_open_v2(path.toUtf8().constData(), &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr)
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_NOFOLLOW,
+                        nullptr)
         != SQLITE_OK) {
         if (error)
             *error = QString::fromUtf8(sqlite3_errmsg(m_db));
@@ -142,23 +144,46 @@ void KSServiceStore::close()
     }
 }
 
-std::optional<qint64> KSServiceStore::makeSoleAccount(const QString &email, const QString &token, qint64 now)
+namespace {
+// Collects the files behind the records of the accounts `which` selects
+// (an SQL condition on account_id), then deletes those records. Called
+// inside a transaction.
+bool dropRecordsOf(sqlite3 *db, const char *which, std::initializer_list<Value> values, KSServiceStore::Files *dropped)
+{
+    if (dropped) {
+        Statement objects(db, (QByteArray("SELECT bucket, object_key FROM resources WHERE ") + which).constData(), values);
+        while (objects.next())
+            dropped->objects.append({objects.text(0), objects.text(1)});
+        Statement masks(db, (QByteArray("SELECT mask_name FROM tasks WHERE mask_name <> '' AND ") + which).constData(),
+                        values);
+        while (masks.next())
+            dropped->masks.append(masks.text(0));
+    }
+    bool ok = true;
+    for (const char *table : {"tasks", "resources", "credentials"}) {
+        const QByteArray sql = QByteArray("DELETE FROM ") + table + " WHERE " + which;
+        ok = ok && Statement(db, sql.constData(), values).exec();
+    }
+    return ok;
+}
+} // namespace
+
+std::optional<qint64> KSServiceStore::makeSoleAccount(const QString &email, const QString &token, qint64 now,
+                                                      Files *dropped)
 {
     std::lock_guard lock(m_mutex);
     if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
         return std::nullopt;
-    const char *const others = "account_id NOT IN (SELECT id FROM accounts WHERE email = ?1)";
-    bool ok = true;
-    for (const char *table : {"tasks", "resources", "credentials"}) {
-        const QByteArray sql = QByteArray("DELETE FROM ") + table + " WHERE " + others;
-        ok = ok && Statement(m_db, sql.constData(), {email}).exec();
-    }
+    const QString hash = tokenHash(token);
+    Files files;
+    bool ok = dropRecordsOf(m_db, "account_id NOT IN (SELECT id FROM accounts WHERE email = ?1 AND token_hash = ?2)",
+                            {email, hash}, &files);
     ok = ok && Statement(m_db, "DELETE FROM accounts WHERE email <> ?1", {email}).exec();
     ok = ok
          && Statement(m_db,
                       "INSERT INTO accounts(email, token_hash, created_at) VALUES(?1, ?2, ?3) "
                       "ON CONFLICT(email) DO UPDATE SET token_hash = excluded.token_hash",
-                      {email, tokenHash(token), now})
+                      {email, hash, now})
                 .exec();
     std::optional<qint64> id;
     if (ok) {
@@ -167,7 +192,36 @@ std::optional<qint64> KSServiceStore::makeSoleAccount(const QString &email, cons
             id = row.integer(0);
     }
     sqlite3_exec(m_db, id ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+    if (id && dropped)
+        *dropped = std::move(files);
     return id;
+}
+
+bool KSServiceStore::dropAccountRecords(qint64 accountId, Files *dropped)
+{
+    std::lock_guard lock(m_mutex);
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    Files files;
+    const bool ok = dropRecordsOf(m_db, "account_id = ?1", {accountId}, &files);
+    sqlite3_exec(m_db, ok ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+    if (ok && dropped)
+        *dropped = std::move(files);
+    return ok;
+}
+
+std::optional<KSServiceStore::MaskOwner> KSServiceStore::maskOwner(const QString &maskName)
+{
+    if (maskName.isEmpty())
+        return std::nullopt;
+    std::lock_guard lock(m_mutex);
+    Statement row(m_db,
+                  "SELECT accounts.id, accounts.token_hash FROM tasks JOIN accounts ON accounts.id = tasks.account_id "
+                  "WHERE tasks.mask_name = ?1 AND tasks.status = 2",
+                  {maskName});
+    if (!row.next())
+        return std::nullopt;
+    return MaskOwner{row.integer(0), row.text(1).toLatin1()};
 }
 
 std::optional<qint64> KSServiceStore::accountForToken(const QString &token)

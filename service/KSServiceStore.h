@@ -2,6 +2,9 @@
 
 #include "KSTaskStatus.h"
 
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -52,6 +55,23 @@ public:
         qint64 updatedAt = 0;
     };
 
+    // The files behind records that went: objects as (bucket, key), masks
+    // by name (without ".png").
+    struct Files
+    {
+        QList<QPair<QString, QString>> objects;
+        QStringList masks;
+    };
+
+    // The account a finished task's mask belongs to, and the key its
+    // addresses are signed with (the hash of the account's token, so that a
+    // new token or account voids every address given out before).
+    struct MaskOwner
+    {
+        qint64 accountId = 0;
+        QByteArray signingKey;
+    };
+
     KSServiceStore() = default;
     ~KSServiceStore();
     KSServiceStore(const KSServiceStore &) = delete;
@@ -62,8 +82,15 @@ public:
 
     // Makes this the store's one account, with this token, and returns its
     // id. Every other account goes with its credentials, resources and
-    // tasks, so that no token given out before for another account works.
-    std::optional<qint64> makeSoleAccount(const QString &email, const QString &token, qint64 now);
+    // tasks, so that no token given out before for another account works;
+    // so do the records of this account when its token changed (the one
+    // before was signed out). `dropped` receives the files of what went.
+    std::optional<qint64> makeSoleAccount(const QString &email, const QString &token, qint64 now,
+                                          Files *dropped = nullptr);
+    // Drops the account's credentials, resources and tasks (it signed out);
+    // the account and its token stay. False when the store refuses.
+    bool dropAccountRecords(qint64 accountId, Files *dropped);
+    std::optional<MaskOwner> maskOwner(const QString &maskName);
     std::optional<qint64> accountForToken(const QString &token);
 
     bool addCredential(const Credential &credential);

@@ -1,6 +1,7 @@
 #include "KSStorageEndpoint.h"
 
 #include "KSDataFolder.h"
+#include "KSDataFolderFull.h"
 #include "KSObjectStorage.h"
 #include "KSProtocolPaths.h"
 #include "KSServiceHttp.h"
@@ -12,6 +13,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
@@ -85,6 +87,18 @@ void KSStorageEndpoint::install(httplib::Server &server)
     });
 }
 
+bool KSStorageEndpoint::refuseWhenFull(httplib::Response &res, const QString &path, const QString &error) const
+{
+    // Asked while the failed write still takes its room.
+    if (!KSWriteFailure::isDiskFull(path))
+        return false;
+    const QString folder = QFileInfo(m_context.objects->root()).path();
+    KSServiceLog::E(QStringLiteral("storing an upload failed: %1 (%2)").arg(KSDataFolderFull::message(folder), error));
+    storageError(res, KSDataFolderFull::kHttpStatus, KSDataFolderFull::kStorageCode,
+                 QStringLiteral("%1: the object cannot be stored.").arg(KSDataFolderFull::message(folder)));
+    return true;
+}
+
 std::optional<QString> KSStorageEndpoint::authorizePut(const httplib::Request &req, httplib::Response &res,
                                                        const QString &bucket, const QString &key)
 {
@@ -155,7 +169,8 @@ void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response
     QFile file(staged);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, KSDataFolder::kFileMode)) {
         drain();
-        storageError(res, 500, "InternalError", QStringLiteral("Cannot store the object."));
+        if (!refuseWhenFull(res, staged, file.errorString()))
+            storageError(res, 500, "InternalError", QStringLiteral("Cannot store the object."));
         return;
     }
     QCryptographicHash md5(QCryptographicHash::Md5);
@@ -178,6 +193,7 @@ void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response
     if (!complete || !written || tooLarge) {
         // Asked while the staged part still takes its room.
         const QString writeFailure = written ? QString() : KSWriteFailure::describe(staged, file.errorString());
+        const bool fullFolder = !written && !tooLarge && refuseWhenFull(res, staged, file.errorString());
         file.close();
         discard();
         if (tooLarge || res.status == 413) {
@@ -185,8 +201,10 @@ void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response
             // The rest of the body is not read: the connection ends after the reply.
             res.set_header("Connection", "close");
         } else if (!written) {
-            KSServiceLog::E(QStringLiteral("storing an upload failed: %1").arg(writeFailure));
-            storageError(res, 500, "InternalError", QStringLiteral("The object could not be stored."));
+            if (!fullFolder) {
+                KSServiceLog::E(QStringLiteral("storing an upload failed: %1").arg(writeFailure));
+                storageError(res, 500, "InternalError", QStringLiteral("The object could not be stored."));
+            }
         } else {
             storageError(res, 400, "IncompleteBody", QStringLiteral("The object could not be received."));
         }

@@ -56,6 +56,9 @@ public:
     void install(httplib::Server &server);
 
 private:
+    // Answers that the data folder is full when the file system holding
+    // path has no room left; false (res untouched) otherwise.
+    bool refuseWhenFull(httplib::Response &res, const QString &path, const QString &error) const;
     using BodyReader = std::function<bool(std::function<bool(const char *, size_t)>)>;
 
     void putObject(const httplib::Request &req, httplib::Response &res, const BodyReader &readBody);

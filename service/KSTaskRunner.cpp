@@ -1,6 +1,7 @@
 #include "KSTaskRunner.h"
 
 #include "KSDataFolder.h"
+#include "KSDataFolderFull.h"
 #include "KSImageLoader.h"
 #include "KSObjectStorage.h"
 #include "KSPictureLimits.h"
@@ -159,9 +160,13 @@ QString KSTaskRunner::makeMask(const QString &taskId, QString *error)
     QSaveFile file(m_context.masksDir + QLatin1Char('/') + name + QStringLiteral(".png"));
     if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(KSDataFolder::kFileMode)
         || file.write(reinterpret_cast<const char *>(png.data()), qint64(png.size())) != qint64(png.size())
-        || !file.commit()) {
-        *error = QStringLiteral("the mask cannot be written: %1")
-                     .arg(KSWriteFailure::describe(m_context.masksDir, file.errorString(), qint64(png.size())));
+        // QSaveFile's commit() takes a flush that fails for want of room for
+        // success, and would hand out an empty mask: flushed first.
+        || !file.flush() || !file.commit()) {
+        const QString why = KSWriteFailure::isDiskFull(m_context.masksDir, qint64(png.size()))
+                                ? KSDataFolderFull::message(QFileInfo(m_context.masksDir).path())
+                                : KSWriteFailure::describe(m_context.masksDir, file.errorString(), qint64(png.size()));
+        *error = QStringLiteral("the mask cannot be written: %1").arg(why);
         return {};
     }
     return name;

@@ -34,7 +34,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port, 0 for a free one (default 8790)."),
                                   QStringLiteral("port"), QStringLiteral("8790"));
     const QCommandLineOption data(QStringLiteral("data"),
-                                  QStringLiteral("Data folder (default: %1).").arg(KSLocalService::defaultDataDir()),
+                                  QStringLiteral("Data folder: one the service made, or a new or empty one; in a "
+                                                 "folder of other files it uses the sub-folder cutora-service "
+                                                 "(default: %1).")
+                                      .arg(KSLocalService::defaultDataDir()),
                                   QStringLiteral("folder"));
     const QCommandLineOption account(QStringLiteral("account"),
                                      QStringLiteral("E-mail or name of the account (default: local)."),

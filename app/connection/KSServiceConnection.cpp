@@ -319,5 +319,9 @@ void KSServiceConnection::signInRemote(const QString &email, const QString &toke
 
 void KSServiceConnection::signOut()
 {
+    // The built-in service forgets what the account left there: its photos'
+    // uploads and masks are nobody's business once it has signed out.
+    if (m_mode == Mode::Local && m_service && m_service->isRunning())
+        m_service->dropAccountData();
     CommPassport::signOut();
 }

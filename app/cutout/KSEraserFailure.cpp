@@ -1,6 +1,7 @@
 #include "KSEraserFailure.h"
 
 #include "CommLang.h"
+#include "KSDataFolderFull.h"
 #include "KSTaskStatus.h"
 
 #include <QFileInfo>
@@ -31,6 +32,7 @@ constexpr Texts kTexts[] = {
     {Kind::engineFailed, "ErrorEngineFailed", "ErrorAdviceEngineFailed"},
     {Kind::noSubject, "ErrorNoSubject", "ErrorAdviceNoSubject"},
     {Kind::cannotWrite, "ErrorCannotWrite", "ErrorAdviceCannotWrite"},
+    {Kind::serviceFolderFull, "ErrorServiceFolderFull", "ErrorAdviceServiceFolderFull"},
 };
 
 const Texts &textsOf(Kind kind)
@@ -45,6 +47,18 @@ QString english(const char *key)
 {
     const QString name = QLatin1String(key);
     return CommLang::textInLanguage(name, QStringLiteral("English")).value_or(name);
+}
+
+KSEraserFailure folderFull(const QString &folder, const QString &detail = {})
+{
+    KSEraserFailure failure(Kind::serviceFolderFull, detail);
+    failure.folder = folder;
+    return failure;
+}
+
+QString withFolder(QString text, const QString &folder)
+{
+    return text.replace(QLatin1String("%1"), folder);
 }
 
 } // namespace
@@ -71,11 +85,17 @@ KSEraserFailure KSEraserFailure::forPhoto(const QString &path, KSImageLoader::Fa
 
 KSEraserFailure KSEraserFailure::forNetError(const KSNetError &error)
 {
-    return {error.domain == KSNetError::transportDomain() ? Kind::serviceUnreachable : Kind::serviceError};
+    if (error.domain == KSNetError::transportDomain())
+        return {Kind::serviceUnreachable};
+    if (const std::optional<QString> folder = KSDataFolderFull::folderIn(error.localizedDescription))
+        return folderFull(*folder);
+    return {Kind::serviceError};
 }
 
 KSEraserFailure KSEraserFailure::forTaskError(const QString &serviceError)
 {
+    if (const std::optional<QString> folder = KSDataFolderFull::folderIn(serviceError))
+        return folderFull(*folder, serviceError);
     const bool noSubject = serviceError.startsWith(QLatin1String(KSTaskStatus::noSubjectError));
     return {noSubject ? Kind::noSubject : Kind::engineFailed, serviceError};
 }
@@ -96,8 +116,18 @@ bool KSEraserFailure::canRetry() const
            && kind != Kind::folder && kind != Kind::noSubject;
 }
 
+QString KSEraserFailure::message() const
+{
+    return withFolder(CommLang::GetAppLang(messageKey()), folder);
+}
+
+QString KSEraserFailure::advice() const
+{
+    return withFolder(CommLang::GetAppLang(adviceKey()), folder);
+}
+
 QString KSEraserFailure::englishText() const
 {
     const Texts &texts = textsOf(kind);
-    return english(texts.message) + u' ' + english(texts.advice);
+    return withFolder(english(texts.message) + u' ' + english(texts.advice), folder);
 }

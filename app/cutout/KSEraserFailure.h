@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <utility>
+
 // Why a cut-out job failed, as the user needs to hear it: each kind has its
 // own message and advice in the language tables. The log keeps the details.
 struct KSEraserFailure
@@ -23,6 +25,7 @@ struct KSEraserFailure
         engineFailed,       // the service's task ended in failure
         noSubject,          // the engine found nothing to cut out (a blank or plain picture)
         cannotWrite,        // the temporary folder cannot take the job's files
+        serviceFolderFull,  // the service's data folder (`folder`) has no room for the upload or the mask
     };
 
     // Smaller photos have nothing an engine could cut out.
@@ -38,15 +41,18 @@ struct KSEraserFailure
     Kind kind = Kind::unknown;
     // The service's own words for a failed task (English), when it gave any.
     QString detail;
+    // The folder a serviceFolderFull failure names; its texts take it as %1.
+    QString folder;
 
     // The kind for a photo the loader refused; `path` tells a folder, a
     // missing file and an unreadable one apart.
     [[nodiscard]] static KSEraserFailure forPhoto(const QString &path, KSImageLoader::Failure failure);
     // The kind for an error of the HTTP or storage layer: a transport error
     // means the service was not reached, anything else that it answered.
+    // A reply that says the service's data folder is full gives that kind.
     [[nodiscard]] static KSEraserFailure forNetError(const KSNetError &error);
-
-    // The kind for a task the service failed, with its words as the detail.
+    // The kind for a task the service failed, with its words as the detail;
+    // a full data folder of the service gives that kind.
     [[nodiscard]] static KSEraserFailure forTaskError(const QString &serviceError);
 
     // Localization keys: a one-line message and what the user can do.
@@ -54,6 +60,9 @@ struct KSEraserFailure
     [[nodiscard]] QString adviceKey() const;
     // False where trying the same photo again cannot end otherwise.
     [[nodiscard]] bool canRetry() const;
+    // The message and the advice in the application's language, with the folder filled in.
+    [[nodiscard]] QString message() const;
+    [[nodiscard]] QString advice() const;
     // The message and the advice in English, for the command line.
     [[nodiscard]] QString englishText() const;
 

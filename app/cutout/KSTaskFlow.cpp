@@ -139,7 +139,8 @@ void downloadFinished(const QString &taskId, const KSTaskReply &task, const KSEr
     }
     setLastMaskEngine(task.engine);
     const QUrl url(task.maskUrl, QUrl::StrictMode);
-    CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString());
+    // The query may hold the address's signature: the log does not need it.
+    CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString(QUrl::RemoveQuery));
     downloadMask(taskId, url, report, note, lostBefore);
 }
 
@@ -161,7 +162,7 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int
     }
     if (error) {
         CommLog::E(kFlowError + step + QStringLiteral(" 请求出错 ") + error->localizedDescription);
-        failTask(report, note, KSEraserFailure::forNetError(*error).kind);
+        failTask(report, note, KSEraserFailure::forNetError(*error));
         return;
     }
     const KSTaskReply task = KSTaskReply::read(reply);
@@ -255,7 +256,7 @@ void requestTask(const Creation &creation, int lostBefore)
                                     if (error) {
                                         CommLog::E(kFlowError + QStringLiteral("创建任务失败 请求出错 ")
                                                    + error->localizedDescription);
-                                        failTask(report, note, KSEraserFailure::forNetError(*error).kind);
+                                        failTask(report, note, KSEraserFailure::forNetError(*error));
                                         return;
                                     }
                                     const std::optional<QVariantMap> dictionary = KSAFNetworking::responseToDictionary(reply);

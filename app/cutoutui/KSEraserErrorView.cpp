@@ -81,8 +81,8 @@ KSEraserErrorView *KSEraserErrorView::showErrorView(QWidget *host, ActionBackClo
 
 void KSEraserErrorView::setFailure(const KSEraserFailure &failure)
 {
-    m_ui->titleLabel->setText(CommLang::GetAppLang(failure.messageKey()));
-    m_ui->adviceLabel->setText(CommLang::GetAppLang(failure.adviceKey()));
+    m_ui->titleLabel->setText(failure.message());
+    m_ui->adviceLabel->setText(failure.advice());
     m_ui->refreshBtn->setVisible(failure.canRetry());
 }
 

@@ -26,7 +26,9 @@ void KSKitLog::write(const QString &name, const QString &text)
         QMutexLocker lock(&logMutex);
         QFile file(logFilePath(name));
         const bool tooLarge = file.size() > kMaxLogBytes;
-        if (file.open(QIODevice::WriteOnly | (tooLarge ? QIODevice::Truncate : QIODevice::Append)))
+        // The lines name the user's files: the log is theirs alone.
+        if (file.open(QIODevice::WriteOnly | (tooLarge ? QIODevice::Truncate : QIODevice::Append),
+                      QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             file.write(line.toUtf8());
     }
     CommLog::I(text);

@@ -1,17 +1,24 @@
 #include "CommPassport.h"
 #include "KSAccountWindow.h"
+#include "KSDataFolder.h"
 #include "KSEraserNetwork.h"
 #include "KSHoverButton.h"
+#include "KSLocalService.h"
 #include "KSPhotoPicker.h"
 #include "KSServiceAddress.h"
 #include "KSServiceConnection.h"
 #include "KSShareLib.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QFileDialog>
+#include <QImage>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
 
 // Without a configured address the application starts the built-in service
 // in-process and signs its local account in; after a sign-out, one click in
@@ -22,6 +29,7 @@ class TestLocalAccount : public QObject
 
 private slots:
     void builtInServiceStartsAndSignsLocalAccountIn();
+    void signingOutDropsWhatTheAccountLeftInTheService();
     void accountWindowSignsLocalAccountInWithOneClick();
     void photoPickAsksForSignInThenOpensTheDialog_data();
     void photoPickAsksForSignInThenOpensTheDialog();
@@ -52,6 +60,41 @@ void TestLocalAccount::builtInServiceStartsAndSignsLocalAccountIn()
     });
     QTRY_VERIFY_WITH_TIMEOUT(answered, 10000);
     QVERIFY(accepted);
+}
+
+namespace {
+int filesUnder(const QString &folder)
+{
+    int count = 0;
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext(); it.next())
+        ++count;
+    return count;
+}
+} // namespace
+
+// The built-in service keeps a copy of every photo uploaded: a sign-out
+// takes them away with the account, as the service sees it.
+void TestLocalAccount::signingOutDropsWhatTheAccountLeftInTheService()
+{
+    QTemporaryDir dir;
+    const QString photo = dir.filePath(QStringLiteral("photo.png"));
+    QImage picture(32, 32, QImage::Format_RGB32);
+    picture.fill(Qt::gray);
+    QVERIFY(picture.save(photo));
+    const QString objects = KSDataFolder::resolve(KSLocalService::defaultDataDir()) + QStringLiteral("/objects");
+    const int before = filesUnder(objects); // the test's home outlives a run
+    std::atomic<int> uploaded{0}; // 1 stored, -1 failed
+    KSEraserNetwork::uploadImage(photo, {}, [&](const std::optional<KSNetError> &error, const std::optional<QVariantMap> &) {
+        uploaded = error ? -1 : 1;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(uploaded != 0, 10000);
+    QCOMPARE(uploaded.load(), 1);
+    QCOMPARE(filesUnder(objects), before + 1);
+
+    KSServiceConnection::defaultConnection()->signOut();
+    QVERIFY(!CommPassport::isLogged());
+    QCOMPARE(filesUnder(objects), 0);
+    QVERIFY(KSServiceConnection::defaultConnection()->signInLocalAccount());
 }
 
 void TestLocalAccount::accountWindowSignsLocalAccountInWithOneClick()

@@ -185,8 +185,10 @@ void TestKSEraserManager::successKeepsFullSizeAndCleansUp()
     QCOMPARE(qAlpha(result.pixel(2390, 600)), 0);
     QCOMPARE(qRed(result.pixel(100, 600)), 100);
 
-    // Upload copy and mask are gone; only the result stays.
+    // Upload copy and mask are gone; only the result stays, the user's alone.
     QCOMPARE(tempFiles() - before, QSet<QString>{QStringLiteral("wide photo.png")});
+    QCOMPARE(QFileInfo(*last.path).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QFile::remove(*last.path);
 }
 
@@ -296,6 +298,12 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
         << Kind::serviceError;
     QTest::newRow("storage: refused") << QByteArray("PUT") << put << 403 << QByteArray("<Error/>") << QString()
         << Kind::serviceError;
+    // The service's own words for a full data folder name it, XML escapes and all.
+    QTest::newRow("storage: the service's data folder is full")
+        << QByteArray("PUT") << put << 507
+        << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Error><Code>InsufficientStorage</Code><Message>"
+                      "the data folder /srv/cutora &amp; data is full: the object cannot be stored.</Message></Error>\n")
+        << QString() << Kind::serviceFolderFull;
     QTest::newRow("callback: status 0") << QByteArray("PUT") << put << 200 << envelope({}, "0") << QString()
         << Kind::serviceError;
     QTest::newRow("callback: no reply text") << QByteArray("PUT") << put << 200 << QByteArray()
@@ -338,6 +346,10 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
                                                          {"error", "no subject found: the whole picture has the colours of its border"}})
                                             << QStringLiteral("no subject found")
         << Kind::noSubject;
+    QTest::newRow("poll: task failed for a full data folder")
+        << QByteArray("GET") << poll << 200
+        << envelope({{"status", -1}, {"error", "the mask cannot be written: the data folder /srv/cutora & data is full"}})
+        << QStringLiteral("status为-1") << Kind::serviceFolderFull;
     QTest::newRow("poll: done without URL") << QByteArray("GET") << poll << 200 << envelope({{"status", 2}})
                                             << QStringLiteral("抠图流程出错：遍历任务结果失败 没有获取到mask图片的URL")
         << Kind::serviceError;
@@ -416,6 +428,11 @@ void TestKSEraserManager::everyFailureEndsInOneReport()
     QCOMPARE(failures.constFirst().kind, failure);
     if (failure == KSEraserFailure::Kind::noSubject)
         QVERIFY(failures.constFirst().detail.startsWith(QLatin1String("no subject found: the whole picture")));
+    if (failure == KSEraserFailure::Kind::serviceFolderFull) {
+        const QString folder = QStringLiteral("/srv/cutora & data");
+        QCOMPARE(failures.constFirst().folder, folder);
+        QVERIFY2(failures.constFirst().englishText().contains(folder), qPrintable(failures.constFirst().englishText()));
+    }
     int finals = 0;
     for (const auto &entry : entries) {
         finals += isFinal(entry.value) ? 1 : 0;

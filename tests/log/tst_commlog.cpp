@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <sys/stat.h>
+
 class TestCommLog : public QObject
 {
     Q_OBJECT
@@ -12,6 +14,7 @@ class TestCommLog : public QObject
 private slots:
     void linesAreTimeStamped();
     void rotationBoundsTheLog();
+    void theLogIsTheUsersAlone();
 };
 
 namespace {
@@ -75,6 +78,30 @@ void TestCommLog::rotationBoundsTheLog()
     const QString huge(int(limit) * 2, QLatin1Char('x'));
     CommLog::E(huge);
     QVERIFY(readAll(path).contains(huge.toUtf8()));
+}
+
+
+// The log names photos and the service's addresses: a log an older version
+// left readable by others becomes private with its next line.
+void TestCommLog::theLogIsTheUsersAlone()
+{
+    removeLogs();
+    CommLog::setRotation(2 * 1024 * 1024, 3);
+    QFile older(CommLog::logFilePath());
+    QVERIFY(older.open(QIODevice::WriteOnly));
+    older.write("an older line\n");
+    older.close();
+    QVERIFY(chmod(QFile::encodeName(older.fileName()).constData(), 0644) == 0);
+
+    CommLog::I(QStringLiteral("a line"));
+    struct stat info{};
+    QVERIFY(lstat(QFile::encodeName(older.fileName()).constData(), &info) == 0);
+    QCOMPARE(int(info.st_mode & 0777), 0600);
+
+    removeLogs();
+    CommLog::I(QStringLiteral("a fresh log"));
+    QVERIFY(lstat(QFile::encodeName(older.fileName()).constData(), &info) == 0);
+    QCOMPARE(int(info.st_mode & 0777), 0600);
 }
 
 QTEST_GUILESS_MAIN(TestCommLog)

@@ -45,9 +45,12 @@ public:
 
     QDateTime serviceNow() const { return QDateTime::currentDateTimeUtc().addMSecs(clockOffsetMs->load()); }
 
+    // Set: requests go to a service of another process on this port.
+    quint16 otherPort = 0;
+
     std::unique_ptr<httplib::Client> client() const
     {
-        auto c = std::make_unique<httplib::Client>("127.0.0.1", service.port());
+        auto c = std::make_unique<httplib::Client>("127.0.0.1", otherPort ? otherPort : service.port());
         c->set_url_encode(false);
         c->set_read_timeout(30, 0);
         return c;

@@ -1,9 +1,11 @@
+#include "KSDataFolder.h"
 #include "ServiceTestClient.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QUrlQuery>
 
 using UploadChange = std::function<void(ServiceTestClient::Upload &, qint64 &clockShiftMs)>;
 Q_DECLARE_METATYPE(UploadChange)
@@ -29,6 +31,19 @@ private:
     QTemporaryDir m_dir;
     ServiceTestClient m_client;
     QString m_token;
+
+    // Uploads and masks in the data folder under requested.
+    static int filesUnder(const QString &requested)
+    {
+        int count = 0;
+        for (const char *kind : {"/objects", "/masks"}) {
+            QDirIterator it(KSDataFolder::resolve(requested) + QLatin1String(kind), QDir::Files | QDir::Hidden,
+                            QDirIterator::Subdirectories);
+            for (; it.hasNext(); it.next())
+                ++count;
+        }
+        return count;
+    }
 
     int storedObjectCount() const
     {
@@ -344,8 +359,9 @@ private slots:
         // The address is the secret: 256 random bits.
         QVERIFY(QRegularExpression(QStringLiteral("^/api/masks/[0-9a-f]{64}\\.png$")).match(maskUrl.path()).hasMatch());
 
-        // The download needs no token, only the address.
-        const httplib::Result mask = m_client.client()->Get(maskUrl.path().toStdString().c_str());
+        // The signed address downloads without a token, as the client fetches it.
+        const std::string signedAddress = maskUrl.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority).toStdString();
+        const httplib::Result mask = m_client.client()->Get(signedAddress.c_str());
         QVERIFY(mask);
         QCOMPARE(mask->status, 200);
         const QImage grey = QImage::fromData(QByteArray::fromStdString(mask->body));
@@ -361,20 +377,55 @@ private slots:
         QCOMPARE(m_client.client()->Get(guessed.toStdString().c_str())->status, 404);
     }
 
+    void aMaskNeedsItsTokenOrASignedAddress()
+    {
+        const QString taskId = m_client.createTask(m_token, studioPicture(64, 48));
+        const QUrl maskUrl(m_client.waitForTask(m_token, taskId).value(QStringLiteral("mask_file_url")).toString());
+        const std::string path = maskUrl.path().toStdString();
+        const QUrlQuery query(maskUrl);
+        const auto withQuery = [&](const QString &expires, const QString &signature) {
+            return path + "?expires=" + expires.toStdString() + "&signature=" + signature.toStdString();
+        };
+        const QString expires = query.queryItemValue(QStringLiteral("expires"));
+        QString otherSignature = query.queryItemValue(QStringLiteral("signature"));
+        QVERIFY2(!otherSignature.isEmpty(), qPrintable(maskUrl.toString()));
+        otherSignature[0] = otherSignature[0] == QLatin1Char('a') ? QLatin1Char('b') : QLatin1Char('a');
+
+        // The name alone, which the log and any listing of the folder showed, is not enough.
+        QCOMPARE(m_client.client()->Get(path.c_str())->status, 401);
+        QCOMPARE(m_client.get(path, QStringLiteral("0123456789abcdef0123456789abcdef"))->status, 401);
+        QCOMPARE(m_client.get(path, m_token)->status, 200);
+        QCOMPARE(m_client.client()->Get(withQuery(expires, otherSignature).c_str())->status, 403);
+        // The signature covers the expiry: a later one with the same signature is refused.
+        const QString later = QString::number(expires.toLongLong() + 3600);
+        QCOMPARE(m_client.client()->Get(withQuery(later, query.queryItemValue(QStringLiteral("signature"))).c_str())->status,
+                 403);
+        // An address is short-lived; the token still fetches the mask after it expired.
+        m_client.clockOffsetMs->store(2LL * 3600 * 1000);
+        const std::string signedAddress = maskUrl.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority).toStdString();
+        QCOMPARE(m_client.client()->Get(signedAddress.c_str())->status, 403);
+        QCOMPARE(m_client.get(path, m_token)->status, 200);
+        m_client.clockOffsetMs->store(0);
+    }
+
     void anotherAccountRevokesTheOneBefore()
     {
         QTemporaryDir dir;
         const QString folder = dir.filePath(QStringLiteral("service"));
-        QString oldToken, taskId;
+        QString oldToken, taskId, maskAddress;
         QJsonObject oldCredentials;
         {
             ServiceTestClient first;
             QVERIFY(first.start(folder));
             oldToken = first.service.localToken();
             taskId = first.createTask(oldToken, studioPicture(64, 48));
-            QCOMPARE(first.waitForTask(oldToken, taskId).value(QStringLiteral("status")).toInt(), 2);
+            const QJsonObject task = first.waitForTask(oldToken, taskId);
+            QCOMPARE(task.value(QStringLiteral("status")).toInt(), 2);
+            maskAddress = QUrl(task.value(QStringLiteral("mask_file_url")).toString())
+                              .toString(QUrl::RemoveScheme | QUrl::RemoveAuthority);
             oldCredentials = first.credentials(oldToken);
         }
+        QCOMPARE(filesUnder(folder), 2); // the upload and its mask
 
         ServiceTestClient second;
         KSLocalService::Options options = second.options(folder);
@@ -383,9 +434,43 @@ private slots:
         QVERIFY(second.service.start(options));
         QCOMPARE(second.get("/api/authentications", oldToken)->status, 401);
         QCOMPARE(second.put(oldCredentials, "picture bytes")->status, 403);
-        // The new account sees nothing of the old one's.
+        // The new account sees nothing of the old one's, and the old one's
+        // photo and mask are gone, with the address given out for the mask.
         QCOMPARE(second.get("/api/tasks/" + taskId.toStdString(), options.token)->status, 404);
         QCOMPARE(second.get("/api/authentications", options.token)->status, 200);
+        QCOMPARE(second.client()->Get(maskAddress.toStdString().c_str())->status, 404);
+        QCOMPARE(filesUnder(folder), 0);
+    }
+
+    void aNewTokenOrASignOutDropsTheAccountsFiles()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("service"));
+        ServiceTestClient service;
+        KSLocalService::Options options = service.options(folder);
+        options.token = QStringLiteral("0123456789abcdef0123456789abcdef");
+        QVERIFY(service.service.start(options));
+        QCOMPARE(service.waitForTask(options.token, service.createTask(options.token, studioPicture(64, 48)))
+                     .value(QStringLiteral("status")).toInt(), 2);
+        service.service.stop();
+
+        // The same account with the same token keeps its files across a restart.
+        QVERIFY(service.service.start(options));
+        QCOMPARE(filesUnder(folder), 2);
+        service.service.stop();
+        // A new token ends the session of the one before: its files go.
+        options.token = QStringLiteral("fedcba9876543210fedcba9876543210");
+        QVERIFY(service.service.start(options));
+        QCOMPARE(filesUnder(folder), 0);
+
+        const QString taskId = service.createTask(options.token, studioPicture(64, 48));
+        QCOMPARE(service.waitForTask(options.token, taskId).value(QStringLiteral("status")).toInt(), 2);
+        QCOMPARE(filesUnder(folder), 2);
+        // Signing out drops them at once; the account itself stays.
+        QVERIFY(service.service.dropAccountData());
+        QCOMPARE(filesUnder(folder), 0);
+        QCOMPARE(service.get("/api/tasks/" + taskId.toStdString(), options.token)->status, 404);
+        QCOMPARE(service.get("/api/authentications", options.token)->status, 200);
     }
 
     void aCallbackReportsOnlyItsOwnUpload()
@@ -507,19 +592,19 @@ private slots:
         const QString taskId = m_client.createTask(m_token, studioPicture(96, 72));
         const QJsonObject task = m_client.waitForTask(m_token, taskId);
         const std::string maskPath = QUrl(task.value(QStringLiteral("mask_file_url")).toString()).path().toStdString();
-        QCOMPARE(m_client.client()->Get(maskPath.c_str())->status, 200);
+        QCOMPARE(m_client.get(maskPath, m_token)->status, 200);
 
         // Twenty-three hours later everything is still there.
         m_client.clockOffsetMs->store(23LL * 3600 * 1000);
         QCOMPARE(m_client.service.purge(), 0);
-        QCOMPARE(m_client.client()->Get(maskPath.c_str())->status, 200);
+        QCOMPARE(m_client.get(maskPath, m_token)->status, 200);
 
         m_client.clockOffsetMs->store(25LL * 3600 * 1000);
         QVERIFY(m_client.service.purge() >= 2); // at least this upload and its mask
         m_client.clockOffsetMs->store(0);
         QCOMPARE(storedObjectCount(), 0);
         QCOMPARE(QDir(m_client.service.dataDir() + QStringLiteral("/masks")).entryList(QDir::Files).size(), 0);
-        QCOMPARE(m_client.client()->Get(maskPath.c_str())->status, 404);
+        QCOMPARE(m_client.get(maskPath, m_token)->status, 404);
         QCOMPARE(m_client.get("/api/tasks/" + taskId.toStdString(), m_token)->status, 404);
 
         // The service goes on working after a purge.

@@ -1,8 +1,13 @@
 #include "KSObjectStorage.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
-// The rules that keep object keys inside their bucket.
+// The rules that keep object keys inside their bucket, and the files behind them.
 class TestObjectStorage : public QObject
 {
     Q_OBJECT
@@ -56,6 +61,31 @@ private slots:
         QFETCH(QString, bucket);
         QFETCH(bool, valid);
         QCOMPARE(KSObjectStorage::isValidBucket(bucket), valid);
+    }
+
+    // The purge runs beside uploads: it takes old files and the folders
+    // they leave empty, but not the staging folder an upload is about to
+    // write into, and an upload whose folder it took still lands.
+    void aPurgeLeavesUploadsRoom()
+    {
+        QTemporaryDir dir;
+        KSObjectStorage storage(dir.filePath(QStringLiteral("objects")));
+        const QString staged = storage.stagingPath();
+        const QString emptied = storage.root() + QStringLiteral("/cutora-local/images/gone");
+        QVERIFY(QDir().mkpath(emptied));
+
+        QCOMPARE(KSObjectStorage::purgeFilesOlderThan(storage.root(), QDateTime::currentDateTime()), 0);
+        QVERIFY(!QFileInfo::exists(emptied));
+        QVERIFY(QFileInfo(QFileInfo(staged).path()).isDir());
+
+        QFile file(staged);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("picture");
+        file.close();
+        QString error;
+        QVERIFY2(storage.commit(staged, QStringLiteral("cutora-local"), QStringLiteral("images/gone/p.jpg"), &error),
+                 qPrintable(error));
+        QVERIFY(QFileInfo::exists(emptied + QStringLiteral("/p.jpg")));
     }
 };
 
