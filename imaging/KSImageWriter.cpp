@@ -64,6 +64,18 @@ KSImageWriter::Result KSImageWriter::writePng(const QImage &image, const QString
 {
     if (image.isNull())
         return fail(QStringLiteral("no picture to write"));
+    // Views of the picture's own rows: nothing is copied before conversion.
+    const auto rowsOf = [&image](int top, int rows) {
+        return QImage(image.constScanLine(top), image.width(), rows, image.bytesPerLine(), image.format());
+    };
+    return writePngBands(image.size(), image.hasAlphaChannel(), rowsOf, path, level, dotsPerInch);
+}
+
+KSImageWriter::Result KSImageWriter::writePngBands(const QSize &size, bool alpha, const Band &band,
+                                                   const QString &path, int level, QSizeF dotsPerInch)
+{
+    if (size.isEmpty() || !band)
+        return fail(QStringLiteral("no picture to write"));
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -73,10 +85,9 @@ KSImageWriter::Result KSImageWriter::writePng(const QImage &image, const QString
     if (!ctx)
         return fail(QStringLiteral("PNG encoder unavailable"));
 
-    const bool alpha = image.hasAlphaChannel();
     spng_ihdr ihdr{};
-    ihdr.width = uint32_t(image.width());
-    ihdr.height = uint32_t(image.height());
+    ihdr.width = uint32_t(size.width());
+    ihdr.height = uint32_t(size.height());
     ihdr.bit_depth = 8;
     ihdr.color_type = alpha ? SPNG_COLOR_TYPE_TRUECOLOR_ALPHA : SPNG_COLOR_TYPE_TRUECOLOR;
 
@@ -100,19 +111,20 @@ KSImageWriter::Result KSImageWriter::writePng(const QImage &image, const QString
     if (rc != 0)
         return fail(QStringLiteral("PNG encoder: %1").arg(QString::fromUtf8(spng_strerror(rc))));
 
-    // Convert in bands so that a 24-megapixel picture needs no second
+    // Converted in bands so that a 24-megapixel picture needs no second
     // full-size copy, while Qt's vectorised conversion still does the work.
     const QImage::Format rowFormat = alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888;
-    const size_t rowBytes = size_t(image.width()) * (alpha ? 4 : 3);
-    constexpr int band = 128;
-    for (int top = 0; top < image.height(); top += band) {
-        const int rows = std::min(band, image.height() - top);
-        const QImage part = image.format() == rowFormat
-            ? image
-            : image.copy(0, top, image.width(), rows).convertToFormat(rowFormat);
-        const int first = image.format() == rowFormat ? top : 0;
+    const size_t rowBytes = size_t(size.width()) * (alpha ? 4 : 3);
+    constexpr int kBandRows = 128;
+    for (int top = 0; top < size.height(); top += kBandRows) {
+        const int rows = std::min(kBandRows, size.height() - top);
+        QImage part = band(top, rows);
+        if (part.size() != QSize(size.width(), rows))
+            return fail(QStringLiteral("the picture could not be made (out of memory?)"));
+        if (part.format() != rowFormat)
+            part = std::move(part).convertToFormat(rowFormat);
         for (int y = 0; y < rows; ++y) {
-            rc = spng_encode_row(ctx.get(), part.constScanLine(first + y), rowBytes);
+            rc = spng_encode_row(ctx.get(), part.constScanLine(y), rowBytes);
             if (rc != 0 && rc != SPNG_EOI) {
                 const QString why = file.error() != QFileDevice::NoError ? file.errorString()
                                                                          : QString::fromUtf8(spng_strerror(rc));

@@ -4,6 +4,8 @@
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
+
 // Writes pictures so that a failure never leaves a broken file under the
 // target name and never touches a file that was already there: the bytes go
 // to a hidden temporary name beside the target and are renamed over it only
@@ -26,6 +28,14 @@ public:
     // A print resolution (dots per inch across and down) goes into pHYs;
     // without one the file carries none.
     static Result writePng(const QImage &image, const QString &path, int level = kPngLevel, QSizeF dotsPerInch = {});
+
+    // Rows [top, top + rows) of a picture, in any 32-bit format; null when
+    // they cannot be made.
+    using Band = std::function<QImage(int top, int rows)>;
+    // writePng() of a picture of `size` asked for band by band, so that
+    // neither the picture nor its encoded copy is held whole.
+    static Result writePngBands(const QSize &size, bool alpha, const Band &band, const QString &path,
+                                int level = kPngLevel, QSizeF dotsPerInch = {});
 
     // JPEG through Qt; transparent pixels must already be composited by the
     // caller (JPEG has no alpha, and Qt would put them on black). A print

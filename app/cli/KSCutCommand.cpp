@@ -125,12 +125,13 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
     const std::optional<QString> cutout = runJob(path, type, &failure);
     if (!cutout)
         return QStringLiteral("%1 (details in %2)").arg(failure.englishText(), CommLog::logFilePath());
-    const KSImageLoader::Result result = KSImageLoader::load(*cutout);
+    KSImageLoader::Result result = KSImageLoader::load(*cutout);
     QFile::remove(*cutout);
     if (!result.ok())
         return QStringLiteral("the cut-out could not be read back: ") + result.error;
     KSFraming::Notice notice = KSFraming::Notice::none;
-    const KSImageWriter::Result saved = KSCutExport::exportCutout(result.image, options, out, &notice);
+    // Handed over: on a photo near the pixel limit every copy counts.
+    const KSImageWriter::Result saved = KSCutExport::exportCutout(std::move(result.image), options, out, &notice);
     // A fallback framing still writes the picture; the user hears why.
     if (saved.ok && notice != KSFraming::Notice::none)
         printErr(QStringLiteral("%1: %2").arg(QFileInfo(photo).fileName(), KSFraming::noticeText(notice)));
