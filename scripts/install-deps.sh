@@ -10,7 +10,7 @@ packages=(
   libqt6svg6 qt6-l10n-tools
   libgl-dev
   libcurl4-openssl-dev ca-certificates
-  libheif-dev libheif-examples
+  libheif-dev libheif-examples libde265-dev libwebp-dev
   libopencv-dev libopencv-contrib-dev opencv-data
   libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
   libsqlite3-dev

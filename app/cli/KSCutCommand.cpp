@@ -22,6 +22,8 @@
 
 #include <cstdio>
 
+#include <malloc.h>
+
 namespace {
 
 void printErr(const QString &text)
@@ -102,7 +104,8 @@ std::optional<QString> runJob(const QString &photo, KSEraserType type, KSEraserF
 }
 
 // Cuts one photo out and writes it to out; an empty text, or why not.
-QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &options, const QString &out)
+QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &options, const QString &out,
+               bool lastPhoto)
 {
     if (!QFileInfo(photo).isFile())
         return QStringLiteral("no such file");
@@ -125,6 +128,15 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
     const std::optional<QString> cutout = runJob(path, type, &failure);
     if (!cutout)
         return QStringLiteral("%1 (details in %2)").arg(failure.englishText(), CommLog::logFilePath());
+    // After the last job the built-in service is not needed any more, and
+    // its engine (a learned model with its working memory) takes room the
+    // export of a huge photo needs.
+    if (lastPhoto)
+        KSServiceConnection::defaultConnection()->stop();
+    // The job and the engine have freed their working memory, which the
+    // allocator keeps for reuse unless told to give it back: the export
+    // needs that room for the cut-out.
+    malloc_trim(0);
     KSImageLoader::Result result = KSImageLoader::load(*cutout);
     QFile::remove(*cutout);
     if (!result.ok())
@@ -169,7 +181,8 @@ int KSCutCommand::run(const QStringList &arguments)
     int failures = 0;
     for (const QString &photo : options->photos) {
         const QString out = options->outputPathFor(photo, written);
-        if (const QString why = cutOne(photo, type, *options, out); !why.isEmpty()) {
+        const bool last = &photo == &options->photos.constLast();
+        if (const QString why = cutOne(photo, type, *options, out, last); !why.isEmpty()) {
             printErr(QStringLiteral("cutora: %1: %2").arg(photo, why));
             ++failures;
             continue;
