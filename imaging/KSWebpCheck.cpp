@@ -10,9 +10,9 @@
 namespace {
 
 // Encoders flush a few bytes the decoder never needs (libvpx's bool
-// coder: four); a stream that is done this many bytes before its end has
-// data it did not use.
-constexpr qsizetype kUnusedBytesAllowed = 16;
+// coder: four, libwebp's: one or two); a stream that is done this many
+// bytes before its end has data it did not use.
+constexpr qsizetype kUnusedBytesAllowed = 8;
 // The check's output: the picture scaled to fit this side.
 constexpr int kCheckSide = 32;
 
