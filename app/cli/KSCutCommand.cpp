@@ -8,6 +8,7 @@
 #include "KSEraserManager.h"
 #include "KSEraserType.h"
 #include "KSImageLoader.h"
+#include "KSPictureLimits.h"
 #include "KSFileConst.h"
 #include "KSWriteFailure.h"
 #include "KSServiceConnection.h"
@@ -37,7 +38,8 @@ QString failureText(KSImageLoader::Failure failure)
     switch (failure) {
     case KSImageLoader::Failure::Missing: return QStringLiteral("cannot open the file");
     case KSImageLoader::Failure::Empty: return QStringLiteral("the file is empty");
-    case KSImageLoader::Failure::Undecodable: return QStringLiteral("not a picture Cutora can read (JPEG, PNG, BMP, TIFF, WebP, HEIC)");
+    case KSImageLoader::Failure::Undecodable:
+        return QStringLiteral("not a picture Cutora can read (%1)").arg(KSPictureLimits::photoFormatNames());
     case KSImageLoader::Failure::Damaged: return QStringLiteral("the picture is damaged or incomplete");
     case KSImageLoader::Failure::TooLarge: return QStringLiteral("the picture is too large");
     case KSImageLoader::Failure::None: break;

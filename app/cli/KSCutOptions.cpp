@@ -3,6 +3,7 @@
 #include "KSEraserType.h"
 #include "KSFramingGeometry.h"
 #include "KSImageLoader.h"
+#include "KSPictureLimits.h"
 #include "KSSizePresets.h"
 #include "ToolFile.h"
 
@@ -166,6 +167,7 @@ QString KSCutOptions::usage()
         "              [--background '#RRGGBB'|transparent] [--size WxH|PRESET]\n"
         "              [--fit subject|photo] [--margin PERCENT] [--sheet 4x6|A6|A4]\n"
         "  Cuts the subject out of each photo and writes it as the editor saves it.\n"
+        "  Photos may be %1 files.\n"
         "  --out FILE         the picture for a single photo: a JPEG when FILE ends in .jpg\n"
         "                     and a colour is given, else a PNG\n"
         "  --out-dir DIR      a folder for the PNGs, named after the photos\n"
@@ -180,7 +182,8 @@ QString KSCutOptions::usage()
         "                     shorter side (default 5)\n"
         "  --sheet PAPER      copies of an ID or printed size on a 4x6, A6 or A4 sheet\n"
         "                     at 300 dpi with cut lines, instead of one picture\n"
-        "  --verbose          also print the log on the terminal");
+        "  --verbose          also print the log on the terminal")
+        .arg(KSPictureLimits::photoFormatNames());
 }
 
 QString KSCutOptions::outputFormat() const

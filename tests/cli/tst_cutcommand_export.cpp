@@ -53,6 +53,8 @@ private slots:
     void parsesFraming();
     void framesAndPrints_data();
     void framesAndPrints();
+    void aPngAtTheCutoutsSizeIsWrittenInBands_data();
+    void aPngAtTheCutoutsSizeIsWrittenInBands();
 };
 
 void TestCutCommandExport::parsesBackgroundAndSize_data()
@@ -247,6 +249,37 @@ void TestCutCommandExport::framesAndPrints()
     }
     // A green square has no face: an ID size says so and frames plainly.
     QCOMPARE(notice, options->preset.idRule ? KSFraming::Notice::noFace : KSFraming::Notice::none);
+}
+
+void TestCutCommandExport::aPngAtTheCutoutsSizeIsWrittenInBands_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::newRow("transparent") << QStringList{};
+    QTest::newRow("on a colour") << QStringList{"--background", "#3A7BD5"};
+}
+
+void TestCutCommandExport::aPngAtTheCutoutsSizeIsWrittenInBands()
+{
+    QFETCH(QStringList, extra);
+    // Taller than a band, with a soft edge and colours that differ row by
+    // row, so that a band out of place or blended twice shows.
+    QImage picture(90, 700, QImage::Format_RGBA8888);
+    picture.fill(Qt::transparent);
+    for (int y = 20; y < 680; ++y)
+        for (int x = 10; x < 80; ++x)
+            picture.setPixelColor(x, y, QColor(x * 3, y % 256, (x + y) % 256, x < 20 ? 40 + x * 10 : 255));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cut.png"));
+    QString error;
+    const auto options = KSCutOptions::parse(cutArguments(QStringList{"--out", path} + extra), &error);
+    QVERIFY2(options, qPrintable(error));
+
+    const QImage rendered = KSCutExport::renderCutout(picture, *options);
+    const KSImageWriter::Result written = KSCutExport::exportCutout(picture, *options, path);
+    QVERIFY2(written.ok, qPrintable(written.error));
+    const QImage saved = QImage(path);
+    QCOMPARE(saved.size(), picture.size());
+    QCOMPARE(saved.convertToFormat(QImage::Format_ARGB32), rendered.convertToFormat(QImage::Format_ARGB32));
 }
 
 QTEST_GUILESS_MAIN(TestCutCommandExport)
