@@ -98,16 +98,23 @@ Result KSDeepPng::load(const QString &path)
         return failed(Failure::TooLarge, QStringLiteral("not enough memory to decode %1").arg(path));
     // One row of 16-bit samples at a time, straight into the 8-bit picture.
     std::vector<quint16> row(size_t(size.width()) * 4);
+    bool allOpaque = true;
     for (int y = 0; y < size.height(); ++y) {
         rc = spng_decode_row(ctx.get(), row.data(), row.size() * sizeof(quint16));
         if (rc != 0 && !(rc == SPNG_EOI && y == size.height() - 1))
             return damaged(rc);
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         const quint16 *samples = row.data();
-        for (int x = 0; x < size.width(); ++x, samples += 4)
-            line[x] = qRgba(eightBits(samples[0]), eightBits(samples[1]), eightBits(samples[2]),
-                            alpha ? eightBits(samples[3]) : 255);
+        for (int x = 0; x < size.width(); ++x, samples += 4) {
+            const int opacity = alpha ? eightBits(samples[3]) : 255;
+            allOpaque = allOpaque && opacity == 255;
+            line[x] = qRgba(eightBits(samples[0]), eightBits(samples[1]), eightBits(samples[2]), opacity);
+        }
     }
+    // An alpha channel that is opaque throughout (as exporters often write)
+    // is no alpha: every step after this one then needs no premultiplied copy.
+    if (alpha && allOpaque)
+        image.reinterpretAsFormat(QImage::Format_RGB32);
     image.setColorSpace(colourSpaceOf(ctx.get()));
     Result result;
     result.image = std::move(image);

@@ -15,8 +15,8 @@ namespace KSDeepPng {
 // across the whole picture and are left to Qt.
 [[nodiscard]] bool handles(const QByteArray &head);
 
-// The picture as Format_ARGB32 (straight alpha) when it has transparency,
-// else Format_RGB32, with its colour space; each channel v becomes the
+// The picture as Format_ARGB32 (straight alpha) when it has transparency
+// (an alpha channel that is not opaque throughout), else Format_RGB32, with its colour space; each channel v becomes the
 // nearest 8-bit level, v / 257 rounded. Damaged when libspng finds its
 // data corrupt or cut off.
 [[nodiscard]] KSImageLoader::Result load(const QString &path);

@@ -42,6 +42,12 @@ public:
     // resolution goes into the JFIF density; without one it is Qt's default.
     static Result writeJpeg(const QImage &image, const QString &path, int quality = kJpegQuality, QSizeF dotsPerInch = {});
 
+    // writeJpeg() of a picture of `size` asked for band by band (opaque
+    // 32-bit rows), through libjpeg at the settings Qt's writer uses, so
+    // that neither the picture nor its encoded copy is held whole.
+    static Result writeJpegBands(const QSize &size, const Band &band, const QString &path,
+                                 int quality = kJpegQuality, QSizeF dotsPerInch = {});
+
     // Any format Qt can write ("tiff", "png", "jpg"...), written atomically.
     static Result writeWithQt(const QImage &image, const QString &path, const char *format, int quality = -1);
 };

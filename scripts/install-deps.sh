@@ -14,7 +14,7 @@ packages=(
   libopencv-dev libopencv-contrib-dev opencv-data
   libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
   libsqlite3-dev
-  libspng-dev
+  libspng-dev libjpeg-dev
   xvfb xauth x11-apps imagemagick
   fonts-dejavu-core fonts-wqy-microhei
   libicu-dev

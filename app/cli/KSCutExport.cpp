@@ -61,13 +61,16 @@ KSImageWriter::Result KSCutExport::exportCutout(QImage cutout, const KSCutOption
     // At the cut-out's size the picture goes to the encoder a band of rows
     // at a time, read from the document's colours and mask: neither the
     // subject, nor the picture, nor its encoded bytes are held whole.
-    if (png && !options.sheet && KSOutputRender::rendersInBands(request, subjectSize)) {
+    if (!options.sheet && KSOutputRender::rendersInBands(request, subjectSize)) {
         const KSOutputRender::SubjectRegion region = document.subjectRegionMaker();
         const auto band = [&](int top, int rows) {
             return KSOutputRender::renderOutputBand(request, subjectSize, region, top, rows);
         };
-        return KSImageWriter::writePngBands(KSOutputRender::outputPixelSize(request), KSOutputRender::hasAlpha(request),
-                                            band, path, KSImageWriter::kPngLevel, dotsPerInch);
+        const QSize size = KSOutputRender::outputPixelSize(request);
+        if (!png)
+            return KSImageWriter::writeJpegBands(size, band, path, KSImageWriter::kJpegQuality, dotsPerInch);
+        return KSImageWriter::writePngBands(size, KSOutputRender::hasAlpha(request), band, path,
+                                            KSImageWriter::kPngLevel, dotsPerInch);
     }
     request.subject = document.subjectMaker()();
     QImage picture = KSOutputRender::renderOutputImage(request);
