@@ -521,6 +521,10 @@ void TestKSImageLoader::deepPngComesOutInEightBits_data()
     QTest::newRow("RGB") << deepPng(pixels, false) << QImage::Format_RGB32 << qRgb(19, 160, 1) << qRgb(255, 0, 128);
     QTest::newRow("RGBA, straight alpha")
         << deepPng(pixels, true) << QImage::Format_ARGB32 << qRgba(19, 160, 1, 255) << qRgba(255, 0, 128, 128);
+    // An alpha channel opaque throughout carries nothing.
+    const QList<QRgba64> opaque{pixels[0], QRgba64::fromRgba64(0xFFFF, 0x0000, 0x8080, 0xFFFF)};
+    QTest::newRow("RGBA, opaque throughout")
+        << deepPng(opaque, true) << QImage::Format_RGB32 << qRgb(19, 160, 1) << qRgb(255, 0, 128);
 }
 
 void TestKSImageLoader::deepPngComesOutInEightBits()
