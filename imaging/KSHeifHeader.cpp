@@ -67,8 +67,10 @@ std::optional<QList<Box>> boxesIn(QByteArrayView bytes)
         const qsizetype start = in.position();
         qint64 size = in.number(4);
         const QByteArrayView type = in.take(4);
-        if (size == 1)
-            size = qint64(in.number(4)) << 32 | in.number(4);
+        if (size == 1) {
+            const qint64 high = in.number(4);
+            size = high << 32 | in.number(4);
+        }
         else if (size == 0)
             size = bytes.size() - start;
         const qint64 header = in.position() - start;
