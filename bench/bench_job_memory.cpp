@@ -6,6 +6,7 @@
 // that the figure is the job's: reading the photo, the upload, the service
 // and its engine, the mask and the cut-out written into the temporary folder.
 #include "CommPassport.h"
+#include "KSBenchPhoto.h"
 #include "KSBenchService.h"
 #include "KSEraserManager.h"
 #include "KSImageWriter.h"
@@ -18,8 +19,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QLinearGradient>
-#include <QPainter>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -48,28 +47,11 @@ bool resetPeak()
     return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
 }
 
-// A photo-like picture of about the given megapixels (a studio subject over
-// a soft backdrop), written as a JPEG.
+// A photo-like picture of about the given megapixels, 4:3, written as a JPEG.
 QSize makePhoto(double megapixels, const QString &path)
 {
     const int width = int(std::sqrt(megapixels * 1e6 * 4 / 3));
-    const int height = int(megapixels * 1e6 / width);
-    QImage photo(width, height, QImage::Format_RGB32);
-    if (photo.isNull())
-        return {};
-    QPainter painter(&photo);
-    QLinearGradient backdrop(0, 0, 0, height);
-    backdrop.setColorAt(0, QColor(225, 228, 232));
-    backdrop.setColorAt(1, QColor(190, 196, 204));
-    painter.fillRect(photo.rect(), backdrop);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(60, 70, 130));
-    painter.drawEllipse(QRectF(width * 0.3, height * 0.15, width * 0.4, height * 0.6));
-    painter.setBrush(QColor(150, 50, 40));
-    painter.drawRect(QRectF(width * 0.2, height * 0.7, width * 0.6, height * 0.3));
-    painter.end();
-    return KSImageWriter::writeWithQt(photo, path, "jpg", 90).ok ? photo.size() : QSize();
+    return makeStudioPhoto(QSize(width, int(megapixels * 1e6 / width)), path);
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 #include "KSImageLoader.h"
 
+#include "KSCheckedHevc.h"
 #include "KSDecoderWarnings.h"
+#include "KSDeepPng.h"
+#include "KSHeifHeader.h"
 #include "KSImageExtension.h"
 #include "KSPhotoRenderTools.h"
 #include "KSPictureCompleteness.h"
+#include "KSWebpCheck.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -17,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -91,6 +96,7 @@ struct Probe
     Failure failure = Failure::None;
     QString error;
     bool heif = false;
+    bool deepPng = false; // 16 bits a channel, not interlaced
 };
 
 Probe probe(const QString &path)
@@ -119,6 +125,7 @@ Probe probe(const QString &path)
             heif_check_filetype(reinterpret_cast<const uint8_t *>(head.constData()), int(head.size()));
         result.heif = type == heif_filetype_yes_supported || type == heif_filetype_yes_unsupported;
     }
+    result.deepPng = KSDeepPng::handles(head);
     return result;
 }
 
@@ -149,6 +156,17 @@ QString heifErrorText(const QString &path, const heif_error &error)
 HeifPrimary openHeif(const QString &path)
 {
     HeifPrimary primary;
+    // A size beyond ours is refused as such before libheif, which would
+    // fail on it with an error that reads like damage.
+    QFile file(path);
+    const std::optional<QSize> declared =
+        file.open(QIODevice::ReadOnly) ? KSHeifHeader::declaredSize(file) : std::nullopt;
+    if (declared && exceedsLimit(*declared)) {
+        primary.failure = Failure::TooLarge;
+        primary.error = tooLargeText(path, *declared);
+        return primary;
+    }
+    KSCheckedHevc::install();
     primary.context.reset(heif_context_alloc());
     if (!primary.context) {
         primary.failure = Failure::TooLarge;
@@ -318,8 +336,27 @@ QtReader openWithQt(const QString &path)
     return open;
 }
 
+// libwebp decodes a WebP whose data was changed into a picture without
+// complaint: it is checked on its own, before the full decode.
+QString webpDamage(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    uchar *mapped = file.map(0, file.size());
+    if (!mapped)
+        return KSWebpCheck::damage(file.readAll());
+    const QString why = KSWebpCheck::damage(QByteArrayView(mapped, file.size()));
+    file.unmap(mapped);
+    return why;
+}
+
 Result readWithQt(QtReader &open, const QString &path)
 {
+    if (open.reader->format().toLower() == "webp") {
+        if (const QString why = webpDamage(path); !why.isEmpty())
+            return failed<Result>(Failure::Damaged, damagedText(path, why));
+    }
     QImage image;
     const KSDecoderWarnings warnings;
     // Its header was read: a picture that then cannot be decoded is damaged.
@@ -330,16 +367,24 @@ Result readWithQt(QtReader &open, const QString &path)
     return finished(std::move(image), path);
 }
 
+// Reduced to fit maxSize (when valid), as loadReduced() promises.
+Result fitted(Result result, const QSize &maxSize)
+{
+    if (result.ok() && maxSize.isValid())
+        result.image = KSPhotoRenderTools::zipInputImage(result.image, QSizeF(maxSize));
+    return result;
+}
+
 Result load(const QString &path, const QSize &maxSize)
 {
     const Probe head = probe(path);
     if (head.failure != Failure::None)
         return failed<Result>(head.failure, head.error);
-    if (head.heif) {
-        Result result = loadHeif(path);
-        if (result.ok() && maxSize.isValid())
-            result.image = KSPhotoRenderTools::zipInputImage(result.image, QSizeF(maxSize));
-        return result;
+    if (head.heif)
+        return fitted(loadHeif(path), maxSize);
+    if (head.deepPng) {
+        Result result = KSDeepPng::load(path);
+        return fitted(result.ok() ? finished(std::move(result.image), path) : result, maxSize);
     }
 
     QtReader open = openWithQt(path);
@@ -352,10 +397,7 @@ Result load(const QString &path, const QSize &maxSize)
         if (target.isValid() && target != shown)
             open.reader->setScaledSize(open.rotated ? target.transposed() : target);
     }
-    Result result = readWithQt(open, path);
-    if (result.ok() && maxSize.isValid())
-        result.image = KSPhotoRenderTools::zipInputImage(result.image, QSizeF(maxSize));
-    return result;
+    return fitted(readWithQt(open, path), maxSize);
 }
 
 } // namespace

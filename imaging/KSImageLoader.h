@@ -5,14 +5,17 @@
 #include <QString>
 
 // The one reader of the user's pictures and of the pictures the application
-// writes for itself: JPEG, PNG, BMP, TIFF and WebP through Qt, HEIC through
-// libheif. The format is taken from the content, never from the file name.
+// writes for itself: JPEG, PNG, BMP, TIFF and WebP through Qt (PNGs of 16
+// bits a channel through libspng, brought to 8 bits row by row), HEIC
+// through libheif with a checked HEVC decoder (KSCheckedHevc). The format
+// is taken from the content, never from the file name.
 // Pictures come out upright (the EXIF orientation or the HEIF rotation is
 // applied), with a device pixel ratio of 1, converted to sRGB when they carry
 // another colour profile. Pictures beyond kMaxPixels are refused from their
 // header, before any pixel is decoded. A picture whose data is cut off or
 // that its decoder reports corrupt is refused as damaged, never returned
-// with grey or black where its data is missing. Safe on any thread; never
+// with grey or black where its data is missing; a WebP is also checked to
+// decode to its last row with its last bytes (KSWebpCheck). Safe on any thread; never
 // throws.
 class KSImageLoader
 {

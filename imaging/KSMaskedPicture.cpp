@@ -89,7 +89,6 @@ KSMaskedPicture::KSMaskedPicture(QImage cutout)
     pixels.reinterpretAsFormat(QImage::Format_RGB32);
     m_colours = std::move(pixels);
     m_store = KSMaskEditStore(mask);
-    m_levels = makeLevels(m_colours, &m_store.mask());
 }
 
 QImage KSMaskedPicture::withPhotoColours(QImage colours, const QImage &cutoutMask, const QImage &photo)
@@ -221,8 +220,13 @@ void KSMaskedPicture::refreshLevels(QList<QImage> &levels, const QImage &colours
 
 const QList<QImage> &KSMaskedPicture::levelsFor(Layer layer)
 {
-    if (layer == Layer::subject)
+    // Made the first time a layer is drawn reduced: a picture only rendered
+    // or saved (the command line's) never holds them.
+    if (layer == Layer::subject) {
+        if (m_levels.isEmpty() && !m_colours.isNull())
+            m_levels = makeLevels(m_colours, &m_store.mask());
         return m_levels;
+    }
     if (m_photoLevels.isEmpty() && !m_colours.isNull())
         m_photoLevels = makeLevels(m_colours, nullptr);
     return m_photoLevels;
@@ -248,7 +252,7 @@ void KSMaskedPicture::draw(QPainter &painter, const QRectF &target, const QRectF
 
     // The smallest copy that still has a pixel for every screen pixel.
     int levels = 0;
-    const int available = layer == Layer::subject ? int(m_levels.size()) : int(levelsFor(layer).size());
+    const int available = int(levelsFor(layer).size());
     while (levels < available && std::ldexp(1.0, -(levels + 1)) >= screenScale)
         ++levels;
     const double unit = std::ldexp(1.0, levels); // full-size pixels per pixel of that copy

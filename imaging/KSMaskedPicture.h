@@ -20,7 +20,8 @@ class QPainter;
 // shows the photo's pixels.
 //
 // Drawing goes through reduced copies (each half the size of the one
-// before) kept up to date as the mask changes, so that a view of the whole
+// before), made at the first reduced draw and kept up to date as the mask
+// changes, so that a view of the whole
 // picture never reads every pixel, and a view of a small part at full size
 // reads only that part. GUI thread, except the static functions.
 class KSMaskedPicture
@@ -31,7 +32,8 @@ public:
         photo,   // the colours, opaque: the photograph as the editor has it
     };
 
-    // A null cut-out gives a null picture.
+    // A null cut-out gives a null picture. A cut-out handed over (moved)
+    // in a 32-bit layout becomes the colours in place.
     explicit KSMaskedPicture(QImage cutout);
 
     [[nodiscard]] bool isNull() const { return m_colours.isNull(); }

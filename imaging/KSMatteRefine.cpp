@@ -171,19 +171,11 @@ cv::Mat subjectColours(const cv::Mat &bgra, const cv::Mat &alpha, const Coarse &
 void estimateColours(cv::Mat &bgra, const cv::Mat &alpha, const cv::Mat &mask, const std::vector<cv::Rect> &tiles)
 {
     const double scale = std::max(double(bgra.cols) / mask.cols, double(bgra.rows) / mask.rows);
-    // Tiles read their neighbours' pixels, so the colours are written only
-    // once every tile is done.
     const Coarse coarse = coarsePass(bgra, mask);
     const int fine = std::clamp(int(std::lround(fineRadiusInMaskPixels * scale)), 2, maxFineRadius);
-    std::vector<cv::Mat> colours(tiles.size());
-    cv::parallel_for_(cv::Range(0, int(tiles.size())), [&](const cv::Range &range) {
-        for (int i = range.start; i < range.end; ++i)
-            colours[size_t(i)] = subjectColours(bgra, alpha, coarse, tiles[size_t(i)], fine);
-    });
-    for (size_t i = 0; i < tiles.size(); ++i) {
-        const cv::Rect tile = tiles[i];
+    const auto write = [&](const cv::Rect &tile, cv::Mat &colours) {
         for (int y = 0; y < tile.height; ++y) {
-            const auto *f = colours[i].ptr<cv::Vec3b>(y);
+            const auto *f = colours.ptr<cv::Vec3b>(y);
             auto *out = bgra.ptr<cv::Vec4b>(tile.y + y) + tile.x;
             const uchar *a = alpha.empty() ? &out[0][3] : alpha.ptr<uchar>(tile.y + y) + tile.x;
             const int step = alpha.empty() ? 4 : 1;
@@ -191,8 +183,30 @@ void estimateColours(cv::Mat &bgra, const cv::Mat &alpha, const cv::Mat &mask, c
                 if (inBand(a[x * step]))
                     out[x] = cv::Vec4b(f[x][0], f[x][1], f[x][2], out[x][3]);
         }
-        colours[i].release();
+        colours.release();
+    };
+    // Tiles read their neighbours' pixels (at most maxFineRadius, less than
+    // a tile, beyond their edges), so a row of tiles is written only once
+    // the row below it is worked out: two rows of results are held, not
+    // the whole band's, which on a soft mask can be most of the photo.
+    std::vector<cv::Mat> colours(tiles.size());
+    size_t pending = 0; // the first tile of the row not written yet
+    for (size_t row = 0; row < tiles.size();) {
+        size_t next = row;
+        while (next < tiles.size() && tiles[next].y == tiles[row].y)
+            ++next;
+        cv::parallel_for_(cv::Range(int(row), int(next)), [&](const cv::Range &range) {
+            for (int i = range.start; i < range.end; ++i)
+                colours[size_t(i)] = subjectColours(bgra, alpha, coarse, tiles[size_t(i)], fine);
+        });
+        // The rows above the one just worked out: no row still to come
+        // reads them.
+        for (; pending < row && tiles[pending].y <= tiles[row].y - tileSide; ++pending)
+            write(tiles[pending], colours[pending]);
+        row = next;
     }
+    for (; pending < tiles.size(); ++pending)
+        write(tiles[pending], colours[pending]);
 }
 
 // The steepened level of every stretched level (0 and 255 stay).

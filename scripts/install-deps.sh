@@ -10,11 +10,11 @@ packages=(
   libqt6svg6 qt6-l10n-tools
   libgl-dev
   libcurl4-openssl-dev ca-certificates
-  libheif-dev libheif-examples
+  libheif-dev libheif-examples libde265-dev libwebp-dev
   libopencv-dev libopencv-contrib-dev opencv-data
   libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
   libsqlite3-dev
-  libspng-dev
+  libspng-dev libjpeg-dev
   xvfb xauth x11-apps imagemagick
   fonts-dejavu-core fonts-wqy-microhei
   libicu-dev

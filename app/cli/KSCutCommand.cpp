@@ -8,6 +8,7 @@
 #include "KSEraserManager.h"
 #include "KSEraserType.h"
 #include "KSImageLoader.h"
+#include "KSPictureLimits.h"
 #include "KSFileConst.h"
 #include "KSWriteFailure.h"
 #include "KSServiceConnection.h"
@@ -22,6 +23,8 @@
 
 #include <cstdio>
 
+#include <malloc.h>
+
 namespace {
 
 void printErr(const QString &text)
@@ -35,7 +38,8 @@ QString failureText(KSImageLoader::Failure failure)
     switch (failure) {
     case KSImageLoader::Failure::Missing: return QStringLiteral("cannot open the file");
     case KSImageLoader::Failure::Empty: return QStringLiteral("the file is empty");
-    case KSImageLoader::Failure::Undecodable: return QStringLiteral("not a picture Cutora can read (JPEG, PNG, BMP, TIFF, WebP, HEIC)");
+    case KSImageLoader::Failure::Undecodable:
+        return QStringLiteral("not a picture Cutora can read (%1)").arg(KSPictureLimits::photoFormatNames());
     case KSImageLoader::Failure::Damaged: return QStringLiteral("the picture is damaged or incomplete");
     case KSImageLoader::Failure::TooLarge: return QStringLiteral("the picture is too large");
     case KSImageLoader::Failure::None: break;
@@ -126,7 +130,8 @@ QString failureDetail(const KSEraserFailure &failure)
 
 // Cuts one photo out and writes it under the name it claims; an empty text
 // and the written path in *written, or why not.
-QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &options, QString *written)
+QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &options, bool lastPhoto,
+               QString *written)
 {
     if (const QString why = photoProblem(photo); !why.isEmpty())
         return why;
@@ -149,7 +154,16 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
     const std::optional<QString> cutout = runJob(path, type, &failure);
     if (!cutout)
         return QStringLiteral("%1 (%2)").arg(failure.englishText(), failureDetail(failure));
-    const KSImageLoader::Result result = KSImageLoader::load(*cutout);
+    // After the last job the built-in service is not needed any more, and
+    // its engine (a learned model with its working memory) takes room the
+    // export of a huge photo needs.
+    if (lastPhoto)
+        KSServiceConnection::defaultConnection()->stop();
+    // The job and the engine have freed their working memory, which the
+    // allocator keeps for reuse unless told to give it back: the export
+    // needs that room for the cut-out.
+    malloc_trim(0);
+    KSImageLoader::Result result = KSImageLoader::load(*cutout);
     QFile::remove(*cutout);
     if (!result.ok())
         return QStringLiteral("the cut-out could not be read back: ") + result.error;
@@ -159,7 +173,9 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
     if (!claim)
         return error;
     KSFraming::Notice notice = KSFraming::Notice::none;
-    const KSImageWriter::Result saved = KSCutExport::exportCutout(result.image, options, claim->partialPath(), &notice);
+    // Handed over: on a photo near the pixel limit every copy counts.
+    const KSImageWriter::Result saved =
+        KSCutExport::exportCutout(std::move(result.image), options, claim->partialPath(), &notice);
     if (!saved.ok)
         return saved.error;
     if (!claim->commit(&error))
@@ -207,7 +223,8 @@ int KSCutCommand::run(const QStringList &arguments)
     int failures = 0;
     for (const QString &photo : options->photos) {
         QString out;
-        if (const QString why = cutOne(photo, type, *options, &out); !why.isEmpty()) {
+        const bool last = &photo == &options->photos.constLast();
+        if (const QString why = cutOne(photo, type, *options, last, &out); !why.isEmpty()) {
             printErr(QStringLiteral("cutora: %1: %2").arg(KSCutOptions::listedPath(photo), why));
             ++failures;
             continue;

@@ -22,8 +22,10 @@ namespace KSCutExport {
                                   KSFraming::Notice *notice = nullptr);
 
 // renderCutout() (or its print sheet) encoded in the options' output format
-// with its print resolution, and written atomically to path.
-[[nodiscard]] KSImageWriter::Result exportCutout(const QImage &cutout, const KSCutOptions &options,
+// with its print resolution, and written atomically to path. A cut-out
+// handed over (moved) is taken apart in place; a picture at the cut-out's
+// size is rendered and encoded a band of rows at a time.
+[[nodiscard]] KSImageWriter::Result exportCutout(QImage cutout, const KSCutOptions &options,
                                                  const QString &path, KSFraming::Notice *notice = nullptr);
 
 } // namespace KSCutExport

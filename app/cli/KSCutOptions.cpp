@@ -3,7 +3,9 @@
 #include "KSEraserType.h"
 #include "KSFramingGeometry.h"
 #include "KSCustomSize.h"
+#include "KSImageLoader.h"
 #include "KSOutputRender.h"
+#include "KSPictureLimits.h"
 #include "KSSizePresets.h"
 #include "ToolFile.h"
 
@@ -213,6 +215,7 @@ QString KSCutOptions::usage()
         "              [--background '#RRGGBB'|transparent] [--size WxH|PRESET]\n"
         "              [--fit subject|photo] [--margin PERCENT] [--sheet 4x6|A6|A4]\n"
         "  Cuts the subject out of each photo and writes it as the editor saves it.\n"
+        "  Photos may be %1 files.\n"
         "  --out FILE         the picture for a single photo: a JPEG when FILE ends in .jpg\n"
         "                     and a colour is given, else a PNG\n"
         "  --out-dir DIR      a folder for the PNGs, named after the photos; a name\n"
@@ -231,7 +234,8 @@ QString KSCutOptions::usage()
         "  --verbose          also print the log on the terminal\n"
         "  Standard output lists each written file on a line of its own; a backslash or a\n"
         "  control character in a name is written as \\\\, \\n, \\t, \\r or \\0NNN (octal),\n"
-        "  which printf '%b' turns back.");
+        "  which printf '%b' turns back.")
+        .arg(KSPictureLimits::photoFormatNames());
 }
 
 QString KSCutOptions::outputFormat() const

@@ -4,7 +4,6 @@
 #include "CommLog.h"
 #include "KSAsync.h"
 #include "KSBackgroundColorCommand.h"
-#include "KSCutImageAlpha.h"
 #include "KSEditGeometry.h"
 #include "KSImageLoader.h"
 #include "KSMaskEditCommand.h"
@@ -36,7 +35,7 @@ KSEditDocument::~KSEditDocument()
     m_undoStack->disconnect(this);
 }
 
-bool KSEditDocument::setCutout(const QImage &cutout, QString *error)
+bool KSEditDocument::setCutout(QImage cutout, QString *error)
 {
     const auto fail = [error](const QString &why) {
         if (error)
@@ -45,13 +44,14 @@ bool KSEditDocument::setCutout(const QImage &cutout, QString *error)
     };
     if (cutout.isNull())
         return fail(QStringLiteral("the cut-out is empty"));
-    auto picture = std::make_shared<KSMaskedPicture>(cutout);
+    const QSize size = cutout.size();
+    auto picture = std::make_shared<KSMaskedPicture>(std::move(cutout));
     if (picture->isNull())
         return fail(QStringLiteral("not enough memory to edit the cut-out"));
     m_picture = std::move(picture);
-    m_cutoutSize = cutout.size();
-    m_subjectRect = KSCutImageAlpha::getProperImage(cutout);
-    m_subjectBounds = m_subjectRect.toAlignedRect();
+    m_cutoutSize = size;
+    m_subjectBounds = m_picture->visibleBounds();
+    m_subjectRect = QRectF(m_subjectBounds);
     m_boundsStale = false;
     m_reduced = QImage();
     emit subjectChanged();
@@ -60,14 +60,14 @@ bool KSEditDocument::setCutout(const QImage &cutout, QString *error)
 
 bool KSEditDocument::loadCutout(const QString &path, QString *error)
 {
-    const KSImageLoader::Result loaded = KSImageLoader::load(path);
+    KSImageLoader::Result loaded = KSImageLoader::load(path);
     if (!loaded.ok()) {
         if (error)
             *error = loaded.error;
         return false;
     }
     m_cutoutPath = path;
-    return setCutout(loaded.image, error);
+    return setCutout(std::move(loaded.image), error);
 }
 
 void KSEditDocument::loadPhotoColours(const QString &photoPath)
@@ -322,5 +322,14 @@ std::function<QImage()> KSEditDocument::subjectMaker() const
         return {};
     return [colours = m_picture->colours(), mask = m_picture->mask(), bounds = m_subjectBounds] {
         return KSMaskedPicture::subjectImage(colours, mask, bounds);
+    };
+}
+
+KSOutputRender::SubjectRegion KSEditDocument::subjectRegionMaker() const
+{
+    if (!m_picture)
+        return {};
+    return [colours = m_picture->colours(), mask = m_picture->mask(), bounds = m_subjectBounds](const QRect &rect) {
+        return KSMaskedPicture::composeRegion(colours, mask, rect.translated(bounds.topLeft()).intersected(bounds));
     };
 }

@@ -48,8 +48,9 @@ public:
 
     // ---- the picture
     // Takes the cut-out apart; the subject starts where it lies in it. False,
-    // with the reason, for a null picture or one too large for memory.
-    bool setCutout(const QImage &cutout, QString *error = nullptr);
+    // with the reason, for a null picture or one too large for memory. A
+    // cut-out handed over (moved) becomes the colours without a copy.
+    bool setCutout(QImage cutout, QString *error = nullptr);
     // setCutout() of the picture in a file.
     bool loadCutout(const QString &path, QString *error = nullptr);
     [[nodiscard]] bool isLoaded() const { return bool(m_picture); }
@@ -131,6 +132,10 @@ public:
     // Makes the subject as edited, on any thread: it holds copies that share
     // the pixels, so that an edit made meanwhile does not reach them.
     [[nodiscard]] std::function<QImage()> subjectMaker() const;
+    // The subject as edited inside a rectangle of its own (origin at its
+    // bounds' top-left), premultiplied, on any thread: the subject a band
+    // of rows at a time (KSOutputRender::renderOutputBand()).
+    [[nodiscard]] KSOutputRender::SubjectRegion subjectRegionMaker() const;
 
 signals:
     // The mask changed inside `region` (cut-out pixels).

@@ -98,24 +98,32 @@ QSizeF KSOutputRender::dotsPerInch(const Request &request)
     return QSizeF(pixels.width() * kMmPerInch / mm.width(), pixels.height() * kMmPerInch / mm.height());
 }
 
-QImage KSOutputRender::renderOutputImage(const Request &request)
-{
-    const QRectF region = outputRegion(request);
-    const QSize size = outputPixelSize(request);
-    if (request.subject.isNull() || region.isEmpty() || !size.isValid() || !withinLimits(QSizeF(size)))
-        return {};
+namespace {
 
-    // Where the subject lands in the output, in output pixels, origin top-left.
+// Where the subject is drawn in the output, in output pixels, origin
+// top-left, and at which size it is resampled first.
+struct Placement
+{
+    QSize size;        // the output's
+    QRectF target;     // where the subject lands
+    QSize resampledTo; // the subject's size once reduced; empty when drawn straight into target
+};
+
+Placement placementFor(const KSOutputRender::Request &request, const QSize &subjectSize)
+{
+    Placement placement;
+    const QRectF region = KSOutputRender::outputRegion(request);
+    const QSize size = KSOutputRender::outputPixelSize(request);
+    // Nothing is drawn beyond the size limits, whoever asks.
+    if (subjectSize.isEmpty() || region.isEmpty() || !size.isValid() || !KSOutputRender::withinLimits(QSizeF(size)))
+        return placement;
+    placement.size = size;
     const double sx = size.width() / region.width();
     const double sy = size.height() / region.height();
     const QRectF &s = request.subjectRect;
     const QRectF target((s.x() - region.x()) * sx, (s.y() - region.y()) * sy, s.width() * sx, s.height() * sy);
-
-    QImage picture = request.subject.format() == QImage::Format_ARGB32_Premultiplied
-        ? request.subject
-        : request.subject.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QRectF placement = target;
-    if (target.width() < picture.width() + 0.5 && target.height() < picture.height() + 0.5) {
+    placement.target = target;
+    if (target.width() < subjectSize.width() + 0.5 && target.height() < subjectSize.height() + 0.5) {
         // Reduced or kept: scale the subject on its own with area averaging,
         // which keeps fine detail that a bilinear draw would alias away, and
         // place it on whole pixels so that the draw is a plain copy (at the
@@ -124,25 +132,86 @@ QImage KSOutputRender::renderOutputImage(const Request &request)
         const QRectF rounded(QPointF(std::round(target.left()), std::round(target.top())),
                              QPointF(std::round(target.right()), std::round(target.bottom())));
         if (rounded.width() >= 1.0 && rounded.height() >= 1.0) {
-            picture = KSImageExtension::resizeWithNewSize(picture, rounded.size());
-            placement = rounded;
+            placement.target = rounded;
+            placement.resampledTo = KSImageExtension::pixelSize(rounded.size());
         }
     }
     // Enlarged subjects are drawn straight into the target: the painter only
     // samples what lands inside the output, however large the subject grew.
-    if (request.isMirrorImage)
-        picture = KSImageExtension::flipImage(picture);
-    if (picture.isNull())
-        return {};
+    return placement;
+}
 
+// The subject drawn over the background on a canvas of `canvas` pixels;
+// `placement` counts y downwards from the canvas's top.
+QImage composed(const QImage &subject, const QColor &background, const QSize &canvas, const QRectF &placement)
+{
     // The background canvas counts y upwards from its bottom edge.
-    const QRectF bottomLeft(placement.x(), size.height() - placement.y() - placement.height(), placement.width(),
+    const QRectF bottomLeft(placement.x(), canvas.height() - placement.y() - placement.height(), placement.width(),
                             placement.height());
-    const QColor background = backgroundFor(request);
-    QImage output = KSPhotoRenderTools::inputImage(picture, background, QSizeF(size), bottomLeft);
+    QImage output = KSPhotoRenderTools::inputImage(subject, background, QSizeF(canvas), bottomLeft);
     // On an opaque background every pixel ends opaque, and premultiplied
     // 0xffRRGGBB is RGB32 bit for bit: encoders then skip the alpha channel.
     if (background.alpha() == 255)
         output.reinterpretAsFormat(QImage::Format_RGB32);
     return output;
+}
+
+} // namespace
+
+QImage KSOutputRender::renderOutputImage(const Request &request)
+{
+    if (request.subject.isNull())
+        return {};
+    const Placement placement = placementFor(request, request.subject.size());
+    if (placement.size.isEmpty())
+        return {};
+    QImage picture = request.subject.format() == QImage::Format_ARGB32_Premultiplied
+        ? request.subject
+        : request.subject.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (!placement.resampledTo.isEmpty())
+        picture = KSImageExtension::resizeWithNewSize(picture, QSizeF(placement.resampledTo));
+    if (request.isMirrorImage)
+        picture = KSImageExtension::flipImage(picture);
+    if (picture.isNull())
+        return {};
+    return composed(picture, backgroundFor(request), placement.size, placement.target);
+}
+
+bool KSOutputRender::hasAlpha(const Request &request)
+{
+    return backgroundFor(request).alpha() != 255;
+}
+
+bool KSOutputRender::rendersInBands(const Request &request, const QSize &subjectSize)
+{
+    const Placement placement = placementFor(request, subjectSize);
+    return !placement.size.isEmpty() && placement.resampledTo == subjectSize;
+}
+
+QImage KSOutputRender::renderOutputBand(const Request &request, const QSize &subjectSize, const SubjectRegion &region,
+                                        int top, int rows)
+{
+    const Placement placement = placementFor(request, subjectSize);
+    if (!region || placement.size.isEmpty() || placement.resampledTo != subjectSize || rows < 1 || top < 0
+        || top + rows > placement.size.height())
+        return {};
+    // The subject's rows that land in the band: a plain copy, each output
+    // row from one row of the subject (mirroring keeps rows).
+    const int subjectTop = int(placement.target.top());
+    const int first = std::max(0, top - subjectTop);
+    const int last = std::min(subjectSize.height(), top + rows - subjectTop);
+    // A band without subject rows still gets the canvas a subject gives
+    // (with alpha): a clear pixel drawn outside it.
+    QImage part(1, 1, QImage::Format_ARGB32_Premultiplied);
+    part.fill(Qt::transparent);
+    QRectF partPlacement(-2, -2, 1, 1);
+    if (first < last) {
+        part = region(QRect(0, first, subjectSize.width(), last - first));
+        if (part.size() != QSize(subjectSize.width(), last - first))
+            return {};
+        if (request.isMirrorImage)
+            part = KSImageExtension::flipImage(part);
+        partPlacement = QRectF(placement.target.left(), subjectTop + first - top, part.width(), part.height());
+    }
+    return composed(part, backgroundFor(request), QSize(placement.size.width(), rows), partPlacement);
 }

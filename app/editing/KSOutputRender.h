@@ -9,6 +9,8 @@
 #include <QSize>
 #include <QSizeF>
 
+#include <functional>
+
 // The picture a save writes, built from the subject picture and the state a
 // canvas holds, without any widget: both canvases of the editor and the
 // command line render through here, so that they cannot disagree.
@@ -78,4 +80,22 @@ public:
     // Format_ARGB32_Premultiplied. Null for a canvas under 1 x 1, an output
     // beyond the limits or too large to allocate, or a null subject.
     [[nodiscard]] static QImage renderOutputImage(const Request &request);
+
+    // ---- the same picture a band of rows at a time
+    // The subject's pixels inside a rectangle of its own (origin top-left),
+    // Format_ARGB32_Premultiplied: what a band reads instead of `subject`.
+    using SubjectRegion = std::function<QImage(const QRect &rect)>;
+
+    // Whether the output has an alpha channel (a background not opaque).
+    [[nodiscard]] static bool hasAlpha(const Request &request);
+    // Whether renderOutputBand() can make a band from the subject's rows
+    // alone: the subject is drawn at its own size, as it is at the
+    // cut-out's size. Otherwise render the whole picture.
+    [[nodiscard]] static bool rendersInBands(const Request &request, const QSize &subjectSize);
+    // Rows [top, top + rows) of renderOutputImage() for a subject of
+    // `subjectSize` read through `region` (`request.subject` is not used),
+    // pixel for pixel the same, so that no picture of the output's size is
+    // held. Null unless rendersInBands().
+    [[nodiscard]] static QImage renderOutputBand(const Request &request, const QSize &subjectSize,
+                                                 const SubjectRegion &region, int top, int rows);
 };

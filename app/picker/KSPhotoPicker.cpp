@@ -5,6 +5,8 @@
 #include "CommPassport.h"
 #include "KSAppSetting.h"
 #include "KSBookmark.h"
+#include "KSNotice.h"
+#include "KSPictureLimits.h"
 #include "KSUserDefaultKit.h"
 
 #include <QApplication>
@@ -79,10 +81,8 @@ public:
 
 const QStringList &KSPhotoPicker::allowedPhotoExtensions()
 {
-    static const QStringList extensions{QStringLiteral("jpg"),  QStringLiteral("png"),
-                                        QStringLiteral("jpeg"), QStringLiteral("bmp"),
-                                        QStringLiteral("tiff"), QStringLiteral("heic")};
-    return extensions;
+    // The command line names the same list.
+    return KSPictureLimits::photoExtensions();
 }
 
 bool KSPhotoPicker::isAllowedPhoto(const QString &path)

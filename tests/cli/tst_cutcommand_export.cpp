@@ -58,6 +58,8 @@ private slots:
     void sizesBeyondTheLimitsAreRefusedBeforeRendering_data();
     void sizesBeyondTheLimitsAreRefusedBeforeRendering();
     void exportRefusesASizeBeyondTheLimits();
+    void aPngAtTheCutoutsSizeIsWrittenInBands_data();
+    void aPngAtTheCutoutsSizeIsWrittenInBands();
 };
 
 void TestCutCommandExport::parsesBackgroundAndSize_data()
@@ -311,6 +313,37 @@ void TestCutCommandExport::exportRefusesASizeBeyondTheLimits()
     QVERIFY(!written.ok);
     QVERIFY2(written.error.contains(QStringLiteral("beyond the limit")), qPrintable(written.error));
     QVERIFY(!QFile::exists(path));
+}
+
+void TestCutCommandExport::aPngAtTheCutoutsSizeIsWrittenInBands_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::newRow("transparent") << QStringList{};
+    QTest::newRow("on a colour") << QStringList{"--background", "#3A7BD5"};
+}
+
+void TestCutCommandExport::aPngAtTheCutoutsSizeIsWrittenInBands()
+{
+    QFETCH(QStringList, extra);
+    // Taller than a band, with a soft edge and colours that differ row by
+    // row, so that a band out of place or blended twice shows.
+    QImage picture(90, 700, QImage::Format_RGBA8888);
+    picture.fill(Qt::transparent);
+    for (int y = 20; y < 680; ++y)
+        for (int x = 10; x < 80; ++x)
+            picture.setPixelColor(x, y, QColor(x * 3, y % 256, (x + y) % 256, x < 20 ? 40 + x * 10 : 255));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cut.png"));
+    QString error;
+    const auto options = KSCutOptions::parse(cutArguments(QStringList{"--out", path} + extra), &error);
+    QVERIFY2(options, qPrintable(error));
+
+    const QImage rendered = KSCutExport::renderCutout(picture, *options);
+    const KSImageWriter::Result written = KSCutExport::exportCutout(picture, *options, path);
+    QVERIFY2(written.ok, qPrintable(written.error));
+    const QImage saved = QImage(path);
+    QCOMPARE(saved.size(), picture.size());
+    QCOMPARE(saved.convertToFormat(QImage::Format_ARGB32), rendered.convertToFormat(QImage::Format_ARGB32));
 }
 
 QTEST_GUILESS_MAIN(TestCutCommandExport)

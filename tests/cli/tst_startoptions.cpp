@@ -1,5 +1,7 @@
+#include "KSPictureLimits.h"
 #include "KSStartOptions.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
@@ -19,6 +21,7 @@ private slots:
     void photosAreTheArgumentsQtLeaves();
     void helpAndVersionNeedNoDisplay_data();
     void helpAndVersionNeedNoDisplay();
+    void helpAndManPageNameEveryPhotoFormat();
 };
 
 void TestStartOptions::argumentsChooseTheMode_data()
@@ -98,6 +101,22 @@ void TestStartOptions::helpAndVersionNeedNoDisplay()
     QCOMPARE(process.exitCode(), exitCode);
     const QString printed = QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError());
     QVERIFY2(printed.contains(output), qPrintable(printed));
+}
+
+void TestStartOptions::helpAndManPageNameEveryPhotoFormat()
+{
+    // The window's file dialog offers KSPictureLimits::photoExtensions();
+    // the command line must not promise fewer or more.
+    QFile manPage(qEnvironmentVariable("CUTORA_SOURCE_DIR") + QStringLiteral("/resources/man/cutora.1"));
+    QVERIFY(manPage.open(QIODevice::ReadOnly));
+    const QString man = QString::fromUtf8(manPage.readAll());
+    const QString help = KSStartOptions::usage();
+    const QStringList names = KSPictureLimits::photoFormatNames().split(QStringLiteral(", "));
+    QVERIFY(names.contains(QLatin1String("WebP")));
+    for (const QString &name : names) {
+        QVERIFY2(help.contains(name), qPrintable(name));
+        QVERIFY2(man.contains(name), qPrintable(name));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStartOptions)

@@ -2,6 +2,8 @@
 #include "KSOutputRender.h"
 
 #include <QPainter>
+
+#include <cstring>
 #include <QTest>
 
 namespace {
@@ -67,6 +69,8 @@ private slots:
     void subjectLandsWhereTheUserSeesIt();
     void transparencyFollowsTheFormat_data();
     void transparencyFollowsTheFormat();
+    void bandsMakeTheSamePicture_data();
+    void bandsMakeTheSamePicture();
 };
 
 void TestOutputRender::outputSize_data()
@@ -197,6 +201,70 @@ void TestOutputRender::transparencyFollowsTheFormat()
     QVERIFY2(near(out.pixel(5, 5), qRgb(0, 255, 0)), qPrintable(describe(out.pixel(5, 5))));
     // Nothing transparent is left for a format without alpha.
     QCOMPARE(out.hasAlphaChannel(), !opaque);
+}
+
+void TestOutputRender::bandsMakeTheSamePicture_data()
+{
+    QTest::addColumn<QRectF>("subjectRect"); // on a 60 x 50 canvas; the subject is 30 x 20
+    QTest::addColumn<KSColor>("colour");
+    QTest::addColumn<bool>("mirrored");
+    QTest::addColumn<bool>("inBands");
+
+    QTest::newRow("in place, transparent") << QRectF(10, 12, 30, 20) << KSClear_Color() << false << true;
+    QTest::newRow("in place, on a colour, mirrored") << QRectF(10, 12, 30, 20) << KSRGBHexColor(0x336699) << true << true;
+    QTest::newRow("half off the canvas's top left") << QRectF(-15, -8, 30, 20) << KSClear_Color() << false << true;
+    QTest::newRow("half off its bottom right, half-transparent colour")
+        << QRectF(45, 40, 30, 20) << KSRGBHexColor(0x336699, 0.5) << false << true;
+    // A resampled subject needs all of its rows for every output row.
+    QTest::newRow("reduced") << QRectF(10, 12, 15, 10) << KSClear_Color() << false << false;
+    QTest::newRow("enlarged") << QRectF(0, 0, 60, 40) << KSClear_Color() << false << false;
+}
+
+void TestOutputRender::bandsMakeTheSamePicture()
+{
+    QFETCH(QRectF, subjectRect);
+    QFETCH(KSColor, colour);
+    QFETCH(bool, mirrored);
+    QFETCH(bool, inBands);
+    // Every pixel its own colour and alpha, so that a row or column out of
+    // place shows.
+    QImage subject(30, 20, QImage::Format_ARGB32);
+    for (int y = 0; y < subject.height(); ++y)
+        for (int x = 0; x < subject.width(); ++x)
+            subject.setPixel(x, y, qRgba(x * 8, y * 12, (x * y) % 256, (x * 7 + y * 11) % 256));
+    KSOutputRender::Request r = request(subject, QSizeF(60, 50), subjectRect);
+    r.backgroundColor = colour;
+    r.isMirrorImage = mirrored;
+    const QImage whole = KSOutputRender::renderOutputImage(r);
+    QCOMPARE(KSOutputRender::rendersInBands(r, subject.size()), inBands);
+    QCOMPARE(KSOutputRender::hasAlpha(r), whole.hasAlphaChannel());
+
+    // The band renderer reads the subject's rows only; it is told nothing else.
+    KSOutputRender::Request banded = r;
+    banded.subject = QImage();
+    const QImage premultiplied = subject.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QList<QRect> asked;
+    const KSOutputRender::SubjectRegion region = [&](const QRect &rect) {
+        asked << rect;
+        return premultiplied.copy(rect);
+    };
+    const int bandRows = 7; // bands that start and end inside the subject
+    QImage joined(whole.size(), whole.format());
+    for (int top = 0; top < whole.height(); top += bandRows) {
+        const int rows = std::min(bandRows, whole.height() - top);
+        const QImage band = KSOutputRender::renderOutputBand(banded, subject.size(), region, top, rows);
+        if (!inBands) {
+            QVERIFY(band.isNull());
+            return;
+        }
+        QCOMPARE(band.format(), whole.format());
+        QCOMPARE(band.size(), QSize(whole.width(), rows));
+        for (int y = 0; y < rows; ++y)
+            std::memcpy(joined.scanLine(top + y), band.constScanLine(y), size_t(band.bytesPerLine()));
+    }
+    QCOMPARE(joined, whole);
+    for (const QRect &rect : std::as_const(asked))
+        QVERIFY2(rect.height() <= bandRows, "a band read more rows of the subject than it shows");
 }
 
 QTEST_GUILESS_MAIN(TestOutputRender)

@@ -11,6 +11,8 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
+
 Q_DECLARE_METATYPE(KSImageLoader::Failure)
 
 namespace {
@@ -120,6 +122,13 @@ private slots:
     void harmlessOdditiesStillLoad_data();
     void harmlessOdditiesStillLoad();
     void aHeicGridLargerThanItsHeaderIsRefused();
+    void aHeicDeclaringAHugeSizeIsTooLarge();
+    void overwrittenHeicAndWebpAreRefused_data();
+    void overwrittenHeicAndWebpAreRefused();
+    void deepPngComesOutInEightBits_data();
+    void deepPngComesOutInEightBits();
+    void damagedDeepPngIsRefused_data();
+    void damagedDeepPngIsRefused();
 
 private:
     QTemporaryDir m_dir;
@@ -383,6 +392,10 @@ void TestKSImageLoader::harmlessOdditiesStillLoad_data()
     const int firstSegment = 2 + 2 + int(quint8(jpeg[4]) << 8 | quint8(jpeg[5]));
     QTest::newRow("JPEG with stray bytes between segments") << QByteArray(jpeg).insert(firstSegment, QByteArray(3, '\x11'));
     QTest::newRow("BMP with padding after its rows") << encoded(texturedPicture(), "bmp") + QByteArray(100, '\0');
+    // The WebP check must not take an encoder's unused last bytes for damage.
+    QTest::newRow("lossy WebP") << encoded(texturedPicture(), "webp", 80);
+    QTest::newRow("lossy WebP at low quality") << encoded(texturedPicture(), "webp", 10);
+    QTest::newRow("lossless WebP") << encoded(texturedPicture(), "webp", 100);
 }
 
 void TestKSImageLoader::harmlessOdditiesStillLoad()
@@ -405,6 +418,157 @@ void TestKSImageLoader::aHeicGridLargerThanItsHeaderIsRefused()
     const KSImageLoader::Result result = KSImageLoader::load(path);
     QCOMPARE(result.failure, KSImageLoader::Failure::Damaged);
     QVERIFY2(result.error.contains(QLatin1String("exceeds the maximum image size")), qPrintable(result.error));
+}
+
+namespace {
+
+QByteArray heicOf(const QImage &picture)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.heic"));
+    QFile file(path);
+    if (!writeHeic(picture, path, heif_orientation_normal) || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// 1 KB in the middle of a file overwritten with bytes of a fixed
+// pseudo-random sequence, or with zeros.
+QByteArray overwritten(QByteArray bytes, double at, bool zeros, quint32 seed = 1)
+{
+    const int start = int(bytes.size() * at);
+    for (int i = start; i < std::min(start + 1024, int(bytes.size())); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        bytes[i] = zeros ? '\0' : char(seed >> 24);
+    }
+    return bytes;
+}
+
+// A 16-bit PNG of 2 x 1 pixels with the given samples (R, G, B, A each),
+// written through Qt's 16-bit PNG writer.
+QByteArray deepPng(const QList<QRgba64> &pixels, bool alpha)
+{
+    QImage image(int(pixels.size()), 1, alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+    for (int x = 0; x < pixels.size(); ++x)
+        image.setPixelColor(x, 0, QColor(pixels[x]));
+    return encoded(image, "png");
+}
+
+} // namespace
+
+void TestKSImageLoader::aHeicDeclaringAHugeSizeIsTooLarge()
+{
+    // libheif refuses 100000 x 100000 on its own terms, as if it were damage.
+    QByteArray heic = heicOf(storedPicture());
+    const int ispe = int(heic.indexOf("ispe"));
+    QVERIFY(ispe > 0);
+    putBigEndian(heic, ispe + 8, 100000, 4);
+    putBigEndian(heic, ispe + 12, 100000, 4);
+    const QString path = m_dir.filePath(QStringLiteral("huge.heic"));
+    QVERIFY(writeFile(path, heic));
+
+    const KSImageLoader::Result result = KSImageLoader::load(path);
+    QCOMPARE(result.failure, KSImageLoader::Failure::TooLarge);
+    QVERIFY2(result.error.contains(QLatin1String("100000 x 100000")), qPrintable(result.error));
+    QCOMPARE(KSImageLoader::readSize(path).failure, KSImageLoader::Failure::TooLarge);
+}
+
+void TestKSImageLoader::overwrittenHeicAndWebpAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    // Their decoders turn such data into a picture with garbage below the
+    // damage and report success.
+    const QImage picture = texturedPicture();
+    const QByteArray heic = heicOf(picture);
+    const QByteArray lossy = encoded(picture, "webp", 80);
+    const QByteArray lossless = encoded(picture, "webp", 100);
+    QVERIFY(!heic.isEmpty() && !lossy.isEmpty() && !lossless.isEmpty());
+    for (const double at : {0.3, 0.5, 0.7}) {
+        const int percent = qRound(at * 100);
+        QTest::addRow("HEIC, random bytes at %d %%", percent) << overwritten(heic, at, false);
+        QTest::addRow("HEIC, zeros at %d %%", percent) << overwritten(heic, at, true);
+        QTest::addRow("lossy WebP, random bytes at %d %%", percent) << overwritten(lossy, at, false);
+        QTest::addRow("lossy WebP, zeros at %d %%", percent) << overwritten(lossy, at, true);
+    }
+    // libwebp finds most damage to lossless data by itself.
+    QTest::newRow("lossless WebP, random bytes at 50 %") << overwritten(lossless, 0.5, false);
+}
+
+void TestKSImageLoader::overwrittenHeicAndWebpAreRefused()
+{
+    QFETCH(QByteArray, bytes);
+    const QString path = m_dir.filePath(QStringLiteral("overwritten"));
+    QVERIFY(writeFile(path, bytes));
+    const KSImageLoader::Result result = KSImageLoader::load(path);
+    QCOMPARE(result.failure, KSImageLoader::Failure::Damaged);
+    QVERIFY2(result.error.contains(QLatin1String("damaged or incomplete")), qPrintable(result.error));
+    QVERIFY(result.image.isNull());
+    QCOMPARE(KSImageLoader::loadReduced(path, QSize(100, 100)).failure, KSImageLoader::Failure::Damaged);
+}
+
+void TestKSImageLoader::deepPngComesOutInEightBits_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<QRgb>("first");
+    QTest::addColumn<QRgb>("second");
+
+    // Each channel to its nearest 8-bit level, v / 257 rounded: 0x12FF is
+    // 18.9 (dropping the low byte would give 18), 0x00FF is 0.99.
+    const QList<QRgba64> pixels{QRgba64::fromRgba64(0x12FF, 0xA0F0, 0x00FF, 0xFFFF),
+                                QRgba64::fromRgba64(0xFFFF, 0x0000, 0x8080, 0x8000)};
+    QTest::newRow("RGB") << deepPng(pixels, false) << QImage::Format_RGB32 << qRgb(19, 160, 1) << qRgb(255, 0, 128);
+    QTest::newRow("RGBA, straight alpha")
+        << deepPng(pixels, true) << QImage::Format_ARGB32 << qRgba(19, 160, 1, 255) << qRgba(255, 0, 128, 128);
+    // An alpha channel opaque throughout carries nothing.
+    const QList<QRgba64> opaque{pixels[0], QRgba64::fromRgba64(0xFFFF, 0x0000, 0x8080, 0xFFFF)};
+    QTest::newRow("RGBA, opaque throughout")
+        << deepPng(opaque, true) << QImage::Format_RGB32 << qRgb(19, 160, 1) << qRgb(255, 0, 128);
+}
+
+void TestKSImageLoader::deepPngComesOutInEightBits()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QImage::Format, format);
+    QFETCH(QRgb, first);
+    QFETCH(QRgb, second);
+    const QString path = m_dir.filePath(QStringLiteral("deep.png"));
+    QVERIFY(writeFile(path, bytes));
+    const KSImageLoader::Result result = KSImageLoader::load(path);
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    // Never the 16-bit picture, which takes twice the memory.
+    QCOMPARE(result.image.format(), format);
+    QCOMPARE(result.image.size(), QSize(2, 1));
+    QCOMPARE(result.image.pixel(0, 0), first);
+    QCOMPARE(result.image.pixel(1, 0), second);
+}
+
+void TestKSImageLoader::damagedDeepPngIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    QImage image(300, 200, QImage::Format_RGBA64);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixelColor(x, y, QColor(QRgba64::fromRgba64(quint16(x * 211), quint16(y * 307), quint16(x * y), 0xFFFF)));
+    const QByteArray png = encoded(image, "png");
+    QByteArray corrupt = png;
+    const int idat = int(corrupt.indexOf("IDAT"));
+    for (int i = idat + 10; i < idat + 40; ++i)
+        corrupt[i] = char(~corrupt[i]);
+    QTest::newRow("pixel data overwritten") << corrupt;
+    QTest::newRow("cut off at 90 %") << cutAt(png, 0.9);
+}
+
+void TestKSImageLoader::damagedDeepPngIsRefused()
+{
+    QFETCH(QByteArray, bytes);
+    const QString path = m_dir.filePath(QStringLiteral("deep-damaged.png"));
+    QVERIFY(writeFile(path, bytes));
+    const KSImageLoader::Result result = KSImageLoader::load(path);
+    QCOMPARE(result.failure, KSImageLoader::Failure::Damaged);
+    QVERIFY(result.image.isNull());
 }
 
 QTEST_GUILESS_MAIN(TestKSImageLoader)

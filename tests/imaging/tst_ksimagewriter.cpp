@@ -16,6 +16,8 @@ private slots:
     void failedWriteLeavesExistingFileAlone_data();
     void failedWriteLeavesExistingFileAlone();
     void jpegHasNoAlpha();
+    void bandedWritersWriteTheWholePicture();
+    void aBandThatCannotBeMadeLeavesNoFile();
 };
 
 void TestKSImageWriter::pngKeepsStraightColoursAndAlpha_data()
@@ -98,6 +100,58 @@ void TestKSImageWriter::jpegHasNoAlpha()
     QImageReader reader(path);
     QCOMPARE(reader.format(), QByteArray("jpeg"));
     QCOMPARE(reader.read().hasAlphaChannel(), false);
+}
+
+void TestKSImageWriter::bandedWritersWriteTheWholePicture()
+{
+    // Taller than one band, every row different.
+    QImage image(90, 300, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 2, y % 256, (x + 2 * y) % 256));
+    const auto rowsOf = [&image](int top, int rows) { return image.copy(0, top, image.width(), rows); };
+    QTemporaryDir dir;
+    const QSizeF dpi(300, 300);
+
+    const QString png = dir.filePath(QStringLiteral("a.png"));
+    QVERIFY(KSImageWriter::writePngBands(image.size(), false, rowsOf, png, KSImageWriter::kPngLevel, dpi).ok);
+    QCOMPARE(QImage(png).convertToFormat(QImage::Format_RGB32), image);
+
+    // The same encoder settings as Qt's writer: the same pixels and density.
+    const QString banded = dir.filePath(QStringLiteral("banded.jpg"));
+    const QString whole = dir.filePath(QStringLiteral("whole.jpg"));
+    QVERIFY(KSImageWriter::writeJpegBands(image.size(), rowsOf, banded, KSImageWriter::kJpegQuality, dpi).ok);
+    QVERIFY(KSImageWriter::writeJpeg(image, whole, KSImageWriter::kJpegQuality, dpi).ok);
+    const QImage fromBands(banded);
+    const QImage fromWhole(whole);
+    QCOMPARE(fromBands.size(), image.size());
+    QCOMPARE(fromBands.dotsPerMeterX(), fromWhole.dotsPerMeterX());
+    QCOMPARE(fromBands.dotsPerMeterY(), fromWhole.dotsPerMeterY());
+    QCOMPARE(fromBands, fromWhole);
+    // Without a resolution, the one Qt's writer gives a picture by default.
+    QVERIFY(KSImageWriter::writeJpegBands(image.size(), rowsOf, banded).ok);
+    QVERIFY(KSImageWriter::writeJpeg(image, whole).ok);
+    QCOMPARE(QImage(banded).dotsPerMeterX(), QImage(whole).dotsPerMeterX());
+}
+
+void TestKSImageWriter::aBandThatCannotBeMadeLeavesNoFile()
+{
+    QTemporaryDir dir;
+    const QSize size(40, 400);
+    const auto failsHalfWay = [&size](int top, int rows) {
+        QImage band(size.width(), rows, QImage::Format_RGB32);
+        band.fill(Qt::gray);
+        return top < size.height() / 2 ? band : QImage();
+    };
+    for (const QString &name : {QStringLiteral("a.png"), QStringLiteral("a.jpg")}) {
+        const QString path = dir.filePath(name);
+        const KSImageWriter::Result result = name.endsWith(QLatin1String("png"))
+            ? KSImageWriter::writePngBands(size, false, failsHalfWay, path)
+            : KSImageWriter::writeJpegBands(size, failsHalfWay, path);
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
+    }
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestKSImageWriter)

@@ -104,7 +104,8 @@ void tst_KSPhotoPicker::pickerHandsOnAndBookmarksThePhoto()
     });
     QString received;
     KSPhotoPicker::selectPhoto([&](const QString &path) { received = path; });
-    for (const char *pattern : {"*.jpg", "*.JPG", "*.png", "*.jpeg", "*.bmp", "*.tiff", "*.heic", "*.HEIC"})
+    for (const char *pattern :
+         {"*.jpg", "*.JPG", "*.png", "*.jpeg", "*.bmp", "*.tif", "*.tiff", "*.webp", "*.WEBP", "*.heic", "*.HEIC", "*.heif"})
         QVERIFY2(filter.contains(QLatin1String(pattern)), pattern);
     // Handed on from the event loop, once the dialog is gone.
     QVERIFY(received.isEmpty());
