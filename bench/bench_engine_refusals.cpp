@@ -48,6 +48,8 @@ int main(int argc, char *argv[])
     std::vector<KSQualitySample> set = KSQualitySet::make(options.perGroup, options.seed);
     for (size_t i = 0, count = set.size(); i < count; ++i) {
         KSQualitySample grey = set[i];
+        grey.bgr = grey.bgr.clone();
+        grey.colour = grey.colour.clone();
         KSScoredSet::toGrey(grey);
         grey.group += "-grey";
         grey.name = grey.group + grey.name.substr(grey.name.find('-'));
