@@ -251,7 +251,8 @@ private slots:
         const httplib::Result result = test.hello();
         QVERIFY(result);
         QCOMPARE(result->status, 200);
-        QCOMPARE(test.server.connectionCounts().served, 2);
+        // The owner's worker may still be on its way back to the gate.
+        QTRY_COMPARE(test.server.connectionCounts().served, 2);
         for (const auto &connection : others)
             QVERIFY(!connection->closedByServer());
     }
