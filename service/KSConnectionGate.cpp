@@ -28,6 +28,7 @@ struct KSConnectionGate::Connection
 
     int socket = -1;
     std::string client;
+    bool owner = false; // of the data folder's own user
     State state = State::Waiting;
     std::string pending; // received and not yet read by the server
     size_t headLength = 0;
@@ -60,8 +61,9 @@ std::string refusal(int status, const char *reason, const char *message)
 } // namespace
 
 KSConnectionGate::KSConnectionGate(Limits limits, Serve serve)
-    : m_limits(limits)
+    : m_limits(std::move(limits))
     , m_serve(std::move(serve))
+    , m_ownerUid(m_limits.ownerUid.value_or(geteuid()))
 {
     m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     m_watcher = std::thread([this] { watch(); });
@@ -84,7 +86,8 @@ void KSConnectionGate::wakeWatcher() const
 
 void KSConnectionGate::admit(int socket)
 {
-    const std::string client = KSPeerIdentity::of(socket).key();
+    const KSPeerIdentity peer = m_limits.identify ? m_limits.identify(socket) : KSPeerIdentity::of(socket);
+    const bool owner = peer.uid && *peer.uid == m_ownerUid;
     const int flags = fcntl(socket, F_GETFL, 0);
     fcntl(socket, F_SETFL, flags | O_NONBLOCK);
     // Replies go out as the server writes them, without waiting for acks.
@@ -93,7 +96,8 @@ void KSConnectionGate::admit(int socket)
 
     auto connection = std::make_unique<Connection>();
     connection->socket = socket;
-    connection->client = client;
+    connection->client = peer.key();
+    connection->owner = owner;
     connection->since = Clock::now();
     connection->deadline = connection->since + m_limits.headTimeout;
     {
@@ -102,7 +106,7 @@ void KSConnectionGate::admit(int socket)
             close(socket);
             return;
         }
-        if (!makeRoomFor(client)) {
+        if (!makeRoomFor(connection->client, owner)) {
             connection->state = Connection::State::Closing;
             connection->farewell = refusal(503, "Service Unavailable", "too many connections");
         }
@@ -111,16 +115,19 @@ void KSConnectionGate::admit(int socket)
     wakeWatcher();
 }
 
-bool KSConnectionGate::makeRoomFor(const std::string &client)
+bool KSConnectionGate::makeRoomFor(const std::string &client, bool owner)
 {
     using S = Connection::State;
     const auto open = [](const Connection &c) { return c.state != S::Closing; };
     // What may give way: a lingering connection first, then the one that has
-    // waited longest for its head.
-    const auto victim = [this](const auto &inScope) -> Connection * {
+    // waited longest for its head; for the owner, also another client's
+    // request still waiting for a worker.
+    const auto victim = [this, owner](const auto &inScope) -> Connection * {
         Connection *chosen = nullptr;
         for (const auto &c : m_connections) {
-            if (!inScope(*c) || (c->state != S::Waiting && c->state != S::Lingering))
+            const bool idle = c->state == S::Waiting || c->state == S::Lingering;
+            const bool queuedOther = owner && !c->owner && c->state == S::Ready;
+            if (!inScope(*c) || !(idle || queuedOther))
                 continue;
             const bool better = !chosen || (c->state == S::Lingering && chosen->state != S::Lingering)
                                 || (c->state == chosen->state && c->since < chosen->since);
@@ -130,6 +137,7 @@ bool KSConnectionGate::makeRoomFor(const std::string &client)
         return chosen;
     };
     const auto ofClient = [&client](const Connection &c) { return c.client == client; };
+    const auto others = [](const Connection &c) { return !c.owner; };
     const auto anyone = [](const Connection &) { return true; };
 
     int clientCount = 0;
@@ -148,9 +156,14 @@ bool KSConnectionGate::makeRoomFor(const std::string &client)
         --total;
     }
     if (total >= m_limits.maxConnections) {
-        Connection *old = victim(anyone);
+        // Other clients never push the owner's connections out.
+        Connection *old = victim(others);
+        if (!old && owner)
+            old = victim(anyone);
         if (!old)
             return false;
+        if (old->state == S::Ready)
+            old->farewell = refusal(503, "Service Unavailable", "too many connections");
         old->state = S::Closing;
     }
     return true;
@@ -252,14 +265,24 @@ void KSConnectionGate::watch()
     }
 }
 
+bool KSConnectionGate::mayServe(const Connection &c) const
+{
+    const auto found = m_servedPerClient.find(c.client);
+    const int served = found == m_servedPerClient.end() ? 0 : found->second;
+    if (c.owner)
+        return served < m_limits.maxServedPerClient;
+    return served < std::min(m_limits.maxServedPerClient, m_limits.maxServedPerOther)
+           && m_servedForOthers < m_limits.maxServedByOthers;
+}
+
 KSConnectionGate::Connection *KSConnectionGate::nextReady()
 {
     Connection *chosen = nullptr;
     for (const auto &c : m_connections) {
-        if (c->state != Connection::State::Ready || (chosen && chosen->since <= c->since))
+        if (c->state != Connection::State::Ready || !mayServe(*c))
             continue;
-        const auto served = m_servedPerClient.find(c->client);
-        if (served == m_servedPerClient.end() || served->second < m_limits.maxServedPerClient)
+        const bool first = !chosen || (c->owner != chosen->owner ? c->owner : c->since < chosen->since);
+        if (first)
             chosen = c.get();
     }
     return chosen;
@@ -276,6 +299,7 @@ void KSConnectionGate::work()
                 return;
             connection->state = Connection::State::Served;
             ++m_servedPerClient[connection->client];
+            m_servedForOthers += connection->owner ? 0 : 1;
         }
         // Served: no other thread touches the connection until it comes back.
         bool keep = false;
@@ -297,6 +321,7 @@ void KSConnectionGate::afterRequest(Connection &c, bool keep)
         const auto served = m_servedPerClient.find(c.client);
         if (served != m_servedPerClient.end() && --served->second <= 0)
             m_servedPerClient.erase(served);
+        m_servedForOthers -= c.owner ? 0 : 1;
         const Clock::time_point now = Clock::now();
         c.since = now;
         if (m_stopping) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KSConnectionStream.h"
+#include "KSPeerIdentity.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -9,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,7 +21,9 @@
 // waiting connection), a head must arrive within a short time, each client
 // (a local user, or a remote address) may hold only so many connections and
 // workers at once, and a worker returns a kept-alive connection to the gate
-// between requests instead of waiting on it.
+// between requests instead of waiting on it. The data folder's owner keeps
+// workers of its own: other local users get a small share between them,
+// and the owner's requests are served first.
 class KSConnectionGate
 {
 public:
@@ -39,6 +43,16 @@ public:
         // worker free.
         int maxServedPerClient = 12;
         int workers = 24;
+        // Clients other than the owner: what they may hold together, and
+        // each. The rest of the workers is the owner's alone, so a user who
+        // cannot read the data folder's token cannot delay its owner.
+        int maxServedByOthers = 6;
+        int maxServedPerOther = 3;
+        // The user whose requests are the owner's; unset: this process's.
+        std::optional<uid_t> ownerUid;
+        // Who is at the other end of an accepted socket; empty:
+        // KSPeerIdentity::of. Tests and benchmarks play other users with it.
+        std::function<KSPeerIdentity(int socket)> identify;
         int maxRequestsPerConnection = 100;
         // After the last reply, the client's remaining bytes are read and
         // dropped this long, so that it sees the reply rather than a reset.
@@ -78,11 +92,13 @@ private:
     void watch();
     void work();
     // Under the lock: the next connection with a head whose client may be
-    // served, the one ready longest first.
+    // served, the owner's first, then the one ready longest.
     [[nodiscard]] Connection *nextReady();
+    // Under the lock: whether a worker may take a request of this client now.
+    [[nodiscard]] bool mayServe(const Connection &connection) const;
     // Under the lock: makes room for one more connection of client; false
     // when nothing can give way.
-    [[nodiscard]] bool makeRoomFor(const std::string &client);
+    [[nodiscard]] bool makeRoomFor(const std::string &client, bool owner);
     void afterRequest(Connection &connection, bool keep);
     void wakeWatcher() const;
 
@@ -92,6 +108,8 @@ private:
     std::condition_variable m_readyChanged;
     ConnectionList m_connections;
     std::map<std::string, int> m_servedPerClient;
+    int m_servedForOthers = 0;
+    uid_t m_ownerUid;
     bool m_stopping = false;
     int m_wakeFd = -1;
     std::thread m_watcher;

@@ -45,6 +45,7 @@ KSConnectionStream::KSConnectionStream(int socket, std::string &pending, size_t 
     , m_headLeft((long long)headLength)
     , m_limits(limits)
     , m_deadline(std::chrono::steady_clock::now() + limits.exchange)
+    , m_bodyDeadline(std::min(m_deadline, std::chrono::steady_clock::now() + limits.body))
 {
 }
 
@@ -53,10 +54,10 @@ KSConnectionStream::~KSConnectionStream()
     m_pending.erase(0, m_offset);
 }
 
-bool KSConnectionStream::waitFor(short events) const
+bool KSConnectionStream::waitFor(short events, std::chrono::steady_clock::time_point deadline) const
 {
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline
                                                                                 - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
@@ -71,12 +72,12 @@ bool KSConnectionStream::waitFor(short events) const
 
 bool KSConnectionStream::is_readable() const
 {
-    return m_offset < m_pending.size() || waitFor(POLLIN);
+    return m_offset < m_pending.size() || waitFor(POLLIN, m_bodyDeadline);
 }
 
 bool KSConnectionStream::is_writable() const
 {
-    return waitFor(POLLOUT);
+    return waitFor(POLLOUT, m_deadline);
 }
 
 ssize_t KSConnectionStream::read(char *ptr, size_t size)
@@ -86,7 +87,7 @@ ssize_t KSConnectionStream::read(char *ptr, size_t size)
     while (m_offset == m_pending.size()) {
         m_pending.clear();
         m_offset = 0;
-        if (!waitFor(POLLIN)) {
+        if (!waitFor(POLLIN, m_bodyDeadline)) {
             m_brokeOff = true;
             return -1;
         }
@@ -126,7 +127,7 @@ ssize_t KSConnectionStream::write(const char *ptr, size_t size)
         }
         if (rc < 0 && errno == EINTR)
             continue;
-        if (rc < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(POLLOUT))
+        if (rc < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(POLLOUT, m_deadline))
             continue;
         return -1;
     }

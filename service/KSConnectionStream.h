@@ -8,8 +8,9 @@
 // One request's view of a connection for the HTTP server: first the bytes
 // the gate already received (the request's head, perhaps more), then the
 // socket. Reading stops when the body passes its byte limit, when no byte
-// comes for the idle time or when the exchange outlives its deadline, so a
-// client that trickles or floods a body holds a worker only so long.
+// comes for the idle time, when the body takes longer than its own time or
+// when the exchange outlives its deadline, so a client that trickles or
+// floods a body holds a worker only so long.
 class KSConnectionStream : public httplib::Stream
 {
 public:
@@ -17,6 +18,9 @@ public:
     {
         std::chrono::milliseconds idle{10000};     // longest wait for the next bytes in or out
         std::chrono::milliseconds exchange{120000}; // whole body read and reply written
+        // The whole body read, from the moment a worker took the request: a
+        // byte every few seconds keeps the idle time from ever running out.
+        std::chrono::milliseconds body{30000};
         long long maxBodyBytes = 0;                 // bytes after the head
     };
 
@@ -40,7 +44,7 @@ public:
 
 private:
     // Waits for events on the socket within the idle time and the deadline.
-    [[nodiscard]] bool waitFor(short events) const;
+    [[nodiscard]] bool waitFor(short events, std::chrono::steady_clock::time_point deadline) const;
 
     int m_socket;
     std::string &m_pending;
@@ -49,5 +53,8 @@ private:
     long long m_bodyRead = 0;
     Limits m_limits;
     std::chrono::steady_clock::time_point m_deadline;
+    // Reads wait for the body only: the head came whole before a worker
+    // took the request.
+    std::chrono::steady_clock::time_point m_bodyDeadline;
     bool m_brokeOff = false;
 };

@@ -190,6 +190,10 @@ bool KSLocalService::start(const Options &options)
     // itself refuses an object above maxUploadBytes.
     if (limits.body.maxBodyBytes <= 0)
         limits.body.maxBodyBytes = 2 * options.maxUploadBytes + 1024 * 1024;
+    // The folder's own user is the one whose requests get the workers
+    // reserved for the owner: whoever else connects has no token to offer.
+    if (const QFileInfo folder(d->dataDir); !limits.ownerUid && folder.ownerId() != uint(-2))
+        limits.ownerUid = uid_t(folder.ownerId());
     d->server = std::make_unique<KSGuardedServer>(limits);
     d->server->set_payload_max_length(size_t(options.maxUploadBytes));
     const std::string address = options.address.toStdString();

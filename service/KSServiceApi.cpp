@@ -54,22 +54,20 @@ QString parameter(const httplib::Request &req, const char *name)
 // is one of unknown length, which would be read until the client stops.
 constexpr size_t kMaxApiBodyBytes = 1024 * 1024;
 
-httplib::Server::HandlerResponse limitApiBody(const httplib::Request &req, httplib::Response &res)
+// The account token in the request's head: the bearer token, or an
+// "api_token" in the address. One in the body alone is not looked at: a
+// body is read only for a request that has proved itself by its head.
+QString headToken(const httplib::Request &req)
 {
-    using Handled = httplib::Server::HandlerResponse;
-    const bool carriesBody = req.method == "POST" || req.method == "PATCH" || req.method == "DELETE";
-    if (!carriesBody)
-        return Handled::Unhandled;
-    const std::string length = req.get_header_value("Content-Length");
-    if (req.has_header("Transfer-Encoding") || length.empty()) {
-        refuse(res, 411, QStringLiteral("a request body needs a Content-Length"));
-    } else if (bool ok = false; QByteArray::fromStdString(length).toULongLong(&ok) > kMaxApiBodyBytes || !ok) {
-        refuse(res, 413, QStringLiteral("the request is too large"));
-    } else {
-        return Handled::Unhandled;
+    const QString authorization = header(req, "Authorization");
+    if (authorization.startsWith(QLatin1String("Bearer "), Qt::CaseInsensitive)) {
+        if (const QString token = authorization.mid(7).trimmed(); !token.isEmpty())
+            return token;
     }
-    res.set_header("Connection", "close");
-    return Handled::Handled;
+    const size_t query = req.target.find('?');
+    if (query == std::string::npos)
+        return {};
+    return QUrlQuery(text(req.target.substr(query + 1))).queryItemValue(QStringLiteral("api_token"), QUrl::FullyDecoded);
 }
 
 // A route of the API followed by one path segment, captured.
@@ -98,7 +96,9 @@ void KSServiceApi::install(httplib::Server &server)
     server.Get(withSegment(KSProtocolPaths::masks), bind(&KSServiceApi::getMask));
     server.Post(KSProtocolPaths::storageCallback, bind(&KSServiceApi::storageCallback));
 
-    server.set_pre_routing_handler(limitApiBody);
+    server.set_pre_routing_handler([this](const Request &req, Response &res) {
+        return admitBody(req, res) ? Server::HandlerResponse::Unhandled : Server::HandlerResponse::Handled;
+    });
     server.set_error_handler([](const Request &, Response &res) {
         if (!res.body.empty())
             return;
@@ -122,17 +122,44 @@ void KSServiceApi::install(httplib::Server &server)
     });
 }
 
+bool KSServiceApi::admitBody(const httplib::Request &req, httplib::Response &res)
+{
+    // The methods whose body the server reads before routing; the storage
+    // endpoint's PUT reads its own, once its signature has been checked.
+    const bool carriesBody = req.method == "POST" || req.method == "PATCH" || req.method == "DELETE" || req.method == "PRI";
+    if (!carriesBody)
+        return true;
+    const std::string length = req.get_header_value("Content-Length");
+    if (req.has_header("Transfer-Encoding") || length.empty()) {
+        refuse(res, 411, QStringLiteral("a request body needs a Content-Length"));
+    } else if (bool ok = false; QByteArray::fromStdString(length).toULongLong(&ok) > kMaxApiBodyBytes || !ok) {
+        refuse(res, 413, QStringLiteral("the request is too large"));
+    } else if (req.path == KSProtocolPaths::storageCallback ? callbackNamesCredential(req, res) : account(req, res).has_value()) {
+        return true;
+    }
+    // Refused before the body: the client cannot keep a worker by sending it slowly.
+    res.set_header("Connection", "close");
+    return false;
+}
+
+bool KSServiceApi::callbackNamesCredential(const httplib::Request &req, httplib::Response &res)
+{
+    // The signature covers the body and is checked once it is read; a
+    // callback that does not even name live credentials is not read.
+    const bool named = req.has_header(KSStorageEndpoint::kCallbackSignatureHeader)
+                       && m_context.store->credential(header(req, KSStorageEndpoint::kCallbackAccessIdHeader));
+    if (!named)
+        refuse(res, 403, QStringLiteral("the callback is not signed by the storage"));
+    return named;
+}
+
 std::optional<qint64> KSServiceApi::account(const httplib::Request &req, httplib::Response &res)
 {
-    QString token;
-    const QString authorization = header(req, "Authorization");
-    if (authorization.startsWith(QLatin1String("Bearer "), Qt::CaseInsensitive))
-        token = authorization.mid(7).trimmed();
-    if (token.isEmpty())
-        token = parameter(req, "api_token");
+    const QString token = headToken(req);
     const auto accountId = m_context.store->accountForToken(token);
     if (!accountId)
-        refuse(res, 401, token.isEmpty() ? QStringLiteral("no account token") : QStringLiteral("unknown account token"));
+        refuse(res, 401, token.isEmpty() ? QStringLiteral("no account token in the Authorization header or the address")
+                                         : QStringLiteral("unknown account token"));
     return accountId;
 }
 

@@ -20,10 +20,12 @@ class KSTaskSignal;
 
 // The web API of the local service: credentials, resources, tasks, masks and
 // the storage's callback. Every call but the callback (signed by the storage
-// endpoint) proves an account with a bearer token or an "api_token"
-// parameter; a mask's download may instead carry the signature its task's
-// poll put into the address. The storage endpoint (KSStorageEndpoint) serves
-// the uploads beside it.
+// endpoint) proves an account with a bearer token or an "api_token" in the
+// address, in the request's head: a request with a body that does not prove
+// itself there is refused, and its connection closed, before the body is
+// read. A mask's download may instead carry the signature its task's poll
+// put into the address. The storage endpoint (KSStorageEndpoint) serves the
+// uploads beside it.
 class KSServiceApi
 {
 public:
@@ -65,7 +67,13 @@ private:
     void cancelTask(const httplib::Request &req, httplib::Response &res);
     void getMask(const httplib::Request &req, httplib::Response &res);
 
-    // The account the request's token names, or refuses the request.
+    // Runs before any body is read: false, with the refusal set, for a
+    // request whose body is too large, of unknown length or sent without
+    // proof in the head.
+    [[nodiscard]] bool admitBody(const httplib::Request &req, httplib::Response &res);
+    // Whether a callback's head names live credentials; refuses it if not.
+    [[nodiscard]] bool callbackNamesCredential(const httplib::Request &req, httplib::Response &res);
+    // The account the token in the request's head names, or refuses the request.
     [[nodiscard]] std::optional<qint64> account(const httplib::Request &req, httplib::Response &res);
 
     Context m_context;

@@ -85,6 +85,11 @@ void KSStorageEndpoint::install(httplib::Server &server)
             return reader([&receive](const char *data, size_t length) { return receive(data, length); });
         });
     });
+    // Any other PUT: the server would read its body before answering 404.
+    server.Put(".*", [](const httplib::Request &, httplib::Response &res, const httplib::ContentReader &) {
+        storageError(res, 404, "NoSuchKey", QStringLiteral("The address names no bucket and key."));
+        res.set_header("Connection", "close");
+    });
 }
 
 bool KSStorageEndpoint::refuseWhenFull(httplib::Response &res, const QString &path, const QString &error) const
@@ -151,26 +156,28 @@ void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response
 {
     const QString bucket = text(req.matches[1]);
     const QString key = text(req.matches[2]);
-    // Whatever is refused, the body is read and dropped, so that the client
-    // sees the answer rather than a reset connection.
-    const auto drain = [&readBody] { readBody([](const char *, size_t) { return true; }); };
+    // A refusal comes from the head alone and ends the connection: the body
+    // of a request that has not proved itself is never read, so that sending
+    // it slowly holds no worker. The gate reads and drops what still comes
+    // for a moment, and the client sees the answer rather than a reset.
+    const auto refuseUnread = [&res] { res.set_header("Connection", "close"); };
     if (m_context.objects->pathFor(bucket, key).isEmpty()) {
-        drain();
         storageError(res, 400, "InvalidObjectName", QStringLiteral("The bucket or object key is refused."));
+        refuseUnread();
         return;
     }
     const std::optional<QString> accessId = authorizePut(req, res, bucket, key);
     if (!accessId) {
-        drain();
+        refuseUnread();
         return;
     }
 
     const QString staged = m_context.objects->stagingPath();
     QFile file(staged);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, KSDataFolder::kFileMode)) {
-        drain();
         if (!refuseWhenFull(res, staged, file.errorString()))
             storageError(res, 500, "InternalError", QStringLiteral("Cannot store the object."));
+        refuseUnread();
         return;
     }
     QCryptographicHash md5(QCryptographicHash::Md5);

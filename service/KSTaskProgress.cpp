@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-void KSTaskProgress::claimed(const QString &taskId, qint64)
+void KSTaskProgress::claimed(const QString &taskId, qint64 nowMs)
 {
     std::lock_guard lock(m_mutex);
+    forgetEnded(nowMs);
     m_entries.insert(taskId, Entry{});
 }
 
@@ -15,6 +16,9 @@ void KSTaskProgress::engineStarted(const QString &taskId, qint64 nowMs)
     Entry &entry = m_entries[taskId];
     entry.reached = kDecoded;
     entry.engineStartMs = nowMs;
+    // Fixed for this run: a slower engine run of another task finishing
+    // meanwhile must not pull this task's share back.
+    entry.expectedEngineMs = m_expectedEngineMs;
 }
 
 void KSTaskProgress::engineFinished(const QString &taskId, qint64 nowMs)
@@ -32,21 +36,37 @@ void KSTaskProgress::engineFinished(const QString &taskId, qint64 nowMs)
     found->engineStartMs = -1;
 }
 
-void KSTaskProgress::ended(const QString &taskId)
+void KSTaskProgress::ended(const QString &taskId, qint64 nowMs)
 {
     std::lock_guard lock(m_mutex);
-    m_entries.remove(taskId);
+    const auto found = m_entries.find(taskId);
+    if (found == m_entries.end())
+        return;
+    found->engineStartMs = -1;
+    found->endedMs = nowMs;
 }
 
-std::optional<double> KSTaskProgress::progress(const QString &taskId, qint64 nowMs) const
+void KSTaskProgress::forgetEnded(qint64 nowMs)
+{
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (it->endedMs >= 0 && nowMs - it->endedMs > kEndedKeptMs)
+            it = m_entries.erase(it);
+        else
+            ++it;
+    }
+}
+
+std::optional<double> KSTaskProgress::progress(const QString &taskId, qint64 nowMs)
 {
     std::lock_guard lock(m_mutex);
-    const auto found = m_entries.constFind(taskId);
-    if (found == m_entries.cend())
+    const auto found = m_entries.find(taskId);
+    if (found == m_entries.end())
         return std::nullopt;
-    if (found->engineStartMs < 0)
-        return found->reached;
-    return engineShare(nowMs - found->engineStartMs, m_expectedEngineMs);
+    const double now = found->engineStartMs < 0 ? found->reached
+                                                : engineShare(nowMs - found->engineStartMs, found->expectedEngineMs);
+    // The service's clock may step back; the bar a user watches must not.
+    found->told = std::max(found->told, now);
+    return found->told;
 }
 
 double KSTaskProgress::engineShare(qint64 elapsedMs, qint64 expectedMs)

@@ -9,8 +9,10 @@
 // How far each running task has come, for the poll's data.progress (0..1).
 // The runner marks where a task is; while the engine runs, the share moves
 // with the time the engine took for recent tasks, so a poll sees it grow
-// although the engine itself tells nothing. Kept in memory only: after a
-// restart a task reports 0 until a runner takes it again. Any thread.
+// although the engine itself tells nothing. A task's progress never falls
+// below what a poll was told, whatever other tasks teach about the engine's
+// time. Kept in memory only: after a restart a task reports 0 until a
+// runner takes it again. Any thread.
 class KSTaskProgress
 {
 public:
@@ -25,10 +27,13 @@ public:
     void engineStarted(const QString &taskId, qint64 nowMs);
     // The engine's time counts for the tasks after this one.
     void engineFinished(const QString &taskId, qint64 nowMs);
-    void ended(const QString &taskId);
+    // The runner has recorded the task's end. A poll that read the task as
+    // running just before still hears where it stood, for a while.
+    void ended(const QString &taskId, qint64 nowMs);
 
-    // Where the task stands; none for a task no runner holds.
-    [[nodiscard]] std::optional<double> progress(const QString &taskId, qint64 nowMs) const;
+    // Where the task stands, never less than it told before; none for a
+    // task no runner has held.
+    [[nodiscard]] std::optional<double> progress(const QString &taskId, qint64 nowMs);
 
     // The engine's share for a stage running `elapsedMs` of an expected
     // `expectedMs`: from kDecoded towards kEngineDone, never reaching it
@@ -36,11 +41,20 @@ public:
     [[nodiscard]] static double engineShare(qint64 elapsedMs, qint64 expectedMs);
 
 private:
+    // How long an ended task's progress stays for a poll that raced its end.
+    static constexpr qint64 kEndedKeptMs = 60'000;
+
     struct Entry
     {
         double reached = 0.0;
-        qint64 engineStartMs = -1; // while the engine runs
+        qint64 engineStartMs = -1;   // while the engine runs
+        qint64 expectedEngineMs = 0; // what its engine is expected to take, fixed at its start
+        double told = 0.0;           // the most a poll has been told
+        qint64 endedMs = -1;         // once the runner let go of it
     };
+
+    // Under the lock: drops the entries of tasks that ended long ago.
+    void forgetEnded(qint64 nowMs);
 
     mutable std::mutex m_mutex;
     QHash<QString, Entry> m_entries;

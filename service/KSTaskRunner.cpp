@@ -119,7 +119,7 @@ void KSTaskRunner::run(const QString &taskId)
         KSServiceLog::I(QStringLiteral("task %1 was cancelled; its mask is dropped").arg(taskId));
     }
     if (m_context.progress)
-        m_context.progress->ended(taskId);
+        m_context.progress->ended(taskId, m_context.nowMs());
     if (m_context.taskSignal)
         m_context.taskSignal->notify();
 }

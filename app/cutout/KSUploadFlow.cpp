@@ -91,8 +91,10 @@ void registerResource(const QString &resourceId, const KSEraserNetwork::UploadCo
     const auto target = KSServiceRequest::target(QLatin1String(KSProtocolPaths::resources), registrationFailed);
     if (!target)
         return;
+    // The form keeps its api_token; the service reads a body only for a
+    // request whose head carries the token, so the bearer header goes too.
     const QVariantMap parameters{{QStringLiteral("api_token"), target->token}, {QStringLiteral("resource_id"), resourceId}};
-    KSAFNetworking::POSTWithUrl(target->url, parameters, {}, [resourceId, complete, wanted, lost, registrationFailed](
+    KSAFNetworking::POSTWithUrl(target->url, parameters, KSServiceRequest::bearer(target->token), [resourceId, complete, wanted, lost, registrationFailed](
                                                                  const std::optional<KSNetError> &error, const QVariant &reply) {
         if (error && retryAfterLoss(*error, lost)) {
             KSReconnect::later(QStringLiteral("登记资源"), wanted,

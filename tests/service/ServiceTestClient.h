@@ -160,7 +160,8 @@ public:
         const QString resourceId = stored.value(QStringLiteral("data")).toObject().value(QStringLiteral("resource"))
                                        .toObject().value(QStringLiteral("resource_id")).toString();
         const QJsonObject registered = data(post("/api/resources", {{"api_token", token.toStdString()},
-                                                                    {"resource_id", resourceId.toStdString()}}));
+                                                                    {"resource_id", resourceId.toStdString()}},
+                                                 token));
         return registered.value(QStringLiteral("resource_id")).toString();
     }
 

@@ -1,13 +1,8 @@
 #include "KSGuardedServer.h"
 #include "KSPeerIdentity.h"
+#include "RawConnection.h"
 
 #include <QTest>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <memory>
 #include <thread>
@@ -58,70 +53,28 @@ public:
     std::thread thread;
 };
 
-// A raw connection that sends what a test says and reads what comes back.
-class RawConnection
+// Limits where other users, played from 127.0.0.N, share `byOthers` of the
+// workers, and a body may take a minute between bytes.
+KSConnectionGate::Limits sharedWithOthers(int workers, int byOthers, int perOther)
 {
-public:
-    explicit RawConnection(int port)
-    {
-        m_fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(quint16(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0) {
-            close(m_fd);
-            m_fd = -1;
-        }
-    }
-    ~RawConnection()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    RawConnection(const RawConnection &) = delete;
-    RawConnection &operator=(const RawConnection &) = delete;
+    KSConnectionGate::Limits limits;
+    limits.workers = workers;
+    limits.maxServedByOthers = byOthers;
+    limits.maxServedPerOther = perOther;
+    limits.body.idle = 60s;
+    limits.body.maxBodyBytes = 1000;
+    limits.identify = otherUsersByAddress;
+    return limits;
+}
 
-    bool isConnected() const { return m_fd >= 0; }
-    bool send(const std::string &bytes) const
-    {
-        return ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
-    }
-
-    // Everything until the server closes, or what came within the wait.
-    std::string readUntilClosed(std::chrono::milliseconds wait = 10s)
-    {
-        std::string received;
-        const auto deadline = std::chrono::steady_clock::now() + wait;
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            pollfd watched{m_fd, POLLIN, 0};
-            if (left.count() <= 0 || poll(&watched, 1, int(left.count())) <= 0)
-                return received;
-            char chunk[4096];
-            const ssize_t n = recv(m_fd, chunk, sizeof(chunk), 0);
-            if (n <= 0) {
-                m_closed = true;
-                return received;
-            }
-            received.append(chunk, size_t(n));
-        }
-    }
-
-    // Whether the server has closed the connection (without waiting).
-    bool closedByServer()
-    {
-        char byte;
-        const ssize_t n = recv(m_fd, &byte, 1, MSG_DONTWAIT | MSG_PEEK);
-        return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
-    }
-
-    bool closed() const { return m_closed; }
-
-private:
-    int m_fd = -1;
-    bool m_closed = false;
-};
+// A request whose body begins and then stops coming.
+std::unique_ptr<RawConnection> stalledBody(int port, const char *from)
+{
+    auto connection = std::make_unique<RawConnection>(port, from);
+    if (!connection->send("POST /count HTTP/1.1\r\nContent-Length: 100\r\n\r\nx"))
+        return nullptr;
+    return connection;
+}
 
 int countOf(const std::string &text, const std::string &part)
 {
@@ -258,6 +211,90 @@ private slots:
         const size_t body = received.rfind("\r\n\r\n");
         QVERIFY(body != std::string::npos);
         QVERIFY2(std::stoll(received.substr(body + 4)) <= limits.body.maxBodyBytes, received.c_str());
+    }
+
+    void aBodyMustArriveWithinItsTime()
+    {
+        // A byte now and then keeps the idle time from running out.
+        KSConnectionGate::Limits limits;
+        limits.body.idle = 10s;
+        limits.body.body = 500ms;
+        limits.body.maxBodyBytes = 1000;
+        TestServer test(limits);
+        RawConnection connection(test.port);
+        QVERIFY(connection.send("POST /count HTTP/1.1\r\nContent-Length: 1000\r\n\r\n"));
+        connection.trickle(50ms);
+        const std::string received = connection.readUntilClosed(8s);
+        QVERIFY(connection.closed());
+        // Cut off after some of it came.
+        const size_t body = received.rfind("\r\n\r\n");
+        QVERIFY(body != std::string::npos);
+        const long long read = std::stoll(received.substr(body + 4));
+        QVERIFY2(read > 0 && read < 1000, received.c_str());
+    }
+
+    void otherUsersHoldOnlyTheirShareOfWorkers()
+    {
+        // Two other users send bodies that never end, more than there are
+        // workers; the owner's call is answered beside them.
+        TestServer test(sharedWithOthers(4, 2, 1));
+        std::vector<std::unique_ptr<RawConnection>> others;
+        for (const char *from : {"127.0.0.2", "127.0.0.3"}) {
+            for (int i = 0; i < 3; ++i) {
+                others.push_back(stalledBody(test.port, from));
+                QVERIFY(others.back());
+            }
+        }
+        QTRY_COMPARE(test.server.connectionCounts().open, 6);
+        QTRY_COMPARE(test.server.connectionCounts().waiting, 0);
+
+        const httplib::Result result = test.hello();
+        QVERIFY(result);
+        QCOMPARE(result->status, 200);
+        // The owner's worker may still be on its way back to the gate.
+        QTRY_COMPARE(test.server.connectionCounts().served, 2);
+        for (const auto &connection : others)
+            QVERIFY(!connection->closedByServer());
+    }
+
+    void theOwnerTakesRoomFromOtherUsers()
+    {
+        KSConnectionGate::Limits limits = sharedWithOthers(2, 1, 1);
+        limits.maxConnections = 3;
+        TestServer test(limits);
+        // Another user's requests: one read slowly, two waiting for a worker.
+        std::vector<std::unique_ptr<RawConnection>> others;
+        for (int i = 0; i < 3; ++i) {
+            others.push_back(stalledBody(test.port, "127.0.0.2"));
+            QVERIFY(others.back());
+            QTRY_COMPARE(test.server.connectionCounts().open, i + 1);
+        }
+        QTRY_COMPARE(test.server.connectionCounts().waiting, 0);
+
+        const httplib::Result result = test.hello();
+        QVERIFY(result);
+        QCOMPARE(result->status, 200);
+        // The request that waited longest for a worker gave way, and heard why.
+        const std::string refused = others[1]->readUntilClosed(5s);
+        QCOMPARE(refused.substr(0, 12), std::string("HTTP/1.1 503"));
+        QVERIFY(!others[0]->closedByServer());
+        QVERIFY(!others[2]->closedByServer());
+    }
+
+    void otherUsersNeverPushTheOwnersConnectionsOut()
+    {
+        KSConnectionGate::Limits limits;
+        limits.maxConnections = 2;
+        limits.identify = otherUsersByAddress;
+        TestServer test(limits);
+        RawConnection first(test.port), second(test.port);
+        QTRY_COMPARE(test.server.connectionCounts().waiting, 2);
+
+        RawConnection other(test.port, "127.0.0.2");
+        QVERIFY(other.isConnected());
+        QCOMPARE(other.readUntilClosed().substr(0, 12), std::string("HTTP/1.1 503"));
+        QVERIFY(!first.closedByServer());
+        QVERIFY(!second.closedByServer());
     }
 
     void aLocalPeerIsKnownByItsUser()

@@ -59,6 +59,7 @@ private slots:
 
     void engineShareGrowsButNeverReachesTheEnd_data();
     void engineShareGrowsButNeverReachesTheEnd();
+    void aTasksProgressNeverFallsBack();
     void aRunningTaskReportsItsProgress();
     void aWaitingTaskIsCancelledAndNeverRuns();
     void aRunningTaskIsCancelledAndItsMaskDropped();
@@ -133,6 +134,45 @@ void TestTaskProgress::engineShareGrowsButNeverReachesTheEnd()
     const double share = KSTaskProgress::engineShare(elapsedMs, 2000);
     QVERIFY2(share >= low && share <= high, qPrintable(QString::number(share)));
     QVERIFY(KSTaskProgress::engineShare(elapsedMs + 100, 2000) >= share);
+}
+
+void TestTaskProgress::aTasksProgressNeverFallsBack()
+{
+    const QString a = QStringLiteral("a"), b = QStringLiteral("b");
+    const auto told = [](KSTaskProgress &progress, const QString &task, qint64 nowMs) {
+        return progress.progress(task, nowMs).value_or(-1.0);
+    };
+    {
+        // Two workers: b's engine, far slower than expected, ends while a's runs.
+        KSTaskProgress progress;
+        progress.claimed(a, 0);
+        progress.claimed(b, 0);
+        progress.engineStarted(a, 0);
+        progress.engineStarted(b, 0);
+        const double before = told(progress, a, 1700);
+        progress.engineFinished(b, 20000);
+        QVERIFY2(told(progress, a, 1800) >= before, qPrintable(QString::number(told(progress, a, 1800))));
+    }
+    {
+        // The service's clock steps back between two polls.
+        KSTaskProgress progress;
+        progress.claimed(a, 0);
+        progress.engineStarted(a, 10000);
+        const double before = told(progress, a, 11000);
+        QCOMPARE(told(progress, a, 10500), before);
+    }
+    {
+        // A poll read the task as running just before the runner let go of it.
+        KSTaskProgress progress;
+        progress.claimed(a, 0);
+        progress.engineStarted(a, 0);
+        progress.engineFinished(a, 1000);
+        progress.ended(a, 1000);
+        QCOMPARE(told(progress, a, 1001), KSTaskProgress::kEngineDone);
+        // Long after, the task is forgotten once another is claimed.
+        progress.claimed(b, 1000 + 2 * 60'000);
+        QCOMPARE(told(progress, a, 1000 + 2 * 60'000), -1.0);
+    }
 }
 
 void TestTaskProgress::aRunningTaskReportsItsProgress()
