@@ -23,7 +23,11 @@ KSInstalledModel KSInstalledModel::read(const QString &path)
 
 QString KSInstalledModel::descriptionInUse()
 {
-    const QString told = qEnvironmentVariable("CUTORA_MODEL");
+    return descriptionFor(qEnvironmentVariable("CUTORA_MODEL"));
+}
+
+QString KSInstalledModel::descriptionFor(const QString &told)
+{
     if (told == QLatin1String("none") || told == QLatin1String("classic"))
         return {};
     if (!told.isEmpty() && told != QLatin1String("installed"))

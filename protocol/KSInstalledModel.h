@@ -14,9 +14,10 @@ struct KSInstalledModel
     [[nodiscard]] static QString descriptionPath();
     // The "name" and "license" of the description at `path`.
     [[nodiscard]] static KSInstalledModel read(const QString &path = descriptionPath());
-    // The description the built-in service loads, chosen as the service
-    // chooses it: CUTORA_MODEL when set ("none" or "classic": none;
-    // "installed": descriptionPath()), else descriptionPath() when it exists.
-    // Empty when the classical engine cuts out.
+    // The description a service told `told` loads ("none" or "classic":
+    // none; "installed": descriptionPath(); empty: descriptionPath() when it
+    // exists; else `told` itself). Empty when the classical engine cuts out.
+    [[nodiscard]] static QString descriptionFor(const QString &told);
+    // What the built-in service loads: descriptionFor(CUTORA_MODEL).
     [[nodiscard]] static QString descriptionInUse();
 };

@@ -96,24 +96,18 @@ KSCutoutEngineFactory KSLocalService::Private::engineFactory()
     if (options.engineFactory)
         return options.engineFactory;
     const auto classic = [] { return std::unique_ptr<KSCutoutEngine>(new KSClassicCutoutEngine); };
-    QString description = options.modelDescription;
-    if (description.isEmpty())
-        description = qEnvironmentVariable("CUTORA_MODEL");
+    const QString told = options.modelDescription.isEmpty() ? qEnvironmentVariable("CUTORA_MODEL")
+                                                            : options.modelDescription;
     // The installed model cuts out when it is there; without it, or when
     // told "none" (or "classic"), the classical engine does.
+    const QString description = KSInstalledModel::descriptionFor(told);
     if (description.isEmpty()) {
-        if (!QFileInfo::exists(defaultModelDescription())) {
+        if (told.isEmpty())
             KSServiceLog::I(QStringLiteral("the classical engine cuts out: no learned model at %1 "
                                            "(scripts/install-model.sh installs one)")
                                 .arg(defaultModelDescription()));
-            return classic;
-        }
-        description = defaultModelDescription();
-    }
-    if (description == QLatin1String("none") || description == QLatin1String("classic"))
         return classic;
-    if (description == QLatin1String("installed"))
-        description = defaultModelDescription();
+    }
     model = std::make_shared<KSLearnedModel>(description);
     return [shared = model] { return std::unique_ptr<KSCutoutEngine>(new KSHybridCutoutEngine(shared)); };
 }
