@@ -2,9 +2,12 @@
 
 #include "CommLang.h"
 #include "KSDataFolderFull.h"
+#include "KSPictureLimits.h"
 #include "KSTaskStatus.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
@@ -21,11 +24,13 @@ struct Texts
 constexpr Texts kTexts[] = {
     {Kind::unknown, "SorryEreaserError", "ErrorAdviceRetry"},
     {Kind::notAPicture, "ErrorNotAPicture", "ErrorAdviceNotAPicture"},
+    {Kind::damagedPicture, "ErrorDamagedPicture", "ErrorAdviceDamagedPicture"},
     {Kind::pictureTooSmall, "ErrorPictureTooSmall", "ErrorAdvicePictureTooSmall"},
     {Kind::pictureTooLarge, "ErrorPictureTooLarge", "ErrorAdvicePictureTooLarge"},
     {Kind::unreadableFile, "ErrorUnreadableFile", "ErrorAdviceUnreadableFile"},
     {Kind::folder, "ErrorFolder", "ErrorAdviceFolder"},
     {Kind::missingFile, "ErrorMissingFile", "ErrorAdviceMissingFile"},
+    {Kind::noSuchFile, "ErrorNoSuchFile", "ErrorAdviceNoSuchFile"},
     {Kind::serviceUnreachable, "ErrorServiceUnreachable", "ErrorAdviceServiceUnreachable"},
     {Kind::signedOut, "ErrorSignedOut", "ErrorAdviceSignedOut"},
     {Kind::serviceError, "ErrorService", "ErrorAdviceRetry"},
@@ -56,9 +61,13 @@ KSEraserFailure folderFull(const QString &folder, const QString &detail = {})
     return failure;
 }
 
-QString withFolder(QString text, const QString &folder)
+// The texts' %1: the folder of a full data folder, the formats Cutora
+// reads where a file is no picture of them.
+QString withArgument(QString text, const KSEraserFailure &failure)
 {
-    return text.replace(QLatin1String("%1"), folder);
+    const QString argument =
+        failure.kind == Kind::notAPicture ? KSPictureLimits::photoFormatNames() : failure.folder;
+    return text.replace(QLatin1String("%1"), argument);
 }
 
 } // namespace
@@ -75,12 +84,29 @@ KSEraserFailure KSEraserFailure::forPhoto(const QString &path, KSImageLoader::Fa
         return {info.exists() ? Kind::unreadableFile : Kind::missingFile};
     case KSImageLoader::Failure::Empty:
     case KSImageLoader::Failure::Undecodable:
-    case KSImageLoader::Failure::Damaged:
         return {Kind::notAPicture};
+    case KSImageLoader::Failure::Damaged:
+        return {Kind::damagedPicture};
     case KSImageLoader::Failure::TooLarge:
         return {Kind::pictureTooLarge};
     }
     return {Kind::unknown};
+}
+
+std::optional<KSEraserFailure> KSEraserFailure::checkPhotoFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return KSEraserFailure(Kind::folder);
+    // Named from outside: a name no file has was never a photo here.
+    if (!info.exists())
+        return KSEraserFailure(Kind::noSuchFile);
+    const KSImageLoader::SizeResult probe = KSImageLoader::readSize(path);
+    if (!probe.ok())
+        return forPhoto(path, probe.failure);
+    if (std::min(probe.size.width(), probe.size.height()) < kMinPhotoSide)
+        return KSEraserFailure(Kind::pictureTooSmall);
+    return std::nullopt;
 }
 
 KSEraserFailure KSEraserFailure::forNetError(const KSNetError &error)
@@ -112,22 +138,24 @@ QString KSEraserFailure::adviceKey() const
 
 bool KSEraserFailure::canRetry() const
 {
-    return kind != Kind::notAPicture && kind != Kind::pictureTooSmall && kind != Kind::pictureTooLarge
-           && kind != Kind::folder && kind != Kind::noSubject;
+    // A file gone or never there stays so under the same name.
+    return kind != Kind::notAPicture && kind != Kind::damagedPicture && kind != Kind::pictureTooSmall
+           && kind != Kind::pictureTooLarge && kind != Kind::folder && kind != Kind::missingFile
+           && kind != Kind::noSuchFile && kind != Kind::noSubject;
 }
 
 QString KSEraserFailure::message() const
 {
-    return withFolder(CommLang::GetAppLang(messageKey()), folder);
+    return withArgument(CommLang::GetAppLang(messageKey()), *this);
 }
 
 QString KSEraserFailure::advice() const
 {
-    return withFolder(CommLang::GetAppLang(adviceKey()), folder);
+    return withArgument(CommLang::GetAppLang(adviceKey()), *this);
 }
 
 QString KSEraserFailure::englishText() const
 {
     const Texts &texts = textsOf(kind);
-    return withFolder(english(texts.message) + u' ' + english(texts.advice), folder);
+    return withArgument(english(texts.message) + u' ' + english(texts.advice), *this);
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <utility>
 
 // Why a cut-out job failed, as the user needs to hear it: each kind has its
@@ -13,12 +14,14 @@ struct KSEraserFailure
 {
     enum class Kind {
         unknown,
-        notAPicture,        // not a picture Cutora reads (a text file named .jpg), damaged, or empty
+        notAPicture,        // not a picture Cutora reads (a text file named .jpg), or empty
+        damagedPicture,     // of a format Cutora reads, but cut off or corrupt
         pictureTooSmall,    // fewer than kMinPhotoSide pixels on a side
         pictureTooLarge,    // beyond the loader's pixel limit, or no memory for it
         unreadableFile,     // there, but it cannot be opened
         folder,             // a folder where a picture was expected
         missingFile,        // gone since it was chosen
+        noSuchFile,         // never there: named from outside under a name no file has
         serviceUnreachable, // no connection to the cut-out service (or none configured)
         signedOut,          // no account token
         serviceError,       // the service answered, but with an error or an unusable reply
@@ -47,6 +50,10 @@ struct KSEraserFailure
     // The kind for a photo the loader refused; `path` tells a folder, a
     // missing file and an unreadable one apart.
     [[nodiscard]] static KSEraserFailure forPhoto(const QString &path, KSImageLoader::Failure failure);
+    // The cheap look a photo named from outside gets before anything is
+    // asked: it exists, is a file, has the header of a picture Cutora loads
+    // and a size within limits. Nothing when it is fine, else why not.
+    [[nodiscard]] static std::optional<KSEraserFailure> checkPhotoFile(const QString &path);
     // The kind for an error of the HTTP or storage layer: a transport error
     // means the service was not reached, anything else that it answered.
     // A reply that says the service's data folder is full gives that kind.

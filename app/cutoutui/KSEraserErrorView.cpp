@@ -9,7 +9,10 @@
 #include "KSTextStyle.h"
 #include "KSViewAttach.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QVBoxLayout>
 
 #include <utility>
 
@@ -20,6 +23,8 @@ namespace {
 constexpr int kMessagePoints = 14;
 constexpr int kAdvicePoints = 12;
 constexpr int kButtonPoints = 12;
+// As wide as the message, so that a long name never widens the screen.
+constexpr int kFileNameWidth = 420;
 
 void styleButton(KSHoverButton *button, const QString &titleKey, qint64 titleColor, qint64 background,
                  qint64 hoverBackground)
@@ -41,6 +46,14 @@ KSEraserErrorView::KSEraserErrorView(QWidget *parent)
 
     KSTextStyle::apply(m_ui->titleLabel, KSRGBHexColor(0x333333), kMessagePoints, QFont::Medium);
     KSTextStyle::apply(m_ui->adviceLabel, KSRGBHexColor(0x666666), kAdvicePoints);
+    // Which photo failed: after a drop or a start from outside the screen
+    // is the first the user sees of it.
+    m_fileLabel = new QLabel(this);
+    m_fileLabel->setObjectName(QStringLiteral("fileLabel"));
+    m_fileLabel->setAlignment(Qt::AlignCenter);
+    m_fileLabel->setTextFormat(Qt::PlainText);
+    KSTextStyle::apply(m_fileLabel, KSRGBHexColor(0x666666), kAdvicePoints);
+    m_ui->rootLayout->insertWidget(m_ui->rootLayout->indexOf(m_ui->adviceLabel) + 1, m_fileLabel);
     setFailure({});
 
     styleButton(m_ui->backToHomeBtn, QStringLiteral("BackToHome"), 0x333333, 0xE4E4E4, 0xE5E5E9);
@@ -65,7 +78,7 @@ void KSEraserErrorView::keyPressEvent(QKeyEvent *event)
 KSEraserErrorView::~KSEraserErrorView() = default;
 
 KSEraserErrorView *KSEraserErrorView::showErrorView(QWidget *host, ActionBackClosure closure,
-                                                   const KSEraserFailure &failure)
+                                                   const KSEraserFailure &failure, const QString &photoPath)
 {
     if (!host)
         return nullptr;
@@ -73,14 +86,19 @@ KSEraserErrorView *KSEraserErrorView::showErrorView(QWidget *host, ActionBackClo
     if (!view)
         return nullptr;
     KSViewAttach::pinToEdges(view, host);
-    view->setFailure(failure);
+    view->setFailure(failure, photoPath);
     view->actionBackClosure = std::move(closure);
     view->setFocus(Qt::OtherFocusReason);
     return view;
 }
 
-void KSEraserErrorView::setFailure(const KSEraserFailure &failure)
+void KSEraserErrorView::setFailure(const KSEraserFailure &failure, const QString &photoPath)
 {
+    const QString name = QFileInfo(photoPath).fileName();
+    const QString elided = m_fileLabel->fontMetrics().elidedText(name, Qt::ElideMiddle, kFileNameWidth);
+    m_fileLabel->setText(CommLang::GetAppLang(QStringLiteral("ErrorFileName")).arg(elided));
+    m_fileLabel->setToolTip(photoPath);
+    m_fileLabel->setVisible(!name.isEmpty());
     m_ui->titleLabel->setText(failure.message());
     m_ui->adviceLabel->setText(failure.advice());
     m_ui->refreshBtn->setVisible(failure.canRetry());
@@ -111,6 +129,11 @@ void KSEraserErrorView::finish(bool backToHome)
 QLabel *KSEraserErrorView::titleLabel() const
 {
     return m_ui->titleLabel;
+}
+
+QLabel *KSEraserErrorView::fileLabel() const
+{
+    return m_fileLabel;
 }
 
 QLabel *KSEraserErrorView::adviceLabel() const

@@ -31,11 +31,12 @@ public:
     // report through `closure`. Returns the screen, or nullptr when it could
     // not be built.
     static KSEraserErrorView *showErrorView(QWidget *host, ActionBackClosure closure,
-                                            const KSEraserFailure &failure = {});
+                                            const KSEraserFailure &failure = {}, const QString &photoPath = {});
 
-    // Shows the failure's message and advice; hides Retry where retrying
-    // cannot help.
-    void setFailure(const KSEraserFailure &failure);
+    // Shows the failure's message and advice, and the photo's file name
+    // (elided in the middle when long); hides Retry where retrying cannot
+    // help.
+    void setFailure(const KSEraserFailure &failure, const QString &photoPath = {});
 
     // Each reports through actionBackClosure and then takes the screen
     // away; only the first choice counts.
@@ -43,6 +44,7 @@ public:
     void actionForRefresh(QObject *sender = nullptr);
 
     QLabel *titleLabel() const;
+    QLabel *fileLabel() const;
     QLabel *adviceLabel() const;
     KSHoverButton *refreshBtn() const;
     KSHoverButton *backToHomeBtn() const;
@@ -57,5 +59,6 @@ private:
     void finish(bool backToHome);
 
     std::unique_ptr<Ui::KSEraserErrorView> m_ui;
+    QLabel *m_fileLabel = nullptr;
     bool m_finished = false;
 };

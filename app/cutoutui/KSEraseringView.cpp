@@ -209,7 +209,7 @@ void KSEraseringView::handleReport(quint64 job, bool success, const std::optiona
         const auto shown = KSEraserErrorView::showErrorView(host, [weakSelf](bool backToHome) {
             if (weakSelf)
                 weakSelf->handleErrorChoice(backToHome);
-        }, m_failure);
+        }, m_failure, m_filePath);
         if (!shown)
             handleErrorChoice(true);
     }

@@ -30,6 +30,7 @@
 #include "KSShareLib.h"
 #include "KSShortcutKeys.h"
 #include "KSTypeQuestionWindow.h"
+#include "KSEraserErrorView.h"
 #include "KSUpdateWindow.h"
 #include "KSUserDefaultKit.h"
 #include "KSViewAttach.h"
@@ -280,6 +281,11 @@ bool KSMainViewController::openPhoto(const QString &path, std::optional<KSEraser
         editor->openAnotherPhoto(path);
         return true;
     }
+    // A file that cannot be cut out says so before anything is asked.
+    if (const std::optional<KSEraserFailure> problem = KSEraserFailure::checkPhotoFile(path)) {
+        showPhotoProblem(path, *problem);
+        return true;
+    }
     if (!type) {
         askTypeThenOpen(path);
         return true;
@@ -290,6 +296,29 @@ bool KSMainViewController::openPhoto(const QString &path, std::optional<KSEraser
             self->photoSelected(path, *type);
     });
     return true;
+}
+
+void KSMainViewController::showPhotoProblem(const QString &path, const KSEraserFailure &problem)
+{
+    CommLog::I(QStringLiteral("photo refused before its job: %1 (%2)").arg(path, problem.messageKey()));
+    if (m_homeView)
+        m_homeView->hide();
+    QPointer<KSMainViewController> self(this);
+    const auto shown = KSEraserErrorView::showErrorView(this, [self, path](bool backToHome) {
+        if (!self)
+            return;
+        if (KSHomeView *home = self->homeView())
+            home->show();
+        if (backToHome)
+            self->forgetPastedPhoto(path);
+        else if (!self->openPhoto(path))
+            self->forgetPastedPhoto(path);
+    }, problem, path);
+    if (!shown) {
+        if (m_homeView)
+            m_homeView->show();
+        forgetPastedPhoto(path);
+    }
 }
 
 void KSMainViewController::askTypeThenOpen(const QString &path)

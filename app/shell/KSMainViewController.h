@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KSEditBackType.h"
+#include "KSEraserFailure.h"
 #include "KSEraserType.h"
 
 #include <QSet>
@@ -99,6 +100,9 @@ signals:
 
 private:
     void askTypeThenOpen(const QString &path);
+    // The error screen for a photo refused before its job; back home, or
+    // its Retry looks again.
+    void showPhotoProblem(const QString &path, const KSEraserFailure &problem);
     // A pasted picture is ours: it goes once its cut-out or editor has.
     void forgetPastedPhoto(const QString &path);
 

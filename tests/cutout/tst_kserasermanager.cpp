@@ -1,11 +1,13 @@
 #include "KSEraserManager.h"
 
 #include "CallLog.h"
+#include "CommLang.h"
 #include "CommLog.h"
 #include "CommPassport.h"
 #include "KSBookmark.h"
 #include "KSEraserNetwork.h"
 #include "KSFileConst.h"
+#include "KSPictureLimits.h"
 #include "KSReconnect.h"
 #include "KSServiceAddress.h"
 #include "KSStorageSignature.h"
@@ -24,6 +26,7 @@
 #include <QMutex>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -103,6 +106,7 @@ private slots:
     void aHugePhotoIsReadAgainForItsCutout();
     void photoProblemsAreToldByCause_data();
     void photoProblemsAreToldByCause();
+    void causesGiveTheirOwnAdviceInBothLanguages();
     void unreachableServiceIsToldAsSuch();
     void taskProgressMovesBetweenUploadAndDownload();
     void cancelDeletesTheFilesAndDropsTheTask_data();
@@ -382,10 +386,10 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
         << Kind::signedOut;
     QTest::newRow("photo cannot be loaded") << QByteArray("photo") << QString() << 0 << QByteArray()
                                             << QStringLiteral("无法读取图片")
-        << Kind::notAPicture;
+        << Kind::damagedPicture;
     QTest::newRow("photo cut off") << QByteArray("cut-off") << QString() << 0 << QByteArray()
                                    << QStringLiteral("damaged or incomplete")
-        << Kind::notAPicture;
+        << Kind::damagedPicture;
 }
 
 void TestKSEraserManager::everyFailureEndsInOneReport()
@@ -594,6 +598,8 @@ void TestKSEraserManager::photoProblemsAreToldByCause_data()
                            + chunk("IDAT", {}) + chunk("IEND", {});
     QTest::newRow("a picture beyond the pixel limit") << "huge.png" << png << Kind::pictureTooLarge;
     QTest::newRow("a picture too small to cut out") << "tiny.png" << QByteArray("tiny") << Kind::pictureTooSmall;
+    // Damaged, not "no picture": its advice is another copy, not another format.
+    QTest::newRow("a JPEG cut off half way") << "cut.jpg" << QByteArray("cut") << Kind::damagedPicture;
 }
 
 void TestKSEraserManager::photoProblemsAreToldByCause()
@@ -607,6 +613,15 @@ void TestKSEraserManager::photoProblemsAreToldByCause()
         QVERIFY(QDir().mkpath(photo));
     } else if (content == "tiny") {
         photo = writePhoto(name, QSize(12, 40));
+    } else if (content == "cut") {
+        QImage picture(300, 200, QImage::Format_RGB32);
+        picture.fill(QColor(40, 120, 200));
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(picture.save(&buffer, "JPEG"));
+        QFile file(photo);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(buffer.data().left(buffer.data().size() / 2));
     } else if (content != "none") {
         QFile file(photo);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -621,6 +636,36 @@ void TestKSEraserManager::photoProblemsAreToldByCause()
     // Nothing was sent for a photo that cannot be cut out.
     QVERIFY(m_service->server.requests("GET", ScriptedCutoutService::kAuthPath).isEmpty());
     QCOMPARE(tempFiles() - before, QSet<QString>());
+
+    // A photo named from outside gets the same answer from the cheap look,
+    // except that a file not there was never there; a good one passes.
+    const std::optional<KSEraserFailure> checked = KSEraserFailure::checkPhotoFile(photo);
+    QVERIFY(checked);
+    QCOMPARE(checked->kind, failure == KSEraserFailure::Kind::missingFile ? KSEraserFailure::Kind::noSuchFile : failure);
+    QVERIFY(!checked->canRetry());
+    QVERIFY(!KSEraserFailure::checkPhotoFile(writePhoto(QStringLiteral("good.png"), QSize(40, 30))));
+}
+
+void TestKSEraserManager::causesGiveTheirOwnAdviceInBothLanguages()
+{
+    using Kind = KSEraserFailure::Kind;
+    const auto restore = qScopeGuard([] { CommLang::setCurrentLanguage(QStringLiteral("English")); });
+    for (const QString language : {QStringLiteral("English"), QStringLiteral("ChineseSimplified")}) {
+        CommLang::setCurrentLanguage(language);
+        const KSEraserFailure notAPicture(Kind::notAPicture);
+        const KSEraserFailure damaged(Kind::damagedPicture);
+        QVERIFY2(notAPicture.advice().contains(KSPictureLimits::photoFormatNames()), qPrintable(notAPicture.advice()));
+        QVERIFY2(!damaged.advice().contains(QStringLiteral(".jpg")), qPrintable(damaged.advice()));
+        QVERIFY(damaged.message() != notAPicture.message());
+        const KSEraserFailure never(Kind::noSuchFile);
+        QVERIFY(never.message() != KSEraserFailure(Kind::missingFile).message());
+        for (const QString &text : {notAPicture.message(), damaged.message(), damaged.advice(), never.message(),
+                                    never.advice()})
+            QVERIFY2(!text.isEmpty() && !text.contains(u'%') && text != damaged.messageKey(), qPrintable(text));
+    }
+    // The command line tells the same cause in the same words.
+    QVERIFY(KSEraserFailure(Kind::damagedPicture).englishText().contains(QStringLiteral("damaged or incomplete")));
+    QVERIFY(KSEraserFailure(Kind::folder).englishText().contains(QStringLiteral("folder, not a photo")));
 }
 
 void TestKSEraserManager::unreachableServiceIsToldAsSuch()

@@ -304,6 +304,8 @@ void TestEraseringView::errorScreenSaysWhatHappened_data()
     QTest::newRow("signed out") << Kind::signedOut << "ErrorSignedOut" << true;
     // Trying the same file again cannot help these.
     QTest::newRow("not a picture") << Kind::notAPicture << "ErrorNotAPicture" << false;
+    QTest::newRow("a damaged picture") << Kind::damagedPicture << "ErrorDamagedPicture" << false;
+    QTest::newRow("gone since it was chosen") << Kind::missingFile << "ErrorMissingFile" << false;
     QTest::newRow("a folder") << Kind::folder << "ErrorFolder" << false;
     QTest::newRow("too small") << Kind::pictureTooSmall << "ErrorPictureTooSmall" << false;
     QTest::newRow("no subject in the picture") << Kind::noSubject << "ErrorNoSubject" << false;
@@ -325,8 +327,10 @@ void TestEraseringView::errorScreenSaysWhatHappened()
     KSEraserErrorView *error = errorViewIn(m_host.get());
     QVERIFY(error);
     QCOMPARE(error->titleLabel()->text(), CommLang::GetAppLang(message));
-    QCOMPARE(error->adviceLabel()->text(), CommLang::GetAppLang(KSEraserFailure{kind}.adviceKey()));
+    QCOMPARE(error->adviceLabel()->text(), KSEraserFailure{kind}.advice());
     QVERIFY(!error->adviceLabel()->text().isEmpty());
+    // The screen names the photo that failed.
+    QVERIFY2(error->fileLabel()->text().contains(QStringLiteral("cat.jpg")), qPrintable(error->fileLabel()->text()));
     QCOMPARE(error->refreshBtn()->isVisible(), retry);
     const bool mentionsConnection = error->titleLabel()->text().contains(QStringLiteral("connect"))
                                     || error->adviceLabel()->text().contains(QStringLiteral("connection"));

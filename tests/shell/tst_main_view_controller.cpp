@@ -24,6 +24,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -114,6 +115,8 @@ private slots:
     void droppedPhotoTakesTheCardItFallsOn();
     void photoWithoutACardAsksForTheType_data();
     void photoWithoutACardAsksForTheType();
+    void badPhotoFromOutsideIsToldBeforeTheType_data();
+    void badPhotoFromOutsideIsToldBeforeTheType();
     void openShortcutUsesTheLastCardsType();
     void pastedPictureIsDeletedWithItsJob();
     void photoDroppedOnTheEditorOpensInstead();
@@ -135,7 +138,8 @@ void TestMainViewController::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_photo = m_dir.filePath(QStringLiteral("dog.jpg"));
-    QImage photo(8, 6, QImage::Format_RGB32);
+    // Large enough to pass the look a photo from outside gets first.
+    QImage photo(32, 24, QImage::Format_RGB32);
     photo.fill(Qt::darkGreen);
     QVERIFY(photo.save(m_photo));
     // Signed in, the picker goes straight to its dialog.
@@ -473,6 +477,49 @@ void TestMainViewController::photoWithoutACardAsksForTheType()
     }
     QTRY_COMPARE(m_started.jobs.size(), 1);
     QCOMPARE(m_started.jobs.first().type, answer == QLatin1String("personBtn") ? KSEraserType::person : KSEraserType::object);
+}
+
+void TestMainViewController::badPhotoFromOutsideIsToldBeforeTheType_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("content"); // "dir" a folder, "none" nothing
+    QTest::addColumn<QString>("messageKey");
+    const QString longName = QStringLiteral("holiday-") + QString(120, u'x') + QStringLiteral("-end.jpg");
+    QTest::newRow("never there") << "nowhere.jpg" << "none" << "ErrorNoSuchFile";
+    QTest::newRow("a folder") << "album" << "dir" << "ErrorFolder";
+    QTest::newRow("a text file, long name") << longName << "shopping list" << "ErrorNotAPicture";
+}
+
+void TestMainViewController::badPhotoFromOutsideIsToldBeforeTheType()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, content);
+    QFETCH(QString, messageKey);
+    const QString path = m_dir.filePath(name);
+    if (content == QLatin1String("dir")) {
+        QVERIFY(QDir().mkpath(path));
+    } else if (content != QLatin1String("none")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content.toUtf8());
+    }
+
+    m_controller->openPhotoWhenReady(path);
+    KSEraserErrorView *error = nullptr;
+    QTRY_VERIFY((error = m_controller->findChild<KSEraserErrorView *>()) && error->isVisible());
+    QVERIFY(!typeQuestion());
+    QCOMPARE(error->titleLabel()->text(), CommLang::GetAppLang(messageKey));
+    QVERIFY(error->refreshBtn()->isHidden());
+    // The screen names the file, the middle of a long name elided.
+    const QString shown = error->fileLabel()->text();
+    QVERIFY2(shown.contains(name.left(8)) && shown.contains(name.right(8)), qPrintable(shown));
+    QCOMPARE(shown.contains(name), name.size() < 40);
+    QVERIFY(m_started.jobs.isEmpty());
+
+    error->actionForBack();
+    settle();
+    QVERIFY(m_controller->homeView()->isVisible());
+    QVERIFY(m_started.jobs.isEmpty());
 }
 
 void TestMainViewController::openShortcutUsesTheLastCardsType()
