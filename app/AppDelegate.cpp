@@ -3,6 +3,7 @@
 #include "CommLog.h"
 #include "KSMainViewController.h"
 #include "KSMainWindow.h"
+#include "KSSingleInstance.h"
 #include "KSStartOptions.h"
 
 #include <QApplication>
@@ -20,9 +21,24 @@ int AppDelegate::applicationMain(int &argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(CUTORA_VERSION_STRING));
     QApplication::setDesktopFileName(QStringLiteral("cutora"));
 
+    // Photos named on the command line (a file manager's "Open with"):
+    // one job at a time, so the first is cut out.
+    QStringList photos = KSStartOptions::photoArguments(QCoreApplication::arguments());
+    if (photos.size() > 1)
+        CommLog::I(QStringLiteral("%1 photos given; the first is opened").arg(photos.size()));
+    for (QString &photo : photos)
+        photo = QFileInfo(photo).absoluteFilePath();
+
     bool relaunch = false;
     int code = 0;
     {
+        // A window already open takes the photos and comes to the front.
+        KSSingleInstance instance;
+        if (!instance.listen()) {
+            if (instance.handOver(photos))
+                return 0;
+            CommLog::E(QStringLiteral("the open window did not answer; this start opens its own"));
+        }
         KSMainWindow window;
         // The window's own question first: its view controller asks the
         // editor about unsaved edits.
@@ -41,18 +57,24 @@ int AppDelegate::applicationMain(int &argc, char **argv)
         applicationDidFinishLaunching();
         QObject::connect(&app, &QApplication::aboutToQuit, [] { applicationWillTerminate(); });
 
-        // Photos named on the command line (a file manager's "Open with"):
-        // one job at a time, so the first is cut out.
-        const QStringList photos = KSStartOptions::photoArguments(QCoreApplication::arguments());
-        if (photos.size() > 1)
-            CommLog::I(QStringLiteral("%1 photos given; the first is opened").arg(photos.size()));
         if (!photos.isEmpty()) {
-            const QString photo = QFileInfo(photos.constFirst()).absoluteFilePath();
-            QTimer::singleShot(0, window.viewController(),
-                               [controller = window.viewController(), photo] { controller->openPhotoWhenReady(photo); });
+            QTimer::singleShot(0, window.viewController(), [controller = window.viewController(), photo = photos.constFirst()] {
+                controller->openPhotoWhenReady(photo);
+            });
         }
+        QObject::connect(&instance, &KSSingleInstance::activationRequested, &window, [&window](const QStringList &given) {
+            window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+            window.show();
+            window.raise();
+            window.activateWindow();
+            if (given.size() > 1)
+                CommLog::I(QStringLiteral("%1 photos handed over; the first is opened").arg(given.size()));
+            if (!given.isEmpty())
+                window.viewController()->openPhotoWhenReady(given.constFirst());
+        });
         code = app.exec();
     }
+    // The socket is closed by now: the new run becomes the open window.
     // The window and its screens are gone; the new run starts afresh.
     if (relaunch && !QProcess::startDetached(QCoreApplication::applicationFilePath(), {}))
         CommLog::E(QStringLiteral("Cutora could not start again: ") + QCoreApplication::applicationFilePath());
