@@ -10,6 +10,7 @@
 #include "KSHomeTypeSelectedView.h"
 #include "KSHoverButton.h"
 #include "KSNibLoadable.h"
+#include "KSPictureLimits.h"
 #include "KSPhotoPicker.h"
 #include "KSShortcutKeys.h"
 #include "KSTextStyle.h"
@@ -72,7 +73,8 @@ KSHomeView::KSHomeView(QWidget *parent)
     layoutCards();
 
     KSTextStyle::apply(m_ui->tipslabel, KSRGBHexColor(0x8E8E8E), 11, QFont::Medium);
-    m_ui->tipslabel->setText(CommLang::GetAppLang(QStringLiteral("PleaseUpdateOS")));
+    m_ui->tipslabel->setText(
+        CommLang::GetAppLang(QStringLiteral("PleaseUpdateOS")).arg(KSPictureLimits::photoFormatNames()));
 
     // The pick's answer holds the home view weakly: a pick that ends after
     // the view has gone calls nothing.

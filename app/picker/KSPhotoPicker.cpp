@@ -44,7 +44,8 @@ void showRefusal(QFileDialog &dialog, const QString &path)
 {
     CommLog::I(QStringLiteral("photo picker: %1 is no supported picture type").arg(path));
     auto *box = new QMessageBox(QMessageBox::Warning, CommLang::GetAppLang(QStringLiteral("NotAPhotoTitle")),
-                                CommLang::GetAppLang(QStringLiteral("NotAPhotoType")).arg(QFileInfo(path).fileName()),
+                                CommLang::GetAppLang(QStringLiteral("NotAPhotoType"))
+                                    .arg(QFileInfo(path).fileName(), KSPictureLimits::photoFormatNames()),
                                 QMessageBox::NoButton, &dialog);
     box->setObjectName(QStringLiteral("refusalBox"));
     box->addButton(CommLang::GetAppLang(QStringLiteral("OK")), QMessageBox::AcceptRole);

@@ -275,6 +275,10 @@ bool KSMainViewController::canOpenPhoto() const
 
 bool KSMainViewController::openPhoto(const QString &path, std::optional<KSEraserType> type)
 {
+    // A photo refused before its job holds nothing: the next one replaces it.
+    if (!path.isEmpty() && !findChild<KSEraseringView *>(QString(), Qt::FindDirectChildrenOnly))
+        if (auto *refused = findChild<KSEraserErrorView *>(QString(), Qt::FindDirectChildrenOnly))
+            refused->actionForBack();
     if (path.isEmpty() || !canOpenPhoto())
         return false;
     if (KSEraserEditView *editor = editView()) {

@@ -520,6 +520,16 @@ void TestMainViewController::badPhotoFromOutsideIsToldBeforeTheType()
     settle();
     QVERIFY(m_controller->homeView()->isVisible());
     QVERIFY(m_started.jobs.isEmpty());
+
+    // A good photo handed over next takes the place of the refusal.
+    m_controller->openPhotoWhenReady(path);
+    QTRY_VERIFY(m_controller->findChild<KSEraserErrorView *>());
+    m_controller->openPhotoWhenReady(m_photo);
+    KSTypeQuestionWindow *question = nullptr;
+    QTRY_VERIFY((question = typeQuestion()) != nullptr);
+    question->choose(KSEraserType::person);
+    QTRY_COMPARE(m_started.jobs.size(), 1);
+    QCOMPARE(m_started.jobs.first().filePath, m_photo);
 }
 
 void TestMainViewController::openShortcutUsesTheLastCardsType()
