@@ -5,6 +5,7 @@
 #include "KSUserDefaultKit.h"
 
 #include <QImageReader>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,6 +33,20 @@ QImage cutout()
     return image;
 }
 
+// A person from the waist up, 300 x 200: a skin-coloured head over a blue
+// torso that the photo cut off at the bottom.
+QImage waistUpCutout()
+{
+    QImage image(300, 200, QImage::Format_RGBA8888);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(220, 170, 140));
+    painter.drawEllipse(QRect(125, 20, 50, 60));
+    painter.fillRect(QRect(90, 80, 120, 120), QColor(30, 60, 180));
+    return image;
+}
+
 bool near(const QColor &seen, const QColor &expected, int tolerance)
 {
     return std::abs(seen.red() - expected.red()) <= tolerance && std::abs(seen.green() - expected.green()) <= tolerance
@@ -55,6 +70,8 @@ private slots:
     void parsesFraming();
     void framesAndPrints_data();
     void framesAndPrints();
+    void aWaistUpPortraitReachesTheBottom_data();
+    void aWaistUpPortraitReachesTheBottom();
     void sizesBeyondTheLimitsAreRefusedBeforeRendering_data();
     void sizesBeyondTheLimitsAreRefusedBeforeRendering();
     void exportRefusesASizeBeyondTheLimits();
@@ -254,6 +271,32 @@ void TestCutCommandExport::framesAndPrints()
     }
     // A green square has no face: an ID size says so and frames plainly.
     QCOMPARE(notice, options->preset.idRule ? KSFraming::Notice::noFace : KSFraming::Notice::none);
+}
+
+void TestCutCommandExport::aWaistUpPortraitReachesTheBottom_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::newRow("a shop size") << "1000x1000px";
+    // No face in the drawing: the rule falls back to the plain fit.
+    QTest::newRow("an ID size's plain fit") << "OverseaInch1";
+}
+
+void TestCutCommandExport::aWaistUpPortraitReachesTheBottom()
+{
+    QFETCH(QString, size);
+    QString error;
+    const auto options = KSCutOptions::parse(
+        cutArguments({"--out", "x.png", "--size", size, "--background", "#FFFFFF"}), &error);
+    QVERIFY2(options, qPrintable(error));
+    const QImage rendered = KSCutExport::renderCutout(waistUpCutout(), *options).convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(!rendered.isNull());
+    // The bottom rows under the torso are the torso, not the backdrop; the
+    // head keeps its margin below the top.
+    const int middle = rendered.width() / 2;
+    for (int y = rendered.height() - 3; y < rendered.height(); ++y)
+        QVERIFY2(near(rendered.pixelColor(middle, y), QColor(30, 60, 180), 8),
+                 qPrintable(QStringLiteral("row %1: %2").arg(y).arg(rendered.pixelColor(middle, y).name())));
+    QVERIFY(near(rendered.pixelColor(middle, 2), Qt::white, 6));
 }
 
 void TestCutCommandExport::sizesBeyondTheLimitsAreRefusedBeforeRendering_data()

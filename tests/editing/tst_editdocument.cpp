@@ -4,6 +4,7 @@
 #include "KSOutputRender.h"
 #include "KSSizePresets.h"
 
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUndoStack>
@@ -20,6 +21,21 @@ QImage cutoutPicture()
         for (int x = 150; x < 250; ++x)
             picture.setPixelColor(x, y, x < 200 ? QColor(Qt::red) : QColor(Qt::blue));
     }
+    return picture;
+}
+
+// A 400 x 300 cut-out of a person from the waist up: the photo cut the
+// torso off at the bottom. The torso is darker on its left.
+QImage waistUpPicture()
+{
+    QImage picture(400, 300, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(200, 150, 120));
+    painter.drawEllipse(QRect(170, 60, 60, 75));
+    painter.fillRect(QRect(120, 135, 80, 165), QColor(20, 40, 120));
+    painter.fillRect(QRect(200, 135, 80, 165), QColor(60, 90, 200));
     return picture;
 }
 
@@ -61,6 +77,7 @@ private slots:
     void backgroundStepsJoinWhileDragging();
     void framingIsOneStepAndRestoresExactly();
     void facesArrivingJoinTheFramingStep();
+    void cutSubjectKeepsItsCutOnTheFramesEdge();
     void maskEditsUndoPixelExact();
     void deferredBoundsKeepEveryPixelInPlace();
     void renderRequestFollowsTheState();
@@ -239,6 +256,45 @@ void TestEditDocument::facesArrivingJoinTheFramingStep()
     QCOMPARE(other.undoStack()->count(), 3);
     other.undoStack()->undo();
     QCOMPARE(other.framing().notice, KSFraming::Notice::none);
+}
+
+void TestEditDocument::cutSubjectKeepsItsCutOnTheFramesEdge()
+{
+    KSEditDocument document;
+    QVERIFY(document.setCutout(waistUpPicture()));
+    QCOMPARE(document.subjectCutEdges(), Qt::Edges(Qt::BottomEdge));
+    // 1000 x 1000 shows the canvas's square (50, 0, 300, 300): the torso
+    // reaches its bottom, the head keeps 5 % (15 px) above it.
+    const QRectF canvasFrame(50, 0, 300, 300);
+    document.frame(sizeItem(1000, 1000, QStringLiteral("1000x1000px")), KSFitMode::subject, QStringLiteral("Size"));
+    QCOMPARE(document.subjectRect().bottom(), canvasFrame.bottom());
+    QVERIFY(qAbs(document.subjectRect().top() - 15) < 1e-6);
+    QVERIFY(qAbs(document.subjectRect().center().x() - canvasFrame.center().x()) < 1e-6);
+
+    // An ID size without a face falls back to the same plain fit.
+    const std::optional<KSEditChangeSizeItem> idSize = KSSizePresets::findItem(QStringLiteral("OverseaInch1"));
+    QVERIFY(idSize && idSize->idRule);
+    document.setFaces(KSFaceFinder::Result{});
+    document.frame(*idSize, KSFitMode::subject, QStringLiteral("Size"));
+    QCOMPARE(document.framing().notice, KSFraming::Notice::noFace);
+    QCOMPARE(document.subjectRect().bottom(), canvasFrame.bottom());
+
+    // Erased above the photo's edge, the subject is whole again: centred
+    // with its margin all round.
+    document.recordMaskEdit(eraseRect(document, QRect(0, 280, 400, 20)), QStringLiteral("Erase"));
+    QCOMPARE(document.subjectCutEdges(), Qt::Edges());
+    document.frame(sizeItem(1000, 1000, QStringLiteral("1000x1000px")), KSFitMode::subject, QStringLiteral("Size"));
+    QVERIFY(qAbs(document.subjectRect().bottom() - 285) < 1e-6);
+
+    // Cut on the left, then mirrored: it sits on the frame's right edge.
+    KSEditDocument mirrored;
+    QImage leftCut = waistUpPicture().transformed(QTransform().rotate(90));
+    QVERIFY(mirrored.setCutout(leftCut));
+    QCOMPARE(mirrored.subjectCutEdges(), Qt::Edges(Qt::LeftEdge));
+    mirrored.mirrorSubject(true);
+    mirrored.frame(sizeItem(1000, 1000), KSFitMode::subject, QStringLiteral("Size"));
+    const QRectF square = mirrored.resultCanvasRect();
+    QCOMPARE(mirrored.subjectRect().right(), square.right());
 }
 
 void TestEditDocument::maskEditsUndoPixelExact()
