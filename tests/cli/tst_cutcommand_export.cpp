@@ -3,9 +3,9 @@
 #include "KSCutOptions.h"
 #include "KSCustomSize.h"
 #include "KSUserDefaultKit.h"
+#include "PhotoFixtures.h"
 
 #include <QImageReader>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -30,20 +30,6 @@ QImage cutout()
         for (int x = 100; x < 200; ++x)
             image.setPixelColor(x, y, QColor(0, 200, 0));
     }
-    return image;
-}
-
-// A person from the waist up, 300 x 200: a skin-coloured head over a blue
-// torso that the photo cut off at the bottom.
-QImage waistUpCutout()
-{
-    QImage image(300, 200, QImage::Format_RGBA8888);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(220, 170, 140));
-    painter.drawEllipse(QRect(125, 20, 50, 60));
-    painter.fillRect(QRect(90, 80, 120, 120), QColor(30, 60, 180));
     return image;
 }
 
@@ -288,13 +274,14 @@ void TestCutCommandExport::aWaistUpPortraitReachesTheBottom()
     const auto options = KSCutOptions::parse(
         cutArguments({"--out", "x.png", "--size", size, "--background", "#FFFFFF"}), &error);
     QVERIFY2(options, qPrintable(error));
-    const QImage rendered = KSCutExport::renderCutout(waistUpCutout(), *options).convertToFormat(QImage::Format_ARGB32);
+    const QImage rendered = KSCutExport::renderCutout(PhotoFixtures::waistUpCutout(QSize(300, 200)), *options)
+                                .convertToFormat(QImage::Format_ARGB32);
     QVERIFY(!rendered.isNull());
     // The bottom rows under the torso are the torso, not the backdrop; the
     // head keeps its margin below the top.
     const int middle = rendered.width() / 2;
     for (int y = rendered.height() - 3; y < rendered.height(); ++y)
-        QVERIFY2(near(rendered.pixelColor(middle, y), QColor(30, 60, 180), 8),
+        QVERIFY2(near(rendered.pixelColor(middle, y), QColor::fromRgb(PhotoFixtures::kTorsoColour), 8),
                  qPrintable(QStringLiteral("row %1: %2").arg(y).arg(rendered.pixelColor(middle, y).name())));
     QVERIFY(near(rendered.pixelColor(middle, 2), Qt::white, 6));
 }

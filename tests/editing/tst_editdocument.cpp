@@ -3,8 +3,8 @@
 #include "KSMaskedPicture.h"
 #include "KSOutputRender.h"
 #include "KSSizePresets.h"
+#include "PhotoFixtures.h"
 
-#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUndoStack>
@@ -21,21 +21,6 @@ QImage cutoutPicture()
         for (int x = 150; x < 250; ++x)
             picture.setPixelColor(x, y, x < 200 ? QColor(Qt::red) : QColor(Qt::blue));
     }
-    return picture;
-}
-
-// A 400 x 300 cut-out of a person from the waist up: the photo cut the
-// torso off at the bottom. The torso is darker on its left.
-QImage waistUpPicture()
-{
-    QImage picture(400, 300, QImage::Format_ARGB32);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(200, 150, 120));
-    painter.drawEllipse(QRect(170, 60, 60, 75));
-    painter.fillRect(QRect(120, 135, 80, 165), QColor(20, 40, 120));
-    painter.fillRect(QRect(200, 135, 80, 165), QColor(60, 90, 200));
     return picture;
 }
 
@@ -261,7 +246,7 @@ void TestEditDocument::facesArrivingJoinTheFramingStep()
 void TestEditDocument::cutSubjectKeepsItsCutOnTheFramesEdge()
 {
     KSEditDocument document;
-    QVERIFY(document.setCutout(waistUpPicture()));
+    QVERIFY(document.setCutout(PhotoFixtures::waistUpCutout(QSize(400, 300))));
     QCOMPARE(document.subjectCutEdges(), Qt::Edges(Qt::BottomEdge));
     // 1000 x 1000 shows the canvas's square (50, 0, 300, 300): the torso
     // reaches its bottom, the head keeps 5 % (15 px) above it.
@@ -288,7 +273,7 @@ void TestEditDocument::cutSubjectKeepsItsCutOnTheFramesEdge()
 
     // Cut on the left, then mirrored: it sits on the frame's right edge.
     KSEditDocument mirrored;
-    QImage leftCut = waistUpPicture().transformed(QTransform().rotate(90));
+    QImage leftCut = PhotoFixtures::waistUpCutout(QSize(400, 300)).transformed(QTransform().rotate(90));
     QVERIFY(mirrored.setCutout(leftCut));
     QCOMPARE(mirrored.subjectCutEdges(), Qt::Edges(Qt::LeftEdge));
     mirrored.mirrorSubject(true);
