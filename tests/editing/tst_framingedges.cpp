@@ -1,4 +1,5 @@
 #include "EditTestRect.h"
+#include "KSFraming.h"
 #include "KSFramingGeometry.h"
 #include "KSSizePresets.h"
 #include "KSSubjectEdges.h"
@@ -60,6 +61,7 @@ private slots:
     void cutSidesLieOnTheFramesEdges_data();
     void cutSidesLieOnTheFramesEdges();
     void idFrameIsRaisedWithinTheRule();
+    void idSizeBringsACutBodyToTheBottom();
 };
 
 void TestFramingEdges::cutSidesAreFound_data()
@@ -203,6 +205,38 @@ void TestFramingEdges::idFrameIsRaisedWithinTheRule()
     QVERIFY(limited.frame.bottom() > 1320);
     QVERIFY(keepsRule(limited.frame));
     QVERIFY(!limited.headTooSmall());
+}
+
+void TestFramingEdges::idSizeBringsACutBodyToTheBottom()
+{
+    // The head of idFrameIsRaisedWithinTheRule on a photo that ends 60 px
+    // above where the rule alone puts the frame's bottom.
+    const KSEditChangeSizeItem size = KSSizePresets::findItem(QStringLiteral("OverseaInch1")).value();
+    const KSFramingGeometry::HeadMeasures head{QRectF(), 1000, 1300, 1144, 700};
+    const double ruleBottom =
+        KSFramingGeometry::idFrame(head, *size.idRule, size.printSizeMm, double(size.height))->frame.bottom();
+    const double photoBottom = ruleBottom - 60;
+    KSFraming::Input input;
+    input.photoSize = QSizeF(1400, photoBottom);
+    input.subjectBounds = QRectF(450, 950, 500, photoBottom - 950);
+    input.preset = size;
+    KSFaceFinder::Result faces;
+    faces.heads.append(head);
+    input.faces = faces;
+    const KSFraming::Result byRule = KSFraming::frame(input);
+    QVERIFY(byRule.head);
+    QVERIFY(qAbs(byRule.frame.bottom() - ruleBottom) < 1e-6);
+
+    input.cutEdges = Qt::BottomEdge;
+    const KSFraming::Result reaching = KSFraming::frame(input);
+    QCOMPARE(reaching.notice, KSFraming::Notice::none);
+    QVERIFY(reaching.head);
+    QVERIFY(qAbs(reaching.frame.bottom() - photoBottom) < 1e-6);
+    QVERIFY(KSFramingGeometry::meetsRule(
+        KSFramingGeometry::printedHead(faces.heads.first(), reaching.frame, input.preset.printSizeMm),
+        *input.preset.idRule, 1e-6));
+    // On the canvas, the body's cut lies on the frame's bottom edge.
+    QVERIFY(qAbs(reaching.subjectRect.bottom() - reaching.canvasFrame.bottom()) < 1e-6);
 }
 
 QTEST_GUILESS_MAIN(TestFramingEdges)
