@@ -10,6 +10,7 @@
 #include "KSMaskedPicture.h"
 #include "KSMirrorCommand.h"
 #include "KSPhotoRenderTools.h"
+#include "KSSubjectEdges.h"
 #include "KSSubjectPlaceCommand.h"
 #include "KSViewportGeometry.h"
 
@@ -51,6 +52,7 @@ bool KSEditDocument::setCutout(QImage cutout, QString *error)
     m_picture = std::move(picture);
     m_cutoutSize = size;
     m_subjectBounds = m_picture->visibleBounds();
+    m_cutEdges = KSSubjectEdges::cutEdges(m_picture->mask(), m_subjectBounds);
     m_subjectRect = QRectF(m_subjectBounds);
     m_boundsStale = false;
     m_reduced = QImage();
@@ -145,6 +147,7 @@ void KSEditDocument::settleSubject()
     // Every pixel that stays is shown where it was.
     m_subjectRect = KSViewportGeometry::remappedSubjectRect(m_subjectRect, before, after, m_mirrored);
     m_subjectBounds = after;
+    m_cutEdges = KSSubjectEdges::cutEdges(m_picture->mask(), after);
     m_reduced = QImage();
     emit subjectChanged();
 }
@@ -260,6 +263,7 @@ KSFramingCommand::State KSEditDocument::framed(const KSEditChangeSizeItem &prese
     KSFraming::Input input;
     input.photoSize = QSizeF(m_cutoutSize);
     input.subjectBounds = QRectF(m_subjectBounds);
+    input.cutEdges = m_mirrored ? KSSubjectEdges::mirrored(m_cutEdges) : m_cutEdges;
     input.preset = preset;
     input.mode = mode;
     input.margin = margin;

@@ -72,6 +72,8 @@ public:
     // settleSubject() or when the deferral ends.
     [[nodiscard]] QRect subjectBounds() const { return m_subjectBounds; }
     void setDefersSubjectBounds(bool defers);
+    // The subject's sides the photo cut off (KSSubjectEdges), found with the bounds.
+    [[nodiscard]] Qt::Edges subjectCutEdges() const { return m_cutEdges; }
     // Brings the bounds and the subject's place up to date with the mask.
     void settleSubject();
     [[nodiscard]] bool subjectIsStale() const { return m_boundsStale; }
@@ -158,6 +160,7 @@ private:
     QSize m_cutoutSize;
     std::shared_ptr<KSMaskedPicture> m_picture;
     QRect m_subjectBounds;
+    Qt::Edges m_cutEdges;
     bool m_boundsStale = false;
     bool m_defersBounds = false;
     QImage m_reduced;

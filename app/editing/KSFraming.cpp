@@ -12,7 +12,8 @@ namespace {
 // A plain fit of the subject, or the photo itself when there is no subject.
 Result plainFit(const Input &input, const QSizeF &proportions, Result result)
 {
-    const QRectF frame = KSFramingGeometry::subjectFrame(input.subjectBounds, proportions, input.margin);
+    const QRectF frame = KSFramingGeometry::subjectFrame(input.subjectBounds, proportions, input.margin,
+                                                                input.cutEdges);
     if (frame.isEmpty())
         return result;
     result.frame = frame;
@@ -58,8 +59,15 @@ Result frame(const Input &input)
         result.notice = Notice::headTooSmall;
         return plainFit(input, proportions, result);
     }
-    result.frame = placement->frame;
-    result.subjectRect = KSFramingGeometry::mapBetweenFrames(input.subjectBounds, placement->frame, result.canvasFrame);
+    // The rule's placement stands; within its ranges, a body the photo cut
+    // off at the bottom is brought down to the frame's bottom edge.
+    const QRectF frame = input.cutEdges.testFlag(Qt::BottomEdge)
+        ? KSFramingGeometry::raisedIdFrame(*placement, head, *input.preset.idRule, input.preset.printSizeMm,
+                                           double(input.preset.height), input.subjectBounds.bottom())
+              .frame
+        : placement->frame;
+    result.frame = frame;
+    result.subjectRect = KSFramingGeometry::mapBetweenFrames(input.subjectBounds, frame, result.canvasFrame);
     result.head = head;
     return result;
 }

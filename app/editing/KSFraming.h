@@ -34,6 +34,9 @@ struct Input
 {
     QSizeF photoSize;     // the cut-out's pixels
     QRectF subjectBounds; // the subject's visible bounds in it
+    // The subject's sides the photo cut off, as the subject is drawn
+    // (mirrored included): a plain fit keeps them on the frame's edges.
+    Qt::Edges cutEdges;
     KSEditChangeSizeItem preset;
     KSFitMode mode = KSFitMode::subject;
     double margin = kDefaultMargin; // share of the frame's shorter side

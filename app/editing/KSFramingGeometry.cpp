@@ -18,21 +18,46 @@ bool hasArea(const QSizeF &size)
     return size.width() > 0 && size.height() > 0 && std::isfinite(size.width()) && std::isfinite(size.height());
 }
 
+// Where a frame of `length` starts on one axis of a subject spanning
+// `extent` from `start`, with `margin` free beyond a whole side.
+double frameStart(double start, double extent, double length, double margin, bool cutStart, bool cutEnd)
+{
+    if (cutStart == cutEnd)
+        return start + (extent - length) / 2;
+    // The cut on the frame's edge, unless the whole side's margin needs the
+    // frame moved further into the (already cut) subject.
+    if (cutStart)
+        return std::max(start, start + extent + margin - length);
+    return std::min(start + extent - length, start - margin);
+}
+
 } // namespace
 
-QRectF subjectFrame(const QRectF &subject, const QSizeF &proportions, double margin)
+QRectF subjectFrame(const QRectF &subject, const QSizeF &proportions, double margin, Qt::Edges cutEdges)
 {
     if (!hasArea(subject.size()) || !hasArea(proportions))
         return {};
     const double m = std::clamp(std::isfinite(margin) ? margin : 0.0, 0.0, kMaxMargin);
+    const bool cutLeft = cutEdges.testFlag(Qt::LeftEdge), cutRight = cutEdges.testFlag(Qt::RightEdge);
+    const bool cutTop = cutEdges.testFlag(Qt::TopEdge), cutBottom = cutEdges.testFlag(Qt::BottomEdge);
     // With the frame's height h and r = width / height, the margin is
-    // m * h * min(r, 1) on every side; the height must leave room for the
-    // subject across and down.
+    // m * h * min(r, 1) on each whole side; the height must leave room for
+    // the subject and its margins across and down.
     const double r = proportions.width() / proportions.height();
-    const double shorter = std::min(r, 1.0);
-    const double height = std::max(subject.width() / (r - 2 * m * shorter), subject.height() / (1 - 2 * m * shorter));
-    const QSizeF size(height * r, height);
-    return QRectF(subject.center() - QPointF(size.width() / 2, size.height() / 2), size);
+    const double perHeight = m * std::min(r, 1.0);
+    const auto heightFor = [perHeight](double extent, double acrossPerHeight, int wholeSides) {
+        return extent / (acrossPerHeight - wholeSides * perHeight);
+    };
+    double height = std::max(heightFor(subject.width(), r, int(!cutLeft) + int(!cutRight)),
+                             heightFor(subject.height(), 1.0, int(!cutTop) + int(!cutBottom)));
+    // Cut on both sides: the frame may be no larger than the subject there.
+    if (cutLeft && cutRight)
+        height = std::min(height, subject.width() / r);
+    if (cutTop && cutBottom)
+        height = std::min(height, subject.height());
+    const double free = perHeight * height;
+    return QRectF(frameStart(subject.left(), subject.width(), height * r, free, cutLeft, cutRight),
+                  frameStart(subject.top(), subject.height(), height, free, cutTop, cutBottom), height * r, height);
 }
 
 QRectF mapBetweenFrames(const QRectF &rect, const QRectF &from, const QRectF &to)
@@ -61,6 +86,40 @@ std::optional<IdPlacement> idFrame(const HeadMeasures &head, const KSIdPhotoRule
     placement.frame = QRectF(head.centreX - width / 2, top, width, height);
     placement.enlargement = outputHeight / height;
     return placement;
+}
+
+IdPlacement raisedIdFrame(const IdPlacement &placement, const HeadMeasures &head, const KSIdPhotoRule &rule,
+                          const QSizeF &printSizeMm, double outputHeight, double bottom)
+{
+    const QRectF &frame = placement.frame;
+    const double headPx = head.chinY - head.crownY;
+    if (!(frame.bottom() > bottom) || !(headPx > 0) || !hasArea(printSizeMm) || !hasArea(frame.size()))
+        return placement;
+    const double heightMm = printSizeMm.height();
+    const bool eyeLine = rule.vertical == KSIdPhotoRule::Vertical::eyeLineFromBottom;
+    // The highest bottom edge a frame of `height` may have: the eye line at
+    // its lowest allowed, or the crown at its farthest from the top.
+    const auto highestBottom = [&](double height) {
+        return eyeLine ? head.eyeLineY + rule.verticalMinMm * height / heightMm
+                       : head.crownY + height * (1 - rule.verticalMaxMm / heightMm);
+    };
+    double height = frame.height();
+    if (highestBottom(height) > bottom) {
+        // Moving alone is not enough: the smaller frame whose highest bottom
+        // is `bottom`, no smaller than the largest head and the sharpest
+        // enlargement allow.
+        const double smallest =
+            std::max(rule.headMaxMm > 0 ? headPx * heightMm / rule.headMaxMm : height, outputHeight / kMaxIdEnlargement);
+        const double reaching = eyeLine ? (bottom - head.eyeLineY) * heightMm / rule.verticalMinMm
+                                        : (bottom - head.crownY) / (1 - rule.verticalMaxMm / heightMm);
+        height = std::min(height, std::max(smallest, reaching));
+    }
+    const double lowest = std::max(bottom, highestBottom(height));
+    const double width = height * frame.width() / frame.height();
+    IdPlacement raised;
+    raised.frame = QRectF(frame.center().x() - width / 2, lowest - height, width, height);
+    raised.enlargement = outputHeight / height;
+    return raised;
 }
 
 PrintedHead printedHead(const HeadMeasures &head, const QRectF &frame, const QSizeF &printSizeMm)

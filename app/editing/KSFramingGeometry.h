@@ -23,11 +23,17 @@ inline constexpr double kMaxMargin = 0.45;
 // would print blurred.
 inline constexpr double kMaxIdEnlargement = 2.0;
 
-// The frame of `proportions` centred on `subject` and just large enough for
-// the subject to keep `margin` (a share of the frame's shorter side, clamped
-// to 0..kMaxMargin) free on every side. Empty for an empty subject or
-// proportions.
-[[nodiscard]] QRectF subjectFrame(const QRectF &subject, const QSizeF &proportions, double margin);
+// The frame of `proportions` round `subject` that keeps `margin` (a share of
+// the frame's shorter side, clamped to 0..kMaxMargin) free on the subject's
+// whole sides. A side in `cutEdges` (where the photo cut the subject off)
+// lies on the frame's edge instead, so that no band of background shows
+// beyond a cut; a subject cut on two opposite sides fills that dimension.
+// When not everything holds, the cut sides win, then the whole sides with
+// their margin (the frame then crops into a cut side), then centring.
+// Without cut sides: centred, just large enough for the margin all round.
+// Empty for an empty subject or proportions.
+[[nodiscard]] QRectF subjectFrame(const QRectF &subject, const QSizeF &proportions, double margin,
+                                  Qt::Edges cutEdges = {});
 
 // `rect` moved from the frame `from` into the frame `to`, scaled with it:
 // where a subject lands on the canvas when `from` is shown in `to`. Empty
@@ -50,6 +56,15 @@ struct IdPlacement
 // head. None for a head without height or a printed size without area.
 [[nodiscard]] std::optional<IdPlacement> idFrame(const HeadMeasures &head, const KSIdPhotoRule &rule,
                                                  const QSizeF &printSizeMm, double outputHeight);
+
+// `placement` moved up, then its head enlarged, as far as the rule's ranges
+// and kMaxIdEnlargement allow, so that its bottom edge comes up to `bottom`
+// (where the photo cut the body off) and no band of background shows under
+// the body; the rule wins where both cannot hold. As it is when its bottom
+// is already at or above `bottom`.
+[[nodiscard]] IdPlacement raisedIdFrame(const IdPlacement &placement, const HeadMeasures &head,
+                                        const KSIdPhotoRule &rule, const QSizeF &printSizeMm, double outputHeight,
+                                        double bottom);
 
 // The head as it prints in `frame`, in millimetres: its height, the eye
 // line above the bottom edge and the crown below the top edge.

@@ -3,6 +3,7 @@
 #include "KSCutOptions.h"
 #include "KSCustomSize.h"
 #include "KSUserDefaultKit.h"
+#include "PhotoFixtures.h"
 
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -55,6 +56,8 @@ private slots:
     void parsesFraming();
     void framesAndPrints_data();
     void framesAndPrints();
+    void aWaistUpPortraitReachesTheBottom_data();
+    void aWaistUpPortraitReachesTheBottom();
     void sizesBeyondTheLimitsAreRefusedBeforeRendering_data();
     void sizesBeyondTheLimitsAreRefusedBeforeRendering();
     void exportRefusesASizeBeyondTheLimits();
@@ -254,6 +257,33 @@ void TestCutCommandExport::framesAndPrints()
     }
     // A green square has no face: an ID size says so and frames plainly.
     QCOMPARE(notice, options->preset.idRule ? KSFraming::Notice::noFace : KSFraming::Notice::none);
+}
+
+void TestCutCommandExport::aWaistUpPortraitReachesTheBottom_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::newRow("a shop size") << "1000x1000px";
+    // No face in the drawing: the rule falls back to the plain fit.
+    QTest::newRow("an ID size's plain fit") << "OverseaInch1";
+}
+
+void TestCutCommandExport::aWaistUpPortraitReachesTheBottom()
+{
+    QFETCH(QString, size);
+    QString error;
+    const auto options = KSCutOptions::parse(
+        cutArguments({"--out", "x.png", "--size", size, "--background", "#FFFFFF"}), &error);
+    QVERIFY2(options, qPrintable(error));
+    const QImage rendered = KSCutExport::renderCutout(PhotoFixtures::waistUpCutout(QSize(300, 200)), *options)
+                                .convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(!rendered.isNull());
+    // The bottom rows under the torso are the torso, not the backdrop; the
+    // head keeps its margin below the top.
+    const int middle = rendered.width() / 2;
+    for (int y = rendered.height() - 3; y < rendered.height(); ++y)
+        QVERIFY2(near(rendered.pixelColor(middle, y), QColor::fromRgb(PhotoFixtures::kTorsoColour), 8),
+                 qPrintable(QStringLiteral("row %1: %2").arg(y).arg(rendered.pixelColor(middle, y).name())));
+    QVERIFY(near(rendered.pixelColor(middle, 2), Qt::white, 6));
 }
 
 void TestCutCommandExport::sizesBeyondTheLimitsAreRefusedBeforeRendering_data()

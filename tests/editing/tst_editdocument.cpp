@@ -3,6 +3,7 @@
 #include "KSMaskedPicture.h"
 #include "KSOutputRender.h"
 #include "KSSizePresets.h"
+#include "PhotoFixtures.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -61,6 +62,7 @@ private slots:
     void backgroundStepsJoinWhileDragging();
     void framingIsOneStepAndRestoresExactly();
     void facesArrivingJoinTheFramingStep();
+    void cutSubjectKeepsItsCutOnTheFramesEdge();
     void maskEditsUndoPixelExact();
     void deferredBoundsKeepEveryPixelInPlace();
     void renderRequestFollowsTheState();
@@ -239,6 +241,45 @@ void TestEditDocument::facesArrivingJoinTheFramingStep()
     QCOMPARE(other.undoStack()->count(), 3);
     other.undoStack()->undo();
     QCOMPARE(other.framing().notice, KSFraming::Notice::none);
+}
+
+void TestEditDocument::cutSubjectKeepsItsCutOnTheFramesEdge()
+{
+    KSEditDocument document;
+    QVERIFY(document.setCutout(PhotoFixtures::waistUpCutout(QSize(400, 300))));
+    QCOMPARE(document.subjectCutEdges(), Qt::Edges(Qt::BottomEdge));
+    // 1000 x 1000 shows the canvas's square (50, 0, 300, 300): the torso
+    // reaches its bottom, the head keeps 5 % (15 px) above it.
+    const QRectF canvasFrame(50, 0, 300, 300);
+    document.frame(sizeItem(1000, 1000, QStringLiteral("1000x1000px")), KSFitMode::subject, QStringLiteral("Size"));
+    QCOMPARE(document.subjectRect().bottom(), canvasFrame.bottom());
+    QVERIFY(qAbs(document.subjectRect().top() - 15) < 1e-6);
+    QVERIFY(qAbs(document.subjectRect().center().x() - canvasFrame.center().x()) < 1e-6);
+
+    // An ID size without a face falls back to the same plain fit.
+    const std::optional<KSEditChangeSizeItem> idSize = KSSizePresets::findItem(QStringLiteral("OverseaInch1"));
+    QVERIFY(idSize && idSize->idRule);
+    document.setFaces(KSFaceFinder::Result{});
+    document.frame(*idSize, KSFitMode::subject, QStringLiteral("Size"));
+    QCOMPARE(document.framing().notice, KSFraming::Notice::noFace);
+    QCOMPARE(document.subjectRect().bottom(), canvasFrame.bottom());
+
+    // Erased above the photo's edge, the subject is whole again: centred
+    // with its margin all round.
+    document.recordMaskEdit(eraseRect(document, QRect(0, 280, 400, 20)), QStringLiteral("Erase"));
+    QCOMPARE(document.subjectCutEdges(), Qt::Edges());
+    document.frame(sizeItem(1000, 1000, QStringLiteral("1000x1000px")), KSFitMode::subject, QStringLiteral("Size"));
+    QVERIFY(qAbs(document.subjectRect().bottom() - 285) < 1e-6);
+
+    // Cut on the left, then mirrored: it sits on the frame's right edge.
+    KSEditDocument mirrored;
+    QImage leftCut = PhotoFixtures::waistUpCutout(QSize(400, 300)).transformed(QTransform().rotate(90));
+    QVERIFY(mirrored.setCutout(leftCut));
+    QCOMPARE(mirrored.subjectCutEdges(), Qt::Edges(Qt::LeftEdge));
+    mirrored.mirrorSubject(true);
+    mirrored.frame(sizeItem(1000, 1000), KSFitMode::subject, QStringLiteral("Size"));
+    const QRectF square = mirrored.resultCanvasRect();
+    QCOMPARE(mirrored.subjectRect().right(), square.right());
 }
 
 void TestEditDocument::maskEditsUndoPixelExact()

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
+#include <QPainter>
 
 #include <libheif/heif.h>
 
@@ -83,6 +84,19 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QImage waistUpCutout(const QSize &size)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    const double w = size.width(), h = size.height();
+    QPainter painter(&image);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(220, 170, 140));
+    painter.drawEllipse(QRectF(0.425 * w, 0.2 * h, 0.15 * w, 0.25 * h));
+    painter.fillRect(QRectF(0.3 * w, 0.45 * h, 0.4 * w, 0.55 * h), QColor::fromRgb(kTorsoColour));
+    return image;
 }
 
 } // namespace PhotoFixtures

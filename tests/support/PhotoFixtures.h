@@ -21,6 +21,12 @@ QByteArray jpegWithOrientation(const QImage &image, int orientation);
 // (libheif's heif_orientation values, 1..8) stored as a transform.
 bool writeHeic(const QImage &source, const QString &path, int orientation);
 
+// A cut-out of a person from the waist up, transparent around: a head over
+// a torso of kTorsoColour that the photo cut off at the bottom, spanning
+// the middle 40 % of the width and the lower 80 % of the height.
+inline constexpr QRgb kTorsoColour = 0xff1e3cb4;
+QImage waistUpCutout(const QSize &size);
+
 bool writeFile(const QString &path, const QByteArray &bytes);
 
 } // namespace PhotoFixtures
