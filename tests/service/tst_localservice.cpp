@@ -46,10 +46,11 @@ private:
         return count;
     }
 
-    int storedObjectCount() const
+    int storedObjectCount() const { return storedObjectCount(m_client); }
+    static int storedObjectCount(const ServiceTestClient &client)
     {
         int count = 0;
-        QDirIterator it(m_client.service.dataDir() + QStringLiteral("/objects"), QDir::Files | QDir::Hidden,
+        QDirIterator it(client.service.dataDir() + QStringLiteral("/objects"), QDir::Files | QDir::Hidden,
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
             it.next();
@@ -647,6 +648,37 @@ private slots:
         const QString again = second.taskFor(token, resourceId, "object");
         QVERIFY(!again.isEmpty() && again != objectTask);
         QCOMPARE(second.waitForTask(token, again).value(QStringLiteral("status")).toInt(), 2);
+    }
+
+    void aCancelledTasksUploadGoesAtOnce()
+    {
+        // No workers: the tasks wait, as a cut-out queued behind another does.
+        QTemporaryDir dir;
+        ServiceTestClient client;
+        QVERIFY(client.start(dir.path(), 0));
+        const QString token = client.service.localToken();
+        const QString kept = client.createTask(token, studioPicture(96, 72));
+        const QString resourceId = client.registeredUpload(token, studioPicture(160, 120));
+        const QString person = client.taskFor(token, resourceId);
+        const QString object = client.taskFor(token, resourceId, "object");
+        QVERIFY(!kept.isEmpty() && !person.isEmpty() && !object.isEmpty());
+        QCOMPARE(storedObjectCount(client), 2);
+
+        // The object cut-out of the same upload still waits for it.
+        QVERIFY(client.post("/api/tasks/" + person.toStdString() + "/cancel", {}, token));
+        QCOMPARE(storedObjectCount(client), 2);
+
+        QVERIFY(client.post("/api/tasks/" + object.toStdString() + "/cancel", {}, token));
+        QCOMPARE(storedObjectCount(client), 1);
+        QCOMPARE(client.data(client.get("/api/tasks/" + object.toStdString(), token))
+                     .value(QStringLiteral("status")).toInt(), -1);
+        // Its record went with it: a new cut-out of it is refused, not failed later.
+        QCOMPARE(client.post("/api/tasks/person", {{"file_id", resourceId.toStdString()}}, token)->status, 404);
+        // Cancelling again changes nothing; the other job's upload stays.
+        QVERIFY(client.post("/api/tasks/" + object.toStdString() + "/cancel", {}, token));
+        QCOMPARE(storedObjectCount(client), 1);
+        QCOMPARE(client.data(client.get("/api/tasks/" + kept.toStdString(), token))
+                     .value(QStringLiteral("status")).toInt(), 0);
     }
 
     void filesOlderThanADayArePurged()
