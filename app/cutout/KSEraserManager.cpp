@@ -6,6 +6,7 @@
 #include "KSEraserNetwork.h"
 #include "KSFileConst.h"
 #include "KSImageLoader.h"
+#include "KSJobProgress.h"
 #include "KSMainQueue.h"
 #include "KSMatteRefine.h"
 #include "KSPhotoRenderTools.h"
@@ -50,6 +51,7 @@ struct Job
     QSize fullSize;
     std::atomic<bool> ended{false};
     bool finalDelivered = false; // main thread only
+    double shownProgress = 0.0;  // main thread only
 
     // Set by several threads; the mutex guards them.
     QMutex mutex;
@@ -108,6 +110,10 @@ void deliver(const JobPtr &job, bool success, const std::optional<QString> &path
             return;
         }
         job->finalDelivered = final;
+        // The bar never falls back: an upload sent again from its start
+        // reports its early shares again.
+        const double shown = progress < 0.0 || final ? progress : std::max(progress, job->shownProgress);
+        job->shownProgress = shown;
         if (final && !success && job->failed) {
             QMutexLocker lock(&job->mutex);
             const KSEraserFailure failure = job->failure;
@@ -115,7 +121,7 @@ void deliver(const JobPtr &job, bool success, const std::optional<QString> &path
             job->failed(failure);
         }
         if (job->closure)
-            job->closure(success, path, progress);
+            job->closure(success, path, shown);
     };
     if (KSMainQueue::isMainThread())
         hand();
@@ -194,6 +200,7 @@ void composite(const JobPtr &job, const QString &maskPath)
     // estimated along its edge, so that no rim of the old backdrop shows. A
     // photo near the pixel limit is held once only: its pixels become the
     // cut-out's, and the cut-out streams into its file.
+    progress(job, KSJobProgress::kDownloaded);
     CommLog::I(QStringLiteral("抠图成功开始合成图片"));
     const QImage cutout = KSMatteRefine::cutout(std::exchange(job->fullImage, QImage()), mask.image);
     CommLog::I(QStringLiteral("抠图成功开始合成完成"));
@@ -202,6 +209,7 @@ void composite(const JobPtr &job, const QString &maskPath)
         fail(job, Kind::pictureTooLarge);
         return;
     }
+    progress(job, KSJobProgress::kCutDone);
     const QString resultPath = KSEraserManager::resultPathFor(job->filePath);
     QSaveFile result(resultPath);
     if (!result.open(QIODevice::WriteOnly) || !KSTiffEncoder::write(cutout, result) || !result.flush()

@@ -1,5 +1,7 @@
 #include "KSTaskFlow.h"
 
+#include "KSJobProgress.h"
+
 #include "CommLog.h"
 #include "KSAFNetworking.h"
 #include "KSCurlSession.h"
@@ -321,7 +323,7 @@ void KSTaskFlow::cancelTask(const QString &taskId)
 
 double KSTaskFlow::downloadProgress(float fraction)
 {
-    return 0.8 + 0.2 * double(fraction);
+    return KSJobProgress::download(double(fraction));
 }
 
 std::optional<double> KSTaskFlow::taskProgress(const QVariant &progress)
@@ -332,7 +334,7 @@ std::optional<double> KSTaskFlow::taskProgress(const QVariant &progress)
     const double value = progress.toDouble();
     if (!std::isfinite(value))
         return std::nullopt;
-    return 0.70 + 0.10 * std::clamp(value, 0.0, 1.0);
+    return KSJobProgress::task(value);
 }
 
 QString KSTaskFlow::lastMaskEngine()

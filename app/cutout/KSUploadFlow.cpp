@@ -1,5 +1,7 @@
 #include "KSUploadFlow.h"
 
+#include "KSJobProgress.h"
+
 #include "CommLog.h"
 #include "KSAFNetworking.h"
 #include "KSCurlSession.h"
@@ -260,7 +262,7 @@ void startUpload(const UploadPtr &upload)
             return;
         }
         if (upload->progress)
-            upload->progress(0.05);
+            upload->progress(KSJobProgress::kPrepared);
         putWithCredentials(upload, *payload);
     }, upload->note, upload->wanted, upload->lost);
 }
@@ -339,9 +341,8 @@ void KSUploadFlow::postResources(const QString &resourceId, KSEraserNetwork::Reg
 double KSUploadFlow::uploadProgress(qint64 totalBytesSent, qint64 totalBytesExpected)
 {
     if (totalBytesExpected <= 0)
-        return 0.05;
-    const float share = float(totalBytesSent) / float(totalBytesExpected);
-    return 0.05 + double(share * 0.65f);
+        return KSJobProgress::kPrepared;
+    return KSJobProgress::upload(double(totalBytesSent) / double(totalBytesExpected));
 }
 
 QString KSUploadFlow::newObjectKey(const QString &prefix)

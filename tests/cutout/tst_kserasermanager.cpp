@@ -1,4 +1,5 @@
 #include "KSEraserManager.h"
+#include "KSJobProgress.h"
 
 #include "CallLog.h"
 #include "CommLog.h"
@@ -104,7 +105,7 @@ private slots:
     void photoProblemsAreToldByCause_data();
     void photoProblemsAreToldByCause();
     void unreachableServiceIsToldAsSuch();
-    void taskProgressMovesBetweenUploadAndDownload();
+    void theTasksMiddleIsTheBarsMiddle();
     void cancelDeletesTheFilesAndDropsTheTask_data();
     void cancelDeletesTheFilesAndDropsTheTask();
 
@@ -157,9 +158,9 @@ void TestKSEraserManager::successKeepsFullSizeAndCleansUp()
     QCOMPARE(last.progress, 1.0);
     QCOMPARE(*last.path, KSTempAppWithFileName(QStringLiteral("wide photo.png")));
 
-    // Reports: 0.05 first, then rising upload and download shares, all on
-    // the main thread, the result last and alone.
-    QCOMPARE(entries.first().value.progress, 0.05);
+    // Reports: the prepared photo first, then rising upload, task, download
+    // and cut-out shares, all on the main thread, the result last and alone.
+    QCOMPARE(entries.first().value.progress, KSJobProgress::kPrepared);
     double previous = 0;
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const Report &report = entries[i].value;
@@ -168,8 +169,7 @@ void TestKSEraserManager::successKeepsFullSizeAndCleansUp()
         previous = report.progress;
         if (i + 1 < entries.size()) {
             QVERIFY(!report.success && !report.path);
-            QVERIFY((report.progress >= 0.05 && report.progress <= 0.70 + 1e-6)
-                    || (report.progress >= 0.8 && report.progress <= 1.0));
+            QVERIFY(report.progress >= KSJobProgress::kPrepared && report.progress < 1.0);
         }
     }
 
@@ -633,24 +633,38 @@ void TestKSEraserManager::unreachableServiceIsToldAsSuch()
     QCOMPARE(failures, QList<KSEraserFailure>{{KSEraserFailure::Kind::serviceUnreachable}});
 }
 
-void TestKSEraserManager::taskProgressMovesBetweenUploadAndDownload()
+void TestKSEraserManager::theTasksMiddleIsTheBarsMiddle()
 {
-    // A poll while the task runs carries its progress; one without it (the
-    // cloud service's) still works and moves nothing.
+    // The service's task is most of a job: half of it is about half the bar.
+    // A poll without progress (the cloud service's) moves nothing, and one
+    // that falls back does not move the bar back.
+    auto running = [](const QVariantMap &fields) {
+        QVariantMap poll{{"status", 1}};
+        poll.insert(fields);
+        return ScriptedReply::json(ScriptedCutoutService::envelope(poll));
+    };
     m_service->server.script(
         "GET", ScriptedCutoutService::kPollPath,
-        {ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 1}, {"progress", 0.5}})),
-         ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 1}})),
+        {running({{"progress", 0.25}}), running({{"progress", 0.5}}), running({{"progress", 0.75}}),
+         running({{"progress", 0.3}}), running({}),
          ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 2}, {"mask_file_url", m_service->maskUrl()}}))});
     const auto entries = runJob(writePhoto(QStringLiteral("photo.png"), QSize(60, 40)), KSEraserType::person);
     QVERIFY(entries.last().value.success);
     QFile::remove(*entries.last().value.path);
-    QList<double> between;
-    for (const auto &entry : entries)
-        if (entry.value.progress > 0.70 && entry.value.progress < 0.80)
-            between << entry.value.progress;
-    QCOMPARE(between.size(), 1);
-    QCOMPARE(between.first(), 0.75);
+    QList<double> during;
+    double previous = 0;
+    for (const auto &entry : entries) {
+        QVERIFY2(entry.value.progress >= previous, qPrintable(QString::number(entry.value.progress)));
+        previous = entry.value.progress;
+        if (entry.value.progress > KSJobProgress::kUploaded && entry.value.progress < KSJobProgress::kTaskDone)
+            during << entry.value.progress;
+    }
+    QCOMPARE(during.size(), 4);
+    QVERIFY2(during[1] > 0.4 && during[1] < 0.6, qPrintable(QString::number(during[1])));
+    QCOMPARE(during[3], during[2]);
+    // Refining and writing the cut-out at its full size have their share.
+    QVERIFY(std::any_of(entries.begin(), entries.end(),
+                        [](const auto &entry) { return entry.value.progress == KSJobProgress::kCutDone; }));
 }
 
 void TestKSEraserManager::cancelDeletesTheFilesAndDropsTheTask_data()

@@ -1,4 +1,5 @@
 #include "KSEraserNetwork.h"
+#include "KSJobProgress.h"
 
 #include "CallLog.h"
 #include "CommLog.h"
@@ -256,10 +257,10 @@ void TestKSEraserNetwork::maskDownloadReportsItsShare()
     for (qsizetype i = 0; i + 1 < entries.size(); ++i) {
         const TaskReport &report = entries[i].value;
         QVERIFY(!report.success && !report.path);
-        QVERIFY(report.progress >= 0.8 && report.progress <= 1.0);
-        sawHalf = sawHalf || qAbs(report.progress - 0.9) < 1e-9;
+        QVERIFY(report.progress >= KSJobProgress::kTaskDone && report.progress <= KSJobProgress::kDownloaded);
+        sawHalf = sawHalf || qAbs(report.progress - KSJobProgress::download(0.5)) < 1e-9;
     }
-    QVERIFY2(sawHalf, "half the mask is reported as 0.9");
+    QVERIFY2(sawHalf, "half the mask is reported as half the download's share");
     QVERIFY(reports.last().success);
     QFile::remove(*reports.last().path);
 }
@@ -354,11 +355,12 @@ void TestKSEraserNetwork::taskProgressIsReadWithCare_data()
     QTest::addColumn<QVariant>("progress");
     QTest::addColumn<double>("overall"); // -1: nothing reported
 
-    QTest::newRow("half way") << QVariant(0.5) << 0.75;
-    QTest::newRow("a whole number") << QVariant(1) << 0.80;
+    const double start = KSJobProgress::kUploaded, end = KSJobProgress::kTaskDone;
+    QTest::newRow("half way") << QVariant(0.5) << (start + end) / 2;
+    QTest::newRow("a whole number") << QVariant(1) << end;
     // A service that overshoots or goes negative never moves the bar out of its span.
-    QTest::newRow("above one") << QVariant(3.5) << 0.80;
-    QTest::newRow("negative") << QVariant(-0.2) << 0.70;
+    QTest::newRow("above one") << QVariant(3.5) << end;
+    QTest::newRow("negative") << QVariant(-0.2) << start;
     QTest::newRow("text is no number") << QVariant(QStringLiteral("0.5")) << -1.0;
     QTest::newRow("absent") << QVariant() << -1.0;
     QTest::newRow("not a number") << QVariant(std::nan("")) << -1.0;
