@@ -16,7 +16,6 @@
 
 #include <QLabel>
 #include <QPointer>
-#include <QTextStream>
 
 namespace {
 
@@ -134,7 +133,6 @@ QLabel *KSHomeView::tipslabel() const
 void KSHomeView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    QTextStream(stdout) << "rect   " << x() << ", " << y() << ", " << width() << ", " << height() << Qt::endl;
     layoutCards();
 }
 
