@@ -273,7 +273,7 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     const QString task = ScriptedCutoutService::kTaskPath;
     const QString poll = ScriptedCutoutService::kPollPath;
     const QString mask = ScriptedCutoutService::kMaskPath;
-    const QString pollFailed = QStringLiteral("抠图流程出错：遍历任务结果失败");
+    const QString pollFailed = QStringLiteral("cut-out failed: polling the task failed");
     using Kind = KSEraserFailure::Kind;
 
     QTest::newRow("authentication: server error") << QByteArray("GET") << auth << 500 << QByteArray("{}") << QString()
@@ -283,19 +283,19 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("authentication: status 0") << QByteArray("GET") << auth << 200 << envelope({}, "0") << QString()
         << Kind::serviceError;
     QTest::newRow("authentication: status missing") << QByteArray("GET") << auth << 200 << envelope({}, QVariant())
-                                                    << QStringLiteral("status缺失或不是文本")
+                                                    << QStringLiteral("status is missing or not text")
         << Kind::serviceError;
     QTest::newRow("authentication: status a number") << QByteArray("GET") << auth << 200 << envelope({}, 1)
-                                                     << QStringLiteral("status缺失或不是文本")
+                                                     << QStringLiteral("status is missing or not text")
         << Kind::serviceError;
     QTest::newRow("credentials: no security token")
         << QByteArray("GET") << auth << 200
         << envelope({{"endpoint", "127.0.0.1:1"}, {"access_id", "i"}, {"access_secret", "s"}, {"bucket", "cutora"},
                      {"path", QVariantMap{{"images", "u/"}}}, {"callback", QVariantMap{{"callbackUrl", "x"}}}})
-        << QStringLiteral("临时凭证缺少字段 security_token")
+        << QStringLiteral("the storage credentials lack the fields security_token")
         << Kind::serviceError;
     QTest::newRow("credentials: no data") << QByteArray("GET") << auth << 200 << QByteArray(R"({"status":"1"})")
-                                          << QStringLiteral("回复没有data对象")
+                                          << QStringLiteral("the reply has no data object")
         << Kind::serviceError;
     QTest::newRow("storage: refused") << QByteArray("PUT") << put << 403 << QByteArray("<Error/>") << QString()
         << Kind::serviceError;
@@ -308,10 +308,10 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("callback: status 0") << QByteArray("PUT") << put << 200 << envelope({}, "0") << QString()
         << Kind::serviceError;
     QTest::newRow("callback: no reply text") << QByteArray("PUT") << put << 200 << QByteArray()
-                                             << QStringLiteral("存储回调的回复不是JSON对象")
+                                             << QStringLiteral("the storage callback's reply is no JSON object")
         << Kind::serviceError;
     QTest::newRow("callback: no resource_id") << QByteArray("PUT") << put << 200 << envelope({{"resource", QVariantMap{}}})
-                                              << QStringLiteral("存储回调的回复没有resource_id")
+                                              << QStringLiteral("the storage callback's reply has no resource_id")
         << Kind::serviceError;
     QTest::newRow("registration: server error") << QByteArray("POST") << resources << 500 << QByteArray("{}") << QString()
         << Kind::serviceError;
@@ -319,10 +319,10 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
                                             << QString()
         << Kind::serviceError;
     QTest::newRow("registration: not a dictionary") << QByteArray("POST") << resources << 200 << QByteArray("\"ok\"")
-                                                    << QStringLiteral("登记资源失败 回复不是字典")
+                                                    << QStringLiteral("registering the resource failed: the reply is no dictionary")
         << Kind::serviceError;
     QTest::newRow("registration: no resource_id") << QByteArray("POST") << resources << 200 << envelope({{"id", "r"}})
-                                                  << QStringLiteral("登记资源的回复没有resource_id")
+                                                  << QStringLiteral("the registration's reply has no resource_id")
         << Kind::serviceError;
     QTest::newRow("task: server error") << QByteArray("POST") << task << 500 << QByteArray("{}") << QString()
         << Kind::serviceError;
@@ -336,10 +336,10 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("task: status 2") << QByteArray("POST") << task << 200 << envelope({{"task_id", "t"}}, "2") << QString()
         << Kind::serviceError;
     QTest::newRow("task: status missing") << QByteArray("POST") << task << 200 << envelope({{"task_id", "t"}}, QVariant())
-                                          << QStringLiteral("status缺失或不是文本")
+                                          << QStringLiteral("status is missing or not text")
         << Kind::serviceError;
     QTest::newRow("poll: failed task") << QByteArray("GET") << poll << 200 << envelope({{"status", -1}})
-                                       << QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1")
+                                       << QStringLiteral("cut-out failed: polling the task failed: status -1")
         << Kind::engineFailed;
     // The service's own cause travels to the error screen and the terminal.
     QTest::newRow("poll: no subject found") << QByteArray("GET") << poll << 200
@@ -350,17 +350,17 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("poll: task failed for a full data folder")
         << QByteArray("GET") << poll << 200
         << envelope({{"status", -1}, {"error", "the mask cannot be written: the data folder /srv/cutora & data is full"}})
-        << QStringLiteral("status为-1") << Kind::serviceFolderFull;
+        << QStringLiteral("status -1") << Kind::serviceFolderFull;
     QTest::newRow("poll: done without URL") << QByteArray("GET") << poll << 200 << envelope({{"status", 2}})
-                                            << QStringLiteral("抠图流程出错：遍历任务结果失败 没有获取到mask图片的URL")
+                                            << QStringLiteral("cut-out failed: polling the task failed: the reply has no mask URL")
         << Kind::serviceError;
     QTest::newRow("poll: URL that is no URL") << QByteArray("GET") << poll << 200
                                               << envelope({{"status", 2}, {"mask_file_url", "::not a url"}})
-                                              << QStringLiteral("没有获取到mask图片的URL")
+                                              << QStringLiteral("the reply has no mask URL")
         << Kind::serviceError;
     QTest::newRow("poll: file URL refused") << QByteArray("GET") << poll << 200
                                             << envelope({{"status", 2}, {"mask_file_url", "file:///etc/passwd"}})
-                                            << QStringLiteral("不是http或https")
+                                            << QStringLiteral("not http or https")
         << Kind::serviceError;
     QTest::newRow("poll: request fails") << QByteArray("GET") << poll << 500 << QByteArray("{}") << pollFailed
         << Kind::serviceError;
@@ -371,17 +371,17 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("poll: status as text") << QByteArray("GET") << poll << 200 << envelope({{"status", "2"}}) << pollFailed
         << Kind::serviceError;
     QTest::newRow("download: not found") << QByteArray("GET") << mask << 404 << QByteArray()
-                                         << QStringLiteral("抠图流程出错：mask图片下载失败 ")
+                                         << QStringLiteral("cut-out failed: downloading the mask failed: ")
         << Kind::serviceError;
     QTest::newRow("mask: not a picture") << QByteArray("GET") << mask << 200 << QByteArray("not a png")
-                                         << QStringLiteral("无法读取mask图片")
+                                         << QStringLiteral("cannot read the mask")
         << Kind::serviceError;
     // Not a route: the account and the photo themselves.
     QTest::newRow("no account token") << QByteArray("signout") << QString() << 0 << QByteArray()
-                                      << QStringLiteral("没有登录，缺少账号令牌")
+                                      << QStringLiteral("not signed in, no account token")
         << Kind::signedOut;
     QTest::newRow("photo cannot be loaded") << QByteArray("photo") << QString() << 0 << QByteArray()
-                                            << QStringLiteral("无法读取图片")
+                                            << QStringLiteral("cannot read the photo")
         << Kind::notAPicture;
     QTest::newRow("photo cut off") << QByteArray("cut-off") << QString() << 0 << QByteArray()
                                    << QStringLiteral("damaged or incomplete")
@@ -528,7 +528,7 @@ void TestKSEraserManager::aHugePhotoIsReadAgainForItsCutout()
     const Report last = entries.last().value;
     QCOMPARE(last.success, !changedMeanwhile);
     if (changedMeanwhile) {
-        QVERIFY2(log.newText().contains(QStringLiteral("图片在抠图期间已改变")), qPrintable(log.newText()));
+        QVERIFY2(log.newText().contains(QStringLiteral("the photo changed during the cut-out")), qPrintable(log.newText()));
         return;
     }
     QImageReader cutout(*last.path);

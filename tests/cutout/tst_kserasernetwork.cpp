@@ -158,7 +158,7 @@ void TestKSEraserNetwork::unsafeServiceAddressIsRefused()
     });
     QTRY_COMPARE(completions.count(), 1);
     QCOMPARE(completions.last(), false);
-    QVERIFY(log.newText().contains(QStringLiteral("服务地址无效")));
+    QVERIFY(log.newText().contains(QStringLiteral("invalid service address")));
 }
 
 void TestKSEraserNetwork::taskPathFollowsType_data()
@@ -221,7 +221,7 @@ void TestKSEraserNetwork::pollsArePacedFromSendToSend()
     KSEraserNetwork::getTaskResult(ScriptedCutoutService::kTaskId, recordInto(reports));
     QTRY_COMPARE_WITH_TIMEOUT(reports.count(), 1, 20000);
     QCOMPARE(reports.last().progress, -1.0);
-    QVERIFY(log.newText().contains(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1")));
+    QVERIFY(log.newText().contains(QStringLiteral("cut-out failed: polling the task failed: status -1")));
 
     const QList<RecordedRequest> polls = service.server.requests("GET", ScriptedCutoutService::kPollPath);
     QCOMPARE(polls.size(), 3);
@@ -345,7 +345,7 @@ void TestKSEraserNetwork::pollsAndDownloadsTryAgainWhileNoServiceAnswers()
     QTRY_VERIFY_WITH_TIMEOUT(reports.count() > 0 && isFinal(reports.last()), 30000);
     const bool cameBack = comesBackAfterMs >= 0;
     QCOMPARE(reports.last().success, cameBack);
-    QVERIFY(log.newText().contains(QStringLiteral("连接不上服务，%1秒后重试").arg(seconds(kShortInterval))));
+    QVERIFY(log.newText().contains(QStringLiteral(": the service cannot be reached, trying again in %1 s").arg(seconds(kShortInterval))));
     if (cameBack)
         QFile::remove(*reports.last().path);
 }
