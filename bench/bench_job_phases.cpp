@@ -2,15 +2,17 @@
 // service started in-process, as the application runs it, with the learned
 // model when one is installed (goal for the whole job: at most 5 s on 2
 // cores; with the classical engine: under 3 s).
-//   bench_job_phases [--jobs N] [--model JSON|none]
-// Part one times each step alone; part two runs whole jobs and splits their
-// time at the progress reports.
+//   bench_job_phases [--jobs N] [--model JSON|none] [--megapixels 12|24]
+// Part one times each step alone; part two runs whole jobs, splits their
+// time at the progress bar's phase boundaries (KSJobProgress) and prints
+// the bar's course against time: an even bar reads near 50 % at half time.
 #include "CommPassport.h"
 #include "KSClassicCutoutEngine.h"
 #include "KSHybridCutoutEngine.h"
 #include "KSLearnedModel.h"
 #include "KSBenchService.h"
 #include "KSEraserManager.h"
+#include "KSJobProgress.h"
 #include "KSServiceAddress.h"
 #include "KSImageLoader.h"
 #include "KSLocalService.h"
@@ -71,17 +73,22 @@ int main(int argc, char *argv[])
     usePrivateHome(home);
     QCoreApplication app(argc, argv);
     int jobs = 3;
+    int megapixels = 12;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--jobs"))
             jobs = std::max(1, std::atoi(argv[i + 1]));
+        else if (!std::strcmp(argv[i], "--megapixels"))
+            megapixels = std::atoi(argv[i + 1]) >= 24 ? 24 : 12;
         else if (!std::strcmp(argv[i], "--model"))
             model = QString::fromLocal8Bit(argv[i + 1]);
     }
 
-    const KSQualitySample sample = KSQualitySet::makeSample(0, "plain", cv::Size(4000, 3000), 12);
-    const QString photo = home.filePath(QStringLiteral("photo-12mp.jpg"));
+    const cv::Size photoSize = megapixels == 24 ? cv::Size(6000, 4000) : cv::Size(4000, 3000);
+    const KSQualitySample sample = KSQualitySet::makeSample(0, "plain", photoSize, 12);
+    const QString photo = home.filePath(QStringLiteral("photo-%1mp.jpg").arg(megapixels));
     cv::imwrite(photo.toStdString(), sample.bgr, {cv::IMWRITE_JPEG_QUALITY, 92});
-    std::printf("photo 4000 x 3000 JPEG, %lld bytes\n\n", (long long)QFile(photo).size());
+    std::printf("photo %d x %d JPEG, %lld bytes\n\n", photoSize.width, photoSize.height,
+                (long long)QFile(photo).size());
 
     std::printf("Steps alone                   seconds\n");
     KSImageLoader::Result loaded;
@@ -126,25 +133,21 @@ int main(int argc, char *argv[])
     if (!startBenchService(service, home.filePath(QStringLiteral("service")), model))
         return 1;
 
-    std::printf("\nWhole jobs (%d)       prepare   upload  task+engine  download+composite+write    total\n", jobs);
+    std::printf("\nWhole jobs (%d)  prepare   upload  task+engine  download  cut-out  write    total\n", jobs);
     std::vector<double> totals;
+    std::vector<std::vector<double>> phaseSeconds(6);
+    const std::vector<double> boundaries{KSJobProgress::kPrepared, KSJobProgress::kUploaded, KSJobProgress::kTaskDone,
+                                         KSJobProgress::kDownloaded, KSJobProgress::kCutDone};
     for (int j = 0; j < jobs; ++j) {
         QElapsedTimer clock;
-        double authenticated = 0, uploaded = 0, downloading = 0, finished = 0;
+        std::vector<std::pair<double, double>> course; // (seconds, bar)
         bool success = false;
         QEventLoop loop;
         clock.start();
         KSEraserManager::startEraser(photo, KSEraserType::person,
                                      [&](bool ok, const std::optional<QString> &path, double progress) {
-                                         const double now = clock.nsecsElapsed() / 1e9;
-                                         if (progress == 0.05)
-                                             authenticated = now;
-                                         else if (progress > 0.05 && progress < 0.71)
-                                             uploaded = now;
-                                         else if (progress >= 0.8 && !ok && downloading == 0)
-                                             downloading = now;
+                                         course.emplace_back(clock.nsecsElapsed() / 1e9, progress);
                                          if (ok || progress < 0) {
-                                             finished = now;
                                              success = ok;
                                              if (path)
                                                  QFile::remove(*path);
@@ -152,12 +155,52 @@ int main(int argc, char *argv[])
                                          }
                                      });
         loop.exec();
-        if (downloading == 0)
-            downloading = finished;
-        std::printf("  job %d %s        %7.3f  %7.3f  %11.3f  %24.3f  %7.3f\n", j + 1, success ? "ok    " : "FAILED",
-                    authenticated, uploaded - authenticated, downloading - uploaded, finished - downloading, finished);
-        totals.push_back(finished);
+        const double total = course.back().first;
+        // A phase ends at the first report that reaches its boundary.
+        std::vector<double> ends;
+        for (const double boundary : boundaries) {
+            double at = total;
+            for (const auto &[seconds, bar] : course)
+                if (bar >= boundary - 1e-9) {
+                    at = seconds;
+                    break;
+                }
+            ends.push_back(at);
+        }
+        ends.push_back(total);
+        std::printf("  job %d %s ", j + 1, success ? "ok    " : "FAILED");
+        double before = 0;
+        for (size_t p = 0; p < ends.size(); ++p) {
+            std::printf(" %8.3f", ends[p] - before);
+            phaseSeconds[p].push_back(ends[p] - before);
+            before = ends[p];
+        }
+        std::printf("  %7.3f\n", total);
+        std::printf("    bar at time  ");
+        for (int tenth = 1; tenth <= 10; ++tenth) {
+            double bar = 0;
+            for (const auto &[seconds, value] : course)
+                if (seconds <= total * tenth / 10.0 + 1e-9)
+                    bar = std::max(bar, value);
+            std::printf(" %d%%:%.0f%%", tenth * 10, bar * 100);
+        }
+        std::printf("\n");
+        totals.push_back(total);
     }
+    double phaseTotal = 0;
+    std::vector<double> typicalPhases;
+    for (const auto &seconds : phaseSeconds)
+        phaseTotal += typicalPhases.emplace_back(median(seconds));
+    std::printf("\nmeasured shares (medians)       ");
+    for (const double seconds : typicalPhases)
+        std::printf(" %7.1f%%", phaseTotal > 0 ? 100.0 * seconds / phaseTotal : 0.0);
+    std::printf("\nbar's shares                    ");
+    double previous = 0;
+    for (const double boundary : boundaries) {
+        std::printf(" %7.1f%%", 100.0 * (boundary - previous));
+        previous = boundary;
+    }
+    std::printf(" %7.1f%%\n", 100.0 * (1.0 - previous));
     const double typical = median(totals);
     const bool learned = model != QLatin1String("none");
     std::printf("\nmedian whole job %.3f s with the %s engine (goal %s on 2 cores: %s)\n", typical,

@@ -98,6 +98,6 @@ QRectF KSCutImageAlpha::getProperImage(const QImage &picture)
         || visibleBounds(bitmap.constBits(), bitmap.width(), bitmap.height(), 4, int(bitmap.bytesPerLine()), rect)
             != 0)
         return whole;
-    CommLog::I(QStringLiteral("yy x=%1 y=%2 w=%3 h=%4").arg(rect[0]).arg(rect[1]).arg(rect[2]).arg(rect[3]));
+    CommLog::I(QStringLiteral("the subject's bounds: x=%1 y=%2 w=%3 h=%4").arg(rect[0]).arg(rect[1]).arg(rect[2]).arg(rect[3]));
     return QRectF(rect[0], rect[1], rect[2], rect[3]);
 }

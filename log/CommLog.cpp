@@ -14,7 +14,7 @@ namespace {
 QMutex logMutex;
 qint64 maxBytes = 2 * 1024 * 1024;
 int keptCopies = 3;
-std::atomic<bool> echoToStandardError{true};
+std::atomic<bool> echoToStandardError{false};
 // The log names the user's photos and the service's addresses: it is the
 // user's alone, and so is its folder.
 constexpr QFileDevice::Permissions kPrivateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;

@@ -2,9 +2,9 @@
 
 #include <QString>
 
-// The application's log: information and error lines, each composed by the
-// caller, appended with a time stamp to a file in the cache folder and
-// echoed to standard error. Safe to call from any thread.
+// The application's log: information and error lines in English for
+// developers and support, each composed by the caller, appended with a time
+// stamp to a file in the cache folder. Safe to call from any thread.
 //
 // The file is rotated before a write would take it past maxFileSize():
 // cutora.log becomes cutora.log.1, older copies move up one number, and the
@@ -23,7 +23,8 @@ public:
     // Limits of the rotation; values below 1 are raised to 1.
     static void setRotation(qint64 maxFileSize, int keptFiles);
 
-    // Whether lines are also written to standard error (on by default; the
-    // command line turns it off so that its own messages stay readable).
+    // Whether lines are also written to standard error: off by default, so
+    // that the terminal shows only what the user needs; `cutora --cut
+    // --verbose` turns it on.
     static void setEchoToStandardError(bool echo);
 };

@@ -1,5 +1,5 @@
 #include "KSLogCategories.h"
 
-Q_LOGGING_CATEGORY(lcProtocol, "cutora.protocol")
-Q_LOGGING_CATEGORY(lcShell, "cutora.shell")
-Q_LOGGING_CATEGORY(lcEditor, "cutora.editor")
+Q_LOGGING_CATEGORY(lcProtocol, "cutora.protocol", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcShell, "cutora.shell", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcEditor, "cutora.editor", QtInfoMsg)

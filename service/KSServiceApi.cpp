@@ -317,8 +317,15 @@ void KSServiceApi::cancelTask(const httplib::Request &req, httplib::Response &re
     }
     // A waiting task is never claimed now; a running one finishes into
     // nothing, its mask dropped by the runner. An ended task stays as it is.
-    if (m_context.store->cancelTask(taskId, m_context.nowMs())) {
-        KSServiceLog::I(QStringLiteral("task %1 cancelled").arg(taskId));
+    // The upload is deleted at once rather than by the daily purge: the
+    // user was told Cancel deletes the job's files.
+    KSServiceStore::Files dropped;
+    if (m_context.store->cancelTask(taskId, m_context.nowMs(), &dropped)) {
+        for (const auto &[bucket, key] : dropped.objects)
+            m_context.objects->remove(bucket, key);
+        for (const QString &mask : dropped.masks)
+            QFile::remove(m_context.masksDir + QLatin1Char('/') + mask + QStringLiteral(".png"));
+        KSServiceLog::I(QStringLiteral("task %1 cancelled; %2 upload(s) deleted").arg(taskId).arg(dropped.objects.size()));
         if (m_context.taskSignal)
             m_context.taskSignal->notify();
     }

@@ -347,16 +347,37 @@ bool KSServiceStore::finishTask(const QString &id, int status, const QString &en
     return sqlite3_changes(m_db) == 1;
 }
 
-bool KSServiceStore::cancelTask(const QString &id, qint64 now)
+bool KSServiceStore::cancelTask(const QString &id, qint64 now, Files *dropped)
 {
     std::lock_guard lock(m_mutex);
-    if (!Statement(m_db,
-                   "UPDATE tasks SET status = -1, error = 'cancelled by the client', updated_at = ?2 "
-                   "WHERE id = ?1 AND status IN (0, 1)",
-                   {id, now})
-             .exec())
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
         return false;
-    return sqlite3_changes(m_db) == 1;
+    bool cancelled = Statement(m_db,
+                               "UPDATE tasks SET status = -1, error = 'cancelled by the client', updated_at = ?2 "
+                               "WHERE id = ?1 AND status IN (0, 1)",
+                               {id, now})
+                         .exec()
+                     && sqlite3_changes(m_db) == 1;
+    Files files;
+    if (cancelled) {
+        Statement mask(m_db, "SELECT mask_name FROM tasks WHERE id = ?1 AND mask_name <> ''", {id});
+        if (mask.next())
+            files.masks.append(mask.text(0));
+        // The upload goes with its record unless another task still waits
+        // for it or runs on it (the same photo cut as the other type).
+        static const char *const unused = "id = (SELECT resource_id FROM tasks WHERE id = ?1) AND NOT EXISTS "
+                                          "(SELECT 1 FROM tasks WHERE resource_id = resources.id AND id <> ?1 "
+                                          "AND status IN (0, 1))";
+        Statement object(m_db, (QByteArray("SELECT bucket, object_key FROM resources WHERE ") + unused).constData(),
+                         {id});
+        while (object.next())
+            files.objects.append({object.text(0), object.text(1)});
+        cancelled = Statement(m_db, (QByteArray("DELETE FROM resources WHERE ") + unused).constData(), {id}).exec();
+    }
+    sqlite3_exec(m_db, cancelled ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+    if (cancelled && dropped)
+        *dropped = std::move(files);
+    return cancelled;
 }
 
 QStringList KSServiceStore::waitingTasksAfterRestart(qint64 now)

@@ -117,7 +117,9 @@ public:
     bool finishTask(const QString &id, int status, const QString &engine, const QString &error,
                     const QString &maskName, qint64 now);
     // Fails a waiting or running task as cancelled; false when it had ended.
-    bool cancelTask(const QString &id, qint64 now);
+    // The task's upload and its record go too when no other waiting or
+    // running task needs them; `dropped` receives the files to delete.
+    bool cancelTask(const QString &id, qint64 now, Files *dropped = nullptr);
     // Tasks cut short by a stop wait again; returns every waiting task, oldest first.
     QStringList waitingTasksAfterRestart(qint64 now);
 

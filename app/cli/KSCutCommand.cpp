@@ -200,9 +200,9 @@ int KSCutCommand::run(const QStringList &arguments)
     }
     // The log file keeps every detail; the terminal shows only progress and
     // the outcome unless asked for more.
-    if (!options->verbose) {
-        CommLog::setEchoToStandardError(false);
-        QLoggingCategory::setFilterRules(QStringLiteral("cutora.*.debug=false"));
+    if (options->verbose) {
+        CommLog::setEchoToStandardError(true);
+        QLoggingCategory::setFilterRules(QStringLiteral("cutora.*.debug=true"));
     }
     // Where the pictures go is checked before any job: a wrong name must not
     // cost a cut-out first.

@@ -6,6 +6,7 @@
 #include "KSEraserNetwork.h"
 #include "KSFileConst.h"
 #include "KSImageLoader.h"
+#include "KSJobProgress.h"
 #include "KSMainQueue.h"
 #include "KSMatteRefine.h"
 #include "KSPhotoRenderTools.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-const QString kFlowError = QStringLiteral("抠图流程出错：");
+const QString kFlowError = QStringLiteral("cut-out failed: ");
 using Kind = KSEraserFailure::Kind;
 // A photo above this is read again for the compositing rather than held
 // while the service cuts it out: the built-in service's engine needs its
@@ -50,6 +51,7 @@ struct Job
     QSize fullSize;
     std::atomic<bool> ended{false};
     bool finalDelivered = false; // main thread only
+    double shownProgress = 0.0;  // main thread only
 
     // Set by several threads; the mutex guards them.
     QMutex mutex;
@@ -108,6 +110,10 @@ void deliver(const JobPtr &job, bool success, const std::optional<QString> &path
             return;
         }
         job->finalDelivered = final;
+        // The bar never falls back: an upload sent again from its start
+        // reports its early shares again.
+        const double shown = progress < 0.0 || final ? progress : std::max(progress, job->shownProgress);
+        job->shownProgress = shown;
         if (final && !success && job->failed) {
             QMutexLocker lock(&job->mutex);
             const KSEraserFailure failure = job->failure;
@@ -115,7 +121,7 @@ void deliver(const JobPtr &job, bool success, const std::optional<QString> &path
             job->failed(failure);
         }
         if (job->closure)
-            job->closure(success, path, progress);
+            job->closure(success, path, shown);
     };
     if (KSMainQueue::isMainThread())
         hand();
@@ -177,7 +183,7 @@ void composite(const JobPtr &job, const QString &maskPath)
     const KSImageLoader::Result mask = KSImageLoader::load(maskPath);
     QFile::remove(maskPath);
     if (!mask.ok()) {
-        CommLog::E(kFlowError + QStringLiteral("无法读取mask图片 ") + mask.error);
+        CommLog::E(kFlowError + QStringLiteral("cannot read the mask ") + mask.error);
         fail(job, Kind::serviceError);
         return;
     }
@@ -185,7 +191,7 @@ void composite(const JobPtr &job, const QString &maskPath)
         if (!loadPhoto(job))
             return;
         if (job->fullImage.size() != job->fullSize) {
-            CommLog::E(kFlowError + QStringLiteral("图片在抠图期间已改变 ") + job->filePath);
+            CommLog::E(kFlowError + QStringLiteral("the photo changed during the cut-out ") + job->filePath);
             fail(job);
             return;
         }
@@ -194,19 +200,21 @@ void composite(const JobPtr &job, const QString &maskPath)
     // estimated along its edge, so that no rim of the old backdrop shows. A
     // photo near the pixel limit is held once only: its pixels become the
     // cut-out's, and the cut-out streams into its file.
-    CommLog::I(QStringLiteral("抠图成功开始合成图片"));
+    progress(job, KSJobProgress::kDownloaded);
+    CommLog::I(QStringLiteral("mask received, applying it to the photo"));
     const QImage cutout = KSMatteRefine::cutout(std::exchange(job->fullImage, QImage()), mask.image);
-    CommLog::I(QStringLiteral("抠图成功开始合成完成"));
+    CommLog::I(QStringLiteral("mask applied"));
     if (cutout.isNull()) {
-        CommLog::E(kFlowError + QStringLiteral("合成图片失败"));
+        CommLog::E(kFlowError + QStringLiteral("applying the mask failed"));
         fail(job, Kind::pictureTooLarge);
         return;
     }
+    progress(job, KSJobProgress::kCutDone);
     const QString resultPath = KSEraserManager::resultPathFor(job->filePath);
     QSaveFile result(resultPath);
     if (!result.open(QIODevice::WriteOnly) || !KSTiffEncoder::write(cutout, result) || !result.flush()
         || !result.commit()) {
-        CommLog::E(kFlowError + QStringLiteral("写入抠图结果失败 ")
+        CommLog::E(kFlowError + QStringLiteral("writing the cut-out failed: ")
                    + KSWriteFailure::describe(resultPath.isEmpty() ? KSTempAppPathDirector() : resultPath,
                                               result.errorString(), cutout.sizeInBytes()));
         result.cancelWriting();
@@ -216,7 +224,7 @@ void composite(const JobPtr &job, const QString &maskPath)
     }
     if (!keepFile(job, resultPath))
         return;
-    CommLog::I(QStringLiteral("写入成功"));
+    CommLog::I(QStringLiteral("cut-out written"));
     finish(job, true, resultPath);
 }
 
@@ -255,11 +263,11 @@ void handleUploadCompletion(const JobPtr &job, const std::optional<KSNetError> &
     }
     const QVariant resourceId = payload->value(QStringLiteral("resource_id"));
     if (resourceId.typeId() != QMetaType::QString || resourceId.toString().isEmpty()) {
-        CommLog::E(kFlowError + QStringLiteral("登记资源的回复没有resource_id"));
+        CommLog::E(kFlowError + QStringLiteral("the registration's reply has no resource_id"));
         fail(job, Kind::serviceError);
         return;
     }
-    CommLog::I(QStringLiteral("开始抠图"));
+    CommLog::I(QStringLiteral("creating the cut-out task"));
     KSEraserNetwork::createTask(
         resourceId.toString(), job->type,
         [job](bool success, const std::optional<QString> &maskPath, double value) {
@@ -278,13 +286,13 @@ bool loadPhoto(const JobPtr &job)
     if (access)
         bookmarks->BookmarkStopAccessingSecurityScopedResourceWithFilePath(job->filePath);
     if (!loaded.ok()) {
-        CommLog::E(kFlowError + QStringLiteral("无法读取图片 ") + job->filePath + u' ' + loaded.error);
+        CommLog::E(kFlowError + QStringLiteral("cannot read the photo ") + job->filePath + u' ' + loaded.error);
         fail(job, KSEraserFailure::forPhoto(job->filePath, loaded.failure).kind);
         return false;
     }
     const QSize size = loaded.image.size();
     if (std::min(size.width(), size.height()) < KSEraserFailure::kMinPhotoSide) {
-        CommLog::E(kFlowError + QStringLiteral("图片太小 %1 x %2 ").arg(size.width()).arg(size.height()) + job->filePath);
+        CommLog::E(kFlowError + QStringLiteral("the photo is too small, %1 x %2: ").arg(size.width()).arg(size.height()) + job->filePath);
         fail(job, Kind::pictureTooSmall);
         return false;
     }
@@ -311,7 +319,7 @@ bool prepare(const JobPtr &job)
     QFile upload(uploadPath);
     if (uploadPath.isEmpty() || data.isEmpty() || !upload.open(QIODevice::WriteOnly)
         || upload.write(data) != data.size() || !upload.flush()) {
-        CommLog::E(kFlowError + QStringLiteral("无法写入上传的图片 ")
+        CommLog::E(kFlowError + QStringLiteral("cannot write the copy to upload: ")
                    + KSWriteFailure::describe(uploadPath.isEmpty() ? KSTempAppPathDirector() : uploadPath,
                                               upload.errorString(), data.size()));
         upload.close();

@@ -30,7 +30,7 @@ bool KSReconnect::shouldRetry(const KSNetError &error, int retriesBefore)
 void KSReconnect::later(const QString &step, StillWanted wanted, std::function<void()> retry)
 {
     const double seconds = double(intervalMs.load()) / 1000.0;
-    CommLog::I(step + QStringLiteral("连接不上服务，%1秒后重试").arg(seconds));
+    CommLog::I(step + QStringLiteral(": the service cannot be reached, trying again in %1 s").arg(seconds));
     KSMainQueue::after(seconds, [wanted = std::move(wanted), retry = std::move(retry)] {
         if (!wanted || wanted())
             retry();

@@ -20,7 +20,7 @@ std::optional<QString> endpoint(const QString &path)
     const bool secure = scheme == QLatin1String("https")
                         || (scheme == QLatin1String("http") && KSCurlSession::isLoopbackHost(url.host()));
     if (base.isEmpty() || !KSCurlSession::isWebUrl(base) || !secure) {
-        CommLog::E(kFlowError + QStringLiteral("服务地址无效 \"%1\"").arg(base));
+        CommLog::E(kFlowError + QStringLiteral("invalid service address \"%1\"").arg(base));
         return std::nullopt;
     }
     return base + path;
@@ -30,7 +30,7 @@ std::optional<Target> target(const QString &path, std::function<void()> failure)
 {
     const QString token = CommPassport::apiToken();
     if (token.isEmpty())
-        CommLog::E(kFlowError + QStringLiteral("没有登录，缺少账号令牌"));
+        CommLog::E(kFlowError + QStringLiteral("not signed in, no account token"));
     const std::optional<QString> url = endpoint(path);
     if (token.isEmpty() || !url) {
         KSCurlSession::run(std::move(failure));
@@ -55,7 +55,7 @@ bool envelopeSucceeded(const QVariantMap &reply, const QString &step)
 {
     const QVariant status = reply.value(QStringLiteral("status"));
     if (status.typeId() != QMetaType::QString) {
-        CommLog::E(kFlowError + step + QStringLiteral(" 回复的status缺失或不是文本"));
+        CommLog::E(kFlowError + step + QStringLiteral(": the reply's status is missing or not text"));
         return false;
     }
     return KSReplyEnvelope::isSuccessStatus(status);

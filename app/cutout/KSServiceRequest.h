@@ -13,7 +13,7 @@
 namespace KSServiceRequest {
 
 // The prefix of the pipeline's error lines in the log ("cut-out flow error: ").
-inline const QString kFlowError = QStringLiteral("抠图流程出错：");
+inline const QString kFlowError = QStringLiteral("cut-out failed: ");
 
 struct Target
 {

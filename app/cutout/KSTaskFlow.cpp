@@ -1,5 +1,7 @@
 #include "KSTaskFlow.h"
 
+#include "KSJobProgress.h"
+
 #include "CommLog.h"
 #include "KSAFNetworking.h"
 #include "KSCurlSession.h"
@@ -83,7 +85,7 @@ void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork:
 {
     const QString maskPath = KSTempFile::reserve(QStringLiteral(".png"));
     if (maskPath.isEmpty()) {
-        CommLog::E(kFlowError + QStringLiteral("mask图片下载失败 无法在临时文件夹中建立文件"));
+        CommLog::E(kFlowError + QStringLiteral("downloading the mask failed: cannot create a file in the temporary folder"));
         failTask(report, note, KSEraserFailure::Kind::cannotWrite);
         return;
     }
@@ -106,11 +108,11 @@ void downloadMask(const QString &taskId, const QUrl &url, const KSEraserNetwork:
                                          // made it; the one that took over may answer
                                          // elsewhere, so the task is asked again.
                                          QFile::remove(maskPath);
-                                         KSReconnect::later(QStringLiteral("mask图片下载"), {}, [taskId, report, note, lostBefore] {
+                                         KSReconnect::later(QStringLiteral("downloading the mask"), {}, [taskId, report, note, lostBefore] {
                                              poll(taskId, report, note, lostBefore + 1);
                                          });
                                      } else if (error) {
-                                         CommLog::E(kFlowError + QStringLiteral("mask图片下载失败 ")
+                                         CommLog::E(kFlowError + QStringLiteral("downloading the mask failed: ")
                                                     + error->localizedDescription);
                                          QFile::remove(maskPath);
                                          if (note)
@@ -133,14 +135,14 @@ void downloadFinished(const QString &taskId, const KSTaskReply &task, const KSEr
     // Only web addresses: a file: or other URL from the service must not
     // make the client read or fetch anything else.
     if (!KSCurlSession::isWebUrl(task.maskUrl)) {
-        CommLog::E(kFlowError + QStringLiteral("mask图片的URL不是http或https，拒绝下载 ") + task.maskUrl);
+        CommLog::E(kFlowError + QStringLiteral("the mask's address is not http or https, not downloaded: ") + task.maskUrl);
         failTask(report, note, kServiceError);
         return;
     }
     setLastMaskEngine(task.engine);
     const QUrl url(task.maskUrl, QUrl::StrictMode);
     // The query may hold the address's signature: the log does not need it.
-    CommLog::I(QStringLiteral("获取结构化图片的URL成功 ") + url.toString(QUrl::RemoveQuery));
+    CommLog::I(QStringLiteral("the mask's address arrived: ") + url.toString(QUrl::RemoveQuery));
     downloadMask(taskId, url, report, note, lostBefore);
 }
 
@@ -152,35 +154,35 @@ void handleTaskResult(const QString &taskId, const QElapsedTimer &sinceSent, int
         forgetCancelled(taskId);
         return;
     }
-    const QString step = QStringLiteral("遍历任务结果失败");
+    const QString step = QStringLiteral("polling the task failed");
     // The task lives in the service's store: whoever runs the service next
     // answers for the same id.
     if (error && KSReconnect::shouldRetry(*error, lostBefore)) {
-        KSReconnect::later(QStringLiteral("遍历任务结果"), {},
+        KSReconnect::later(QStringLiteral("polling the task"), {},
                            [taskId, report, note, lostBefore] { poll(taskId, report, note, lostBefore + 1); });
         return;
     }
     if (error) {
-        CommLog::E(kFlowError + step + QStringLiteral(" 请求出错 ") + error->localizedDescription);
+        CommLog::E(kFlowError + step + QStringLiteral(": request error ") + error->localizedDescription);
         failTask(report, note, KSEraserFailure::forNetError(*error));
         return;
     }
     const KSTaskReply task = KSTaskReply::read(reply);
     if (task.fault == KSTaskReply::Fault::NotADictionary) {
-        CommLog::E(kFlowError + step + QStringLiteral(" 回复不是字典"));
+        CommLog::E(kFlowError + step + QStringLiteral(": the reply is no dictionary"));
         failTask(report, note, kServiceError);
         return;
     }
     KSProtocolDebug::print("responseDic ", reply);
     if (task.fault != KSTaskReply::Fault::None) {
         CommLog::E(kFlowError + step
-                   + (task.fault == KSTaskReply::Fault::NoStatus ? QStringLiteral(" data或data.status缺失或类型不对")
-                                                                  : QStringLiteral(" 没有获取到mask图片的URL")));
+                   + (task.fault == KSTaskReply::Fault::NoStatus ? QStringLiteral(": data or data.status is missing or of the wrong type")
+                                                                  : QStringLiteral(": the reply has no mask URL")));
         failTask(report, note, kServiceError);
         return;
     }
     if (task.state == KSTaskReply::State::Failed) {
-        CommLog::E(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1 ") + task.error);
+        CommLog::E(QStringLiteral("cut-out failed: polling the task failed: status -1 ") + task.error);
         failTask(report, note, KSEraserFailure::forTaskError(task.error));
         return;
     }
@@ -248,13 +250,13 @@ void requestTask(const Creation &creation, int lostBefore)
                                     // service answers a resource's repeated creation with
                                     // the task it made for it.
                                     if (error && KSReconnect::shouldRetry(*error, lostBefore)) {
-                                        KSReconnect::later(QStringLiteral("创建任务"), creation.wanted, [creation, lostBefore] {
+                                        KSReconnect::later(QStringLiteral("creating the task"), creation.wanted, [creation, lostBefore] {
                                             requestTask(creation, lostBefore + 1);
                                         });
                                         return;
                                     }
                                     if (error) {
-                                        CommLog::E(kFlowError + QStringLiteral("创建任务失败 请求出错 ")
+                                        CommLog::E(kFlowError + QStringLiteral("creating the task failed: request error ")
                                                    + error->localizedDescription);
                                         failTask(report, note, KSEraserFailure::forNetError(*error));
                                         return;
@@ -264,7 +266,7 @@ void requestTask(const Creation &creation, int lostBefore)
                                         dictionary ? objectAt(*dictionary, QStringLiteral("data")) : std::nullopt;
                                     const std::optional<QString> taskId =
                                         data ? textAt(*data, QStringLiteral("task_id")) : std::nullopt;
-                                    if (!taskId || !KSServiceRequest::envelopeSucceeded(*dictionary, QStringLiteral("创建任务失败"))) {
+                                    if (!taskId || !KSServiceRequest::envelopeSucceeded(*dictionary, QStringLiteral("creating the task failed"))) {
                                         failTask(report, note, kServiceError);
                                         return;
                                     }
@@ -321,7 +323,7 @@ void KSTaskFlow::cancelTask(const QString &taskId)
 
 double KSTaskFlow::downloadProgress(float fraction)
 {
-    return 0.8 + 0.2 * double(fraction);
+    return KSJobProgress::download(double(fraction));
 }
 
 std::optional<double> KSTaskFlow::taskProgress(const QVariant &progress)
@@ -332,7 +334,7 @@ std::optional<double> KSTaskFlow::taskProgress(const QVariant &progress)
     const double value = progress.toDouble();
     if (!std::isfinite(value))
         return std::nullopt;
-    return 0.70 + 0.10 * std::clamp(value, 0.0, 1.0);
+    return KSJobProgress::task(value);
 }
 
 QString KSTaskFlow::lastMaskEngine()

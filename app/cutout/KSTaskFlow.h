@@ -22,10 +22,10 @@ void createTask(const QString &fileId, KSEraserType type, KSEraserNetwork::TaskR
 void getTaskResult(const QString &taskId, KSEraserNetwork::TaskReport report, KSEraserNetwork::FailureNote note = {});
 void cancelTask(const QString &taskId);
 
-// Overall progress at a fraction of the mask download: 0.8 + 0.2 x f.
+// Overall progress at a fraction of the mask download (KSJobProgress::download).
 [[nodiscard]] double downloadProgress(float fraction);
-// Overall progress at the task's own progress p (data.progress): 0.70 +
-// 0.10 x p, p held to 0..1; none for a value that is no number.
+// Overall progress at the task's own progress p (data.progress), p held to
+// 0..1 within the task's share; none for a value that is no number.
 [[nodiscard]] std::optional<double> taskProgress(const QVariant &progress);
 // The engine the service named (data.engine) for the last task that ended
 // with a mask; empty when it named none.

@@ -1,5 +1,7 @@
 #include "KSUploadFlow.h"
 
+#include "KSJobProgress.h"
+
 #include "CommLog.h"
 #include "KSAFNetworking.h"
 #include "KSCurlSession.h"
@@ -97,12 +99,12 @@ void registerResource(const QString &resourceId, const KSEraserNetwork::UploadCo
     KSAFNetworking::POSTWithUrl(target->url, parameters, KSServiceRequest::bearer(target->token), [resourceId, complete, wanted, lost, registrationFailed](
                                                                  const std::optional<KSNetError> &error, const QVariant &reply) {
         if (error && retryAfterLoss(*error, lost)) {
-            KSReconnect::later(QStringLiteral("登记资源"), wanted,
+            KSReconnect::later(QStringLiteral("registering the resource"), wanted,
                                [resourceId, complete, wanted, lost] { registerResource(resourceId, complete, wanted, lost); });
             return;
         }
         if (error) {
-            CommLog::E(kFlowError + QStringLiteral("登记资源失败 请求出错 ") + error->localizedDescription);
+            CommLog::E(kFlowError + QStringLiteral("registering the resource failed: request error ") + error->localizedDescription);
             // A service never reached again is told as such, not as a refusal.
             if (error->lostConnection())
                 complete(error, std::nullopt);
@@ -113,11 +115,11 @@ void registerResource(const QString &resourceId, const KSEraserNetwork::UploadCo
         const std::optional<QVariantMap> dictionary = KSAFNetworking::responseToDictionary(reply);
         const std::optional<QVariantMap> data = dictionary ? objectAt(*dictionary, QStringLiteral("data")) : std::nullopt;
         if (!dictionary || !data) {
-            CommLog::E(kFlowError + QStringLiteral("登记资源失败 回复不是字典或没有data对象"));
+            CommLog::E(kFlowError + QStringLiteral("registering the resource failed: the reply is no dictionary or has no data object"));
             registrationFailed();
             return;
         }
-        if (!KSServiceRequest::envelopeSucceeded(*dictionary, QStringLiteral("登记资源失败"))) {
+        if (!KSServiceRequest::envelopeSucceeded(*dictionary, QStringLiteral("registering the resource failed"))) {
             registrationFailed();
             return;
         }
@@ -132,12 +134,12 @@ void registerUploaded(const OSSPutObjectResult &result, const KSEraserNetwork::U
 {
     const std::optional<QVariantMap> reply = dictionaryWithJsonString(result.serverReturnJsonString);
     if (!reply) {
-        CommLog::E(kFlowError + QStringLiteral("上传图片失败 存储回调的回复不是JSON对象"));
+        CommLog::E(kFlowError + QStringLiteral("uploading the picture failed: the storage callback's reply is no JSON object"));
         complete(clientError(KSEraserNetwork::CallbackReplyFailed, QStringLiteral("callback reply is no JSON object")),
                  std::nullopt);
         return;
     }
-    if (!KSServiceRequest::envelopeSucceeded(*reply, QStringLiteral("上传图片失败"))) {
+    if (!KSServiceRequest::envelopeSucceeded(*reply, QStringLiteral("uploading the picture failed"))) {
         complete(clientError(KSEraserNetwork::CallbackReplyFailed, QStringLiteral("callback reply is no success")),
                  std::nullopt);
         return;
@@ -146,7 +148,7 @@ void registerUploaded(const OSSPutObjectResult &result, const KSEraserNetwork::U
     const std::optional<QVariantMap> resource = data ? objectAt(*data, QStringLiteral("resource")) : std::nullopt;
     const std::optional<QString> resourceId = resource ? textAt(*resource, QStringLiteral("resource_id")) : std::nullopt;
     if (!resourceId) {
-        CommLog::E(kFlowError + QStringLiteral("上传图片失败 存储回调的回复没有resource_id"));
+        CommLog::E(kFlowError + QStringLiteral("uploading the picture failed: the storage callback's reply has no resource_id"));
         complete(clientError(KSEraserNetwork::CallbackReplyFailed, QStringLiteral("callback reply names no resource")),
                  std::nullopt);
         return;
@@ -175,7 +177,7 @@ void requestCredentials(const KSEraserNetwork::AuthCompletion &completion, const
                                                                            const QVariant &reply) {
                                     const KSEraserFailure answered{KSEraserFailure::Kind::serviceError};
                                     if (error && retryAfterLoss(*error, lost)) {
-                                        KSReconnect::later(QStringLiteral("获取临时凭证"), wanted,
+                                        KSReconnect::later(QStringLiteral("getting storage credentials"), wanted,
                                                            [completion, note, wanted, lost] {
                                                                requestCredentials(completion, note, wanted, lost);
                                                            });
@@ -190,13 +192,13 @@ void requestCredentials(const KSEraserNetwork::AuthCompletion &completion, const
                                         return;
                                     }
                                     const QVariantMap dictionary = reply.toMap();
-                                    if (!KSServiceRequest::envelopeSucceeded(dictionary, QStringLiteral("获取临时凭证失败"))) {
+                                    if (!KSServiceRequest::envelopeSucceeded(dictionary, QStringLiteral("getting storage credentials failed"))) {
                                         failWith(answered);
                                         return;
                                     }
                                     const std::optional<QVariantMap> data = objectAt(dictionary, QStringLiteral("data"));
                                     if (!data) {
-                                        CommLog::E(kFlowError + QStringLiteral("获取临时凭证失败 回复没有data对象"));
+                                        CommLog::E(kFlowError + QStringLiteral("getting storage credentials failed: the reply has no data object"));
                                         failWith(answered);
                                         return;
                                     }
@@ -213,7 +215,7 @@ void putObject(const QString &path, const QVariantMap &payload, const KSEraserNe
 {
     const QStringList missing = missingCredentialFields(payload);
     if (!missing.isEmpty()) {
-        const QString text = QStringLiteral("临时凭证缺少字段 ") + missing.join(QStringLiteral(", "));
+        const QString text = QStringLiteral("the storage credentials lack the fields ") + missing.join(QStringLiteral(", "));
         CommLog::E(kFlowError + text);
         KSCurlSession::run([onPut, text] {
             onPut(clientError(KSEraserNetwork::CredentialsIncomplete, text), {});
@@ -260,7 +262,7 @@ void startUpload(const UploadPtr &upload)
             return;
         }
         if (upload->progress)
-            upload->progress(0.05);
+            upload->progress(KSJobProgress::kPrepared);
         putWithCredentials(upload, *payload);
     }, upload->note, upload->wanted, upload->lost);
 }
@@ -280,7 +282,7 @@ void putWithCredentials(const UploadPtr &upload, const QVariantMap &payload)
         // new credentials name where. An object the lost put did store
         // stays unregistered and goes with the day's old uploads.
         if (error && retryAfterLoss(*error, upload->lost)) {
-            KSReconnect::later(QStringLiteral("上传图片"), upload->wanted, [upload] { startUpload(upload); });
+            KSReconnect::later(QStringLiteral("uploading the picture"), upload->wanted, [upload] { startUpload(upload); });
             return;
         }
         if (error) {
@@ -339,9 +341,8 @@ void KSUploadFlow::postResources(const QString &resourceId, KSEraserNetwork::Reg
 double KSUploadFlow::uploadProgress(qint64 totalBytesSent, qint64 totalBytesExpected)
 {
     if (totalBytesExpected <= 0)
-        return 0.05;
-    const float share = float(totalBytesSent) / float(totalBytesExpected);
-    return 0.05 + double(share * 0.65f);
+        return KSJobProgress::kPrepared;
+    return KSJobProgress::upload(double(totalBytesSent) / double(totalBytesExpected));
 }
 
 QString KSUploadFlow::newObjectKey(const QString &prefix)

@@ -15,8 +15,7 @@ void putImage(const QString &path, const QVariantMap &payload, KSEraserNetwork::
               KSEraserNetwork::UploadCompletion completion);
 void postResources(const QString &resourceId, KSEraserNetwork::RegistrationCompletion completion);
 
-// Overall progress at a share of the upload: 0.05 + 0.65 x sent/expected,
-// the quotient and the product in single precision.
+// Overall progress at a share of the upload (KSJobProgress::upload).
 [[nodiscard]] double uploadProgress(qint64 totalBytesSent, qint64 totalBytesExpected);
 // A fresh object key under the prefix: 32 lower-case hex digits + ".jpg".
 [[nodiscard]] QString newObjectKey(const QString &prefix);

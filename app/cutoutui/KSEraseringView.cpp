@@ -197,7 +197,7 @@ void KSEraseringView::handleReport(quint64 job, bool success, const std::optiona
 
     if (success) {
         m_jobRunning = false;
-        CommLog::I(QStringLiteral("抠图完成"));
+        CommLog::I(QStringLiteral("cut-out done"));
         finish(true, path);
         return;
     }
@@ -220,7 +220,7 @@ void KSEraseringView::handleErrorChoice(bool backToHome)
     if (m_finished)
         return;
     if (backToHome) {
-        CommLog::I(QStringLiteral("抠图完成"));
+        CommLog::I(QStringLiteral("cut-out done"));
         finish(false, std::nullopt);
         return;
     }

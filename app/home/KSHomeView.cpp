@@ -17,7 +17,6 @@
 
 #include <QLabel>
 #include <QPointer>
-#include <QTextStream>
 
 namespace {
 
@@ -136,7 +135,6 @@ QLabel *KSHomeView::tipslabel() const
 void KSHomeView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    QTextStream(stdout) << "rect   " << x() << ", " << y() << ", " << width() << ", " << height() << Qt::endl;
     layoutCards();
 }
 

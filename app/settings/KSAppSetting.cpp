@@ -188,3 +188,8 @@ QString KSAppSetting::appTypeFromMarker(const QString &markerPath)
     type.remove(u'\r');
     return type.isEmpty() ? fallback : type;
 }
+
+bool KSAppSetting::checkUpdatesAtStart()
+{
+    return KSUserDefaultKit::getFromUserDefaults_BOOL(kCheckUpdatesAtStart, false);
+}

@@ -19,6 +19,9 @@ public:
     static inline const QString kFirstLaunch = QStringLiteral("finstLunch");
     // The folder of the last photo chosen, where the photo picker opens next.
     static inline const QString kLastPhotoDir = QStringLiteral("kLastPhotoDir");
+    // Whether the window looks for an update when it starts; off unless set,
+    // so that a start contacts no one (Help's update check always works).
+    static inline const QString kCheckUpdatesAtStart = QStringLiteral("kCheckUpdatesAtStart");
     static constexpr int kProductID = 449;
 
     // A row of the output format table: the title shown, the value stored.
@@ -66,6 +69,8 @@ public:
     static QString appLanguage();
     // Stores a language name (a CommLangInfo langName).
     static void setAppLanguage(const QString &langName);
+
+    [[nodiscard]] static bool checkUpdatesAtStart();
 
     // The program's version and the build's date: "1.0.0 (Build 2026-12-08)".
     static QString versionString();

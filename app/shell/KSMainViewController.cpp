@@ -80,7 +80,9 @@ void KSMainViewController::awakeFromNib()
     if (const auto product = CommProductInfo::getInfoWithProductID(KSAppSetting::kProductID,
                                                                    KSAppSetting::appLanguage(), KSAppSetting::appType()))
         CommUpdate::setFeedUrl(QUrl(product->updateFeed));
-    CommUpdate::checkSilent();
+    // Nothing goes out at start unless the user allowed it.
+    if (KSAppSetting::checkUpdatesAtStart())
+        CommUpdate::checkSilent();
 
     if (auto *mainWindow = qobject_cast<KSMainWindow *>(window())) {
         QPointer<KSMainViewController> self(this);

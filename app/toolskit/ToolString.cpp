@@ -65,7 +65,7 @@ std::optional<QVariantMap> ToolString::dictionaryWithJsonString(const QString &t
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
     if (!document.isObject()) {
-        CommLog::E(QStringLiteral("json解析失败：%1")
+        CommLog::E(QStringLiteral("JSON parsing failed: %1")
                        .arg(error.error != QJsonParseError::NoError ? error.errorString()
                                                                     : QStringLiteral("not an object")));
         return std::nullopt;

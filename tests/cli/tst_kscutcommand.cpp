@@ -107,6 +107,8 @@ private slots:
     void aServiceThatTakesAnotherTokenIsWaitedFor();
     void aFullDiskIsNamed_data();
     void aFullDiskIsNamed();
+    void theTerminalShowsTheLogOnlyWithVerbose_data();
+    void theTerminalShowsTheLogOnlyWithVerbose();
 };
 
 void TestKSCutCommand::parsesArguments_data()
@@ -491,6 +493,37 @@ void TestKSCutCommand::aFullDiskIsNamed()
     const QString message = QStringLiteral("the disk holding %1 is full").arg(fullFolder + named);
     QVERIFY2(run.errors.contains(message), qPrintable(run.errors));
     QVERIFY(!QFile::exists(out));
+}
+
+void TestKSCutCommand::theTerminalShowsTheLogOnlyWithVerbose_data()
+{
+    QTest::addColumn<bool>("verbose");
+    QTest::newRow("a plain run") << false;
+    QTest::newRow("with --verbose") << true;
+}
+
+void TestKSCutCommand::theTerminalShowsTheLogOnlyWithVerbose()
+{
+    QFETCH(bool, verbose);
+    QTemporaryDir dir;
+    const QString photo = dir.filePath(QStringLiteral("small.jpg"));
+    QVERIFY(PhotoFixtures::writeFile(photo, PhotoFixtures::encoded(studioPhoto(300, 200), "jpeg")));
+    const QString out = dir.filePath(QStringLiteral("small.png"));
+    QStringList arguments{"--cut", photo, "--type", "object", "--out", out};
+    if (verbose)
+        arguments << QStringLiteral("--verbose");
+    const Run run = runCutora(arguments);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+    QCOMPARE(run.output, out + QLatin1Char('\n'));
+    // A log line starts with its time stamp; the protocol's traces with their category.
+    const QRegularExpression logLine(QStringLiteral(R"((^|\n)\d{4}-\d\d-\d\d[ T]\d\d:\d\d:\d\d)"));
+    QCOMPARE(logLine.match(run.errors).hasMatch(), verbose);
+    QCOMPARE(run.errors.contains(QLatin1String("cutora.protocol")), verbose);
+    if (!verbose) {
+        // What is left is for the user: the bar and which engine made the mask.
+        for (const QString &line : run.errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            QVERIFY2(line.startsWith(QLatin1String("small.jpg")), qPrintable(line));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestKSCutCommand)

@@ -4,6 +4,7 @@
 #include "CommLog.h"
 #include "KSDataFolder.h"
 #include "KSEraserManager.h"
+#include "KSJobProgress.h"
 #include "KSLocalService.h"
 #include "KSReconnect.h"
 #include "KSServiceAddress.h"
@@ -143,7 +144,7 @@ void TestServiceConnection::aJobGoesOnWhenTheOwnerIsKilled()
                                  });
     // The task waits in the owner, whose service holds each poll a while:
     // the kill drops a poll under way.
-    QTRY_VERIFY_WITH_TIMEOUT(reports.count() > 0 && reports.last().progress >= 0.70, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(reports.count() > 0 && reports.last().progress >= KSJobProgress::kUploaded, 20000);
     QTest::qWait(300);
     owner.signal(SIGKILL);
 

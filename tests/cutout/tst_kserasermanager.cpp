@@ -1,4 +1,5 @@
 #include "KSEraserManager.h"
+#include "KSJobProgress.h"
 
 #include "CallLog.h"
 #include "CommLang.h"
@@ -108,7 +109,7 @@ private slots:
     void photoProblemsAreToldByCause();
     void causesGiveTheirOwnAdviceInBothLanguages();
     void unreachableServiceIsToldAsSuch();
-    void taskProgressMovesBetweenUploadAndDownload();
+    void theTasksMiddleIsTheBarsMiddle();
     void cancelDeletesTheFilesAndDropsTheTask_data();
     void cancelDeletesTheFilesAndDropsTheTask();
 
@@ -161,9 +162,9 @@ void TestKSEraserManager::successKeepsFullSizeAndCleansUp()
     QCOMPARE(last.progress, 1.0);
     QCOMPARE(*last.path, KSTempAppWithFileName(QStringLiteral("wide photo.png")));
 
-    // Reports: 0.05 first, then rising upload and download shares, all on
-    // the main thread, the result last and alone.
-    QCOMPARE(entries.first().value.progress, 0.05);
+    // Reports: the prepared photo first, then rising upload, task, download
+    // and cut-out shares, all on the main thread, the result last and alone.
+    QCOMPARE(entries.first().value.progress, KSJobProgress::kPrepared);
     double previous = 0;
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const Report &report = entries[i].value;
@@ -172,8 +173,7 @@ void TestKSEraserManager::successKeepsFullSizeAndCleansUp()
         previous = report.progress;
         if (i + 1 < entries.size()) {
             QVERIFY(!report.success && !report.path);
-            QVERIFY((report.progress >= 0.05 && report.progress <= 0.70 + 1e-6)
-                    || (report.progress >= 0.8 && report.progress <= 1.0));
+            QVERIFY(report.progress >= KSJobProgress::kPrepared && report.progress < 1.0);
         }
     }
 
@@ -277,7 +277,7 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     const QString task = ScriptedCutoutService::kTaskPath;
     const QString poll = ScriptedCutoutService::kPollPath;
     const QString mask = ScriptedCutoutService::kMaskPath;
-    const QString pollFailed = QStringLiteral("抠图流程出错：遍历任务结果失败");
+    const QString pollFailed = QStringLiteral("cut-out failed: polling the task failed");
     using Kind = KSEraserFailure::Kind;
 
     QTest::newRow("authentication: server error") << QByteArray("GET") << auth << 500 << QByteArray("{}") << QString()
@@ -287,19 +287,19 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("authentication: status 0") << QByteArray("GET") << auth << 200 << envelope({}, "0") << QString()
         << Kind::serviceError;
     QTest::newRow("authentication: status missing") << QByteArray("GET") << auth << 200 << envelope({}, QVariant())
-                                                    << QStringLiteral("status缺失或不是文本")
+                                                    << QStringLiteral("status is missing or not text")
         << Kind::serviceError;
     QTest::newRow("authentication: status a number") << QByteArray("GET") << auth << 200 << envelope({}, 1)
-                                                     << QStringLiteral("status缺失或不是文本")
+                                                     << QStringLiteral("status is missing or not text")
         << Kind::serviceError;
     QTest::newRow("credentials: no security token")
         << QByteArray("GET") << auth << 200
         << envelope({{"endpoint", "127.0.0.1:1"}, {"access_id", "i"}, {"access_secret", "s"}, {"bucket", "cutora"},
                      {"path", QVariantMap{{"images", "u/"}}}, {"callback", QVariantMap{{"callbackUrl", "x"}}}})
-        << QStringLiteral("临时凭证缺少字段 security_token")
+        << QStringLiteral("the storage credentials lack the fields security_token")
         << Kind::serviceError;
     QTest::newRow("credentials: no data") << QByteArray("GET") << auth << 200 << QByteArray(R"({"status":"1"})")
-                                          << QStringLiteral("回复没有data对象")
+                                          << QStringLiteral("the reply has no data object")
         << Kind::serviceError;
     QTest::newRow("storage: refused") << QByteArray("PUT") << put << 403 << QByteArray("<Error/>") << QString()
         << Kind::serviceError;
@@ -312,10 +312,10 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("callback: status 0") << QByteArray("PUT") << put << 200 << envelope({}, "0") << QString()
         << Kind::serviceError;
     QTest::newRow("callback: no reply text") << QByteArray("PUT") << put << 200 << QByteArray()
-                                             << QStringLiteral("存储回调的回复不是JSON对象")
+                                             << QStringLiteral("the storage callback's reply is no JSON object")
         << Kind::serviceError;
     QTest::newRow("callback: no resource_id") << QByteArray("PUT") << put << 200 << envelope({{"resource", QVariantMap{}}})
-                                              << QStringLiteral("存储回调的回复没有resource_id")
+                                              << QStringLiteral("the storage callback's reply has no resource_id")
         << Kind::serviceError;
     QTest::newRow("registration: server error") << QByteArray("POST") << resources << 500 << QByteArray("{}") << QString()
         << Kind::serviceError;
@@ -323,10 +323,10 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
                                             << QString()
         << Kind::serviceError;
     QTest::newRow("registration: not a dictionary") << QByteArray("POST") << resources << 200 << QByteArray("\"ok\"")
-                                                    << QStringLiteral("登记资源失败 回复不是字典")
+                                                    << QStringLiteral("registering the resource failed: the reply is no dictionary")
         << Kind::serviceError;
     QTest::newRow("registration: no resource_id") << QByteArray("POST") << resources << 200 << envelope({{"id", "r"}})
-                                                  << QStringLiteral("登记资源的回复没有resource_id")
+                                                  << QStringLiteral("the registration's reply has no resource_id")
         << Kind::serviceError;
     QTest::newRow("task: server error") << QByteArray("POST") << task << 500 << QByteArray("{}") << QString()
         << Kind::serviceError;
@@ -340,10 +340,10 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("task: status 2") << QByteArray("POST") << task << 200 << envelope({{"task_id", "t"}}, "2") << QString()
         << Kind::serviceError;
     QTest::newRow("task: status missing") << QByteArray("POST") << task << 200 << envelope({{"task_id", "t"}}, QVariant())
-                                          << QStringLiteral("status缺失或不是文本")
+                                          << QStringLiteral("status is missing or not text")
         << Kind::serviceError;
     QTest::newRow("poll: failed task") << QByteArray("GET") << poll << 200 << envelope({{"status", -1}})
-                                       << QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1")
+                                       << QStringLiteral("cut-out failed: polling the task failed: status -1")
         << Kind::engineFailed;
     // The service's own cause travels to the error screen and the terminal.
     QTest::newRow("poll: no subject found") << QByteArray("GET") << poll << 200
@@ -354,17 +354,17 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("poll: task failed for a full data folder")
         << QByteArray("GET") << poll << 200
         << envelope({{"status", -1}, {"error", "the mask cannot be written: the data folder /srv/cutora & data is full"}})
-        << QStringLiteral("status为-1") << Kind::serviceFolderFull;
+        << QStringLiteral("status -1") << Kind::serviceFolderFull;
     QTest::newRow("poll: done without URL") << QByteArray("GET") << poll << 200 << envelope({{"status", 2}})
-                                            << QStringLiteral("抠图流程出错：遍历任务结果失败 没有获取到mask图片的URL")
+                                            << QStringLiteral("cut-out failed: polling the task failed: the reply has no mask URL")
         << Kind::serviceError;
     QTest::newRow("poll: URL that is no URL") << QByteArray("GET") << poll << 200
                                               << envelope({{"status", 2}, {"mask_file_url", "::not a url"}})
-                                              << QStringLiteral("没有获取到mask图片的URL")
+                                              << QStringLiteral("the reply has no mask URL")
         << Kind::serviceError;
     QTest::newRow("poll: file URL refused") << QByteArray("GET") << poll << 200
                                             << envelope({{"status", 2}, {"mask_file_url", "file:///etc/passwd"}})
-                                            << QStringLiteral("不是http或https")
+                                            << QStringLiteral("not http or https")
         << Kind::serviceError;
     QTest::newRow("poll: request fails") << QByteArray("GET") << poll << 500 << QByteArray("{}") << pollFailed
         << Kind::serviceError;
@@ -375,17 +375,17 @@ void TestKSEraserManager::everyFailureEndsInOneReport_data()
     QTest::newRow("poll: status as text") << QByteArray("GET") << poll << 200 << envelope({{"status", "2"}}) << pollFailed
         << Kind::serviceError;
     QTest::newRow("download: not found") << QByteArray("GET") << mask << 404 << QByteArray()
-                                         << QStringLiteral("抠图流程出错：mask图片下载失败 ")
+                                         << QStringLiteral("cut-out failed: downloading the mask failed: ")
         << Kind::serviceError;
     QTest::newRow("mask: not a picture") << QByteArray("GET") << mask << 200 << QByteArray("not a png")
-                                         << QStringLiteral("无法读取mask图片")
+                                         << QStringLiteral("cannot read the mask")
         << Kind::serviceError;
     // Not a route: the account and the photo themselves.
     QTest::newRow("no account token") << QByteArray("signout") << QString() << 0 << QByteArray()
-                                      << QStringLiteral("没有登录，缺少账号令牌")
+                                      << QStringLiteral("not signed in, no account token")
         << Kind::signedOut;
     QTest::newRow("photo cannot be loaded") << QByteArray("photo") << QString() << 0 << QByteArray()
-                                            << QStringLiteral("无法读取图片")
+                                            << QStringLiteral("cannot read the photo")
         << Kind::damagedPicture;
     QTest::newRow("photo cut off") << QByteArray("cut-off") << QString() << 0 << QByteArray()
                                    << QStringLiteral("damaged or incomplete")
@@ -532,7 +532,7 @@ void TestKSEraserManager::aHugePhotoIsReadAgainForItsCutout()
     const Report last = entries.last().value;
     QCOMPARE(last.success, !changedMeanwhile);
     if (changedMeanwhile) {
-        QVERIFY2(log.newText().contains(QStringLiteral("图片在抠图期间已改变")), qPrintable(log.newText()));
+        QVERIFY2(log.newText().contains(QStringLiteral("the photo changed during the cut-out")), qPrintable(log.newText()));
         return;
     }
     QImageReader cutout(*last.path);
@@ -678,24 +678,38 @@ void TestKSEraserManager::unreachableServiceIsToldAsSuch()
     QCOMPARE(failures, QList<KSEraserFailure>{{KSEraserFailure::Kind::serviceUnreachable}});
 }
 
-void TestKSEraserManager::taskProgressMovesBetweenUploadAndDownload()
+void TestKSEraserManager::theTasksMiddleIsTheBarsMiddle()
 {
-    // A poll while the task runs carries its progress; one without it (the
-    // cloud service's) still works and moves nothing.
+    // The service's task is most of a job: half of it is about half the bar.
+    // A poll without progress (the cloud service's) moves nothing, and one
+    // that falls back does not move the bar back.
+    auto running = [](const QVariantMap &fields) {
+        QVariantMap poll{{"status", 1}};
+        poll.insert(fields);
+        return ScriptedReply::json(ScriptedCutoutService::envelope(poll));
+    };
     m_service->server.script(
         "GET", ScriptedCutoutService::kPollPath,
-        {ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 1}, {"progress", 0.5}})),
-         ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 1}})),
+        {running({{"progress", 0.25}}), running({{"progress", 0.5}}), running({{"progress", 0.75}}),
+         running({{"progress", 0.3}}), running({}),
          ScriptedReply::json(ScriptedCutoutService::envelope({{"status", 2}, {"mask_file_url", m_service->maskUrl()}}))});
     const auto entries = runJob(writePhoto(QStringLiteral("photo.png"), QSize(60, 40)), KSEraserType::person);
     QVERIFY(entries.last().value.success);
     QFile::remove(*entries.last().value.path);
-    QList<double> between;
-    for (const auto &entry : entries)
-        if (entry.value.progress > 0.70 && entry.value.progress < 0.80)
-            between << entry.value.progress;
-    QCOMPARE(between.size(), 1);
-    QCOMPARE(between.first(), 0.75);
+    QList<double> during;
+    double previous = 0;
+    for (const auto &entry : entries) {
+        QVERIFY2(entry.value.progress >= previous, qPrintable(QString::number(entry.value.progress)));
+        previous = entry.value.progress;
+        if (entry.value.progress > KSJobProgress::kUploaded && entry.value.progress < KSJobProgress::kTaskDone)
+            during << entry.value.progress;
+    }
+    QCOMPARE(during.size(), 4);
+    QVERIFY2(during[1] > 0.4 && during[1] < 0.6, qPrintable(QString::number(during[1])));
+    QCOMPARE(during[3], during[2]);
+    // Refining and writing the cut-out at its full size have their share.
+    QVERIFY(std::any_of(entries.begin(), entries.end(),
+                        [](const auto &entry) { return entry.value.progress == KSJobProgress::kCutDone; }));
 }
 
 void TestKSEraserManager::cancelDeletesTheFilesAndDropsTheTask_data()

@@ -1,4 +1,5 @@
 #include "KSEraserNetwork.h"
+#include "KSJobProgress.h"
 
 #include "CallLog.h"
 #include "CommLog.h"
@@ -157,7 +158,7 @@ void TestKSEraserNetwork::unsafeServiceAddressIsRefused()
     });
     QTRY_COMPARE(completions.count(), 1);
     QCOMPARE(completions.last(), false);
-    QVERIFY(log.newText().contains(QStringLiteral("服务地址无效")));
+    QVERIFY(log.newText().contains(QStringLiteral("invalid service address")));
 }
 
 void TestKSEraserNetwork::taskPathFollowsType_data()
@@ -220,7 +221,7 @@ void TestKSEraserNetwork::pollsArePacedFromSendToSend()
     KSEraserNetwork::getTaskResult(ScriptedCutoutService::kTaskId, recordInto(reports));
     QTRY_COMPARE_WITH_TIMEOUT(reports.count(), 1, 20000);
     QCOMPARE(reports.last().progress, -1.0);
-    QVERIFY(log.newText().contains(QStringLiteral("抠图流程出错：遍历任务结果失败 status为-1")));
+    QVERIFY(log.newText().contains(QStringLiteral("cut-out failed: polling the task failed: status -1")));
 
     const QList<RecordedRequest> polls = service.server.requests("GET", ScriptedCutoutService::kPollPath);
     QCOMPARE(polls.size(), 3);
@@ -256,10 +257,10 @@ void TestKSEraserNetwork::maskDownloadReportsItsShare()
     for (qsizetype i = 0; i + 1 < entries.size(); ++i) {
         const TaskReport &report = entries[i].value;
         QVERIFY(!report.success && !report.path);
-        QVERIFY(report.progress >= 0.8 && report.progress <= 1.0);
-        sawHalf = sawHalf || qAbs(report.progress - 0.9) < 1e-9;
+        QVERIFY(report.progress >= KSJobProgress::kTaskDone && report.progress <= KSJobProgress::kDownloaded);
+        sawHalf = sawHalf || qAbs(report.progress - KSJobProgress::download(0.5)) < 1e-9;
     }
-    QVERIFY2(sawHalf, "half the mask is reported as 0.9");
+    QVERIFY2(sawHalf, "half the mask is reported as half the download's share");
     QVERIFY(reports.last().success);
     QFile::remove(*reports.last().path);
 }
@@ -344,7 +345,7 @@ void TestKSEraserNetwork::pollsAndDownloadsTryAgainWhileNoServiceAnswers()
     QTRY_VERIFY_WITH_TIMEOUT(reports.count() > 0 && isFinal(reports.last()), 30000);
     const bool cameBack = comesBackAfterMs >= 0;
     QCOMPARE(reports.last().success, cameBack);
-    QVERIFY(log.newText().contains(QStringLiteral("连接不上服务，%1秒后重试").arg(seconds(kShortInterval))));
+    QVERIFY(log.newText().contains(QStringLiteral(": the service cannot be reached, trying again in %1 s").arg(seconds(kShortInterval))));
     if (cameBack)
         QFile::remove(*reports.last().path);
 }
@@ -354,11 +355,12 @@ void TestKSEraserNetwork::taskProgressIsReadWithCare_data()
     QTest::addColumn<QVariant>("progress");
     QTest::addColumn<double>("overall"); // -1: nothing reported
 
-    QTest::newRow("half way") << QVariant(0.5) << 0.75;
-    QTest::newRow("a whole number") << QVariant(1) << 0.80;
+    const double start = KSJobProgress::kUploaded, end = KSJobProgress::kTaskDone;
+    QTest::newRow("half way") << QVariant(0.5) << (start + end) / 2;
+    QTest::newRow("a whole number") << QVariant(1) << end;
     // A service that overshoots or goes negative never moves the bar out of its span.
-    QTest::newRow("above one") << QVariant(3.5) << 0.80;
-    QTest::newRow("negative") << QVariant(-0.2) << 0.70;
+    QTest::newRow("above one") << QVariant(3.5) << end;
+    QTest::newRow("negative") << QVariant(-0.2) << start;
     QTest::newRow("text is no number") << QVariant(QStringLiteral("0.5")) << -1.0;
     QTest::newRow("absent") << QVariant() << -1.0;
     QTest::newRow("not a number") << QVariant(std::nan("")) << -1.0;

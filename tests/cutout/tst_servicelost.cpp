@@ -268,7 +268,7 @@ void TestServiceLost::aServiceThatStaysAwayEndsTheJob()
     QVERIFY(!job.reports.last().success);
     QCOMPARE(*job.failures, QList<KSEraserFailure>{{Kind::serviceUnreachable}});
     // Asked once, then again until the bound: five intervals.
-    QCOMPARE(log.newText().count(QStringLiteral("获取临时凭证连接不上服务")), 5);
+    QCOMPARE(log.newText().count(QStringLiteral("getting storage credentials: the service cannot be reached")), 5);
 }
 
 void TestServiceLost::cancelEndsTheWait_data()
@@ -292,7 +292,7 @@ void TestServiceLost::cancelEndsTheWait()
     LogWatch log(CommLog::logFilePath());
     Job job;
     job.start(m_photo);
-    QTRY_VERIFY(log.newText().contains(QStringLiteral("连接不上服务")));
+    QTRY_VERIFY(log.newText().contains(QStringLiteral(": the service cannot be reached")));
     QVERIFY(KSEraserManager::cancelEraser(job.id));
     const int requestsAtCancel = int(m_service->server.requests().size());
     // Back at once: a step still sent after the cancel would reach it.

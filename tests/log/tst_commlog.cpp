@@ -1,4 +1,6 @@
 #include "CommLog.h"
+#include "KSLogCategories.h"
+#include "StreamCapture.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +17,7 @@ private slots:
     void linesAreTimeStamped();
     void rotationBoundsTheLog();
     void theLogIsTheUsersAlone();
+    void theTerminalHearsNothingUnlessAsked();
 };
 
 namespace {
@@ -36,7 +39,7 @@ void removeLogs()
 void TestCommLog::linesAreTimeStamped()
 {
     removeLogs();
-    CommLog::I(QStringLiteral("抠图完成"));
+    CommLog::I(QStringLiteral("cut-out done"));
     CommLog::E(QStringLiteral("failed"));
     const QStringList lines = QString::fromUtf8(readAll(CommLog::logFilePath()))
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -44,7 +47,7 @@ void TestCommLog::linesAreTimeStamped()
     const QRegularExpression stamp(
         QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[(I|E)\] )"));
     QVERIFY(stamp.match(lines.at(0)).hasMatch());
-    QVERIFY(lines.at(0).endsWith(QStringLiteral("[I] 抠图完成")));
+    QVERIFY(lines.at(0).endsWith(QStringLiteral("[I] cut-out done")));
     QVERIFY(lines.at(1).endsWith(QStringLiteral("[E] failed")));
 }
 
@@ -102,6 +105,30 @@ void TestCommLog::theLogIsTheUsersAlone()
     CommLog::I(QStringLiteral("a fresh log"));
     QVERIFY(lstat(QFile::encodeName(older.fileName()).constData(), &info) == 0);
     QCOMPARE(int(info.st_mode & 0777), 0600);
+}
+
+void TestCommLog::theTerminalHearsNothingUnlessAsked()
+{
+    // The window and a plain `cutora --cut` keep the log in its file and the
+    // developer's traces off; --verbose turns both on.
+    {
+        StreamCapture err(STDERR_FILENO, stderr);
+        CommLog::E(QStringLiteral("an error for support"));
+        QCOMPARE(err.text(), QByteArray());
+    }
+    QVERIFY(!lcProtocol().isDebugEnabled());
+    QVERIFY(QString::fromUtf8(readAll(CommLog::logFilePath())).trimmed().endsWith(QStringLiteral("[E] an error for support")));
+
+    CommLog::setEchoToStandardError(true);
+    QLoggingCategory::setFilterRules(QStringLiteral("cutora.*.debug=true"));
+    {
+        StreamCapture err(STDERR_FILENO, stderr);
+        CommLog::I(QStringLiteral("asked for"));
+        QVERIFY(err.text().endsWith("[I] asked for\n"));
+    }
+    QVERIFY(lcProtocol().isDebugEnabled());
+    CommLog::setEchoToStandardError(false);
+    QLoggingCategory::setFilterRules(QString());
 }
 
 QTEST_GUILESS_MAIN(TestCommLog)

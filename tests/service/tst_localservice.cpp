@@ -46,10 +46,19 @@ private:
         return count;
     }
 
-    int storedObjectCount() const
+    // A task's status as a poll tells it, -9 when the poll fails.
+    static int statusOf(const ServiceTestClient &client, const QString &token, const QString &taskId)
+    {
+        return ServiceTestClient::data(client.get("/api/tasks/" + taskId.toStdString(), token))
+            .value(QStringLiteral("status"))
+            .toInt(-9);
+    }
+
+    int storedObjectCount() const { return storedObjectCount(m_client); }
+    static int storedObjectCount(const ServiceTestClient &client)
     {
         int count = 0;
-        QDirIterator it(m_client.service.dataDir() + QStringLiteral("/objects"), QDir::Files | QDir::Hidden,
+        QDirIterator it(client.service.dataDir() + QStringLiteral("/objects"), QDir::Files | QDir::Hidden,
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
             it.next();
@@ -606,8 +615,7 @@ private slots:
         const QString token = first.service.localToken();
         const QString taskId = first.createTask(token, studioPicture(160, 120));
         QVERIFY(!taskId.isEmpty());
-        QCOMPARE(ServiceTestClient::data(first.get("/api/tasks/" + taskId.toStdString(), token))
-                     .value(QStringLiteral("status")).toInt(-9), 0);
+        QCOMPARE(statusOf(first, token, taskId), 0);
         first.service.stop();
 
         ServiceTestClient second;
@@ -647,6 +655,36 @@ private slots:
         const QString again = second.taskFor(token, resourceId, "object");
         QVERIFY(!again.isEmpty() && again != objectTask);
         QCOMPARE(second.waitForTask(token, again).value(QStringLiteral("status")).toInt(), 2);
+    }
+
+    void aCancelledTasksUploadGoesAtOnce()
+    {
+        // No workers: the tasks wait, as a cut-out queued behind another does.
+        QTemporaryDir dir;
+        ServiceTestClient client;
+        QVERIFY(client.start(dir.path(), 0));
+        const QString token = client.service.localToken();
+        const QString kept = client.createTask(token, studioPicture(96, 72));
+        QCOMPARE(statusOf(client, token, kept), 0);
+        const QString resourceId = client.registeredUpload(token, studioPicture(160, 120));
+        const QString person = client.taskFor(token, resourceId);
+        const QString object = client.taskFor(token, resourceId, "object");
+        QVERIFY(!kept.isEmpty() && !person.isEmpty() && !object.isEmpty());
+        QCOMPARE(storedObjectCount(client), 2);
+
+        // The object cut-out of the same upload still waits for it.
+        QVERIFY(client.post("/api/tasks/" + person.toStdString() + "/cancel", {}, token));
+        QCOMPARE(storedObjectCount(client), 2);
+
+        QVERIFY(client.post("/api/tasks/" + object.toStdString() + "/cancel", {}, token));
+        QCOMPARE(storedObjectCount(client), 1);
+        QCOMPARE(statusOf(client, token, object), -1);
+        // Its record went with it: a new cut-out of it is refused, not failed later.
+        QCOMPARE(client.post("/api/tasks/person", {{"file_id", resourceId.toStdString()}}, token)->status, 404);
+        // Cancelling again changes nothing; the other job's upload stays.
+        QVERIFY(client.post("/api/tasks/" + object.toStdString() + "/cancel", {}, token));
+        QCOMPARE(storedObjectCount(client), 1);
+        QCOMPARE(statusOf(client, token, kept), 0);
     }
 
     void filesOlderThanADayArePurged()
