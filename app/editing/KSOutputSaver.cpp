@@ -40,6 +40,25 @@ KSOutputSaver::Result writeClaimed(const QImage &picture, KSOutputClaim &claim, 
     return {claim.path(), QString()};
 }
 
+// Takes a name in `folder` with `claimName` and writes the picture under it,
+// with the folder's access open meanwhile.
+template <typename ClaimName>
+KSOutputSaver::Result claimAndWrite(const QImage &picture, const QString &folder, const QString &format,
+                                    QSizeF dotsPerInch, ClaimName claimName)
+{
+    KSBookmark *bookmark = KSBookmark::defaultShareBookmark();
+    const bool access = bookmark->BookmarkStartAccessingSecurityScopedResourceWithFilePath(folder);
+    const auto closeAccess = qScopeGuard([&] {
+        if (access)
+            bookmark->BookmarkStopAccessingSecurityScopedResourceWithFilePath(folder);
+    });
+    QString error;
+    std::optional<KSOutputClaim> claim = claimName(&error);
+    if (!claim)
+        return failed(error);
+    return writeClaimed(picture, *claim, format, dotsPerInch);
+}
+
 } // namespace
 
 QString KSOutputSaver::outputFormat(const KSColor &backgroundColor)
@@ -182,19 +201,10 @@ KSOutputSaver::Result KSOutputSaver::writeOutputImageAs(const QImage &picture, c
     if (format != kJpg && format != kPng)
         return failed(QStringLiteral("unknown output format \"%1\"").arg(format));
     const QFileInfo target(path);
-    const QString folder = target.absolutePath();
-    KSBookmark *bookmark = KSBookmark::defaultShareBookmark();
-    const bool access = bookmark->BookmarkStartAccessingSecurityScopedResourceWithFilePath(folder);
-    const auto closeAccess = qScopeGuard([&] {
-        if (access)
-            bookmark->BookmarkStopAccessingSecurityScopedResourceWithFilePath(folder);
-    });
-    QString error;
-    std::optional<KSOutputClaim> claim = KSOutputClaim::replacing(target.absoluteFilePath(), &error);
-    if (!claim)
-        return failed(error);
     // The old file goes only in the rename that puts the new one in place.
-    return writeClaimed(picture, *claim, format, dotsPerInch);
+    return claimAndWrite(picture, target.absolutePath(), format, dotsPerInch, [&](QString *error) {
+        return KSOutputClaim::replacing(target.absoluteFilePath(), error);
+    });
 }
 
 KSOutputSaver::Result KSOutputSaver::writeOutputImage(const QImage &picture, const QString &folder,
@@ -208,18 +218,9 @@ KSOutputSaver::Result KSOutputSaver::writeOutputImage(const QImage &picture, con
     if (format != kJpg && format != kPng)
         return failed(QStringLiteral("unknown output format \"%1\"").arg(format));
 
-    KSBookmark *bookmark = KSBookmark::defaultShareBookmark();
-    const bool access = bookmark->BookmarkStartAccessingSecurityScopedResourceWithFilePath(folder);
-    const auto closeAccess = qScopeGuard([&] {
-        if (access)
-            bookmark->BookmarkStopAccessingSecurityScopedResourceWithFilePath(folder);
-    });
-
     // The name is taken before the picture is written, so that another save
     // into the folder meanwhile moves on to the next free name.
-    QString error;
-    std::optional<KSOutputClaim> claim = KSOutputClaim::claimFreeName(folder, baseName, format, &error);
-    if (!claim)
-        return failed(error);
-    return writeClaimed(picture, *claim, format, dotsPerInch);
+    return claimAndWrite(picture, folder, format, dotsPerInch, [&](QString *error) {
+        return KSOutputClaim::claimFreeName(folder, baseName, format, error);
+    });
 }
