@@ -26,6 +26,11 @@ install(PROGRAMS ${CMAKE_CURRENT_SOURCE_DIR}/scripts/install-model.sh
         DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME cutora-install-model)
 install(PROGRAMS ${CMAKE_CURRENT_SOURCE_DIR}/scripts/model-tool.py DESTINATION ${CMAKE_INSTALL_DATADIR}/cutora)
 
+# A team's machines run the service under systemd (see the README); the
+# unit stays disabled until a machine is given its environment file.
+install(FILES ${CUTORA_RESOURCES_DIR}/service/cutora-service.service DESTINATION lib/systemd/system)
+install(FILES ${CUTORA_RESOURCES_DIR}/service/service.env.example DESTINATION ${CMAKE_INSTALL_DATADIR}/cutora)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME cutora)
 set(CPACK_PACKAGE_VENDOR Cutora)

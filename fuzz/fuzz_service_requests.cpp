@@ -12,7 +12,7 @@
 #include "KSGuardedServer.h"
 #include "KSObjectStorage.h"
 #include "KSServiceApi.h"
-#include "KSServiceStore.h"
+#include "KSSqliteServiceStore.h"
 #include "KSStorageEndpoint.h"
 #include "KSStorageSignature.h"
 #include "KSTaskSignal.h"
@@ -42,7 +42,7 @@ using namespace std::chrono_literals;
 struct Service
 {
     QTemporaryDir dir;
-    KSServiceStore store;
+    KSSqliteServiceStore store;
     std::unique_ptr<KSObjectStorage> objects;
     KSTaskWorkerPool pool;
     KSTaskSignal taskSignal;
@@ -223,7 +223,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
         || !s.store.makeSoleAccount(QStringLiteral("fuzz"), s.token, now))
         abort();
     s.objects = std::make_unique<KSObjectStorage>(s.dir.filePath(QStringLiteral("objects")));
-    s.pool.start(1, [] { return [](const QString &) {}; });
+    s.pool.start(1, [] { return [](const KSServiceStore::Claim &) {}; }, [] { return std::optional<KSServiceStore::Claim>(); });
 
     KSServiceApi::Context api;
     api.store = &s.store;

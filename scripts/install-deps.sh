@@ -13,7 +13,8 @@ packages=(
   libheif-dev libheif-examples libde265-dev libwebp-dev
   libopencv-dev libopencv-contrib-dev opencv-data
   libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
-  libsqlite3-dev
+  libsqlite3-dev libpq-dev
+  postgresql postgresql-common util-linux
   libspng-dev libjpeg-dev
   xvfb xauth x11-apps imagemagick
   fonts-dejavu-core fonts-wqy-microhei

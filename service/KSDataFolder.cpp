@@ -3,6 +3,7 @@
 #include "KSServiceLog.h"
 #include "KSServiceRandom.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -231,7 +232,7 @@ KSDataFolder::~KSDataFolder()
     release();
 }
 
-KSDataFolder::Claim KSDataFolder::claim(QString *error)
+KSDataFolder::Claim KSDataFolder::claim(QString *error, Sharing sharing)
 {
     if (m_lock >= 0)
         return Claim::Owned;
@@ -271,12 +272,13 @@ KSDataFolder::Claim KSDataFolder::claim(QString *error)
     const int fd = openIn(m_folder, kLockName, O_RDWR | O_CREAT);
     if (fd < 0)
         return fail(QStringLiteral("cannot open the lock file in %1").arg(m_path));
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (flock(fd, (sharing == Sharing::Team ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
         const bool inUse = errno == EWOULDBLOCK;
         close(fd);
         const QString address = runningServiceAddress(m_path);
-        const QString why = inUse ? QStringLiteral("the data folder %1 is in use by another Cutora service%2")
-                                        .arg(m_path, address.isEmpty() ? QString() : QStringLiteral(" at ") + address)
+        const QString by = sharing == Sharing::Team ? QStringLiteral("a desktop's Cutora service") : QStringLiteral("another Cutora service");
+        const QString why = inUse ? QStringLiteral("the data folder %1 is in use by %2%3")
+                                        .arg(m_path, by, address.isEmpty() ? QString() : QStringLiteral(" at ") + address)
                                   : QStringLiteral("cannot lock the data folder %1").arg(m_path);
         if (!inUse)
             return fail(why);
@@ -285,6 +287,7 @@ KSDataFolder::Claim KSDataFolder::claim(QString *error)
         return Claim::InUse;
     }
     m_lock = fd;
+    m_sharing = sharing;
     return Claim::Owned;
 }
 
@@ -307,17 +310,24 @@ void KSDataFolder::tidy()
     if (m_lock < 0)
         return;
     // Only the owner writes uploads, masks and the files it replaces, so
-    // whatever is half written now was cut off.
+    // whatever is half written now was cut off. A team's services write
+    // beside each other: only what has not changed for a long time is left over.
+    const QDateTime staleBefore = m_sharing == Sharing::Team
+                                      ? QDateTime::currentDateTimeUtc().addSecs(-kTeamStaleSeconds)
+                                      : QDateTime();
+    const auto leftOver = [&](const QFileInfo &file) {
+        return !staleBefore.isValid() || file.lastModified() < staleBefore;
+    };
     int left = 0;
     QDir staging(m_path + QLatin1Char('/') + kStagingPath);
-    if (staging.exists()) {
-        left += int(staging.entryList(QDir::Files | QDir::Hidden | QDir::System).size());
-        staging.removeRecursively();
+    for (const QFileInfo &file : staging.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (leftOver(file) && QFile::remove(file.filePath()))
+            ++left;
     }
     static const QRegularExpression maskBeingWritten(QStringLiteral("^[0-9a-f]{64}\\.png\\..+$"));
     QDir masks(m_path + QStringLiteral("/masks"));
-    for (const QString &name : masks.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (maskBeingWritten.match(name).hasMatch() && masks.remove(name))
+    for (const QFileInfo &file : masks.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (maskBeingWritten.match(file.fileName()).hasMatch() && leftOver(file) && masks.remove(file.fileName()))
             ++left;
     }
     QDir top(m_path);
@@ -325,7 +335,7 @@ void KSDataFolder::tidy()
         const bool partOfOwn = std::any_of(kOwnFiles.begin(), kOwnFiles.end(), [&](const QString &own) {
             return name.startsWith(QLatin1Char('.') + own + QLatin1Char('.'));
         });
-        if (partOfOwn && name.endsWith(kPartSuffix) && top.remove(name))
+        if (partOfOwn && name.endsWith(kPartSuffix) && leftOver(QFileInfo(top.filePath(name))) && top.remove(name))
             ++left;
     }
     if (left > 0)

@@ -26,6 +26,14 @@ public:
     static const QString kMarkerName;
 
     enum class Claim { Owned, InUse, Failed };
+    // Sole: the folder is one desktop service's. Team: several services of
+    // a team share it (on storage they all mount), their records being in
+    // one database; none of them may take it alone, nor it from them.
+    enum class Sharing { Sole, Team };
+    // In a team's folder, what was left half written is removed once it
+    // has not changed for this long: younger files may be another
+    // service's upload in progress.
+    static constexpr int kTeamStaleSeconds = 3600;
 
     // The folder the service keeps its data in when asked for `requested`
     // (its links resolved): that folder when it does not exist yet, holds
@@ -64,7 +72,7 @@ public:
     // service's own and takes its lock; InUse while another service (of any
     // process) holds it, Failed with an error naming the folder when it is
     // not the service's.
-    [[nodiscard]] Claim claim(QString *error);
+    [[nodiscard]] Claim claim(QString *error, Sharing sharing = Sharing::Sole);
     // Gives the lock up and removes the address.
     void release();
 
@@ -87,4 +95,5 @@ private:
     QString m_path;
     int m_folder = -1; // the folder, opened once it is known to be the service's
     int m_lock = -1;
+    Sharing m_sharing = Sharing::Sole;
 };

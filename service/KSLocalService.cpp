@@ -13,7 +13,9 @@
 #include "KSStorageEndpoint.h"
 #include "KSServiceLog.h"
 #include "KSServiceRandom.h"
-#include "KSServiceStore.h"
+#include "KSPostgresServiceStore.h"
+#include "KSSqliteServiceStore.h"
+#include "KSTaskLeases.h"
 #include "KSTaskProgress.h"
 #include "KSTaskRunner.h"
 #include "KSTaskSignal.h"
@@ -25,6 +27,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
+#include <QUrl>
 
 #include <httplib.h>
 
@@ -45,13 +48,15 @@ struct KSLocalService::Private
     quint16 port = 0;
 
     std::unique_ptr<KSDataFolder> folder;
-    KSServiceStore store;
+    std::unique_ptr<KSServiceStore> store;
+    KSPostgresServiceStore *team = nullptr; // the store, when it is a team's
     std::unique_ptr<KSObjectStorage> objects;
     std::unique_ptr<KSServiceApi> api;
     std::unique_ptr<KSStorageEndpoint> storage;
     std::unique_ptr<KSGuardedServer> server;
     std::shared_ptr<KSLearnedModel> model; // shared by every worker's engine
     KSTaskWorkerPool pool;
+    KSTaskLeases leases;
     KSTaskSignal taskSignal;
     KSTaskProgress taskProgress;
     std::thread listenThread;
@@ -142,7 +147,8 @@ bool KSLocalService::start(const Options &options)
     d->dataDir = KSDataFolder::resolve(options.dataDir.isEmpty() ? defaultDataDir() : options.dataDir);
     d->folder = std::make_unique<KSDataFolder>(d->dataDir);
     QString error;
-    switch (d->folder->claim(&error)) {
+    const bool team = !options.database.isEmpty();
+    switch (d->folder->claim(&error, team ? KSDataFolder::Sharing::Team : KSDataFolder::Sharing::Sole)) {
     case KSDataFolder::Claim::Owned: break;
     case KSDataFolder::Claim::InUse: return d->fail(error, Failure::DataFolderInUse);
     case KSDataFolder::Claim::Failed: return d->fail(error);
@@ -156,21 +162,45 @@ bool KSLocalService::start(const Options &options)
         return d->fail(QStringLiteral("cannot create the data folder %1").arg(d->dataDir));
     }
 
-    const QString database = d->dataDir + QStringLiteral("/service.sqlite");
-    // SQLite gives its journal files the database's mode.
-    if (!d->folder->makePrivateFile(QStringLiteral("service.sqlite"))) {
-        stop();
-        return d->fail(QStringLiteral("cannot create the database %1").arg(database));
-    }
-    if (!d->store.open(database, &error)) {
-        stop();
-        return d->fail(QStringLiteral("cannot open the database: %1").arg(error));
+    if (team) {
+        auto store = std::make_unique<KSPostgresServiceStore>(options.database.toUtf8(), std::max(1, options.taskLeaseMs));
+        if (!store->open(&error)) {
+            stop();
+            return d->fail(error);
+        }
+        d->team = store.get();
+        d->store = std::move(store);
+    } else {
+        const QString database = d->dataDir + QStringLiteral("/service.sqlite");
+        // SQLite gives its journal files the database's mode.
+        if (!d->folder->makePrivateFile(QStringLiteral("service.sqlite"))) {
+            stop();
+            return d->fail(QStringLiteral("cannot create the database %1").arg(database));
+        }
+        auto store = std::make_unique<KSSqliteServiceStore>();
+        if (!store->open(database, &error)) {
+            stop();
+            return d->fail(QStringLiteral("cannot open the database: %1").arg(error));
+        }
+        d->store = std::move(store);
     }
     d->objects = std::make_unique<KSObjectStorage>(d->dataDir + QStringLiteral("/objects"));
     d->token = options.token.isEmpty() ? d->folder->localToken() : options.token;
     KSServiceStore::Files dropped;
-    d->accountId = d->token.isEmpty() ? std::nullopt
-                                      : d->store.makeSoleAccount(options.accountEmail, d->token, d->nowMs(), &dropped);
+    // A team's account is the team's: a service given another token is
+    // misconfigured, and must not revoke the work of every other service.
+    if (team && !options.replaceTeamAccount && !d->token.isEmpty() && d->team->hasAccount()) {
+        d->accountId = d->store->accountForToken(d->token);
+        if (!d->accountId) {
+            stop();
+            return d->fail(QStringLiteral("the team's database has an account with another token; give this service "
+                                          "the team's token, or replace the account (and drop its work) on purpose"));
+        }
+    } else {
+        d->accountId = d->token.isEmpty()
+                           ? std::nullopt
+                           : d->store->makeSoleAccount(options.accountEmail, d->token, d->nowMs(), &dropped);
+    }
     if (!d->accountId) {
         stop();
         return d->fail(QStringLiteral("cannot set up the account %1").arg(options.accountEmail));
@@ -200,11 +230,26 @@ bool KSLocalService::start(const Options &options)
     d->port = quint16(port);
     const QString host = options.address.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(options.address)
                                                                      : options.address;
-    const QString hostPort = QStringLiteral("%1:%2").arg(host).arg(port);
+    QString hostPort = QStringLiteral("%1:%2").arg(host).arg(port);
     d->baseUrl = QStringLiteral("http://") + hostPort;
+    // Behind a proxy the addresses handed out are the team's, so that an
+    // upload, its callback and a mask's download reach any of its services.
+    QString virtualHost;
+    if (const QUrl publicUrl(options.publicUrl); !options.publicUrl.isEmpty()) {
+        if (!publicUrl.isValid() || publicUrl.host().isEmpty()
+            || (publicUrl.scheme() != QLatin1String("http") && publicUrl.scheme() != QLatin1String("https"))
+            || !(publicUrl.path().isEmpty() || publicUrl.path() == QLatin1String("/"))) {
+            stop();
+            return d->fail(QStringLiteral("the public address %1 is not an http or https address without a path")
+                               .arg(options.publicUrl));
+        }
+        d->baseUrl = publicUrl.toString(QUrl::RemovePath | QUrl::StripTrailingSlash);
+        hostPort = publicUrl.toString(QUrl::RemovePath | QUrl::StripTrailingSlash);
+        virtualHost = publicUrl.host();
+    }
 
     KSServiceApi::Context api;
-    api.store = &d->store;
+    api.store = d->store.get();
     api.objects = d->objects.get();
     api.pool = &d->pool;
     api.taskSignal = &d->taskSignal;
@@ -220,7 +265,8 @@ bool KSLocalService::start(const Options &options)
     d->api = std::make_unique<KSServiceApi>(api);
     d->api->install(*d->server);
     KSStorageEndpoint::Context storage;
-    storage.store = &d->store;
+    storage.store = d->store.get();
+    storage.virtualHost = virtualHost;
     storage.objects = d->objects.get();
     storage.baseUrl = d->baseUrl;
     storage.callbackSecret = api.callbackSecret;
@@ -233,17 +279,39 @@ bool KSLocalService::start(const Options &options)
     d->storage->install(*d->server);
 
     const int workers = options.workers >= 0 ? options.workers : std::max(1, QThread::idealThreadCount() / 2);
-    KSTaskRunner::Context runner{&d->store, d->objects.get(), &d->taskSignal, d->masksDir(), options.maxUploadBytes,
+    KSTaskRunner::Context runner{d->store.get(), d->objects.get(), &d->taskSignal, d->masksDir(), options.maxUploadBytes,
                                  options.maxPixels, api.nowMs};
     runner.progress = &d->taskProgress;
     const KSCutoutEngineFactory engines = d->engineFactory();
-    d->pool.start(workers, [runner, engines]() -> KSTaskWorkerPool::Job {
-        auto taskRunner = std::make_shared<KSTaskRunner>(runner, engines());
-        return [taskRunner](const QString &taskId) { taskRunner->run(taskId); };
-    });
-    const QStringList waiting = d->store.waitingTasksAfterRestart(d->nowMs());
-    for (const QString &taskId : waiting)
-        d->pool.enqueue(taskId);
+    KSTaskLeases *leases = team ? &d->leases : nullptr;
+    if (leases) {
+        leases->start([store = d->store.get()](const QStringList &tokens) { return store->renewClaims(tokens); },
+                      std::chrono::milliseconds(std::max(1, options.taskLeaseMs / 3)));
+    }
+    KSServiceStore *store = d->store.get();
+    d->pool.start(
+        workers,
+        [runner, engines, leases]() -> KSTaskWorkerPool::Job {
+            auto taskRunner = std::make_shared<KSTaskRunner>(runner, engines());
+            return [taskRunner, leases](const KSServiceStore::Claim &claim) {
+                if (leases)
+                    leases->hold(claim.token);
+                taskRunner->run(claim);
+                if (leases)
+                    leases->release(claim.token);
+            };
+        },
+        [store, p = d.get()] { return store->claimNextTask(p->nowMs()); },
+        std::chrono::milliseconds(team ? std::max(50, options.teamPollMs) : 0));
+    if (d->team) {
+        d->team->listen([p = d.get()](bool taskAdded) {
+            if (taskAdded)
+                p->pool.wake();
+            else
+                p->taskSignal.notify();
+        });
+    }
+    const int waiting = d->store->recoverAfterStart(d->nowMs());
 
     d->listenThread = std::thread([server = d->server.get()] { server->listen_after_bind(); });
     for (int i = 0; i < 5000 && !d->server->is_running(); ++i)
@@ -252,7 +320,9 @@ bool KSLocalService::start(const Options &options)
         stop();
         return d->fail(QStringLiteral("the server did not start"));
     }
-    d->folder->publishAddress(d->baseUrl);
+    // A team's folder is no one service's: clients are told the team's address.
+    if (!team)
+        d->folder->publishAddress(d->baseUrl);
 
     d->stopping = false;
     d->purgeThread = std::thread([this] {
@@ -268,7 +338,7 @@ bool KSLocalService::start(const Options &options)
     KSServiceLog::I(QStringLiteral("local cut-out service at %1, data in %2, %3 worker(s), %4 waiting task(s)")
                         .arg(d->baseUrl, d->dataDir)
                         .arg(workers)
-                        .arg(waiting.size()));
+                        .arg(waiting));
     return true;
 }
 
@@ -289,14 +359,19 @@ void KSLocalService::stop()
         if (d->listenThread.joinable())
             d->listenThread.join();
     }
+    // Notices from the database wake the pool: no more of them first.
+    if (d->team)
+        d->team->stopListening();
     d->pool.stop();
+    d->leases.stop();
     d->model.reset();
     d->storage.reset();
     d->api.reset();
     d->server.reset();
     d->objects.reset();
     d->accountId.reset();
-    d->store.close();
+    d->team = nullptr;
+    d->store.reset();
     // Last: another program may take the folder over from here.
     d->folder.reset();
     d->baseUrl.clear();
@@ -348,7 +423,7 @@ bool KSLocalService::dropAccountData()
     if (!d->objects || !d->accountId)
         return false;
     KSServiceStore::Files dropped;
-    if (!d->store.dropAccountRecords(*d->accountId, &dropped))
+    if (!d->store->dropAccountRecords(*d->accountId, &dropped))
         return false;
     d->removeFiles(dropped);
     return true;
@@ -363,7 +438,7 @@ int KSLocalService::purge()
     const QDateTime cutoffTime = QDateTime::fromMSecsSinceEpoch(cutoff);
     const int removed = KSObjectStorage::purgeFilesOlderThan(d->objects->root(), cutoffTime)
                         + KSObjectStorage::purgeFilesOlderThan(d->masksDir(), cutoffTime);
-    d->store.purgeRecords(cutoff, now);
+    d->store->purgeRecords(cutoff, now);
     if (removed > 0)
         KSServiceLog::I(QStringLiteral("purged %1 file(s) older than %2 s").arg(removed).arg(d->options.purgeAgeSeconds));
     return removed;

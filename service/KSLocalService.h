@@ -17,6 +17,11 @@
 // One service owns a data folder at a time (KSDataFolder), with one account:
 // starting with another account (or another token) revokes the tokens of
 // the one before and removes its uploads and masks.
+//
+// Given a database, the service is one of a team's: its records are in that
+// PostgreSQL database, its data folder is shared with the team's other
+// services (storage they all mount), and its workers take tasks from the
+// queue every service of the team adds to.
 class KSLocalService
 {
 public:
@@ -44,6 +49,23 @@ public:
         // How connections are admitted and served; the body limit follows
         // maxUploadBytes unless set.
         KSConnectionGate::Limits connections;
+        // A team's database (a libpq URI or key=value string); empty: SQLite
+        // in the data folder, the service being the folder's only one.
+        QString database;
+        // Where the team's clients reach its services (a reverse proxy in
+        // front of them), for the addresses the service hands out; empty:
+        // this service's own address.
+        QString publicUrl;
+        // A team's task is claimed for this long and its claim renewed a
+        // third of it; a killed service's tasks are claimed again after it.
+        int taskLeaseMs = 30'000;
+        // A team's idle workers look for tasks this often even when no
+        // notice told them of one (a notice lost with a connection).
+        int teamPollMs = 2000;
+        // A team's service started with a token that is not the database's
+        // account's refuses to start, rather than revoke the team's work,
+        // unless told to replace the account. One desktop always replaces.
+        bool replaceTeamAccount = false;
         KSCutoutEngineFactory engineFactory; // set: used instead of the above
         std::function<QDateTime()> clock;    // empty: the current time (tests move it)
     };

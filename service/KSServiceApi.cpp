@@ -247,7 +247,7 @@ void KSServiceApi::createTask(const httplib::Request &req, httplib::Response &re
         return;
     }
     if (added->created)
-        m_context.pool->enqueue(task.id);
+        m_context.pool->wake();
     else
         KSServiceLog::I(QStringLiteral("task %1 asked for again").arg(added->task.id));
     succeed(res, {{QStringLiteral("task_id"), added->task.id}, {QStringLiteral("status"), added->task.status}});

@@ -61,6 +61,13 @@ QString percentEncoded(const QString &value)
     return QString::fromLatin1(QUrl::toPercentEncoding(value));
 }
 
+std::function<bool(std::function<bool(const char *, size_t)>)> bodyOf(const httplib::ContentReader &reader)
+{
+    return [&reader](std::function<bool(const char *, size_t)> receive) {
+        return reader([&receive](const char *data, size_t length) { return receive(data, length); });
+    };
+}
+
 } // namespace
 
 QByteArray KSStorageEndpoint::callbackSignature(const QByteArray &secret, const QString &accessId, const QString &bucket,
@@ -81,15 +88,33 @@ void KSStorageEndpoint::install(httplib::Server &server)
     // handler itself, after the request has proved its credentials.
     server.Put(R"(/([^/]*)/(.*))", [this](const httplib::Request &req, httplib::Response &res,
                                           const httplib::ContentReader &reader) {
-        putObject(req, res, [&reader](std::function<bool(const char *, size_t)> receive) {
-            return reader([&receive](const char *data, size_t length) { return receive(data, length); });
-        });
+        const QString bucket = hostBucket(req);
+        putObject(req, res, bucket.isEmpty() ? text(req.matches[1]) : bucket,
+                  bucket.isEmpty() ? text(req.matches[2]) : text(req.path.substr(1)), bodyOf(reader));
     });
     // Any other PUT: the server would read its body before answering 404.
-    server.Put(".*", [](const httplib::Request &, httplib::Response &res, const httplib::ContentReader &) {
+    server.Put(".*", [this](const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &reader) {
+        if (const QString bucket = hostBucket(req); !bucket.isEmpty() && req.path.size() > 1) {
+            putObject(req, res, bucket, text(req.path.substr(1)), bodyOf(reader));
+            return;
+        }
         storageError(res, 404, "NoSuchKey", QStringLiteral("The address names no bucket and key."));
         res.set_header("Connection", "close");
     });
+}
+
+QString KSStorageEndpoint::hostBucket(const httplib::Request &req) const
+{
+    if (m_context.virtualHost.isEmpty())
+        return {};
+    QString host = header(req, "Host").toLower();
+    if (const qsizetype colon = host.lastIndexOf(QLatin1Char(':')); colon > 0 && !host.endsWith(QLatin1Char(']')))
+        host.truncate(colon);
+    const QString suffix = QLatin1Char('.') + m_context.virtualHost.toLower();
+    if (!host.endsWith(suffix))
+        return {};
+    const QString bucket = host.left(host.size() - suffix.size());
+    return KSObjectStorage::isValidBucket(bucket) ? bucket : QString();
 }
 
 bool KSStorageEndpoint::refuseWhenFull(httplib::Response &res, const QString &path, const QString &error) const
@@ -152,10 +177,9 @@ std::optional<QString> KSStorageEndpoint::authorizePut(const httplib::Request &r
     return credential->accessId;
 }
 
-void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response &res, const BodyReader &readBody)
+void KSStorageEndpoint::putObject(const httplib::Request &req, httplib::Response &res, const QString &bucket,
+                                  const QString &key, const BodyReader &readBody)
 {
-    const QString bucket = text(req.matches[1]);
-    const QString key = text(req.matches[2]);
     // A refusal comes from the head alone and ends the connection: the body
     // of a request that has not proved itself is never read, so that sending
     // it slowly holds no worker. The gate reads and drops what still comes

@@ -34,6 +34,10 @@ public:
         std::function<qint64()> nowMs;
         qint64 maxObjectBytes = 0; // larger objects are refused, however they are sent
         Handler deliverCallback;   // the web API's callback route
+        // The host name clients were given (a team's proxy): a client puts
+        // the bucket before it ("<bucket>.<host>") and the key alone in the
+        // path. Empty: path-style addresses only.
+        QString virtualHost;
     };
 
     // How far a storage request's Date may be from the service's clock.
@@ -61,7 +65,10 @@ private:
     bool refuseWhenFull(httplib::Response &res, const QString &path, const QString &error) const;
     using BodyReader = std::function<bool(std::function<bool(const char *, size_t)>)>;
 
-    void putObject(const httplib::Request &req, httplib::Response &res, const BodyReader &readBody);
+    void putObject(const httplib::Request &req, httplib::Response &res, const QString &bucket, const QString &key,
+                   const BodyReader &readBody);
+    // The bucket a virtual-hosted request names in its Host, or empty.
+    [[nodiscard]] QString hostBucket(const httplib::Request &req) const;
     // Checks signature, security token, expiry, clock and key scope; the
     // access id of the credentials, or none with the storage error set.
     [[nodiscard]] std::optional<QString> authorizePut(const httplib::Request &req, httplib::Response &res,

@@ -91,11 +91,10 @@ cv::Mat KSTaskRunner::decodePicture(const QString &path, qint64 maxBytes, qint64
     return bgr;
 }
 
-void KSTaskRunner::run(const QString &taskId)
+void KSTaskRunner::run(const KSServiceStore::Claim &claim)
 {
     KSServiceStore &store = *m_context.store;
-    if (!store.claimTask(taskId, m_context.nowMs()))
-        return;
+    const QString &taskId = claim.taskId;
     if (m_context.progress)
         m_context.progress->claimed(taskId, m_context.nowMs());
     QString error;
@@ -109,14 +108,15 @@ void KSTaskRunner::run(const QString &taskId)
     }
     const QString engine = QString::fromStdString(m_engine->name());
     if (maskName.isEmpty()) {
-        if (store.finishTask(taskId, KSTaskStatus::failed, engine, error, {}, m_context.nowMs()))
+        if (store.finishTask(claim, KSTaskStatus::failed, engine, error, {}, m_context.nowMs()))
             KSServiceLog::E(QStringLiteral("task %1 failed: %2").arg(taskId, error));
-    } else if (store.finishTask(taskId, KSTaskStatus::done, engine, {}, maskName, m_context.nowMs())) {
+    } else if (store.finishTask(claim, KSTaskStatus::done, engine, {}, maskName, m_context.nowMs())) {
         KSServiceLog::I(QStringLiteral("task %1 done by %2").arg(taskId, engine));
     } else {
-        // Cancelled while the engine ran: nobody will fetch this mask.
+        // Cancelled while the engine ran, or claimed again by another
+        // service after this one's lease ran out: nobody will fetch this mask.
         QFile::remove(m_context.masksDir + QLatin1Char('/') + maskName + QStringLiteral(".png"));
-        KSServiceLog::I(QStringLiteral("task %1 was cancelled; its mask is dropped").arg(taskId));
+        KSServiceLog::I(QStringLiteral("task %1 was cancelled or taken over; its mask is dropped").arg(taskId));
     }
     if (m_context.progress)
         m_context.progress->ended(taskId, m_context.nowMs());

@@ -1,21 +1,22 @@
 #pragma once
 
 #include "KSCutoutEngine.h"
+#include "KSServiceStore.h"
 
 #include <QString>
 
 #include <functional>
 #include <memory>
 
-class KSServiceStore;
 class KSObjectStorage;
 class KSTaskProgress;
 class KSTaskSignal;
 
-// Runs one task on a worker thread: reads the uploaded picture within the
-// size limits, asks the engine for a mask and stores it under a random name.
-// Every outcome ends in the task being done or failed; nothing throws out.
-// A task cancelled while it ran keeps its cancelled state and its mask goes.
+// Runs one claimed task on a worker thread: reads the uploaded picture within
+// the size limits, asks the engine for a mask and stores it under a random
+// name. Every outcome ends in the task being done or failed; nothing throws
+// out. A task cancelled while it ran keeps its cancelled state and its mask
+// goes; so does the mask of a task whose claim passed to another service.
 class KSTaskRunner
 {
 public:
@@ -33,7 +34,7 @@ public:
 
     KSTaskRunner(Context context, std::unique_ptr<KSCutoutEngine> engine);
 
-    void run(const QString &taskId);
+    void run(const KSServiceStore::Claim &claim);
 
     // Reads a picture file through the application's loader (by its content,
     // upright, in sRGB) into 8-bit BGR, pictures with transparency flattened

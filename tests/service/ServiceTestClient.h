@@ -4,8 +4,10 @@
 // service tests: requests are made with cpp-httplib, signed as a storage
 // client signs them.
 
+#include "KSDataFolder.h"
 #include "KSLocalService.h"
 #include "KSStorageSignature.h"
+#include "PostgresTestServer.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -38,8 +40,17 @@ public:
         o.dataDir = dataDir;
         o.workers = workers;
         o.clock = [offset = clockOffsetMs] { return QDateTime::currentDateTimeUtc().addMSecs(offset->load()); };
+        // The same tests against a team's store: a database per data folder,
+        // which keeps its records across a restart as the folder's SQLite does.
+        if (usesPostgres()) {
+            o.database = PostgresTestServer::shared().databaseFor(KSDataFolder::resolve(dataDir));
+            o.replaceTeamAccount = true;
+        }
         return o;
     }
+
+    // Whether the tests run against PostgreSQL (CUTORA_TEST_STORE=postgresql).
+    static bool usesPostgres() { return qEnvironmentVariable("CUTORA_TEST_STORE") == QLatin1String("postgresql"); }
 
     bool start(const QString &dataDir, int workers = 1) { return service.start(options(dataDir, workers)); }
 

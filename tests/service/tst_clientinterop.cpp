@@ -1,4 +1,5 @@
 #include "KSLocalService.h"
+#include "ServiceTestClient.h"
 
 #include "CommPassport.h"
 #include "KSEraserManager.h"
@@ -59,6 +60,8 @@ private slots:
         QVERIFY(m_dir.isValid());
         KSLocalService::Options options;
         options.dataDir = m_dir.filePath(QStringLiteral("service"));
+        if (ServiceTestClient::usesPostgres())
+            options.database = PostgresTestServer::shared().freshDatabase();
         QVERIFY2(m_service.start(options), qPrintable(m_service.errorString()));
         KSServiceAddress::setDefaultServiceURL(m_service.baseUrl());
         QVERIFY(KSServiceAddress::configuredServiceURL().isEmpty());

@@ -1,4 +1,4 @@
-#include "KSServiceStore.h"
+#include "KSSqliteServiceStore.h"
 
 #include "KSServiceLog.h"
 
@@ -102,12 +102,12 @@ KSServiceStore::Credential readCredential(const Statement &row)
 }
 } // namespace
 
-KSServiceStore::~KSServiceStore()
+KSSqliteServiceStore::~KSSqliteServiceStore()
 {
     close();
 }
 
-bool KSServiceStore::open(const QString &path, QString *error)
+bool KSSqliteServiceStore::open(const QString &path, QString *error)
 {
     std::lock_guard lock(m_mutex);
     if (m_db)
@@ -135,7 +135,7 @@ bool KSServiceStore::open(const QString &path, QString *error)
     return true;
 }
 
-void KSServiceStore::close()
+void KSSqliteServiceStore::close()
 {
     std::lock_guard lock(m_mutex);
     if (m_db) {
@@ -168,7 +168,7 @@ bool dropRecordsOf(sqlite3 *db, const char *which, std::initializer_list<Value> 
 }
 } // namespace
 
-std::optional<qint64> KSServiceStore::makeSoleAccount(const QString &email, const QString &token, qint64 now,
+std::optional<qint64> KSSqliteServiceStore::makeSoleAccount(const QString &email, const QString &token, qint64 now,
                                                       Files *dropped)
 {
     std::lock_guard lock(m_mutex);
@@ -197,7 +197,7 @@ std::optional<qint64> KSServiceStore::makeSoleAccount(const QString &email, cons
     return id;
 }
 
-bool KSServiceStore::dropAccountRecords(qint64 accountId, Files *dropped)
+bool KSSqliteServiceStore::dropAccountRecords(qint64 accountId, Files *dropped)
 {
     std::lock_guard lock(m_mutex);
     if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -210,7 +210,7 @@ bool KSServiceStore::dropAccountRecords(qint64 accountId, Files *dropped)
     return ok;
 }
 
-std::optional<KSServiceStore::MaskOwner> KSServiceStore::maskOwner(const QString &maskName)
+std::optional<KSServiceStore::MaskOwner> KSSqliteServiceStore::maskOwner(const QString &maskName)
 {
     if (maskName.isEmpty())
         return std::nullopt;
@@ -224,7 +224,7 @@ std::optional<KSServiceStore::MaskOwner> KSServiceStore::maskOwner(const QString
     return MaskOwner{row.integer(0), row.text(1).toLatin1()};
 }
 
-std::optional<qint64> KSServiceStore::accountForToken(const QString &token)
+std::optional<qint64> KSSqliteServiceStore::accountForToken(const QString &token)
 {
     if (token.isEmpty())
         return std::nullopt;
@@ -235,7 +235,7 @@ std::optional<qint64> KSServiceStore::accountForToken(const QString &token)
     return row.integer(0);
 }
 
-bool KSServiceStore::addCredential(const Credential &c)
+bool KSSqliteServiceStore::addCredential(const Credential &c)
 {
     std::lock_guard lock(m_mutex);
     return Statement(m_db,
@@ -245,7 +245,7 @@ bool KSServiceStore::addCredential(const Credential &c)
         .exec();
 }
 
-std::optional<KSServiceStore::Credential> KSServiceStore::credential(const QString &accessId)
+std::optional<KSServiceStore::Credential> KSSqliteServiceStore::credential(const QString &accessId)
 {
     std::lock_guard lock(m_mutex);
     Statement row(m_db, QByteArray("SELECT ").append(credentialColumns).append(" FROM credentials WHERE access_id = ?1").constData(),
@@ -255,7 +255,7 @@ std::optional<KSServiceStore::Credential> KSServiceStore::credential(const QStri
     return readCredential(row);
 }
 
-bool KSServiceStore::addResource(const Resource &r)
+bool KSSqliteServiceStore::addResource(const Resource &r)
 {
     std::lock_guard lock(m_mutex);
     return Statement(m_db,
@@ -265,7 +265,7 @@ bool KSServiceStore::addResource(const Resource &r)
         .exec();
 }
 
-std::optional<KSServiceStore::Resource> KSServiceStore::resource(const QString &id)
+std::optional<KSServiceStore::Resource> KSSqliteServiceStore::resource(const QString &id)
 {
     std::lock_guard lock(m_mutex);
     Statement row(m_db,
@@ -278,19 +278,19 @@ std::optional<KSServiceStore::Resource> KSServiceStore::resource(const QString &
                     row.integer(6)};
 }
 
-bool KSServiceStore::markRegistered(const QString &id)
+bool KSSqliteServiceStore::markRegistered(const QString &id)
 {
     std::lock_guard lock(m_mutex);
     return Statement(m_db, "UPDATE resources SET registered = 1 WHERE id = ?1", {id}).exec();
 }
 
-bool KSServiceStore::addTask(const Task &t)
+bool KSSqliteServiceStore::addTask(const Task &t)
 {
     std::lock_guard lock(m_mutex);
     return insertTask(t);
 }
 
-bool KSServiceStore::insertTask(const Task &t)
+bool KSSqliteServiceStore::insertTask(const Task &t)
 {
     return Statement(m_db,
                      "INSERT INTO tasks(id, account_id, resource_id, type, status, engine, error, mask_name, "
@@ -300,7 +300,7 @@ bool KSServiceStore::insertTask(const Task &t)
         .exec();
 }
 
-std::optional<KSServiceStore::Task> KSServiceStore::task(const QString &id)
+std::optional<KSServiceStore::Task> KSSqliteServiceStore::task(const QString &id)
 {
     std::lock_guard lock(m_mutex);
     Statement row(m_db, (QByteArray("SELECT ") + taskColumns + " FROM tasks WHERE id = ?1").constData(), {id});
@@ -309,7 +309,7 @@ std::optional<KSServiceStore::Task> KSServiceStore::task(const QString &id)
     return readTask(row);
 }
 
-std::optional<KSServiceStore::AddedTask> KSServiceStore::addTaskOnce(const Task &t)
+std::optional<KSServiceStore::AddedTask> KSSqliteServiceStore::addTaskOnce(const Task &t)
 {
     std::lock_guard lock(m_mutex);
     Statement row(m_db,
@@ -325,29 +325,32 @@ std::optional<KSServiceStore::AddedTask> KSServiceStore::addTaskOnce(const Task 
     return AddedTask{t, true};
 }
 
-bool KSServiceStore::claimTask(const QString &id, qint64 now)
+std::optional<KSServiceStore::Claim> KSSqliteServiceStore::claimNextTask(qint64 now)
 {
     std::lock_guard lock(m_mutex);
-    if (!Statement(m_db, "UPDATE tasks SET status = 1, updated_at = ?2 WHERE id = ?1 AND status = 0", {id, now})
-             .exec())
-        return false;
-    return sqlite3_changes(m_db) == 1;
+    Statement row(m_db,
+                  "UPDATE tasks SET status = 1, updated_at = ?1 WHERE rowid = (SELECT rowid FROM tasks "
+                  "WHERE status = 0 ORDER BY created_at, rowid LIMIT 1) RETURNING id",
+                  {now});
+    if (!row.next())
+        return std::nullopt;
+    return Claim{row.text(0), QString()};
 }
 
-bool KSServiceStore::finishTask(const QString &id, int status, const QString &engine, const QString &error,
+bool KSSqliteServiceStore::finishTask(const Claim &claim, int status, const QString &engine, const QString &error,
                                 const QString &maskName, qint64 now)
 {
     std::lock_guard lock(m_mutex);
     if (!Statement(m_db,
                    "UPDATE tasks SET status = ?2, engine = ?3, error = ?4, mask_name = ?5, updated_at = ?6 "
                    "WHERE id = ?1 AND status = 1",
-                   {id, qint64(status), engine, error, maskName, now})
+                   {claim.taskId, qint64(status), engine, error, maskName, now})
              .exec())
         return false;
     return sqlite3_changes(m_db) == 1;
 }
 
-bool KSServiceStore::cancelTask(const QString &id, qint64 now, Files *dropped)
+bool KSSqliteServiceStore::cancelTask(const QString &id, qint64 now, Files *dropped)
 {
     std::lock_guard lock(m_mutex);
     if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -380,18 +383,15 @@ bool KSServiceStore::cancelTask(const QString &id, qint64 now, Files *dropped)
     return cancelled;
 }
 
-QStringList KSServiceStore::waitingTasksAfterRestart(qint64 now)
+int KSSqliteServiceStore::recoverAfterStart(qint64 now)
 {
     std::lock_guard lock(m_mutex);
     Statement(m_db, "UPDATE tasks SET status = 0, updated_at = ?1 WHERE status = 1", {now}).exec();
-    QStringList ids;
-    Statement rows(m_db, "SELECT id FROM tasks WHERE status = 0 ORDER BY created_at, rowid", {});
-    while (rows.next())
-        ids << rows.text(0);
-    return ids;
+    Statement rows(m_db, "SELECT count(*) FROM tasks WHERE status = 0", {});
+    return rows.next() ? int(rows.integer(0)) : 0;
 }
 
-void KSServiceStore::purgeRecords(qint64 cutoff, qint64 now)
+void KSSqliteServiceStore::purgeRecords(qint64 cutoff, qint64 now)
 {
     std::lock_guard lock(m_mutex);
     Statement(m_db, "DELETE FROM tasks WHERE status IN (2, -1) AND updated_at < ?1", {cutoff}).exec();
