@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -200,7 +201,8 @@ public:
     {
         auto process = std::make_unique<QProcess>();
         process->setProcessChannelMode(QProcess::SeparateChannels);
-        process->setStandardErrorFile(m_folder + QStringLiteral("/../service-%1.log").arg(index), QIODevice::Append);
+        process->setStandardErrorFile(QFileInfo(m_folder).path() + QStringLiteral("/service-%1.log").arg(index),
+                                      QIODevice::Append);
         process->start(QStringLiteral(CUTORA_SERVICE_BINARY),
                        {"--address", "127.0.0.1", "--port", QString::number(m_ports[index]), "--data", m_folder,
                         "--database", m_database, "--token", kToken, "--account", "team@example.org", "--workers", "1",
@@ -418,9 +420,15 @@ bool teamUnderKills(const QString &database, const QString &root, int photosPerC
     }
     // Service 2 is killed twice while tasks run, and started again a moment later.
     int kills = 0;
+    QStringList runningAtKills;
     for (const int after : {total / 4, total / 2}) {
         while (done < after)
             QThread::msleep(20);
+        // Every service has its one task under way: one of them is lost
+        // with the service, and claimed again once its lease runs out.
+        while (rows(database, "SELECT id FROM tasks WHERE status = 1").size() < kServices && done < total)
+            QThread::msleep(10);
+        runningAtKills << rows(database, "SELECT id FROM tasks WHERE status = 1");
         team.kill(1);
         ++kills;
         QThread::msleep(1500);
@@ -462,6 +470,16 @@ bool teamUnderKills(const QString &database, const QString &root, int photosPerC
                            && photoHashes.contains(QCryptographicHash::hash(object.readAll(), QCryptographicHash::Md5));
         (whole ? wholeObjects : brokenObjects) += 1;
     }
+    // What the services logged, the killed ones' included: each task ends once.
+    int finishedInLogs = 0, droppedInLogs = 0;
+    for (int i = 0; i < kServices; ++i) {
+        QFile log(root + QStringLiteral("/service-%1.log").arg(i));
+        if (log.open(QIODevice::ReadOnly)) {
+            const QByteArray text = log.readAll();
+            finishedInLogs += int(text.count("done by"));
+            droppedInLogs += int(text.count("taken over; its mask is dropped"));
+        }
+    }
     const int maskFiles = int(QDir(folder + QStringLiteral("/masks")).entryList({QStringLiteral("*.png")}, QDir::Files).size());
     const int halfWritten = int(QDir(folder + QStringLiteral("/objects/.staging")).entryList(QDir::Files | QDir::Hidden).size())
                             + int(QDir(folder + QStringLiteral("/masks")).entryList({QStringLiteral("*.png.*")}, QDir::Files | QDir::Hidden).size());
@@ -469,6 +487,9 @@ bool teamUnderKills(const QString &database, const QString &root, int photosPerC
     std::printf("team: %d services (1 worker each, classical engine, lease %d s), %d clients, %d photos, service 2 "
                 "SIGKILLed %d times and restarted\n",
                 kServices, kLeaseSeconds, kClients, total, kills);
+    std::printf("team: tasks running when service 2 was killed: %d (of every service); tasks ended in the services' "
+                "logs %d, late results dropped %d\n",
+                int(runningAtKills.size()), finishedInLogs, droppedInLogs);
     std::printf("team: %.1f s in all, %.2f photos/s on this machine; %d fail-overs of the clients\n", seconds,
                 total / seconds, failOvers.load());
     std::printf("team: tasks made %d for %d photos, distinct task ids %d; states: %s\n", tasksMade, total,
@@ -479,7 +500,8 @@ bool teamUnderKills(const QString &database, const QString &root, int photosPerC
     std::printf("team: uploads whole %d, broken %d; staged leftovers of killed uploads %d (never visible, removed "
                 "after %d min)\n",
                 wholeObjects, brokenObjects, halfWritten, 60);
-    return ownMask == total && tasksMade == total && brokenObjects == 0 && maskFiles == total;
+    return ownMask == total && tasksMade == total && brokenObjects == 0 && maskFiles == total
+           && finishedInLogs == total;
 }
 
 } // namespace
