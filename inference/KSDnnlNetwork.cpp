@@ -127,6 +127,10 @@ struct KSDnnlNetwork::Plan
         int firstUse = -1; // the step that writes it (-1: before the first)
         int lastUse = -1; // the last step that reads it
         size_t offset = 0; // in the arena
+        // Part of a larger activation (the channels a Concat joins), at this
+        // offset in bytes: written in place, so the Concat copies nothing.
+        int parent = -1;
+        size_t parentOffset = 0;
     };
     struct Step
     {
@@ -159,7 +163,7 @@ struct KSDnnlNetwork::Plan
 
     int addValue(const dims &shape, const dnnl::memory::desc &desc)
     {
-        values.push_back({desc, shape, int(steps.size()), -1, 0});
+        values.push_back({desc, shape, int(steps.size()), -1, 0, -1, 0});
         return int(values.size()) - 1;
     }
     dnnl::memory::desc activation(const dims &shape) const { return {shape, dt::f32, blocked}; }
@@ -167,11 +171,27 @@ struct KSDnnlNetwork::Plan
 
 void KSDnnlNetwork::Plan::placeActivations()
 {
+    // A part lives as long as the whole it belongs to, and the whole as
+    // long as any of its parts.
+    const auto root = [this](int id, size_t *offset) {
+        while (values[size_t(id)].parent >= 0) {
+            *offset += values[size_t(id)].parentOffset;
+            id = values[size_t(id)].parent;
+        }
+        return id;
+    };
+    for (size_t i = 0; i < values.size(); ++i) {
+        size_t unused = 0;
+        Value &whole = values[size_t(root(int(i), &unused))];
+        whole.firstUse = std::min(whole.firstUse, values[i].firstUse);
+        whole.lastUse = std::max(whole.lastUse, values[i].lastUse);
+    }
+
     // Largest first, each at the lowest offset free for its whole life.
     constexpr size_t alignment = 4096;
     std::vector<int> order;
     for (size_t i = 0; i < values.size(); ++i) {
-        if (int(i) != input)
+        if (int(i) != input && values[i].parent < 0)
             order.push_back(int(i));
     }
     const auto bytes = [this](int id) {
@@ -198,6 +218,12 @@ void KSDnnlNetwork::Plan::placeActivations()
         v.offset = offset;
         arenaBytes = std::max(arenaBytes, offset + bytes(id));
         placed.push_back(id);
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+        size_t offset = 0;
+        const int whole = root(int(i), &offset);
+        if (whole != int(i))
+            values[i].offset = values[size_t(whole)].offset + offset;
     }
 }
 
@@ -459,16 +485,24 @@ private:
                 throw GraphError(where(node) + " has an empty output");
         }
 
-        // A ReLU that alone reads the convolution's output runs inside it.
-        // (The residual Add after it cannot: oneDNN 2.6's fast kernels
-        // take a sum only before the ReLU, and fall back to a reference
-        // kernel a hundred times slower otherwise.)
+        // A ReLU that alone reads the convolution's output runs inside it,
+        // and so does a residual Add that alone reads that ReLU (the other
+        // addend, computed before, is read as the post-op's second input).
         std::vector<std::string> outputs{node.output(0)};
         dnnl::post_ops postOps;
+        int addend = -1;
+        const onnx::NodeProto *sum = nullptr;
         if (const onnx::NodeProto *relu = onlyConsumer(node.output(0), "Relu")) {
             postOps.append_eltwise(1.0f, dnnl::algorithm::eltwise_relu, 0.0f, 0.0f);
             m_skip.insert(relu);
             outputs = {relu->output(0)};
+            sum = onlyConsumer(relu->output(0), "Add");
+            if (sum && sum->input_size() == 2) {
+                const std::string &other = sum->input(0) == relu->output(0) ? sum->input(1) : sum->input(0);
+                const auto found = m_value.find(other);
+                if (found != m_value.end() && value(found->second).shape == out)
+                    addend = found->second;
+            }
         }
 
         const dnnl::memory::desc srcDesc = value(src).desc;
@@ -487,12 +521,30 @@ private:
                                                                     dnnl::algorithm::convolution_direct, srcDesc,
                                                                     weightDesc, dstDesc, strideDims, dilationDims,
                                                                     padBegin, padEnd);
-        dnnl::primitive_attr attr;
-        attr.set_post_ops(postOps);
-        const dnnl::convolution_forward::primitive_desc pd(desc, attr, m_plan.engine);
+        const auto describe = [&](const dnnl::post_ops &ops) {
+            dnnl::primitive_attr attr;
+            attr.set_post_ops(ops);
+            return dnnl::convolution_forward::primitive_desc(desc, attr, m_plan.engine);
+        };
         // oneDNN's reference kernel runs, but a hundred times slower than
-        // OpenCV: then OpenCV had better run the model.
-        if (std::strncmp(pd.impl_info_str(), "ref", 3) == 0)
+        // OpenCV: then the Add stays apart, or OpenCV had better run the model.
+        const auto slow = [](const dnnl::convolution_forward::primitive_desc &pd) {
+            return std::strncmp(pd.impl_info_str(), "ref", 3) == 0;
+        };
+        dnnl::convolution_forward::primitive_desc pd = describe(postOps);
+        if (addend >= 0) {
+            dnnl::post_ops withSum = postOps;
+            withSum.append_binary(dnnl::algorithm::binary_add, value(addend).desc);
+            const dnnl::convolution_forward::primitive_desc fused = describe(withSum);
+            if (slow(fused)) {
+                addend = -1;
+            } else {
+                pd = fused;
+                m_skip.insert(sum);
+                outputs.push_back(sum->output(0));
+            }
+        }
+        if (slow(pd))
             throw GraphError(where(node) + " would run on oneDNN's reference kernel");
 
         // The weights once into the layout the convolution reads best.
@@ -505,6 +557,8 @@ private:
         KSDnnlNetwork::Plan::Step step;
         step.primitive = dnnl::convolution_forward(pd);
         step.inputs = {{DNNL_ARG_SRC, src}};
+        if (addend >= 0)
+            step.inputs.emplace_back(DNNL_ARG_ATTR_MULTIPLE_POST_OP(1) | DNNL_ARG_SRC_1, addend);
         step.fixed = {{DNNL_ARG_WEIGHTS, packed}};
         if (hasBias) {
             const onnx::TensorProto &biasTensor = initialiser(node.input(2), node);
@@ -612,6 +666,25 @@ private:
         push(std::move(step), {node.output(0)}, out, dstDesc);
     }
 
+    // Whether the Concat's inputs can be written straight into its output:
+    // with one picture in the batch and whole channel blocks, channels
+    // [c, c + n) of the blocked layout are a dense tensor of their own at
+    // an offset, so the producers need not know.
+    bool joinsInPlace(const onnx::NodeProto &node) const
+    {
+        const std::int64_t block = m_plan.blocked == tag::nChw16c ? 16 : 8;
+        std::set<int> seen;
+        for (const std::string &name : node.input()) {
+            const auto found = m_value.find(name);
+            if (found == m_value.end() || found->second == m_plan.input || !seen.insert(found->second).second)
+                return false;
+            const KSDnnlNetwork::Plan::Value &v = value(found->second);
+            if (v.parent >= 0 || v.shape[0] != 1 || v.shape[1] % block != 0)
+                return false;
+        }
+        return true;
+    }
+
     void addConcat(const onnx::NodeProto &node)
     {
         std::int64_t axis = integer(node, "axis", 1);
@@ -636,6 +709,18 @@ private:
             step.inputs.emplace_back(DNNL_ARG_MULTIPLE_SRC + i, src);
         }
         const dnnl::memory::desc dstDesc = m_plan.activation(out);
+        if (joinsInPlace(node)) {
+            const int whole = m_plan.addValue(out, dstDesc);
+            size_t offset = 0;
+            for (const auto &[arg, part] : step.inputs) {
+                KSDnnlNetwork::Plan::Value &v = m_plan.values[size_t(part)];
+                v.parent = whole;
+                v.parentOffset = offset;
+                offset += v.desc.get_size();
+            }
+            m_value[node.output(0)] = whole;
+            return;
+        }
         step.primitive = dnnl::concat({dstDesc, 1, sources, m_plan.engine});
         push(std::move(step), {node.output(0)}, out, dstDesc);
     }
