@@ -4,7 +4,10 @@
 // of the default engine with each path on the scored set (or, without it,
 // on generated photos), and each path's memory in a process of its own.
 //   bench_runtime [--passes N] [--model JSON] [--artwork DIR] [--per-group N] [--seed S] [--only PREFIX]
-//                 [--no-masks] [--no-memory]
+//                 [--no-masks] [--no-memory] [--threads N]
+// --threads: both paths on N threads (default: every core). One thread
+// compares the kernels alone, which a machine busy with other work blurs
+// less than two.
 // The goals: a forward pass at 768 in at most 0.9 s on 2 cores, at most
 // 0.55 x OpenCV's in the same run; the masks of both paths alike (IoU at
 // least 0.999, mean absolute difference at most 1/255 on every photo); the
@@ -17,6 +20,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+
+#include <omp.h>
 
 #include <algorithm>
 #include <chrono>
@@ -110,6 +115,7 @@ int main(int argc, char *argv[])
     KSScoredSet::Options options;
     int passes = 7;
     bool masks = true, memory = true;
+    int threads = 0;
     for (int i = 1; i < argc; ++i) {
         if (options.take(argc, argv, i))
             continue;
@@ -119,9 +125,17 @@ int main(int argc, char *argv[])
             masks = false;
         else if (!std::strcmp(argv[i], "--no-memory"))
             memory = false;
+        else if (!std::strcmp(argv[i], "--threads") && i + 1 < argc)
+            threads = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--memory-of") && i + 1 < argc)
             return measureMemory(options.model, std::strcmp(argv[++i], "opencv") ? Runtime::fastest : Runtime::opencv);
     }
+
+    if (threads > 0) {
+        cv::setNumThreads(threads);
+        omp_set_num_threads(threads); // oneDNN's threads
+    }
+    std::printf("%d thread(s) for OpenCV, %d for oneDNN\n", cv::getNumThreads(), omp_get_max_threads());
 
     auto fast = std::make_shared<KSLearnedModel>(options.model, Runtime::fastest);
     auto fallback = std::make_shared<KSLearnedModel>(options.model, Runtime::opencv);

@@ -149,6 +149,8 @@ struct KSDnnlNetwork::Plan
     int output = -1;
     dims inputShape;
     size_t weightBytes = 0;
+    std::string kernels; // of the convolution with the most weights
+    size_t largestWeights = 0;
     // Every activation lives at a fixed place in one arena, shared by
     // activations whose lives do not overlap. It stays between passes:
     // allocating afresh each pass cost about a fifth of the pass in page
@@ -259,20 +261,15 @@ bool KSDnnlNetwork::builtIn()
     return true;
 }
 
-QString KSDnnlNetwork::runtimeName()
+QString KSDnnlNetwork::version()
 {
     const dnnl_version_t *v = dnnl_version();
-    QString isa;
-    switch (dnnl::get_effective_cpu_isa()) {
-    case dnnl::cpu_isa::avx512_core_amx: isa = QStringLiteral("avx512_core_amx"); break;
-    case dnnl::cpu_isa::avx512_core_bf16: isa = QStringLiteral("avx512_core_bf16"); break;
-    case dnnl::cpu_isa::avx512_core_vnni: isa = QStringLiteral("avx512_core_vnni"); break;
-    case dnnl::cpu_isa::avx512_core: isa = QStringLiteral("avx512_core"); break;
-    case dnnl::cpu_isa::avx2_vnni: isa = QStringLiteral("avx2_vnni"); break;
-    case dnnl::cpu_isa::avx2: isa = QStringLiteral("avx2"); break;
-    default: isa = QStringLiteral("baseline"); break;
-    }
-    return QStringLiteral("oneDNN %1.%2.%3 (%4)").arg(v->major).arg(v->minor).arg(v->patch).arg(isa);
+    return QStringLiteral("oneDNN %1.%2.%3").arg(v->major).arg(v->minor).arg(v->patch);
+}
+
+QString KSDnnlNetwork::runtimeName() const
+{
+    return QStringLiteral("%1 (%2)").arg(version(), QString::fromLatin1(m_plan->kernels));
 }
 
 size_t KSDnnlNetwork::weightBytes() const
@@ -553,6 +550,10 @@ private:
         dnnl::memory packed(pd.weights_desc(), m_plan.engine);
         dnnl::reorder(plain, packed).execute(m_plan.stream, plain, packed);
         m_plan.weightBytes += pd.weights_desc().get_size();
+        if (pd.weights_desc().get_size() > m_plan.largestWeights) {
+            m_plan.largestWeights = pd.weights_desc().get_size();
+            m_plan.kernels = pd.impl_info_str();
+        }
 
         KSDnnlNetwork::Plan::Step step;
         step.primitive = dnnl::convolution_forward(pd);

@@ -28,8 +28,11 @@ public:
 
     // False when this build has no oneDNN: load() then always fails.
     [[nodiscard]] static bool builtIn();
-    // "oneDNN 2.6.3 (avx512_core)", or why there is none.
-    [[nodiscard]] static QString runtimeName();
+    // "oneDNN 2.6.3", or why there is none.
+    [[nodiscard]] static QString version();
+    // The version and the kernels the convolutions run on:
+    // "oneDNN 2.6.3 (jit:avx512_core)".
+    [[nodiscard]] QString runtimeName() const;
 
     // Reads the ONNX file and prepares every primitive for an input of
     // width x height; nothing, with *error saying why, when the file is

@@ -61,7 +61,7 @@ void KSLearnedModel::load()
                                      description->outputName.toStdString(), description->width, description->height,
                                      &why);
         if (m_fast)
-            runtime = KSDnnlNetwork::runtimeName();
+            runtime = m_fast->runtimeName();
         else
             KSServiceLog::I(why + QStringLiteral("; OpenCV's DNN runs the model instead"));
     }

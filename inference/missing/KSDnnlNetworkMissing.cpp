@@ -18,23 +18,28 @@ bool KSDnnlNetwork::builtIn()
     return false;
 }
 
-QString KSDnnlNetwork::runtimeName()
+QString KSDnnlNetwork::version()
 {
     return QStringLiteral("no oneDNN in this build (install libdnnl-dev, libonnx-dev and libprotobuf-dev, then rebuild)");
+}
+
+QString KSDnnlNetwork::runtimeName() const
+{
+    return version();
 }
 
 std::unique_ptr<KSDnnlNetwork> KSDnnlNetwork::load(const QString &onnxPath, const std::string &, const std::string &,
                                                    int, int, QString *error)
 {
     if (error)
-        *error = QStringLiteral("oneDNN cannot run %1: %2").arg(onnxPath, runtimeName());
+        *error = QStringLiteral("oneDNN cannot run %1: %2").arg(onnxPath, version());
     return {};
 }
 
 cv::Mat KSDnnlNetwork::forward(const cv::Mat &, std::string *error)
 {
     if (error)
-        *error = "oneDNN forward pass: " + runtimeName().toStdString();
+        *error = "oneDNN forward pass: " + version().toStdString();
     return {};
 }
 

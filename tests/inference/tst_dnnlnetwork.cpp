@@ -57,6 +57,8 @@ private slots:
         QString error;
         const std::unique_ptr<KSDnnlNetwork> fast = KSDnnlNetwork::load(path, "input", "output", side, side, &error);
         QVERIFY2(fast, qPrintable(error));
+        // Vector kernels, not the reference ones.
+        QVERIFY2(fast->runtimeName().contains(QStringLiteral("jit")), qPrintable(fast->runtimeName()));
         cv::dnn::Net reference = cv::dnn::readNetFromONNX(path.toStdString());
         for (int seed = 1; seed <= 3; ++seed) {
             const cv::Mat blob = blobOf(seed);

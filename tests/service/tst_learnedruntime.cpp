@@ -100,7 +100,7 @@ private slots:
         QVERIFY2(fast.waitUntilLoaded(), qPrintable(fast.errorString()));
         QVERIFY2(fallback.waitUntilLoaded(), qPrintable(fallback.errorString()));
 
-        const QString expectedFast = KSDnnlNetwork::builtIn() ? KSDnnlNetwork::runtimeName() : QStringLiteral("OpenCV");
+        const QString expectedFast = KSDnnlNetwork::builtIn() ? KSDnnlNetwork::version() : QStringLiteral("OpenCV");
         QVERIFY2(fast.runtimeName().startsWith(expectedFast), qPrintable(fast.runtimeName()));
         QVERIFY2(fallback.runtimeName().startsWith(QStringLiteral("OpenCV")), qPrintable(fallback.runtimeName()));
         // What the About window reads for each.
