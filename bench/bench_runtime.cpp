@@ -17,7 +17,7 @@
 #include "KSQualitySet.h"
 #include "KSScoredSet.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFile>
 #include <QProcess>
 
@@ -111,7 +111,12 @@ std::pair<double, double> likeness(const cv::Mat &a, const cv::Mat &b)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The scored set draws its clip art with Qt's SVG renderer and fonts.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    // Each figure as soon as it is known: a long run may be cut short.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     KSScoredSet::Options options;
     int passes = 7;
     bool masks = true, memory = true;
