@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
-#include <numeric>
 #include <set>
 #include <stdexcept>
 #include <unordered_map>
