@@ -363,7 +363,9 @@ struct Options
     // needs no forward pass.
     [[nodiscard]] std::pair<cv::Mat, cv::Mat> networkMaps(const KSQualitySample &sample, KSLearnedModel &learned) const
     {
-        const QString folder = cache + QStringLiteral("/maps/") + learned.name() + u'-' + QString::number(seed);
+        // By runtime too: maps of one runtime must never stand in for another's.
+        const QString runtime = learned.runtimeName().section(u' ', 0, 0).toLower();
+        const QString folder = cache + QStringLiteral("/maps/") + learned.name() + u'-' + runtime + u'-' + QString::number(seed);
         QDir().mkpath(folder);
         auto cached = [&](const QString &suffix, bool mirror) {
             const QString path = folder + u'/' + QString::fromStdString(sample.name) + suffix;

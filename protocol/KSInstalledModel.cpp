@@ -1,6 +1,8 @@
 #include "KSInstalledModel.h"
 
 #include <QFile>
+#include <QHash>
+#include <QMutex>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,13 +14,36 @@ QString KSInstalledModel::descriptionPath()
            + QStringLiteral("/Cutora/models/isnet.json");
 }
 
+namespace {
+// The runtime of each description a service of this process loaded, by the
+// description's absolute path; the service loads on a thread of its own.
+QMutex runtimesMutex;
+QHash<QString, QString> &runtimes()
+{
+    static QHash<QString, QString> noted;
+    return noted;
+}
+} // namespace
+
+void KSInstalledModel::noteRuntime(const QString &path, const QString &runtime)
+{
+    const QMutexLocker lock(&runtimesMutex);
+    runtimes().insert(QFileInfo(path).absoluteFilePath(), runtime);
+}
+
 KSInstalledModel KSInstalledModel::read(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QJsonObject description = QJsonDocument::fromJson(file.readAll()).object();
-    return {description.value(QStringLiteral("name")).toString(), description.value(QStringLiteral("license")).toString()};
+    QString runtime;
+    {
+        const QMutexLocker lock(&runtimesMutex);
+        runtime = runtimes().value(QFileInfo(path).absoluteFilePath());
+    }
+    return {description.value(QStringLiteral("name")).toString(), description.value(QStringLiteral("license")).toString(),
+            runtime};
 }
 
 QString KSInstalledModel::descriptionInUse()

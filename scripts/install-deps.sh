@@ -20,6 +20,7 @@ packages=(
   fonts-dejavu-core fonts-wqy-microhei
   libicu-dev
   python3-onnx
+  libdnnl-dev libonnx-dev libprotobuf-dev
   openssl dbus-daemon
   desktop-file-utils appstream dpkg-dev file
   clang libclang-rt-14-dev

@@ -1,5 +1,7 @@
 #include "KSLearnedModel.h"
 
+#include "KSDnnlNetwork.h"
+#include "KSInstalledModel.h"
 #include "KSServiceLog.h"
 
 #include <QFileInfo>
@@ -9,8 +11,9 @@
 
 #include <chrono>
 
-KSLearnedModel::KSLearnedModel(QString descriptionPath)
+KSLearnedModel::KSLearnedModel(QString descriptionPath, Runtime runtime)
     : m_descriptionPath(std::move(descriptionPath))
+    , m_runtime(runtime)
 {
     m_loader = std::thread([this] { load(); });
 }
@@ -49,37 +52,62 @@ void KSLearnedModel::load()
         fail(QStringLiteral("the learned model %1 is missing").arg(description->modelPath));
         return;
     }
-    auto net = std::make_unique<cv::dnn::Net>();
-    try {
-        *net = cv::dnn::readNetFromONNX(description->modelPath.toStdString());
-    } catch (const cv::Exception &e) {
-        fail(QStringLiteral("the learned model %1 cannot be loaded: %2")
-                 .arg(description->modelPath, QString::fromStdString(e.err)));
-        return;
+    QString runtime;
+    const bool opencvTold = m_runtime == Runtime::opencv
+                            || qEnvironmentVariable("CUTORA_RUNTIME") == QLatin1String("opencv");
+    if (!opencvTold) {
+        QString why;
+        m_fast = KSDnnlNetwork::load(description->modelPath, description->inputName.toStdString(),
+                                     description->outputName.toStdString(), description->width, description->height,
+                                     &why);
+        if (m_fast)
+            runtime = m_fast->runtimeName();
+        else
+            KSServiceLog::I(why + QStringLiteral("; OpenCV's DNN runs the model instead"));
     }
-    if (net->empty()) {
-        fail(QStringLiteral("the learned model %1 cannot be loaded").arg(description->modelPath));
-        return;
+    if (!m_fast) {
+        if (!loadOpenCv(*description))
+            return;
+        runtime = QStringLiteral("OpenCV %1 DNN").arg(QString::fromLatin1(CV_VERSION));
     }
-    if (net->getLayerId(description->outputName.toStdString()) < 0) {
-        fail(QStringLiteral("the learned model %1 has no output \"%2\"")
-                 .arg(description->modelPath, description->outputName));
-        return;
-    }
-    net->setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
-    net->setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
-    m_net = std::move(net);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     {
         std::lock_guard lock(m_mutex);
         m_state = State::ready;
         m_loadSeconds = seconds;
+        m_runtimeName = runtime;
     }
-    KSServiceLog::I(QStringLiteral("learned model %1 loaded in %2 s from %3")
+    KSInstalledModel::noteRuntime(m_descriptionPath, runtime);
+    KSServiceLog::I(QStringLiteral("learned model %1 loaded in %2 s from %3, run by %4")
                         .arg(description->name)
                         .arg(seconds, 0, 'f', 2)
-                        .arg(description->modelPath));
+                        .arg(description->modelPath, runtime));
     m_settled.notify_all();
+}
+
+bool KSLearnedModel::loadOpenCv(const KSModelDescription &description)
+{
+    auto net = std::make_unique<cv::dnn::Net>();
+    try {
+        *net = cv::dnn::readNetFromONNX(description.modelPath.toStdString());
+    } catch (const cv::Exception &e) {
+        fail(QStringLiteral("the learned model %1 cannot be loaded: %2")
+                 .arg(description.modelPath, QString::fromStdString(e.err)));
+        return false;
+    }
+    if (net->empty()) {
+        fail(QStringLiteral("the learned model %1 cannot be loaded").arg(description.modelPath));
+        return false;
+    }
+    if (net->getLayerId(description.outputName.toStdString()) < 0) {
+        fail(QStringLiteral("the learned model %1 has no output \"%2\"")
+                 .arg(description.modelPath, description.outputName));
+        return false;
+    }
+    net->setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+    net->setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+    m_net = std::move(net);
+    return true;
 }
 
 bool KSLearnedModel::waitUntilLoaded()
@@ -111,6 +139,12 @@ double KSLearnedModel::loadSeconds() const
 {
     std::lock_guard lock(m_mutex);
     return m_loadSeconds;
+}
+
+QString KSLearnedModel::runtimeName() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_runtimeName;
 }
 
 cv::Size KSLearnedModel::inputSize() const
@@ -156,13 +190,22 @@ cv::Mat KSLearnedModel::predict(const cv::Mat &bgr, std::string *error)
     const KSModelDescription &d = m_description;
     const cv::Mat blob = inputBlob(bgr, d);
     cv::Mat output;
-    try {
+    if (m_fast) {
         std::lock_guard lock(m_forwardMutex);
-        m_net->setInput(blob, d.inputName.toStdString());
-        output = m_net->forward(d.outputName.toStdString());
-    } catch (const cv::Exception &e) {
-        return failed(QStringLiteral("the learned model %1 failed on a picture: %2")
-                          .arg(d.name, QString::fromStdString(e.err)));
+        std::string why;
+        output = m_fast->forward(blob, &why);
+        if (output.empty())
+            return failed(QStringLiteral("the learned model %1 failed on a picture: %2")
+                              .arg(d.name, QString::fromStdString(why)));
+    } else {
+        try {
+            std::lock_guard lock(m_forwardMutex);
+            m_net->setInput(blob, d.inputName.toStdString());
+            output = m_net->forward(d.outputName.toStdString());
+        } catch (const cv::Exception &e) {
+            return failed(QStringLiteral("the learned model %1 failed on a picture: %2")
+                              .arg(d.name, QString::fromStdString(e.err)));
+        }
     }
     // The first plane of whatever layout the output has (N x 1 x H x W, H x W).
     const int dims = output.dims;

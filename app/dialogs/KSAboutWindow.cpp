@@ -38,6 +38,9 @@ const QList<KSAboutWindow::Credit> &KSAboutWindow::credits()
     static const QList<Credit> list{
         {"Qt 6", "LGPL-3.0"},
         {"OpenCV", "Apache-2.0"},
+        {"oneDNN", "Apache-2.0"},
+        {"ONNX", "Apache-2.0"},
+        {"Protocol Buffers", "BSD-3-Clause"},
         {"libcurl", "curl"},
         {"libheif", "LGPL-3.0"},
         {"libspng", "BSD-2-Clause"},
@@ -81,6 +84,9 @@ KSAboutWindow::KSAboutWindow(const Model &model, QWidget *parentWindow)
         : !model.name.isEmpty()     ? lang("AboutModel").arg(model.name, model.licence.isEmpty()
                                                                          ? lang("AboutModelNoTerms")
                                                                          : model.licence)
+                                          + (model.runtime.isEmpty()
+                                                 ? QString()
+                                                 : QLatin1Char('\n') + lang("AboutModelRuntime").arg(model.runtime))
         : model.classicChosen       ? lang("AboutClassicEngine")
                                     : lang("AboutNoModel");
     QLabel *modelLabel = makeTextLabel(modelText, 12, 0x333333);

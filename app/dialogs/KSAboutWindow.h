@@ -16,6 +16,7 @@ public:
     {
         QString name;
         QString licence;
+        QString runtime; // what runs the model, once the service loaded it
         QString serviceUrl;
         bool classicChosen = false;
     };

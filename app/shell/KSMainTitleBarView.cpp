@@ -292,6 +292,7 @@ KSAboutWindow::Model KSMainTitleBarView::installedModel()
     const KSInstalledModel inUse = KSInstalledModel::read(description);
     model.name = inUse.name;
     model.licence = inUse.licence;
+    model.runtime = inUse.runtime;
     // A description that cannot be read loads no model.
     model.classicChosen = inUse.name.isEmpty();
     return model;

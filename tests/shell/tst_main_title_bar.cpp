@@ -3,6 +3,7 @@
 #include "CommUpdate.h"
 #include "FakeOpener.h"
 #include "KSAboutWindow.h"
+#include "KSInstalledModel.h"
 #include "KSHoverButton.h"
 #include "KSMainTitleBarView.h"
 #include "KSMenu.h"
@@ -274,13 +275,17 @@ void TestMainTitleBar::aboutNamesWhatCutsOut_data()
     QTest::addColumn<QString>("model");      // CUTORA_MODEL: "-" unset, "FILE" a readable description
     QTest::addColumn<QString>("serviceUrl"); // a configured service
     QTest::addColumn<QString>("textKey");
+    QTest::addColumn<QString>("runtime"); // what the built-in service noted it runs the model with
 
-    QTest::newRow("no model anywhere") << "-" << "" << "AboutNoModel";
-    QTest::newRow("a model given by the environment") << "FILE" << "" << "AboutModel";
+    QTest::newRow("no model anywhere") << "-" << "" << "AboutNoModel" << "";
+    QTest::newRow("a model given by the environment") << "FILE" << "" << "AboutModel" << "";
     QTest::newRow("the environment's description unreadable") << "/nowhere/model.json" << ""
-                                                                << "AboutClassicEngine";
-    QTest::newRow("the classical engine chosen") << "none" << "" << "AboutClassicEngine";
-    QTest::newRow("a configured service") << "FILE" << "https://cut.example.com" << "AboutRemoteService";
+                                                                << "AboutClassicEngine" << "";
+    QTest::newRow("the classical engine chosen") << "none" << "" << "AboutClassicEngine" << "";
+    QTest::newRow("a configured service") << "FILE" << "https://cut.example.com" << "AboutRemoteService" << "";
+    // Last: the note stays for the rest of the process.
+    QTest::newRow("a model the built-in service loaded") << "FILE" << "" << "AboutModel"
+                                                         << "oneDNN 2.6.3 (avx512_core)";
 }
 
 void TestMainTitleBar::aboutNamesWhatCutsOut()
@@ -288,6 +293,7 @@ void TestMainTitleBar::aboutNamesWhatCutsOut()
     QFETCH(QString, model);
     QFETCH(QString, serviceUrl);
     QFETCH(QString, textKey);
+    QFETCH(QString, runtime);
     const QString description = m_dir.filePath(QStringLiteral("given.json"));
     QFile file(description);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -301,11 +307,17 @@ void TestMainTitleBar::aboutNamesWhatCutsOut()
         qputenv("CUTORA_SERVICE_URL", QByteArray());
     });
 
+    if (!runtime.isEmpty())
+        KSInstalledModel::noteRuntime(description, runtime);
+
     const KSAboutWindow::Model told = KSMainTitleBarView::installedModel();
     KSAboutWindow *about = KSAboutWindow::showAbout(told);
     const QString shown = about->findChild<QLabel *>(QStringLiteral("modelLabel"))->text();
     const QString text = CommLang::GetAppLang(textKey);
-    if (textKey == QLatin1String("AboutModel"))
+    if (textKey == QLatin1String("AboutModel") && !runtime.isEmpty())
+        QCOMPARE(shown, text.arg(QStringLiteral("tiny-net"), QStringLiteral("MIT")) + QLatin1Char('\n')
+                            + CommLang::GetAppLang(QStringLiteral("AboutModelRuntime")).arg(runtime));
+    else if (textKey == QLatin1String("AboutModel"))
         QCOMPARE(shown, text.arg(QStringLiteral("tiny-net"), QStringLiteral("MIT")));
     else if (textKey == QLatin1String("AboutRemoteService"))
         QCOMPARE(shown, text.arg(serviceUrl));
