@@ -6,7 +6,8 @@
 // and its own colours, over plain studio, gradient and ID-photo backdrops
 // (some with a soft contact shadow, which belongs to the backdrop) and over
 // photographs (some with a salient thing of their own beside or behind the
-// subject); greyscale photos; drawn clip art as one small group. The same
+// subject); strong gradients and vignettes; greyscale photos; drawn clip
+// art as one small group. The same
 // folder and seed always give the same set.
 
 #include "KSArtworkSet.h"
@@ -82,6 +83,38 @@ inline cv::Mat studioBackdrop(cv::RNG &rng, cv::Size size)
         for (int x = 0; x < size.width; ++x) {
             const double vignette = 1.0 - 0.07 * std::pow(std::hypot(x - centre.x, y - centre.y) / radius, 2.0);
             const cv::Scalar c = (top * (1 - t) + bottom * t) * vignette;
+            row[x] = cv::Vec3f(float(c[0]), float(c[1]), float(c[2]));
+        }
+    }
+    return backdrop;
+}
+
+// A plain backdrop that is not one colour, as studios and sweeps are lit:
+// `kind` 0 a vertical sweep falling off strongly to the bottom, 1 light
+// from one side, 2 a strong vignette, 3 an off-centre pool of light (float
+// BGR). Greys mostly, a few colours.
+inline cv::Mat gradientBackdrop(cv::RNG &rng, cv::Size size, int kind)
+{
+    static const cv::Scalar colours[] = {{235, 235, 235}, {200, 200, 200}, {160, 160, 162}, {120, 120, 120},
+                                         {250, 250, 250}, {215, 225, 235}, {225, 200, 170}, {95, 95, 100}};
+    const cv::Scalar lit = colours[rng.uniform(0, int(std::size(colours)))];
+    const double depth = rng.uniform(0.3, 0.5); // how far the light falls off
+    const double angle = rng.uniform(0.0, 2 * CV_PI);
+    const cv::Point2d spot(size.width * rng.uniform(0.25, 0.75), size.height * rng.uniform(0.2, 0.6));
+    const double diagonal = std::hypot(size.width, size.height);
+    cv::Mat backdrop(size, CV_32FC3);
+    for (int y = 0; y < size.height; ++y) {
+        auto *row = backdrop.ptr<cv::Vec3f>(y);
+        for (int x = 0; x < size.width; ++x) {
+            const double u = double(x) / size.width, v = double(y) / size.height;
+            double light = 1.0;
+            switch (kind) {
+            case 0: light = 1.0 - depth * std::pow(v, 1.3); break;
+            case 1: light = 1.0 - depth * (0.5 + 0.5 * ((u - 0.5) * std::cos(angle) + (v - 0.5) * std::sin(angle)) * 1.4); break;
+            case 2: light = 1.0 - depth * std::pow(std::hypot(u - 0.5, v - 0.5) / std::hypot(0.5, 0.5), 2.0); break;
+            default: light = 1.0 - depth * (1.0 - std::exp(-std::pow(std::hypot(x - spot.x, y - spot.y) / (0.45 * diagonal), 2.0))); break;
+            }
+            const cv::Scalar c = lit * std::clamp(light, 0.3, 1.0);
             row[x] = cv::Vec3f(float(c[0]), float(c[1]), float(c[2]));
         }
     }
@@ -273,7 +306,9 @@ inline std::vector<KSQualitySample> make(const QString &root, int perGroup, std:
                     addSalientThing(backdrop, thing, cv::Rect(at, look.alpha.size()), rng);
             }
         } else {
-            backdrop = group.rfind("id-", 0) == 0 ? KSArtworkSet::idBackdrop(index, size) : studioBackdrop(rng, size);
+            backdrop = group.rfind("id-", 0) == 0  ? KSArtworkSet::idBackdrop(index, size)
+                : group.rfind("gradient-", 0) == 0 ? gradientBackdrop(rng, size, index % 4)
+                                                    : studioBackdrop(rng, size);
             if (!cutByBottom && rng.uniform(0, 2))
                 addContactShadow(backdrop, look.alpha, at, rng);
         }
@@ -299,6 +334,18 @@ inline std::vector<KSQualitySample> make(const QString &root, int perGroup, std:
         default: add("grey", i, stamp(false, size), true, false, size, true); break;
         }
     }
+    // Strong gradients and vignettes, plain but not one colour: people,
+    // products and photographed things. Made after the groups above, so that
+    // their photos stay as they were.
+    for (int i = 0; i < perGroup; ++i) {
+        const cv::Size size = sizes[(i + 1) % std::size(sizes)];
+        switch (i % 4) {
+        case 0: add("gradient-studio", i, person(0), false, false, size, false); break;
+        case 1: add("gradient-studio", i, product(), false, false, size, false); break;
+        case 2: add("gradient-studio", i, stamp(false, size), false, false, size, false); break;
+        default: add("gradient-studio", i, person(1), false, true, size, false); break;
+        }
+    }
     // Drawn clip art: one small group, half over a studio backdrop, half over photographs.
     const std::vector<KSQualitySample> drawn = KSArtworkSet::make(root, std::max(1, perGroup / 2), seed);
     for (const KSQualitySample &sample : drawn) {
@@ -319,7 +366,7 @@ struct Options
 {
     int perGroup = 16;
     std::uint64_t seed = 2024;
-    std::string only; // only the photos whose name starts with it
+    std::string only; // only the photos whose name starts with one of its comma-separated prefixes
     QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Cutora");
     QString artwork = cache + QStringLiteral("/artwork");
     QString model = KSLocalService::defaultModelDescription();
@@ -397,8 +444,14 @@ struct Options
         std::vector<KSQualitySample> set = make(artwork, perGroup, seed);
         if (set.empty())
             std::fprintf(stderr, "no scored set in %s: run scripts/fetch-scored-set.sh\n", qPrintable(artwork));
+        // --only takes prefixes separated by commas.
+        const QStringList prefixes = QString::fromStdString(only).split(u',');
         set.erase(std::remove_if(set.begin(), set.end(),
-                                 [&](const KSQualitySample &s) { return s.name.rfind(only, 0) != 0; }),
+                                 [&](const KSQualitySample &s) {
+                                     return std::none_of(prefixes.begin(), prefixes.end(), [&](const QString &p) {
+                                         return QString::fromStdString(s.name).startsWith(p);
+                                     });
+                                 }),
                   set.end());
         return set;
     }

@@ -6,10 +6,14 @@
 // cut-out laid on black, white and a saturated colour against the true
 // subject on the same colour, over the true edge band.
 //   bench_engine_quality [--artwork DIR] [--per-group N] [--seed S] [--model JSON]
-//                        [--no-classic] [--only PREFIX] [--write DIR]
+//                        [--no-classic | --classic-only] [--only PREFIX] [--write DIR]
+// --classic-only: no network; the classical engine with and without its
+//   smooth backdrop, next to the simplest baseline (the border's median
+//   colour keyed out).
 // --artwork: the folder scripts/fetch-scored-set.sh prints (default: its cache).
 // --model: the learned model's description (default: the installed one).
-// --only: only the photos whose name starts with the given text (a group).
+// --only: only the photos whose name starts with the given text (a group;
+//   several separated by commas).
 // --write: saves each photo, its true alpha and every engine's mask.
 #include "KSClassicCutoutEngine.h"
 #include "KSHybridCutoutEngine.h"
@@ -24,6 +28,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -58,6 +63,39 @@ bool isPlain(const std::string &group)
     return group.find("studio") != std::string::npos || group.rfind("id-", 0) == 0;
 }
 
+// The simplest cut-out of a plain backdrop: every pixel far from the
+// border's median colour is subject.
+cv::Mat oneColourKey(const cv::Mat &bgr)
+{
+    constexpr int side = 480;
+    constexpr double reach = 12.0; // Lab units
+    const double scale = std::min(1.0, double(side) / std::max(bgr.cols, bgr.rows));
+    cv::Mat small, lab;
+    cv::resize(bgr, small, cv::Size(), scale, scale, cv::INTER_AREA);
+    small.convertTo(lab, CV_32F, 1.0 / 255.0);
+    cv::cvtColor(lab, lab, cv::COLOR_BGR2Lab);
+    const int band = std::max(2, std::min(lab.rows, lab.cols) / 50);
+    std::array<std::vector<float>, 3> border;
+    for (int y = 0; y < lab.rows; ++y)
+        for (int x = 0; x < lab.cols; ++x)
+            if (y < band || y >= lab.rows - band || x < band || x >= lab.cols - band)
+                for (int c = 0; c < 3; ++c)
+                    border[size_t(c)].push_back(lab.at<cv::Vec3f>(y, x)[c]);
+    cv::Vec3f median;
+    for (int c = 0; c < 3; ++c) {
+        auto &values = border[size_t(c)];
+        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+        median[c] = values[values.size() / 2];
+    }
+    cv::Mat subject(lab.size(), CV_8U);
+    for (int y = 0; y < lab.rows; ++y)
+        for (int x = 0; x < lab.cols; ++x)
+            subject.at<uchar>(y, x) = cv::norm(lab.at<cv::Vec3f>(y, x) - median) > reach ? 255 : 0;
+    cv::Mat mask;
+    cv::resize(subject, mask, bgr.size(), 0, 0, cv::INTER_LINEAR);
+    return mask;
+}
+
 // The photo's colours where the refinement left them, the subject's own
 // where it estimated them, and the refined mask.
 cv::Mat refined(const cv::Mat &bgr, const cv::Mat &mask, cv::Mat *colour)
@@ -78,24 +116,33 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     KSScoredSet::Options options;
     std::string writeDir;
-    bool classic = true;
+    bool classic = true, classicOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (options.take(argc, argv, i))
             continue;
         if (!std::strcmp(argv[i], "--no-classic"))
             classic = false;
+        else if (!std::strcmp(argv[i], "--classic-only"))
+            classicOnly = true;
         else if (i + 1 < argc && !std::strcmp(argv[i], "--write"))
             writeDir = argv[++i];
     }
-    const std::shared_ptr<KSLearnedModel> learned = options.loadModel();
-    if (!learned)
+    const std::shared_ptr<KSLearnedModel> learned = classicOnly ? nullptr : options.loadModel();
+    if (!learned && !classicOnly)
         return 1;
     // The network alone: its map stretched to the photo's size, nothing
     // else. The default: the service's engine from the same maps (the
     // network's passes are kept in the cache; bench_engine_speed times them).
-    const std::vector<std::string> engines = classic ? std::vector<std::string>{"network", "default", "classic"}
-                                                     : std::vector<std::string>{"network", "default"};
+    // Without the network: the baseline, the classical engine without its
+    // smooth backdrop ("classic-old"), and as it is. The last column
+    // compares the last engine with the one it builds on.
+    const std::vector<std::string> engines = classicOnly ? std::vector<std::string>{"baseline", "classic-old", "classic"}
+        : classic                                        ? std::vector<std::string>{"network", "default", "classic"}
+                                                         : std::vector<std::string>{"network", "default"};
+    const std::string reference = classicOnly ? "classic-old" : "network",
+                      compared = classicOnly ? "classic" : "default";
     KSClassicCutoutEngine classicEngine;
+    KSClassicCutoutEngine oneColourEngine(KSClassicCutoutEngine::Rules{.smoothBackdrop = false});
     const std::vector<KSQualitySample> set = options.load();
     if (set.empty())
         return 1;
@@ -115,13 +162,17 @@ int main(int argc, char *argv[])
             cv::imwrite(writeDir + "/" + sample.name + ".jpg", sample.bgr, {cv::IMWRITE_JPEG_QUALITY, 92});
             cv::imwrite(writeDir + "/" + sample.name + "-alpha.png", sample.alpha);
         }
-        const auto [map, mirrored] = options.networkMaps(sample, *learned);
+        const auto [map, mirrored] = learned ? options.networkMaps(sample, *learned) : std::pair<cv::Mat, cv::Mat>();
         for (const std::string &engine : engines) {
             std::string error;
             const auto start = std::chrono::steady_clock::now();
             cv::Mat mask;
             if (engine == "classic") {
                 mask = classicEngine.mask(sample.bgr, sample.type, &error);
+            } else if (engine == "classic-old") {
+                mask = oneColourEngine.mask(sample.bgr, sample.type, &error);
+            } else if (engine == "baseline") {
+                mask = oneColourKey(sample.bgr);
             } else if (engine == "default") {
                 mask = KSHybridCutoutEngine::fromMaps(sample.bgr, map, mirrored, sample.type,
                                                       KSHybridCutoutEngine::Rules(), &classicEngine);
@@ -165,21 +216,28 @@ int main(int argc, char *argv[])
     std::printf("\n%-22s %6s", "group", "photos");
     for (const std::string &e : engines)
         std::printf("  %-22s", (e + " IoU/MAE/BF").c_str());
-    std::printf("  %s\n", "default - network IoU");
+    std::printf("  %s - %s IoU\n", compared.c_str(), reference.c_str());
     bool neverBelow = true;
     for (const std::string &g : groups) {
-        std::printf("%-22s %6zu", g.c_str(), tallies["network"][g].iou.size());
+        std::printf("%-22s %6zu", g.c_str(), tallies[reference][g].iou.size());
         for (const std::string &e : engines) {
             const Tally &t = tallies[e][g];
             std::printf("  %6.3f / %.4f / %5.3f", mean(t.iou), mean(t.mae), mean(t.boundaryF));
         }
-        const double gain = mean(tallies["default"][g].iou) - mean(tallies["network"][g].iou);
+        const double gain = mean(tallies[compared][g].iou) - mean(tallies[reference][g].iou);
         neverBelow = neverBelow && gain >= -0.005;
         std::printf("  %+.3f\n", gain);
     }
     std::printf("\nmedian wall s per photo without the network's passes:");
     for (const std::string &e : engines)
         std::printf("  %s %.2f", e.c_str(), median(tallies[e]["all"].seconds));
+    if (classicOnly) {
+        std::printf("\n\nclassical engine on plain backdrops %.3f (goal >= 0.90: %s), before %.3f; "
+                    "no group below before by more than 0.005 IoU: %s\n",
+                    mean(tallies["classic"]["all plain"].iou), verdict(mean(tallies["classic"]["all plain"].iou) >= 0.90),
+                    mean(tallies["classic-old"]["all plain"].iou), verdict(neverBelow));
+        return 0;
+    }
 
     std::printf("\n\nEdge colour (mean absolute difference, 0-255)\n");
     std::printf("  network alone, the photo's colours     %6.1f\n", mean(tallies["network"]["all"].edgeBefore));

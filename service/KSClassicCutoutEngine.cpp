@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <optional>
 
 namespace {
 enum Side { top, bottom, left, right, sideCount };
@@ -59,11 +60,15 @@ constexpr float toleranceSpread = 2.5f;
 constexpr float tightestTolerance = 7.0f;
 constexpr float loosestTolerance = 22.0f;
 constexpr float closeColours = 1.2f;
+// A border sample within this distance of the backdrop's smooth surface
+// (Lab) is backdrop.
+constexpr double surfaceReach = 6.0;
 
 struct BorderSamples
 {
     std::vector<cv::Vec3f> colours;
     std::vector<int> sides;
+    std::vector<cv::Point> at;
 };
 
 // Colours read from a few rows of the border band on every side.
@@ -75,6 +80,7 @@ BorderSamples sampleBorder(const cv::Mat &lab, int band)
     auto take = [&](int y, int x, Side side) {
         samples.colours.push_back(lab.at<cv::Vec3f>(y, x));
         samples.sides.push_back(side);
+        samples.at.emplace_back(x, y);
     };
     for (int b = 0; b < band; b += std::max(1, band / bandRowsRead)) {
         for (int x = 0; x < cols; x += step) {
@@ -209,14 +215,26 @@ bool closeColoursLineThreeSides(const Clusters &clusters)
 // lines at least two sides, or when its colour is close to one that does.
 // A subject that touches the frame usually fills one side only, so it
 // stays out.
-BorderModel borderModel(const cv::Mat &lab, int band)
+// `flatBackdrop`, when given, is the colour of a backdrop whose smooth
+// surface was taken off: it is plain by construction, and the clusters
+// noise splits it into are all background, whether or not one of them
+// alone lines two sides.
+BorderModel borderModel(BorderSamples &samples, const std::optional<cv::Vec3f> &flatBackdrop = std::nullopt)
 {
-    BorderSamples samples = sampleBorder(lab, band);
     const Clusters clusters = clusterBorder(samples);
     BorderModel model;
     if (clusters.k < 1)
         return model;
     std::vector<bool> background = backgroundClusters(clusters, &model.plain);
+    if (flatBackdrop) {
+        // Not the busy backdrop's rule, which would take in a subject's
+        // colours split between clusters.
+        model.plain = true;
+        for (int c = 0; c < clusters.k; ++c)
+            background[size_t(c)] =
+                labDistance(clusters.centre(c), *flatBackdrop) < std::max(clusters.tolerance(c), float(surfaceReach))
+                || clusters.sidesLined([c](int other) { return other == c; }) >= 2;
+    }
     growByCloseness(clusters, background);
     model.plainBackdrop = closeColoursLineThreeSides(clusters);
     for (int c = 0; c < clusters.k; ++c) {
@@ -228,20 +246,133 @@ BorderModel borderModel(const cv::Mat &lab, int band)
     return model;
 }
 
+BorderModel borderModel(const cv::Mat &lab, int band, const std::optional<cv::Vec3f> &flatBackdrop = std::nullopt)
+{
+    BorderSamples samples = sampleBorder(lab, band);
+    return borderModel(samples, flatBackdrop);
+}
+
+// How far a colour is from the nearest background colour, in units of that
+// colour's tolerance: below 1 means background-coloured.
+float backgroundDistance(const cv::Vec3f &colour, const BorderModel &model)
+{
+    float nearest = 1e6f;
+    for (const BackgroundColour &background : model.colours)
+        nearest = std::min(nearest, labDistance(colour, background.centre) / background.tolerance);
+    return nearest;
+}
+
 // How far each pixel is from the nearest background colour, in units of
 // that colour's tolerance: below 1 means background-coloured.
 cv::Mat backgroundDistance(const cv::Mat &lab, const BorderModel &model)
 {
-    cv::Mat distance(lab.size(), CV_32F, cv::Scalar(1e6f));
+    cv::Mat distance(lab.size(), CV_32F);
     for (int y = 0; y < lab.rows; ++y) {
         const auto *pixel = lab.ptr<cv::Vec3f>(y);
         auto *out = distance.ptr<float>(y);
-        for (int x = 0; x < lab.cols; ++x) {
-            for (const BackgroundColour &colour : model.colours)
-                out[x] = std::min(out[x], labDistance(pixel[x], colour.centre) / colour.tolerance);
-        }
+        for (int x = 0; x < lab.cols; ++x)
+            out[x] = backgroundDistance(pixel[x], model);
     }
     return distance;
+}
+
+// A backdrop that is plain but not one colour (a gradient, a vignette,
+// light falling off across a studio sweep) is a smooth surface: per Lab
+// channel a quadratic in the picture's coordinates, fitted to the border's
+// backdrop samples by reweighted least squares that weigh a subject
+// touching the frame down (Tukey's weights). A quadratic is what the border
+// of a rectangle determines alone, so the inside is not guessed wildly.
+constexpr int surfaceTerms = 6;
+constexpr int surfaceRounds = 6;
+// Weights vanish beyond this many robust spreads (1.48 times the median
+// residual); the spread is never taken below the noise of a clean backdrop.
+constexpr double outlierSpreads = 3.0;
+constexpr double spreadFloor = 1.5;
+// The surface is taken off only when it changes by at least this much over
+// the picture (Lab): a backdrop of one colour is left as it is.
+constexpr double smallestChange = 4.0;
+constexpr int changeGrid = 9;
+
+cv::Matx<double, 1, surfaceTerms> surfaceTermsAt(double x, double y, cv::Size size)
+{
+    const double u = 2.0 * x / size.width - 1.0, v = 2.0 * y / size.height - 1.0;
+    return {1.0, u, v, u * u, u * v, v * v};
+}
+
+// The surface's coefficients (surfaceTerms x 3, CV_64F), or empty when
+// it does not line at least three sides or hardly changes.
+cv::Mat backdropSurface(const BorderSamples &samples, const BorderModel &model, cv::Size size)
+{
+    const int n = int(samples.colours.size());
+    cv::Mat terms(n, surfaceTerms, CV_64F), colours(n, 3, CV_64F);
+    std::vector<double> weight(static_cast<size_t>(n));
+    int backdrop = 0;
+    for (int i = 0; i < n; ++i) {
+        cv::Mat(surfaceTermsAt(samples.at[size_t(i)].x + 0.5, samples.at[size_t(i)].y + 0.5, size))
+            .reshape(1, 1)
+            .copyTo(terms.row(i));
+        for (int c = 0; c < 3; ++c)
+            colours.at<double>(i, c) = samples.colours[size_t(i)][c];
+        // The border model's backdrop colours are where the fit starts.
+        weight[size_t(i)] = backgroundDistance(samples.colours[size_t(i)], model) < 1.0f ? 1.0 : 0.0;
+        backdrop += int(weight[size_t(i)]);
+    }
+    if (backdrop < 4 * surfaceTerms)
+        return {};
+
+    cv::Mat coefficients;
+    std::vector<double> residual(static_cast<size_t>(n));
+    for (int round = 0; round < surfaceRounds; ++round) {
+        cv::Mat weighted = terms.clone(), target = colours.clone();
+        for (int i = 0; i < n; ++i) {
+            const double root = std::sqrt(weight[size_t(i)]);
+            weighted.row(i) *= root;
+            target.row(i) *= root;
+        }
+        if (!cv::solve(weighted, target, coefficients, cv::DECOMP_SVD))
+            return {};
+        const cv::Mat error = colours - terms * coefficients;
+        for (int i = 0; i < n; ++i)
+            residual[size_t(i)] = cv::norm(error.row(i));
+        std::vector<double> used;
+        for (int i = 0; i < n; ++i)
+            if (weight[size_t(i)] > 0)
+                used.push_back(residual[size_t(i)]);
+        if (used.empty())
+            return {};
+        std::nth_element(used.begin(), used.begin() + used.size() / 2, used.end());
+        const double cutoff = outlierSpreads * std::max(spreadFloor, 1.48 * used[used.size() / 2]);
+        for (int i = 0; i < n; ++i) {
+            const double r = residual[size_t(i)] / cutoff;
+            weight[size_t(i)] = r < 1.0 ? (1 - r * r) * (1 - r * r) : 0.0;
+        }
+    }
+
+    std::array<double, sideCount> near{0, 0, 0, 0}, total{0, 0, 0, 0};
+    for (int i = 0; i < n; ++i) {
+        total[size_t(samples.sides[size_t(i)])] += 1;
+        near[size_t(samples.sides[size_t(i)])] += residual[size_t(i)] < surfaceReach ? 1 : 0;
+    }
+    int lined = 0;
+    for (int s = 0; s < sideCount; ++s)
+        lined += near[size_t(s)] >= sideLined * total[size_t(s)] ? 1 : 0;
+    if (lined < 3)
+        return {};
+
+    std::vector<cv::Vec3d> grid;
+    cv::Vec3d mean(0, 0, 0);
+    for (int gy = 0; gy < changeGrid; ++gy)
+        for (int gx = 0; gx < changeGrid; ++gx) {
+            const cv::Mat value = cv::Mat(surfaceTermsAt(size.width * gx / (changeGrid - 1.0),
+                                                         size.height * gy / (changeGrid - 1.0), size))
+                * coefficients;
+            grid.emplace_back(value.at<double>(0), value.at<double>(1), value.at<double>(2));
+            mean += grid.back() / double(changeGrid * changeGrid);
+        }
+    double change = 0;
+    for (const cv::Vec3d &value : grid)
+        change = std::max(change, cv::norm(value - mean));
+    return change >= smallestChange ? coefficients : cv::Mat();
 }
 
 // The GrabCut start: background reached from the border is background (for
@@ -383,7 +514,44 @@ WorkPicture workPicture(const cv::Mat &bgr, int side)
     work.band = std::max(2, std::min(work.small.rows, work.small.cols) / 50);
     return work;
 }
+// The picture with its backdrop's smooth surface taken off (when it has
+// one): its colours less the surface plus the surface's mean, so that the
+// backdrop is one colour and the subject's colours move by no more than
+// the backdrop's own change.
+// Returns the backdrop's one colour, or nothing when it is left as it was.
+std::optional<cv::Vec3f> flattenBackdrop(WorkPicture &work)
+{
+    BorderSamples samples = sampleBorder(work.lab, work.band);
+    const BorderModel model = borderModel(samples);
+    const cv::Mat coefficients = backdropSurface(samples, model, work.lab.size());
+    if (coefficients.empty())
+        return std::nullopt;
+    cv::Mat surface(work.lab.size(), CV_32FC3);
+    for (int y = 0; y < surface.rows; ++y) {
+        auto *out = surface.ptr<cv::Vec3f>(y);
+        for (int x = 0; x < surface.cols; ++x) {
+            const auto terms = surfaceTermsAt(x + 0.5, y + 0.5, surface.size());
+            for (int c = 0; c < 3; ++c) {
+                double value = 0;
+                for (int t = 0; t < surfaceTerms; ++t)
+                    value += terms(0, t) * coefficients.at<double>(t, c);
+                out[x][c] = float(value);
+            }
+        }
+    }
+    const cv::Scalar mean = cv::mean(surface);
+    work.lab = work.lab - surface + mean;
+    cv::Mat bgr;
+    cv::cvtColor(work.lab, bgr, cv::COLOR_Lab2BGR);
+    bgr.convertTo(work.small, CV_8U, 255.0);
+    return cv::Vec3f(float(mean[0]), float(mean[1]), float(mean[2]));
+}
 } // namespace
+
+KSClassicCutoutEngine::KSClassicCutoutEngine(Rules rules)
+    : m_rules(rules)
+{
+}
 
 bool KSClassicCutoutEngine::plainBackdrop(const cv::Mat &input)
 {
@@ -405,15 +573,16 @@ cv::Mat KSClassicCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std
     if (bgr.empty())
         return {};
 
-    const WorkPicture work = workPicture(bgr, KSClassicCutoutEngine::workSide);
+    WorkPicture work = workPicture(bgr, KSClassicCutoutEngine::workSide);
     if (work.small.empty()) {
         if (error)
             *error = "the picture is too small to cut out";
         return {};
     }
+    const std::optional<cv::Vec3f> flatBackdrop = m_rules.smoothBackdrop ? flattenBackdrop(work) : std::nullopt;
     const double scale = work.scale;
     const cv::Mat &small = work.small, &lab = work.lab;
-    const BorderModel model = borderModel(lab, work.band);
+    const BorderModel model = borderModel(lab, work.band, flatBackdrop);
     const cv::Mat distance = backgroundDistance(lab, model);
     cv::Mat gc = initialMask(distance, model);
 

@@ -12,12 +12,15 @@
 // shadow, a lost hand) and this finds the whole of it around the stroke, so
 // that the editor can erase or keep it in one go.
 //
-// The window around the stroke is reduced to a working size and segmented
-// by GrabCut, the stroke's pixels being certain, everything else a guess;
-// only the parts connected to the stroke count. The result is enlarged to
-// full size and its edge refined by a guided filter on the photo's own
-// detail, and the stroke itself is always part of it. Pure computation on
-// copies: runs on any thread.
+// The window around the stroke is reduced to a working size. The backdrop
+// round the stroke is the colours that line the window's border; the part
+// is what the stroke went over unlike them. GrabCut grows the part from
+// there, and only what differs from the backdrop and is connected to the
+// part under the stroke counts: a stroke wider than a thin part does not
+// bring the backdrop beside it. The result is enlarged to full size and its
+// edge refined by a guided filter on the photo's own detail. Where nothing
+// under the stroke differs from the backdrop, the stroke alone is the
+// result. Pure computation on copies: runs on any thread.
 class KSSmartBrush
 {
 public:

@@ -4,11 +4,14 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <functional>
+
 Q_DECLARE_METATYPE(cv::Size)
 Q_DECLARE_METATYPE(cv::Scalar)
 Q_DECLARE_METATYPE(cv::Mat)
 Q_DECLARE_METATYPE(cv::Point)
 Q_DECLARE_METATYPE(std::uint64_t)
+Q_DECLARE_METATYPE(std::function<double(double, double)>)
 
 // The classical engine on generated photos whose true subject is known.
 class TestClassicCutoutEngine : public QObject
@@ -82,6 +85,27 @@ private:
         return p;
     }
 
+    // The subject of photo() on a backdrop lit unevenly, so that the
+    // backdrop itself spans many colours: `light` gives its brightness
+    // (0..1) at each place, from u, v in 0..1.
+    static Photo unevenlyLitPhoto(cv::Size size, cv::Scalar lit, const std::function<double(double, double)> &light,
+                                  cv::Scalar subject, bool touchesBottom)
+    {
+        Photo p = photo(size, lit, subject, touchesBottom);
+        cv::Mat backdrop(size, CV_8UC3);
+        for (int y = 0; y < size.height; ++y)
+            for (int x = 0; x < size.width; ++x) {
+                const cv::Scalar c = lit * light(double(x) / size.width, double(y) / size.height);
+                backdrop.at<cv::Vec3b>(y, x) = cv::Vec3b(cv::saturate_cast<uchar>(c[0]), cv::saturate_cast<uchar>(c[1]),
+                                                         cv::saturate_cast<uchar>(c[2]));
+            }
+        cv::Mat noise(size, CV_16SC3);
+        cv::randn(noise, cv::Scalar::all(0), cv::Scalar::all(3));
+        cv::add(backdrop, noise, backdrop, cv::noArray(), CV_8UC3);
+        backdrop.copyTo(p.bgr, p.truth == 0);
+        return p;
+    }
+
     static double iou(const cv::Mat &mask, const cv::Mat &truth)
     {
         const cv::Mat a = mask >= 128, b = truth >= 128;
@@ -142,6 +166,58 @@ private slots:
         QCOMPARE(int(mask.at<uchar>(size.height * 2 / 5, size.width / 2)), 255);
         if (touchesBottom)
             QCOMPARE(int(mask.at<uchar>(size.height - 1, size.width / 2)), 255);
+    }
+
+    void separatesASubjectFromAnUnevenlyLitBackdrop_data()
+    {
+        using Light = std::function<double(double, double)>;
+        QTest::addColumn<cv::Scalar>("backdrop");
+        QTest::addColumn<Light>("light");
+        QTest::addColumn<cv::Scalar>("subject");
+        QTest::addColumn<bool>("touchesBottom");
+
+        // The sweep's light grey at the top is darker at the bottom than
+        // the subject's lower half.
+        QTest::newRow("grey sweep, light to dark") << cv::Scalar(235, 235, 235)
+                                                   << Light([](double, double v) { return 1.0 - 0.6 * v; })
+                                                   << cv::Scalar(70, 120, 190) << false;
+        // The middle of the backdrop is lighter than anything on its border.
+        QTest::newRow("strong vignette, cut by the bottom edge")
+            << cv::Scalar(215, 215, 220)
+            << Light([](double u, double v) { return 1.0 - 0.45 * ((u - 0.5) * (u - 0.5) + (v - 0.5) * (v - 0.5)) / 0.5; })
+            << cv::Scalar(40, 40, 160) << true;
+        QTest::newRow("coloured backdrop lit from the left") << cv::Scalar(210, 170, 100)
+                                                             << Light([](double u, double) { return 1.0 - 0.5 * u; })
+                                                             << cv::Scalar(120, 200, 240) << false;
+    }
+
+    void separatesASubjectFromAnUnevenlyLitBackdrop()
+    {
+        using Light = std::function<double(double, double)>;
+        QFETCH(cv::Scalar, backdrop);
+        QFETCH(Light, light);
+        QFETCH(cv::Scalar, subject);
+        QFETCH(bool, touchesBottom);
+        const Photo p = unevenlyLitPhoto({640, 480}, backdrop, light, subject, touchesBottom);
+        KSClassicCutoutEngine engine;
+        std::string error;
+        const cv::Mat mask = engine.mask(p.bgr, KSEraserType::person, &error);
+        QVERIFY2(!mask.empty(), error.c_str());
+        const double score = iou(mask, p.truth);
+        QVERIFY2(score >= 0.95, qPrintable(QStringLiteral("IoU %1").arg(score)));
+    }
+
+    void leavesABackdropOfOneColourAsItWas()
+    {
+        // The smooth backdrop changes nothing where the backdrop is one
+        // colour: the mask is the one-colour model's, to the pixel.
+        const Photo p = unevenlyLitPhoto({640, 480}, cv::Scalar(240, 240, 240), [](double, double) { return 1.0; },
+                                         cv::Scalar(60, 60, 180), false);
+        const cv::Mat smooth = KSClassicCutoutEngine().mask(p.bgr, KSEraserType::object, nullptr);
+        const cv::Mat oneColour = KSClassicCutoutEngine(KSClassicCutoutEngine::Rules{.smoothBackdrop = false})
+                                      .mask(p.bgr, KSEraserType::object, nullptr);
+        QVERIFY(!smooth.empty());
+        QCOMPARE(cv::countNonZero(smooth != oneColour), 0);
     }
 
     void dropsStrayBlobs()
