@@ -7,6 +7,8 @@
 #include "KSTextStyle.h"
 
 #include <QAbstractItemView>
+
+#include <algorithm>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>

@@ -22,6 +22,7 @@
 #include "KSViewSlider.h"
 
 #include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
@@ -226,14 +227,14 @@ QWidget *KSBatchView::buildActionBar()
     layout->addWidget(add);
     layout->addSpacing(10);
     m_openBtn = smallButton(lang("BatchOpenInEditor"), QStringLiteral("openBtn"), bar);
-    m_openBtn->setToolTip(KSShortcutKeys::withKeys(lang("BatchOpenInEditor"), QKeySequence(Qt::Key_Return)));
+    m_openBtn->setToolTip(KSShortcutKeys::withKeys(lang("BatchOpenInEditor"), KSShortcutKeys::openInEditor()));
     m_openBtn->setAction([this](KSHoverButton *) { openCurrentInEditor(); });
     m_retryBtn = smallButton(lang("Retry"), QStringLiteral("retryBtn"), bar);
     m_retryBtn->setAction([this](KSHoverButton *) { retrySelected(); });
     m_cancelBtn = smallButton(lang("Cancel"), QStringLiteral("cancelBtn"), bar);
     m_cancelBtn->setAction([this](KSHoverButton *) { cancelSelected(); });
     m_removeBtn = smallButton(lang("BatchRemove"), QStringLiteral("removeBtn"), bar);
-    m_removeBtn->setToolTip(KSShortcutKeys::withKeys(lang("BatchRemove"), QKeySequence(QKeySequence::Delete)));
+    m_removeBtn->setToolTip(KSShortcutKeys::withKeys(lang("BatchRemove"), KSShortcutKeys::removeFromBatch()));
     m_removeBtn->setAction([this](KSHoverButton *) { removeSelected(); });
     m_typeBtn = smallButton(lang("BatchType") + QStringLiteral(" ▾"), QStringLiteral("typeBtn"), bar);
     m_typeBtn->setAction([this](KSHoverButton *) { showTypeMenu(); });
@@ -305,10 +306,10 @@ void KSBatchView::setupShortcuts()
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, action);
     };
-    bind(QKeySequence::SelectAll, [this] { m_grid->selectAll(); });
-    bind(QKeySequence::Delete, [this] { removeSelected(); });
-    bind(QKeySequence(Qt::Key_Return), [this] { openCurrentInEditor(); });
-    bind(QKeySequence(Qt::Key_Enter), [this] { openCurrentInEditor(); });
+    bind(KSShortcutKeys::selectAll(), [this] { m_grid->selectAll(); });
+    bind(KSShortcutKeys::removeFromBatch(), [this] { removeSelected(); });
+    bind(KSShortcutKeys::openInEditor(), [this] { openCurrentInEditor(); });
+    bind(KSShortcutKeys::openInEditorToo(), [this] { openCurrentInEditor(); });
     bind(KSShortcutKeys::close(), [this] { m_lookPanel->closeOpenPanel(); });
 }
 
