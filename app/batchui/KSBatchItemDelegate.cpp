@@ -97,7 +97,7 @@ void drawButton(QPainter *painter, const QRect &rect, const QString &title, bool
 {
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    painter->setPen(accent ? Qt::NoPen : QPen(KSRGBHexColor(0xD1D1D1), 1));
+    painter->setPen(accent ? Qt::NoPen : QPen(KSRGBHexColor(0xD1D1D1).toQColor(), 1));
     painter->setBrush(accent ? kAccent : QColor(Qt::white));
     painter->drawRoundedRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
     painter->setPen(accent ? QColor(Qt::white) : kText);
@@ -185,7 +185,7 @@ void KSBatchItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     const State state = stateOf(index);
 
     // The card.
-    painter->setPen(selected ? QPen(kAccent, 2) : QPen(KSRGBHexColor(hovered ? 0xD1D1D1 : 0xE6E6E6), 1));
+    painter->setPen(selected ? QPen(kAccent, 2) : QPen(KSRGBHexColor(hovered ? 0xD1D1D1 : 0xE6E6E6).toQColor(), 1));
     painter->setBrush(selected ? QColor(0xE5, 0xF9, 0xF3) : QColor(Qt::white));
     painter->drawRoundedRect(QRectF(cell).adjusted(0.5, 0.5, -0.5, -0.5), kRadius, kRadius);
 

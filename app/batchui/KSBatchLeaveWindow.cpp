@@ -16,8 +16,8 @@ QString lang(const char *key)
 }
 } // namespace
 
-KSBatchLeaveWindow::KSBatchLeaveWindow(int running, int notExported, Answer answer, QWidget *parentWindow)
-    : KSDialogWindow(parentWindow), m_answer(std::move(answer))
+KSBatchLeaveWindow::KSBatchLeaveWindow(int running, int notExported, Answer reply, QWidget *parentWindow)
+    : KSDialogWindow(parentWindow), m_answer(std::move(reply))
 {
     setObjectName(QStringLiteral("KSBatchLeaveWindow"));
     setDialogTitle(lang("BatchLeaveTitle"));
@@ -33,9 +33,9 @@ KSBatchLeaveWindow::KSBatchLeaveWindow(int running, int notExported, Answer answ
     contentLayout()->addWidget(text);
 
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(wire(makeNeutralButton(lang("BatchLeave")), QStringLiteral("leaveBtn"), [this] { answer(true); }));
+    buttons->addWidget(wire(makeNeutralButton(lang("BatchLeave")), QStringLiteral("leaveBtn"), [this] { this->answer(true); }));
     buttons->addStretch(1);
-    buttons->addWidget(wire(makePrimaryButton(lang("BatchStay")), QStringLiteral("stayBtn"), [this] { answer(false); }));
+    buttons->addWidget(wire(makePrimaryButton(lang("BatchStay")), QStringLiteral("stayBtn"), [this] { this->answer(false); }));
     contentLayout()->addSpacing(8);
     contentLayout()->addLayout(buttons);
 }

@@ -59,7 +59,7 @@ QPixmap swatch(const KSEditBackground &background)
         painter.fillRect(box, background.colour.toQColor());
     }
     painter.setClipping(false);
-    painter.setPen(QPen(KSRGBHexColor(0xD1D1D1), 1));
+    painter.setPen(QPen(KSRGBHexColor(0xD1D1D1).toQColor(), 1));
     painter.drawPath(shape);
     return pixmap;
 }

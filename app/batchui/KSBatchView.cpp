@@ -17,6 +17,7 @@
 #include "KSNotice.h"
 #include "KSPhotoPicker.h"
 #include "KSShortcutKeys.h"
+#include "KSTextField.h"
 #include "KSTextStyle.h"
 #include "KSViewAttach.h"
 #include "KSViewSlider.h"

@@ -3,6 +3,7 @@
 #include "KSBatchExport.h"
 #include "KSBatchIntake.h"
 #include "KSBatchItem.h"
+#include "KSEraserEditView.h"
 #include "KSEraserType.h"
 
 #include <QPointer>
@@ -15,7 +16,7 @@
 class KSBatch;
 class KSBatchItemDelegate;
 class KSBatchLookPanel;
-class KSEraserEditView;
+
 class KSHoverButton;
 class QLabel;
 class QListView;

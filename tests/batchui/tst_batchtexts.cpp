@@ -115,7 +115,7 @@ void TestBatchTexts::exportOutcomeNamesWhatWasNotWritten()
     outcome.notExported = 1;
     outcome.writeFailures = 2;
     outcome.firstError = QStringLiteral("the disk is full");
-    const QStringList lines = KSBatchExportDoneWindow::message(outcome).split(u'\\n');
+    const QStringList lines = KSBatchExportDoneWindow::message(outcome).split(u'\n');
     QCOMPARE(lines.size(), 4);
     QVERIFY(lines.at(1).startsWith(QStringLiteral("1 not exported")));
     QVERIFY(lines.at(2).startsWith(QStringLiteral("2 could not be written")));

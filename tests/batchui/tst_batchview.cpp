@@ -21,6 +21,7 @@
 #include "KSHoverButton.h"
 #include "KSServiceAddress.h"
 #include "KSTaskFlow.h"
+#include "KSViewSlider.h"
 #include "NoticeLog.h"
 #include "ScriptedCutoutService.h"
 #include "ShownWindow.h"
