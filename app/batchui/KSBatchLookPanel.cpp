@@ -13,7 +13,9 @@
 #include "KSTextStyle.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
+#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -121,24 +123,30 @@ KSBatchLookPanel::KSBatchLookPanel(QWidget *parent)
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
+    setFixedWidth(kColumnWidth);
 
     auto *column = new QWidget(this);
     column->setObjectName(QStringLiteral("lookColumn"));
-    column->setFixedWidth(kColumnWidth);
     column->setAutoFillBackground(true);
     QPalette palette = column->palette();
     palette.setColor(QPalette::Window, Qt::white);
     column->setPalette(palette);
     row->addWidget(column);
 
+    // The editor's panels open over the screen beside the column rather
+    // than squeezing it: they need more room than the grid can give.
     m_host = new QWidget(this);
     m_host->setObjectName(QStringLiteral("lookPanelHost"));
     m_host->setAutoFillBackground(true);
     m_host->setPalette(palette);
+    auto *shadow = new QGraphicsDropShadowEffect(m_host);
+    shadow->setBlurRadius(18);
+    shadow->setOffset(2, 0);
+    shadow->setColor(QColor(0, 0, 0, 60));
+    m_host->setGraphicsEffect(shadow);
     auto *hostLayout = new QVBoxLayout(m_host);
     hostLayout->setContentsMargins(0, 0, 0, 0);
     m_host->hide();
-    row->addWidget(m_host);
 
     auto *layout = new QVBoxLayout(column);
     layout->setContentsMargins(16, 18, 16, 16);
@@ -248,8 +256,29 @@ void KSBatchLookPanel::showInHost(QWidget *panel, int width)
     if (m_host->layout()->indexOf(panel) < 0)
         m_host->layout()->addWidget(panel);
     panel->show();
-    m_host->setFixedWidth(width);
+    m_hostWidth = width;
+    QWidget *over = parentWidget() ? parentWidget() : this;
+    if (m_host->parentWidget() != over) {
+        m_host->setParent(over);
+        over->installEventFilter(this);
+    }
+    placeHost();
     m_host->show();
+    m_host->raise();
+}
+
+void KSBatchLookPanel::placeHost()
+{
+    QWidget *over = m_host->parentWidget();
+    const QPoint topLeft = mapTo(over, QPoint(kColumnWidth, 0));
+    m_host->setGeometry(topLeft.x(), topLeft.y(), std::min(m_hostWidth, over->width() - topLeft.x()), height());
+}
+
+bool KSBatchLookPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_host->parentWidget() && event->type() == QEvent::Resize && m_host->isVisible())
+        placeHost();
+    return QWidget::eventFilter(watched, event);
 }
 
 bool KSBatchLookPanel::closeOpenPanel()

@@ -13,8 +13,8 @@ class QLabel;
 
 // The look chosen once for a whole batch: the background (the editor's
 // colour panel), the size with its fit mode (the editor's size panel),
-// the output format and the folder. A column of its own, and beside it the
-// editor's panel while one is open. Every change is reported through
+// the output format and the folder. A column of its own; the editor's panel,
+// while one is open, lies over the screen beside it. Every change is reported through
 // lookChanged(); the panel holds no photo.
 class KSBatchLookPanel : public QWidget
 {
@@ -54,6 +54,9 @@ public:
     using FolderDialogRunner = std::function<QString(const QString &start)>;
     static void setFolderDialogRunner(FolderDialogRunner runner);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 signals:
     void lookChanged(const KSBatchLook &look);
     // The size panel's Save Print Sheet: sheets of every photo on `paper`.
@@ -63,10 +66,12 @@ private:
     void showLook();
     void change(const std::function<void(KSBatchLook &look)> &edit);
     void showInHost(QWidget *panel, int width);
+    void placeHost();
     KSEditChangeSizeView *makeSizePanel();
 
     KSBatchLook m_look;
     QWidget *m_host = nullptr;
+    int m_hostWidth = 0;
     KSEditChangeBackgroundView *m_colourPanel = nullptr;
     KSEditChangeSizeView *m_sizePanel = nullptr;
     KSHoverButton *m_backgroundBtn = nullptr;

@@ -266,12 +266,13 @@ QWidget *KSBatchView::buildSkippedArea()
     layout->addWidget(m_skippedBtn, 0, Qt::AlignLeft);
     m_skippedList = new QListWidget(m_skippedArea);
     m_skippedList->setObjectName(QStringLiteral("skippedList"));
-    m_skippedList->setFixedHeight(kSkippedListHeight);
     m_skippedList->setFont(KSTextStyle::systemFont(12));
     m_skippedList->setSelectionMode(QAbstractItemView::NoSelection);
     m_skippedList->setFocusPolicy(Qt::NoFocus);
     m_skippedList->setStyleSheet(QStringLiteral("QListWidget { border: 1px solid #DDDDDD; border-radius: 6px;"
                                                 " background: white; color: #333333; }"));
+    // Folded until asked for: the grid keeps the room.
+    m_skippedList->hide();
     layout->addWidget(m_skippedList);
     return m_skippedArea;
 }
@@ -348,6 +349,7 @@ void KSBatchView::showSkipped()
     const QString arrow = m_skippedList->isVisible() ? QStringLiteral(" ▾") : QStringLiteral(" ▸");
     m_skippedBtn->setTitle(lang("BatchSkipped").arg(m_skipped.size()) + arrow);
     m_skippedBtn->setFixedWidth(m_skippedBtn->textFiled()->sizeThatFits(QSize(600, 22)).width() + 8);
+    m_skippedList->setFixedHeight(std::min(kSkippedListHeight, int(m_skipped.size()) * 20 + 8));
     if (m_skippedList->count() == m_skipped.size())
         return;
     m_skippedList->clear();

@@ -156,6 +156,10 @@ void TestBatchView::folderFillsTheGridAndListsWhatItSkipped()
 
     // The text file and the sub-folder are named with their reasons, not dropped.
     QVERIFY(view->skippedBtn()->isVisible());
+    // Folded under its header until asked for.
+    QVERIFY(!view->skippedList()->isVisible());
+    view->skippedBtn()->click();
+    QVERIFY(view->skippedList()->isVisible());
     QCOMPARE(view->skippedList()->count(), 2);
     QStringList lines;
     for (int i = 0; i < view->skippedList()->count(); ++i)
