@@ -6,6 +6,7 @@
 // that the figure is the job's: reading the photo, the upload, the service
 // and its engine, the mask and the cut-out written into the temporary folder.
 #include "CommPassport.h"
+#include "KSBenchMemory.h"
 #include "KSBenchPhoto.h"
 #include "KSBenchService.h"
 #include "KSEraserManager.h"
@@ -26,20 +27,6 @@
 #include <cstring>
 
 namespace {
-
-// A field of /proc/self/status in kB ("VmHWM", "VmRSS"), or -1.
-qint64 statusKilobytes(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 bool resetPeak()
 {
@@ -84,7 +71,7 @@ int main(int argc, char *argv[])
     if (!startBenchService(service, home.filePath(QStringLiteral("service")), model))
         return 1;
 
-    const qint64 before = statusKilobytes("VmRSS");
+    const qint64 before = procStatusKilobytes("VmRSS");
     if (!resetPeak())
         std::printf("(the peak could not be reset: it includes making the photo)\n");
     QElapsedTimer clock;
@@ -102,7 +89,7 @@ int main(int argc, char *argv[])
                                  });
     loop.exec();
     const double seconds = clock.nsecsElapsed() / 1e9;
-    const double peakMB = statusKilobytes("VmHWM") / 1024.0;
+    const double peakMB = procStatusKilobytes("VmHWM") / 1024.0;
     const double goalMB = 6.0 * pixels / (1024.0 * 1024.0) + 300.0;
     std::printf("job %s in %.1f s (engine: %s)\n", success ? "done" : "FAILED", seconds,
                 model == QLatin1String("none") ? "classical" : qPrintable(model));

@@ -16,10 +16,12 @@ namespace {
 
 const QString kEnglish = QStringLiteral("English");
 
-// One collator for a whole sort: making one per comparison is slow.
+// One collator for a whole sort: making one per comparison is slow. The C
+// locale's collator knows no numeric mode; any language's does, and paths
+// need no language's rules beyond it.
 QCollator naturalCollator()
 {
-    QCollator collator(QLocale::c());
+    QCollator collator(QLocale(QLocale::English, QLocale::UnitedStates));
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     return collator;
@@ -121,18 +123,23 @@ bool KSBatchIntake::wantsBatch(const QStringList &paths)
 KSBatchIntake::Result KSBatchIntake::gather(const QStringList &paths, bool recursive, const QStringList &alreadyIn)
 {
     Result result;
+    // In the order given, each folder's files in natural order: of one file
+    // named twice, the first naming is taken.
     QStringList candidates;
     for (const QString &path : paths) {
         if (path.isEmpty())
             continue;
         const QFileInfo info(path);
-        if (info.isDir())
-            readFolder(info.absoluteFilePath(), recursive, &candidates, &result.skipped);
-        else
+        if (info.isDir()) {
+            QStringList inFolder;
+            readFolder(info.absoluteFilePath(), recursive, &inFolder, &result.skipped);
+            sortNaturally(inFolder, [](const QString &file) { return file; });
+            candidates += inFolder;
+        } else {
             // A file named on its own is looked at by its bytes, whatever its name.
             candidates.append(QDir::cleanPath(info.absoluteFilePath()));
+        }
     }
-    sortNaturally(candidates, [](const QString &path) { return path; });
 
     QSet<QString> taken;
     for (const QString &photo : alreadyIn)
@@ -150,6 +157,7 @@ KSBatchIntake::Result KSBatchIntake::gather(const QStringList &paths, bool recur
         }
         result.photos.append(candidate);
     }
+    sortNaturally(result.photos, [](const QString &photo) { return photo; });
     sortNaturally(result.skipped, [](const Skipped &skipped) { return skipped.path; });
     return result;
 }

@@ -103,6 +103,20 @@ void KSEditDocument::loadPhotoColours(const QString &photoPath)
     });
 }
 
+bool KSEditDocument::mergePhotoColours(const QString &photoPath)
+{
+    if (!m_picture)
+        return false;
+    const KSImageLoader::Result photo = KSImageLoader::load(photoPath);
+    if (!photo.ok()) {
+        CommLog::E(QStringLiteral("editor: cannot read the photo %1 to restore from: %2").arg(photoPath, photo.error));
+        return false;
+    }
+    m_picture->setColours(KSMaskedPicture::withPhotoColours(m_picture->colours(), m_picture->mask(), photo.image));
+    emit maskChanged(QRegion(m_picture->rect()));
+    return true;
+}
+
 void KSEditDocument::startFaceSearch()
 {
     if (!m_picture)

@@ -64,6 +64,10 @@ public:
     // on a worker thread, so that a touch-up can bring back what the cut-out
     // lost; maskChanged() over the whole picture when done.
     void loadPhotoColours(const QString &photoPath);
+    // The same on the calling thread (the document's own), for a document
+    // made to be rendered at once; false when the photo cannot be read,
+    // which leaves the colours as they were.
+    bool mergePhotoColours(const QString &photoPath);
     // Looks for faces in the cut-out on a worker thread; facesFound() then.
     void startFaceSearch();
 

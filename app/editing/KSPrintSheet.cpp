@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace KSPrintSheet {
@@ -119,11 +120,13 @@ QString whyNoCopyFits(Paper paper, const QSizeF &photoMm)
         .arg(paperName(paper));
 }
 
-QImage render(const QImage &photo, const QSizeF &photoMm, Paper paper)
+namespace {
+
+// A white sheet at kDpi with the cut lines, and `copyAt(i)` in each place
+// while it gives a picture.
+template <typename CopyAt>
+QImage drawSheet(const Layout &sheetLayout, CopyAt copyAt)
 {
-    const Layout sheetLayout = layout(paper, photoMm);
-    if (photo.isNull() || sheetLayout.copies.isEmpty())
-        return {};
     QImage sheet(sheetLayout.sheet, QImage::Format_RGB32);
     if (sheet.isNull())
         return {};
@@ -131,19 +134,44 @@ QImage render(const QImage &photo, const QSizeF &photoMm, Paper paper)
     const double dotsPerMetre = kDpi / kMmPerInch * 1000.0;
     sheet.setDotsPerMeterX(int(std::lround(dotsPerMetre)));
     sheet.setDotsPerMeterY(int(std::lround(dotsPerMetre)));
-
-    // One scaled copy, drawn as many times as fit.
-    QImage copy = photo.scaled(sheetLayout.copy, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPainter painter(&sheet);
     painter.setPen(QPen(kCutLineColour, 1));
     for (const QLine &line : sheetLayout.cutLines)
         painter.drawLine(line);
-    for (const QRect &place : sheetLayout.copies) {
+    for (qsizetype i = 0; i < sheetLayout.copies.size(); ++i) {
+        const QImage copy = copyAt(i);
+        if (copy.isNull())
+            break;
+        const QRect &place = sheetLayout.copies[i];
         painter.fillRect(place, Qt::white);
         painter.drawImage(place.topLeft(), copy);
     }
     painter.end();
     return sheet;
+}
+
+} // namespace
+
+QImage render(const QImage &photo, const QSizeF &photoMm, Paper paper)
+{
+    const Layout sheetLayout = layout(paper, photoMm);
+    if (photo.isNull() || sheetLayout.copies.isEmpty())
+        return {};
+    // One scaled copy, drawn as many times as fit.
+    const QImage copy = photo.scaled(sheetLayout.copy, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return drawSheet(sheetLayout, [&](qsizetype) { return copy; });
+}
+
+QImage renderMany(const QList<QImage> &photos, const QSizeF &photoMm, Paper paper)
+{
+    const Layout sheetLayout = layout(paper, photoMm);
+    if (photos.isEmpty() || photos.size() > sheetLayout.copies.size()
+        || std::any_of(photos.cbegin(), photos.cend(), [](const QImage &photo) { return photo.isNull(); }))
+        return {};
+    return drawSheet(sheetLayout, [&](qsizetype i) {
+        return i < photos.size() ? photos[i].scaled(sheetLayout.copy, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                 : QImage();
+    });
 }
 
 } // namespace KSPrintSheet

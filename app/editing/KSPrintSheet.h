@@ -49,4 +49,9 @@ struct Layout
 // resolution kDpi. Null when no copy fits.
 [[nodiscard]] QImage render(const QImage &photo, const QSizeF &photoMm, Paper paper);
 
+// One sheet of different photos of one printed size, one copy each, in
+// the layout's places row by row; the places left over stay white. Null
+// when there are none, more than fit, or one of them is null.
+[[nodiscard]] QImage renderMany(const QList<QImage> &photos, const QSizeF &photoMm, Paper paper);
+
 } // namespace KSPrintSheet

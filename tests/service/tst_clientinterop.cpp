@@ -5,13 +5,13 @@
 #include "KSEraserNetwork.h"
 #include "KSJobProgress.h"
 #include "KSServiceAddress.h"
+#include "PhotoFixtures.h"
 #include "WorkQuiet.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,21 +34,10 @@ private:
     QTemporaryDir m_dir;
     KSLocalService m_service;
 
-    // A light backdrop and a subject standing on the bottom edge.
     QString writePhoto(const QString &name, QSize size, const char *format) const
     {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(QColor(232, 234, 238));
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(150, 60, 40));
-        painter.drawEllipse(QRectF(size.width() * 0.38, size.height() * 0.15, size.width() * 0.24, size.height() * 0.35));
-        painter.setBrush(QColor(30, 70, 130));
-        painter.drawRect(QRectF(size.width() * 0.25, size.height() * 0.5, size.width() * 0.5, size.height() * 0.5));
-        painter.end();
         const QString path = m_dir.filePath(name);
-        return image.save(path, format, 95) ? path : QString();
+        return PhotoFixtures::standingSubject(size).save(path, format, 95) ? path : QString();
     }
 
     static bool isFinal(const Report &report) { return report.success || report.progress < 0; }

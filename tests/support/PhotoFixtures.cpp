@@ -86,6 +86,21 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+QImage standingSubject(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(232, 234, 238));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(150, 60, 40));
+    painter.drawEllipse(QRectF(size.width() * 0.38, size.height() * 0.15, size.width() * 0.24, size.height() * 0.35));
+    painter.setBrush(QColor(30, 70, 130));
+    painter.drawRect(QRectF(size.width() * 0.25, size.height() * 0.5, size.width() * 0.5, size.height() * 0.5));
+    painter.end();
+    return image;
+}
+
 QImage waistUpCutout(const QSize &size)
 {
     QImage image(size, QImage::Format_ARGB32);

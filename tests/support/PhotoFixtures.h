@@ -27,6 +27,10 @@ bool writeHeic(const QImage &source, const QString &path, int orientation);
 inline constexpr QRgb kTorsoColour = 0xff1e3cb4;
 QImage waistUpCutout(const QSize &size);
 
+// A photo the cut-out engines find a subject in: a light backdrop and a
+// head over a body standing on the bottom edge.
+QImage standingSubject(const QSize &size);
+
 bool writeFile(const QString &path, const QByteArray &bytes);
 
 } // namespace PhotoFixtures
