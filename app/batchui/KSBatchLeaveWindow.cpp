@@ -57,7 +57,8 @@ void KSBatchLeaveWindow::answer(bool leave)
 
 KSBatchLeaveWindow *KSBatchLeaveWindow::ask(int running, int notExported, Answer answer)
 {
-    if (openQuestion) {
+    // A question answered a moment ago is closing, not open.
+    if (openQuestion && openQuestion->isVisible()) {
         openQuestion->raise();
         openQuestion->activateWindow();
         return openQuestion;

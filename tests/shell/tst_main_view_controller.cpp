@@ -144,7 +144,7 @@ private slots:
     void severalPhotosOrAFolderOpenTheBatch_data();
     void severalPhotosOrAFolderOpenTheBatch();
     void photosArrivingAtTheBatchJoinIt();
-    void leavingTheBatchWithWorkAsksFirst();
+    void leavingTheBatchWithWorkLeftAsksFirst();
 
 private:
     void pickWithCard(KSEraserType type);
@@ -504,11 +504,11 @@ void TestMainViewController::photoWithoutACardAsksForTheType()
 void TestMainViewController::badPhotoFromOutsideIsToldBeforeTheType_data()
 {
     QTest::addColumn<QString>("name");
+    // A folder from outside opens the batch (severalPhotosOrAFolderOpenTheBatch).
     QTest::addColumn<QString>("content"); // "dir" a folder, "none" nothing
     QTest::addColumn<QString>("messageKey");
     const QString longName = QStringLiteral("holiday-") + QString(120, u'x') + QStringLiteral("-end.jpg");
     QTest::newRow("never there") << "nowhere.jpg" << "none" << "ErrorNoSuchFile";
-    QTest::newRow("a folder") << "album" << "dir" << "ErrorFolder";
     QTest::newRow("a text file, long name") << longName << "shopping list" << "ErrorNotAPicture";
 }
 
