@@ -21,11 +21,9 @@ int AppDelegate::applicationMain(int &argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(CUTORA_VERSION_STRING));
     QApplication::setDesktopFileName(QStringLiteral("cutora"));
 
-    // Photos named on the command line (a file manager's "Open with"):
-    // one job at a time, so the first is cut out.
+    // Photos and folders named on the command line (a file manager's "Open
+    // with"): one photo is cut out, several or a folder make a batch.
     QStringList photos = KSStartOptions::photoArguments(QCoreApplication::arguments());
-    if (photos.size() > 1)
-        CommLog::I(QStringLiteral("%1 photos given; the first is opened").arg(photos.size()));
     for (QString &photo : photos)
         photo = QFileInfo(photo).absoluteFilePath();
 
@@ -58,8 +56,8 @@ int AppDelegate::applicationMain(int &argc, char **argv)
         QObject::connect(&app, &QApplication::aboutToQuit, [] { applicationWillTerminate(); });
 
         if (!photos.isEmpty()) {
-            QTimer::singleShot(0, window.viewController(), [controller = window.viewController(), photo = photos.constFirst()] {
-                controller->openPhotoWhenReady(photo);
+            QTimer::singleShot(0, window.viewController(), [controller = window.viewController(), photos] {
+                controller->openPhotosWhenReady(photos);
             });
         }
         QObject::connect(&instance, &KSSingleInstance::activationRequested, &window, [&window](const QStringList &given) {
@@ -67,10 +65,7 @@ int AppDelegate::applicationMain(int &argc, char **argv)
             window.show();
             window.raise();
             window.activateWindow();
-            if (given.size() > 1)
-                CommLog::I(QStringLiteral("%1 photos handed over; the first is opened").arg(given.size()));
-            if (!given.isEmpty())
-                window.viewController()->openPhotoWhenReady(given.constFirst());
+            window.viewController()->openPhotosWhenReady(given);
         });
         code = app.exec();
     }

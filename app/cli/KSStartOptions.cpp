@@ -60,9 +60,10 @@ QStringList KSStartOptions::photoArguments(const QStringList &arguments)
 
 QString KSStartOptions::usage()
 {
-    return QStringLiteral("usage: cutora [PHOTO]\n"
+    return QStringLiteral("usage: cutora [PHOTO|FOLDER]...\n"
                           "  Opens Cutora; a PHOTO given is cut out at once, after asking whether it shows\n"
-                          "  a person or an object.\n"
+                          "  a person or an object. Several photos, or a FOLDER, open as a batch: the type\n"
+                          "  is asked once for all of them.\n"
                           "  --help, -h         print this help and exit\n"
                           "  --version, -v      print the version and exit\n\n")
            + KSCutOptions::usage();

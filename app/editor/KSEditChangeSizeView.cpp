@@ -87,6 +87,16 @@ QList<KSHoverButton *> KSEditChangeSizeView::groupButtons() const
     return m_ui->selectionView->findChildren<KSHoverButton *>();
 }
 
+KSEditChangeSizeItem KSEditChangeSizeView::itemForSize(const KSEditChangeSizeItem &chosen, const QSizeF &size)
+{
+    if (size == QSizeF(double(chosen.width), double(chosen.height)))
+        return chosen;
+    KSEditChangeSizeItem plain;
+    plain.width = qint64(size.width());
+    plain.height = qint64(size.height());
+    return plain;
+}
+
 int KSEditChangeSizeView::calculativeWidth()
 {
     QList<int> widths;

@@ -5,6 +5,7 @@
 #include "KSFraming.h"
 
 #include <QList>
+#include <QSizeF>
 #include <functional>
 #include <memory>
 
@@ -41,6 +42,10 @@ public:
     // Chooses the preset of this key as a click on its row does (shows its
     // group, reports it); false for a key no row has. For restoring a framing.
     bool choosePreset(const QString &key);
+
+    // The row a reported size stands for: the chosen row when the size is
+    // its own, else a plain size without key (the custom size as typed).
+    [[nodiscard]] static KSEditChangeSizeItem itemForSize(const KSEditChangeSizeItem &chosen, const QSizeF &size);
 
     KSFitMode fitMode() const;
     // Marks the mode without reporting it.

@@ -40,7 +40,7 @@ KSEditSession::~KSEditSession()
 {
     // Closed with the window while still shown: nobody else will ever
     // delete the cut-out this editor owns.
-    if (!m_left)
+    if (!m_left && !m_documentKept)
         KSEditTempCleaner::removeFiles({m_document->cutoutPath()});
 }
 
@@ -61,7 +61,7 @@ QString KSEditSession::baseName() const
 
 bool KSEditSession::hasUnsavedEdits() const
 {
-    return !m_editsDiscarded && !m_document->undoStack()->isClean();
+    return !m_documentKept && !m_editsDiscarded && !m_document->undoStack()->isClean();
 }
 
 KSOutputRender::Request KSEditSession::saveRequest() const
@@ -232,8 +232,10 @@ void KSEditSession::goHome()
         if (!self || self->m_left || self->m_saving)
             return;
         const QString cutoutFile = self->m_document->cutoutPath();
+        const bool kept = self->m_documentKept;
         self->leave(KSEditBackType::goHome, std::nullopt);
-        KSEditTempCleaner::removeFilesLater({cutoutFile});
+        if (!kept)
+            KSEditTempCleaner::removeFilesLater({cutoutFile});
     });
 }
 

@@ -34,8 +34,12 @@ public:
     // A save is being written; the ways out wait for it.
     [[nodiscard]] bool isSaving() const { return m_saving; }
     [[nodiscard]] bool hasLeft() const { return m_left; }
-    // Edits made since the last save (or since the editor opened).
+    // Edits made since the last save (or since the editor opened); none
+    // for a kept document, whose edits are not lost by leaving.
     [[nodiscard]] bool hasUnsavedEdits() const;
+    // The document and its cut-out belong to someone else (a batch):
+    // leaving neither asks about unsaved edits nor deletes the cut-out.
+    void setDocumentKept(bool kept) { m_documentKept = kept; }
 
     // The picture a save writes now, bounded by the output size setting.
     [[nodiscard]] KSOutputRender::Request saveRequest() const;
@@ -92,5 +96,6 @@ private:
     std::function<void()> m_afterSave;
     // The user chose to leave the edits unsaved.
     bool m_editsDiscarded = false;
+    bool m_documentKept = false;
     QPointer<KSUnsavedEditsView> m_question;
 };

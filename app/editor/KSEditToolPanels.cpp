@@ -24,18 +24,6 @@ QString lang(const char *key)
     return CommLang::GetAppLang(QLatin1String(key));
 }
 
-// The size of a row, as a row of its own when the frame was sized otherwise
-// (a restore, a test): such a size frames plainly.
-KSEditChangeSizeItem itemForSize(const KSEditChangeSizeItem &chosen, const QSizeF &size)
-{
-    if (size == QSizeF(double(chosen.width), double(chosen.height)))
-        return chosen;
-    KSEditChangeSizeItem plain;
-    plain.width = qint64(size.width());
-    plain.height = qint64(size.height());
-    return plain;
-}
-
 } // namespace
 
 KSEditToolPanels::KSEditToolPanels(QWidget *host, const Buttons &buttons, KSEditDocument *document,
@@ -184,13 +172,13 @@ KSEditChangeSizeView *KSEditToolPanels::sizePanel()
     m_sizePanel->setFitMode(KSFraming::storedFitMode());
     m_sizePanel->returnClosure = [this](double width, double height) {
         qCDebug(lcEditor).noquote() << QStringLiteral("showChangeSizeView size = %1 x %2").arg(width).arg(height);
-        m_document->frame(itemForSize(m_sizePanel->chosenItem(), QSizeF(width, height)), m_sizePanel->fitMode(),
+        m_document->frame(KSEditChangeSizeView::itemForSize(m_sizePanel->chosenItem(), QSizeF(width, height)), m_sizePanel->fitMode(),
                           lang("EditSize"));
     };
     m_sizePanel->optionsView()->fitModeClosure = [this](KSFitMode mode) {
         KSFraming::storeFitMode(mode);
         const QSizeF size = m_document->framing().backgroundSize;
-        m_document->frame(itemForSize(m_sizePanel->chosenItem(), size), mode, lang("EditFraming"));
+        m_document->frame(KSEditChangeSizeView::itemForSize(m_sizePanel->chosenItem(), size), mode, lang("EditFraming"));
     };
     m_sizePanel->optionsView()->printSheetClosure = [this](KSPrintSheet::Paper paper) {
         emit printSheetRequested(paper);

@@ -95,11 +95,16 @@ int toolTitleWidth(const QList<KSHoverButton *> &buttons)
 } // namespace
 
 KSEraserEditView::KSEraserEditView(QWidget *parent)
+    : KSEraserEditView(nullptr, parent)
+{
+}
+
+KSEraserEditView::KSEraserEditView(KSEditDocument *document, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::KSEraserEditView>())
 {
     m_ui->setupUi(this);
     setupLook();
-    m_document = new KSEditDocument(this);
+    m_document = document ? document : new KSEditDocument(this);
     setupViews();
 
     const auto wire = [this](KSHoverButton *button, void (KSEraserEditView::*action)(KSHoverButton *)) {
@@ -140,7 +145,7 @@ KSEraserEditView::KSEraserEditView(QWidget *parent)
 
     setupShortcuts();
     KSDropHintView::Target drops;
-    drops.accepts = [this] { return !m_session->isSaving() && !m_session->hasLeft(); };
+    drops.accepts = [this] { return !m_editsForBatch && !m_session->isSaving() && !m_session->hasLeft(); };
     drops.text = [](const QPoint &) { return lang("DropHintEditor"); };
     drops.dropped = [this](const QString &path, const QPoint &) {
         KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(path);
@@ -285,6 +290,31 @@ KSEraserEditView *KSEraserEditView::showEditView(QWidget *host, const QString &o
     } else {
         CommLog::E(QStringLiteral("editor: cannot load the cut-out %1: %2").arg(eraserImagePath, error));
     }
+    view->m_layout->showResult();
+    view->setFocus(Qt::OtherFocusReason);
+    view->backClosure = std::move(closure);
+    return view;
+}
+
+KSEraserEditView *KSEraserEditView::showBatchEditView(QWidget *host, const QString &originalImagePath,
+                                                      KSEditDocument *document, BackClosure closure)
+{
+    if (!document || !document->isLoaded())
+        return nullptr;
+    auto *view = new KSEraserEditView(document, nullptr);
+    view->setObjectName(QStringLiteral("KSEraserEditView"));
+    view->m_editsForBatch = true;
+    view->m_session->setDocumentKept(true);
+    if (host)
+        KSViewAttach::pinToEdges(view, host);
+    view->m_originalImagePath = originalImagePath;
+    view->m_originalImageEditView->setImagePath(originalImagePath);
+    view->m_eraserImagePath = document->cutoutPath();
+    KSHoverButton *back = view->m_ui->goHomeBtn;
+    back->setTitle(lang("BackToBatch"));
+    back->setFixedWidth(std::max(back->width(),
+                                 back->textFiled()->sizeThatFits(QSize(300, 25)).width() + 2 * kTextButtonPadding));
+    view->m_ui->reorderSelectedPhotoBtn->hide();
     view->m_layout->showResult();
     view->setFocus(Qt::OtherFocusReason);
     view->backClosure = std::move(closure);
@@ -441,12 +471,18 @@ void KSEraserEditView::leave(KSEditBackType type, const std::optional<QString> &
 
 void KSEraserEditView::actionForGoHome(KSHoverButton *)
 {
+    // The batch keeps the document: a stroke under way and an open
+    // tool end here, so that it goes back settled.
+    if (m_editsForBatch && !m_session->isSaving() && !m_session->hasLeft()) {
+        closeOpenPanel();
+        settleTouchUps();
+    }
     m_session->goHome();
 }
 
 void KSEraserEditView::actionForReorderSelectedBtn(KSHoverButton *)
 {
-    if (m_session->hasLeft() || m_session->isSaving())
+    if (m_editsForBatch || m_session->hasLeft() || m_session->isSaving())
         return;
     QPointer<KSEraserEditView> self(this);
     KSPhotoPicker::selectPhoto([self](const QString &path) {
@@ -457,6 +493,8 @@ void KSEraserEditView::actionForReorderSelectedBtn(KSHoverButton *)
 
 void KSEraserEditView::openAnotherPhoto(const QString &path)
 {
+    if (m_editsForBatch)
+        return;
     m_session->openAnotherPhoto(path);
 }
 

@@ -63,6 +63,9 @@ public:
     static constexpr int kMinimumToolColumnWidth = 75;
 
     explicit KSEraserEditView(QWidget *parent = nullptr);
+    // An editor of a document someone else keeps (a photo of a batch): its
+    // edits and history stay with the document when the editor goes.
+    KSEraserEditView(KSEditDocument *document, QWidget *parent);
     ~KSEraserEditView() override;
 
     // Covers `host` with a new editor for the photograph and its cut-out;
@@ -70,6 +73,15 @@ public:
     // be built (nothing is shown then).
     static KSEraserEditView *showEditView(QWidget *host, const QString &originalImagePath,
                                           const QString &eraserImagePath, BackClosure closure = {});
+    // Covers `host` with an editor of a batch's photo, on the document the
+    // batch keeps for it. Its back button returns to the batch (goHome
+    // through `closure`) without asking: nothing is lost, the edits stay
+    // with the document, and the cut-out stays the batch's. Another photo
+    // cannot be opened from it.
+    static KSEraserEditView *showBatchEditView(QWidget *host, const QString &originalImagePath,
+                                               KSEditDocument *document, BackClosure closure = {});
+    // Edits a batch's document (showBatchEditView).
+    [[nodiscard]] bool editsForBatch() const { return m_editsForBatch; }
 
     BackClosure backClosure;
 
@@ -181,4 +193,5 @@ private:
     std::optional<QString> m_originalImagePath;
     std::optional<QString> m_eraserImagePath;
     KSDropHintView *m_dropHint = nullptr;
+    bool m_editsForBatch = false;
 };

@@ -129,15 +129,20 @@ void KSSavePhotoSuccessView::actionForOpenFile(KSHoverButton *)
 {
     const QString path = m_filePath;
     removeFromSuperview();
-    ToolFile::showFileInFinder(path, QCoreApplication::instance(), [path](bool shown) {
+    showInFolder(path, path, QStringLiteral("FolderNotShown"));
+}
+
+void KSSavePhotoSuccessView::showInFolder(const QString &path, const QString &fallbackPath, const QString &noticeKey)
+{
+    ToolFile::showFileInFinder(path, QCoreApplication::instance(), [fallbackPath, noticeKey](bool shown) {
         if (shown)
             return;
         // Neither a file manager nor the desktop's handler answered: the
         // path on the clipboard still leads the user to the picture.
-        CommLog::E(QStringLiteral("could not show the saved picture in a file manager: ") + path);
-        const QString nativePath = QDir::toNativeSeparators(path);
+        CommLog::E(QStringLiteral("could not show in a file manager: ") + fallbackPath);
+        const QString nativePath = QDir::toNativeSeparators(fallbackPath);
         QGuiApplication::clipboard()->setText(nativePath);
-        KSNotice::post({lang("FolderNotShownTitle"), lang("FolderNotShown"), nativePath});
+        KSNotice::post({lang("FolderNotShownTitle"), CommLang::GetAppLang(noticeKey), nativePath});
     });
 }
 

@@ -42,6 +42,10 @@ public:
     // else its folder through the desktop's handler, else copies the path
     // to the clipboard and posts a notice saying so.
     void actionForOpenFile(KSHoverButton *sender = nullptr);
+    // Shows `path` selected in the file manager, else its folder through
+    // the desktop's handler, else copies `fallbackPath` to the clipboard and
+    // posts a notice with the text of `noticeKey`.
+    static void showInFolder(const QString &path, const QString &fallbackPath, const QString &noticeKey);
     void actionForCancel(KSHoverButton *sender = nullptr);
     void actionForClose(KSHoverButton *sender = nullptr);
 

@@ -15,6 +15,7 @@
 #include "KSShortcutKeys.h"
 #include "KSTextStyle.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
 
@@ -102,7 +103,7 @@ KSHomeView::KSHomeView(QWidget *parent)
             return CommLang::GetAppLang(QStringLiteral("DropHint"));
         return (*type == KSEraserType::person ? m_personBtn : m_objectBtn)->topTitle()->text();
     };
-    drops.dropped = [this](const QString &path, const QPoint &point) { photoDropped(path, point); };
+    drops.droppedAll = [this](const QStringList &paths, const QPoint &point) { photosDropped(paths, point); };
     m_dropHint = KSDropHintView::install(this, std::move(drops));
 }
 
@@ -171,11 +172,34 @@ void KSHomeView::photoDropped(const QString &path, const QPoint &point)
     });
 }
 
+void KSHomeView::photosDropped(const QStringList &paths, const QPoint &point)
+{
+    // One photo keeps its own way; several, or a folder, make a batch.
+    if (paths.size() == 1 && !QFileInfo(paths.constFirst()).isDir()) {
+        photoDropped(paths.constFirst(), point);
+        return;
+    }
+    const std::optional<KSEraserType> type = cardAt(point);
+    QPointer<KSHomeView> weakSelf(this);
+    KSPhotoPicker::whenSignedIn([weakSelf, paths, type] {
+        if (!weakSelf)
+            return;
+        for (const QString &path : paths)
+            KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(path);
+        if (weakSelf->photosChosenClosure)
+            weakSelf->photosChosenClosure(paths, type);
+    });
+}
+
 void KSHomeView::pickPhoto(KSEraserType type)
 {
     QPointer<KSHomeView> weakSelf(this);
-    KSPhotoPicker::selectPhoto([weakSelf, type](const QString &path) {
-        if (weakSelf && weakSelf->photoSelectedClosure)
-            weakSelf->photoSelectedClosure(path, type);
+    KSPhotoPicker::selectPhotos([weakSelf, type](const QStringList &paths) {
+        if (!weakSelf)
+            return;
+        if (paths.size() == 1 && weakSelf->photoSelectedClosure)
+            weakSelf->photoSelectedClosure(paths.constFirst(), type);
+        else if (paths.size() > 1 && weakSelf->photosChosenClosure)
+            weakSelf->photosChosenClosure(paths, type);
     });
 }

@@ -42,6 +42,9 @@ public:
     // absolute path of the chosen file.
     PhotoSelectedClosure photoSelectedClosure;
     std::function<void(const QString &path)> photoDroppedClosure;
+    // Several photos or a folder, chosen or dropped: a batch, of the card's
+    // type when they came by a card, else of a type still to ask.
+    std::function<void(const QStringList &paths, std::optional<KSEraserType> type)> photosChosenClosure;
 
     // Runs the picker for a card's type (what a click on that card does).
     void pickPhoto(KSEraserType type);
@@ -55,6 +58,7 @@ protected:
 
 private:
     void photoDropped(const QString &path, const QPoint &point);
+    void photosDropped(const QStringList &paths, const QPoint &point);
     KSHomeTypeSelectedView *card(KSHomeTypeSelectedView *&slot, bool &tried);
     void layoutCards();
 

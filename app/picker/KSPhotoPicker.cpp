@@ -70,7 +70,7 @@ public:
     void accept() override
     {
         const QStringList files = selectedFiles();
-        if (!files.isEmpty() && refuses(files.constFirst())) {
+        if (files.size() == 1 && refuses(files.constFirst())) {
             showRefusal(*this, files.constFirst());
             return;
         }
@@ -126,14 +126,27 @@ QString KSPhotoPicker::photoDirectory()
 
 void KSPhotoPicker::selectPhoto(std::function<void(const QString &path)> callback)
 {
+    runPhotoDialog(false, [callback = std::move(callback)](const QStringList &paths) {
+        if (callback)
+            callback(paths.constFirst());
+    });
+}
+
+void KSPhotoPicker::selectPhotos(std::function<void(const QStringList &paths)> callback)
+{
+    runPhotoDialog(true, std::move(callback));
+}
+
+void KSPhotoPicker::runPhotoDialog(bool several, std::function<void(const QStringList &paths)> callback)
+{
     if (!CommPassport::isLogged()) {
         // Signed in from here, the user still wants the photo.
-        whenSignedIn([callback] { selectPhoto(callback); });
+        whenSignedIn([several, callback] { runPhotoDialog(several, callback); });
         return;
     }
 
     PhotoFileDialog dialog(QApplication::activeWindow());
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(photoNameFilter());
     dialog.setDirectory(photoDirectory());
@@ -141,27 +154,27 @@ void KSPhotoPicker::selectPhoto(std::function<void(const QString &path)> callbac
 
     // A platform's own dialog closes on any name: the refusal is said over
     // the dialog shown again, until a photo is chosen or the user cancels.
-    QString path;
+    QStringList paths;
     for (;;) {
-        QStringList chosen;
         if (photoDialogRunner())
-            chosen = photoDialogRunner()(dialog);
+            paths = photoDialogRunner()(dialog);
         else if (dialog.exec() == QDialog::Accepted)
-            chosen = dialog.selectedFiles();
-        if (chosen.isEmpty())
+            paths = dialog.selectedFiles();
+        if (paths.isEmpty())
             return;
-        path = chosen.constFirst();
-        if (!refuses(path))
+        const QString &path = paths.constFirst();
+        if (paths.size() > 1 || !refuses(path))
             break;
         dialog.setDirectory(QFileInfo(path).absolutePath());
         // Once the dialog is back, so that the message lies over it.
         QTimer::singleShot(0, &dialog, [&dialog, path] { showRefusal(dialog, path); });
     }
-    KSUserDefaultKit::saveToUserDefaultsForKey(KSAppSetting::kLastPhotoDir, QFileInfo(path).absolutePath());
+    KSUserDefaultKit::saveToUserDefaultsForKey(KSAppSetting::kLastPhotoDir, QFileInfo(paths.constFirst()).absolutePath());
     // The dialog's loop has ended; the rest runs from the event loop.
-    QTimer::singleShot(0, qApp, [path, callback = std::move(callback)] {
-        KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(path);
+    QTimer::singleShot(0, qApp, [paths, callback = std::move(callback)] {
+        for (const QString &path : paths)
+            KSBookmark::defaultShareBookmark()->saveOpenFileToBookmarkWithFilePath(path);
         if (callback)
-            callback(path);
+            callback(paths);
     });
 }

@@ -21,6 +21,12 @@ public:
     // is refused with a message over the dialog saying why, and the dialog
     // stays open (or opens again) for another choice.
     static void selectPhoto(std::function<void(const QString &path)> callback = {});
+    // selectPhoto() for one photo or several (a batch): the callback gets
+    // every chosen file in the dialog's order. Several names are taken as
+    // they are, a name of another type among them included, so that the
+    // batch can list it as skipped with its reason; one name alone is
+    // refused as selectPhoto() refuses it.
+    static void selectPhotos(std::function<void(const QStringList &paths)> callback);
     static const QStringList &allowedPhotoExtensions();
     // Whether the path's extension is one of allowedPhotoExtensions().
     [[nodiscard]] static bool isAllowedPhoto(const QString &path);
@@ -44,4 +50,7 @@ public:
     // empty runner restores the real dialog.
     using PhotoDialogRunner = std::function<QStringList(QFileDialog &dialog)>;
     static void setPhotoDialogRunner(PhotoDialogRunner runner);
+
+private:
+    static void runPhotoDialog(bool several, std::function<void(const QStringList &paths)> callback);
 };

@@ -5,6 +5,8 @@
 #include "CommProductInfo.h"
 #include "CommUpdate.h"
 #include "KSAppSetting.h"
+#include "KSBatchIntake.h"
+#include "KSBatchView.h"
 #include "KSColorConst.h"
 #include "KSColorView.h"
 #include "KSCommonUtils.h"
@@ -39,6 +41,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QGridLayout>
 #include <QMimeData>
@@ -46,6 +49,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -98,6 +102,13 @@ void KSMainViewController::awakeFromNib()
 
 bool KSMainViewController::shouldTerminate(std::function<void()> quit)
 {
+    // A batch's editor keeps its edits with the batch: the batch asks for both.
+    if (m_batchView) {
+        if (!m_batchView->wouldLoseWork())
+            return true;
+        m_batchView->askBeforeLeaving(std::move(quit));
+        return false;
+    }
     KSEraserEditView *editor = editView();
     if (!editor || !editor->hasUnsavedEdits())
         return true;
@@ -120,6 +131,10 @@ void KSMainViewController::viewDidLoad()
         home->photoDroppedClosure = [self](const QString &path) {
             if (self)
                 self->askTypeThenOpen(path);
+        };
+        home->photosChosenClosure = [self](const QStringList &paths, std::optional<KSEraserType> type) {
+            if (self)
+                self->openPhotos(paths, type);
         };
     }
     const auto bind = [this](const QKeySequence &keys, void (KSMainViewController::*action)()) {
@@ -264,6 +279,10 @@ KSEraserEditView *KSMainViewController::editView() const
 
 bool KSMainViewController::canOpenPhoto() const
 {
+    // The batch screen takes photos while it shows; its editor does not.
+    if (m_batchView)
+        return m_batchView->isVisible() && !m_batchView->editView()
+               && !findChild<KSSettingView *>(QString(), Qt::FindDirectChildrenOnly);
     // A cut-out under way (or its error screen), and the overlays, keep
     // the screen they cover.
     if (findChild<KSEraseringView *>(QString(), Qt::FindDirectChildrenOnly)
@@ -283,6 +302,8 @@ bool KSMainViewController::openPhoto(const QString &path, std::optional<KSEraser
             refused->actionForBack();
     if (path.isEmpty() || !canOpenPhoto())
         return false;
+    if (m_batchView)
+        return openPhotos({path}, type);
     if (KSEraserEditView *editor = editView()) {
         editor->openAnotherPhoto(path);
         return true;
@@ -302,6 +323,88 @@ bool KSMainViewController::openPhoto(const QString &path, std::optional<KSEraser
             self->photoSelected(path, *type);
     });
     return true;
+}
+
+bool KSMainViewController::openPhotos(const QStringList &paths, std::optional<KSEraserType> type)
+{
+    if (paths.isEmpty())
+        return false;
+    if (!m_batchView && !KSBatchIntake::wantsBatch(paths))
+        return openPhoto(paths.constFirst(), type);
+    if (!canOpenPhoto())
+        return false;
+    QPointer<KSMainViewController> self(this);
+    const auto start = [self, paths](std::optional<KSEraserType> chosen, bool subFolders) {
+        if (!self || !chosen)
+            return;
+        // The editor of one photo is left first, as "Open Another Photo" leaves it.
+        KSEraserEditView *editor = self->m_batchView ? nullptr : self->editView();
+        if (!editor) {
+            self->addToBatch(paths, *chosen, subFolders);
+            return;
+        }
+        QPointer<KSEraserEditView> weakEditor(editor);
+        editor->askBeforeLeaving([self, weakEditor, paths, chosen, subFolders] {
+            if (weakEditor)
+                weakEditor->actionForGoHome();
+            if (self)
+                self->addToBatch(paths, *chosen, subFolders);
+        });
+    };
+    const bool hasFolder = std::any_of(paths.begin(), paths.end(), [](const QString &path) {
+        return QFileInfo(path).isDir();
+    });
+    // A card's type answers the question, unless a folder asks about its sub-folders.
+    if (type && !hasFolder) {
+        start(type, false);
+        return true;
+    }
+    KSTypeQuestionWindow::askForBatch(paths, start);
+    return true;
+}
+
+void KSMainViewController::addToBatch(const QStringList &paths, KSEraserType type, bool subFolders)
+{
+    QPointer<KSMainViewController> self(this);
+    KSPhotoPicker::whenSignedIn([self, paths, type, subFolders] {
+        if (!self)
+            return;
+        KSUserDefaultKit::saveToUserDefaultsForKey(kLastEraserType, KSEraserTypeRawValue(type));
+        if (!self->m_batchView) {
+            if (KSHomeView *home = self->homeView())
+                home->hide();
+            self->m_batchView = KSBatchView::showBatchView(self);
+            self->m_batchView->backClosure = [self] {
+                if (self)
+                    self->closeBatch();
+            };
+            CommLog::I(QStringLiteral("batch opened"));
+        }
+        self->m_batchView->addPaths(paths, type, subFolders);
+    });
+}
+
+void KSMainViewController::closeBatch()
+{
+    if (!m_batchView)
+        return;
+    // The batch cancels its jobs and deletes its cut-outs as it goes.
+    KSViewAttach::removeFromSuperview(m_batchView);
+    m_batchView = nullptr;
+    for (const QString &pasted : QSet<QString>(m_pastedPhotos))
+        forgetPastedPhoto(pasted);
+    if (KSHomeView *home = homeView())
+        home->show();
+}
+
+KSBatchView *KSMainViewController::batchView() const
+{
+    return m_batchView;
+}
+
+QString KSMainViewController::dropHintText() const
+{
+    return CommLang::GetAppLang(m_batchView ? QStringLiteral("BatchDropHint") : QStringLiteral("DropHint"));
 }
 
 void KSMainViewController::showPhotoProblem(const QString &path, const KSEraserFailure &problem)
@@ -342,19 +445,26 @@ void KSMainViewController::askTypeThenOpen(const QString &path)
 
 void KSMainViewController::openPhotoWhenReady(const QString &path)
 {
+    openPhotosWhenReady({path});
+}
+
+void KSMainViewController::openPhotosWhenReady(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
     KSServiceConnection *connection = KSServiceConnection::defaultConnection();
     if (connection->state() != KSServiceConnection::State::Starting) {
-        openPhoto(path);
+        openPhotos(paths);
         return;
     }
     // Asking for the type while the built-in service still signs in would
     // show the sign-in window for nothing.
     auto waiting = std::make_shared<QMetaObject::Connection>();
-    *waiting = connect(connection, &KSServiceConnection::stateChanged, this, [this, connection, path, waiting] {
+    *waiting = connect(connection, &KSServiceConnection::stateChanged, this, [this, connection, paths, waiting] {
         if (connection->state() == KSServiceConnection::State::Starting)
             return;
         disconnect(*waiting);
-        openPhoto(path);
+        openPhotos(paths);
     });
 }
 
@@ -362,6 +472,14 @@ void KSMainViewController::openPhotoByShortcut()
 {
     if (!canOpenPhoto())
         return;
+    if (m_batchView) {
+        QPointer<KSMainViewController> self(this);
+        KSPhotoPicker::selectPhotos([self](const QStringList &paths) {
+            if (self)
+                self->openPhotos(paths);
+        });
+        return;
+    }
     if (KSEraserEditView *editor = editView()) {
         editor->actionForReorderSelectedBtn();
         return;
@@ -382,9 +500,9 @@ void KSMainViewController::pastePhoto()
     if (!canOpenPhoto())
         return;
     const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    // A file copied in a file manager is that file.
-    if (const QString file = KSDropHintView::droppedFile(data); !file.isEmpty()) {
-        openPhoto(file);
+    // A file copied in a file manager is that file; several are a batch.
+    if (const QStringList files = KSDropHintView::droppedFiles(data); !files.isEmpty()) {
+        openPhotos(files);
         return;
     }
     const QImage picture = data && data->hasImage() ? qvariant_cast<QImage>(data->imageData()) : QImage();

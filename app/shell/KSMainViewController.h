@@ -4,12 +4,15 @@
 #include "KSEraserFailure.h"
 #include "KSEraserType.h"
 
+#include <QPointer>
 #include <QSet>
+#include <QStringList>
 #include <QString>
 #include <QWidget>
 #include <functional>
 #include <optional>
 
+class KSBatchView;
 class KSColorView;
 class KSEraserEditView;
 class KSHomeView;
@@ -25,6 +28,10 @@ class KSHomeView;
 // cut-out type, or go to the editor as "Open Another Photo" while it shows.
 // Ctrl+O opens the picker with the last card's type (asking for the type
 // when there is none yet), or the editor's "Open Another Photo".
+//
+// Several photos, or a folder, make a batch (KSBatchView): the type is
+// asked once for all, unless they came by a card. While the batch screen
+// shows, photos that arrive join it.
 class KSMainViewController : public QWidget
 {
     Q_OBJECT
@@ -74,8 +81,18 @@ public:
     // is asked for; on the editor, its "Open Another Photo". False when no
     // screen can take a photo now (a cut-out runs, a panel is open).
     bool openPhoto(const QString &path, std::optional<KSEraserType> type = std::nullopt);
-    // openPhoto() once the built-in service has started and signed in.
+    // Photos and folders without a card: one photo goes to openPhoto(),
+    // several or a folder to the batch screen (made when none shows), with
+    // `type` or the type asked once for all. False when no screen can take
+    // them now.
+    bool openPhotos(const QStringList &paths, std::optional<KSEraserType> type = std::nullopt);
+    // openPhotos() once the built-in service has started and signed in.
     void openPhotoWhenReady(const QString &path);
+    void openPhotosWhenReady(const QStringList &paths);
+    // The batch screen, while a batch is open (also under its editor).
+    KSBatchView *batchView() const;
+    // What a drop on the window would do now.
+    [[nodiscard]] QString dropHintText() const;
     // Ctrl+O and Ctrl+V.
     void openPhotoByShortcut();
     void pastePhoto();
@@ -100,6 +117,9 @@ signals:
 
 private:
     void askTypeThenOpen(const QString &path);
+    // Into the batch screen, made when none shows yet.
+    void addToBatch(const QStringList &paths, KSEraserType type, bool subFolders);
+    void closeBatch();
     // The error screen for a photo refused before its job; back home, or
     // its Retry looks again.
     void showPhotoProblem(const QString &path, const KSEraserFailure &problem);
@@ -110,4 +130,5 @@ private:
     KSHomeView *m_homeView = nullptr;
     bool m_homeViewTried = false;
     QSet<QString> m_pastedPhotos;
+    QPointer<KSBatchView> m_batchView;
 };

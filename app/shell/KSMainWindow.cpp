@@ -27,8 +27,8 @@ KSMainWindow::KSMainWindow(QWidget *parent)
     drops.area = [this](const QPoint &) {
         return QRect(m_viewController->mapTo(this, QPoint(0, 0)), m_viewController->size());
     };
-    drops.text = [](const QPoint &) { return CommLang::GetAppLang(QStringLiteral("DropHint")); };
-    drops.dropped = [this](const QString &path, const QPoint &) { m_viewController->openPhoto(path); };
+    drops.text = [this](const QPoint &) { return m_viewController->dropHintText(); };
+    drops.droppedAll = [this](const QStringList &paths, const QPoint &) { m_viewController->openPhotos(paths); };
     m_dropHint = KSDropHintView::install(this, std::move(drops));
 }
 

@@ -71,15 +71,17 @@ bool KSDropHintView::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Drop: {
         hide();
         auto *drop = static_cast<QDropEvent *>(event);
-        const QString path = droppedFile(drop->mimeData());
-        if (path.isEmpty() || (m_target.accepts && !m_target.accepts()))
+        const QStringList paths = droppedFiles(drop->mimeData());
+        if (paths.isEmpty() || (m_target.accepts && !m_target.accepts()))
             return true;
         drop->acceptProposedAction();
         // After the drop has ended: what follows may open windows or remove the target.
         const QPoint point = drop->position().toPoint();
-        QTimer::singleShot(0, this, [this, path, point] {
-            if (m_target.dropped)
-                m_target.dropped(path, point);
+        QTimer::singleShot(0, this, [this, paths, point] {
+            if (m_target.droppedAll)
+                m_target.droppedAll(paths, point);
+            else if (m_target.dropped)
+                m_target.dropped(paths.constFirst(), point);
         });
         return true;
     }
@@ -90,12 +92,19 @@ bool KSDropHintView::eventFilter(QObject *watched, QEvent *event)
 
 QString KSDropHintView::droppedFile(const QMimeData *data)
 {
+    const QStringList files = droppedFiles(data);
+    return files.isEmpty() ? QString() : files.constFirst();
+}
+
+QStringList KSDropHintView::droppedFiles(const QMimeData *data)
+{
+    QStringList files;
     if (!data || !data->hasUrls())
-        return {};
+        return files;
     for (const QUrl &url : data->urls())
         if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            return url.toLocalFile();
-    return {};
+            files << url.toLocalFile();
+    return files;
 }
 
 void KSDropHintView::paintEvent(QPaintEvent *)

@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -26,6 +27,9 @@ public:
         std::function<QString(const QPoint &point)> text;
         // The dropped file and where it fell; called once the drop has ended.
         std::function<void(const QString &path, const QPoint &point)> dropped;
+        // Every file and folder dropped, in their order, for a target that
+        // takes several; set, it is called in place of `dropped`.
+        std::function<void(const QStringList &paths, const QPoint &point)> droppedAll;
     };
 
     explicit KSDropHintView(QWidget *parent = nullptr);
@@ -40,6 +44,8 @@ public:
 
     // The first local file a drag carries; empty when it carries none.
     [[nodiscard]] static QString droppedFile(const QMimeData *data);
+    // Every local file (or folder) a drag carries, in its order.
+    [[nodiscard]] static QStringList droppedFiles(const QMimeData *data);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -9,6 +9,8 @@ const QList<KSShortcutKeys::Row> &KSShortcutKeys::rows()
         {zoomOut(), "ShortcutZoomOut"}, {zoomToFit(), "ShortcutZoomToFit"},
         {zoomToActualSize(), "ShortcutZoomToActualSize"}, {smallerBrush(), "ShortcutSmallerBrush"},
         {largerBrush(), "ShortcutLargerBrush"}, {showOriginal(), "ShortcutShowOriginal"},
+        {selectAll(), "ShortcutBatchSelectAll"}, {removeFromBatch(), "ShortcutBatchRemove"},
+        {openInEditor(), "ShortcutBatchOpen"},
     };
     return list;
 }

@@ -29,6 +29,11 @@ inline QKeySequence zoomToActualSize() { return QKeySequence(Qt::CTRL | Qt::Key_
 inline QKeySequence smallerBrush() { return QKeySequence(Qt::Key_BracketLeft); }
 inline QKeySequence largerBrush() { return QKeySequence(Qt::Key_BracketRight); }
 inline QKeySequence showOriginal() { return QKeySequence(Qt::Key_O); } // held down
+// The batch screen: every photo, the selected ones out, the current one into the editor.
+inline QKeySequence selectAll() { return QKeySequence::SelectAll; }
+inline QKeySequence removeFromBatch() { return QKeySequence::Delete; }
+inline QKeySequence openInEditor() { return QKeySequence(Qt::Key_Return); }
+inline QKeySequence openInEditorToo() { return QKeySequence(Qt::Key_Enter); }
 
 struct Row
 {

@@ -76,7 +76,7 @@ void TestStartOptions::helpAndVersionNeedNoDisplay_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output");
 
-    QTest::newRow("--help") << QStringList{"--help"} << 0 << "usage: cutora [PHOTO]";
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "usage: cutora [PHOTO|FOLDER]...";
     QTest::newRow("--version") << QStringList{"--version"} << 0 << "cutora " CUTORA_VERSION_STRING;
     QTest::newRow("an unknown option") << QStringList{"--frobnicate"} << 2 << "unknown option --frobnicate";
 }

@@ -27,6 +27,7 @@ private slots:
     void pickerCancelledDoesNothing();
     void refusedTypeKeepsTheDialogForAnotherChoice_data();
     void refusedTypeKeepsTheDialogForAnotherChoice();
+    void severalChosenGoOnTogetherWithOtherTypesAmongThem();
 
 private:
     QTemporaryDir m_photos;
@@ -177,6 +178,35 @@ void tst_KSPhotoPicker::refusedTypeKeepsTheDialogForAnotherChoice()
         QTRY_COMPARE(received, photo);
     QCoreApplication::processEvents();
     QCOMPARE(received, thenPhoto ? photo : QString());
+}
+
+void tst_KSPhotoPicker::severalChosenGoOnTogetherWithOtherTypesAmongThem()
+{
+    // Among several, a file of another type is the batch's to list as
+    // skipped with its reason: the dialog does not refuse it.
+    const QStringList chosen{m_photos.filePath(QStringLiteral("a.jpg")), m_photos.filePath(QStringLiteral("notes.txt")),
+                             m_photos.filePath(QStringLiteral("b.png"))};
+    int runs = 0;
+    KSPhotoPicker::setPhotoDialogRunner([&](QFileDialog &dialog) {
+        ++runs;
+        return dialog.fileMode() == QFileDialog::ExistingFiles ? chosen : QStringList{};
+    });
+    QStringList received;
+    KSPhotoPicker::selectPhotos([&](const QStringList &paths) { received = paths; });
+    QTRY_COMPARE(received, chosen);
+    QCOMPARE(runs, 1);
+    QCOMPARE(KSUserDefaultKit::getFromUserDefaults_NSString(KSAppSetting::kLastPhotoDir), m_photos.path());
+
+    // One name alone of another type is refused as for one photo.
+    int refusedRuns = 0;
+    KSPhotoPicker::setPhotoDialogRunner([&](QFileDialog &) {
+        return ++refusedRuns == 1 ? QStringList{chosen.at(1)} : QStringList{};
+    });
+    received.clear();
+    KSPhotoPicker::selectPhotos([&](const QStringList &paths) { received = paths; });
+    QCoreApplication::processEvents();
+    QCOMPARE(refusedRuns, 2);
+    QVERIFY(received.isEmpty());
 }
 
 QTEST_MAIN(tst_KSPhotoPicker)

@@ -1,6 +1,9 @@
 #include "CommLang.h"
 #include "CommPassport.h"
 #include "KSAppSetting.h"
+#include "KSBatch.h"
+#include "KSBatchLeaveWindow.h"
+#include "KSBatchView.h"
 #include "KSDropHintView.h"
 #include "KSEraserEditView.h"
 #include "KSEraserErrorView.h"
@@ -23,6 +26,7 @@
 #include "ShownWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
@@ -79,6 +83,20 @@ bool dropFile(QWidget *target, const QPoint &at, const QString &path)
     return hinted;
 }
 
+// Files dragged together and dropped at `at`.
+void dropFiles(QWidget *target, const QPoint &at, const QStringList &paths)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+}
+
 // The open question for the type of a photo without a card, if any.
 KSTypeQuestionWindow *typeQuestion()
 {
@@ -123,6 +141,10 @@ private slots:
     void aRunningCutoutTakesNoOtherPhoto();
     void languageChangeOffersARestart_data();
     void languageChangeOffersARestart();
+    void severalPhotosOrAFolderOpenTheBatch_data();
+    void severalPhotosOrAFolderOpenTheBatch();
+    void photosArrivingAtTheBatchJoinIt();
+    void leavingTheBatchWithWorkLeftAsksFirst();
 
 private:
     void pickWithCard(KSEraserType type);
@@ -482,11 +504,11 @@ void TestMainViewController::photoWithoutACardAsksForTheType()
 void TestMainViewController::badPhotoFromOutsideIsToldBeforeTheType_data()
 {
     QTest::addColumn<QString>("name");
+    // A folder from outside opens the batch (severalPhotosOrAFolderOpenTheBatch).
     QTest::addColumn<QString>("content"); // "dir" a folder, "none" nothing
     QTest::addColumn<QString>("messageKey");
     const QString longName = QStringLiteral("holiday-") + QString(120, u'x') + QStringLiteral("-end.jpg");
     QTest::newRow("never there") << "nowhere.jpg" << "none" << "ErrorNoSuchFile";
-    QTest::newRow("a folder") << "album" << "dir" << "ErrorFolder";
     QTest::newRow("a text file, long name") << longName << "shopping list" << "ErrorNotAPicture";
 }
 
@@ -649,6 +671,142 @@ void TestMainViewController::languageChangeOffersARestart()
     settle();
     QCOMPARE(relaunches, answer == QLatin1String("restartBtn") ? 1 : 0);
     KSAppSetting::setAppLanguage(QStringLiteral("English"));
+}
+
+void TestMainViewController::severalPhotosOrAFolderOpenTheBatch_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("answer"); // the question's button; empty when none is asked
+    QTest::addColumn<bool>("subFolders");
+    QTest::addColumn<int>("photos");
+    QTest::addColumn<KSEraserType>("type");
+    QTest::newRow("two dropped beside the cards") << "home" << "personBtn" << false << 2 << KSEraserType::person;
+    QTest::newRow("two dropped on the object card: its type") << "card" << "" << false << 2 << KSEraserType::object;
+    QTest::newRow("two chosen in the person card's dialog") << "dialog" << "" << false << 2 << KSEraserType::person;
+    QTest::newRow("a folder dropped on the window, flat") << "folder" << "objectBtn" << false << 2 << KSEraserType::object;
+    QTest::newRow("a folder with its sub-folders") << "folder" << "objectBtn" << true << 3 << KSEraserType::object;
+    QTest::newRow("named from outside") << "outside" << "personBtn" << false << 2 << KSEraserType::person;
+    QTest::newRow("pasted as files") << "paste" << "objectBtn" << false << 2 << KSEraserType::object;
+    QTest::newRow("the question closed: nothing opens") << "home" << "cancelBtn" << false << 0 << KSEraserType::person;
+}
+
+void TestMainViewController::severalPhotosOrAFolderOpenTheBatch()
+{
+    QFETCH(QString, way);
+    QFETCH(QString, answer);
+    QFETCH(bool, subFolders);
+    QFETCH(int, photos);
+    QFETCH(KSEraserType, type);
+
+    const QString folder = m_dir.filePath(QStringLiteral("batch-%1").arg(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
+    QStringList files;
+    for (const QString &name : {QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("inner/c.jpg")}) {
+        QVERIFY(QFile::copy(m_photo, folder + u'/' + name));
+        files << folder + u'/' + name;
+    }
+    const QStringList two = files.mid(0, 2);
+    KSHomeView *home = m_controller->homeView();
+    if (way == QLatin1String("home")) {
+        dropFiles(home, QPoint(10, 10), two);
+    } else if (way == QLatin1String("card")) {
+        dropFiles(home, home->objectBtn()->geometry().center(), two);
+    } else if (way == QLatin1String("dialog")) {
+        KSPhotoPicker::setPhotoDialogRunner([two](QFileDialog &dialog) {
+            return dialog.fileMode() == QFileDialog::ExistingFiles ? two : QStringList();
+        });
+        QTest::mouseClick(home->personBtn()->button(), Qt::LeftButton);
+    } else if (way == QLatin1String("folder")) {
+        QVERIFY(m_controller->openPhotos({folder}));
+    } else if (way == QLatin1String("outside")) {
+        m_controller->openPhotosWhenReady(two);
+    } else {
+        auto *data = new QMimeData;
+        data->setUrls({QUrl::fromLocalFile(two.at(0)), QUrl::fromLocalFile(two.at(1))});
+        QGuiApplication::clipboard()->setMimeData(data);
+        m_controller->pastePhoto();
+    }
+    settle();
+    if (!answer.isEmpty()) {
+        KSTypeQuestionWindow *question = nullptr;
+        QTRY_VERIFY((question = typeQuestion()) != nullptr);
+        // The sub-folders are offered for a folder only.
+        QCOMPARE(question->subFoldersBox() != nullptr, way == QLatin1String("folder"));
+        if (subFolders)
+            question->subFoldersBox()->setChecked(true);
+        QTest::mouseClick(question->findChild<KSHoverButton *>(answer), Qt::LeftButton);
+        settle();
+    }
+    QVERIFY(!typeQuestion());
+    // A batch never goes through the one photo's progress screen.
+    QVERIFY(m_started.jobs.isEmpty());
+    if (photos == 0) {
+        QVERIFY(!m_controller->batchView());
+        QVERIFY(home->isVisible());
+        return;
+    }
+    KSBatchView *batch = m_controller->batchView();
+    QVERIFY(batch && batch->isVisible());
+    QVERIFY(home->isHidden());
+    QTRY_COMPARE(batch->batch()->count(), photos);
+    for (KSBatchItem::Id id : batch->batch()->ids())
+        QCOMPARE(batch->batch()->item(id)->type, type);
+}
+
+void TestMainViewController::photosArrivingAtTheBatchJoinIt()
+{
+    const QString other = m_dir.filePath(QStringLiteral("join-other.jpg"));
+    QVERIFY(QFile::copy(m_photo, other));
+    QVERIFY(m_controller->openPhotos({m_photo, other}, KSEraserType::person));
+    settle();
+    KSBatchView *batch = m_controller->batchView();
+    QVERIFY(batch);
+    QTRY_COMPARE(batch->batch()->count(), 2);
+
+    // One photo more, dropped on the window, joins the batch after the question.
+    const QString third = m_dir.filePath(QStringLiteral("join-third.jpg"));
+    QVERIFY(QFile::copy(m_photo, third));
+    QVERIFY(m_controller->openPhoto(third));
+    KSTypeQuestionWindow *question = nullptr;
+    QTRY_VERIFY((question = typeQuestion()) != nullptr);
+    question->choose(KSEraserType::object);
+    QTRY_COMPARE(batch->batch()->count(), 3);
+    QVERIFY(m_started.jobs.isEmpty());
+    QVERIFY(m_controller->dropHintText() == CommLang::GetAppLang(QStringLiteral("BatchDropHint")));
+    // The same photo again is not taken twice; it is listed as skipped.
+    QVERIFY(m_controller->openPhotos({m_photo, other}, KSEraserType::person));
+    QTRY_COMPARE(batch->skipped().size(), 2);
+    QCOMPARE(batch->batch()->count(), 3);
+}
+
+void TestMainViewController::leavingTheBatchWithWorkLeftAsksFirst()
+{
+    const QString other = m_dir.filePath(QStringLiteral("leave-other.jpg"));
+    QVERIFY(QFile::copy(m_photo, other));
+    QVERIFY(m_controller->openPhotos({m_photo, other}, KSEraserType::person));
+    settle();
+    KSBatchView *batch = m_controller->batchView();
+    QTRY_COMPARE(batch->batch()->count(), 2);
+    if (!batch->wouldLoseWork())
+        QSKIP("the jobs ended before the question could be asked");
+
+    int quits = 0;
+    QVERIFY(!m_controller->shouldTerminate([&quits] { ++quits; }));
+    KSBatchLeaveWindow *question = shownWindow<KSBatchLeaveWindow>();
+    QVERIFY(question);
+    question->answer(false);
+    QCOMPARE(quits, 0);
+    QVERIFY(m_controller->batchView());
+
+    // Home asks the same; leaving closes the batch and shows home.
+    batch->actionForGoHome();
+    question = shownWindow<KSBatchLeaveWindow>();
+    QVERIFY(question);
+    question->answer(true);
+    settle();
+    QVERIFY(!m_controller->batchView());
+    QVERIFY(m_controller->homeView()->isVisible());
+    QVERIFY(m_controller->shouldTerminate([] {}));
 }
 
 QTEST_MAIN(TestMainViewController)
