@@ -49,7 +49,7 @@ void KSBackdropLayerView::paintEvent(QPaintEvent *)
     if (layers.backdrop.isNull() && layers.shadow.isNull())
         return;
     QPainter painter(this);
-    const QRectF target(QPointF(), QSizeF(size()));
+    const QRectF target(QPointF(0, 0), QSizeF(size()));
     if (!layers.backdrop.isNull())
         painter.drawImage(target, layers.backdrop);
     if (!layers.shadow.isNull())

@@ -186,6 +186,9 @@ void KSBackgroundPicturePage::reloadRecent()
                      [thumb, key](const KSImageLoader::Result &loaded) {
                          if (!loaded.ok())
                              return;
+                         // A few rounds of the recent list; older ones are read again.
+                         if (thumbnailCache().size() >= 4 * KSRecentBackgroundPictures::kMaxCount)
+                             thumbnailCache().clear();
                          thumbnailCache().insert(key, loaded.image);
                          thumb->setThumbnail(loaded.image);
                      });

@@ -250,6 +250,11 @@ void KSEditToolPanels::showFraming()
         m_layout->updateGuides(true);
 }
 
+KSEditBackgroundPanel *KSEditToolPanels::backgroundPanel() const
+{
+    return m_colourPanel;
+}
+
 KSEditChangeBackgroundView *KSEditToolPanels::colourPanel() const
 {
     return m_colourPanel ? m_colourPanel->colourPage() : nullptr;

@@ -51,7 +51,7 @@ public:
     KSEditChangeSizeView *sizePanel();
     [[nodiscard]] KSEditChangeSizeView *loadedSizePanel() const { return m_sizePanel; }
     // While it is open: the background panel, and its colour page.
-    [[nodiscard]] KSEditBackgroundPanel *backgroundPanel() const { return m_colourPanel; }
+    [[nodiscard]] KSEditBackgroundPanel *backgroundPanel() const;
     [[nodiscard]] KSEditChangeBackgroundView *colourPanel() const;
     // Made the first time the Touch Up tool opens, then kept.
     [[nodiscard]] KSTouchUpPanel *touchUpPanel() const { return m_touchUpPanel; }
