@@ -4,6 +4,7 @@
 #include "KSMaskedPicture.h"
 
 #include <algorithm>
+#include <utility>
 
 KSBackdropPreview::KSBackdropPreview(KSEditDocument *document, QObject *parent) : QObject(parent), m_document(document)
 {
@@ -15,13 +16,26 @@ KSBackdropPreview::KSBackdropPreview(KSEditDocument *document, QObject *parent) 
     };
     connect(document, &KSEditDocument::backgroundChanged, this, layersChanged);
     connect(document, &KSEditDocument::shadowChanged, this, layersChanged);
-    connect(document, &KSEditDocument::subjectChanged, this, layersChanged);
     connect(document, &KSEditDocument::framingChanged, this, layersChanged);
-    // The mask or the colours changed: the filled backdrop is made anew.
-    connect(document, &KSEditDocument::maskChanged, this, [this] {
-        forgetBackdrop();
+    // The subject's area is filled anew once a touch-up settles, not at
+    // every dab of the brush, which would refill the backdrop each time.
+    connect(document, &KSEditDocument::subjectChanged, this, [this, layersChanged] {
+        if (std::exchange(m_maskPending, false))
+            forgetBackdrop();
+        layersChanged();
+    });
+    connect(document, &KSEditDocument::maskChanged, this, [this](const QRegion &region) {
+        if (region.boundingRect() == m_document->picture()->rect() || !m_document->subjectIsStale())
+            forgetBackdrop();
+        else
+            m_maskPending = true;
         forgetLayers();
         emit changed();
+    });
+    // The photo's colours arrived: the backdrop shows them.
+    connect(document, &KSEditDocument::photoColoursLoaded, this, [this, layersChanged] {
+        forgetBackdrop();
+        layersChanged();
     });
 }
 

@@ -59,6 +59,7 @@ private:
 
     QPointer<KSEditDocument> m_document;
     KSBackgroundLayers::Backdrop m_backdrop;
+    bool m_maskPending = false; // the mask changed during a touch-up session
     // The last layers and what they were made for.
     struct Made
     {
