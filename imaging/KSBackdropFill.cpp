@@ -107,13 +107,16 @@ QImage KSBackdropFill::filled(const QImage &colours, const QImage &mask, const Q
             cv::bitwise_not(hole, known);
             cv::Mat premultiplied = cv::Mat::zeros(colour.size(), colour.type());
             colour.copyTo(premultiplied, known);
-            const double share = std::min(0.5, std::sqrt(kFillPixels / double(colour.total())));
-            const cv::Size reduced(std::max(1, int(std::lround(colour.cols * share))),
-                                   std::max(1, int(std::lround(colour.rows * share))));
+            // By a whole factor, over the part of the picture it divides, so
+            // that the area reduction takes its fast path.
+            const int factor = std::max(2, int(std::ceil(std::sqrt(double(colour.total()) / kFillPixels))));
+            const cv::Size reduced(std::max(1, colour.cols / factor), std::max(1, colour.rows / factor));
+            const cv::Rect divided(0, 0, std::min(colour.cols, reduced.width * factor),
+                                   std::min(colour.rows, reduced.height * factor));
             cv::Mat reducedColour;
             cv::Mat reducedWeight;
-            cv::resize(premultiplied, reducedColour, reduced, 0, 0, cv::INTER_AREA);
-            cv::resize(known, reducedWeight, reduced, 0, 0, cv::INTER_AREA);
+            cv::resize(premultiplied(divided), reducedColour, reduced, 0, 0, cv::INTER_AREA);
+            cv::resize(known(divided), reducedWeight, reduced, 0, 0, cv::INTER_AREA);
             premultiplied.release();
             reducedColour.convertTo(reducedColour, CV_32FC4);
             reducedWeight.convertTo(reducedWeight, CV_32F, 1.0 / 255.0);
@@ -122,9 +125,12 @@ QImage KSBackdropFill::filled(const QImage &colours, const QImage &mask, const Q
                 // Nothing but subject: its mean colour stands in.
                 colour.setTo(cv::mean(colour), hole);
             } else {
+                // Enlarged in bytes: a float copy of the full size would be
+                // four times the picture.
+                cv::Mat fillBytes;
+                fill.convertTo(fillBytes, CV_8UC4);
                 cv::Mat up;
-                cv::resize(fill, up, colour.size(), 0, 0, cv::INTER_LINEAR);
-                up.convertTo(up, CV_8UC4);
+                cv::resize(fillBytes, up, colour.size(), 0, 0, cv::INTER_LINEAR);
                 up.copyTo(colour, hole);
             }
         }
