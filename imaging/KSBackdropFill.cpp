@@ -22,20 +22,17 @@ cv::Mat view8(const QImage &image)
                    size_t(image.bytesPerLine()));
 }
 
-QImage toRgb32(const cv::Mat &bgra)
+// The fill is made on a copy of at most this many pixels.
+constexpr double kFillPixels = 2'000'000;
+
+// Format_RGB32 wants its fourth byte at 0xff.
+void opaque(QImage &image)
 {
-    QImage image(bgra.cols, bgra.rows, QImage::Format_RGB32);
-    if (image.isNull())
-        return {};
-    cv::Mat target = view32(image);
-    bgra.copyTo(target);
-    // Format_RGB32 wants its fourth byte at 0xff.
     for (int y = 0; y < image.height(); ++y) {
         auto *row = reinterpret_cast<quint32 *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x)
             row[x] |= 0xff000000u;
     }
-    return image;
 }
 
 cv::Size halved(const cv::Size &size)
@@ -79,17 +76,20 @@ QImage KSBackdropFill::filled(const QImage &colours, const QImage &mask, const Q
         const QImage source = colours.depth() == 32 ? colours : colours.convertToFormat(QImage::Format_RGB32);
         const QImage grey = mask.format() == QImage::Format_Grayscale8 ? mask
                                                                          : mask.convertToFormat(QImage::Format_Grayscale8);
-        const cv::Size target(std::min(size.width(), source.width()), std::min(size.height(), source.height()));
-        cv::Mat colour = view32(source);
+        const QSize target(std::min(size.width(), source.width()), std::min(size.height(), source.height()));
+        QImage result(target, QImage::Format_RGB32);
+        if (result.isNull())
+            return {};
+        cv::Mat colour = view32(result);
         cv::Mat subject = view8(grey);
-        if (target != colour.size()) {
-            cv::Mat reduced;
-            cv::resize(colour, reduced, target, 0, 0, cv::INTER_AREA);
-            colour = reduced;
+        if (target != source.size()) {
+            cv::resize(view32(source), colour, colour.size(), 0, 0, cv::INTER_AREA);
             cv::Mat reducedMask;
             // Area averaging spreads the subject into every pixel it touches.
-            cv::resize(subject, reducedMask, target, 0, 0, cv::INTER_AREA);
+            cv::resize(subject, reducedMask, colour.size(), 0, 0, cv::INTER_AREA);
             subject = reducedMask;
+        } else {
+            view32(source).copyTo(colour);
         }
         cv::Mat hole;
         cv::compare(subject, kSubjectLevel, hole, cv::CMP_GT);
@@ -98,37 +98,44 @@ QImage KSBackdropFill::filled(const QImage &colours, const QImage &mask, const Q
                 cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * margin + 1, 2 * margin + 1));
             cv::dilate(hole, hole, disc);
         }
-        cv::Mat result = colour.clone();
-        if (cv::countNonZero(hole) == 0)
-            return toRgb32(result);
-
-        // The first halving stays in bytes (the colours with the hole
-        // black, and the weight), so that no float copy of the full size is
-        // made; the coarser levels are float.
-        cv::Mat known;
-        cv::bitwise_not(hole, known);
-        cv::Mat premultiplied = cv::Mat::zeros(colour.size(), colour.type());
-        colour.copyTo(premultiplied, known);
-        const cv::Size half = halved(colour.size());
-        cv::Mat halfColour;
-        cv::Mat halfWeight;
-        cv::resize(premultiplied, halfColour, half, 0, 0, cv::INTER_AREA);
-        cv::resize(known, halfWeight, half, 0, 0, cv::INTER_AREA);
-        premultiplied.release();
-        halfColour.convertTo(halfColour, CV_32FC4);
-        halfWeight.convertTo(halfWeight, CV_32F, 1.0 / 255.0);
-        cv::Mat fill = pulled(halfColour, halfWeight);
-        if (fill.empty()) {
-            // Nothing but subject: its mean colour stands in.
-            const cv::Scalar mean = cv::mean(colour);
-            result.setTo(mean, hole);
-            return toRgb32(result);
+        if (cv::countNonZero(hole) > 0) {
+            // The fill is smooth: it is made on a copy of at most
+            // kFillPixels, reduced in bytes (the colours with the hole black,
+            // and the weight), so that no float copy of the full size is
+            // made; the coarser levels are float.
+            cv::Mat known;
+            cv::bitwise_not(hole, known);
+            cv::Mat premultiplied = cv::Mat::zeros(colour.size(), colour.type());
+            colour.copyTo(premultiplied, known);
+            // By a whole factor, over the part of the picture it divides, so
+            // that the area reduction takes its fast path.
+            const int factor = std::max(2, int(std::ceil(std::sqrt(double(colour.total()) / kFillPixels))));
+            const cv::Size reduced(std::max(1, colour.cols / factor), std::max(1, colour.rows / factor));
+            const cv::Rect divided(0, 0, std::min(colour.cols, reduced.width * factor),
+                                   std::min(colour.rows, reduced.height * factor));
+            cv::Mat reducedColour;
+            cv::Mat reducedWeight;
+            cv::resize(premultiplied(divided), reducedColour, reduced, 0, 0, cv::INTER_AREA);
+            cv::resize(known(divided), reducedWeight, reduced, 0, 0, cv::INTER_AREA);
+            premultiplied.release();
+            reducedColour.convertTo(reducedColour, CV_32FC4);
+            reducedWeight.convertTo(reducedWeight, CV_32F, 1.0 / 255.0);
+            const cv::Mat fill = pulled(reducedColour, reducedWeight);
+            if (fill.empty()) {
+                // Nothing but subject: its mean colour stands in.
+                colour.setTo(cv::mean(colour), hole);
+            } else {
+                // Enlarged in bytes: a float copy of the full size would be
+                // four times the picture.
+                cv::Mat fillBytes;
+                fill.convertTo(fillBytes, CV_8UC4);
+                cv::Mat up;
+                cv::resize(fillBytes, up, colour.size(), 0, 0, cv::INTER_LINEAR);
+                up.copyTo(colour, hole);
+            }
         }
-        cv::Mat up;
-        cv::resize(fill, up, colour.size(), 0, 0, cv::INTER_LINEAR);
-        up.convertTo(up, CV_8UC4);
-        up.copyTo(result, hole);
-        return toRgb32(result);
+        opaque(result);
+        return result;
     } catch (const cv::Exception &) {
         return {};
     } catch (const std::bad_alloc &) {

@@ -4,35 +4,44 @@
 #include "KSMaskedPicture.h"
 
 #include <algorithm>
+#include <utility>
 
 KSBackdropPreview::KSBackdropPreview(KSEditDocument *document, QObject *parent) : QObject(parent), m_document(document)
 {
     if (!document)
         return;
-    const auto layersChanged = [this] {
-        forgetLayers();
-        emit changed();
-    };
+    // The layers are keyed on the state they show: a change only asks the
+    // canvases to look again, and what did not change is not made anew.
+    const auto layersChanged = [this] { emit changed(); };
     connect(document, &KSEditDocument::backgroundChanged, this, layersChanged);
     connect(document, &KSEditDocument::shadowChanged, this, layersChanged);
-    connect(document, &KSEditDocument::subjectChanged, this, layersChanged);
     connect(document, &KSEditDocument::framingChanged, this, layersChanged);
-    // The mask or the colours changed: the filled backdrop is made anew.
-    connect(document, &KSEditDocument::maskChanged, this, [this] {
-        forgetBackdrop();
-        forgetLayers();
+    // The subject's area is filled anew once a touch-up settles, not at
+    // every dab of the brush, which would refill the backdrop each time.
+    connect(document, &KSEditDocument::subjectChanged, this, [this, layersChanged] {
+        if (std::exchange(m_maskPending, false))
+            forgetBackdrop();
+        layersChanged();
+    });
+    connect(document, &KSEditDocument::maskChanged, this, [this](const QRegion &region) {
+        if (region.boundingRect() == m_document->picture()->rect() || !m_document->subjectIsStale())
+            forgetBackdrop();
+        else
+            m_maskPending = true;
+        m_shadowMade.reset();
         emit changed();
     });
-}
-
-void KSBackdropPreview::forgetLayers()
-{
-    m_made.reset();
+    // The photo's colours arrived: the backdrop shows them.
+    connect(document, &KSEditDocument::photoColoursLoaded, this, [this, layersChanged] {
+        forgetBackdrop();
+        layersChanged();
+    });
 }
 
 void KSBackdropPreview::forgetBackdrop()
 {
     m_backdrop = {};
+    m_backdropMade.reset();
 }
 
 KSBackgroundLayers::Scene KSBackdropPreview::scene() const
@@ -68,18 +77,27 @@ KSBackdropPreview::Layers KSBackdropPreview::layers(const QRectF &view, const QS
     KSBackgroundLayers::Scene now = scene();
     if (subjectRect)
         now.subjectRect = *subjectRect;
-    if (m_made && m_made->scene == now && m_made->view == view && m_made->pixels == pixels)
-        return m_made->layers;
-    Layers layers;
-    switch (now.background.kind) {
-    case KSEditBackground::Kind::colour: break;
-    case KSEditBackground::Kind::picture: layers.backdrop = KSBackgroundLayers::picture(now, view, pixels); break;
-    case KSEditBackground::Kind::blurredPhoto:
-        layers.backdrop = KSBackgroundLayers::backdrop(now, reducedBackdrop(), view, pixels);
-        break;
+    // Each layer is keyed on what it depends on alone.
+    KSBackgroundLayers::Scene behind = now;
+    behind.shadow = KSEditShadow();
+    KSBackgroundLayers::Scene shadowed = now;
+    shadowed.background = KSEditBackground();
+    shadowed.subjectBounds = QRect();
+    if (!m_backdropMade || !m_backdropMade->isFor(behind, view, pixels, 0)) {
+        QImage layer;
+        switch (now.background.kind) {
+        case KSEditBackground::Kind::colour: break;
+        case KSEditBackground::Kind::picture: layer = KSBackgroundLayers::picture(now, view, pixels); break;
+        case KSEditBackground::Kind::blurredPhoto:
+            layer = KSBackgroundLayers::backdrop(now, reducedBackdrop(), view, pixels);
+            break;
+        }
+        m_backdropMade = Made{behind, view, pixels, 0, layer};
     }
-    if (!now.shadow.isNone())
-        layers.shadow = KSBackgroundLayers::shadow(now, m_document->reducedSubject(), view, pixels);
-    m_made = Made{now, view, pixels, layers};
-    return layers;
+    const QImage subject = now.shadow.isNone() ? QImage() : m_document->reducedSubject();
+    if (!m_shadowMade || !m_shadowMade->isFor(shadowed, view, pixels, subject.cacheKey())) {
+        const QImage layer = subject.isNull() ? QImage() : KSBackgroundLayers::shadow(now, subject, view, pixels);
+        m_shadowMade = Made{shadowed, view, pixels, subject.cacheKey(), layer};
+    }
+    return {m_backdropMade->layer, m_shadowMade->layer};
 }

@@ -53,19 +53,27 @@ signals:
     void changed();
 
 private:
-    void forgetLayers();
     void forgetBackdrop();
     [[nodiscard]] const KSBackgroundLayers::Backdrop &reducedBackdrop();
 
     QPointer<KSEditDocument> m_document;
     KSBackgroundLayers::Backdrop m_backdrop;
-    // The last layers and what they were made for.
+    bool m_maskPending = false; // the mask changed during a touch-up session
+    // The last layer of each kind and what it was made for: a shadow's
+    // slider does not redraw the backdrop, nor the blur's the shadow.
     struct Made
     {
         KSBackgroundLayers::Scene scene;
         QRectF view;
         QSize pixels;
-        Layers layers;
+        qint64 subjectKey = 0;
+        QImage layer;
+        [[nodiscard]] bool isFor(const KSBackgroundLayers::Scene &other, const QRectF &otherView,
+                                 const QSize &otherPixels, qint64 otherKey) const
+        {
+            return scene == other && view == otherView && pixels == otherPixels && subjectKey == otherKey;
+        }
     };
-    std::optional<Made> m_made;
+    std::optional<Made> m_backdropMade;
+    std::optional<Made> m_shadowMade;
 };

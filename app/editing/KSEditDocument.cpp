@@ -10,6 +10,7 @@
 #include "KSMaskedPicture.h"
 #include "KSMirrorCommand.h"
 #include "KSPhotoRenderTools.h"
+#include "KSRecentBackgrounds.h"
 #include "KSSubjectEdges.h"
 #include "KSShadowCommand.h"
 #include "KSSubjectPlaceCommand.h"
@@ -288,6 +289,7 @@ bool KSEditDocument::chooseBackgroundPicture(const QString &path, QString *error
         return false;
     }
     chooseBackground(*picture);
+    KSRecentBackgrounds::remember(path);
     return true;
 }
 

@@ -122,8 +122,11 @@ public:
     // `dragging` joins the steps of one drag into one step of the history,
     // until finishDrag(). Any kind of background.
     void chooseBackground(const KSEditBackground &background, bool dragging = false);
-    // A picture in a file as the background, covering the frame. False, with
-    // the reason in English, when it cannot be read: the background stays.
+    // A picture in a file as the background, covering the frame, kept among
+    // the recent ones (KSRecentBackgrounds). False, with the reason in
+    // English, when it cannot be read: the background stays. Reads on the
+    // calling thread; a panel may load with KSEditBackground::loadPicture()
+    // on a worker and call chooseBackground().
     bool chooseBackgroundPicture(const QString &path, QString *error = nullptr);
     // As chooseBackground(), for the shadow.
     void chooseShadow(const KSEditShadow &shadow, bool dragging = false);
