@@ -69,6 +69,33 @@ const KSBackgroundLayers::Backdrop &KSBackdropPreview::reducedBackdrop()
     return m_backdrop;
 }
 
+KSBackgroundLayers::Scene KSBackdropPreview::withScreenPicture(KSBackgroundLayers::Scene scene, const QRectF &view,
+                                                               const QSize &pixels)
+{
+    const std::shared_ptr<const QImage> picture = scene.background.picture;
+    if (!picture || picture->isNull() || view.isEmpty() || pixels.isEmpty())
+        return scene;
+    const QRectF placed = KSBackgroundLayers::pictureRect(scene.background, scene.frame);
+    // Device pixels per picture pixel; each halving keeps at least one
+    // picture pixel per device pixel.
+    const double scale = placed.width() / picture->width() * pixels.width() / view.width();
+    constexpr int kMaxHalvings = 8;
+    int halvings = 0;
+    while (halvings < kMaxHalvings && scale * double(2 << halvings) <= 1.0)
+        ++halvings;
+    if (halvings == 0)
+        return scene;
+    if (m_screenPicture.source != picture || m_screenPicture.halvings != halvings) {
+        const QSize size(std::max(1, picture->width() >> halvings), std::max(1, picture->height() >> halvings));
+        m_screenPicture = {picture, halvings,
+                           std::make_shared<const QImage>(
+                               picture->scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))};
+    }
+    if (!m_screenPicture.image->isNull())
+        scene.background.picture = m_screenPicture.image;
+    return scene;
+}
+
 KSBackdropPreview::Layers KSBackdropPreview::layers(const QRectF &view, const QSize &pixels,
                                                     const std::optional<QRectF> &subjectRect)
 {
@@ -87,7 +114,9 @@ KSBackdropPreview::Layers KSBackdropPreview::layers(const QRectF &view, const QS
         QImage layer;
         switch (now.background.kind) {
         case KSEditBackground::Kind::colour: break;
-        case KSEditBackground::Kind::picture: layer = KSBackgroundLayers::picture(now, view, pixels); break;
+        case KSEditBackground::Kind::picture:
+            layer = KSBackgroundLayers::picture(withScreenPicture(now, view, pixels), view, pixels);
+            break;
         case KSEditBackground::Kind::blurredPhoto:
             layer = KSBackgroundLayers::backdrop(now, reducedBackdrop(), view, pixels);
             break;

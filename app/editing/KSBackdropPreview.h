@@ -8,6 +8,7 @@
 #include <QRectF>
 #include <QSize>
 
+#include <memory>
 #include <optional>
 
 class KSEditDocument;
@@ -55,6 +56,10 @@ signals:
 private:
     void forgetBackdrop();
     [[nodiscard]] const KSBackgroundLayers::Backdrop &reducedBackdrop();
+    // The scene with its picture halved as often as the view allows: a
+    // 24-megapixel picture is not reduced by area at every slider step.
+    [[nodiscard]] KSBackgroundLayers::Scene withScreenPicture(KSBackgroundLayers::Scene scene, const QRectF &view,
+                                                              const QSize &pixels);
 
     QPointer<KSEditDocument> m_document;
     KSBackgroundLayers::Backdrop m_backdrop;
@@ -74,6 +79,14 @@ private:
             return scene == other && view == otherView && pixels == otherPixels && subjectKey == otherKey;
         }
     };
+    // The last picture halved for the screen, and how often.
+    struct ScreenPicture
+    {
+        std::shared_ptr<const QImage> source;
+        int halvings = 0;
+        std::shared_ptr<const QImage> image;
+    };
+    ScreenPicture m_screenPicture;
     std::optional<Made> m_backdropMade;
     std::optional<Made> m_shadowMade;
 };

@@ -14,6 +14,14 @@ QStringList stored()
     return paths;
 }
 
+void store(const QStringList &paths)
+{
+    QVariantList entries;
+    for (const QString &entry : paths.mid(0, KSRecentBackgrounds::kMaxPictures))
+        entries << entry;
+    KSUserDefaultKit::saveToUserDefaultsForKey(KSRecentBackgrounds::kSettingsKey, entries);
+}
+
 } // namespace
 
 QStringList KSRecentBackgrounds::pictures()
@@ -36,8 +44,12 @@ void KSRecentBackgrounds::remember(const QString &path)
     QStringList paths = pictures();
     paths.removeAll(absolute);
     paths.prepend(absolute);
-    QVariantList entries;
-    for (const QString &entry : paths.mid(0, kMaxPictures))
-        entries << entry;
-    KSUserDefaultKit::saveToUserDefaultsForKey(kSettingsKey, entries);
+    store(paths);
+}
+
+void KSRecentBackgrounds::forget(const QString &path)
+{
+    QStringList paths = pictures();
+    if (paths.removeAll(QFileInfo(path).absoluteFilePath()) > 0)
+        store(paths);
 }

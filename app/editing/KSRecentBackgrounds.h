@@ -16,5 +16,7 @@ inline const QString kSettingsKey = QStringLiteral("kRecentBackgroundPictures");
 // `path` becomes the newest; an older entry of it goes, and the oldest
 // beyond kMaxPictures. An empty path (a pasted picture) is not kept.
 void remember(const QString &path);
+// `path` is offered no more: a picture that no longer reads.
+void forget(const QString &path);
 
 } // namespace KSRecentBackgrounds

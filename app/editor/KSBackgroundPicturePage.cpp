@@ -11,7 +11,7 @@
 #include "KSImageLoader.h"
 #include "KSPhotoPicker.h"
 #include "KSPictureThumbView.h"
-#include "KSRecentBackgroundPictures.h"
+#include "KSRecentBackgrounds.h"
 #include "KSTextStyle.h"
 
 #include <QApplication>
@@ -170,7 +170,7 @@ void KSBackgroundPicturePage::reloadRecent()
 {
     qDeleteAll(m_thumbs);
     m_thumbs.clear();
-    const QStringList paths = KSRecentBackgroundPictures::pictures();
+    const QStringList paths = KSRecentBackgrounds::pictures();
     for (const QString &path : paths) {
         auto *thumb = new KSPictureThumbView(path, m_thumbArea);
         connect(thumb, &KSPictureThumbView::clicked, this, &KSBackgroundPicturePage::pictureChosen);
@@ -187,7 +187,7 @@ void KSBackgroundPicturePage::reloadRecent()
                          if (!loaded.ok())
                              return;
                          // A few rounds of the recent list; older ones are read again.
-                         if (thumbnailCache().size() >= 4 * KSRecentBackgroundPictures::kMaxCount)
+                         if (thumbnailCache().size() >= 4 * KSRecentBackgrounds::kMaxPictures)
                              thumbnailCache().clear();
                          thumbnailCache().insert(key, loaded.image);
                          thumb->setThumbnail(loaded.image);
@@ -220,7 +220,7 @@ void KSBackgroundPicturePage::choosePicture()
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(pictureNameFilter());
-    const QStringList recent = KSRecentBackgroundPictures::pictures();
+    const QStringList recent = KSRecentBackgrounds::pictures();
     dialog.setDirectory(recent.isEmpty() ? KSPhotoPicker::photoDirectory() : QFileInfo(recent.first()).absolutePath());
     QString path;
     if (pictureDialogRunner())

@@ -17,7 +17,7 @@
 #include "KSHoverButton.h"
 #include "KSImageWriter.h"
 #include "KSNotice.h"
-#include "KSRecentBackgroundPictures.h"
+#include "KSRecentBackgrounds.h"
 #include "KSShadowPage.h"
 #include "KSTextStyle.h"
 
@@ -264,7 +264,7 @@ void KSEditBackgroundPanel::pictureArrived(const QString &path, const std::optio
     m_document->chooseBackground(*background);
     // A pasted picture that could not be kept as a file is not offered again.
     if (!background->picturePath.isEmpty()) {
-        KSRecentBackgroundPictures::remember(path);
+        KSRecentBackgrounds::remember(path);
         m_picturePage->reloadRecent();
     }
     emit pictureLoaded(path, true);
@@ -274,7 +274,7 @@ void KSEditBackgroundPanel::pictureFailed(const QString &path, const QString &er
 {
     CommLog::E(QStringLiteral("editor: the background picture %1 cannot be used: %2").arg(path, error));
     // A remembered picture that no longer reads is offered no more.
-    KSRecentBackgroundPictures::forget(path);
+    KSRecentBackgrounds::forget(path);
     m_picturePage->reloadRecent();
     KSNotice::post({lang("Tip"), lang("BackgroundPictureUnreadable"), path});
     emit pictureLoaded(path, false);

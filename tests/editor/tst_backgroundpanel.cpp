@@ -7,7 +7,7 @@
 #include "KSEditSliderRow.h"
 #include "KSHoverButton.h"
 #include "KSPictureThumbView.h"
-#include "KSRecentBackgroundPictures.h"
+#include "KSRecentBackgrounds.h"
 #include "KSShadowPage.h"
 #include "KSUserDefaultKit.h"
 #include "NoticeLog.h"
@@ -68,7 +68,6 @@ private slots:
     void init();
     void cleanup();
 
-    void recentPicturesKeepTheNewestFirstOnceAndDropGoneFiles();
     void panelOpensAtThePageOfTheBackground_data();
     void panelOpensAtThePageOfTheBackground();
     void chosenPictureBecomesTheBackgroundAndIsOfferedAgain();
@@ -93,7 +92,7 @@ private:
 void TestBackgroundPanel::init()
 {
     CommLang::setCurrentLanguage(QStringLiteral("English"));
-    KSUserDefaultKit::removeObjectForKey(KSRecentBackgroundPictures::kSettingsKey);
+    KSUserDefaultKit::removeObjectForKey(KSRecentBackgrounds::kSettingsKey);
     KSBackgroundPicturePage::setPictureDialogRunner({});
     m_document = std::make_unique<KSEditDocument>();
     QVERIFY(m_document->setCutout(cutout()));
@@ -116,30 +115,6 @@ void TestBackgroundPanel::choosePicture(const QString &path)
     QSignalSpy loaded(m_panel.get(), &KSEditBackgroundPanel::pictureLoaded);
     QTest::mouseClick(m_panel->picturePage()->chooseButton(), Qt::LeftButton);
     QTRY_COMPARE(loaded.size(), 1);
-}
-
-void TestBackgroundPanel::recentPicturesKeepTheNewestFirstOnceAndDropGoneFiles()
-{
-    QStringList paths;
-    for (int index = 0; index < KSRecentBackgroundPictures::kMaxCount + 2; ++index)
-        paths << writePicture(m_dir, QStringLiteral("p%1.png").arg(index), Qt::gray);
-    for (const QString &path : paths)
-        KSRecentBackgroundPictures::remember(path);
-    // Chosen again: first, and only once.
-    KSRecentBackgroundPictures::remember(paths.at(5));
-    QStringList recent = KSRecentBackgroundPictures::pictures();
-    QCOMPARE(recent.size(), KSRecentBackgroundPictures::kMaxCount);
-    QCOMPARE(recent.first(), paths.at(5));
-    QCOMPARE(recent.count(paths.at(5)), 1);
-    QCOMPARE(recent.at(1), paths.last());
-
-    QVERIFY(QFile::remove(paths.last()));
-    recent = KSRecentBackgroundPictures::pictures();
-    QVERIFY(!recent.contains(paths.last()));
-    // The stored list itself lost it, not only this reading.
-    QVERIFY(!KSUserDefaultKit::getFromUserDefaults_Object(KSRecentBackgroundPictures::kSettingsKey)
-                 .toStringList()
-                 .contains(paths.last()));
 }
 
 void TestBackgroundPanel::panelOpensAtThePageOfTheBackground_data()
@@ -183,7 +158,7 @@ void TestBackgroundPanel::chosenPictureBecomesTheBackgroundAndIsOfferedAgain()
     QCOMPARE(background.picturePath, path);
     QVERIFY(background.picture && background.picture->pixelColor(0, 0) == QColor(Qt::green));
     QCOMPARE(m_document->undoStack()->count(), steps + 1);
-    QCOMPARE(KSRecentBackgroundPictures::pictures(), QStringList{path});
+    QCOMPARE(KSRecentBackgrounds::pictures(), QStringList{path});
 
     // Its thumbnail is offered, marked, and choosing another thumbnail's
     // picture takes that one.
@@ -212,7 +187,7 @@ void TestBackgroundPanel::unreadablePictureKeepsTheBackgroundAndSaysSo()
     broken.write("not a picture at all");
     broken.close();
     // Offered earlier, it is offered no more once it fails.
-    KSRecentBackgroundPictures::remember(path);
+    KSRecentBackgrounds::remember(path);
 
     NoticeLog notices;
     QSignalSpy loaded(m_panel.get(), &KSEditBackgroundPanel::pictureLoaded);
@@ -225,7 +200,7 @@ void TestBackgroundPanel::unreadablePictureKeepsTheBackgroundAndSaysSo()
     QCOMPARE(notices.notices.size(), 1);
     QCOMPARE(notices.notices.at(0).message, CommLang::GetAppLang(QStringLiteral("BackgroundPictureUnreadable")));
     QCOMPARE(notices.notices.at(0).detail, path);
-    QVERIFY(!KSRecentBackgroundPictures::pictures().contains(path));
+    QVERIFY(!KSRecentBackgrounds::pictures().contains(path));
 }
 
 void TestBackgroundPanel::droppedPictureBecomesTheBackground()
@@ -258,7 +233,7 @@ void TestBackgroundPanel::pastedPixelsBecomeARememberedPicture()
     QCOMPARE(background.picture->pixelColor(10, 10), QColor(Qt::magenta));
     // Kept as a file, so that the next session offers it too.
     QVERIFY(QFile::exists(background.picturePath));
-    QCOMPARE(KSRecentBackgroundPictures::pictures().value(0), background.picturePath);
+    QCOMPARE(KSRecentBackgrounds::pictures().value(0), background.picturePath);
 }
 
 void TestBackgroundPanel::emptyClipboardSaysSoAndChangesNothing()
