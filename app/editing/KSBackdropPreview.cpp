@@ -60,7 +60,7 @@ KSBackgroundLayers::Scene KSBackdropPreview::scene() const
 
 const KSBackgroundLayers::Backdrop &KSBackdropPreview::reducedBackdrop()
 {
-    if (m_backdrop.isNull() && m_document && m_document->picture()) {
+    if (m_backdrop.isNull() && m_document && m_document->picture() && m_document->hasPhotoColours()) {
         const std::shared_ptr<KSMaskedPicture> &picture = m_document->picture();
         const QSize size = picture->size();
         const double scale = std::min(1.0, double(kMaxBackdropSide) / std::max(size.width(), size.height()));

@@ -32,7 +32,9 @@ class KSBackdropPreview : public QObject
 public:
     struct Layers
     {
-        QImage backdrop; // Format_RGB32; null for a colour background
+        // Format_RGB32; null for a colour background, and for the blurred
+        // photo until the photo's colours arrive (changed() follows then)
+        QImage backdrop;
         QImage shadow;   // Format_ARGB32_Premultiplied; null without a shadow
     };
 

@@ -372,7 +372,9 @@ KSOutputRender::Request KSEditDocument::renderRequest(int maxSide) const
     request.background = m_background;
     request.shadow = m_shadow;
     request.subjectBounds = m_subjectBounds;
-    if (m_background.kind == KSEditBackground::Kind::blurredPhoto && m_picture) {
+    // Until the photo's colours arrive the colours hold nothing where the
+    // cut-out was clear: the backdrop then stays white rather than show that.
+    if (m_background.kind == KSEditBackground::Kind::blurredPhoto && m_picture && m_hasPhotoColours) {
         // Copies that share the pixels: an edit made meanwhile does not reach them.
         request.photoColours = m_picture->colours();
         request.photoMask = m_picture->mask();

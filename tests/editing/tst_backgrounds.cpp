@@ -100,6 +100,7 @@ private slots:
     void blurredBackdropCarriesNoSubjectColour_data();
     void blurredBackdropCarriesNoSubjectColour();
     void backdropStaysAlignedWithTheSubject();
+    void backdropWaitsForThePhotosColours();
     void contactShadowSitsUnderTheBase();
     void contactShadowFollowsTheFootprint();
     void shadowOnTransparencyStaysSemiTransparent();
@@ -242,6 +243,23 @@ void TestBackgrounds::backdropStaysAlignedWithTheSubject()
     document.mirrorSubject(false);
     document.moveSubject(before, QRectF(before.topLeft(), before.size() / 2));
     QCOMPARE(QColor(render(document).pixel(97, 77)), QColor(kBlue));
+}
+
+void TestBackgrounds::backdropWaitsForThePhotosColours()
+{
+    // The cut-out alone holds nothing where it was clear: white stands in
+    // until the photo's colours arrive, on the screen and in a save.
+    KSEditDocument document;
+    QVERIFY(document.setCutout(cutout()));
+    KSBackdropPreview preview(&document);
+    document.chooseBackground(KSEditBackground::ofBlurredPhoto());
+    QVERIFY(isWhite(render(document).pixel(10, 10)));
+    QVERIFY(preview.layers(document.resultCanvasRect(), QSize(100, 75)).backdrop.isNull());
+    QSignalSpy changed(&preview, &KSBackdropPreview::changed);
+    document.setPhotoColours(photo());
+    QVERIFY(changed.count() > 0);
+    QCOMPARE(QColor(render(document).pixel(10, 10)), QColor(kGreen));
+    QVERIFY(!preview.layers(document.resultCanvasRect(), QSize(100, 75)).backdrop.isNull());
 }
 
 void TestBackgrounds::contactShadowSitsUnderTheBase()
