@@ -12,6 +12,7 @@
 //
 // --grab saves what the editor showed after each part as PNG files.
 #include "KSBenchEvents.h"
+#include "KSBenchTimes.h"
 #include "KSBrushSettings.h"
 #include "KSEditCanvasView.h"
 #include "KSEidtCutImageView.h"
@@ -109,20 +110,7 @@ double residentMegabytes()
     return -1;
 }
 
-struct Figures
-{
-    double meanMs = 0;
-    double maxMs = 0;
-};
-
-Figures summary(const std::vector<double> &times)
-{
-    Figures figures;
-    for (double t : times)
-        figures.meanMs += t / double(times.size());
-    figures.maxMs = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
-    return figures;
-}
+using Figures = KSBenchTimes;
 
 // Presses `button` at `from`, makes kMoves moves along `path` (each handled
 // and painted before the next is timed), and releases.
@@ -141,7 +129,7 @@ Figures replay(QWidget *canvas, QPointF from, Qt::MouseButton button, const std:
     }
     sendMouse(canvas, QEvent::MouseButtonRelease, from + path(kMoves), button, Qt::NoButton);
     QCoreApplication::processEvents();
-    return summary(times);
+    return KSBenchTimes::of(times);
 }
 
 // A stroke of `moves` moves from `from` by `step` each, not timed.
@@ -351,7 +339,7 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents();
         wheel.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    printFigure("wheel zoom from fitted to 1600 %, per notch (mean)", summary(wheel).meanMs, "ms", 16);
+    printFigure("wheel zoom from fitted to 1600 %, per notch (mean)", KSBenchTimes::of(wheel).meanMs, "ms", 16);
 
     // Without the history: what a smart stroke costs on its own.
     {

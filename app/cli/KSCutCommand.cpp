@@ -167,6 +167,14 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
     QFile::remove(*cutout);
     if (!result.ok())
         return QStringLiteral("the cut-out could not be read back: ") + result.error;
+    // The blurred backdrop is the photo's own: read again only when asked.
+    QImage photoColours;
+    if (options.needsPhoto()) {
+        KSImageLoader::Result photoRead = KSImageLoader::load(path);
+        if (!photoRead.ok())
+            return QStringLiteral("the photo could not be read again for its backdrop: ") + photoRead.error;
+        photoColours = std::move(photoRead.image);
+    }
     QString error;
     // Taken only now, so that a failed job leaves no name behind.
     std::optional<KSOutputClaim> claim = options.claimOutput(photo, &error);
@@ -174,8 +182,8 @@ QString cutOne(const QString &photo, KSEraserType type, const KSCutOptions &opti
         return error;
     KSFraming::Notice notice = KSFraming::Notice::none;
     // Handed over: on a photo near the pixel limit every copy counts.
-    const KSImageWriter::Result saved =
-        KSCutExport::exportCutout(std::move(result.image), options, claim->partialPath(), &notice);
+    const KSImageWriter::Result saved = KSCutExport::exportCutout(std::move(result.image), options,
+                                                                  claim->partialPath(), &notice, photoColours);
     if (!saved.ok)
         return saved.error;
     if (!claim->commit(&error))

@@ -4,13 +4,51 @@
 #include "KSMaskedPicture.h"
 #include "KSPrintSheet.h"
 
+#include <algorithm>
+
 namespace {
 
 // The editor's document as it opens on this cut-out, given the chosen
 // background and size, and what its save would render (without the subject
 // picture): the window's save and this one render alike.
+// The background and the shadow the options ask for, with the lengths
+// typed in pixels turned into the shares the document keeps, now that the
+// framing gave the picture's and the subject's sizes.
+bool applyLook(KSEditDocument &document, const KSCutOptions &options, const QImage &photo, QString *error)
+{
+    const KSOutputRender::Request framed = document.renderRequest(0);
+    const QSize output = KSOutputRender::outputPixelSize(framed);
+    const QRectF region = KSOutputRender::outputRegion(framed);
+    const double outputPerCanvas = region.height() > 0 ? output.height() / region.height() : 0.0;
+    if (!options.backgroundImage.isEmpty()) {
+        QString why;
+        const std::optional<KSEditBackground> picture = KSEditBackground::loadPicture(options.backgroundImage, &why);
+        if (!picture) {
+            if (error)
+                *error = QStringLiteral("--background-image: cannot read the picture %1: %2")
+                             .arg(options.backgroundImage, why);
+            return false;
+        }
+        document.setBackground(*picture);
+    } else if (options.blur) {
+        document.setPhotoColours(photo);
+        KSEditBackground blurred = KSEditBackground::ofBlurredPhoto();
+        if (options.blurRadius)
+            blurred.blur = options.blurRadius->shareOf(std::min(output.width(), output.height()));
+        document.setBackground(blurred.clamped());
+    }
+    KSEditShadow shadow = options.shadow;
+    const double subjectHeight = document.subjectRect().height() * outputPerCanvas;
+    if (options.dropOffsetX && options.dropOffsetY)
+        shadow.offset = QPointF(options.dropOffsetX->shareOf(subjectHeight), options.dropOffsetY->shareOf(subjectHeight));
+    if (options.dropBlur)
+        shadow.dropBlur = options.dropBlur->shareOf(subjectHeight);
+    document.setShadow(shadow.clamped());
+    return true;
+}
+
 bool openDocument(KSEditDocument &document, QImage cutout, const KSCutOptions &options,
-                  KSOutputRender::Request *request, KSFraming::Notice *notice)
+                  KSOutputRender::Request *request, KSFraming::Notice *notice, const QImage &photo, QString *error)
 {
     if (!document.setCutout(std::move(cutout)))
         return false;
@@ -23,6 +61,8 @@ bool openDocument(KSEditDocument &document, QImage cutout, const KSCutOptions &o
         }
         document.frame(options.preset, options.fit, QString(), options.margin);
     }
+    if (!applyLook(document, options, photo, error))
+        return false;
     *request = document.renderRequest(0);
     request->opaque = options.outputFormat() == QLatin1String("jpg");
     if (notice)
@@ -33,28 +73,30 @@ bool openDocument(KSEditDocument &document, QImage cutout, const KSCutOptions &o
 } // namespace
 
 KSOutputRender::Request KSCutExport::renderRequest(const QImage &cutout, const KSCutOptions &options,
-                                                   KSFraming::Notice *notice)
+                                                   KSFraming::Notice *notice, const QImage &photo, QString *error)
 {
     KSEditDocument document;
     KSOutputRender::Request request;
-    if (openDocument(document, cutout, options, &request, notice))
+    if (openDocument(document, cutout, options, &request, notice, photo, error))
         request.subject = document.subjectMaker()();
     return request;
 }
 
-QImage KSCutExport::renderCutout(const QImage &cutout, const KSCutOptions &options, KSFraming::Notice *notice)
+QImage KSCutExport::renderCutout(const QImage &cutout, const KSCutOptions &options, KSFraming::Notice *notice,
+                                 const QImage &photo)
 {
-    return KSOutputRender::renderOutputImage(renderRequest(cutout, options, notice));
+    return KSOutputRender::renderOutputImage(renderRequest(cutout, options, notice, photo));
 }
 
 KSImageWriter::Result KSCutExport::exportCutout(QImage cutout, const KSCutOptions &options, const QString &path,
-                                                KSFraming::Notice *notice)
+                                                KSFraming::Notice *notice, const QImage &photo)
 {
     const KSImageWriter::Result noPicture{false, QStringLiteral("the picture could not be made (out of memory?)")};
     KSEditDocument document;
     KSOutputRender::Request request;
-    if (!openDocument(document, std::move(cutout), options, &request, notice))
-        return noPicture;
+    QString error;
+    if (!openDocument(document, std::move(cutout), options, &request, notice, photo, &error))
+        return error.isEmpty() ? noPicture : KSImageWriter::Result{false, error};
     // Sizes and sheets are judged before a pixel is made.
     if (const QString why = KSOutputRender::whyBeyondLimits(request); !why.isEmpty())
         return {false, why};

@@ -30,6 +30,30 @@ std::optional<KSColor> backgroundFromText(const QString &text)
     return KSRGBHexColor(match.captured(1).toLongLong(nullptr, 16));
 }
 
+// "12", "12px" or "1.5%"; nothing for anything else or a negative number.
+std::optional<KSCutOptions::Length> lengthFromText(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*(\\d+(?:\\.\\d*)?|\\.\\d+)\\s*(%|px)?\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    KSCutOptions::Length length;
+    length.value = match.captured(1).toDouble();
+    length.percent = match.captured(2) == QLatin1String("%");
+    return length;
+}
+
+// A number from `low` to `high`; nothing otherwise.
+std::optional<double> numberFromText(const QString &text, double low, double high)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !(value >= low && value <= high))
+        return std::nullopt;
+    return value;
+}
+
 bool isJpegName(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -49,7 +73,7 @@ QString usageError(const KSCutOptions &options)
         return QStringLiteral("--out takes one photo; use --out-dir for several");
     // A JPEG cannot be transparent; PNG bytes under a .jpg name would mislead.
     if (!options.out.isEmpty() && isJpegName(options.out) && options.outputFormat() != QLatin1String("jpg"))
-        return QStringLiteral("a JPEG needs --background with a colour; name the file .png for transparency");
+        return QStringLiteral("a JPEG needs --background with a colour or blur, or --background-image; name the file .png for transparency");
     if (options.sheet && !options.preset.hasPrintSize())
         return QStringLiteral("--sheet needs --size with a printed size (an ID size such as OverseaInch1, or Custom "
                               "in mm or in)");
@@ -109,12 +133,14 @@ std::optional<KSCutOptions> KSCutOptions::parse(const QStringList &arguments, QS
     const QCommandLineOption out(QStringLiteral("out"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption outDir(QStringLiteral("out-dir"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption background(QStringLiteral("background"), QString(), QStringLiteral("BG"));
+    const QCommandLineOption backgroundImage(QStringLiteral("background-image"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption shadow(QStringLiteral("shadow"), QString(), QStringLiteral("SHADOW"));
     const QCommandLineOption size(QStringLiteral("size"), QString(), QStringLiteral("SIZE"));
     const QCommandLineOption fit(QStringLiteral("fit"), QString(), QStringLiteral("FIT"));
     const QCommandLineOption margin(QStringLiteral("margin"), QString(), QStringLiteral("PERCENT"));
     const QCommandLineOption sheet(QStringLiteral("sheet"), QString(), QStringLiteral("PAPER"));
     const QCommandLineOption verbose(QStringLiteral("verbose"));
-    parser.addOptions({cut, type, out, outDir, background, size, fit, margin, sheet, verbose});
+    parser.addOptions({cut, type, out, outDir, background, backgroundImage, shadow, size, fit, margin, sheet, verbose});
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return std::nullopt;
@@ -129,13 +155,35 @@ std::optional<KSCutOptions> KSCutOptions::parse(const QStringList &arguments, QS
     options.outDir = parser.value(outDir);
     options.verbose = parser.isSet(verbose);
     if (parser.isSet(background)) {
-        const std::optional<KSColor> colour = backgroundFromText(parser.value(background));
-        if (!colour) {
-            *error = QStringLiteral("--background needs a colour '#RRGGBB' or transparent");
+        const QString text = parser.value(background);
+        if (text.startsWith(QLatin1String("blur"), Qt::CaseInsensitive)) {
+            if (!options.parseBlur(text, error))
+                return std::nullopt;
+        } else {
+            const std::optional<KSColor> colour = backgroundFromText(text);
+            if (!colour) {
+                *error = QStringLiteral("--background needs a colour '#RRGGBB', transparent, or blur[:RADIUS]");
+                return std::nullopt;
+            }
+            options.background = *colour;
+        }
+    }
+    if (parser.isSet(backgroundImage)) {
+        if (parser.isSet(background)) {
+            *error = QStringLiteral("--background-image takes the place of --background: give one of them");
             return std::nullopt;
         }
-        options.background = *colour;
+        options.backgroundImage = parser.value(backgroundImage);
+        // Known before any cut-out is made: a picture that cannot be read.
+        const KSImageLoader::SizeResult probe = KSImageLoader::readSize(options.backgroundImage);
+        if (options.backgroundImage.isEmpty() || QFileInfo(options.backgroundImage).isDir() || !probe.ok()) {
+            *error = QStringLiteral("--background-image: cannot read the picture %1%2")
+                         .arg(options.backgroundImage, probe.error.isEmpty() ? QString() : QStringLiteral(": ") + probe.error);
+            return std::nullopt;
+        }
     }
+    if (parser.isSet(shadow) && !options.parseShadow(parser.value(shadow), error))
+        return std::nullopt;
     if (parser.isSet(size)) {
         const std::optional<KSEditChangeSizeItem> preset = presetFromText(parser.value(size));
         if (!preset) {
@@ -212,15 +260,26 @@ QString KSCutOptions::usage()
 {
     return QStringLiteral(
         "usage: cutora --cut PHOTO... --type person|object (--out FILE | --out-dir DIR)\n"
-        "              [--background '#RRGGBB'|transparent] [--size WxH|PRESET]\n"
-        "              [--fit subject|photo] [--margin PERCENT] [--sheet 4x6|A6|A4]\n"
+        "              [--background '#RRGGBB'|transparent|blur[:RADIUS]]\n"
+        "              [--background-image FILE] [--shadow contact|drop[:OPTIONS]]\n"
+        "              [--size WxH|PRESET] [--fit subject|photo] [--margin PERCENT]\n"
+        "              [--sheet 4x6|A6|A4]\n"
         "  Cuts the subject out of each photo and writes it as the editor saves it.\n"
         "  Photos may be %1 files.\n"
         "  --out FILE         the picture for a single photo: a JPEG when FILE ends in .jpg\n"
-        "                     and a colour is given, else a PNG\n"
+        "                     and a colour, a picture or blur is behind, else a PNG\n"
         "  --out-dir DIR      a folder for the PNGs, named after the photos; a name\n"
         "                     already there gets (1), (2)... and is never replaced\n"
-        "  --background BG    a colour such as '#FFFFFF', or transparent (the default)\n"
+        "  --background BG    a colour such as '#FFFFFF', transparent (the default), or\n"
+        "                     blur[:RADIUS]: the photo's own backdrop blurred, RADIUS in\n"
+        "                     pixels of the written picture or N% of its shorter side\n"
+        "  --background-image FILE\n"
+        "                     a picture behind the subject, covering the picture\n"
+        "  --shadow SHADOW    contact[:darkness=D;softness=S;size=W]: a soft shadow at\n"
+        "                     the subject's base (D and S from 0 to 1, W times the\n"
+        "                     footprint's width); drop[:offset=X,Y;blur=B;opacity=O]:\n"
+        "                     the silhouette moved and blurred (X, Y and B in pixels,\n"
+        "                     or N% of the subject's height); quote it for the shell\n"
         "  --size SIZE        WxH in pixels, or a preset of the editor's size panel\n"
         "                     (for example 1Inch, OverseaInch1, 1000x1000px, Custom);\n"
         "                     without it the photo keeps its own size\n"
@@ -238,10 +297,121 @@ QString KSCutOptions::usage()
         .arg(KSPictureLimits::photoFormatNames());
 }
 
+bool KSCutOptions::opaqueBackground() const
+{
+    return blur || !backgroundImage.isEmpty() || !(background == KSClear_Color());
+}
+
 QString KSCutOptions::outputFormat() const
 {
-    const bool colour = !(background == KSClear_Color());
-    return colour && !out.isEmpty() && isJpegName(out) ? QStringLiteral("jpg") : QStringLiteral("png");
+    return opaqueBackground() && !out.isEmpty() && isJpegName(out) ? QStringLiteral("jpg") : QStringLiteral("png");
+}
+
+bool KSCutOptions::parseBlur(const QString &text, QString *error)
+{
+    static const QRegularExpression form(QStringLiteral("^blur(?::(.*))?$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch()) {
+        *error = QStringLiteral("--background needs blur or blur:RADIUS");
+        return false;
+    }
+    blur = true;
+    blurRadius.reset();
+    if (match.hasCaptured(1)) {
+        const std::optional<Length> radius = lengthFromText(match.captured(1));
+        constexpr double kMaxRadiusPixels = 5000;
+        if (!radius || (radius->percent && radius->value > KSEditBackground::kMaxBlur * 100)
+            || (!radius->percent && radius->value > kMaxRadiusPixels)) {
+            *error = QStringLiteral("--background blur:RADIUS needs a radius in pixels (0 to %1) or in percent of the "
+                                    "picture's shorter side (0% to %2%)")
+                         .arg(kMaxRadiusPixels)
+                         .arg(KSEditBackground::kMaxBlur * 100);
+            return false;
+        }
+        blurRadius = radius;
+    }
+    return true;
+}
+
+bool KSCutOptions::parseShadow(const QString &text, QString *error)
+{
+    static const QRegularExpression form(QStringLiteral("^(contact|drop)(?::(.*))?$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = form.match(text.trimmed());
+    if (!match.hasMatch()) {
+        *error = QStringLiteral("--shadow needs contact or drop, optionally followed by :KEY=VALUE;...");
+        return false;
+    }
+    const bool contact = match.captured(1).compare(QLatin1String("contact"), Qt::CaseInsensitive) == 0;
+    shadow = contact ? KSEditShadow::contact() : KSEditShadow::drop();
+    const QStringList entries = match.captured(2).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    const auto refuse = [error](const QString &why) {
+        *error = QStringLiteral("--shadow: ") + why;
+        return false;
+    };
+    for (const QString &entry : entries) {
+        const qsizetype equals = entry.indexOf(QLatin1Char('='));
+        const QString key = entry.left(equals).trimmed().toLower();
+        const QString value = equals < 0 ? QString() : entry.mid(equals + 1).trimmed();
+        if (equals < 0)
+            return refuse(QStringLiteral("%1 needs a value (KEY=VALUE)").arg(entry.trimmed()));
+        if (contact) {
+            std::optional<double> number;
+            if (key == QLatin1String("darkness") || key == QLatin1String("softness")) {
+                number = numberFromText(value, 0.0, 1.0);
+                if (!number)
+                    return refuse(QStringLiteral("%1 needs a number from 0 to 1").arg(key));
+                (key == QLatin1String("darkness") ? shadow.darkness : shadow.softness) = *number;
+            } else if (key == QLatin1String("size")) {
+                number = numberFromText(value, KSEditShadow::kMinContactSize, KSEditShadow::kMaxContactSize);
+                if (!number)
+                    return refuse(QStringLiteral("size needs a number from %1 to %2 (times the footprint's width)")
+                                      .arg(KSEditShadow::kMinContactSize)
+                                      .arg(KSEditShadow::kMaxContactSize));
+                shadow.size = *number;
+            } else {
+                return refuse(QStringLiteral("a contact shadow takes darkness, softness and size, not %1").arg(key));
+            }
+            continue;
+        }
+        if (key == QLatin1String("offset")) {
+            const QStringList parts = value.split(QLatin1Char(','));
+            // An offset may point left or up: the sign is read apart.
+            std::optional<Length> x;
+            std::optional<Length> y;
+            bool negativeX = false;
+            bool negativeY = false;
+            if (parts.size() == 2) {
+                QString px = parts.at(0).trimmed();
+                QString py = parts.at(1).trimmed();
+                negativeX = px.startsWith(QLatin1Char('-'));
+                negativeY = py.startsWith(QLatin1Char('-'));
+                x = lengthFromText(negativeX ? px.mid(1) : px);
+                y = lengthFromText(negativeY ? py.mid(1) : py);
+            }
+            if (!x || !y)
+                return refuse(QStringLiteral("offset needs X,Y in pixels (or percent of the subject's height)"));
+            if (negativeX)
+                x->value = -x->value;
+            if (negativeY)
+                y->value = -y->value;
+            dropOffsetX = x;
+            dropOffsetY = y;
+        } else if (key == QLatin1String("blur")) {
+            const std::optional<Length> length = lengthFromText(value);
+            if (!length)
+                return refuse(QStringLiteral("blur needs a radius in pixels (or percent of the subject's height)"));
+            dropBlur = length;
+        } else if (key == QLatin1String("opacity")) {
+            const std::optional<double> number = numberFromText(value, 0.0, 1.0);
+            if (!number)
+                return refuse(QStringLiteral("opacity needs a number from 0 to 1"));
+            shadow.opacity = *number;
+        } else {
+            return refuse(QStringLiteral("a drop shadow takes offset, blur and opacity, not %1").arg(key));
+        }
+    }
+    return true;
 }
 
 QString KSCutOptions::outputProblem() const

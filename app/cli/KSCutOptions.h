@@ -3,6 +3,7 @@
 #include "KSColor.h"
 #include "KSColorConst.h"
 #include "KSEditChangeSizeItem.h"
+#include "KSEditShadow.h"
 #include "KSFraming.h"
 #include "KSOutputClaim.h"
 #include "KSPrintSheet.h"
@@ -14,16 +15,44 @@
 #include <optional>
 
 // The options of `cutora --cut PHOTO... --type person|object (--out FILE |
-// --out-dir DIR) [--background '#RRGGBB'|transparent] [--size WxH|PRESET]
-// [--fit subject|photo] [--margin PERCENT] [--sheet 4x6|A6|A4]`.
+// --out-dir DIR) [--background '#RRGGBB'|transparent|blur[:RADIUS]]
+// [--background-image FILE] [--shadow contact|drop[:OPTIONS]]
+// [--size WxH|PRESET] [--fit subject|photo] [--margin PERCENT]
+// [--sheet 4x6|A6|A4]`.
 struct KSCutOptions
 {
+    // A length as typed: pixels of the written picture, or a percentage of
+    // what the option names (the picture's shorter side for the blur, the
+    // subject's height for a drop shadow).
+    struct Length
+    {
+        double value = 0;
+        bool percent = false;
+        // The length as a share of `basis` pixels.
+        [[nodiscard]] double shareOf(double basis) const
+        {
+            return percent ? value / 100.0 : (basis > 0 ? value / basis : 0.0);
+        }
+        friend bool operator==(const Length &, const Length &) = default;
+    };
+
     QStringList photos;
     QString type;   // "person" or "object"
     QString out;    // one output file, for one photo
     QString outDir; // or a folder for any number of photos
     bool verbose = false;
     KSColor background = KSClear_Color(); // the clear colour: transparent
+    // --background blur: the photo's own backdrop blurred by this radius
+    // (the Gaussian's sigma); none for the editor's default strength.
+    bool blur = false;
+    std::optional<Length> blurRadius;
+    QString backgroundImage; // --background-image: a picture covering the frame
+    // --shadow: the kind and its values; lengths typed for a drop shadow
+    // are turned into shares once the subject's size is known.
+    KSEditShadow shadow;
+    std::optional<Length> dropOffsetX;
+    std::optional<Length> dropOffsetY;
+    std::optional<Length> dropBlur;
     QSizeF size;                          // a size preset in pixels; (0, 0) keeps the photo's size
     bool sizeGiven = false;               // --size was given: the framing applies
     KSEditChangeSizeItem preset;          // the preset --size named (its printed size and ID rule), or WxH
@@ -45,8 +74,22 @@ struct KSCutOptions
 
     static QString usage();
 
-    // "jpg" when a colour is chosen and --out names a .jpg or .jpeg file,
-    // else "png".
+    // The parts of --shadow's text: "contact", "drop", or either followed by
+    // ":" and KEY=VALUE entries split by ";" (contact: darkness, softness,
+    // size; drop: offset=X,Y, blur, opacity). Sets the shadow and the typed
+    // lengths; false with the reason (naming the option) otherwise.
+    bool parseShadow(const QString &text, QString *error);
+    // "blur" or "blur:RADIUS" (pixels, or N%); false when the text is no blur.
+    bool parseBlur(const QString &text, QString *error);
+
+    // Whether the photo itself is needed to render (its blurred backdrop).
+    [[nodiscard]] bool needsPhoto() const { return blur; }
+    // Whether the picture ends opaque whatever the subject: a colour, a
+    // picture or the backdrop behind it.
+    [[nodiscard]] bool opaqueBackground() const;
+
+    // "jpg" when an opaque background is chosen (a colour, a picture, the
+    // blurred photo) and --out names a .jpg or .jpeg file, else "png".
     [[nodiscard]] QString outputFormat() const;
 
     // What keeps the output folder from taking files, naming the option:

@@ -8,9 +8,10 @@ constexpr int kColourCommandId = 0x4b53;
 } // namespace
 
 KSBackgroundColorCommand::KSBackgroundColorCommand(KSEditDocument *document, const KSEditBackground &before,
-                                                   const KSEditBackground &after, bool fromDialog,
+                                                   const KSEditBackground &after, bool dragging,
                                                    const QString &text)
-    : KSEditCommand(document, text), m_before(before), m_after(after), m_fromDialog(fromDialog)
+    : KSEditCommand(document, text), m_before(before), m_after(after), m_dragging(dragging),
+      m_dragSerial(document->dragSerial())
 {
 }
 
@@ -22,7 +23,7 @@ int KSBackgroundColorCommand::id() const
 bool KSBackgroundColorCommand::mergeWith(const QUndoCommand *other)
 {
     const auto *next = dynamic_cast<const KSBackgroundColorCommand *>(other);
-    if (!next || !m_fromDialog || !next->m_fromDialog)
+    if (!next || !m_dragging || !next->m_dragging || m_dragSerial != next->m_dragSerial)
         return false;
     m_after = next->m_after;
     return true;

@@ -10,7 +10,9 @@
 #include "KSMaskedPicture.h"
 #include "KSMirrorCommand.h"
 #include "KSPhotoRenderTools.h"
+#include "KSRecentBackgrounds.h"
 #include "KSSubjectEdges.h"
+#include "KSShadowCommand.h"
 #include "KSSubjectPlaceCommand.h"
 #include "KSViewportGeometry.h"
 
@@ -50,6 +52,7 @@ bool KSEditDocument::setCutout(QImage cutout, QString *error)
     if (picture->isNull())
         return fail(QStringLiteral("not enough memory to edit the cut-out"));
     m_picture = std::move(picture);
+    m_hasPhotoColours = false;
     m_cutoutSize = size;
     m_subjectBounds = m_picture->visibleBounds();
     m_cutEdges = KSSubjectEdges::cutEdges(m_picture->mask(), m_subjectBounds);
@@ -99,7 +102,9 @@ void KSEditDocument::loadPhotoColours(const QString &photoPath)
         if (!picture || picture != m_picture || merged.colours.isNull())
             return;
         picture->setColours(merged.colours, merged.photoLevels);
+        m_hasPhotoColours = true;
         emit maskChanged(QRegion(picture->rect()));
+        emit photoColoursLoaded();
     });
 }
 
@@ -112,9 +117,21 @@ bool KSEditDocument::mergePhotoColours(const QString &photoPath)
         CommLog::E(QStringLiteral("editor: cannot read the photo %1 to restore from: %2").arg(photoPath, photo.error));
         return false;
     }
-    m_picture->setColours(KSMaskedPicture::withPhotoColours(m_picture->colours(), m_picture->mask(), photo.image));
+    setPhotoColours(photo.image);
+    return m_hasPhotoColours;
+}
+
+void KSEditDocument::setPhotoColours(const QImage &photo)
+{
+    if (!m_picture || photo.isNull())
+        return;
+    const QImage merged = KSMaskedPicture::withPhotoColours(m_picture->colours(), m_picture->mask(), photo);
+    if (merged.isNull())
+        return;
+    m_picture->setColours(merged);
+    m_hasPhotoColours = true;
     emit maskChanged(QRegion(m_picture->rect()));
-    return true;
+    emit photoColoursLoaded();
 }
 
 void KSEditDocument::startFaceSearch()
@@ -213,6 +230,12 @@ void KSEditDocument::setBackground(const KSEditBackground &background)
     emit backgroundChanged();
 }
 
+void KSEditDocument::setShadow(const KSEditShadow &shadow)
+{
+    m_shadow = shadow;
+    emit shadowChanged();
+}
+
 void KSEditDocument::setFramingState(const KSFramingCommand::State &state)
 {
     m_framing = state.framing;
@@ -256,14 +279,45 @@ void KSEditDocument::mirrorSubject(bool mirrored)
     m_undoStack->push(new KSMirrorCommand(this, mirrored, lang("EditMirror")));
 }
 
-void KSEditDocument::chooseBackground(const KSEditBackground &background, bool fromDialog)
+void KSEditDocument::chooseBackground(const KSEditBackground &chosen, bool dragging)
 {
+    const KSEditBackground background = chosen.clamped();
     if (background == m_background)
         return;
-    // A drag in the dialog right after a save starts a step of its own, so
-    // that the saved colour stays one undo away.
+    const bool colours = background.kind == KSEditBackground::Kind::colour
+        && m_background.kind == KSEditBackground::Kind::colour;
+    // A drag right after a save starts a step of its own, so that the saved
+    // state stays one undo away.
     m_undoStack->push(new KSBackgroundColorCommand(this, m_background, background,
-                                                   fromDialog && !m_undoStack->isClean(), lang("EditColour")));
+                                                   dragging && !m_undoStack->isClean(),
+                                                   colours ? lang("EditColour") : lang("EditBackground")));
+}
+
+bool KSEditDocument::chooseBackgroundPicture(const QString &path, QString *error)
+{
+    std::optional<KSEditBackground> picture = KSEditBackground::loadPicture(path, error);
+    if (!picture) {
+        CommLog::E(QStringLiteral("editor: the background picture %1 cannot be used: %2")
+                       .arg(path, error ? *error : QString()));
+        return false;
+    }
+    chooseBackground(*picture);
+    KSRecentBackgrounds::remember(path);
+    return true;
+}
+
+void KSEditDocument::chooseShadow(const KSEditShadow &chosen, bool dragging)
+{
+    const KSEditShadow shadow = chosen.clamped();
+    if (shadow == m_shadow)
+        return;
+    m_undoStack->push(new KSShadowCommand(this, m_shadow, shadow, dragging && !m_undoStack->isClean(),
+                                          lang("EditShadow")));
+}
+
+void KSEditDocument::finishDrag()
+{
+    ++m_dragSerial;
 }
 
 KSFramingCommand::State KSEditDocument::framed(const KSEditChangeSizeItem &preset, KSFitMode mode, double margin)
@@ -324,7 +378,20 @@ KSOutputRender::Request KSEditDocument::renderRequest(int maxSide) const
     KSOutputRender::Request request;
     request.imageSize = QSizeF(m_cutoutSize);
     request.subjectRect = m_subjectRect;
-    request.backgroundColor = m_background.colour;
+    // Under a picture or the backdrop: an opaque colour they cover, so that
+    // the output's format and alpha are those of an opaque background.
+    request.backgroundColor = m_background.kind == KSEditBackground::Kind::colour ? m_background.colour
+                                                                                   : KSRGBHexColor(0xFFFFFF);
+    request.background = m_background;
+    request.shadow = m_shadow;
+    request.subjectBounds = m_subjectBounds;
+    // Until the photo's colours arrive the colours hold nothing where the
+    // cut-out was clear: the backdrop then stays white rather than show that.
+    if (m_background.kind == KSEditBackground::Kind::blurredPhoto && m_picture && m_hasPhotoColours) {
+        // Copies that share the pixels: an edit made meanwhile does not reach them.
+        request.photoColours = m_picture->colours();
+        request.photoMask = m_picture->mask();
+    }
     request.backgroundSize = m_framing.hasSize() ? m_framing.backgroundSize : QSizeF(0, 0);
     request.maxSide = maxSide;
     request.isMirrorImage = m_mirrored;

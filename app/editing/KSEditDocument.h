@@ -2,6 +2,7 @@
 
 #include "KSEditBackground.h"
 #include "KSEditFraming.h"
+#include "KSEditShadow.h"
 #include "KSFaceFinder.h"
 #include "KSFramingCommand.h"
 #include "KSMaskEdit.h"
@@ -62,12 +63,17 @@ public:
 
     // Fills the colours where the cut-out was clear from the photograph, read
     // on a worker thread, so that a touch-up can bring back what the cut-out
-    // lost; maskChanged() over the whole picture when done.
+    // lost and the blurred backdrop shows the photo; maskChanged() over the
+    // whole picture and photoColoursLoaded() when done.
     void loadPhotoColours(const QString &photoPath);
     // The same on the calling thread (the document's own), for a document
     // made to be rendered at once; false when the photo cannot be read,
     // which leaves the colours as they were.
     bool mergePhotoColours(const QString &photoPath);
+    // The same with the photograph in memory, at once (the command line).
+    void setPhotoColours(const QImage &photo);
+    // Whether the colours hold the photograph everywhere.
+    [[nodiscard]] bool hasPhotoColours() const { return m_hasPhotoColours; }
     // Looks for faces in the cut-out on a worker thread; facesFound() then.
     void startFaceSearch();
 
@@ -91,6 +97,7 @@ public:
     [[nodiscard]] QRectF subjectRect() const { return m_subjectRect; }
     [[nodiscard]] bool isMirrored() const { return m_mirrored; }
     [[nodiscard]] KSEditBackground background() const { return m_background; }
+    [[nodiscard]] KSEditShadow shadow() const { return m_shadow; }
     [[nodiscard]] const KSEditFraming &framing() const { return m_framing; }
     [[nodiscard]] KSFramingCommand::State framingState() const { return {m_framing, m_subjectRect}; }
     [[nodiscard]] const std::optional<KSFaceFinder::Result> &faces() const { return m_faces; }
@@ -104,6 +111,7 @@ public:
     void setSubjectRect(const QRectF &rect);
     void setMirrored(bool mirrored);
     void setBackground(const KSEditBackground &background);
+    void setShadow(const KSEditShadow &shadow);
     void setFramingState(const KSFramingCommand::State &state);
     // Undo and redo of a stroke: swaps its tiles with the mask.
     void swapMaskEdit(KSMaskEdit &edit);
@@ -114,9 +122,21 @@ public:
     // `before` and `after` in cut-out pixels; the document takes `after`.
     void moveSubject(const QRectF &before, const QRectF &after);
     void mirrorSubject(bool mirrored);
-    // The colour dialog reports every step of a drag: `fromDialog` joins
-    // them into one step.
-    void chooseBackground(const KSEditBackground &background, bool fromDialog = false);
+    // The colour dialog and a slider report every step of a drag:
+    // `dragging` joins the steps of one drag into one step of the history,
+    // until finishDrag(). Any kind of background.
+    void chooseBackground(const KSEditBackground &background, bool dragging = false);
+    // A picture in a file as the background, covering the frame, kept among
+    // the recent ones (KSRecentBackgrounds). False, with the reason in
+    // English, when it cannot be read: the background stays. Reads on the
+    // calling thread; a panel may load with KSEditBackground::loadPicture()
+    // on a worker and call chooseBackground().
+    bool chooseBackgroundPicture(const QString &path, QString *error = nullptr);
+    // As chooseBackground(), for the shadow.
+    void chooseShadow(const KSEditShadow &shadow, bool dragging = false);
+    // The drag that reported steps (a slider released, a picture moved) is
+    // over: the next step starts a step of its own.
+    void finishDrag();
     // Frames the subject for a size (a preset row, or any size given as a
     // row without key) in a fit mode; nothing is recorded when nothing
     // changes. `margin` is the share of the frame left around a whole subject.
@@ -129,6 +149,8 @@ public:
     void recordMaskEdit(KSMaskEdit edit, const QString &text);
 
     QUndoStack *undoStack() const { return m_undoStack; }
+    // Which drag the steps reported now belong to (commands compare it).
+    [[nodiscard]] int dragSerial() const { return m_dragSerial; }
 
     // ---- what a save renders
     // The picture a save writes: the result canvas (or the cut-out's) with
@@ -149,6 +171,9 @@ signals:
     // The subject's place, bounds, picture or mirroring changed.
     void subjectChanged();
     void backgroundChanged();
+    void shadowChanged();
+    // The photograph's colours arrived (loadPhotoColours()).
+    void photoColoursLoaded();
     void framingChanged();
     void facesFound();
     // The history's clean state (the last save) was reached or left.
@@ -171,6 +196,10 @@ private:
     QRectF m_subjectRect;
     bool m_mirrored = false;
     KSEditBackground m_background;
+    KSEditShadow m_shadow;
+    bool m_hasPhotoColours = false;
+    // Steps of one drag share its number; finishDrag() starts another.
+    int m_dragSerial = 0;
     KSEditFraming m_framing;
     double m_framingMargin = KSFraming::kDefaultMargin;
     std::optional<KSFaceFinder::Result> m_faces;

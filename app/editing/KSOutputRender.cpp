@@ -1,10 +1,12 @@
 #include "KSOutputRender.h"
 
+#include "KSBackgroundLayers.h"
 #include "KSEditGeometry.h"
 #include "KSImageExtension.h"
 #include "KSPhotoRenderTools.h"
 
 #include <QColor>
+#include <QPainter>
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +28,9 @@ QSize canvasPixels(const QSizeF &imageSize)
 // colour composited onto white, so that nothing transparent is left over.
 QColor backgroundFor(const KSOutputRender::Request &request)
 {
+    // A picture or the backdrop covers every pixel.
+    if (request.background.kind != KSEditBackground::Kind::colour)
+        return Qt::white;
     const QColor colour = request.backgroundColor.toQColor();
     if (!request.opaque || colour.alphaF() >= 1.0)
         return colour;
@@ -156,7 +161,91 @@ QImage composed(const QImage &subject, const QColor &background, const QSize &ca
     return output;
 }
 
+// The subject as it is drawn: premultiplied, resampled to `resampledTo`
+// when given, mirrored when asked. Null when memory runs out.
+QImage preparedSubject(const KSOutputRender::Request &request, const QSize &resampledTo)
+{
+    QImage picture = request.subject.format() == QImage::Format_ARGB32_Premultiplied
+        ? request.subject
+        : request.subject.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (!resampledTo.isEmpty())
+        picture = KSImageExtension::resizeWithNewSize(picture, QSizeF(resampledTo));
+    if (request.isMirrorImage)
+        picture = KSImageExtension::flipImage(picture);
+    return picture;
+}
+
+// What lies behind the subject beyond a colour, on a canvas of the
+// output's size: the picture or the photo's backdrop, then the shadow.
+// Format_ARGB32_Premultiplied; null when memory runs out.
+QImage layered(const KSOutputRender::Request &request, const QSize &size)
+{
+    KSBackgroundLayers::Scene scene;
+    scene.background = request.background;
+    scene.shadow = request.shadow;
+    scene.frame = KSOutputRender::outputRegion(request);
+    scene.subjectRect = request.subjectRect;
+    scene.subjectBounds = request.subjectBounds.isEmpty() ? QRect(QPoint(), request.subject.size())
+                                                          : request.subjectBounds;
+    scene.mirrored = request.isMirrorImage;
+    const QRectF &view = scene.frame;
+    QImage canvas;
+    switch (request.background.kind) {
+    case KSEditBackground::Kind::colour: break;
+    case KSEditBackground::Kind::picture: canvas = KSBackgroundLayers::picture(scene, view, size); break;
+    case KSEditBackground::Kind::blurredPhoto:
+        if (!request.photoColours.isNull() && request.photoMask.size() == request.photoColours.size()) {
+            const double scale = KSBackgroundLayers::backdropScale(scene, request.photoColours.size(), view, size);
+            canvas = KSBackgroundLayers::backdrop(
+                scene, KSBackgroundLayers::prepareBackdrop(request.photoColours, request.photoMask, scale), view,
+                size);
+        }
+        break;
+    }
+    if (canvas.isNull()) {
+        canvas = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        if (canvas.isNull())
+            return {};
+        canvas.fill(backgroundFor(request));
+    } else {
+        // Opaque RGB32 is premultiplied ARGB bit for bit.
+        canvas.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    const KSBackgroundLayers::ShadowPiece shadow =
+        KSBackgroundLayers::shadowPiece(scene, request.subject, view, size);
+    if (!shadow.isNull()) {
+        QPainter painter(&canvas);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(shadow.target, shadow.image);
+    }
+    return canvas;
+}
+
+// The subject over its layers, drawn as the colour's canvas draws it.
+QImage renderLayered(const KSOutputRender::Request &request, const QSize &size, const QRectF &target,
+                     const QSize &resampledTo)
+{
+    const QImage picture = preparedSubject(request, resampledTo);
+    if (picture.isNull())
+        return {};
+    QImage canvas = layered(request, size);
+    if (canvas.isNull())
+        return {};
+    QPainter painter(&canvas);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, picture, QRectF(picture.rect()));
+    painter.end();
+    if (backgroundFor(request).alpha() == 255)
+        canvas.reinterpretAsFormat(QImage::Format_RGB32);
+    return canvas;
+}
+
 } // namespace
+
+bool KSOutputRender::hasLayers(const Request &request)
+{
+    return request.background.kind != KSEditBackground::Kind::colour || !request.shadow.isNone();
+}
 
 QImage KSOutputRender::renderOutputImage(const Request &request)
 {
@@ -165,13 +254,9 @@ QImage KSOutputRender::renderOutputImage(const Request &request)
     const Placement placement = placementFor(request, request.subject.size());
     if (placement.size.isEmpty())
         return {};
-    QImage picture = request.subject.format() == QImage::Format_ARGB32_Premultiplied
-        ? request.subject
-        : request.subject.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (!placement.resampledTo.isEmpty())
-        picture = KSImageExtension::resizeWithNewSize(picture, QSizeF(placement.resampledTo));
-    if (request.isMirrorImage)
-        picture = KSImageExtension::flipImage(picture);
+    if (hasLayers(request))
+        return renderLayered(request, placement.size, placement.target, placement.resampledTo);
+    const QImage picture = preparedSubject(request, placement.resampledTo);
     if (picture.isNull())
         return {};
     return composed(picture, backgroundFor(request), placement.size, placement.target);
@@ -184,6 +269,9 @@ bool KSOutputRender::hasAlpha(const Request &request)
 
 bool KSOutputRender::rendersInBands(const Request &request, const QSize &subjectSize)
 {
+    // Layers are made for the whole picture.
+    if (hasLayers(request))
+        return false;
     const Placement placement = placementFor(request, subjectSize);
     return !placement.size.isEmpty() && placement.resampledTo == subjectSize;
 }
@@ -192,7 +280,8 @@ QImage KSOutputRender::renderOutputBand(const Request &request, const QSize &sub
                                         int top, int rows)
 {
     const Placement placement = placementFor(request, subjectSize);
-    if (!region || placement.size.isEmpty() || placement.resampledTo != subjectSize || rows < 1 || top < 0
+    if (!region || hasLayers(request) || placement.size.isEmpty() || placement.resampledTo != subjectSize || rows < 1
+        || top < 0
         || top + rows > placement.size.height())
         return {};
     // The subject's rows that land in the band: a plain copy, each output

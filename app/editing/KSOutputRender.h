@@ -2,6 +2,8 @@
 
 #include "KSColor.h"
 #include "KSColorConst.h"
+#include "KSEditBackground.h"
+#include "KSEditShadow.h"
 #include "KSImageLoader.h"
 
 #include <QImage>
@@ -34,8 +36,22 @@ public:
         // Where the subject lies on the canvas: pixels, origin top-left;
         // KSEditGeometry::subjectRect() of a canvas's drag view frame.
         QRectF subjectRect;
-        // The clear colour means a transparent background.
+        // The clear colour means a transparent background. Under a picture or
+        // the photo's backdrop an opaque colour, which they cover.
         KSColor backgroundColor = KSClear_Color();
+        // What lies behind the subject when it is more than a colour (a
+        // picture, the photo's backdrop blurred); a colour kind leaves the
+        // colour above in charge.
+        KSEditBackground background;
+        // Drawn from the subject's alpha between the background and the subject.
+        KSEditShadow shadow;
+        // What the photo's backdrop is made of: the photo's colours (opaque)
+        // and the subject's mask, of the same size, and where the subject's
+        // picture lies in them; the backdrop moves, scales and mirrors with
+        // the subject from there to subjectRect.
+        QImage photoColours;
+        QImage photoMask;
+        QRect subjectBounds;
         // The size preset in pixels; (0, 0) for none.
         QSizeF backgroundSize;
         // Without a preset the output fits a square of this side; 0 keeps
@@ -86,11 +102,16 @@ public:
     // Format_ARGB32_Premultiplied: what a band reads instead of `subject`.
     using SubjectRegion = std::function<QImage(const QRect &rect)>;
 
+    // Whether the request draws more than a colour behind the subject: a
+    // picture, the photo's backdrop or a shadow.
+    [[nodiscard]] static bool hasLayers(const Request &request);
+
     // Whether the output has an alpha channel (a background not opaque).
     [[nodiscard]] static bool hasAlpha(const Request &request);
     // Whether renderOutputBand() can make a band from the subject's rows
     // alone: the subject is drawn at its own size, as it is at the
-    // cut-out's size. Otherwise render the whole picture.
+    // cut-out's size, on a colour without shadow. Otherwise render the
+    // whole picture.
     [[nodiscard]] static bool rendersInBands(const Request &request, const QSize &subjectSize);
     // Rows [top, top + rows) of renderOutputImage() for a subject of
     // `subjectSize` read through `region` (`request.subject` is not used),

@@ -1,6 +1,8 @@
 #include "KSEditCanvasView.h"
 
 #include "CommLang.h"
+#include "KSBackdropLayerView.h"
+#include "KSBackdropPreview.h"
 #include "KSColorConst.h"
 #include "KSEditDocument.h"
 #include "KSEditGeometry.h"
@@ -70,8 +72,17 @@ void KSEditCanvasView::setDocument(KSEditDocument *document)
         m_document->disconnect(this);
     m_document = document;
     m_shownSubjectKey = 0;
+    delete m_preview;
+    m_preview = nullptr;
     if (!document)
         return;
+    m_preview = new KSBackdropPreview(document, this);
+    if (!m_backdropLayer) {
+        m_backdropLayer = new KSBackdropLayerView(imageView());
+        m_backdropLayer->show();
+    }
+    m_backdropLayer->setPreview(m_preview);
+    connect(document, &KSEditDocument::shadowChanged, this, &KSEditCanvasView::syncFromDocument);
     connect(document, &KSEditDocument::subjectChanged, this, &KSEditCanvasView::syncFromDocument);
     connect(document, &KSEditDocument::backgroundChanged, this, &KSEditCanvasView::syncFromDocument);
     connect(document, &KSEditDocument::framingChanged, this, &KSEditCanvasView::syncFromDocument);
@@ -83,7 +94,13 @@ void KSEditCanvasView::syncFromDocument()
 {
     if (!m_document)
         return;
-    m_changeBackgroundColor = m_document->background().colour;
+    const KSEditBackground background = m_document->background();
+    // A picture or the backdrop covers the colour: an opaque one spares
+    // painting the checkerboard beneath.
+    m_changeBackgroundColor =
+        background.kind == KSEditBackground::Kind::colour ? background.colour : KSRGBHexColor(0xFFFFFF);
+    if (m_backdropLayer)
+        m_backdropLayer->setDraggedSubject(std::nullopt);
     m_eraserCropRect = m_document->subjectRect().translated(-documentOrigin());
     syncSubjectPicture();
     updateCanvasLayout();
@@ -125,12 +142,35 @@ bool KSEditCanvasView::layoutCanvas(const QSizeF &imageSize)
     m_imageViewFrame = QRectF(viewport.origin, imageSize * viewport.scale);
     imageView()->setGeometry(KSEditGeometry::roundedEdges(m_imageViewFrame));
     imageView()->setBackgroundColor(m_changeBackgroundColor.toQColor());
+    placeBackdropLayer();
     if (m_originalLayer) {
         m_originalLayer->setGeometry(imageView()->rect());
         m_originalLayer->raise();
     }
     refreshZoomBadge();
     return true;
+}
+
+void KSEditCanvasView::placeBackdropLayer()
+{
+    if (!m_backdropLayer || !(m_imageScale > 0))
+        return;
+    // Only what the view shows: a zoomed canvas is far larger than the screen.
+    const QRect canvas = imageView()->geometry();
+    const QRect visible = canvas.intersected(rect()).translated(-canvas.topLeft());
+    m_backdropLayer->setGeometry(visible);
+    const QPointF offset = QPointF(canvas.topLeft()) - m_imageViewFrame.topLeft();
+    m_backdropLayer->setView(QRectF((QPointF(visible.topLeft()) + offset) / m_imageScale,
+                                    QSizeF(visible.size()) / m_imageScale)
+                                 .translated(documentOrigin()));
+    m_backdropLayer->lower();
+}
+
+void KSEditCanvasView::followDrag()
+{
+    if (m_backdropLayer && m_dragStartFrame && m_imageScale > 0)
+        m_backdropLayer->setDraggedSubject(
+            KSEditGeometry::subjectRect(imageDragView()->frame(), m_imageScale).translated(documentOrigin()));
 }
 
 int KSEditCanvasView::zoomPercent() const
@@ -341,6 +381,7 @@ void KSEditCanvasView::mouseMoveEvent(QMouseEvent *event)
         return;
     KSImageDragView *subject = imageDragView();
     subject->dragging(canvasPoint(event));
+    followDrag();
     const Qt::CursorShape shape = subject->dragCursor();
     if (!testAttribute(Qt::WA_SetCursor) || cursor().shape() != shape)
         setCursor(shape);
@@ -367,6 +408,9 @@ void KSEditCanvasView::mouseReleaseEvent(QMouseEvent *event)
         emit subjectMoved(KSEditGeometry::subjectRect(*m_dragStartFrame, m_imageScale),
                           KSEditGeometry::subjectRect(subject->frame(), m_imageScale));
     m_dragStartFrame.reset();
+    // The document has the subject's place now, or kept the old one.
+    if (m_backdropLayer)
+        m_backdropLayer->setDraggedSubject(std::nullopt);
     if (subject->frame().contains(canvasPoint(event)))
         subject->setIsCanDrag(true);
 }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 
+class KSBackdropLayerView;
+class KSBackdropPreview;
 class KSEditDocument;
 class KSFilppedImageView;
 class KSImageDragView;
@@ -73,6 +75,10 @@ public:
     // Created on first use.
     KSFilppedImageView *imageView();
     KSImageDragView *imageDragView();
+    // The backdrop and the shadow beneath the subject; made with the
+    // document's preview.
+    [[nodiscard]] KSBackdropLayerView *backdropLayer() const { return m_backdropLayer; }
+    [[nodiscard]] KSBackdropPreview *backdropPreview() const { return m_preview; }
 
     virtual void updateCanvasLayout() = 0;
 
@@ -157,6 +163,10 @@ private:
     void keepSubjectPlace();
     [[nodiscard]] double actualScale() const;
     void refreshZoomBadge();
+    // The backdrop layer over the part of the canvas area on screen.
+    void placeBackdropLayer();
+    // The subject's rectangle in the document while a drag moves it.
+    void followDrag();
 
     KSColor m_changeBackgroundColor;
     QRectF m_eraserCropRect;
@@ -176,6 +186,8 @@ private:
     KSPictureLayer *m_originalLayer = nullptr;
     bool m_showsOriginal = false;
     KSEditDocument *m_document = nullptr;
+    KSBackdropPreview *m_preview = nullptr;
+    KSBackdropLayerView *m_backdropLayer = nullptr;
     // The reduced subject the drag view was last given.
     qint64 m_shownSubjectKey = 0;
 };

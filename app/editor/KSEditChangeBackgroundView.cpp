@@ -134,6 +134,13 @@ QPoint KSEditChangeBackgroundView::colorDialogPosition(const QRect &screen, cons
     return {screen.left(), top};
 }
 
+void KSEditChangeBackgroundView::setEmbedded()
+{
+    m_ui->colorBtn->hide();
+    layout()->setContentsMargins(0, 0, 0, 0);
+    setColor(QColor());
+}
+
 void KSEditChangeBackgroundView::setDefaultColor(const std::optional<KSColor> &color)
 {
     m_defaultColor = color;

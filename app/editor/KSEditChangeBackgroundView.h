@@ -51,6 +51,10 @@ public:
     // is room; else at the screen's left edge, over the tool column.
     [[nodiscard]] static QPoint colorDialogPosition(const QRect &screen, const QRect &window, const QSize &dialog);
 
+    // Inside the background panel, which has the heading: the grid alone,
+    // without margins or fill of its own.
+    void setEmbedded();
+
     // Remembers the editor's current colour and marks its cell.
     void setDefaultColor(const std::optional<KSColor> &color);
     std::optional<KSColor> defaultColor() const { return m_defaultColor; }

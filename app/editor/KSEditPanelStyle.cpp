@@ -4,6 +4,8 @@
 #include "KSHoverButton.h"
 #include "KSTextStyle.h"
 
+#include <QSlider>
+
 #include <algorithm>
 
 void KSEditPanelStyle::styleTabButton(KSHoverButton *button)
@@ -38,4 +40,15 @@ void KSEditPanelStyle::styleAccentButton(KSHoverButton *button)
 void KSEditPanelStyle::fitToTitle(KSHoverButton *button)
 {
     button->setMinimumWidth(std::max(80, button->sizeHint().width() + 8));
+}
+
+void KSEditPanelStyle::styleSlider(QSlider *slider)
+{
+    slider->setStyleSheet(QStringLiteral(
+        "QSlider::groove:horizontal { height: 4px; background: #DDDDDD; border-radius: 2px; }"
+        "QSlider::sub-page:horizontal { background: #00CC8F; border-radius: 2px; }"
+        "QSlider::sub-page:horizontal:disabled { background: #BBBBBB; }"
+        "QSlider::handle:horizontal { background: white; border: 1px solid #00CC8F; width: 14px;"
+        " margin: -6px 0; border-radius: 8px; }"
+        "QSlider::handle:horizontal:disabled { border-color: #BBBBBB; }"));
 }

@@ -3,6 +3,7 @@
 #include <QColor>
 
 class KSHoverButton;
+class QSlider;
 
 // Looks shared by the editor's tool panels and dialogs.
 class KSEditPanelStyle
@@ -19,4 +20,6 @@ public:
     // Titles differ in length between languages; a button is never
     // narrower than its title.
     static void fitToTitle(KSHoverButton *button);
+    // A panel's slider: the accent colour fills the track up to the knob.
+    static void styleSlider(QSlider *slider);
 };

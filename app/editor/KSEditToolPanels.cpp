@@ -2,6 +2,7 @@
 
 #include "CommLang.h"
 #include "CommLog.h"
+#include "KSEditBackgroundPanel.h"
 #include "KSEditChangeBackgroundView.h"
 #include "KSEditChangeSizeView.h"
 #include "KSEditDocument.h"
@@ -30,11 +31,6 @@ KSEditToolPanels::KSEditToolPanels(QWidget *host, const Buttons &buttons, KSEdit
                                    KSEditLayout *layout, KSEidtCutImageView *crop, QObject *parent)
     : QObject(parent), m_host(host), m_buttons(buttons), m_document(document), m_layout(layout), m_crop(crop)
 {
-    connect(document, &KSEditDocument::backgroundChanged, this, [this] {
-        // The open panel marks the colour the subject has now.
-        if (m_colourPanel)
-            m_colourPanel->setDefaultColor(m_document->background().colour);
-    });
     connect(document, &KSEditDocument::framingChanged, this, &KSEditToolPanels::showFraming);
     connect(document, &KSEditDocument::facesFound, this, [this] {
         // The size the user chose, framed again with the faces.
@@ -134,27 +130,12 @@ void KSEditToolPanels::openColourPanel()
     m_layout->showPanel();
     setCropChangeType(KSChangeType::background);
 
-    auto *panel = loadViewFromNib<KSEditChangeBackgroundView>();
-    if (!panel) {
-        CommLog::E(QStringLiteral("editor: the background colour panel cannot be built"));
-        m_layout->showResult();
-        return;
-    }
-    // Marks the preset of the colour the subject already has (transparent
-    // for the clear colour, "More" for a colour no preset has).
-    panel->setDefaultColor(m_document->background().colour);
+    // The panel follows the document itself: it marks the background the
+    // subject has, and its choices are the document's edits.
+    auto *panel = new KSEditBackgroundPanel(m_document);
     clearHost();
     showInHost(panel);
     m_colourPanel = panel;
-
-    QPointer<KSEditChangeBackgroundView> weakPanel(panel);
-    panel->returnClosure = [this, weakPanel](const KSColor &color) {
-        // The colour dialog reports every step of a drag: one undo step.
-        const bool fromDialog = weakPanel && weakPanel->selectedIndex() >= 0
-            && weakPanel->selectedIndex() < weakPanel->numberOfItems()
-            && weakPanel->dataArray().at(weakPanel->selectedIndex()).hex == KSEditChangeBackgroundItem::kMoreColorsHex;
-        m_document->chooseBackground(KSEditBackground::ofColour(color), fromDialog);
-    };
     m_layout->showResult();
 }
 
@@ -257,7 +238,12 @@ void KSEditToolPanels::showFraming()
         m_layout->updateGuides(true);
 }
 
-KSEditChangeBackgroundView *KSEditToolPanels::colourPanel() const
+KSEditBackgroundPanel *KSEditToolPanels::backgroundPanel() const
 {
     return m_colourPanel;
+}
+
+KSEditChangeBackgroundView *KSEditToolPanels::colourPanel() const
+{
+    return m_colourPanel ? m_colourPanel->colourPage() : nullptr;
 }

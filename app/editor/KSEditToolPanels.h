@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 
+class KSEditBackgroundPanel;
 class KSEditChangeBackgroundView;
 class KSEditChangeSizeView;
 class KSEditDocument;
@@ -16,8 +17,9 @@ class KSTouchUpPanel;
 class QWidget;
 enum class KSChangeType : int;
 
-// The panel host beside the centre area and its three tools: the colour
-// panel, the size panel and the Touch Up tool, each opened and closed by its
+// The panel host beside the centre area and its three tools: the
+// background panel (colour, picture, blur, shadow), the size panel and the
+// Touch Up tool, each opened and closed by its
 // button. A panel's choices become edits of the document; the centre area
 // takes the layout the open tool needs.
 class KSEditToolPanels : public QObject
@@ -48,7 +50,8 @@ public:
     // Made the first time it is needed, then kept; null when it cannot be built.
     KSEditChangeSizeView *sizePanel();
     [[nodiscard]] KSEditChangeSizeView *loadedSizePanel() const { return m_sizePanel; }
-    // While it is open.
+    // While it is open: the background panel, and its colour page.
+    [[nodiscard]] KSEditBackgroundPanel *backgroundPanel() const;
     [[nodiscard]] KSEditChangeBackgroundView *colourPanel() const;
     // Made the first time the Touch Up tool opens, then kept.
     [[nodiscard]] KSTouchUpPanel *touchUpPanel() const { return m_touchUpPanel; }
@@ -81,6 +84,6 @@ private:
     KSEidtCutImageView *m_crop;
     KSEditChangeSizeView *m_sizePanel = nullptr;
     bool m_sizePanelTried = false;
-    QPointer<KSEditChangeBackgroundView> m_colourPanel;
+    QPointer<KSEditBackgroundPanel> m_colourPanel;
     KSTouchUpPanel *m_touchUpPanel = nullptr;
 };

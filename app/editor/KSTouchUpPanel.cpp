@@ -77,16 +77,8 @@ KSTouchUpPanel::KSTouchUpPanel(QWidget *parent)
     for (QLabel *label : {m_ui->smartTipLabel, m_ui->tipLabel})
         KSTextStyle::apply(label, secondary, 11);
 
-    // The accent colour fills the track up to the knob.
-    const QString sliderStyle = QStringLiteral(
-        "QSlider::groove:horizontal { height: 4px; background: #DDDDDD; border-radius: 2px; }"
-        "QSlider::sub-page:horizontal { background: #00CC8F; border-radius: 2px; }"
-        "QSlider::sub-page:horizontal:disabled { background: #BBBBBB; }"
-        "QSlider::handle:horizontal { background: white; border: 1px solid #00CC8F; width: 14px;"
-        " margin: -6px 0; border-radius: 8px; }"
-        "QSlider::handle:horizontal:disabled { border-color: #BBBBBB; }");
     for (QSlider *slider : {m_ui->sizeSlider, m_ui->softnessSlider})
-        slider->setStyleSheet(sliderStyle);
+        KSEditPanelStyle::styleSlider(slider);
     m_ui->sizeSlider->setRange(0, kSliderSteps);
     m_ui->softnessSlider->setRange(0, 100);
     connect(m_ui->sizeSlider, &QSlider::valueChanged, this, [this](int value) {
