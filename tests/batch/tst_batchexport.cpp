@@ -167,6 +167,33 @@ private slots:
         QCOMPARE(QFileInfo(again.written[0]).fileName(), QStringLiteral("red shoe(1).") + format);
     }
 
+    void anOpenedPhotoWhoseColoursHaveNotComeStillGetsItsBackdrop()
+    {
+        KSBatch batch;
+        const KSBatchItem::Id id = batch.addPhotos(
+            {BatchFixture::writePhoto(m_dir.filePath(QStringLiteral("backdrop.jpg")), QSize(640, 480))},
+            KSEraserType::object).first();
+        QVERIFY(BatchFixture::allFinished(batch));
+        KSBatchLook look = batch.look();
+        look.background = KSEditBackground::ofBlurredPhoto();
+        look.format = QStringLiteral("png");
+        look.folder = m_dir.filePath(QStringLiteral("backdrop"));
+        batch.setLook(look);
+        // Opened just now: its colours are still being read when the export starts.
+        KSEditDocument *document = batch.documentFor(id);
+        QVERIFY(document && !document->hasPhotoColours());
+        KSBatchExport exporter(&batch);
+        const KSBatchExport::Result result = exportAll(batch, exporter);
+        QCOMPARE(result.written.size(), 1);
+
+        const QImage written(result.written[0]);
+        QVERIFY(!written.isNull());
+        const QRgb corner = written.pixel(0, 0);
+        // The photo's light grey, blurred, and no white.
+        QVERIFY2(std::abs(qRed(corner) - 232) <= 6 && std::abs(qBlue(corner) - 238) <= 6,
+                 qPrintable(QColor(corner).name()));
+    }
+
     void failedAndCancelledPhotosAreSkippedAndCounted()
     {
         KSBatch batch;
