@@ -416,6 +416,13 @@ KSEditDocument *KSBatch::documentFor(Id id, QString *error)
             changed(*owner);
             summaryMayHaveChanged();
         });
+        // A closed document with edits of its own drew its thumbnail before
+        // the photo's colours came: a blurred backdrop needs them.
+        connect(document, &KSEditDocument::photoColoursLoaded, this, [this, id] {
+            Entry *owner = entry(id);
+            if (owner && !owner->documentOpen && owner->item.hasOwnEdits)
+                requestThumbnail(*owner);
+        });
         e->document = document;
     }
     e->documentOpen = true;
@@ -485,8 +492,8 @@ void KSBatch::requestThumbnail(Entry &e)
         });
         return;
     }
-    m_thumbnailPool->start([path = e.item.cutoutPath, look = m_look, deliver] {
-        deliver(KSBatchThumbnail::make(path, look, kThumbnailSide));
+    m_thumbnailPool->start([path = e.item.cutoutPath, photo = e.item.photoPath, look = m_look, deliver] {
+        deliver(KSBatchThumbnail::make(path, photo, look, kThumbnailSide));
     });
 }
 

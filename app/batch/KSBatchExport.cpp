@@ -206,6 +206,10 @@ bool KSBatchExport::start(const QList<KSBatchItem::Id> &ids)
             // A stroke's bounds are brought up to date, as before the editor's save.
             if (document->subjectIsStale())
                 document->settleSubject();
+            // Its photo's colours, read on a worker since it was opened, may
+            // not have come yet: without them a blurred backdrop is white.
+            if (!document->hasPhotoColours())
+                document->mergePhotoColours(item->photoPath);
             step.job = saveJob(*document, look, m_batch->baseNameFor(id));
             step.prepared = true;
         } else {

@@ -44,13 +44,14 @@ bool KSBatchLook::drawsLike(const KSBatchLook &other) const
     const bool sameFrame = sizeOf(*this) == sizeOf(other) && preset.key == other.preset.key
         && (!hasSize() || (fitMode == other.fitMode && qFuzzyCompare(1.0 + margin, 1.0 + other.margin)));
     // A JPEG and a PNG of a half-clear colour differ.
-    return background == other.background && sameFrame && maxSide == other.maxSide
+    return background == other.background && shadow == other.shadow && sameFrame && maxSide == other.maxSide
         && outputFormat() == other.outputFormat();
 }
 
 void KSBatchLook::applyTo(KSEditDocument &document) const
 {
     document.setBackground(background);
+    document.setShadow(shadow);
     if (hasSize()) {
         const std::shared_ptr<KSMaskedPicture> &picture = document.picture();
         if (KSFraming::placesHead(preset, fitMode) && !document.faces() && picture) {

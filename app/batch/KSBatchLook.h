@@ -2,6 +2,7 @@
 
 #include "KSEditBackground.h"
 #include "KSEditChangeSizeItem.h"
+#include "KSEditShadow.h"
 #include "KSFaceFinder.h"
 #include "KSFraming.h"
 
@@ -12,7 +13,7 @@
 class KSEditDocument;
 
 // What is chosen once for a whole batch and given to every photo in it:
-// the background, the size preset row with its fit mode and margin, the
+// the background and the shadow, the size preset row with its fit mode and margin, the
 // output format and the folder. A photo opened from the batch starts from
 // it; the export writes every photo with it.
 struct KSBatchLook
@@ -20,6 +21,8 @@ struct KSBatchLook
     // Whatever the colour panel offers; copied whole, so that kinds added
     // to the background come along.
     KSEditBackground background;
+    // The background panel's shadow, drawn from each photo's own subject.
+    KSEditShadow shadow;
     // The size panel's row; 0 x 0 ("Original") keeps the photo's size.
     KSEditChangeSizeItem preset;
     KSFitMode fitMode = KSFitMode::subject;
@@ -43,7 +46,7 @@ struct KSBatchLook
     // Whether two looks give the same pixels (the folder and the format aside).
     [[nodiscard]] bool drawsLike(const KSBatchLook &other) const;
 
-    // Puts the background and the framing on a document that has just been
+    // Puts the background, the shadow and the framing on a document that has just been
     // given its cut-out, without an undo step: the look is where its history
     // starts. An ID size looks for the faces first (here, on the calling
     // thread) unless the document knows them, so that the head is placed by

@@ -33,14 +33,22 @@ QImage fromRequest(KSOutputRender::Request request, const QImage &reducedSubject
     }
 }
 
-QImage make(const QString &cutoutPath, const KSBatchLook &look, int side)
+QImage make(const QString &cutoutPath, const QString &photoPath, const KSBatchLook &look, int side)
 {
-    KSImageLoader::Result loaded = KSImageLoader::loadReduced(cutoutPath, QSize(side, side) * kReadFactor);
+    const QSize readSize = QSize(side, side) * kReadFactor;
+    KSImageLoader::Result loaded = KSImageLoader::loadReduced(cutoutPath, readSize);
     if (!loaded.ok())
         return {};
     KSEditDocument document;
     if (!document.setCutout(std::move(loaded.image)))
         return {};
+    // Elsewhere the photo's colours only touch the subject's softest edges,
+    // which a thumbnail does not show: not worth a second read.
+    if (look.background.kind == KSEditBackground::Kind::blurredPhoto && !photoPath.isEmpty()) {
+        const KSImageLoader::Result photo = KSImageLoader::loadReduced(photoPath, readSize);
+        if (photo.ok())
+            document.setPhotoColours(photo.image);
+    }
     look.applyTo(document);
     KSOutputRender::Request request = document.renderRequest(side);
     request.opaque = look.outputFormat() != QLatin1String("png");

@@ -11,7 +11,9 @@
 // holds the full picture. Any thread; null when the cut-out cannot be read.
 namespace KSBatchThumbnail {
 
-[[nodiscard]] QImage make(const QString &cutoutPath, const KSBatchLook &look, int side);
+// `photoPath` is read (reduced too) only when the look's backdrop is the
+// photo blurred; unreadable, the backdrop stays white, as in the editor.
+[[nodiscard]] QImage make(const QString &cutoutPath, const QString &photoPath, const KSBatchLook &look, int side);
 
 // The thumbnail of what a document's save renders, from a request and the
 // reduced subject (KSEditDocument::reducedSubject()).

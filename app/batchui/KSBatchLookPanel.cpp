@@ -3,8 +3,10 @@
 #include "CommLang.h"
 #include "CommLog.h"
 #include "KSColorConst.h"
+#include "KSEditBackgroundPanel.h"
 #include "KSEditChangeBackgroundView.h"
 #include "KSEditChangeSizeView.h"
+#include "KSEditDocument.h"
 #include "KSEditPanelStyle.h"
 #include "KSEditSizeOptionsView.h"
 #include "KSEditToolPanels.h"
@@ -16,6 +18,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QGraphicsDropShadowEffect>
+#include <QLinearGradient>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -39,7 +42,23 @@ constexpr int kSwatchSide = 18;
 const QColor kText = KSRGBHexColor(0x333333);
 const QColor kSecondary = KSRGBHexColor(0x666666);
 
-// A small rounded square of the colour; a checkerboard for transparency.
+// The look document's cut-out: nothing in it, of the look's frame's shape,
+// so that a picture's placement is judged on the frame it will cover.
+constexpr int kSampleSide = 400;
+
+QImage sampleCutout(const KSBatchLook &look)
+{
+    QSize size(4, 3);
+    if (look.hasSize())
+        size = QSize(int(look.preset.width), int(look.preset.height));
+    size.scale(kSampleSide, kSampleSide, Qt::KeepAspectRatio);
+    QImage cutout(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32);
+    cutout.fill(Qt::transparent);
+    return cutout;
+}
+
+// A small rounded square of the colour, the picture or a blur; a
+// checkerboard for transparency.
 QPixmap swatch(const KSEditBackground &background)
 {
     const qreal ratio = 2.0;
@@ -57,6 +76,18 @@ QPixmap swatch(const KSEditBackground &background)
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 3; ++x)
                 painter.fillRect(QRect(x * cell, y * cell, cell, cell), (x + y) % 2 ? QColor(0xCC, 0xCC, 0xCC) : Qt::white);
+    } else if (background.kind == KSEditBackground::Kind::picture && background.picture) {
+        const QImage &picture = *background.picture;
+        const QSize side = picture.size().scaled(QSize(kSwatchSide, kSwatchSide) * ratio, Qt::KeepAspectRatioByExpanding);
+        const QImage small = picture.scaled(side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        const QRectF target(QPointF(kSwatchSide - small.width() / ratio, kSwatchSide - small.height() / ratio) / 2,
+                            QSizeF(small.size()) / ratio);
+        painter.drawImage(target, small);
+    } else if (background.kind == KSEditBackground::Kind::blurredPhoto) {
+        QLinearGradient soft(box.topLeft(), box.bottomRight());
+        soft.setColorAt(0, QColor(0xB8, 0xC6, 0xD6));
+        soft.setColorAt(1, QColor(0xE4, 0xDA, 0xC8));
+        painter.fillRect(box, soft);
     } else {
         painter.fillRect(box, background.colour.toQColor());
     }
@@ -66,9 +97,14 @@ QPixmap swatch(const KSEditBackground &background)
     return pixmap;
 }
 
-// The colour's name as the colour panel shows it, else its hex value.
+// The colour's name as the colour panel shows it, else its hex value; the
+// page's name for a picture or the blurred photo.
 QString backgroundName(const KSEditBackground &background)
 {
+    if (background.kind == KSEditBackground::Kind::picture)
+        return lang("BackgroundPicturePage");
+    if (background.kind == KSEditBackground::Kind::blurredPhoto)
+        return lang("BackgroundBlurPage");
     const QList<KSEditChangeBackgroundItem> items = KSEditChangeBackgroundView::presetItems();
     if (background.isTransparent()) {
         for (const KSEditChangeBackgroundItem &item : items)
@@ -80,6 +116,16 @@ QString backgroundName(const KSEditBackground &background)
         if (item.hex >= 0 && colour.alpha() == 255 && qint64(colour.rgb() & 0xFFFFFF) == item.hex)
             return item.title;
     return colour.name(QColor::HexRgb).toUpper();
+}
+
+QString shadowName(const KSEditShadow &shadow)
+{
+    switch (shadow.kind) {
+    case KSEditShadow::Kind::none: return lang("ShadowNone");
+    case KSEditShadow::Kind::contact: return lang("ShadowContact");
+    case KSEditShadow::Kind::drop: return lang("ShadowDrop");
+    }
+    return QString();
 }
 
 QString sizeName(const KSBatchLook &look)
@@ -220,12 +266,46 @@ void KSBatchLookPanel::setLook(const KSBatchLook &look)
 {
     m_look = look;
     showLook();
+    showLookOnDocument();
+}
+
+KSEditChangeBackgroundView *KSBatchLookPanel::colourPanel() const
+{
+    return m_backgroundPanel ? m_backgroundPanel->colourPage() : nullptr;
+}
+
+void KSBatchLookPanel::showLookOnDocument()
+{
+    if (!m_lookDocument)
+        return;
+    // Setting the background reports it before the shadow is set: nothing
+    // is taken back from the document meanwhile.
+    m_showingOnDocument = true;
+    m_lookDocument->setBackground(m_look.background);
+    m_lookDocument->setShadow(m_look.shadow);
+    m_showingOnDocument = false;
+}
+
+void KSBatchLookPanel::takeFromDocument()
+{
+    if (m_showingOnDocument || !m_lookDocument)
+        return;
+    const KSEditBackground background = m_lookDocument->background();
+    const KSEditShadow shadow = m_lookDocument->shadow();
+    change([&](KSBatchLook &look) {
+        look.background = background;
+        look.shadow = shadow;
+    });
 }
 
 void KSBatchLookPanel::showLook()
 {
     m_backgroundBtn->setImage(swatch(m_look.background));
-    m_backgroundBtn->setTitle(backgroundName(m_look.background));
+    QString background = backgroundName(m_look.background);
+    if (!m_look.shadow.isNone())
+        background += QStringLiteral(" · ") + shadowName(m_look.shadow);
+    m_backgroundBtn->setTitle(background);
+    m_backgroundBtn->setToolTip(background);
     m_sizeBtn->setTitle(sizeName(m_look));
     m_sizeBtn->setToolTip(m_sizeBtn->title());
     m_jpgBtn->setSelected(m_look.format == QLatin1String("jpg"));
@@ -286,11 +366,17 @@ bool KSBatchLookPanel::closeOpenPanel()
     if (!m_host->isVisible())
         return false;
     m_host->hide();
-    // The colour panel is made anew at each opening, as in the editor.
-    if (m_colourPanel) {
-        m_colourPanel->hide();
-        m_colourPanel->deleteLater();
-        m_colourPanel = nullptr;
+    // The background panel and its document are made anew at each
+    // opening, as in the editor.
+    if (m_backgroundPanel) {
+        m_backgroundPanel->hide();
+        m_backgroundPanel->deleteLater();
+        m_backgroundPanel = nullptr;
+    }
+    if (m_lookDocument) {
+        m_lookDocument->disconnect(this);
+        m_lookDocument->deleteLater();
+        m_lookDocument = nullptr;
     }
     if (m_sizePanel)
         m_sizePanel->hide();
@@ -299,21 +385,26 @@ bool KSBatchLookPanel::closeOpenPanel()
 
 void KSBatchLookPanel::actionForBackground()
 {
-    const bool wasOpen = m_colourPanel != nullptr;
+    const bool wasOpen = m_backgroundPanel != nullptr;
     closeOpenPanel();
     if (wasOpen)
         return;
-    auto *panel = loadViewFromNib<KSEditChangeBackgroundView>(m_host);
-    if (!panel) {
-        CommLog::E(QStringLiteral("batch: the background colour panel cannot be built"));
+    // The editor's panel edits a document: one of the panel's own, holding
+    // the look, whose every change is copied back into the look. Its undo
+    // history is never shown.
+    auto *document = new KSEditDocument(this);
+    QString error;
+    if (!document->setCutout(sampleCutout(m_look), &error)) {
+        CommLog::E(QStringLiteral("batch: the background panel cannot be built: ") + error);
+        delete document;
         return;
     }
-    panel->setDefaultColor(m_look.background.colour);
-    panel->returnClosure = [this](const KSColor &colour) {
-        change([&colour](KSBatchLook &look) { look.background = KSEditBackground::ofColour(colour); });
-    };
-    m_colourPanel = panel;
-    showInHost(panel, KSEditToolPanels::kColourPanelWidth);
+    m_lookDocument = document;
+    showLookOnDocument();
+    connect(document, &KSEditDocument::backgroundChanged, this, &KSBatchLookPanel::takeFromDocument);
+    connect(document, &KSEditDocument::shadowChanged, this, &KSBatchLookPanel::takeFromDocument);
+    m_backgroundPanel = new KSEditBackgroundPanel(document, m_host);
+    showInHost(m_backgroundPanel, KSEditToolPanels::kColourPanelWidth);
 }
 
 KSEditChangeSizeView *KSBatchLookPanel::makeSizePanel()

@@ -6,13 +6,16 @@
 #include <QWidget>
 #include <functional>
 
+class KSEditBackgroundPanel;
 class KSEditChangeBackgroundView;
 class KSEditChangeSizeView;
+class KSEditDocument;
 class KSHoverButton;
 class QLabel;
 
-// The look chosen once for a whole batch: the background (the editor's
-// colour panel), the size with its fit mode (the editor's size panel),
+// The look chosen once for a whole batch: the background and the shadow
+// (the editor's background panel, over a document of the panel's own that
+// holds no photo), the size with its fit mode (the editor's size panel),
 // the output format and the folder. A column of its own; the editor's panel,
 // while one is open, lies over the screen beside it. Every change is reported through
 // lookChanged(); the panel holds no photo.
@@ -30,7 +33,7 @@ public:
     // Shows a look without reporting it.
     void setLook(const KSBatchLook &look);
 
-    // The buttons' actions: open (or close) the colour or the size panel,
+    // The buttons' actions: open (or close) the background or the size panel,
     // choose the format, choose the folder.
     void actionForBackground();
     void actionForSize();
@@ -39,7 +42,11 @@ public:
     // Closes the open panel; false when none was open.
     bool closeOpenPanel();
 
-    KSEditChangeBackgroundView *colourPanel() const { return m_colourPanel; }
+    KSEditBackgroundPanel *backgroundPanel() const { return m_backgroundPanel; }
+    // The background panel's colour page; nullptr while it is closed.
+    KSEditChangeBackgroundView *colourPanel() const;
+    // What the background panel edits while it is open; nullptr otherwise.
+    KSEditDocument *lookDocument() const { return m_lookDocument; }
     KSEditChangeSizeView *sizePanel() const { return m_sizePanel; }
     KSHoverButton *backgroundBtn() const { return m_backgroundBtn; }
     KSHoverButton *sizeBtn() const { return m_sizeBtn; }
@@ -68,11 +75,16 @@ private:
     void showInHost(QWidget *panel, int width);
     void placeHost();
     KSEditChangeSizeView *makeSizePanel();
+    // The look's background and shadow onto the look document, unreported.
+    void showLookOnDocument();
+    void takeFromDocument();
 
     KSBatchLook m_look;
     QWidget *m_host = nullptr;
     int m_hostWidth = 0;
-    KSEditChangeBackgroundView *m_colourPanel = nullptr;
+    KSEditBackgroundPanel *m_backgroundPanel = nullptr;
+    KSEditDocument *m_lookDocument = nullptr;
+    bool m_showingOnDocument = false;
     KSEditChangeSizeView *m_sizePanel = nullptr;
     KSHoverButton *m_backgroundBtn = nullptr;
     KSHoverButton *m_sizeBtn = nullptr;

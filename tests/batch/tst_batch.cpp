@@ -227,6 +227,61 @@ private slots:
         QVERIFY(!batch.item(ids[0])->hasOwnEdits);
     }
 
+    void aShadowAndTheBlurredBackdropReachEveryPhotoButOwnEdits()
+    {
+        KSBatch batch;
+        const QList<KSBatchItem::Id> ids = batch.addPhotos(photos(2), KSEraserType::object);
+        QVERIFY(BatchFixture::allFinished(batch));
+        const KSBatchLook plain = whiteSquare(batch);
+        batch.setLook(plain);
+        QVERIFY(QTest::qWaitFor([&] { return corner(batch.item(ids[0])->thumbnail) == qRgb(255, 255, 255); }, 20000));
+        const QImage unshadowed = batch.item(ids[0])->thumbnail;
+
+        KSEditDocument *own = batch.documentFor(ids[1]);
+        QVERIFY(own);
+        own->chooseShadow(KSEditShadow::drop());
+        batch.documentClosed(ids[1]);
+
+        KSBatchLook shadowed = plain;
+        shadowed.shadow = KSEditShadow::contact();
+        QVERIFY(!shadowed.drawsLike(plain));
+        batch.setLook(shadowed);
+        QVERIFY(QTest::qWaitFor([&] { return batch.item(ids[0])->thumbnail != unshadowed; }, 20000));
+        // The shadow only darkens the white around the subject.
+        const QImage withShadow = batch.item(ids[0])->thumbnail.convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(withShadow.size(), unshadowed.size());
+        int darkened = 0;
+        for (int y = 0; y < withShadow.height(); ++y) {
+            for (int x = 0; x < withShadow.width(); ++x) {
+                const QRgb was = unshadowed.pixel(x, y);
+                const QRgb is = withShadow.pixel(x, y);
+                QVERIFY(qGray(is) <= qGray(was) + 1);
+                darkened += was == qRgb(255, 255, 255) && qGray(is) < 250;
+            }
+        }
+        QVERIFY(darkened > 0);
+        KSEditDocument *untouched = batch.documentFor(ids[0]);
+        QCOMPARE(untouched->shadow(), shadowed.shadow);
+        QCOMPARE(untouched->undoStack()->count(), 0);
+        batch.documentClosed(ids[0]);
+
+        // The photo's own backdrop, blurred: its light grey, not white.
+        KSBatchLook blurred = shadowed;
+        blurred.background = KSEditBackground::ofBlurredPhoto();
+        batch.setLook(blurred);
+        const auto isBackdrop = [](QRgb pixel) {
+            return std::abs(qRed(pixel) - 232) <= 6 && std::abs(qGreen(pixel) - 234) <= 6 && std::abs(qBlue(pixel) - 238) <= 6;
+        };
+        QVERIFY(QTest::qWaitFor([&] { return isBackdrop(corner(batch.item(ids[0])->thumbnail)); }, 20000));
+        QCOMPARE(untouched->background(), blurred.background);
+        QCOMPARE(untouched->shadow(), blurred.shadow);
+
+        // The photo with edits of its own keeps its shadow and its background.
+        QCOMPARE(own->shadow(), KSEditShadow::drop());
+        QCOMPARE(own->background(), plain.background);
+        QCOMPARE(corner(batch.item(ids[1])->thumbnail), qRgb(255, 255, 255));
+    }
+
     void anotherTypeCutsThePhotoAgain()
     {
         KSBatch batch;

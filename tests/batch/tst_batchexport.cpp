@@ -15,6 +15,8 @@
 #include <QSignalSpy>
 
 Q_DECLARE_METATYPE(KSBatchExport::Result)
+Q_DECLARE_METATYPE(KSEditBackground)
+Q_DECLARE_METATYPE(KSEditShadow)
 
 // The export of all: every done photo written as the editor's Save of it
 // writes it, failures and cancelled photos skipped and told.
@@ -74,21 +76,44 @@ private slots:
 
     void cleanup() { QVERIFY(waitUntilQuiet()); }
 
+    // A picture background: a gradient, so that its placement shows.
+    static KSEditBackground gradientPicture()
+    {
+        QImage picture(400, 300, QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, qRgb(x * 255 / 400, y * 255 / 300, 128));
+        return *KSEditBackground::ofPicture(picture);
+    }
+
     void exportWritesWhatSavingEachAloneWrites_data()
     {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("preset");
-        QTest::addColumn<QString>("colour");
-        QTest::newRow("white, 1000 x 1000, JPEG") << "jpg" << "1000x1000px" << "#ffffff";
-        QTest::newRow("transparent, the photo's size, PNG") << "png" << "Source" << "";
+        QTest::addColumn<KSEditBackground>("background");
+        QTest::addColumn<KSEditShadow>("shadow");
+        const KSEditBackground white = KSEditBackground::ofColour(KSColor(QColor(Qt::white)));
+        QTest::newRow("white, 1000 x 1000, JPEG")
+            << "white" << "jpg" << "1000x1000px" << white << KSEditShadow();
+        QTest::newRow("transparent, the photo's size, PNG")
+            << "clear" << "png" << "Source" << KSEditBackground() << KSEditShadow();
+        QTest::newRow("white with a contact shadow, 1000 x 1000, JPEG")
+            << "contact" << "jpg" << "1000x1000px" << white << KSEditShadow::contact();
+        QTest::newRow("the photo blurred, the photo's size, JPEG")
+            << "blurred" << "jpg" << "Source" << KSEditBackground::ofBlurredPhoto() << KSEditShadow();
+        QTest::newRow("a picture with a drop shadow, 1000 x 1000, PNG")
+            << "picture" << "png" << "1000x1000px" << gradientPicture() << KSEditShadow::drop();
     }
 
     void exportWritesWhatSavingEachAloneWrites()
     {
+        QFETCH(QString, name);
         QFETCH(QString, format);
         QFETCH(QString, preset);
-        QFETCH(QString, colour);
-        const QString folder = m_dir.filePath(QStringLiteral("out-") + format);
+        QFETCH(KSEditBackground, background);
+        QFETCH(KSEditShadow, shadow);
+        const QString folder = m_dir.filePath(QStringLiteral("out-") + name);
         KSBatch batch;
         QStringList photos;
         for (const char *name : {"red shoe.jpg", "bag.jpg", "cap.jpg"})
@@ -97,7 +122,8 @@ private slots:
         QVERIFY(BatchFixture::allFinished(batch));
 
         KSBatchLook look = batch.look();
-        look.background = colour.isEmpty() ? KSEditBackground() : KSEditBackground::ofColour(KSColor(QColor(colour)));
+        look.background = background;
+        look.shadow = shadow;
         look.preset = *KSSizePresets::findItem(preset);
         look.format = format;
         look.folder = folder;
@@ -120,7 +146,7 @@ private slots:
         QVERIFY(!batch.hasUnsavedWork());
 
         // The editor's own Save of each photo, with the same choices in the settings.
-        KSAppSetting::setOutputDirectory(m_dir.filePath(QStringLiteral("alone-") + format));
+        KSAppSetting::setOutputDirectory(m_dir.filePath(QStringLiteral("alone-") + name));
         QVERIFY(QDir().mkpath(KSAppSetting::outputDirectory()));
         KSUserDefaultKit::saveToUserDefaultsForKey(KSAppSetting::kOutputFormat, format);
         for (qsizetype i = 0; i < ids.size(); ++i) {
@@ -128,6 +154,8 @@ private slots:
             QVERIFY(document);
             if (i != 1)
                 QVERIFY(photoColoursMerged(document));
+            QCOMPARE(document->background(), background);
+            QCOMPARE(document->shadow(), shadow);
             const KSOutputSaver::Result alone = saveAlone(document, batch.baseNameFor(ids[i]));
             QVERIFY2(alone.ok(), qPrintable(alone.error));
             QCOMPARE(QFileInfo(alone.path).fileName(), QFileInfo(result.written[i]).fileName());
@@ -137,6 +165,33 @@ private slots:
         // Again into the same folder: free names, nothing replaced.
         const KSBatchExport::Result again = exportAll(batch, exporter);
         QCOMPARE(QFileInfo(again.written[0]).fileName(), QStringLiteral("red shoe(1).") + format);
+    }
+
+    void anOpenedPhotoWhoseColoursHaveNotComeStillGetsItsBackdrop()
+    {
+        KSBatch batch;
+        const KSBatchItem::Id id = batch.addPhotos(
+            {BatchFixture::writePhoto(m_dir.filePath(QStringLiteral("backdrop.jpg")), QSize(640, 480))},
+            KSEraserType::object).first();
+        QVERIFY(BatchFixture::allFinished(batch));
+        KSBatchLook look = batch.look();
+        look.background = KSEditBackground::ofBlurredPhoto();
+        look.format = QStringLiteral("png");
+        look.folder = m_dir.filePath(QStringLiteral("backdrop"));
+        batch.setLook(look);
+        // Opened just now: its colours are still being read when the export starts.
+        KSEditDocument *document = batch.documentFor(id);
+        QVERIFY(document && !document->hasPhotoColours());
+        KSBatchExport exporter(&batch);
+        const KSBatchExport::Result result = exportAll(batch, exporter);
+        QCOMPARE(result.written.size(), 1);
+
+        const QImage written(result.written[0]);
+        QVERIFY(!written.isNull());
+        const QRgb corner = written.pixel(0, 0);
+        // The photo's light grey, blurred, and no white.
+        QVERIFY2(std::abs(qRed(corner) - 232) <= 6 && std::abs(qBlue(corner) - 238) <= 6,
+                 qPrintable(QColor(corner).name()));
     }
 
     void failedAndCancelledPhotosAreSkippedAndCounted()

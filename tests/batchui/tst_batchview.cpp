@@ -13,13 +13,16 @@
 #include "KSBatchLookPanel.h"
 #include "KSBatchModel.h"
 #include "KSBatchView.h"
+#include "KSBackgroundPicturePage.h"
 #include "KSColorConst.h"
+#include "KSEditBackgroundPanel.h"
 #include "KSEditChangeBackgroundView.h"
 #include "KSEditChangeSizeView.h"
 #include "KSEditDocument.h"
 #include "KSEraserEditView.h"
 #include "KSHoverButton.h"
 #include "KSServiceAddress.h"
+#include "KSShadowPage.h"
 #include "KSTaskFlow.h"
 #include "KSViewSlider.h"
 #include "NoticeLog.h"
@@ -53,6 +56,7 @@ private slots:
     void keysSelectRemoveAndOpen();
     void editorReturnsToTheBatchWithTheEditsKept();
     void lookChosenOnceReachesTheBatch();
+    void lookCarriesThePictureAndTheShadowChosen();
     void leavingWithWorkLeftAsksFirst_data();
     void leavingWithWorkLeftAsksFirst();
     void exportAllSaysWhatWasWrittenAndWhere();
@@ -102,6 +106,7 @@ void TestBatchView::cleanup()
         if (window != m_host.get() && window->isVisible())
             window->close();
     m_host.reset();
+    KSBackgroundPicturePage::setPictureDialogRunner({});
     QTest::qWait(0);
     m_service.reset();
     CommPassport::signOut();
@@ -307,6 +312,52 @@ void TestBatchView::lookChosenOnceReachesTheBatch()
     QVERIFY(view->editView());
     QCOMPARE(view->editView()->document()->background().colour, KSColor(KSRGBHexColor(0xFFFFFF)));
     QCOMPARE(view->editView()->document()->framing().presetKey(), QStringLiteral("1000x1000px"));
+}
+
+void TestBatchView::lookCarriesThePictureAndTheShadowChosen()
+{
+    KSBatchView *view = batchOfDonePhotos(1);
+    KSBatchLookPanel *panel = view->lookPanel();
+    panel->actionForBackground();
+    KSEditBackgroundPanel *backgrounds = panel->backgroundPanel();
+    QVERIFY(backgrounds && backgrounds->isVisible());
+
+    backgrounds->showPage(KSEditBackgroundPanel::Page::shadow);
+    QTest::mouseClick(backgrounds->shadowPage()->kindButton(KSEditShadow::Kind::contact), Qt::LeftButton);
+    QCOMPARE(view->batch()->look().shadow.kind, KSEditShadow::Kind::contact);
+
+    QImage picture(120, 80, QImage::Format_RGB32);
+    picture.fill(QColor(200, 120, 40));
+    const QString path = m_dir.filePath(QStringLiteral("look picture.png"));
+    QVERIFY(picture.save(path));
+    KSBackgroundPicturePage::setPictureDialogRunner([path](QFileDialog &) { return path; });
+    QSignalSpy loaded(backgrounds, &KSEditBackgroundPanel::pictureLoaded);
+    backgrounds->showPage(KSEditBackgroundPanel::Page::picture);
+    QTest::mouseClick(backgrounds->picturePage()->chooseButton(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 10000);
+    QVERIFY(loaded.at(0).at(1).toBool());
+    const KSBatchLook look = view->batch()->look();
+    QCOMPARE(look.background.kind, KSEditBackground::Kind::picture);
+    QCOMPARE(look.background.picturePath, path);
+    // The picture leaves the shadow chosen before it.
+    QCOMPARE(look.shadow.kind, KSEditShadow::Kind::contact);
+    QCOMPARE(panel->look(), look);
+    QVERIFY(panel->backgroundBtn()->title().contains(CommLang::GetAppLang(QStringLiteral("ShadowContact"))));
+
+    // Opened again, the panel shows the look, not a fresh start.
+    panel->closeOpenPanel();
+    panel->actionForBackground();
+    QCOMPARE(panel->backgroundPanel()->currentPage(), KSEditBackgroundPanel::Page::picture);
+    QCOMPARE(panel->lookDocument()->shadow(), look.shadow);
+    QCOMPARE(view->batch()->look(), look);
+
+    // A photo opened now starts from it, with nothing to undo.
+    view->openInEditor(view->batch()->idAt(0));
+    QVERIFY(view->editView());
+    KSEditDocument *document = view->editView()->document();
+    QCOMPARE(document->background(), look.background);
+    QCOMPARE(document->shadow(), look.shadow);
+    QCOMPARE(document->undoStack()->count(), 0);
 }
 
 void TestBatchView::leavingWithWorkLeftAsksFirst_data()
