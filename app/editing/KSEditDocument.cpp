@@ -25,6 +25,19 @@ QString lang(const char *key)
     return CommLang::GetAppLang(QLatin1String(key));
 }
 
+
+// The cut-out's colours with the photograph's where the cut-out was clear;
+// null, with a log line, when the photo cannot be read.
+QImage coloursWithPhoto(const QImage &colours, const QImage &mask, const QString &photoPath)
+{
+    const KSImageLoader::Result photo = KSImageLoader::load(photoPath);
+    if (!photo.ok()) {
+        CommLog::E(QStringLiteral("editor: cannot read the photo %1 to restore from: %2").arg(photoPath, photo.error));
+        return {};
+    }
+    return KSMaskedPicture::withPhotoColours(colours, mask, photo.image);
+}
+
 } // namespace
 
 KSEditDocument::KSEditDocument(QObject *parent) : QObject(parent), m_undoStack(new QUndoStack(this))
@@ -87,24 +100,16 @@ void KSEditDocument::loadPhotoColours(const QString &photoPath)
     const std::weak_ptr<KSMaskedPicture> target = m_picture;
     KSAsync::run(this, [photoPath, colours = m_picture->colours(), mask = m_picture->mask()] {
         Colours merged;
-        const KSImageLoader::Result photo = KSImageLoader::load(photoPath);
-        if (photo.ok()) {
-            merged.colours = KSMaskedPicture::withPhotoColours(colours, mask, photo.image);
-            // Made here, so that the first look at the photo does not wait.
+        merged.colours = coloursWithPhoto(colours, mask, photoPath);
+        // Made here, so that the first look at the photo does not wait.
+        if (!merged.colours.isNull())
             merged.photoLevels = KSMaskedPicture::photoLevelsOf(merged.colours);
-        } else {
-            CommLog::E(QStringLiteral("editor: cannot read the photo %1 to restore from: %2")
-                           .arg(photoPath, photo.error));
-        }
         return merged;
     }, [this, target](const Colours &merged) {
         const std::shared_ptr<KSMaskedPicture> picture = target.lock();
         if (!picture || picture != m_picture || merged.colours.isNull())
             return;
-        picture->setColours(merged.colours, merged.photoLevels);
-        m_hasPhotoColours = true;
-        emit maskChanged(QRegion(picture->rect()));
-        emit photoColoursLoaded();
+        takePhotoColours(merged.colours, merged.photoLevels);
     });
 }
 
@@ -112,13 +117,11 @@ bool KSEditDocument::mergePhotoColours(const QString &photoPath)
 {
     if (!m_picture)
         return false;
-    const KSImageLoader::Result photo = KSImageLoader::load(photoPath);
-    if (!photo.ok()) {
-        CommLog::E(QStringLiteral("editor: cannot read the photo %1 to restore from: %2").arg(photoPath, photo.error));
+    const QImage merged = coloursWithPhoto(m_picture->colours(), m_picture->mask(), photoPath);
+    if (merged.isNull())
         return false;
-    }
-    setPhotoColours(photo.image);
-    return m_hasPhotoColours;
+    takePhotoColours(merged);
+    return true;
 }
 
 void KSEditDocument::setPhotoColours(const QImage &photo)
@@ -126,9 +129,13 @@ void KSEditDocument::setPhotoColours(const QImage &photo)
     if (!m_picture || photo.isNull())
         return;
     const QImage merged = KSMaskedPicture::withPhotoColours(m_picture->colours(), m_picture->mask(), photo);
-    if (merged.isNull())
-        return;
-    m_picture->setColours(merged);
+    if (!merged.isNull())
+        takePhotoColours(merged);
+}
+
+void KSEditDocument::takePhotoColours(const QImage &merged, const QList<QImage> &photoLevels)
+{
+    m_picture->setColours(merged, photoLevels);
     m_hasPhotoColours = true;
     emit maskChanged(QRegion(m_picture->rect()));
     emit photoColoursLoaded();

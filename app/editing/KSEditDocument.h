@@ -180,6 +180,8 @@ signals:
     void cleanChanged(bool clean);
 
 private:
+    // Puts colours merged with the photograph on the picture and says so.
+    void takePhotoColours(const QImage &merged, const QList<QImage> &photoLevels = {});
     // The size of reducedSubject() for the present bounds.
     [[nodiscard]] QSize reducedSize() const;
     KSFramingCommand::State framed(const KSEditChangeSizeItem &preset, KSFitMode mode, double margin);

@@ -39,13 +39,13 @@ QString lang(const char *key)
 constexpr int kMargin = 20;
 constexpr int kTabHeight = 34;
 
-struct PageSpec
+struct PageEntry
 {
     KSEditBackgroundPanel::Page page;
     const char *titleKey;
 };
 
-constexpr PageSpec kPages[] = {
+constexpr PageEntry kPages[] = {
     {KSEditBackgroundPanel::Page::colour, "BackgroundColourPage"},
     {KSEditBackgroundPanel::Page::picture, "BackgroundPicturePage"},
     {KSEditBackgroundPanel::Page::blur, "BackgroundBlurPage"},
@@ -103,14 +103,14 @@ KSEditBackgroundPanel::KSEditBackgroundPanel(KSEditDocument *document, QWidget *
 
     auto *tabs = new QHBoxLayout;
     tabs->setSpacing(6);
-    for (const PageSpec &spec : kPages) {
+    for (const PageEntry &entry : kPages) {
         auto *button = new KSHoverButton(this);
         KSEditPanelStyle::styleTabButton(button);
         button->setTitleFont(KSTextStyle::systemFont(13));
-        button->setTitle(lang(spec.titleKey));
+        button->setTitle(lang(entry.titleKey));
         button->setMinimumHeight(kTabHeight);
         button->setTarget(this);
-        button->setAction([this, page = spec.page](KSHoverButton *) { showPage(page); });
+        button->setAction([this, page = entry.page](KSHoverButton *) { showPage(page); });
         tabs->addWidget(button);
         m_pageButtons.append(button);
     }

@@ -27,7 +27,7 @@ int percent(double share)
 }
 
 // A slider of the page: its title's key and its range in whole steps.
-struct RowSpec
+struct RowEntry
 {
     const char *titleKey;
     int minimum;
@@ -35,14 +35,14 @@ struct RowSpec
 };
 
 // Darkness and softness in percent, the size in percent of the footprint.
-constexpr RowSpec kContactRows[] = {
+constexpr RowEntry kContactRows[] = {
     {"ShadowDarkness", 0, 100},
     {"ShadowSoftness", 0, 100},
     {"ShadowSize", int(KSEditShadow::kMinContactSize * 100), int(KSEditShadow::kMaxContactSize * 100)},
 };
 // The offset in percent of the subject's height; the blur in percent of
 // its largest; the opacity in percent.
-constexpr RowSpec kDropRows[] = {
+constexpr RowEntry kDropRows[] = {
     {"ShadowOffsetX", -int(KSEditShadow::kMaxDropOffset * 100), int(KSEditShadow::kMaxDropOffset * 100)},
     {"ShadowOffsetY", -int(KSEditShadow::kMaxDropOffset * 100), int(KSEditShadow::kMaxDropOffset * 100)},
     {"ShadowBlur", 0, 100},
@@ -63,11 +63,11 @@ const char *kindTitleKey(KSEditShadow::Kind kind)
 }
 
 template <std::size_t N>
-QList<KSEditSliderRow *> makeRows(const RowSpec (&specs)[N], QWidget *parent, QVBoxLayout *column)
+QList<KSEditSliderRow *> makeRows(const RowEntry (&entries)[N], QWidget *parent, QVBoxLayout *column)
 {
     QList<KSEditSliderRow *> rows;
-    for (const RowSpec &spec : specs) {
-        auto *row = new KSEditSliderRow(lang(spec.titleKey), spec.minimum, spec.maximum, parent);
+    for (const RowEntry &entry : entries) {
+        auto *row = new KSEditSliderRow(lang(entry.titleKey), entry.minimum, entry.maximum, parent);
         row->setValueText([](int value) { return QStringLiteral("%1 %").arg(value); });
         column->addWidget(row);
         rows.append(row);
