@@ -11,6 +11,7 @@
 // folder and seed always give the same set.
 
 #include "KSArtworkSet.h"
+#include "KSHybridCutoutEngine.h"
 #include "KSLearnedModel.h"
 #include "KSLocalService.h"
 
@@ -405,37 +406,51 @@ struct Options
         return nullptr;
     }
 
-    // The network's maps of a photo and of its mirror image (flipped back),
-    // kept in the cache as 16-bit PNGs so that scoring the rules again
+    // The network's map of `picture` (made from the sample's photo; the
+    // photo itself for the first pass), kept in the cache as a 16-bit PNG
+    // under the sample's name and `key`, so that scoring the rules again
     // needs no forward pass.
-    [[nodiscard]] std::pair<cv::Mat, cv::Mat> networkMaps(const KSQualitySample &sample, KSLearnedModel &learned) const
+    [[nodiscard]] cv::Mat networkPass(const KSQualitySample &sample, KSLearnedModel &learned, const std::string &key,
+                                      const cv::Mat &picture) const
     {
         // By runtime too: maps of one runtime must never stand in for another's.
         const QString runtime = learned.runtimeName().section(u' ', 0, 0).toLower();
         const QString folder = cache + QStringLiteral("/maps/") + learned.name() + u'-' + runtime + u'-' + QString::number(seed);
         QDir().mkpath(folder);
-        auto cached = [&](const QString &suffix, bool mirror) {
-            const QString path = folder + u'/' + QString::fromStdString(sample.name) + suffix;
-            const cv::Mat stored = QFileInfo::exists(path) ? cv::imread(path.toStdString(), cv::IMREAD_UNCHANGED) : cv::Mat();
-            cv::Mat map;
-            if (!stored.empty() && stored.depth() == CV_16U) {
-                stored.convertTo(map, CV_32F, 1.0 / 65535.0);
-                return map;
-            }
-            cv::Mat input = sample.bgr;
-            if (mirror)
-                cv::flip(sample.bgr, input, 1);
-            map = learned.predict(input, nullptr);
-            if (map.empty())
-                return map;
-            if (mirror)
-                cv::flip(map, map, 1);
-            cv::Mat levels;
-            map.convertTo(levels, CV_16U, 65535.0);
-            cv::imwrite(path.toStdString(), levels);
+        const QString path = folder + u'/' + QString::fromStdString(sample.name + "-" + key) + QStringLiteral(".png");
+        const cv::Mat stored = QFileInfo::exists(path) ? cv::imread(path.toStdString(), cv::IMREAD_UNCHANGED) : cv::Mat();
+        cv::Mat map;
+        if (!stored.empty() && stored.depth() == CV_16U) {
+            stored.convertTo(map, CV_32F, 1.0 / 65535.0);
             return map;
+        }
+        map = learned.predict(picture, nullptr);
+        if (map.empty())
+            return map;
+        cv::Mat levels;
+        map.convertTo(levels, CV_16U, 65535.0);
+        cv::imwrite(path.toStdString(), levels);
+        return map;
+    }
+
+    // The further passes the engine's rules ask for, kept as above.
+    [[nodiscard]] KSHybridCutoutEngine::NetworkPass passesOf(const KSQualitySample &sample, KSLearnedModel &learned) const
+    {
+        return [this, &sample, &learned](const std::string &key, const cv::Mat &picture) {
+            return networkPass(sample, learned, key, picture);
         };
-        return {cached(QStringLiteral("-map.png"), false), cached(QStringLiteral("-mirrored.png"), true)};
+    }
+
+    // The network's maps of a photo and of its mirror image (flipped back).
+    [[nodiscard]] std::pair<cv::Mat, cv::Mat> networkMaps(const KSQualitySample &sample, KSLearnedModel &learned) const
+    {
+        const cv::Mat map = networkPass(sample, learned, "map", sample.bgr);
+        cv::Mat flipped;
+        cv::flip(sample.bgr, flipped, 1);
+        cv::Mat mirrored = networkPass(sample, learned, "mirrored", flipped);
+        if (!mirrored.empty())
+            cv::flip(mirrored, mirrored, 1);
+        return {map, mirrored};
     }
 
     // The set the options choose; empty, with the reason printed, without it.

@@ -175,7 +175,8 @@ int main(int argc, char *argv[])
                 mask = oneColourKey(sample.bgr);
             } else if (engine == "default") {
                 mask = KSHybridCutoutEngine::fromMaps(sample.bgr, map, mirrored, sample.type,
-                                                      KSHybridCutoutEngine::Rules(), &classicEngine);
+                                                      KSHybridCutoutEngine::Rules(), &classicEngine, nullptr,
+                                                      options.passesOf(sample, *learned));
             } else if (!map.empty()) {
                 cv::Mat stretched;
                 cv::resize(map, stretched, sample.bgr.size(), 0, 0, cv::INTER_LINEAR);

@@ -75,7 +75,8 @@ int main(int argc, char *argv[])
         const auto [map, mirrored] = options.networkMaps(sample, *learned);
         std::printf("%-40.40s", sample.name.c_str());
         for (const auto &[label, rules] : variants) {
-            const cv::Mat mask = KSHybridCutoutEngine::fromMaps(sample.bgr, map, mirrored, sample.type, rules, &classic);
+            const cv::Mat mask = KSHybridCutoutEngine::fromMaps(sample.bgr, map, mirrored, sample.type, rules, &classic,
+                                                                nullptr, options.passesOf(sample, *learned));
             if (label == variants.front().first) {
                 // The refinement's steps on the default's mask.
                 edges["the photo's colours"].push_back(

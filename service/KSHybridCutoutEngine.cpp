@@ -164,8 +164,9 @@ bool KSHybridCutoutEngine::wantsMirroredPass(const cv::Mat &map, const Rules &ru
 
 cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, const cv::Mat &mirrored,
                                        KSEraserType type, const Rules &rules, KSCutoutEngine *classic,
-                                       bool *classicAdded)
+                                       bool *classicAdded, const NetworkPass &pass)
 {
+    (void)pass; // no rule asks for a further pass yet
     if (classicAdded)
         *classicAdded = false;
     const bool both = wantsMirroredPass(map, rules) && !mirrored.empty() && mirrored.size() == map.size();
@@ -245,8 +246,12 @@ cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std:
         if (!mirrored.empty())
             cv::flip(mirrored, mirrored, 1);
     }
+    const NetworkPass pass = [this](const std::string &, const cv::Mat &picture) {
+        std::string passError;
+        return m_model->predict(picture, &passError);
+    };
     bool added = false;
-    cv::Mat result = fromMaps(bgr, map, mirrored, type, m_rules, &m_classic, &added);
+    cv::Mat result = fromMaps(bgr, map, mirrored, type, m_rules, &m_classic, &added, pass);
     m_last = m_model->name().toStdString() + (added ? "+" + m_classic.name() : std::string());
     if (!KSEdgeRefine::hasSubject(result)) {
         if (error)

@@ -3,7 +3,9 @@
 #include "KSClassicCutoutEngine.h"
 #include "KSLearnedCutoutEngine.h"
 
+#include <functional>
 #include <memory>
+#include <string>
 
 class KSLearnedModel;
 
@@ -38,6 +40,12 @@ public:
         bool classicOnPlain = true;
     };
 
+    // A further forward pass a rule asks for, over a picture it made from the
+    // photo (padded, cropped): the network's map of it (CV_32F, 0..1), or
+    // empty when it cannot run. `key` names the pass, so that a caller that
+    // keeps maps (the benchmarks) can tell one pass of a photo from another.
+    using NetworkPass = std::function<cv::Mat(const std::string &key, const cv::Mat &picture)>;
+
     explicit KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model);
     KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model, Rules rules);
 
@@ -46,9 +54,11 @@ public:
     // The mask from the network's maps (CV_32F, 0..1, at the model's size;
     // `mirrored` already flipped back, or empty) by the rules; `classic`,
     // when given, runs on plain backdrops. *classicAdded says whether the
-    // classical engine added anything.
+    // classical engine added anything. `pass`, when given, runs the further
+    // passes some rules ask for; without it those rules stand aside.
     static cv::Mat fromMaps(const cv::Mat &bgr, const cv::Mat &map, const cv::Mat &mirrored, KSEraserType type,
-                            const Rules &rules, KSCutoutEngine *classic, bool *classicAdded = nullptr);
+                            const Rules &rules, KSCutoutEngine *classic, bool *classicAdded = nullptr,
+                            const NetworkPass &pass = {});
     // The share of a map's subject (levels above one half) matched by its
     // unsure levels (between 0.1 and 0.9).
     static double unsureShare(const cv::Mat &map);
