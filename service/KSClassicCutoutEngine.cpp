@@ -149,16 +149,46 @@ Clusters clusterBorder(BorderSamples &samples)
     return clusters;
 }
 
-// Plain backdrop: the clusters lining at least two sides. Busy backdrop
+// Groups of close colours: one backdrop the clustering split by noise, a
+// vignette or a gradient (each cluster's group, by index).
+std::vector<int> closeColourGroups(const Clusters &clusters)
+{
+    const int k = clusters.k;
+    std::vector<int> group(static_cast<size_t>(k));
+    for (int c = 0; c < k; ++c)
+        group[size_t(c)] = c;
+    for (int c = 0; c < k; ++c) {
+        for (int b = 0; b < c; ++b) {
+            const int from = group[size_t(c)], to = group[size_t(b)];
+            if (from != to
+                && labDistance(clusters.centre(c), clusters.centre(b))
+                       < closeColours * std::min(clusters.tolerance(c), clusters.tolerance(b)))
+                std::replace(group.begin(), group.end(), from, to);
+        }
+    }
+    return group;
+}
+
+// How many sides the clusters of group `g` line together.
+int sidesLinedByGroup(const Clusters &clusters, const std::vector<int> &group, int g)
+{
+    return clusters.sidesLined([&](int c) { return group[size_t(c)] == g; });
+}
+
+// Plain backdrop: the clusters lining at least two sides, alone or with
+// the close colours noise split them into (a one-colour backdrop may come
+// out as six clusters none of which lines a side on its own). Busy backdrop
 // (none does): every cluster but those gathered on one side, which is where
 // a subject leaves the frame.
 std::vector<bool> backgroundClusters(const Clusters &clusters, bool *plain)
 {
     const int k = clusters.k;
     std::vector<bool> background(size_t(k), false);
+    const std::vector<int> group = closeColourGroups(clusters);
     *plain = false;
     for (int c = 0; c < k; ++c) {
-        background[size_t(c)] = clusters.sidesLined([c](int other) { return other == c; }) >= 2;
+        background[size_t(c)] = clusters.sidesLined([c](int other) { return other == c; }) >= 2
+                                || sidesLinedByGroup(clusters, group, group[size_t(c)]) >= 2;
         *plain = *plain || background[size_t(c)];
     }
     if (*plain)
@@ -188,25 +218,12 @@ void growByCloseness(const Clusters &clusters, std::vector<bool> &background)
     }
 }
 
-// Whether close colours together (one backdrop the clustering split by
-// noise or a gradient) line at least three sides.
+// Whether close colours together line at least three sides.
 bool closeColoursLineThreeSides(const Clusters &clusters)
 {
-    const int k = clusters.k;
-    std::vector<int> group(static_cast<size_t>(k));
-    for (int c = 0; c < k; ++c)
-        group[size_t(c)] = c;
-    for (int c = 0; c < k; ++c) {
-        for (int b = 0; b < c; ++b) {
-            const int from = group[size_t(c)], to = group[size_t(b)];
-            if (from != to
-                && labDistance(clusters.centre(c), clusters.centre(b))
-                       < closeColours * std::min(clusters.tolerance(c), clusters.tolerance(b)))
-                std::replace(group.begin(), group.end(), from, to);
-        }
-    }
-    for (int g = 0; g < k; ++g)
-        if (clusters.sidesLined([&](int c) { return group[size_t(c)] == g; }) >= 3)
+    const std::vector<int> group = closeColourGroups(clusters);
+    for (int g = 0; g < clusters.k; ++g)
+        if (sidesLinedByGroup(clusters, group, g) >= 3)
             return true;
     return false;
 }

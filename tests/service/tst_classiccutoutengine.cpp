@@ -4,6 +4,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <cmath>
 #include <functional>
 
 Q_DECLARE_METATYPE(cv::Size)
@@ -278,6 +279,36 @@ private slots:
         const cv::Mat mask = engine.mask(p.bgr, KSEraserType::object, &error);
         QVERIFY2(!mask.empty(), error.c_str());
         QVERIFY(iou(mask, p.truth) >= 0.9);
+    }
+
+    void keepsAThinFigureOnAGentlyVignettedBackdrop()
+    {
+        // A standing figure, 2 % of the picture, on one colour with a gentle
+        // vignette and noise: the border's colours split into several close
+        // clusters, none lining a side alone, and the backdrop is still plain.
+        Photo p;
+        const cv::Size size(640, 480);
+        p.bgr.create(size, CV_8UC3);
+        const cv::Scalar yellow(80, 200, 235);
+        for (int y = 0; y < size.height; ++y)
+            for (int x = 0; x < size.width; ++x) {
+                const double fall = 1.0 - 0.07 * (std::pow(x / 320.0 - 1.0, 2) + std::pow(y / 240.0 - 1.0, 2)) / 2;
+                const cv::Scalar c = yellow * fall;
+                p.bgr.at<cv::Vec3b>(y, x) = cv::Vec3b(uchar(c[0]), uchar(c[1]), uchar(c[2]));
+            }
+        p.truth = cv::Mat::zeros(size, CV_8U);
+        cv::rectangle(p.truth, cv::Rect(560, 90, 24, 300), 255, cv::FILLED);
+        cv::circle(p.truth, {572, 75}, 14, 255, cv::FILLED);
+        p.bgr.setTo(cv::Scalar(200, 150, 190), p.truth);
+        cv::Mat noise(size, CV_16SC3);
+        cv::theRNG().state = 11;
+        cv::randn(noise, cv::Scalar::all(0), cv::Scalar::all(3));
+        cv::add(p.bgr, noise, p.bgr, cv::noArray(), CV_8UC3);
+        QVERIFY(KSClassicCutoutEngine::plainBackdrop(p.bgr));
+        std::string error;
+        const cv::Mat mask = KSClassicCutoutEngine().mask(p.bgr, KSEraserType::person, &error);
+        QVERIFY2(!mask.empty(), error.c_str());
+        QVERIFY2(iou(mask, p.truth) >= 0.9, qPrintable(QStringLiteral("IoU %1").arg(iou(mask, p.truth))));
     }
 
     void refusesWhatItCannotCut_data()
