@@ -442,12 +442,15 @@ struct Options
     }
 
     // The network's maps of a photo and of its mirror image (flipped back).
+    // The mirror image's map is kept as the network gave it, under a name
+    // of its own: maps kept flipped back under "mirrored" by earlier
+    // versions must never be read as these.
     [[nodiscard]] std::pair<cv::Mat, cv::Mat> networkMaps(const KSQualitySample &sample, KSLearnedModel &learned) const
     {
         const cv::Mat map = networkPass(sample, learned, "map", sample.bgr);
         cv::Mat flipped;
         cv::flip(sample.bgr, flipped, 1);
-        cv::Mat mirrored = networkPass(sample, learned, "mirrored", flipped);
+        cv::Mat mirrored = networkPass(sample, learned, "mirror", flipped);
         if (!mirrored.empty())
             cv::flip(mirrored, mirrored, 1);
         return {map, mirrored};
