@@ -533,10 +533,10 @@ inline cv::Scalar thinPartColour(const Rendered &subject, const cv::Mat &coverag
     return clear.empty() ? farthest : clear[size_t(rng.uniform(0, int(clear.size())))];
 }
 
-// Where a close-up stands: the scale of a subject and its place in `frame`
-// at which it covers at least `cover` of the frame and is cut by two to
-// four of its edges (a bust's cut bottom always below the frame), found on
-// a small copy of the frame.
+// Where a close-up stands: the scale of a subject (at most `largest`) and
+// its place in `frame` at which it covers at least `cover` of the frame and
+// is cut by two to four of its edges (a bust's cut bottom always below the
+// frame), found on a small copy of the frame.
 struct CloseUp
 {
     double scale = 1;
@@ -572,7 +572,17 @@ inline CloseUp closeUp(const cv::Mat &alpha, cv::Size frame, double cover, bool 
             bestCover = covered;
         }
     }
-    return bestCover >= 0 ? best : last;
+    if (bestCover >= 0)
+        return best;
+    // Too small to reach two edges at any scale it bears: at its largest,
+    // moved so that it runs off a side and the top or bottom edge.
+    const double w = alpha.cols * last.scale, h = alpha.rows * last.scale;
+    const double runOff = rng.uniform(0.1, 0.3);
+    if (w < frame.width)
+        last.at.x = rng.uniform(0, 2) ? -runOff * w : frame.width - (1 - runOff) * w;
+    if (h < frame.height)
+        last.at.y = cutBottom || rng.uniform(0, 3) ? frame.height - (1 - runOff) * h : -runOff * h;
+    return last;
 }
 
 // The part of a subject scaled and placed as a close-up says that the frame
@@ -866,7 +876,7 @@ inline std::vector<KSQualitySample> frameFillGroup(const Sources &sources, int p
     return eachPhoto(perGroup, [&](int i) -> std::optional<KSQualitySample> {
         const cv::Size size = photoSizes[i % 4];
         // Busts (head and shoulders) and faces; products; stamps, which
-        // bear no enlarging past what the loader allows (renders do).
+        // bear no enlarging past what the loader allows.
         const int kind = i % 4 == 3 ? ((i / 4) % 2 ? 4 : 3) : i % 4;
         const bool bust = kind == 0 || kind == 3;
         const Subject subject = bust      ? g.person(-1, kind == 0 ? 0.3 : 0.2)
@@ -874,10 +884,8 @@ inline std::vector<KSQualitySample> frameFillGroup(const Sources &sources, int p
                                           : g.stamp(kind == 4, {size.width * 3, size.height * 3});
         if (subject.look.alpha.empty())
             return std::nullopt;
-        const double fit = std::min(double(size.width) / subject.look.alpha.cols,
-                                    double(size.height) / subject.look.alpha.rows);
-        const CloseUp c = closeUp(subject.look.alpha, size, g.rng.uniform(0.6, 0.95), bust, kind >= 2 ? 1.0 : 4 * fit,
-                                  g.rng);
+        // Renders enlarged past 2.5 times look drawn, not photographed.
+        const CloseUp c = closeUp(subject.look.alpha, size, g.rng.uniform(0.6, 0.95), bust, kind >= 2 ? 1.0 : 2.5, g.rng);
         const auto [look, at] = visiblePart(subject.look, c, size);
         if (look.alpha.empty())
             return std::nullopt;
