@@ -18,7 +18,10 @@ class KSLearnedModel;
 // - holes by their colour (KSCutoutRules::fillSubjectColouredHoles);
 // - on a plain backdrop, the classical engine's subject parts the network
 //   outlined but took for background join it (fuse), less shadows and
-//   enclosed backdrop.
+//   enclosed backdrop;
+// - on a plain backdrop, alpha solved from colour at up to 1500 pixels
+//   (KSBackdropMatte): gaps the network closed open, thin parts it lost
+//   come back.
 // When the model cannot run, the classical engine cuts out alone.
 class KSHybridCutoutEngine : public KSCutoutEngine
 {
@@ -36,6 +39,9 @@ public:
         bool shadows = true;
         bool holes = true;
         bool classicOnPlain = true;
+        // On a plain backdrop, alpha from colour in the band, narrow gaps
+        // and thin parts (KSBackdropMatte).
+        bool backdropMatte = true;
     };
 
     explicit KSHybridCutoutEngine(std::shared_ptr<KSLearnedModel> model);
