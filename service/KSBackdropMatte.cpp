@@ -28,12 +28,16 @@ constexpr double subjectNear = 0.012, subjectFar = 0.05;
 constexpr float backdropLike = 3.0f, backdropLikeFloor = 7.0f;
 constexpr float farFrom = 6.0f, farFromFloor = 24.0f;
 constexpr float separated = 40.0f;
-// The mix explains a pixel when it is this close (share of |F - B|, floored
-// by the noise).
-constexpr float mixError = 0.25f;
+// The mix explains a pixel when it is this close: the backdrop's noise
+// (floored), plus a share of the subject's part in it (F is an estimate).
+// What the mix does not explain (a dark tyre against a bright frame, both
+// on a dark backdrop) keeps the mask's level.
+constexpr float mixErrorFloor = 8.0f, mixError = 0.15f;
 // A backdrop-coloured part of the subject is a gap when it is at most this
 // wide (twice this share of the long side); a thin part at most this.
 constexpr double gapHalfWidth = 0.008, thinHalfWidth = 0.006;
+// A gap's outline lies along the subject's shading for at most this share.
+constexpr double shadedOutline = 0.25;
 // Thin parts lie within this share of the long side of the subject, and
 // all of them together hold at most this share of the subject's area.
 constexpr double thinReach = 0.15, thinArea = 0.05;
@@ -69,25 +73,34 @@ cv::Mat boxMean(const cv::Mat &weighted, const cv::Mat &weight, int radius, cv::
 }
 
 // The components of `region` (8-bit) kept when `keep` says so for their
-// widest point (distance to their outside) and area.
+// widest point (distance to their outside), their outline's length and how
+// much of it lies in `flagged`.
 template<typename Keep>
-cv::Mat componentsBy(const cv::Mat &region, Keep keep)
+cv::Mat componentsBy(const cv::Mat &region, const cv::Mat &flagged, Keep keep)
 {
-    cv::Mat labels, stats, centroids, inside;
+    cv::Mat labels, stats, centroids, inside, inner;
     const int count = cv::connectedComponentsWithStats(region, labels, stats, centroids, 8, CV_32S);
     if (count <= 1)
         return cv::Mat::zeros(region.size(), CV_8U);
     cv::distanceTransform(region, inside, cv::DIST_L2, 3);
+    cv::erode(region, inner, cv::Mat());
     std::vector<float> widest(size_t(count), 0.0f);
+    std::vector<int> outline(size_t(count), 0), outlineFlagged(size_t(count), 0);
     for (int y = 0; y < labels.rows; ++y) {
         const int *l = labels.ptr<int>(y);
         const float *d = inside.ptr<float>(y);
-        for (int x = 0; x < labels.cols; ++x)
+        const uchar *i = inner.ptr<uchar>(y), *f = flagged.empty() ? nullptr : flagged.ptr<uchar>(y);
+        for (int x = 0; x < labels.cols; ++x) {
             widest[size_t(l[x])] = std::max(widest[size_t(l[x])], d[x]);
+            if (l[x] && !i[x]) {
+                ++outline[size_t(l[x])];
+                outlineFlagged[size_t(l[x])] += f && f[x] ? 1 : 0;
+            }
+        }
     }
     std::vector<uchar> kept(size_t(count), 0);
     for (int i = 1; i < count; ++i)
-        kept[size_t(i)] = keep(i, widest[size_t(i)], stats.at<int>(i, cv::CC_STAT_AREA)) ? 255 : 0;
+        kept[size_t(i)] = keep(widest[size_t(i)], outline[size_t(i)], outlineFlagged[size_t(i)]) ? 255 : 0;
     cv::Mat result(region.size(), CV_8U);
     for (int y = 0; y < labels.rows; ++y) {
         const int *l = labels.ptr<int>(y);
@@ -98,8 +111,6 @@ cv::Mat componentsBy(const cv::Mat &region, Keep keep)
     return result;
 }
 
-// The backdrop's colour at every pixel (BGR float) and its noise, or empty
-// when a smooth surface does not explain the sure backdrop.
 // The backdrop's colour at every pixel of `small` (BGR float) and its
 // noise, or empty when a smooth surface does not explain the sure backdrop.
 // Worked out at a quarter of the size: a quadratic and the local mean of
@@ -248,10 +259,17 @@ cv::Mat KSBackdropMatte::solve(const cv::Mat &bgr, const cv::Mat &mask, bool *ap
     const cv::Mat noForeground = (nearSupport < 0.02f) & (farSupport < 0.002f);
 
     // Narrow backdrop-coloured parts of the subject: gaps it closed, its
-    // halo; a broad one is the subject's own colour.
+    // halo. A broad one is the subject's own colour, and so is one that
+    // shades into colours neither the backdrop's nor clearly another (the
+    // dark tyre of a bicycle on a dark backdrop): a gap meets the subject at
+    // an edge no wider than a few mixed pixels.
+    cv::Mat shading = subject & (distance >= nearTolerance) & (distance < farTolerance);
+    cv::morphologyEx(shading, shading, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_ELLIPSE, {5, 5}));
+    cv::dilate(shading, shading, cv::Mat(), {-1, -1}, 2);
     const int gapWidth = share(small.size(), gapHalfWidth);
-    const cv::Mat gaps = componentsBy(subject & (distance < nearTolerance),
-                                      [&](int, float widest, int) { return widest <= float(gapWidth); });
+    const cv::Mat gaps = componentsBy(subject & (distance < nearTolerance), shading, [&](float widest, int outline, int shaded) {
+        return widest <= float(gapWidth) && shaded <= shadedOutline * outline;
+    });
     // Thin parts: pixels clearly not the backdrop's colour, nor its shadow,
     // outside the subject and near it, in narrow components that join it.
     cv::Mat fromSubject, touching;
@@ -260,7 +278,7 @@ cv::Mat KSBackdropMatte::solve(const cv::Mat &bgr, const cv::Mat &mask, bool *ap
     cv::dilate(subject, touching, cv::Mat(), {-1, -1}, 2);
     const cv::Mat thinCandidates = ~subject & (distance >= farTolerance) & ~shadow & nearSubject;
     const int thinWidth = share(small.size(), thinHalfWidth);
-    cv::Mat thin = componentsBy(thinCandidates, [&](int, float widest, int) { return widest <= float(thinWidth); });
+    cv::Mat thin = componentsBy(thinCandidates, cv::Mat(), [&](float widest, int, int) { return widest <= float(thinWidth); });
     {
         // Only components that touch the subject.
         cv::Mat labels;
@@ -324,7 +342,7 @@ cv::Mat KSBackdropMatte::solve(const cv::Mat &bgr, const cv::Mat &mask, bool *ap
                 if (separation >= separated && !broadBackdropColoured) {
                     const float mix = std::clamp(ib.dot(fb) / (separation * separation), 0.0f, 1.0f);
                     const float error = float(cv::norm(ib - mix * fb));
-                    if (error <= std::max(mixError * separation, 3.0f * noise))
+                    if (error <= std::max(3.0f * noise, mixErrorFloor) + mixError * mix * separation)
                         value = mix;
                 }
             }
