@@ -1,5 +1,6 @@
 #include "KSClassicCutoutEngine.h"
 
+#include "KSBackdropSurface.h"
 #include "KSComponents.h"
 #include "KSEdgeRefine.h"
 #include "KSTaskStatus.h"
@@ -293,77 +294,34 @@ cv::Mat backgroundDistance(const cv::Mat &lab, const BorderModel &model)
     return distance;
 }
 
-// A backdrop that is plain but not one colour (a gradient, a vignette,
-// light falling off across a studio sweep) is a smooth surface: per Lab
-// channel a quadratic in the picture's coordinates, fitted to the border's
-// backdrop samples by reweighted least squares that weigh a subject
-// touching the frame down (Tukey's weights). A quadratic is what the border
-// of a rectangle determines alone, so the inside is not guessed wildly.
-constexpr int surfaceTerms = 6;
-constexpr int surfaceRounds = 6;
-// Weights vanish beyond this many robust spreads (1.48 times the median
-// residual); the spread is never taken below the noise of a clean backdrop.
-constexpr double outlierSpreads = 3.0;
+// A backdrop that is plain but not one colour is a smooth surface
+// (KSBackdropSurface) fitted to the border's backdrop samples. A quadratic
+// is what the border of a rectangle determines alone, so the inside is not
+// guessed wildly.
+// The spread of residuals is never taken below the noise of a clean
+// backdrop (Lab).
 constexpr double spreadFloor = 1.5;
 // The surface is taken off only when it changes by at least this much over
 // the picture (Lab): a backdrop of one colour is left as it is.
 constexpr double smallestChange = 4.0;
 constexpr int changeGrid = 9;
 
-cv::Matx<double, 1, surfaceTerms> surfaceTermsAt(double x, double y, cv::Size size)
-{
-    const double u = 2.0 * x / size.width - 1.0, v = 2.0 * y / size.height - 1.0;
-    return {1.0, u, v, u * u, u * v, v * v};
-}
-
-// The surface's coefficients (surfaceTerms x 3, CV_64F), or empty when
-// it does not line at least three sides or hardly changes.
+// The surface's coefficients (KSBackdropSurface::terms x 3, CV_64F), or
+// empty when it does not line at least three sides or hardly changes.
 cv::Mat backdropSurface(const BorderSamples &samples, const BorderModel &model, cv::Size size)
 {
     const int n = int(samples.colours.size());
-    cv::Mat terms(n, surfaceTerms, CV_64F), colours(n, 3, CV_64F);
+    std::vector<cv::Point2d> at(static_cast<size_t>(n));
     std::vector<double> weight(static_cast<size_t>(n));
-    int backdrop = 0;
     for (int i = 0; i < n; ++i) {
-        cv::Mat(surfaceTermsAt(samples.at[size_t(i)].x + 0.5, samples.at[size_t(i)].y + 0.5, size))
-            .reshape(1, 1)
-            .copyTo(terms.row(i));
-        for (int c = 0; c < 3; ++c)
-            colours.at<double>(i, c) = samples.colours[size_t(i)][c];
+        at[size_t(i)] = {samples.at[size_t(i)].x + 0.5, samples.at[size_t(i)].y + 0.5};
         // The border model's backdrop colours are where the fit starts.
         weight[size_t(i)] = backgroundDistance(samples.colours[size_t(i)], model) < 1.0f ? 1.0 : 0.0;
-        backdrop += int(weight[size_t(i)]);
     }
-    if (backdrop < 4 * surfaceTerms)
+    std::vector<double> residual;
+    const cv::Mat coefficients = KSBackdropSurface::fit(at, samples.colours, weight, size, spreadFloor, &residual);
+    if (coefficients.empty())
         return {};
-
-    cv::Mat coefficients;
-    std::vector<double> residual(static_cast<size_t>(n));
-    for (int round = 0; round < surfaceRounds; ++round) {
-        cv::Mat weighted = terms.clone(), target = colours.clone();
-        for (int i = 0; i < n; ++i) {
-            const double root = std::sqrt(weight[size_t(i)]);
-            weighted.row(i) *= root;
-            target.row(i) *= root;
-        }
-        if (!cv::solve(weighted, target, coefficients, cv::DECOMP_SVD))
-            return {};
-        const cv::Mat error = colours - terms * coefficients;
-        for (int i = 0; i < n; ++i)
-            residual[size_t(i)] = cv::norm(error.row(i));
-        std::vector<double> used;
-        for (int i = 0; i < n; ++i)
-            if (weight[size_t(i)] > 0)
-                used.push_back(residual[size_t(i)]);
-        if (used.empty())
-            return {};
-        std::nth_element(used.begin(), used.begin() + used.size() / 2, used.end());
-        const double cutoff = outlierSpreads * std::max(spreadFloor, 1.48 * used[used.size() / 2]);
-        for (int i = 0; i < n; ++i) {
-            const double r = residual[size_t(i)] / cutoff;
-            weight[size_t(i)] = r < 1.0 ? (1 - r * r) * (1 - r * r) : 0.0;
-        }
-    }
 
     std::array<double, sideCount> near{0, 0, 0, 0}, total{0, 0, 0, 0};
     for (int i = 0; i < n; ++i) {
@@ -380,8 +338,8 @@ cv::Mat backdropSurface(const BorderSamples &samples, const BorderModel &model, 
     cv::Vec3d mean(0, 0, 0);
     for (int gy = 0; gy < changeGrid; ++gy)
         for (int gx = 0; gx < changeGrid; ++gx) {
-            const cv::Mat value = cv::Mat(surfaceTermsAt(size.width * gx / (changeGrid - 1.0),
-                                                         size.height * gy / (changeGrid - 1.0), size))
+            const cv::Mat value = cv::Mat(KSBackdropSurface::termsAt(size.width * gx / (changeGrid - 1.0),
+                                                                     size.height * gy / (changeGrid - 1.0), size))
                 * coefficients;
             grid.emplace_back(value.at<double>(0), value.at<double>(1), value.at<double>(2));
             mean += grid.back() / double(changeGrid * changeGrid);
@@ -543,19 +501,7 @@ std::optional<cv::Vec3f> flattenBackdrop(WorkPicture &work)
     const cv::Mat coefficients = backdropSurface(samples, model, work.lab.size());
     if (coefficients.empty())
         return std::nullopt;
-    cv::Mat surface(work.lab.size(), CV_32FC3);
-    for (int y = 0; y < surface.rows; ++y) {
-        auto *out = surface.ptr<cv::Vec3f>(y);
-        for (int x = 0; x < surface.cols; ++x) {
-            const auto terms = surfaceTermsAt(x + 0.5, y + 0.5, surface.size());
-            for (int c = 0; c < 3; ++c) {
-                double value = 0;
-                for (int t = 0; t < surfaceTerms; ++t)
-                    value += terms(0, t) * coefficients.at<double>(t, c);
-                out[x][c] = float(value);
-            }
-        }
-    }
+    const cv::Mat surface = KSBackdropSurface::render(coefficients, work.lab.size());
     const cv::Scalar mean = cv::mean(surface);
     work.lab = work.lab - surface + mean;
     cv::Mat bgr;

@@ -1,5 +1,6 @@
 #include "KSHybridCutoutEngine.h"
 
+#include "KSBackdropMatte.h"
 #include "KSCutoutRules.h"
 #include "KSEdgeRefine.h"
 #include "KSTaskStatus.h"
@@ -206,15 +207,17 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     cv::Mat stretched, mask;
     cv::resize(soft, stretched, bgr.size(), 0, 0, cv::INTER_LINEAR);
     stretched.convertTo(mask, CV_8U, 255.0);
+    // Last, so that nothing added before closes the gaps it opens.
+    const auto matte = [&](const cv::Mat &m) { return plain && rules.backdropMatte ? KSBackdropMatte::solve(bgr, m) : m; };
     // In a greyscale photo the classical engine's colour model of the
     // backdrop tells too little, and its additions cost more than they give.
     if (!plain || !classic || !rules.classicOnPlain || KSCutoutRules::looksGreyscale(small))
-        return mask;
+        return matte(mask);
 
     std::string classicError;
     cv::Mat classicMask = classic->mask(bgr, type, &classicError);
     if (classicMask.empty())
-        return mask;
+        return matte(mask);
     // What the classical engine may not add: shadows, and backdrop-coloured
     // pixels (the backdrop it took for subject inside a lamp or a handle).
     cv::Mat excluded = KSCutoutRules::backdropColoured(small, soft);
@@ -222,7 +225,7 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
         excluded |= KSCutoutRules::castShadow(small, soft, anyLevel);
     cv::resize(excluded, excluded, bgr.size(), 0, 0, cv::INTER_NEAREST);
     classicMask.setTo(0, excluded);
-    return fuse(mask, classicMask, type, 0.7, classicAdded);
+    return matte(fuse(mask, classicMask, type, 0.7, classicAdded));
 }
 
 cv::Mat KSHybridCutoutEngine::mask(const cv::Mat &input, KSEraserType type, std::string *error)
