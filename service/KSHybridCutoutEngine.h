@@ -15,6 +15,8 @@ class KSLearnedModel;
 // resolution, and the map is stretched to the photo's size. Each rule is kept because it
 // scores better on photographs (bench_engine_rules):
 // - detached blobs the network found salient are dropped (subjectRegion);
+// - a subject that fills or crosses the frame gets a further pass over the
+//   photo padded, when the first map calls for it (KSFrameFill);
 // - on a busy backdrop, salient scenery the frame cuts is dropped;
 // - shadows are backdrop (KSCutoutRules::castShadow);
 // - holes by their colour (KSCutoutRules::fillSubjectColouredHoles);
@@ -38,6 +40,9 @@ public:
         bool shadows = true;
         bool holes = true;
         bool classicOnPlain = true;
+        // A subject that fills or crosses the frame: a further pass over the
+        // photo padded, when the first map calls for it (KSFrameFill).
+        bool frameFill = true;
     };
 
     // A further forward pass a rule asks for, over a picture it made from the
