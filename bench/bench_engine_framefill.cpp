@@ -5,7 +5,10 @@
 // without and with the frame-fill rule, the network alone on the photo
 // padded with grey and with its mirrored border (what the rule could have
 // chosen), and what the rule looked at.
-//   bench_engine_framefill [--per-group N] [--seed S] [--only PREFIX] [--photos A.jpg,B.jpg] [--write DIR]
+//   bench_engine_framefill [--per-group N] [--seed S] [--only PREFIX] [--originals]
+//                          [--photos A.jpg,B.jpg:person] [--write DIR]
+// --originals: the scored set's photos as they are, every group (the padded
+//   passes the rule did not ask for are made for the framefill groups alone).
 // The network's maps, the padded passes' too, are kept in the cache.
 #include "KSClassicCutoutEngine.h"
 #include "KSFrameFill.h"
@@ -128,8 +131,8 @@ int main(int argc, char *argv[])
     KSHybridCutoutEngine::Rules off, on;
     off.frameFill = false;
     on.frameFill = true;
-    std::printf("%-44s %6s %6s %6s %6s %6s  %5s %5s %5s %5s %5s %5s %5s %s  %s %5s\n", "photo", "net", "off", "on", "grey",
-                "mirror", "kept", "touch", "frag", "unsur", "like", "tex", "left", "p", "fired", "s");
+    std::printf("%-44s %6s %6s %6s %6s %6s  %5s %5s %5s %5s  %s %5s\n", "photo", "net", "off", "on", "grey",
+                "mirror", "kept", "unsur", "tex", "bdet", "fired", "s");
     std::map<std::string, std::map<std::string, std::vector<double>>> tallies;
     std::vector<std::string> groups;
     std::vector<double> lookSeconds;
@@ -150,7 +153,7 @@ int main(int argc, char *argv[])
         masks["grey"] = masks["mirror"] = masks["net"];
         for (const auto &[key, padding] : {std::pair{"grey", KSFrameFill::Padding::grey},
                                            std::pair{"mirror", KSFrameFill::Padding::mirror}}) {
-            if (originals)
+            if (originals && sample.group.rfind("framefill", 0) != 0)
                 break; // what the rule chose alone
             const cv::Mat padded = passes(std::string("pad-") + key, KSFrameFill::pad(sample.bgr, padding, m));
             masks[key] = stretched(KSFrameFill::cropBack(padded, sample.bgr.size(), m, sample.bgr.size()),
@@ -160,11 +163,12 @@ int main(int argc, char *argv[])
         const double scale = std::min(1.0, double(std::max(map.cols, map.rows)) / std::max(sample.bgr.cols, sample.bgr.rows));
         const cv::Size work(int(std::lround(sample.bgr.cols * scale)), int(std::lround(sample.bgr.rows * scale)));
         cv::Mat soft, small;
-        cv::Mat combined = mirrored.empty() ? map : cv::Mat(0.5 * (map + mirrored));
+        const bool both = KSHybridCutoutEngine::wantsMirroredPass(map, on) && !mirrored.empty();
+        cv::Mat combined = both ? cv::Mat(0.5 * (map + mirrored)) : map;
         cv::resize(combined, soft, work, 0, 0, cv::INTER_LINEAR);
         cv::resize(sample.bgr, small, work, 0, 0, cv::INTER_AREA);
         const auto lookStart = std::chrono::steady_clock::now();
-        const KSFrameFill::Look look = KSFrameFill::look(small, soft, sample.type);
+        const KSFrameFill::Look look = KSFrameFill::look(small, soft);
         lookSeconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - lookStart).count());
         const KSFrameFill::Padding chosen = KSFrameFill::choose(look);
         const char *fired = chosen == KSFrameFill::Padding::grey ? "grey" : chosen == KSFrameFill::Padding::mirror ? "mirror" : "-";
@@ -178,8 +182,7 @@ int main(int argc, char *argv[])
                 cv::imwrite(writeDir + "/" + sample.name + "-" + e + ".png", masks[e]);
         }
         tallies[sample.group]["fired"].push_back(chosen == KSFrameFill::Padding::none ? 0 : 1);
-        std::printf("  %5.2f %5.2f %5.2f %5.2f %5.2f %5.2f %5.2f %d  %-6s %5.2f\n", look.kept, look.touching,
-                    look.fragments, look.unsure, look.subjectLike, look.texture, look.leftAtFrame, look.plain ? 1 : 0,
+        std::printf("  %5.2f %5.2f %5.2f %5.1f  %-6s %5.2f\n", look.kept, look.unsure, look.texture, look.borderDetail,
                     fired, seconds);
         if (!writeDir.empty())
             cv::imwrite(writeDir + "/" + sample.name + ".jpg", sample.bgr);

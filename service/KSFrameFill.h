@@ -1,21 +1,21 @@
 #pragma once
 
-#include "KSCutoutEngine.h"
-
 #include <opencv2/core.hpp>
 
 #include <functional>
 #include <string>
 
-// A subject that fills or crosses the frame. The network learnt subjects
-// with backdrop round them: a close-up (a face filling the picture) comes
-// out gutted, and a part the frame cuts (a tail touching the edge) is often
-// left out. A further pass over the photo padded gives the network the
-// margin it expects: padded with the mirrored border on a plain backdrop,
-// so that the cut part goes on past the frame; with grey when the subject
-// fills the frame, so that the photo reads as one thing on a backdrop.
-// Neither padding suits every photo (grey padding turns a whole busy scene
-// into the subject), so the first map and the photo's border decide.
+// A subject that fills the frame. The network learnt subjects with backdrop
+// round them: a close-up (a face filling the picture) comes out gutted, or
+// with nothing found at all. A further pass over the photo padded with grey
+// gives the network the margin it expects, and the photo reads as one thing
+// on a backdrop. The padded pass turns a busy scene round a small subject,
+// or a plain backdrop round a head the frame cuts, into subject as readily,
+// so it runs only when the first map calls for it: nothing found, or a
+// border far sharper than the part the network is sure of with much of the
+// map in doubt. Padding with the mirrored border (a part the frame cuts
+// carried on past it) is measured in bench_engine_framefill, not chosen:
+// it lost as often as it won.
 class KSFrameFill
 {
 public:
@@ -25,20 +25,16 @@ public:
     // working size.
     struct Look
     {
-        double kept = 0;       // share of the picture the map keeps (level above one half)
-        double touching = 0;   // share of the frame's edge the subject lies on (for a person, the bottom aside)
-        double fragments = 0;  // share of the subject outside its largest component
-        double unsure = 0;     // share of the picture the map is unsure of (levels 0.1 to 0.9)
-        double subjectLike = 0; // share of the border band whose colour is more the sure subject's than the sure backdrop's
-        double texture = 0;    // the border band's fine texture against the sure subject's
-        double leftAtFrame = 0; // share of the border band left to the backdrop in colours the sure backdrop hardly has
-        bool plain = false;    // the border is a plain backdrop
+        double kept = 0;         // share of the picture the map keeps (level above one half)
+        double unsure = 0;       // share of the picture the map doubts (levels 0.1 to 0.9)
+        double borderDetail = 0; // the border band's fine texture (mean absolute Laplacian, 0-255 levels)
+        double texture = 0;      // borderDetail against the sure subject's (0 without a sure subject)
     };
 
     using NetworkPass = std::function<cv::Mat(const std::string &key, const cv::Mat &picture)>;
 
     // `small`: the photo at the working size; `soft`: the map there (CV_32F).
-    static Look look(const cv::Mat &small, const cv::Mat &soft, KSEraserType type);
+    static Look look(const cv::Mat &small, const cv::Mat &soft);
     static Padding choose(const Look &look);
 
     // The photo padded by `margin` pixels on every side.
@@ -52,6 +48,6 @@ public:
     // The map at the working size after the rule: the padded pass's map
     // when the look calls for one, else `soft` itself. *chosen, when given,
     // says which padding ran.
-    static cv::Mat apply(const cv::Mat &bgr, const cv::Mat &small, const cv::Mat &soft, KSEraserType type,
-                         const NetworkPass &pass, Padding *chosen = nullptr);
+    static cv::Mat apply(const cv::Mat &bgr, const cv::Mat &small, const cv::Mat &soft, const NetworkPass &pass,
+                         Padding *chosen = nullptr);
 };

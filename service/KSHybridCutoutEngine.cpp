@@ -190,7 +190,7 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     cv::resize(bgr, small, work, 0, 0, cv::INTER_AREA);
 
     if (rules.frameFill && pass)
-        soft = KSFrameFill::apply(bgr, small, soft, type, pass);
+        soft = KSFrameFill::apply(bgr, small, soft, pass);
     if (rules.dropBlobs)
         soft.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(soft, type) == 0);
     const bool plain = KSClassicCutoutEngine::plainBackdrop(small);

@@ -15,8 +15,8 @@ class KSLearnedModel;
 // resolution, and the map is stretched to the photo's size. Each rule is kept because it
 // scores better on photographs (bench_engine_rules):
 // - detached blobs the network found salient are dropped (subjectRegion);
-// - a subject that fills or crosses the frame gets a further pass over the
-//   photo padded, when the first map calls for it (KSFrameFill);
+// - a subject that fills the frame gets a further pass over the photo
+//   padded with grey, when the first map calls for it (KSFrameFill);
 // - on a busy backdrop, salient scenery the frame cuts is dropped;
 // - shadows are backdrop (KSCutoutRules::castShadow);
 // - holes by their colour (KSCutoutRules::fillSubjectColouredHoles);
@@ -40,8 +40,8 @@ public:
         bool shadows = true;
         bool holes = true;
         bool classicOnPlain = true;
-        // A subject that fills or crosses the frame: a further pass over the
-        // photo padded, when the first map calls for it (KSFrameFill).
+        // A subject that fills the frame: a further pass over the photo
+        // padded with grey, when the first map calls for it (KSFrameFill).
         bool frameFill = true;
     };
 
