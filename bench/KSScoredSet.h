@@ -1142,8 +1142,15 @@ struct Options
         cv::Mat flipped;
         cv::flip(sample.bgr, flipped, 1);
         cv::Mat mirrored = networkPass(sample, learned, "mirrored", flipped);
-        if (!mirrored.empty())
-            cv::flip(mirrored, mirrored, 1);
+        // Caches written before the passes were kept as the network gave
+        // them hold this map already flipped back: a map and its mirror
+        // pass agree far better the right way round than the wrong one.
+        if (!mirrored.empty()) {
+            cv::Mat back;
+            cv::flip(mirrored, back, 1);
+            if (map.empty() || map.size() != mirrored.size() || cv::norm(map, back, cv::NORM_L1) <= cv::norm(map, mirrored, cv::NORM_L1))
+                mirrored = back;
+        }
         return {map, mirrored};
     }
 
