@@ -3,6 +3,7 @@
 #include "KSBackdropMatte.h"
 #include "KSCutoutRules.h"
 #include "KSEdgeRefine.h"
+#include "KSFrameFill.h"
 #include "KSTaskStatus.h"
 #include "KSLearnedModel.h"
 
@@ -167,7 +168,6 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
                                        KSEraserType type, const Rules &rules, KSCutoutEngine *classic,
                                        bool *classicAdded, const NetworkPass &pass)
 {
-    (void)pass; // no rule asks for a further pass yet
     if (classicAdded)
         *classicAdded = false;
     const bool both = wantsMirroredPass(map, rules) && !mirrored.empty() && mirrored.size() == map.size();
@@ -190,6 +190,8 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     cv::resize(combined, soft, work, 0, 0, cv::INTER_LINEAR);
     cv::resize(bgr, small, work, 0, 0, cv::INTER_AREA);
 
+    if (rules.frameFill && pass)
+        soft = KSFrameFill::apply(bgr, small, soft, pass);
     if (rules.dropBlobs)
         soft.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(soft, type) == 0);
     const bool plain = KSClassicCutoutEngine::plainBackdrop(small);

@@ -15,6 +15,8 @@ class KSLearnedModel;
 // resolution, and the map is stretched to the photo's size. Each rule is kept because it
 // scores better on photographs (bench_engine_rules):
 // - detached blobs the network found salient are dropped (subjectRegion);
+// - a subject that fills the frame gets a further pass over the photo
+//   padded with grey, when the first map calls for it (KSFrameFill);
 // - on a busy backdrop, salient scenery the frame cuts is dropped;
 // - shadows are backdrop (KSCutoutRules::castShadow);
 // - holes by their colour (KSCutoutRules::fillSubjectColouredHoles);
@@ -46,6 +48,9 @@ public:
         // photographed studio subjects but on a dark backdrop takes a dark
         // tyre's rim for a gap (a rendered bicycle 0.95 -> 0.82 IoU).
         bool backdropMatte = false;
+        // A subject that fills the frame: a further pass over the photo
+        // padded with grey, when the first map calls for it (KSFrameFill).
+        bool frameFill = true;
     };
 
     // A further forward pass a rule asks for, over a picture it made from the
