@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 // The network's map from this level on is a part it is sure of; the level
@@ -166,7 +168,6 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
                                        KSEraserType type, const Rules &rules, KSCutoutEngine *classic,
                                        bool *classicAdded, const NetworkPass &pass)
 {
-    (void)pass; // no rule asks for a further pass yet
     if (classicAdded)
         *classicAdded = false;
     const bool both = wantsMirroredPass(map, rules) && !mirrored.empty() && mirrored.size() == map.size();
@@ -189,14 +190,27 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     cv::resize(combined, soft, work, 0, 0, cv::INTER_LINEAR);
     cv::resize(bgr, small, work, 0, 0, cv::INTER_AREA);
 
+    const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
+    static const bool trace = std::getenv("KS_BUSY_TRACE") != nullptr;
+    bool looked = false;
+    if (!plain && rules.secondLook)
+        soft = KSBusyBackdropRules::secondLook(bgr, soft, pass, rules.secondLookBlend, rules.secondLookFromUnsure,
+                                               &looked);
     if (rules.dropBlobs)
         soft.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(soft, type) == 0);
-    const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
     if (!plain && rules.dropScenery) {
         cv::Mat levels;
         soft.convertTo(levels, CV_8U, 255.0);
         soft.setTo(0.0f, dropFrameCutScenery(levels, type) == 0);
     }
+    int blurred = 0, necked = 0;
+    if (!plain && rules.blurredParts)
+        soft = KSBusyBackdropRules::dropBlurredParts(small, soft, &blurred);
+    if (!plain && rules.neckedParts)
+        soft = KSBusyBackdropRules::dropNeckedParts(small, soft, type, &necked);
+    if (trace)
+        std::fprintf(stderr, "busy-rules plain %d looked %d blurred %d necked %d\n", int(plain), int(looked), blurred,
+                     necked);
     // The network is seldom sure of a shadow: only what it doubts goes.
     if (rules.shadows)
         soft.setTo(0.0f, KSCutoutRules::castShadow(small, soft, networkSure));

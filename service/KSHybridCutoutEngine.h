@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KSBusyBackdropRules.h"
 #include "KSClassicCutoutEngine.h"
 #include "KSLearnedCutoutEngine.h"
 
@@ -38,6 +39,16 @@ public:
         bool shadows = true;
         bool holes = true;
         bool classicOnPlain = true;
+        // On a busy backdrop (KSBusyBackdropRules): a second look at a crop
+        // round the subject when the first map is unsure of it or it is
+        // small in the frame, blended with the first map; parts much
+        // blurrier than the subject's body; parts joined to it by a narrow
+        // neck whose colours are not the subject's.
+        bool secondLook = true;
+        double secondLookFromUnsure = 0.1;
+        KSBusyBackdropRules::Blend secondLookBlend = KSBusyBackdropRules::Blend::product;
+        bool blurredParts = true;
+        bool neckedParts = true;
     };
 
     // A further forward pass a rule asks for, over a picture it made from the
