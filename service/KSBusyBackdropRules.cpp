@@ -36,7 +36,7 @@ struct Split
     int radius = 0;
 };
 
-Split split(const cv::Mat &map)
+Split pieces(const cv::Mat &map)
 {
     Split s;
     s.subject = map >= 0.5f;
@@ -61,10 +61,12 @@ Split split(const cv::Mat &map)
     double thickest = 0;
     cv::minMaxLoc(distance, nullptr, &thickest);
     s.radius = std::max(2, int(std::lround(0.25 * thickest)));
-    cv::Mat opened;
-    cv::morphologyEx(mainComponent, opened, cv::MORPH_OPEN, disc(s.radius));
-    const int pieces = cv::connectedComponentsWithStats(opened, labels, stats, centroids, 8, CV_32S);
-    if (pieces <= 1) {
+    // The cores left after eroding by the disc: the opening would keep two
+    // fat shapes that merely touch as one, erosion parts them.
+    cv::Mat cores;
+    cv::erode(mainComponent, cores, disc(s.radius));
+    const int pieces = cv::connectedComponentsWithStats(cores, labels, stats, centroids, 8, CV_32S);
+    if (pieces <= 2) {
         s.body = mainComponent;
         return s;
     }
@@ -72,30 +74,45 @@ Split split(const cv::Mat &map)
     for (int i = 2; i < pieces; ++i)
         if (stats.at<int>(i, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA))
             largest = i;
-    const cv::Mat body = labels == largest;
-    cv::Mat nearBody;
-    cv::dilate(body, nearBody, disc(s.radius + 1));
-    // The body keeps the thin parts the opening took off it (arms, stems,
-    // necks), as far as they are not nearer a part.
+    cv::Mat body;
+    cv::dilate(labels == largest, body, disc(s.radius));
+    body &= mainComponent;
+    // The body keeps the thin parts erosion took off it (arms, stems,
+    // necks), as far as they are not a part's.
     s.body = mainComponent.clone();
     for (int i = 1; i < pieces; ++i) {
-        if (i == largest || stats.at<int>(i, cv::CC_STAT_AREA) < minimum)
+        if (i == largest)
             continue;
-        cv::Mat piece = labels == i, distancePiece;
         // "Much narrower than itself": the part is at least twice as thick
-        // as the neck the opening cut.
-        cv::distanceTransform(piece, distancePiece, cv::DIST_L2, 3);
+        // as the neck erosion cut.
         double pieceThickest = 0;
-        cv::minMaxLoc(distancePiece, nullptr, &pieceThickest);
+        cv::minMaxLoc(distance, nullptr, &pieceThickest, nullptr, nullptr, labels == i);
         if (pieceThickest < 2.0 * s.radius)
             continue;
         cv::Mat part;
-        cv::dilate(piece, part, disc(s.radius + 1));
-        part &= mainComponent & ~nearBody;
-        part |= piece;
+        cv::dilate(labels == i, part, disc(s.radius + 1));
+        part &= mainComponent & ~body;
+        if (cv::countNonZero(part) < minimum)
+            continue;
         s.body.setTo(0, part);
         s.parts.push_back(part);
     }
+    return s;
+}
+
+Split split(const cv::Mat &map)
+{
+    Split s = pieces(map);
+    // A part as large as what is left of the body may be the subject
+    // itself (a face beside a large flower the network preferred), and a
+    // part the frame cuts is the frame-cut rule's to judge: a subject that
+    // fills the frame runs off it.
+    const double bodyArea = cv::countNonZero(s.body);
+    const cv::Rect inner(1, 1, map.cols - 2, map.rows - 2);
+    std::erase_if(s.parts, [&](const cv::Mat &part) {
+        const cv::Rect box = cv::boundingRect(part);
+        return cv::countNonZero(part) > 0.5 * bodyArea || (box & inner) != box;
+    });
     return s;
 }
 
@@ -193,6 +210,24 @@ struct Energies
     }
 };
 
+// The map with the parts `isScenery` picks cleared; *dropped counts them.
+template<typename Picks>
+cv::Mat dropParts(const Split &s, const cv::Mat &map, int *dropped, Picks isScenery)
+{
+    int count = 0;
+    cv::Mat result = map;
+    for (const cv::Mat &part : s.parts) {
+        if (!isScenery(part))
+            continue;
+        if (count++ == 0)
+            result = map.clone();
+        clear(result, part, s.subject & ~part);
+    }
+    if (dropped)
+        *dropped = count;
+    return result;
+}
+
 } // namespace
 
 cv::Rect secondLookCrop(const cv::Mat &map)
@@ -264,11 +299,9 @@ double sharpness(const cv::Mat &grey, const cv::Mat &region)
 
 cv::Mat dropBlurredParts(const cv::Mat &bgr, const cv::Mat &map, int *dropped)
 {
-    if (dropped)
-        *dropped = 0;
     const Split s = split(map);
-    if (s.parts.empty() || s.body.empty())
-        return map;
+    if (s.parts.empty())
+        return dropParts(s, map, dropped, [](const cv::Mat &) { return false; });
     cv::Mat grey;
     cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
     const Energies energies(grey);
@@ -284,45 +317,27 @@ cv::Mat dropBlurredParts(const cv::Mat &bgr, const cv::Mat &map, int *dropped)
     const double body = energies.sharpness(inside(s.body)),
                  backdrop = energies.sharpness((map < 0.05f) & ~nearSubject);
     // Only when the photo has a depth of field to tell by.
-    if (body <= 0 || backdrop >= 0.4 * body)
-        return map;
-    cv::Mat result = map.clone();
-    for (const cv::Mat &part : s.parts) {
+    const bool depthOfField = body > 0 && backdrop < 0.4 * body;
+    return dropParts(s, map, dropped, [&](const cv::Mat &part) {
         const cv::Mat inner = inside(part);
-        if (cv::countNonZero(inner) < 20)
-            continue;
-        if (energies.sharpness(inner) < 0.35 * body) {
-            clear(result, part, s.body);
-            if (dropped)
-                ++*dropped;
-        }
-    }
-    return result;
+        return depthOfField && cv::countNonZero(inner) >= 20 && energies.sharpness(inner) < 0.35 * body;
+    });
 }
 
-cv::Mat dropNeckedParts(const cv::Mat &bgr, const cv::Mat &map, KSEraserType type, int *dropped)
+cv::Mat dropNeckedParts(const cv::Mat &bgr, const cv::Mat &map, int *dropped)
 {
-    (void)type;
-    if (dropped)
-        *dropped = 0;
     const Split s = split(map);
-    if (s.parts.empty() || s.body.empty())
-        return map;
-    cv::Mat lab;
-    cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
-    const cv::Mat bins = binsOf(lab);
-    cv::Mat result = map.clone();
-    for (const cv::Mat &part : s.parts) {
+    cv::Mat bins;
+    if (!s.parts.empty()) {
+        cv::Mat lab;
+        cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
+        bins = binsOf(lab);
+    }
+    return dropParts(s, map, dropped, [&](const cv::Mat &part) {
         // The rest of the subject, thin parts and all: a head's skin is the
         // hands' and neck's.
-        const std::vector<uchar> held = palette(bins, s.subject & ~part);
-        if (shareIn(bins, part, held) < 0.5) {
-            clear(result, part, s.subject & ~part);
-            if (dropped)
-                ++*dropped;
-        }
-    }
-    return result;
+        return shareIn(bins, part, palette(bins, s.subject & ~part)) < 0.5;
+    });
 }
 
 } // namespace KSBusyBackdropRules

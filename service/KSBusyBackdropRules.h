@@ -1,7 +1,5 @@
 #pragma once
 
-#include "KSEraserType.h"
-
 #include <opencv2/core.hpp>
 
 #include <functional>
@@ -58,7 +56,6 @@ enum class Blend {
 // subject's, is scenery and goes. Thin parts of the subject (an arm, a
 // handle) do not survive the opening that finds such parts and so stay.
 // Returns the map with those parts cleared; *dropped counts them.
-[[nodiscard]] cv::Mat dropNeckedParts(const cv::Mat &bgr, const cv::Mat &map, KSEraserType type,
-                                      int *dropped = nullptr);
+[[nodiscard]] cv::Mat dropNeckedParts(const cv::Mat &bgr, const cv::Mat &map, int *dropped = nullptr);
 
 } // namespace KSBusyBackdropRules

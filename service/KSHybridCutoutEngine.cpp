@@ -9,8 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 // The network's map from this level on is a part it is sure of; the level
@@ -191,11 +189,11 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     cv::resize(bgr, small, work, 0, 0, cv::INTER_AREA);
 
     const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
-    static const bool trace = std::getenv("KS_BUSY_TRACE") != nullptr;
-    bool looked = false;
+    // The network's second look at the subject, before the rules that
+    // judge components: at a larger scale it may part the subject from
+    // what touches it.
     if (!plain && rules.secondLook)
-        soft = KSBusyBackdropRules::secondLook(bgr, soft, pass, rules.secondLookBlend, rules.secondLookFromUnsure,
-                                               &looked);
+        soft = KSBusyBackdropRules::secondLook(bgr, soft, pass, rules.secondLookBlend, rules.secondLookFromUnsure);
     if (rules.dropBlobs)
         soft.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(soft, type) == 0);
     if (!plain && rules.dropScenery) {
@@ -203,14 +201,10 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
         soft.convertTo(levels, CV_8U, 255.0);
         soft.setTo(0.0f, dropFrameCutScenery(levels, type) == 0);
     }
-    int blurred = 0, necked = 0;
     if (!plain && rules.blurredParts)
-        soft = KSBusyBackdropRules::dropBlurredParts(small, soft, &blurred);
+        soft = KSBusyBackdropRules::dropBlurredParts(small, soft);
     if (!plain && rules.neckedParts)
-        soft = KSBusyBackdropRules::dropNeckedParts(small, soft, type, &necked);
-    if (trace)
-        std::fprintf(stderr, "busy-rules plain %d looked %d blurred %d necked %d\n", int(plain), int(looked), blurred,
-                     necked);
+        soft = KSBusyBackdropRules::dropNeckedParts(small, soft);
     // The network is seldom sure of a shadow: only what it doubts goes.
     if (rules.shadows)
         soft.setTo(0.0f, KSCutoutRules::castShadow(small, soft, networkSure));

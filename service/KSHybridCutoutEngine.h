@@ -16,7 +16,10 @@ class KSLearnedModel;
 // resolution, and the map is stretched to the photo's size. Each rule is kept because it
 // scores better on photographs (bench_engine_rules):
 // - detached blobs the network found salient are dropped (subjectRegion);
-// - on a busy backdrop, salient scenery the frame cuts is dropped;
+// - on a busy backdrop, the network looks again at a crop round a subject
+//   it was unsure of or that is small in the frame (the further pass), and
+//   salient scenery the frame cuts, or joined to the subject by a narrow
+//   neck in colours not the subject's, is dropped;
 // - shadows are backdrop (KSCutoutRules::castShadow);
 // - holes by their colour (KSCutoutRules::fillSubjectColouredHoles);
 // - on a plain backdrop, the classical engine's subject parts the network
@@ -41,14 +44,15 @@ public:
         bool classicOnPlain = true;
         // On a busy backdrop (KSBusyBackdropRules): a second look at a crop
         // round the subject when the first map is unsure of it or it is
-        // small in the frame, blended with the first map; parts much
-        // blurrier than the subject's body; parts joined to it by a narrow
-        // neck whose colours are not the subject's.
+        // small in the frame, blended with the first map; parts joined to
+        // the subject by a narrow neck whose colours are not the subject's.
         bool secondLook = true;
         double secondLookFromUnsure = 0.1;
         KSBusyBackdropRules::Blend secondLookBlend = KSBusyBackdropRules::Blend::product;
-        bool blurredParts = true;
         bool neckedParts = true;
+        // Parts much blurrier than the subject's body: off, as it never
+        // found a part to drop on the scored set.
+        bool blurredParts = false;
     };
 
     // A further forward pass a rule asks for, over a picture it made from the

@@ -96,9 +96,9 @@ private slots:
             int dropped = -1;
             const cv::Mat result = KSBusyBackdropRules::dropBlurredParts(bgr, map, &dropped);
             QCOMPARE(dropped, blurred ? 1 : 0);
-            QVERIFY2(meanIn(result, thing & ~truth) < (blurred ? 0.05 : 0.9),
-                     qPrintable(QString::number(meanIn(result, thing & ~truth))));
-            QVERIFY(iou(result, truth) > 0.97);
+            const double left = meanIn(result, thing & ~truth);
+            QVERIFY2(blurred ? left < 0.05 : left > 0.9, qPrintable(QString::number(left)));
+            QVERIFY(meanIn(result, truth) > 0.95);
         }
 
         // The backdrop as sharp as the subject: no depth of field to go by.
@@ -139,10 +139,10 @@ private slots:
             paint(bgr, flower, foreign ? cv::Scalar(40, 60, 220) : cv::Scalar(160, 90, 40));
             const cv::Mat map = mapOf(truth | stem | flower);
             int dropped = -1;
-            const cv::Mat result = KSBusyBackdropRules::dropNeckedParts(bgr, map, KSEraserType::object, &dropped);
+            const cv::Mat result = KSBusyBackdropRules::dropNeckedParts(bgr, map, &dropped);
             QCOMPARE(dropped, foreign ? 1 : 0);
-            QVERIFY2(meanIn(result, flower) < (foreign ? 0.05 : 0.9),
-                     qPrintable(QString::number(meanIn(result, flower))));
+            const double left = meanIn(result, flower);
+            QVERIFY2(foreign ? left < 0.05 : left > 0.9, qPrintable(QString::number(left)));
             QVERIFY(meanIn(result, truth) > 0.95);
         }
     }
@@ -164,7 +164,7 @@ private slots:
         const cv::Mat truth = clothes | skin, map = mapOf(truth);
         int blurred = -1, necked = -1;
         cv::Mat result = KSBusyBackdropRules::dropBlurredParts(bgr, map, &blurred);
-        result = KSBusyBackdropRules::dropNeckedParts(bgr, result, KSEraserType::person, &necked);
+        result = KSBusyBackdropRules::dropNeckedParts(bgr, result, &necked);
         QCOMPARE(blurred, 0);
         QCOMPARE(necked, 0);
         QVERIFY(iou(result, truth) > 0.98);
