@@ -192,14 +192,23 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
 
     if (rules.frameFill && pass)
         soft = KSFrameFill::apply(bgr, small, soft, pass);
+    const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
+    // The network's second look at the subject, before the rules that
+    // judge components: at a larger scale it may part the subject from
+    // what touches it.
+    if (!plain && rules.secondLook)
+        soft = KSBusyBackdropRules::secondLook(bgr, soft, pass, rules.secondLookBlend, rules.secondLookFromUnsure);
     if (rules.dropBlobs)
         soft.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(soft, type) == 0);
-    const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
     if (!plain && rules.dropScenery) {
         cv::Mat levels;
         soft.convertTo(levels, CV_8U, 255.0);
         soft.setTo(0.0f, dropFrameCutScenery(levels, type) == 0);
     }
+    if (!plain && rules.blurredParts)
+        soft = KSBusyBackdropRules::dropBlurredParts(small, soft);
+    if (!plain && rules.neckedParts)
+        soft = KSBusyBackdropRules::dropNeckedParts(small, soft);
     // The network is seldom sure of a shadow: only what it doubts goes.
     if (rules.shadows)
         soft.setTo(0.0f, KSCutoutRules::castShadow(small, soft, networkSure));

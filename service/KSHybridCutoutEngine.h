@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KSBusyBackdropRules.h"
 #include "KSClassicCutoutEngine.h"
 #include "KSLearnedCutoutEngine.h"
 
@@ -17,7 +18,10 @@ class KSLearnedModel;
 // - detached blobs the network found salient are dropped (subjectRegion);
 // - a subject that fills the frame gets a further pass over the photo
 //   padded with grey, when the first map calls for it (KSFrameFill);
-// - on a busy backdrop, salient scenery the frame cuts is dropped;
+// - on a busy backdrop, the network looks again at a crop round a subject
+//   it was unsure of or that is small in the frame (the further pass), and
+//   salient scenery the frame cuts, or joined to the subject by a narrow
+//   neck in colours not the subject's, is dropped;
 // - shadows are backdrop (KSCutoutRules::castShadow);
 // - holes by their colour (KSCutoutRules::fillSubjectColouredHoles);
 // - on a plain backdrop, the classical engine's subject parts the network
@@ -51,6 +55,17 @@ public:
         // A subject that fills the frame: a further pass over the photo
         // padded with grey, when the first map calls for it (KSFrameFill).
         bool frameFill = true;
+        // On a busy backdrop (KSBusyBackdropRules): a second look at a crop
+        // round the subject when the first map is unsure of it or it is
+        // small in the frame, blended with the first map; parts joined to
+        // the subject by a narrow neck whose colours are not the subject's.
+        bool secondLook = true;
+        double secondLookFromUnsure = 0.1;
+        KSBusyBackdropRules::Blend secondLookBlend = KSBusyBackdropRules::Blend::product;
+        bool neckedParts = true;
+        // Parts much blurrier than the subject's body: off, as it never
+        // found a part to drop on the scored set.
+        bool blurredParts = false;
     };
 
     // A further forward pass a rule asks for, over a picture it made from the
