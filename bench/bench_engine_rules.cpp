@@ -54,8 +54,18 @@ int main(int argc, char *argv[])
     variants.push_back({"no shadow rule", [] { Rules r; r.shadows = false; return r; }()});
     variants.push_back({"no hole rule", [] { Rules r; r.holes = false; return r; }()});
     variants.push_back({"no classical", [] { Rules r; r.classicOnPlain = false; return r; }()});
-    variants.push_back({"mirrored, no rules", Rules{true, 0.0, false, false, false, false, false, false}});
-    variants.push_back({"network alone", Rules{false, 0.0, false, false, false, false, false, false}});
+    variants.push_back({"no frame fill", [] { Rules r; r.frameFill = false; return r; }()});
+    variants.push_back({"no second look", [] { Rules r; r.secondLook = false; return r; }()});
+    variants.push_back({"no neck rule", [] { Rules r; r.neckedParts = false; return r; }()});
+    variants.push_back({"blurred parts", [] { Rules r; r.blurredParts = true; return r; }()});
+    variants.push_back({"backdrop matte", [] { Rules r; r.backdropMatte = true; return r; }()});
+    const auto noRules = [](bool mirrored) {
+        Rules r{mirrored, 0.0, false, false, false, false, false, false};
+        r.frameFill = r.secondLook = r.neckedParts = false;
+        return r;
+    };
+    variants.push_back({"mirrored, no rules", noRules(true)});
+    variants.push_back({"network alone", noRules(false)});
 
     if (const QByteArray only = qgetenv("BENCH_VARIANTS"); !only.isEmpty()) {
         const QList<QByteArray> wanted = only.split(',');
@@ -65,7 +75,27 @@ int main(int argc, char *argv[])
         {"colours estimated", {false, true}}, {"edges steepened", {true, false}}, {"both", {true, true}}};
     std::map<std::string, std::vector<double>> edges;
     std::map<std::string, std::vector<KSMaskScore>> refinedScores;
-    KSClassicCutoutEngine classic;
+    // The classical engine's mask depends on the photo alone: made once per
+    // photo, not once per variant.
+    struct OncePerPhoto : KSCutoutEngine
+    {
+        KSClassicCutoutEngine engine;
+        const uchar *photo = nullptr;
+        cv::Mat last;
+        std::string lastError;
+        cv::Mat mask(const cv::Mat &bgr, KSEraserType type, std::string *error) override
+        {
+            if (bgr.data != photo) {
+                photo = bgr.data;
+                lastError.clear();
+                last = engine.mask(bgr, type, &lastError);
+            }
+            if (error)
+                *error = lastError;
+            return last.clone();
+        }
+        std::string name() const override { return engine.name(); }
+    } classic;
     std::map<std::string, std::map<std::string, std::vector<double>>> iou; // variant -> group -> IoU
     std::map<std::string, std::vector<KSMaskScore>> overall;
     std::vector<std::string> groups;
