@@ -1,5 +1,7 @@
 #include "KSFrameFill.h"
 
+#include "KSClassicCutoutEngine.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -15,6 +17,7 @@ constexpr double nothingFound = 0.005;     // share of the picture kept
 constexpr double sharpBorderLevel = 60.0;  // mean absolute Laplacian of the border band
 constexpr double sharperThanSubject = 2.0; // the border's fine texture against the sure subject's
 constexpr double manyUnsure = 0.1;         // share of the picture
+constexpr double smoothBorderLevel = 20.0; // a border band below this is smooth (a wall, a sweep)
 
 int bandWidth(cv::Size size)
 {
@@ -54,15 +57,20 @@ KSFrameFill::Look KSFrameFill::look(const cv::Mat &small, const cv::Mat &soft)
     const double borderDetail = look.borderDetail = cv::mean(detail, band)[0];
     // A flat subject (a drawing) counts as having a little texture.
     look.texture = cv::countNonZero(inner) > 0 ? borderDetail / std::max(insideDetail, 1.0) : 0.0;
+    // One colour is not enough: fur filling the frame may be one colour to
+    // the border's colour model, but it is no smooth wall.
+    look.plainBorder = borderDetail < smoothBorderLevel && KSClassicCutoutEngine::plainBackdrop(small);
     return look;
 }
 
 KSFrameFill::Padding KSFrameFill::choose(const Look &look)
 {
     // The network found nothing: a subject too close to be one for it (a
-    // product or a face filling the frame).
+    // product or a face filling the frame), unless the frame is lined by
+    // one plain backdrop: then there is nothing to find, and padded, the
+    // blank picture itself would pass for a subject.
     if (look.kept < nothingFound)
-        return Padding::grey;
+        return look.plainBorder ? Padding::none : Padding::grey;
     // A gutted close-up: the border far sharper than what the network is
     // sure of (fur round a smooth muzzle), and much of the map in doubt. An
     // out-of-focus backdrop is softer than its subject, and the scored

@@ -11,7 +11,9 @@
 // gives the network the margin it expects, and the photo reads as one thing
 // on a backdrop. The padded pass turns a busy scene round a small subject,
 // or a plain backdrop round a head the frame cuts, into subject as readily,
-// so it runs only when the first map calls for it: nothing found, or a
+// so it runs only when the first map calls for it: nothing found in a
+// photo whose border is not one plain backdrop (a blank wall padded with
+// grey reads as a subject, and must stay "no subject"), or a
 // border far sharper than the part the network is sure of with much of the
 // map in doubt. Padding with the mirrored border (a part the frame cuts
 // carried on past it) is measured in bench_engine_framefill, not chosen:
@@ -29,6 +31,7 @@ public:
         double unsure = 0;       // share of the picture the map doubts (levels 0.1 to 0.9)
         double borderDetail = 0; // the border band's fine texture (mean absolute Laplacian, 0-255 levels)
         double texture = 0;      // borderDetail against the sure subject's (0 without a sure subject)
+        bool plainBorder = false; // one smooth, plain backdrop lines the frame (a blank wall, a sweep)
     };
 
     using NetworkPass = std::function<cv::Mat(const std::string &key, const cv::Mat &picture)>;

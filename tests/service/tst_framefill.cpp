@@ -171,6 +171,37 @@ private slots:
         QVERIFY2(kept(after) > 0.9, qPrintable(QString::number(kept(after))));
     }
 
+    // A blank wall or a plain sweep in which the network found nothing has
+    // no subject: padded with grey it would pass for one, so no pass runs
+    // and the engine's "no subject" stands.
+    void aBlankPictureGetsNoPaddedPass_data()
+    {
+        QTest::addColumn<bool>("sweep");
+        QTest::newRow("blank wall") << false;
+        QTest::newRow("grey sweep") << true;
+    }
+
+    void aBlankPictureGetsNoPaddedPass()
+    {
+        QFETCH(bool, sweep);
+        cv::Mat bgr(height, width, CV_8UC3, cv::Scalar(200, 210, 216));
+        if (sweep)
+            for (int y = 0; y < height; ++y)
+                bgr.row(y).setTo(cv::Scalar::all(230 - 100.0 * y / height));
+        cv::Mat noise(bgr.size(), CV_16SC3);
+        cv::theRNG().state = 5;
+        cv::randn(noise, cv::Scalar::all(0), cv::Scalar::all(2));
+        cv::add(bgr, noise, bgr, cv::noArray(), CV_8UC3);
+        const cv::Mat map = cv::Mat(modelSide, modelSide, CV_32F, cv::Scalar(0.01f));
+        Calls calls;
+        KSClassicCutoutEngine classic;
+        const cv::Mat mask = KSHybridCutoutEngine::fromMaps(bgr, map, {}, KSEraserType::object,
+                                                            KSHybridCutoutEngine::Rules(), &classic, nullptr,
+                                                            wholePhoto(&calls));
+        QVERIFY(calls.keys.empty());
+        QVERIFY2(kept(mask) < 0.01, qPrintable(QString::number(kept(mask))));
+    }
+
     // A small subject among busy scenery that the frame cuts: grey padding
     // would take the whole scene, so the rule stands aside.
     void sceneryRoundASmallSubjectIsNotTaken()
