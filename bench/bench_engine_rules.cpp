@@ -56,6 +56,7 @@ int main(int argc, char *argv[])
     variants.push_back({"no classical", [] { Rules r; r.classicOnPlain = false; return r; }()});
     variants.push_back({"no frame fill", [] { Rules r; r.frameFill = false; return r; }()});
     variants.push_back({"no second look", [] { Rules r; r.secondLook = false; return r; }()});
+    variants.push_back({"no further passes", [] { Rules r; r.frameFill = r.secondLook = false; return r; }()});
     variants.push_back({"no neck rule", [] { Rules r; r.neckedParts = false; return r; }()});
     variants.push_back({"blurred parts", [] { Rules r; r.blurredParts = true; return r; }()});
     variants.push_back({"backdrop matte", [] { Rules r; r.backdropMatte = true; return r; }()});
