@@ -168,7 +168,7 @@ int main(int argc, char *argv[])
         cv::resize(combined, soft, work, 0, 0, cv::INTER_LINEAR);
         cv::resize(sample.bgr, small, work, 0, 0, cv::INTER_AREA);
         const auto lookStart = std::chrono::steady_clock::now();
-        const KSFrameFill::Look look = KSFrameFill::look(small, soft);
+        const KSFrameFill::Look look = KSFrameFill::look(small, soft, KSClassicCutoutEngine::plainBackdrop(small));
         lookSeconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - lookStart).count());
         const KSFrameFill::Padding chosen = KSFrameFill::choose(look);
         const char *fired = chosen == KSFrameFill::Padding::grey ? "grey" : chosen == KSFrameFill::Padding::mirror ? "mirror" : "-";

@@ -1,6 +1,7 @@
 #include "KSBackdropMatte.h"
 
 #include "KSBackdropSurface.h"
+#include "KSComponents.h"
 #include "KSEdgeRefine.h"
 
 #include <opencv2/imgproc.hpp>
@@ -100,15 +101,8 @@ cv::Mat componentsBy(const cv::Mat &region, const cv::Mat &flagged, Keep keep)
     }
     std::vector<uchar> kept(size_t(count), 0);
     for (int i = 1; i < count; ++i)
-        kept[size_t(i)] = keep(widest[size_t(i)], outline[size_t(i)], outlineFlagged[size_t(i)]) ? 255 : 0;
-    cv::Mat result(region.size(), CV_8U);
-    for (int y = 0; y < labels.rows; ++y) {
-        const int *l = labels.ptr<int>(y);
-        uchar *out = result.ptr<uchar>(y);
-        for (int x = 0; x < labels.cols; ++x)
-            out[x] = kept[size_t(l[x])];
-    }
-    return result;
+        kept[size_t(i)] = keep(widest[size_t(i)], outline[size_t(i)], outlineFlagged[size_t(i)]) ? 1 : 0;
+    return KSComponents::kept(labels, kept);
 }
 
 // The backdrop's colour at every pixel of `small` (BGR float) and its
@@ -279,31 +273,11 @@ cv::Mat KSBackdropMatte::solve(const cv::Mat &bgr, const cv::Mat &mask, bool *ap
     const cv::Mat thinCandidates = ~subject & (distance >= farTolerance) & ~shadow & nearSubject;
     const int thinWidth = share(small.size(), thinHalfWidth);
     cv::Mat thin = componentsBy(thinCandidates, cv::Mat(), [&](float widest, int, int) { return widest <= float(thinWidth); });
-    {
-        // Only components that touch the subject.
-        cv::Mat labels;
-        const int count = cv::connectedComponents(thin, labels, 8, CV_32S);
-        std::vector<uchar> joins(size_t(std::max(count, 1)), 0);
-        std::vector<int> area(size_t(std::max(count, 1)), 0);
-        for (int y = 0; y < labels.rows; ++y) {
-            const int *l = labels.ptr<int>(y);
-            const uchar *t = touching.ptr<uchar>(y);
-            for (int x = 0; x < labels.cols; ++x) {
-                joins[size_t(l[x])] |= t[x] ? 1 : 0;
-                ++area[size_t(l[x])];
-            }
-        }
-        long added = 0;
-        for (int i = 1; i < count; ++i)
-            added += joins[size_t(i)] ? area[size_t(i)] : 0;
-        const bool tooMuch = double(added) > thinArea * cv::countNonZero(subject);
-        for (int y = 0; y < labels.rows; ++y) {
-            const int *l = labels.ptr<int>(y);
-            uchar *t = thin.ptr<uchar>(y);
-            for (int x = 0; x < labels.cols; ++x)
-                t[x] = !tooMuch && l[x] && joins[size_t(l[x])] ? 255 : 0;
-        }
-    }
+    // Only components that touch the subject, and none when they would
+    // add too much.
+    thin = KSComponents::touching(thin, touching);
+    if (double(cv::countNonZero(thin)) > thinArea * cv::countNonZero(subject))
+        thin.setTo(0);
     // A thin part's alpha by its contrast against its own core.
     cv::Mat core;
     cv::dilate(distance, core, cv::Mat(), {-1, -1}, 2);

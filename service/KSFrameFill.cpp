@@ -1,7 +1,5 @@
 #include "KSFrameFill.h"
 
-#include "KSClassicCutoutEngine.h"
-
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -35,7 +33,7 @@ cv::Mat borderBand(cv::Size size)
 
 } // namespace
 
-KSFrameFill::Look KSFrameFill::look(const cv::Mat &small, const cv::Mat &soft)
+KSFrameFill::Look KSFrameFill::look(const cv::Mat &small, const cv::Mat &soft, bool plainBackdrop)
 {
     Look look;
     const double area = double(soft.total());
@@ -59,7 +57,7 @@ KSFrameFill::Look KSFrameFill::look(const cv::Mat &small, const cv::Mat &soft)
     look.texture = cv::countNonZero(inner) > 0 ? borderDetail / std::max(insideDetail, 1.0) : 0.0;
     // One colour is not enough: fur filling the frame may be one colour to
     // the border's colour model, but it is no smooth wall.
-    look.plainBorder = borderDetail < smoothBorderLevel && KSClassicCutoutEngine::plainBackdrop(small);
+    look.plainBorder = borderDetail < smoothBorderLevel && plainBackdrop;
     return look;
 }
 
@@ -111,14 +109,15 @@ cv::Mat KSFrameFill::cropBack(const cv::Mat &paddedMap, cv::Size photo, int marg
     return cropped;
 }
 
-cv::Mat KSFrameFill::apply(const cv::Mat &bgr, const cv::Mat &small, const cv::Mat &soft, const NetworkPass &pass,
+cv::Mat KSFrameFill::apply(const cv::Mat &bgr, const cv::Mat &small, const cv::Mat &soft, bool plainBackdrop,
+                           const NetworkPass &pass,
                            Padding *chosen)
 {
     if (chosen)
         *chosen = Padding::none;
     if (!pass)
         return soft;
-    const Padding padding = choose(look(small, soft));
+    const Padding padding = choose(look(small, soft, plainBackdrop));
     if (padding == Padding::none)
         return soft;
     const int m = margin(bgr.size());

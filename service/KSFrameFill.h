@@ -36,8 +36,10 @@ public:
 
     using NetworkPass = std::function<cv::Mat(const std::string &key, const cv::Mat &picture)>;
 
-    // `small`: the photo at the working size; `soft`: the map there (CV_32F).
-    static Look look(const cv::Mat &small, const cv::Mat &soft);
+    // `small`: the photo at the working size; `soft`: the map there (CV_32F);
+    // `plainBackdrop`: KSClassicCutoutEngine::plainBackdrop of `small`, which
+    // the caller has already asked.
+    static Look look(const cv::Mat &small, const cv::Mat &soft, bool plainBackdrop);
     static Padding choose(const Look &look);
 
     // The photo padded by `margin` pixels on every side.
@@ -51,6 +53,7 @@ public:
     // The map at the working size after the rule: the padded pass's map
     // when the look calls for one, else `soft` itself. *chosen, when given,
     // says which padding ran.
-    static cv::Mat apply(const cv::Mat &bgr, const cv::Mat &small, const cv::Mat &soft, const NetworkPass &pass,
+    static cv::Mat apply(const cv::Mat &bgr, const cv::Mat &small, const cv::Mat &soft, bool plainBackdrop,
+                         const NetworkPass &pass,
                          Padding *chosen = nullptr);
 };

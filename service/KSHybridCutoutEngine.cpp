@@ -190,9 +190,9 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     cv::resize(combined, soft, work, 0, 0, cv::INTER_LINEAR);
     cv::resize(bgr, small, work, 0, 0, cv::INTER_AREA);
 
-    if (rules.frameFill && pass)
-        soft = KSFrameFill::apply(bgr, small, soft, pass);
     const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
+    if (rules.frameFill && pass)
+        soft = KSFrameFill::apply(bgr, small, soft, plain, pass);
     // The network's second look at the subject, before the rules that
     // judge components: at a larger scale it may part the subject from
     // what touches it.
