@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace {
 // The network's map from this level on is a part it is sure of; the level
@@ -159,6 +160,14 @@ cv::Mat KSHybridCutoutEngine::dropFrameCutScenery(const cv::Mat &mask, KSEraserT
     return result;
 }
 
+double KSHybridCutoutEngine::disagreement(const cv::Mat &a, const cv::Mat &b)
+{
+    if (a.empty() || a.size() != b.size())
+        return 0;
+    const cv::Mat parted = (a > 0.5f) != (b > 0.5f);
+    return cv::countNonZero(parted) / double(a.total());
+}
+
 bool KSHybridCutoutEngine::wantsMirroredPass(const cv::Mat &map, const Rules &rules)
 {
     return rules.mirroredPass && (rules.mirroredFromUnsure <= 0 || unsureShare(map) >= rules.mirroredFromUnsure);
@@ -170,6 +179,13 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
 {
     if (classicAdded)
         *classicAdded = false;
+    // A rule may ask for a pass another rule already ran (the referee and
+    // the frame fill both pad with grey): each runs once.
+    std::map<std::string, cv::Mat> ran;
+    const NetworkPass once = !pass ? NetworkPass() : NetworkPass([&](const std::string &key, const cv::Mat &picture) {
+        const auto it = ran.find(key);
+        return it != ran.end() ? it->second : (ran[key] = pass(key, picture));
+    });
     const bool both = wantsMirroredPass(map, rules) && !mirrored.empty() && mirrored.size() == map.size();
     // A fresh matrix: an expression assigned to a header of `map` would
     // overwrite the caller's map.
@@ -189,15 +205,28 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     cv::Mat soft, small;
     cv::resize(combined, soft, work, 0, 0, cv::INTER_LINEAR);
     cv::resize(bgr, small, work, 0, 0, cv::INTER_AREA);
+    if (both && once && rules.refereeFrom > 0 && disagreement(map, mirrored) >= rules.refereeFrom) {
+        const int margin = KSFrameFill::margin(bgr.size());
+        const cv::Mat padded = once("pad-grey", KSFrameFill::pad(bgr, KSFrameFill::Padding::grey, margin));
+        if (!padded.empty()) {
+            const cv::Mat third = KSFrameFill::cropBack(padded, bgr.size(), margin, work);
+            cv::Mat first, second;
+            cv::resize(map, first, work, 0, 0, cv::INTER_LINEAR);
+            cv::resize(mirrored, second, work, 0, 0, cv::INTER_LINEAR);
+            const cv::Mat lower = cv::min(first, second), upper = cv::max(first, second);
+            const cv::Mat capped = cv::min(upper, third);
+            soft = cv::max(lower, capped);
+        }
+    }
 
     const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
     if (rules.frameFill && pass)
-        soft = KSFrameFill::apply(bgr, small, soft, plain, pass);
+        soft = KSFrameFill::apply(bgr, small, soft, plain, once);
     // The network's second look at the subject, before the rules that
     // judge components: at a larger scale it may part the subject from
     // what touches it.
     if (!plain && rules.secondLook)
-        soft = KSBusyBackdropRules::secondLook(bgr, soft, pass, rules.secondLookBlend, rules.secondLookFromUnsure);
+        soft = KSBusyBackdropRules::secondLook(bgr, soft, once, rules.secondLookBlend, rules.secondLookFromUnsure);
     if (rules.dropBlobs)
         soft.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(soft, type) == 0);
     if (!plain && rules.dropScenery) {

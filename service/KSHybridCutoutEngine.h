@@ -42,6 +42,11 @@ public:
         // a second look, and the pass is half the engine's time.
         double mirroredFromUnsure = 0.1;
         bool keepTheLarger = false; // the two maps' larger value instead of their mean
+        // When the photo's and its mirror image's maps part ways over at
+        // least this share of the picture (0: never), their mean is a coin
+        // toss: a third pass over the photo padded with grey decides, each
+        // pixel taking the median of the three maps.
+        double refereeFrom = 0.2;
         bool dropBlobs = true;
         bool dropScenery = true;
         bool shadows = true;
@@ -90,6 +95,9 @@ public:
     // The share of a map's subject (levels above one half) matched by its
     // unsure levels (between 0.1 and 0.9).
     static double unsureShare(const cv::Mat &map);
+    // The share of the picture one map keeps (level above one half) and the
+    // other does not. Maps of one size.
+    static double disagreement(const cv::Mat &a, const cv::Mat &b);
     // Whether the rules want the mirrored pass after this first map.
     static bool wantsMirroredPass(const cv::Mat &map, const Rules &rules);
     // What made the last mask: the model's name, "<model>+classic-grabcut"

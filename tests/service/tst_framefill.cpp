@@ -171,6 +171,57 @@ private slots:
         QVERIFY2(kept(after) > 0.9, qPrintable(QString::number(kept(after))));
     }
 
+    // The photo's and its mirror image's maps part ways over most of a
+    // close-up: their mean keeps nothing, so a padded pass settles it, and
+    // the frame-fill rule, which wants the same pass, does not run it again.
+    // Maps that agree call for no pass.
+    void mapsThatPartWaysAreSettledByAPaddedPass()
+    {
+        cv::Mat bgr, ignored;
+        closeUp(&bgr, &ignored);
+        cv::Mat first = cv::Mat::zeros(bgr.size(), CV_32F);
+        cv::ellipse(first, {width / 2, height / 2}, {200, 160}, 0, 0, 360, 0.7, cv::FILLED);
+        // The smooth muzzle it is sure of, as in closeUp().
+        cv::ellipse(first, {width / 2, height / 2}, {70, 120}, 0, 0, 360, 0.97, cv::FILLED);
+        const cv::Mat map = atModelSize(first);
+        const cv::Mat mirrored(map.size(), CV_32F, cv::Scalar(0.1f));
+        KSClassicCutoutEngine classic;
+        const KSHybridCutoutEngine::Rules rules;
+        QVERIFY(KSHybridCutoutEngine::disagreement(map, mirrored) >= rules.refereeFrom);
+
+        KSHybridCutoutEngine::Rules noReferee;
+        noReferee.refereeFrom = 0;
+        noReferee.frameFill = false;
+        Calls none;
+        const cv::Mat mean = KSHybridCutoutEngine::fromMaps(bgr, map, mirrored, KSEraserType::object, noReferee,
+                                                            &classic, nullptr, wholePhoto(&none));
+        QVERIFY(none.keys.empty());
+        QVERIFY2(kept(mean) < 0.2, qPrintable(QString::number(kept(mean))));
+
+        KSHybridCutoutEngine::Rules refereeAlone = rules;
+        refereeAlone.frameFill = false;
+        Calls calls;
+        const cv::Mat settled = KSHybridCutoutEngine::fromMaps(bgr, map, mirrored, KSEraserType::object,
+                                                               refereeAlone, &classic, nullptr, wholePhoto(&calls));
+        QCOMPARE(calls.keys, std::vector<std::string>{"pad-grey"});
+        QVERIFY2(kept(settled) > 0.45, qPrintable(QString::number(kept(settled))));
+
+        Calls both;
+        const cv::Mat filled = KSHybridCutoutEngine::fromMaps(bgr, map, mirrored, KSEraserType::object, rules,
+                                                              &classic, nullptr, wholePhoto(&both));
+        QCOMPARE(both.keys, std::vector<std::string>{"pad-grey"});
+        QVERIFY2(kept(filled) > 0.45, qPrintable(QString::number(kept(filled))));
+
+        cv::Mat scenery, sceneryMap, truth;
+        smallAmongScenery(&scenery, &sceneryMap, &truth);
+        Calls agreeing;
+        const cv::Mat same = KSHybridCutoutEngine::fromMaps(scenery, sceneryMap, sceneryMap.clone(),
+                                                            KSEraserType::object, rules, &classic, nullptr,
+                                                            wholePhoto(&agreeing));
+        QVERIFY(agreeing.keys.empty());
+        QVERIFY(!same.empty());
+    }
+
     // A blank wall or a plain sweep in which the network found nothing has
     // no subject: padded with grey it would pass for one, so no pass runs
     // and the engine's "no subject" stands.
