@@ -13,10 +13,11 @@
 // units and keep activations in its blocked layout from end to end.
 //
 // The input size and the number of pictures in a batch are fixed when the
-// network is loaded (every primitive is made once for them). Supported operators: Conv (with the ReLU after it
-// fused), Relu, MaxPool, Resize (linear or nearest), Concat, Add, Sigmoid,
-// and the shape arithmetic that feeds Resize (Constant, Shape, Slice,
-// Concat of integers). A graph holding anything else does not load.
+// network is loaded (every primitive is made once for them). Supported
+// operators: Conv (with the ReLU after it fused), Relu, MaxPool, Resize
+// (linear or nearest), Concat, Add, Sigmoid, and the shape arithmetic that
+// feeds Resize (Constant, Shape, Slice, Concat of integers). A graph holding
+// anything else does not load.
 //
 // Forward passes are not safe to run concurrently; one pass uses every core.
 class KSDnnlNetwork
