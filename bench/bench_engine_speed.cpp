@@ -8,6 +8,7 @@
 // on its own, as is the model's forward pass alone.
 //   bench_engine_speed [--runs N] [--model JSON]... [--threads N] [--runtime opencv|fastest]
 // --runtime opencv runs the model on OpenCV's DNN instead of the fast path.
+#include "KSBenchClock.h"
 #include "KSClassicCutoutEngine.h"
 #include "KSHybridCutoutEngine.h"
 #include "KSLearnedCutoutEngine.h"
@@ -18,26 +19,11 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 namespace {
-struct Timing
-{
-    double wall = 0, cpu = 0;
-};
-
-template<typename Work>
-Timing timed(Work &&work)
-{
-    const std::clock_t cpu = std::clock();
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-            double(std::clock() - cpu) / CLOCKS_PER_SEC};
-}
+using Timing = KSBenchTiming;
 
 Timing median(std::vector<Timing> runs)
 {
@@ -82,7 +68,7 @@ int main(int argc, char *argv[])
     for (const QString &description : models) {
         Candidate c;
         // The first task: loading the model, then one photo.
-        const Timing first = timed([&] {
+        const Timing first = benchTimed([&] {
             c.model = std::make_shared<KSLearnedModel>(description, runtime);
             c.engine = std::make_unique<KSLearnedCutoutEngine>(c.model);
             (void)c.engine->mask(photos.front().bgr, photos.front().type, nullptr);
@@ -106,9 +92,9 @@ int main(int argc, char *argv[])
         for (const KSQualitySample &photo : photos) {
             std::vector<Timing> whole, forward;
             for (int run = 0; run < runs; ++run) {
-                whole.push_back(timed([&] { (void)c.engine->mask(photo.bgr, photo.type, nullptr); }));
+                whole.push_back(benchTimed([&] { (void)c.engine->mask(photo.bgr, photo.type, nullptr); }));
                 if (c.model && dynamic_cast<KSLearnedCutoutEngine *>(c.engine.get()))
-                    forward.push_back(timed([&] { (void)c.model->predict(photo.bgr, nullptr); }));
+                    forward.push_back(benchTimed([&] { (void)c.model->predict(photo.bgr, nullptr); }));
             }
             const Timing m = median(whole), f = median(forward);
             all.push_back(m);

@@ -275,6 +275,11 @@ size_t KSDnnlNetwork::weightBytes() const
     return m_plan->weightBytes;
 }
 
+size_t KSDnnlNetwork::activationBytes() const
+{
+    return m_plan->arenaBytes;
+}
+
 namespace {
 
 // Builds the plan node by node. Shapes are known while building (the input
@@ -295,7 +300,7 @@ public:
             ++m_consumers[o.name()];
     }
 
-    void build(const std::string &inputName, const std::string &outputName, int width, int height)
+    void build(const std::string &inputName, const std::string &outputName, int width, int height, int batch)
     {
         bool foundInput = false;
         for (const onnx::ValueInfoProto &in : m_graph.input()) {
@@ -307,7 +312,7 @@ public:
             const std::int64_t channels = shape.dim(1).dim_value();
             if (channels <= 0)
                 throw GraphError("the input \"" + inputName + "\" has no fixed channel count");
-            m_plan.inputShape = {1, channels, height, width};
+            m_plan.inputShape = {batch, channels, height, width};
             m_plan.input = m_plan.addValue(m_plan.inputShape, {m_plan.inputShape, dt::f32, tag::nchw});
             m_value[inputName] = m_plan.input;
             foundInput = true;
@@ -631,7 +636,9 @@ private:
         dims out = in;
         if (node.input_size() > 3 && !node.input(3).empty()) {
             const std::vector<std::int64_t> sizes = constant(node.input(3), node);
-            if (sizes.size() != 4 || sizes[0] != in[0] || sizes[1] != in[1])
+            // A graph exported for one picture names a batch of 1 in its
+            // sizes; the batch is whatever the network was loaded for.
+            if (sizes.size() != 4 || (sizes[0] != in[0] && sizes[0] != 1) || sizes[1] != in[1])
                 throw GraphError(where(node) + " changes the batch or the channels");
             out[2] = sizes[2];
             out[3] = sizes[3];
@@ -668,7 +675,8 @@ private:
     // Whether the Concat's inputs can be written straight into its output:
     // with one picture in the batch and whole channel blocks, channels
     // [c, c + n) of the blocked layout are a dense tensor of their own at
-    // an offset, so the producers need not know.
+    // an offset, so the producers need not know. With more pictures each
+    // one's channels lie apart, and a concat primitive copies them.
     bool joinsInPlace(const onnx::NodeProto &node) const
     {
         const std::int64_t block = m_plan.blocked == tag::nChw16c ? 16 : 8;
@@ -752,7 +760,7 @@ private:
 
 std::unique_ptr<KSDnnlNetwork> KSDnnlNetwork::load(const QString &onnxPath, const std::string &inputName,
                                                    const std::string &outputName, int width, int height,
-                                                   QString *error)
+                                                   QString *error, int batch)
 {
     const auto failed = [&](const QString &why) {
         if (error)
@@ -761,6 +769,8 @@ std::unique_ptr<KSDnnlNetwork> KSDnnlNetwork::load(const QString &onnxPath, cons
     };
     if (width <= 0 || height <= 0)
         return failed(QStringLiteral("the input size %1 x %2 is empty").arg(width).arg(height));
+    if (batch <= 0)
+        return failed(QStringLiteral("a batch of %1 pictures is empty").arg(batch));
     const int fd = ::open(onnxPath.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return failed(QString::fromLocal8Bit(std::strerror(errno)));
@@ -774,7 +784,7 @@ std::unique_ptr<KSDnnlNetwork> KSDnnlNetwork::load(const QString &onnxPath, cons
     try {
         if (dnnl::get_effective_cpu_isa() < dnnl::cpu_isa::avx512_core)
             plan->blocked = tag::nChw8c;
-        Builder(*plan, model.graph()).build(inputName, outputName, width, height);
+        Builder(*plan, model.graph()).build(inputName, outputName, width, height, batch);
         plan->placeActivations();
     } catch (const GraphError &e) {
         return failed(QString::fromStdString(e.what()));
@@ -795,10 +805,10 @@ cv::Mat KSDnnlNetwork::forward(const cv::Mat &blob, std::string *error)
         return cv::Mat();
     };
     const dims &shape = p.inputShape;
-    if (blob.depth() != CV_32F || blob.dims != 4 || blob.size[0] != 1 || blob.size[1] != int(shape[1])
+    if (blob.depth() != CV_32F || blob.dims != 4 || blob.size[0] != int(shape[0]) || blob.size[1] != int(shape[1])
         || blob.size[2] != int(shape[2]) || blob.size[3] != int(shape[3]) || !blob.isContinuous())
-        return failed("the input is not a 1 x " + std::to_string(shape[1]) + " x " + std::to_string(shape[2]) + " x "
-                      + std::to_string(shape[3]) + " float blob");
+        return failed("the input is not a " + std::to_string(shape[0]) + " x " + std::to_string(shape[1]) + " x "
+                      + std::to_string(shape[2]) + " x " + std::to_string(shape[3]) + " float blob");
 
     const Plan::Value &outputValue = p.values[size_t(p.output)];
     const dims &outShape = outputValue.shape;

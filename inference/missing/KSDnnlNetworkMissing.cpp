@@ -29,7 +29,7 @@ QString KSDnnlNetwork::runtimeName() const
 }
 
 std::unique_ptr<KSDnnlNetwork> KSDnnlNetwork::load(const QString &onnxPath, const std::string &, const std::string &,
-                                                   int, int, QString *error)
+                                                   int, int, QString *error, int)
 {
     if (error)
         *error = QStringLiteral("oneDNN cannot run %1: %2").arg(onnxPath, version());
@@ -44,6 +44,11 @@ cv::Mat KSDnnlNetwork::forward(const cv::Mat &, std::string *error)
 }
 
 size_t KSDnnlNetwork::weightBytes() const
+{
+    return 0;
+}
+
+size_t KSDnnlNetwork::activationBytes() const
 {
     return 0;
 }

@@ -79,6 +79,43 @@ private slots:
         }
     }
 
+    // A network loaded for two pictures gives each what a network loaded
+    // for one gives it; the graph's sizes name a batch of 1, and its Concat
+    // cannot join in place once each picture's channels lie apart.
+    void runsABatchOfTwo()
+    {
+        const QString path = write(QStringLiteral("batch.onnx"), TinyOnnxModel::networkModel(side, 7));
+        QString error;
+        const std::unique_ptr<KSDnnlNetwork> one = KSDnnlNetwork::load(path, "input", "output", side, side, &error);
+        QVERIFY2(one, qPrintable(error));
+        const std::unique_ptr<KSDnnlNetwork> two = KSDnnlNetwork::load(path, "input", "output", side, side, &error, 2);
+        QVERIFY2(two, qPrintable(error));
+        const cv::Mat pictures[] = {blobOf(4), blobOf(5)};
+        const int pairShape[] = {2, 3, side, side};
+        cv::Mat pair(4, pairShape, CV_32F);
+        const size_t pictureFloats = pictures[0].total();
+        for (int n = 0; n < 2; ++n)
+            std::copy_n(pictures[n].ptr<float>(), pictureFloats, pair.ptr<float>(n));
+        std::string why;
+        const cv::Mat both = two->forward(pair, &why);
+        QVERIFY2(!both.empty(), why.c_str());
+        QCOMPARE(both.size[0], 2);
+        const int outputShape[] = {1, both.size[1], both.size[2], both.size[3]};
+        for (int n = 0; n < 2; ++n) {
+            const cv::Mat alone = one->forward(pictures[n], &why);
+            QVERIFY2(!alone.empty(), why.c_str());
+            const cv::Mat part(4, outputShape, CV_32F, const_cast<float *>(both.ptr<float>(n)));
+            QVERIFY2(largestDifference(part, alone) < 1e-5, qPrintable(QString::number(largestDifference(part, alone))));
+        }
+        // Not the first picture's answer twice.
+        const cv::Mat first(4, outputShape, CV_32F, const_cast<float *>(both.ptr<float>(0)));
+        const cv::Mat second(4, outputShape, CV_32F, const_cast<float *>(both.ptr<float>(1)));
+        QVERIFY(largestDifference(first, second) > 0.01);
+        // One picture is not a batch of two.
+        QVERIFY(two->forward(pictures[0], &why).empty());
+        QVERIFY2(why.find("is not a 2 x 3 x 54 x 54 float blob") != std::string::npos, why.c_str());
+    }
+
     void refusesWhatItCannotRun_data()
     {
         QTest::addColumn<QByteArray>("model");
