@@ -60,8 +60,9 @@ int main(int argc, char *argv[])
     variants.push_back({"no neck rule", [] { Rules r; r.neckedParts = false; return r; }()});
     variants.push_back({"blurred parts", [] { Rules r; r.blurredParts = true; return r; }()});
     variants.push_back({"backdrop matte", [] { Rules r; r.backdropMatte = true; return r; }()});
-    for (const int share : {10, 20, 30, 40})
-        variants.push_back({"referee from " + std::to_string(share) + " %", [share] { Rules r; r.refereeFrom = share / 100.0; return r; }()});
+    variants.push_back({"no referee", [] { Rules r; r.refereeFrom = 0; return r; }()});
+    for (const int share : {25, 50, 75})
+        variants.push_back({"second look keeps " + std::to_string(share) + " % sure", [share] { Rules r; r.secondLookKeepsSure = share / 100.0; return r; }()});
     const auto noRules = [](bool mirrored) {
         Rules r{mirrored, 0.0, false, false, false, false, false, false};
         r.frameFill = r.secondLook = r.neckedParts = false;

@@ -252,7 +252,7 @@ bool wantsSecondLook(const cv::Mat &map, double fromUnsure)
 }
 
 cv::Mat secondLook(const cv::Mat &photo, const cv::Mat &map, const NetworkPass &pass, Blend blend, double fromUnsure,
-                   bool *ran)
+                   bool *ran, double keepsSure)
 {
     if (ran)
         *ran = false;
@@ -276,6 +276,12 @@ cv::Mat secondLook(const cv::Mat &photo, const cv::Mat &map, const NetworkPass &
     cv::resize(second, placed, crop.size(), 0, 0, cv::INTER_LINEAR);
     cv::Mat result = map.clone();
     cv::Mat first = map(crop), out = result(crop);
+    if (keepsSure > 0) {
+        const cv::Mat sure = first >= 0.9f;
+        const int sureCount = cv::countNonZero(sure);
+        if (sureCount > 0 && cv::countNonZero(sure & (placed > 0.5f)) < keepsSure * sureCount)
+            return map;
+    }
     switch (blend) {
     case Blend::mean:
         out = 0.5 * (first + placed);

@@ -36,9 +36,13 @@ enum class Blend {
 // `map`'s size) round the subject, at its input size, so at a larger scale;
 // its map is blended with the first inside the crop. Returns the blended
 // map, or `map` when no second look is wanted or the pass cannot run.
-// *ran says whether the pass ran.
+// *ran says whether the pass ran. When the crop's map keeps less than
+// `keepsSure` of what the first map was sure of in the crop, the second look
+// lost the subject rather than parted it from the scenery (a close-up whose
+// sure part is a handle: alone in the crop it reads as nothing), and the
+// first map stands (0: no such check).
 [[nodiscard]] cv::Mat secondLook(const cv::Mat &photo, const cv::Mat &map, const NetworkPass &pass, Blend blend,
-                                 double fromUnsure, bool *ran = nullptr);
+                                 double fromUnsure, bool *ran = nullptr, double keepsSure = 0);
 
 // How sharp each part of a grey picture is, independent of its contrast:
 // the Laplacian's energy over the gradient's, both summed over `region`.

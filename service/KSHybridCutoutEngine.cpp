@@ -226,7 +226,8 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     // judge components: at a larger scale it may part the subject from
     // what touches it.
     if (!plain && rules.secondLook)
-        soft = KSBusyBackdropRules::secondLook(bgr, soft, once, rules.secondLookBlend, rules.secondLookFromUnsure);
+        soft = KSBusyBackdropRules::secondLook(bgr, soft, once, rules.secondLookBlend, rules.secondLookFromUnsure,
+                                               nullptr, rules.secondLookKeepsSure);
     if (rules.dropBlobs)
         soft.setTo(0.0f, KSLearnedCutoutEngine::subjectRegion(soft, type) == 0);
     if (!plain && rules.dropScenery) {

@@ -66,6 +66,9 @@ public:
         // the subject by a narrow neck whose colours are not the subject's.
         bool secondLook = true;
         double secondLookFromUnsure = 0.1;
+        // The second look stands aside when its map keeps less than this
+        // share of what the first map was sure of in the crop (0: never).
+        double secondLookKeepsSure = 0.5;
         KSBusyBackdropRules::Blend secondLookBlend = KSBusyBackdropRules::Blend::product;
         bool neckedParts = true;
         // Parts much blurrier than the subject's body: off, as it never

@@ -212,6 +212,18 @@ private slots:
             KSBusyBackdropRules::Blend::product, 0.1, &ran);
         QVERIFY(!ran);
         QCOMPARE(cv::norm(same, map, cv::NORM_INF), 0.0);
+
+        // A crop's map that loses what the first was sure of lost the
+        // subject, not the scenery: the first map stands. One that parts the
+        // subject from the thing beside it still counts.
+        const cv::Mat lost = KSBusyBackdropRules::secondLook(
+            photo, map, [](const std::string &, const cv::Mat &) { return cv::Mat(320, 320, CV_32F, cv::Scalar(0.02f)); },
+            KSBusyBackdropRules::Blend::product, 0.1, &ran, 0.5);
+        QVERIFY(ran);
+        QCOMPARE(cv::norm(lost, map, cv::NORM_INF), 0.0);
+        const cv::Mat parted = KSBusyBackdropRules::secondLook(photo, map, pass, KSBusyBackdropRules::Blend::product,
+                                                               0.1, nullptr, 0.5);
+        QVERIFY(meanIn(parted, thing) < 0.1);
     }
 
     // A large subject the network is sure of needs no second look, and the
