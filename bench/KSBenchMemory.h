@@ -18,3 +18,11 @@ inline qint64 procStatusKilobytes(const char *field)
     }
     return -1;
 }
+
+// Sets the peak (VmHWM) back to the resident size (Linux's clear_refs), so
+// that a later peak is that of the work after it.
+inline bool resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}

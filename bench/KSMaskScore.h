@@ -37,6 +37,12 @@ inline double median(std::vector<double> v)
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
+// The share of the frame a mask keeps, cut at 128 (0 for no mask).
+inline double keptShare(const cv::Mat &mask)
+{
+    return mask.empty() ? 0.0 : cv::countNonZero(mask >= 128) / double(mask.total());
+}
+
 inline cv::Mat outline(const cv::Mat &binary)
 {
     cv::Mat eroded;

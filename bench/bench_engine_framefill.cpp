@@ -69,10 +69,7 @@ cv::Mat stretched(const cv::Mat &map, cv::Size size)
     return mask;
 }
 
-double kept(const cv::Mat &mask)
-{
-    return mask.empty() ? 0.0 : cv::countNonZero(mask >= 128) / double(mask.total());
-}
+using KSMaskScoring::keptShare;
 } // namespace
 
 int main(int argc, char *argv[])
@@ -143,7 +140,6 @@ int main(int argc, char *argv[])
         if (map.empty())
             continue;
         const auto passes = options.passesOf(sample, *learned);
-        const int m = KSFrameFill::margin(sample.bgr.size());
         std::map<std::string, cv::Mat> masks;
         masks["net"] = stretched(map, sample.bgr.size());
         masks["off"] = KSHybridCutoutEngine::fromMaps(sample.bgr, map, mirrored, sample.type, off, &classic, nullptr, passes);
@@ -155,9 +151,9 @@ int main(int argc, char *argv[])
                                            std::pair{"mirror", KSFrameFill::Padding::mirror}}) {
             if (originals && sample.group.rfind("framefill", 0) != 0)
                 break; // what the rule chose alone
-            const cv::Mat padded = passes(std::string("pad-") + key, KSFrameFill::pad(sample.bgr, padding, m));
-            masks[key] = stretched(KSFrameFill::cropBack(padded, sample.bgr.size(), m, sample.bgr.size()),
-                                   sample.bgr.size());
+            const cv::Mat padded = KSFrameFill::paddedPass(sample.bgr, padding, passes, sample.bgr.size());
+            if (!padded.empty())
+                masks[key] = stretched(padded, sample.bgr.size());
         }
         // What the rule looked at, as it does.
         const double scale = std::min(1.0, double(std::max(map.cols, map.rows)) / std::max(sample.bgr.cols, sample.bgr.rows));
@@ -175,7 +171,7 @@ int main(int argc, char *argv[])
 
         std::printf("%-44.44s", sample.name.c_str());
         for (const char *e : {"net", "off", "on", "grey", "mirror"}) {
-            const double v = sample.alpha.empty() ? kept(masks[e]) : KSMaskScoring::score(masks[e], sample.alpha).iou;
+            const double v = sample.alpha.empty() ? keptShare(masks[e]) : KSMaskScoring::score(masks[e], sample.alpha).iou;
             tallies[sample.group][e].push_back(v);
             std::printf(" %6.3f", v);
             if (!writeDir.empty())

@@ -25,10 +25,7 @@ struct GroupTally
     double smallestTruth = 1.0, smallestKept = 1.0;
 };
 
-double share(const cv::Mat &mask)
-{
-    return double(cv::countNonZero(mask >= 128)) / double(mask.total());
-}
+using KSMaskScoring::keptShare;
 
 } // namespace
 
@@ -71,7 +68,7 @@ int main(int argc, char *argv[])
         GroupTally &tally = groups[sample.group];
         std::string error;
         const cv::Mat mask = engine.mask(sample.bgr, sample.type, &error);
-        const double truth = share(sample.alpha);
+        const double truth = keptShare(sample.alpha);
         ++tally.photos;
         tally.smallestTruth = std::min(tally.smallestTruth, truth);
         double iou = 0;
@@ -79,13 +76,13 @@ int main(int argc, char *argv[])
             ++tally.refused;
         } else {
             iou = KSMaskScoring::score(mask, sample.alpha).iou;
-            tally.smallestKept = std::min(tally.smallestKept, share(mask));
+            tally.smallestKept = std::min(tally.smallestKept, keptShare(mask));
             tally.missed += iou < 0.1 ? 1 : 0;
         }
         if (list)
             std::printf("%-44s subject %6.2f %%  %s\n", sample.name.c_str(), truth * 100,
                         mask.empty() ? ("refused: " + error).c_str()
-                                     : qPrintable(QStringLiteral("mask %1 %, IoU %2").arg(share(mask) * 100, 6, 'f', 2).arg(iou, 0, 'f', 3)));
+                                     : qPrintable(QStringLiteral("mask %1 %, IoU %2").arg(keptShare(mask) * 100, 6, 'f', 2).arg(iou, 0, 'f', 3)));
     }
     std::printf("\n%-24s %6s %8s %16s %16s %14s\n", "group", "photos", "refused", "smallest subject", "smallest mask", "masks missing");
     for (const std::string &name : order) {

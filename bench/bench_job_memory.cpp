@@ -28,12 +28,6 @@
 
 namespace {
 
-bool resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
-}
-
 // A photo-like picture of about the given megapixels, 4:3, written as a JPEG.
 QSize makePhoto(double megapixels, const QString &path)
 {
@@ -72,7 +66,7 @@ int main(int argc, char *argv[])
         return 1;
 
     const qint64 before = procStatusKilobytes("VmRSS");
-    if (!resetPeak())
+    if (!resetPeakMemory())
         std::printf("(the peak could not be reset: it includes making the photo)\n");
     QElapsedTimer clock;
     clock.start();

@@ -38,12 +38,6 @@ Timing median(std::vector<Timing> runs)
     return {middle(&Timing::wall), middle(&Timing::cpu)};
 }
 
-bool resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
-}
-
 double megabytes(qint64 kilobytes)
 {
     return double(kilobytes) / 1024.0;
@@ -105,7 +99,7 @@ int main(int argc, char *argv[])
             return l;
         const qint64 loaded = procStatusKilobytes("VmRSS");
         l.loadMB = megabytes(loaded - before);
-        if (!resetPeak())
+        if (!resetPeakMemory())
             std::fprintf(stderr, "cannot reset the peak; the first-pass figure includes the load\n");
         std::string why;
         *output = l.network->forward(blob, &why);

@@ -120,11 +120,17 @@ cv::Mat KSFrameFill::apply(const cv::Mat &bgr, const cv::Mat &small, const cv::M
     const Padding padding = choose(look(small, soft, plainBackdrop));
     if (padding == Padding::none)
         return soft;
-    const int m = margin(bgr.size());
-    const cv::Mat map = pass(padding == Padding::grey ? "pad-grey" : "pad-mirror", pad(bgr, padding, m));
-    if (map.empty())
+    cv::Mat padded = paddedPass(bgr, padding, pass, soft.size());
+    if (padded.empty())
         return soft;
     if (chosen)
         *chosen = padding;
-    return cropBack(map, bgr.size(), m, soft.size());
+    return padded;
+}
+
+cv::Mat KSFrameFill::paddedPass(const cv::Mat &bgr, Padding padding, const NetworkPass &pass, cv::Size work)
+{
+    const int m = margin(bgr.size());
+    const cv::Mat map = pass(padding == Padding::grey ? "pad-grey" : "pad-mirror", pad(bgr, padding, m));
+    return map.empty() ? map : cropBack(map, bgr.size(), m, work);
 }

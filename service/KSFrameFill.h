@@ -50,6 +50,11 @@ public:
     // brought to `work` (CV_32F).
     static cv::Mat cropBack(const cv::Mat &paddedMap, cv::Size photo, int margin, cv::Size work);
 
+    // The network's map of the photo padded by margin(): the pass keyed
+    // "pad-grey" or "pad-mirror", cropped back to the photo at `work`; empty
+    // when the pass cannot run.
+    static cv::Mat paddedPass(const cv::Mat &bgr, Padding padding, const NetworkPass &pass, cv::Size work);
+
     // The map at the working size after the rule: the padded pass's map
     // when the look calls for one, else `soft` itself. *chosen, when given,
     // says which padding ran.

@@ -206,10 +206,8 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     cv::resize(combined, soft, work, 0, 0, cv::INTER_LINEAR);
     cv::resize(bgr, small, work, 0, 0, cv::INTER_AREA);
     if (both && once && rules.refereeFrom > 0 && disagreement(map, mirrored) >= rules.refereeFrom) {
-        const int margin = KSFrameFill::margin(bgr.size());
-        const cv::Mat padded = once("pad-grey", KSFrameFill::pad(bgr, KSFrameFill::Padding::grey, margin));
-        if (!padded.empty()) {
-            const cv::Mat third = KSFrameFill::cropBack(padded, bgr.size(), margin, work);
+        const cv::Mat third = KSFrameFill::paddedPass(bgr, KSFrameFill::Padding::grey, once, work);
+        if (!third.empty()) {
             cv::Mat first, second;
             cv::resize(map, first, work, 0, 0, cv::INTER_LINEAR);
             cv::resize(mirrored, second, work, 0, 0, cv::INTER_LINEAR);
@@ -220,7 +218,7 @@ cv::Mat KSHybridCutoutEngine::fromMaps(const cv::Mat &bgr, const cv::Mat &map, c
     }
 
     const bool plain = KSClassicCutoutEngine::plainBackdrop(small);
-    if (rules.frameFill && pass)
+    if (rules.frameFill)
         soft = KSFrameFill::apply(bgr, small, soft, plain, once);
     // The network's second look at the subject, before the rules that
     // judge components: at a larger scale it may part the subject from
