@@ -15,6 +15,7 @@
 #include "KSLearnedModel.h"
 #include "KSLocalService.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -233,7 +234,7 @@ inline void toGrey(KSQualitySample &sample)
 // Groups of hard photos. Each is made on its own: its own random numbers
 // (from the seed and its name) and its own turns through the subjects, so
 // that adding or dropping any group never changes its photos (the
-// network's maps are kept by photo name).
+// network's maps are kept per photo).
 
 inline const cv::Size photoSizes[] = {{1200, 900}, {900, 1200}, {1600, 1067}, {1000, 1000}, {1333, 2000}, {2000, 1500}};
 
@@ -1110,8 +1111,9 @@ struct Options
 
     // The network's map of `picture` (made from the sample's photo; the
     // photo itself for the first pass), kept in the cache as a 16-bit PNG
-    // under the sample's name and `key`, so that scoring the rules again
-    // needs no forward pass.
+    // under the sample's name, `key` and a digest of the picture, so that
+    // scoring the rules again needs no forward pass, and a photo the set
+    // makes differently under the same name never reads an old map.
     [[nodiscard]] cv::Mat networkPass(const KSQualitySample &sample, KSLearnedModel &learned, const std::string &key,
                                       const cv::Mat &picture) const
     {
@@ -1119,7 +1121,14 @@ struct Options
         const QString runtime = learned.runtimeName().section(u' ', 0, 0).toLower();
         const QString folder = cache + QStringLiteral("/maps/") + learned.name() + u'-' + runtime + u'-' + QString::number(seed);
         QDir().mkpath(folder);
-        const QString path = folder + u'/' + QString::fromStdString(sample.name + "-" + key) + QStringLiteral(".png");
+        const cv::Mat bytes = picture.isContinuous() ? picture : picture.clone();
+        const QByteArray digest =
+            QCryptographicHash::hash(QByteArrayView(bytes.ptr<char>(), qsizetype(bytes.total() * bytes.elemSize())),
+                                     QCryptographicHash::Sha1)
+                .toHex()
+                .left(12);
+        const QString path = folder + u'/' + QString::fromStdString(sample.name + "-" + key) + u'-'
+                             + QString::fromLatin1(digest) + QStringLiteral(".png");
         const cv::Mat stored = QFileInfo::exists(path) ? cv::imread(path.toStdString(), cv::IMREAD_UNCHANGED) : cv::Mat();
         cv::Mat map;
         if (!stored.empty() && stored.depth() == CV_16U) {
@@ -1144,9 +1153,7 @@ struct Options
     }
 
     // The network's maps of a photo and of its mirror image (flipped back).
-    // The mirror image's map is kept as the network gave it, under a name
-    // of its own: maps kept flipped back under "mirrored" by earlier
-    // versions must never be read as these.
+    // The mirror image's map is kept as the network gave it.
     [[nodiscard]] std::pair<cv::Mat, cv::Mat> networkMaps(const KSQualitySample &sample, KSLearnedModel &learned) const
     {
         const cv::Mat map = networkPass(sample, learned, "map", sample.bgr);

@@ -61,8 +61,7 @@ int main(int argc, char *argv[])
     variants.push_back({"blurred parts", [] { Rules r; r.blurredParts = true; return r; }()});
     variants.push_back({"backdrop matte", [] { Rules r; r.backdropMatte = true; return r; }()});
     variants.push_back({"no referee", [] { Rules r; r.refereeFrom = 0; return r; }()});
-    for (const int share : {25, 50, 75})
-        variants.push_back({"second look keeps " + std::to_string(share) + " % sure", [share] { Rules r; r.secondLookKeepsSure = share / 100.0; return r; }()});
+    variants.push_back({"no second-look guard", [] { Rules r; r.secondLookKeepsSure = 0; return r; }()});
     const auto noRules = [](bool mirrored) {
         Rules r{mirrored, 0.0, false, false, false, false, false, false};
         r.frameFill = r.secondLook = r.neckedParts = false;
